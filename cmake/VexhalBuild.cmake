@@ -1,0 +1,33 @@
+# Project-wide build settings: warnings as errors for our own targets, optional sanitizers,
+# and one helper for test executables.
+
+if(VEXHAL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Applies the project's warning set to one of our own targets (not to third-party code).
+function(vexhal_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Werror
+    -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align
+    -Wformat=2 -Wimplicit-fallthrough)
+endfunction()
+
+# vexhal_add_test(NAME SOURCES src... [LIBS lib...] [LABELS label...] [ENV VAR=value...])
+# Builds one GoogleTest executable and registers each of its cases with CTest.
+function(vexhal_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  vexhal_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  set(props LABELS "${ARG_LABELS}")
+  if(ARG_ENV)
+    list(APPEND props ENVIRONMENT "${ARG_ENV}")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 30
+    PROPERTIES ${props})
+endfunction()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vexhal {
+
+// Composes a camera's USB location id the way the original platform does: the bus number in
+// bits 31 to 24, then one hexadecimal digit per port of the device path, from the high end
+// (bus 3, device path "1.4.2" gives 0x03142000). Returns nothing for a path that cannot be
+// expressed that way (a port above 15, more than six levels, or text that is not a path).
+std::optional<std::int64_t> composeLocationId(int busNumber, std::string_view devpath);
+
+// The unique identifier under which a capture device of the camera at this location is known:
+// "0x", the location id in lower-case hexadecimal without leading zeros, then vendor and
+// product id as four lower-case hexadecimal digits each.
+std::string captureUniqueId(std::int64_t locationId, std::uint16_t vendorId,
+                            std::uint16_t productId);
+
+}  // namespace vexhal
