@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "device/uvc/UVCTransport.h"
+
+namespace vexhal {
+
+// Finds a camera's video-control channel. The platform's factory is used unless another one
+// (a fake, or the virtual camera) has been installed before the controls are opened.
+class UVCTransportFactory {
+ public:
+  virtual ~UVCTransportFactory() = default;
+
+  // The channel of the camera at this USB location id, or null when there is none.
+  virtual std::unique_ptr<UVCTransport> openByLocation(std::uint32_t locationId) = 0;
+  // The channel of the first camera with these USB ids, or null when there is none.
+  virtual std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
+                                                            std::uint16_t productId) = 0;
+
+  // The factory in use: the installed one, else the platform's.
+  static std::shared_ptr<UVCTransportFactory> current();
+  // Installs a factory for the whole process; null restores the platform's.
+  static void install(std::shared_ptr<UVCTransportFactory> factory);
+};
+
+// The platform's factory (V4L2 through the uvcvideo driver on Linux).
+std::shared_ptr<UVCTransportFactory> makePlatformUvcTransportFactory();
+
+}  // namespace vexhal
