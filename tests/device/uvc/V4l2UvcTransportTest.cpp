@@ -1,0 +1,301 @@
+#include "device/uvc/linux/V4l2UvcTransport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "FakeV4l2Syscalls.h"
+#include "device/uvc/UVCControlInfo.h"
+
+namespace vexhal {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FakeV4l2Syscalls;
+
+constexpr int kFd = 7;
+
+struct Named {
+  template <typename Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& p) const {
+    return p.param.name;
+  }
+};
+
+UVCControlRequest record(std::uint8_t type, std::uint8_t code, int unit, int selector,
+                         std::vector<std::uint8_t>& bytes) {
+  UVCControlRequest r;
+  r.bmRequestType = type;
+  r.bRequest = code;
+  r.wValue = static_cast<std::uint16_t>(selector << 8);
+  r.wIndex = static_cast<std::uint16_t>(unit << 8);
+  r.wLength = static_cast<std::uint16_t>(bytes.size());
+  r.pData = bytes.data();
+  return r;
+}
+
+class V4l2UvcTransportTest : public ::testing::Test {
+ protected:
+  FakeV4l2Syscalls kernel;
+  V4l2UvcTransport transport{kFd, kernel};
+};
+
+// ---- Every camera-terminal and processing-unit control, both directions.
+
+struct StandardCase {
+  const char* name;
+  int unit;
+  int selector;
+  std::uint32_t id;
+  std::vector<std::uint8_t> bytes;
+  std::int32_t v4l2Value;
+};
+
+class StandardControl : public V4l2UvcTransportTest,
+                        public ::testing::WithParamInterface<StandardCase> {};
+
+TEST_P(StandardControl, SetCurBecomesSetControl) {
+  const StandardCase& c = GetParam();
+  kernel.controls[c.id].value = 12345;
+  std::vector<std::uint8_t> bytes = c.bytes;
+  UVCControlRequest r = record(0x21, 0x01, c.unit, c.selector, bytes);
+  EXPECT_EQ(transport.controlRequest(r), 0);
+  EXPECT_EQ(kernel.controls[c.id].value, c.v4l2Value);
+  EXPECT_EQ(r.wLenDone, c.bytes.size());
+  EXPECT_THAT(kernel.calls, ElementsAre(VIDIOC_S_CTRL));
+}
+
+TEST_P(StandardControl, GetCurBecomesGetControl) {
+  const StandardCase& c = GetParam();
+  kernel.controls[c.id].value = c.v4l2Value;
+  std::vector<std::uint8_t> bytes(c.bytes.size(), 0);
+  UVCControlRequest r = record(0xA1, 0x81, c.unit, c.selector, bytes);
+  EXPECT_EQ(transport.controlRequest(r), 0);
+  EXPECT_EQ(bytes, c.bytes);
+  EXPECT_EQ(r.wLenDone, c.bytes.size());
+  EXPECT_THAT(kernel.calls, ElementsAre(VIDIOC_G_CTRL));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, StandardControl,
+    ::testing::Values(
+        StandardCase{"Brightness", 2, 2, V4L2_CID_BRIGHTNESS, {0x78, 0x00}, 120},
+        StandardCase{"BrightnessNegative", 2, 2, V4L2_CID_BRIGHTNESS, {0xF6, 0xFF}, -10},
+        StandardCase{"Contrast", 2, 3, V4L2_CID_CONTRAST, {0xB2, 0x00}, 178},
+        StandardCase{"ContrastIsUnsigned", 2, 3, V4L2_CID_CONTRAST, {0xFF, 0xFF}, 65535},
+        StandardCase{"Saturation", 2, 7, V4L2_CID_SATURATION, {0x4E, 0x00}, 78},
+        StandardCase{"Sharpness", 2, 8, V4L2_CID_SHARPNESS, {0x00, 0x01}, 256},
+        StandardCase{"Gain", 2, 4, V4L2_CID_GAIN, {0x10, 0x00}, 16},
+        StandardCase{"Hue", 2, 6, V4L2_CID_HUE, {0x00, 0x80}, -32768},
+        StandardCase{"Gamma", 2, 9, V4L2_CID_GAMMA, {0x2C, 0x01}, 300},
+        StandardCase{"BacklightCompensation", 2, 1, V4L2_CID_BACKLIGHT_COMPENSATION, {0x02, 0x00},
+                     2},
+        StandardCase{"PowerLineFrequency", 2, 5, V4L2_CID_POWER_LINE_FREQUENCY, {0x02}, 2},
+        StandardCase{"WhiteBalanceTemperature", 2, 10, V4L2_CID_WHITE_BALANCE_TEMPERATURE,
+                     {0xF8, 0x11}, 4600},
+        StandardCase{"AutoWhiteBalance", 2, 11, V4L2_CID_AUTO_WHITE_BALANCE, {0x01}, 1},
+        StandardCase{"ExposureTime", 1, 4, V4L2_CID_EXPOSURE_ABSOLUTE, {0x45, 0x23, 0x01, 0x00},
+                     0x12345},
+        StandardCase{"ExposureAuto", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x02}, V4L2_EXPOSURE_AUTO},
+        StandardCase{"ExposureManual", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x01},
+                     V4L2_EXPOSURE_MANUAL},
+        StandardCase{"ExposureShutterPriority", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x04},
+                     V4L2_EXPOSURE_SHUTTER_PRIORITY},
+        StandardCase{"ExposureAperturePriority", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x08},
+                     V4L2_EXPOSURE_APERTURE_PRIORITY}),
+    Named());
+
+// ---- Limits, step, default, length and capabilities of a control.
+
+struct QueryCase {
+  const char* name;
+  std::uint8_t code;
+  int unit;
+  int selector;
+  std::uint32_t flags;
+  std::vector<std::uint8_t> expected;
+  bool asksDriver;
+};
+
+class StandardQuery : public V4l2UvcTransportTest,
+                      public ::testing::WithParamInterface<QueryCase> {};
+
+TEST_P(StandardQuery, AnswersFromTheControlQuery) {
+  const QueryCase& c = GetParam();
+  kernel.controls[V4L2_CID_BRIGHTNESS] = {0, -64, 64, 2, 5, c.flags};
+  kernel.controls[V4L2_CID_EXPOSURE_AUTO] = {0, 0, 3, 1, V4L2_EXPOSURE_APERTURE_PRIORITY, 0};
+  std::vector<std::uint8_t> bytes(c.expected.size(), 0xEE);
+  UVCControlRequest r = record(0xA1, c.code, c.unit, c.selector, bytes);
+  EXPECT_EQ(transport.controlRequest(r), 0);
+  EXPECT_EQ(bytes, c.expected);
+  EXPECT_EQ(kernel.calls.size(), c.asksDriver ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, StandardQuery,
+    ::testing::Values(QueryCase{"Minimum", 0x82, 2, 2, 0, {0xC0, 0xFF}, true},
+                      QueryCase{"Maximum", 0x83, 2, 2, 0, {0x40, 0x00}, true},
+                      QueryCase{"Resolution", 0x84, 2, 2, 0, {0x02, 0x00}, true},
+                      QueryCase{"Default", 0x87, 2, 2, 0, {0x05, 0x00}, true},
+                      QueryCase{"ExposureModeDefaultIsABit", 0x87, 1, 2, 0, {0x08}, true},
+                      QueryCase{"Length", 0x85, 2, 2, 0, {0x02, 0x00}, false},
+                      QueryCase{"LengthOfExposureTime", 0x85, 1, 4, 0, {0x04, 0x00}, false},
+                      QueryCase{"InfoGetAndSet", 0x86, 2, 2, 0, {0x03}, true},
+                      QueryCase{"InfoReadOnly", 0x86, 2, 2, V4L2_CTRL_FLAG_READ_ONLY, {0x01},
+                                true},
+                      QueryCase{"InfoInactive", 0x86, 2, 2, V4L2_CTRL_FLAG_INACTIVE, {0x07},
+                                true}),
+    Named());
+
+// ---- Extension units go to the driver's query unchanged.
+
+TEST_F(V4l2UvcTransportTest, ExtensionUnitGetIsAQueryIntoTheRecordsBytes) {
+  kernel.queryAnswer = {90};
+  std::vector<std::uint8_t> bytes(1, 0);
+  UVCControlRequest r = record(0xA1, 0x81, kUvcExtensionUnit, 2, bytes);
+  EXPECT_EQ(transport.controlRequest(r), 0);
+  EXPECT_THAT(kernel.calls, ElementsAre(UVCIOC_CTRL_QUERY));
+  EXPECT_EQ(kernel.lastQuery.unit, 6);
+  EXPECT_EQ(kernel.lastQuery.selector, 2);
+  EXPECT_EQ(kernel.lastQuery.query, 0x81);
+  EXPECT_EQ(kernel.lastQuery.size, 1);
+  EXPECT_EQ(kernel.lastQuery.data, bytes.data());
+  EXPECT_EQ(bytes[0], 90);
+  EXPECT_EQ(r.wLenDone, 1u);
+}
+
+TEST_F(V4l2UvcTransportTest, ExtensionUnitSetSendsTheRecordsBytes) {
+  std::vector<std::uint8_t> bytes{0x01, 0x02, 0x03};
+  UVCControlRequest r = record(0x21, 0x01, 9, 3, bytes);
+  EXPECT_EQ(transport.controlRequest(r), 0);
+  EXPECT_EQ(kernel.lastQuery.unit, 9);
+  EXPECT_EQ(kernel.lastQuery.selector, 3);
+  EXPECT_EQ(kernel.lastQuery.query, 0x01);
+  EXPECT_THAT(kernel.querySent, ElementsAre(0x01, 0x02, 0x03));
+}
+
+// ---- Records the driver cannot carry, and the driver's own failures.
+
+struct FailureCase {
+  const char* name;
+  std::function<UVCControlRequest(std::vector<std::uint8_t>&)> makeRecord;
+  std::function<void(FakeV4l2Syscalls&)> arrange;
+  int status;
+  std::size_t driverCalls;
+};
+
+class Failure : public V4l2UvcTransportTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failure, ReportsTheReasonAndMovesNothing) {
+  const FailureCase& c = GetParam();
+  kernel.controls[V4L2_CID_BRIGHTNESS] = {};
+  kernel.controls[V4L2_CID_EXPOSURE_AUTO] = {};
+  if (c.arrange) {
+    c.arrange(kernel);
+  }
+  std::vector<std::uint8_t> bytes(8, 0);
+  UVCControlRequest r = c.makeRecord(bytes);
+  const std::vector<std::uint8_t> before =
+      r.pData != nullptr ? std::vector(r.pData, r.pData + r.wLength) : std::vector<std::uint8_t>{};
+  EXPECT_EQ(transport.controlRequest(r), c.status);
+  EXPECT_EQ(r.wLenDone, 0u);
+  EXPECT_EQ(kernel.calls.size(), c.driverCalls);
+  if (r.bmRequestType == 0xA1 && r.pData != nullptr) {
+    EXPECT_EQ(std::vector(r.pData, r.pData + r.wLength), before);
+  }
+}
+
+UVCControlRequest sized(std::vector<std::uint8_t>& bytes, std::uint8_t type, std::uint8_t code,
+                        int unit, int selector, std::size_t length) {
+  bytes.resize(length);
+  return record(type, code, unit, selector, bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Failure,
+    ::testing::Values(
+        FailureCase{"UnknownProcessingUnitSelector",
+                    [](auto& b) { return sized(b, 0xA1, 0x81, 2, 0x12, 2); }, {}, EOPNOTSUPP, 0},
+        FailureCase{"UnknownCameraTerminalSelector",
+                    [](auto& b) { return sized(b, 0x21, 0x01, 1, 0x0B, 2); }, {}, EOPNOTSUPP, 0},
+        FailureCase{"SetWithDeviceToHostType",
+                    [](auto& b) { return sized(b, 0xA1, 0x01, 2, 2, 2); }, {}, EOPNOTSUPP, 0},
+        FailureCase{"GetWithHostToDeviceType",
+                    [](auto& b) { return sized(b, 0x21, 0x81, 2, 2, 2); }, {}, EOPNOTSUPP, 0},
+        FailureCase{"StandardRequestType", [](auto& b) { return sized(b, 0x80, 0x06, 2, 2, 2); },
+                    {}, EOPNOTSUPP, 0},
+        FailureCase{"UnknownRequestCode", [](auto& b) { return sized(b, 0xA1, 0x90, 2, 2, 2); },
+                    {}, EOPNOTSUPP, 0},
+        FailureCase{"OtherInterface",
+                    [](auto& b) {
+                      UVCControlRequest r = sized(b, 0xA1, 0x81, 2, 2, 2);
+                      r.wIndex |= 1;
+                      return r;
+                    },
+                    {}, EOPNOTSUPP, 0},
+        FailureCase{"LowByteOfValueSet",
+                    [](auto& b) {
+                      UVCControlRequest r = sized(b, 0x21, 0x01, 6, 2, 1);
+                      r.wValue |= 1;
+                      return r;
+                    },
+                    {}, EOPNOTSUPP, 0},
+        FailureCase{"LengthOfAnotherControl",
+                    [](auto& b) { return sized(b, 0xA1, 0x81, 2, 2, 4); }, {}, EINVAL, 0},
+        FailureCase{"ZeroLength", [](auto& b) { return sized(b, 0x21, 0x01, 6, 1, 0); }, {},
+                    EINVAL, 0},
+        FailureCase{"NoValueBytes",
+                    [](auto& b) {
+                      UVCControlRequest r = sized(b, 0xA1, 0x81, 6, 1, 1);
+                      r.pData = nullptr;
+                      return r;
+                    },
+                    {}, EINVAL, 0},
+        FailureCase{"ExposureModeWithoutAMeaning",
+                    [](auto& b) {
+                      UVCControlRequest r = sized(b, 0x21, 0x01, 1, 2, 1);
+                      b[0] = 3;
+                      return r;
+                    },
+                    {}, ERANGE, 0},
+        FailureCase{"ExposureTimeBeyondV4l2",
+                    [](auto& b) {
+                      UVCControlRequest r = sized(b, 0x21, 0x01, 1, 4, 4);
+                      b[3] = 0x80;
+                      return r;
+                    },
+                    {}, ERANGE, 0},
+        FailureCase{"DriverReportsUnknownExposureMode",
+                    [](auto& b) { return sized(b, 0xA1, 0x81, 1, 2, 1); },
+                    [](FakeV4l2Syscalls& k) { k.controls[V4L2_CID_EXPOSURE_AUTO].value = 9; },
+                    ERANGE, 1},
+        FailureCase{"ExposureModeHasNoMinimum",
+                    [](auto& b) { return sized(b, 0xA1, 0x82, 1, 2, 1); }, {}, EOPNOTSUPP, 1},
+        FailureCase{"DisabledControl", [](auto& b) { return sized(b, 0xA1, 0x83, 2, 2, 2); },
+                    [](FakeV4l2Syscalls& k) {
+                      k.controls[V4L2_CID_BRIGHTNESS].flags = V4L2_CTRL_FLAG_DISABLED;
+                    },
+                    EOPNOTSUPP, 1},
+        FailureCase{"DriverRefusesSet", [](auto& b) { return sized(b, 0x21, 0x01, 2, 2, 2); },
+                    [](FakeV4l2Syscalls& k) { k.failures[VIDIOC_S_CTRL] = EIO; }, EIO, 1},
+        FailureCase{"DriverRefusesGet", [](auto& b) { return sized(b, 0xA1, 0x81, 2, 2, 2); },
+                    [](FakeV4l2Syscalls& k) { k.failures[VIDIOC_G_CTRL] = ENODEV; }, ENODEV, 1},
+        FailureCase{"ControlMissingInDriver",
+                    [](auto& b) { return sized(b, 0xA1, 0x81, 2, 7, 2); }, {}, EINVAL, 1},
+        FailureCase{"DriverRefusesQuery", [](auto& b) { return sized(b, 0xA1, 0x87, 2, 2, 2); },
+                    [](FakeV4l2Syscalls& k) { k.failures[VIDIOC_QUERYCTRL] = EACCES; }, EACCES,
+                    1},
+        FailureCase{"NotAnExtensionUnit", [](auto& b) { return sized(b, 0xA1, 0x81, 3, 1, 1); },
+                    [](FakeV4l2Syscalls& k) { k.failures[UVCIOC_CTRL_QUERY] = ENOENT; }, ENOENT,
+                    1}),
+    Named());
+
+TEST(V4l2UvcTransportLifetime, ClosesItsDescriptorOnce) {
+  FakeV4l2Syscalls kernel;
+  { V4l2UvcTransport transport(kFd, kernel); }
+  EXPECT_THAT(kernel.closed, ElementsAre(kFd));
+}
+
+}  // namespace
+}  // namespace vexhal
