@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "section/camera_control/QUVCParams.h"
+
+class QSettings;
+
+namespace vexhal {
+
+// The image settings stored on this computer, one record per camera serial number. Used on the
+// main thread only.
+class QDataBase {
+ public:
+  // The user's settings store of this application.
+  QDataBase() = default;
+  // A settings file of its own, in INI format.
+  explicit QDataBase(QString fileName) : fileName_(std::move(fileName)) {}
+
+  // The record stored for the camera, or nothing when none was stored. Values that are missing
+  // or damaged read as custom for the mode and 128 for the image values.
+  std::optional<QUVCParams> getUVCParams(const QString& serialNumber) const;
+  // Replaces the camera's record and writes the store through at once. False when the store
+  // cannot be written.
+  bool setUVCParams(const QUVCParams& params, const QString& serialNumber);
+
+  // The settings group of a serial number. Every text maps to its own group: characters other
+  // than letters, digits, '-' and '.' are written as "_XX" or "_uXXXX", and the empty
+  // text as "_".
+  static QString groupFor(const QString& serialNumber);
+
+ private:
+  // A settings object per operation, so that an error met once does not stick to every later
+  // operation.
+  std::unique_ptr<QSettings> open() const;
+
+  QString fileName_;  // empty: the user's settings store
+};
+
+}  // namespace vexhal
