@@ -124,7 +124,8 @@ TEST_F(QDataBaseTest, HalfWrittenFileNeverBreaksReadingOrWriting) {
 }
 
 TEST_F(QDataBaseTest, GarbageFileReadsAsNoRecord) {
-  writeFile(QByteArray("\0\xff\xfe[[[=\n\\\\\\=@Variant(\n", 24));
+  static const char garbage[] = "\0\xff\xfe[[[=\n\\\\\\=@Variant(\n";
+  writeFile(QByteArray(garbage, sizeof garbage - 1));
   QDataBase store(path);
   EXPECT_EQ(store.getUVCParams(QStringLiteral("SN1")), std::nullopt);
 }
