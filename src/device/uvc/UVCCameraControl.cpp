@@ -113,6 +113,10 @@ std::int64_t UVCCameraControl::getDataFor(std::int32_t requestCode, std::int32_t
   if (!validRequest(length, selector, unit)) {
     return 0;
   }
+  if (requestCode < 0 || requestCode > 0xFF) {
+    UVCLog::error("CameraControl Error: Invalid request code %d", requestCode);
+    return 0;
+  }
   std::array<std::uint8_t, kMaxValueBytes> bytes{};
   UVCControlRequest request;
   request.bmRequestType = kUvcRequestTypeGet;

@@ -286,8 +286,10 @@ TEST_F(UVCCameraControlTest, LengthsThatDoNotFitTheValueAreRefusedBeforeSending)
   }
   EXPECT_FALSE(control.setData(1, 2, 256, 2));
   EXPECT_EQ(control.getDataFor(0x81, 2, 2, -1), 0);
+  EXPECT_EQ(control.getDataFor(0x181, 2, 2, 2), 0);
   EXPECT_TRUE(camera->seen.empty());
-  EXPECT_EQ(log.lines.size(), 10u);
+  EXPECT_EQ(log.lines.size(), 11u);
+  EXPECT_EQ(log.lines.back(), "CameraControl Error: Invalid request code 385");
   EXPECT_EQ(log.lines.front(), "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
 }
 
