@@ -36,6 +36,35 @@ TEST(HidChecksum, ContinuesFromAnEarlierResult) {
   EXPECT_EQ(hidChecksum(ascii("56789"), head), 0x1DBA);
 }
 
+// The checksum as plainly described: bit by bit, right-shifting, 0x1021 on each set low bit.
+std::uint16_t bitwiseChecksum(std::span<const std::uint8_t> bytes, std::uint16_t crc) {
+  for (const std::uint8_t byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc & 1U) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x1021U)
+                       : static_cast<std::uint16_t>(crc >> 1);
+    }
+  }
+  return crc;
+}
+
+TEST(HidChecksum, AgreesWithTheBitwiseFormOnEveryLengthAndAlignment) {
+  std::vector<std::uint8_t> bytes(1100);
+  std::uint32_t seed = 12345;
+  for (auto& byte : bytes) {
+    seed = seed * 1103515245U + 12345U;
+    byte = static_cast<std::uint8_t>(seed >> 16);
+  }
+  for (std::size_t offset = 0; offset < 8; ++offset) {
+    for (std::size_t length = 0; length + offset <= bytes.size(); length += 1 + length / 16) {
+      const std::span<const std::uint8_t> piece(bytes.data() + offset, length);
+      ASSERT_EQ(hidChecksum(piece, 0xFFFF), bitwiseChecksum(piece, 0xFFFF))
+          << "offset " << offset << " length " << length;
+      ASSERT_EQ(hidChecksum(piece, 0x0042), bitwiseChecksum(piece, 0x0042));
+    }
+  }
+}
+
 std::vector<std::uint8_t> header(std::initializer_list<std::uint8_t> bytes) { return bytes; }
 
 TEST(HidPacket, StateRequestIsByteExact) {
