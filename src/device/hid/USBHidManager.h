@@ -18,8 +18,8 @@ namespace vexhal {
 // the discovery's events.
 class USBHidManager {
  public:
-  // The process-wide manager, created on first call. It uses the udev backend unless another
-  // discovery was installed before.
+  // The process-wide manager, created on first call (after the QCoreApplication, on the main
+  // thread). It uses the udev backend unless another discovery was installed before.
   static USBHidManager& shared();
   // Makes the process-wide manager use `discovery` (the virtual camera's, for instance).
   // Returns false, and changes nothing, once `shared()` has created the manager.

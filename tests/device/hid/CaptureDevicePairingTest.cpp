@@ -59,11 +59,5 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase{"usb-0x14100000", 0x14100000, true},
                       MatchCase{"", 0, false}, MatchCase{"", 0x14100000, false}));
 
-TEST(IsMatched, AgreesWithTheIdentifierComposedForTheSameCamera) {
-  // Bus 3, ports 1.4.2 as sysfs reports them, with the camera's vendor and product ids.
-  EXPECT_TRUE(isMatched("0x3142000b206b215", 0x03142000));
-  EXPECT_FALSE(isMatched("0x3142000b206b215", 0x03143000));
-}
-
 }  // namespace
 }  // namespace vexhal
