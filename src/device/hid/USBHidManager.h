@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/hid/HidDiscovery.h"
+#include "device/hid/USBDevice.h"
+#include "device/hid/USBHidDelegate.h"
+
+namespace vexhal {
+
+// Keeps one USBDevice per attached camera, in order of arrival, and tells its delegates when a
+// camera arrives or leaves. Runs on the main thread; delegate calls are made synchronously from
+// the discovery's events.
+class USBHidManager {
+ public:
+  // The process-wide manager, created on first call (after the QCoreApplication, on the main
+  // thread). It uses the udev backend unless another discovery was installed before.
+  static USBHidManager& shared();
+  // Makes the process-wide manager use `discovery` (the virtual camera's, for instance).
+  // Returns false, and changes nothing, once `shared()` has created the manager.
+  static bool installDiscovery(std::unique_ptr<HidDiscovery> discovery);
+
+  // A manager on its own discovery; a null discovery gives a manager that finds nothing.
+  explicit USBHidManager(std::unique_ptr<HidDiscovery> discovery);
+  USBHidManager(const USBHidManager&) = delete;
+  USBHidManager& operator=(const USBHidManager&) = delete;
+  ~USBHidManager();
+
+  void startMonitoringForVendorID(std::int64_t vendorId, std::int64_t productId);
+
+  // Delegates are held weakly; each is called at most once per event, in the order added.
+  void addDelegate(const std::shared_ptr<USBHidDelegate>& delegate);
+  void removeDelegate(const std::shared_ptr<USBHidDelegate>& delegate);
+
+  // The attached cameras, oldest first.
+  const std::vector<std::shared_ptr<USBDevice>>& devices() const { return devices_; }
+
+ private:
+  void addUSBDevice(const HidDeviceRecord& record);
+  void removeUSBDevice(const std::string& key);
+  void deviceGone(const std::shared_ptr<USBDevice>& device);
+  void removeAt(std::size_t index);
+  std::vector<std::shared_ptr<USBHidDelegate>> liveDelegates();
+
+  std::unique_ptr<HidDiscovery> discovery_;
+  std::vector<std::shared_ptr<USBDevice>> devices_;
+  std::vector<std::weak_ptr<USBHidDelegate>> delegates_;
+  QObject context_;  // deferred removals die with the manager
+};
+
+}  // namespace vexhal

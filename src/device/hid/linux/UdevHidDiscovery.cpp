@@ -1,0 +1,136 @@
+#include "device/hid/linux/UdevHidDiscovery.h"
+
+#include <fcntl.h>
+#include <libudev.h>
+#include <sys/file.h>
+
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "device/hid/HidLog.h"
+#include "device/hid/linux/UsbSysfsIdentity.h"
+
+namespace vexhal {
+
+std::unique_ptr<UdevHidDiscovery> UdevHidDiscovery::create() {
+  struct udev* context = udev_new();
+  if (context == nullptr) {
+    return nullptr;
+  }
+  return std::unique_ptr<UdevHidDiscovery>(new UdevHidDiscovery(context));
+}
+
+UdevHidDiscovery::UdevHidDiscovery(struct udev* context) : udev_(context) {}
+
+UdevHidDiscovery::~UdevHidDiscovery() {
+  notifier_.reset();
+  if (monitor_ != nullptr) {
+    udev_monitor_unref(monitor_);
+  }
+  udev_unref(udev_);
+}
+
+int UdevHidDiscovery::start(std::uint16_t vendorId, std::uint16_t productId, Events events) {
+  if (monitor_ != nullptr) {
+    return EALREADY;
+  }
+  monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+  if (monitor_ == nullptr) {
+    return errno != 0 ? errno : ENODEV;
+  }
+  int status = udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr);
+  if (status >= 0) {
+    status = udev_monitor_enable_receiving(monitor_);
+  }
+  if (status < 0) {
+    udev_monitor_unref(monitor_);
+    monitor_ = nullptr;
+    return -status;
+  }
+  vendorId_ = vendorId;
+  productId_ = productId;
+  events_ = std::move(events);
+  notifier_ = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor_),
+                                                QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, &context_,
+                   [this] { monitorReady(); });
+  // The monitor listens already, so a camera that arrives meanwhile is not missed; one reported
+  // twice is recognised by its key.
+  QTimer::singleShot(0, &context_, [this] { enumerate(); });
+  return 0;
+}
+
+void UdevHidDiscovery::enumerate() {
+  struct udev_enumerate* enumeration = udev_enumerate_new(udev_);
+  if (enumeration == nullptr) {
+    return;
+  }
+  udev_enumerate_add_match_subsystem(enumeration, "hidraw");
+  udev_enumerate_scan_devices(enumeration);
+  struct udev_list_entry* entry = nullptr;
+  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration)) {
+    struct udev_device* hidraw =
+        udev_device_new_from_syspath(udev_, udev_list_entry_get_name(entry));
+    if (hidraw == nullptr) {
+      continue;
+    }
+    const auto record = recordFor(hidraw);
+    udev_device_unref(hidraw);
+    if (record && events_.arrived) {
+      events_.arrived(*record);
+    }
+  }
+  udev_enumerate_unref(enumeration);
+}
+
+void UdevHidDiscovery::monitorReady() {
+  struct udev_device* device = udev_monitor_receive_device(monitor_);
+  if (device == nullptr) {
+    return;
+  }
+  const char* action = udev_device_get_action(device);
+  const char* node = udev_device_get_devnode(device);
+  const std::string_view verb = action != nullptr ? action : "";
+  if (verb == "add") {
+    if (const auto record = recordFor(device); record && events_.arrived) {
+      events_.arrived(*record);
+    }
+  } else if (verb == "remove" && node != nullptr && events_.removed) {
+    // The parent is already gone from sysfs; the node path is all that is left to match on.
+    events_.removed(node);
+  }
+  udev_device_unref(device);
+}
+
+std::optional<HidDeviceRecord> UdevHidDiscovery::recordFor(struct udev_device* hidraw) const {
+  const char* node = udev_device_get_devnode(hidraw);
+  struct udev_device* usb =
+      udev_device_get_parent_with_subsystem_devtype(hidraw, "usb", "usb_device");
+  if (node == nullptr || usb == nullptr) {
+    return std::nullopt;
+  }
+  const auto identity = UsbSysfsIdentity::read(udev_device_get_syspath(usb));
+  if (!identity || identity->vendorId != vendorId_ || identity->productId != productId_) {
+    return std::nullopt;
+  }
+  return HidDeviceRecord{node, identity->vendorId, identity->productId, identity->locationId};
+}
+
+UniqueFd UdevHidDiscovery::open(const HidDeviceRecord& device) {
+  UniqueFd fd(::open(device.key.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.isValid()) {
+    hidLog(LOG_WARNING, "HIDDevice, cannot open %s: %s", device.key.c_str(), std::strerror(errno));
+    return fd;
+  }
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    hidLog(LOG_WARNING, "HIDDevice, %s is in use by another program: %s", device.key.c_str(),
+           std::strerror(errno));
+    fd.reset();
+  }
+  return fd;
+}
+
+}  // namespace vexhal

@@ -1,0 +1,427 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "HidTestSupport.h"
+
+namespace vexhal {
+namespace {
+
+using test::pumpEvents;
+using test::WiredDevice;
+
+// Collects what completions receive, as "code:value" texts.
+struct Recorder {
+  std::vector<std::string> calls;
+
+  USBDevice::ValueCallback value() {
+    return [this](std::int64_t code, std::int64_t v) {
+      calls.push_back(std::to_string(code) + ":" + std::to_string(v));
+    };
+  }
+  USBDevice::FlagCallback flag() {
+    return [this](std::int64_t code, bool v) {
+      calls.push_back(std::to_string(code) + ":" + (v ? "1" : "0"));
+    };
+  }
+  USBDevice::TextCallback text() {
+    return [this](std::int64_t code, const std::optional<std::string>& t) {
+      calls.push_back(std::to_string(code) + ":" + t.value_or("none"));
+    };
+  }
+  USBDevice::CodeCallback code() {
+    return [this](std::int64_t c) { calls.push_back(std::to_string(c)); };
+  }
+};
+
+// ---- requests --------------------------------------------------------------------------------
+
+struct RequestCase {
+  const char* name;
+  std::function<void(USBDevice&, Recorder&)> call;
+  std::uint16_t cmd;
+  std::optional<std::uint8_t> payload;
+};
+
+void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
+
+class USBDeviceRequest : public ::testing::TestWithParam<RequestCase> {};
+
+TEST_P(USBDeviceRequest, SendsOneWellFormedReport) {
+  const RequestCase& c = GetParam();
+  WiredDevice wired;
+  Recorder recorder;
+  c.call(*wired.device, recorder);
+
+  const auto sent = wired.camera.requests();
+  ASSERT_EQ(sent.size(), 1U);
+  const hid_cmd_pack_t& pack = sent[0];
+  EXPECT_EQ(pack.head.reportId, 0x01);
+  EXPECT_EQ(pack.head.magic.get(), 0x5A5A);
+  EXPECT_EQ(pack.head.cmd.get(), c.cmd);
+  EXPECT_EQ(pack.head.packNum.get(), 0U);
+  EXPECT_EQ(pack.head.dataStatus, c.payload ? 1 : 0);
+  EXPECT_EQ(pack.head.dataLength.get(), c.payload ? 1 : 0);
+  EXPECT_EQ(pack.data[0], c.payload.value_or(0));
+  for (std::size_t i = 1; i < pack.data.size(); ++i) {
+    ASSERT_EQ(pack.data[i], 0) << "data byte " << i;
+  }
+  const auto bytes = pack.bytes();
+  const std::uint16_t crc = hidChecksum(bytes.subspan(14, c.payload ? 1 : 0),
+                                        hidChecksum(bytes.first(12), 0xFFFF));
+  EXPECT_EQ(pack.head.crc.get(), crc);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllCommands, USBDeviceRequest,
+    ::testing::Values(
+        RequestCase{"getState", [](USBDevice& d, Recorder& r) { d.getState(r.value()); }, 0x5000,
+                    std::nullopt},
+        RequestCase{"getVersion", [](USBDevice& d, Recorder& r) { d.getVersion(r.text()); },
+                    0x5001, std::nullopt},
+        RequestCase{"getSerialNumber",
+                    [](USBDevice& d, Recorder& r) { d.getSerialNumber(r.text()); }, 0x5010,
+                    std::nullopt},
+        RequestCase{"getCaptureInfo",
+                    [](USBDevice& d, Recorder& r) { d.getCaptureInfo(r.flag()); }, 0x5020,
+                    std::nullopt},
+        RequestCase{"getAutoFramingMode",
+                    [](USBDevice& d, Recorder& r) { d.getAutoFramingMode(r.value()); }, 0x5030,
+                    std::nullopt},
+        RequestCase{"setAutoFramingMode",
+                    [](USBDevice& d, Recorder& r) { d.setAutoFramingMode(2, r.code()); }, 0x5031,
+                    2},
+        RequestCase{"getFrameMaster",
+                    [](USBDevice& d, Recorder& r) { d.getFrameMaster(r.flag()); }, 0x5040,
+                    std::nullopt},
+        RequestCase{"setFrameMaster",
+                    [](USBDevice& d, Recorder& r) { d.setFrameMaster(true, r.code()); }, 0x5041,
+                    1},
+        RequestCase{"getPickup", [](USBDevice& d, Recorder& r) { d.getPickup(r.value()); },
+                    0x5070, std::nullopt},
+        RequestCase{"setPickupKeepsTheLowByte",
+                    [](USBDevice& d, Recorder& r) { d.setPickup(300, r.code()); }, 0x5071, 0x2C},
+        RequestCase{"getAutoFraming",
+                    [](USBDevice& d, Recorder& r) { d.getAutoFraming(r.flag()); }, 0x5080,
+                    std::nullopt},
+        RequestCase{"setAutoFraming",
+                    [](USBDevice& d, Recorder& r) { d.setAutoFraming(true, r.code()); }, 0x5081,
+                    1},
+        RequestCase{"getHMirror", [](USBDevice& d, Recorder& r) { d.getHMirror(r.flag()); },
+                    0x5090, std::nullopt},
+        RequestCase{"setHMirrorOff",
+                    [](USBDevice& d, Recorder& r) { d.setHMirror(false, r.code()); }, 0x5091, 0},
+        RequestCase{"getAngle", [](USBDevice& d, Recorder& r) { d.getAngle(r.value()); }, 0x50A0,
+                    std::nullopt},
+        RequestCase{"setAngle", [](USBDevice& d, Recorder& r) { d.setAngle(90, r.code()); },
+                    0x50A1, 90},
+        RequestCase{"saveUVC", [](USBDevice& d, Recorder& r) { d.saveUVC(r.code()); }, 0x5100,
+                    std::nullopt}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(USBDeviceRequestBytes, IntelligentFramingOnIsByteExact) {
+  WiredDevice wired;
+  wired.device->setAutoFraming(true, nullptr);
+  const auto sent = wired.camera.requests();
+  ASSERT_EQ(sent.size(), 1U);
+  const auto bytes = sent[0].bytes();
+  const std::vector<std::uint8_t> expected = {0x01, 0x5A, 0x5A, 0x81, 0x50, 0x01, 0x01, 0x00,
+                                              0x00, 0x00, 0x00, 0x00, 0x9F, 0x1B, 0x01};
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 15), expected);
+  for (std::size_t i = 15; i < bytes.size(); ++i) {
+    ASSERT_EQ(bytes[i], 0) << "byte " << i;
+  }
+}
+
+// ---- replies ---------------------------------------------------------------------------------
+
+struct ReplyCase {
+  const char* name;
+  std::function<void(USBDevice&, Recorder&)> call;
+  std::uint16_t cmd;
+  std::uint32_t code;
+  std::vector<std::uint8_t> data;
+  const char* expected;
+};
+
+void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
+
+class USBDeviceReply : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(USBDeviceReply, DecodesIntoItsCompletion) {
+  const ReplyCase& c = GetParam();
+  WiredDevice wired;
+  Recorder recorder;
+  c.call(*wired.device, recorder);
+  hid_cmd_pack_t reply{};
+  reply.head.cmd.set(c.cmd);
+  reply.head.packNum.set(c.code);
+  std::copy(c.data.begin(), c.data.end(), reply.data.begin());
+  wired.camera.sendRaw(&reply, sizeof reply);
+  pumpEvents();
+  EXPECT_EQ(recorder.calls, std::vector<std::string>{c.expected});
+}
+
+std::vector<std::uint8_t> captureInfo(std::uint16_t width, std::uint16_t height,
+                                      std::uint8_t status) {
+  std::vector<std::uint8_t> d(36, 0);
+  d[0] = width & 0xFF;
+  d[1] = width >> 8;
+  d[4] = height & 0xFF;
+  d[5] = height >> 8;
+  d[32] = status;
+  return d;
+}
+
+const auto getState = [](USBDevice& d, Recorder& r) { d.getState(r.value()); };
+const auto getVersion = [](USBDevice& d, Recorder& r) { d.getVersion(r.text()); };
+const auto getSerial = [](USBDevice& d, Recorder& r) { d.getSerialNumber(r.text()); };
+const auto getCapture = [](USBDevice& d, Recorder& r) { d.getCaptureInfo(r.flag()); };
+
+INSTANTIATE_TEST_SUITE_P(
+    AllCommands, USBDeviceReply,
+    ::testing::Values(
+        ReplyCase{"stateReady", getState, 0x5000, 0, {0}, "0:1"},
+        ReplyCase{"stateFailed", getState, 0x5000, 0, {1}, "0:2"},
+        ReplyCase{"stateUnknownByte", getState, 0x5000, 0, {5}, "0:0"},
+        ReplyCase{"stateRefused", getState, 0x5000, 7, {0}, "7:0"},
+        ReplyCase{"versionNegativeByte", getVersion, 0x5001, 0, {1, 2, 200}, "0:1.2.-56"},
+        ReplyCase{"versionExtremes", getVersion, 0x5001, 0, {0x80, 0x7F, 0}, "0:-128.127.0"},
+        ReplyCase{"versionRefused", getVersion, 0x5001, 3, {1, 2, 3}, "3:none"},
+        ReplyCase{"serialThirteenBytes", getSerial, 0x5010, 0,
+                  {'V', 'X', '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', 'A', 'Z'},
+                  "0:VX1234567890A"},
+        ReplyCase{"serialMultiByteUtf8", getSerial, 0x5010, 0,
+                  {'S', 'N', 0xE6, 0x91, 0x84, 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'},
+                  "0:SN\xE6\x91\x84xxxxxxxx"},
+        ReplyCase{"serialInvalidUtf8", getSerial, 0x5010, 0,
+                  {'S', 'N', 0xFF, 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'}, "0:none"},
+        ReplyCase{"serialCutMidCharacter", getSerial, 0x5010, 0,
+                  {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 0xE6, 0x91, 0x84},
+                  "0:none"},
+        ReplyCase{"serialRefused", getSerial, 0x5010, 2, {'A', 'B'}, "2:none"},
+        ReplyCase{"capture4k", getCapture, 0x5020, 0, captureInfo(3840, 2160, 1), "0:1"},
+        ReplyCase{"capture4kWhateverTheCode", getCapture, 0x5020, 9, captureInfo(3840, 2160, 1),
+                  "9:1"},
+        ReplyCase{"captureOtherStatus", getCapture, 0x5020, 0, captureInfo(3840, 2160, 2), "0:0"},
+        ReplyCase{"captureHd", getCapture, 0x5020, 0, captureInfo(1920, 1080, 1), "0:0"},
+        ReplyCase{"framingModeSigned",
+                  [](USBDevice& d, Recorder& r) { d.getAutoFramingMode(r.value()); }, 0x5030, 0,
+                  {0xFF}, "0:-1"},
+        ReplyCase{"framingModeRefused",
+                  [](USBDevice& d, Recorder& r) { d.getAutoFramingMode(r.value()); }, 0x5030, 1,
+                  {3}, "1:0"},
+        ReplyCase{"pickup", [](USBDevice& d, Recorder& r) { d.getPickup(r.value()); }, 0x5070, 0,
+                  {3}, "0:3"},
+        ReplyCase{"angle", [](USBDevice& d, Recorder& r) { d.getAngle(r.value()); }, 0x50A0, 0,
+                  {90}, "0:90"},
+        ReplyCase{"angleHighByteIsNegative",
+                  [](USBDevice& d, Recorder& r) { d.getAngle(r.value()); }, 0x50A0, 0, {200},
+                  "0:-56"},
+        ReplyCase{"frameMasterOn", [](USBDevice& d, Recorder& r) { d.getFrameMaster(r.flag()); },
+                  0x5040, 0, {1}, "0:1"},
+        ReplyCase{"frameMasterRefused",
+                  [](USBDevice& d, Recorder& r) { d.getFrameMaster(r.flag()); }, 0x5040, 2, {1},
+                  "2:0"},
+        ReplyCase{"autoFramingOff",
+                  [](USBDevice& d, Recorder& r) { d.getAutoFraming(r.flag()); }, 0x5080, 0, {0},
+                  "0:0"},
+        ReplyCase{"mirrorOn", [](USBDevice& d, Recorder& r) { d.getHMirror(r.flag()); }, 0x5090, 0,
+                  {1}, "0:1"},
+        ReplyCase{"setFramingMode",
+                  [](USBDevice& d, Recorder& r) { d.setAutoFramingMode(1, r.code()); }, 0x5031, 0,
+                  {}, "0"},
+        ReplyCase{"setFrameMaster",
+                  [](USBDevice& d, Recorder& r) { d.setFrameMaster(true, r.code()); }, 0x5041, 6,
+                  {}, "6"},
+        ReplyCase{"setPickup", [](USBDevice& d, Recorder& r) { d.setPickup(1, r.code()); },
+                  0x5071, 4, {}, "4"},
+        ReplyCase{"setAutoFraming",
+                  [](USBDevice& d, Recorder& r) { d.setAutoFraming(false, r.code()); }, 0x5081, 0,
+                  {}, "0"},
+        ReplyCase{"setMirror", [](USBDevice& d, Recorder& r) { d.setHMirror(true, r.code()); },
+                  0x5091, 0xFFFFFFFF, {}, "4294967295"},
+        ReplyCase{"setAngle", [](USBDevice& d, Recorder& r) { d.setAngle(120, r.code()); },
+                  0x50A1, 0, {}, "0"},
+        ReplyCase{"save", [](USBDevice& d, Recorder& r) { d.saveUVC(r.code()); }, 0x5100, 0, {},
+                  "0"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// ---- properties, slots and ordering -----------------------------------------------------------
+
+TEST(USBDeviceReplies, UpdateThePropertyBeforeTheCompletionRuns) {
+  WiredDevice wired;
+  std::int64_t seenInCompletion = -1;
+  std::optional<std::string> versionInCompletion;
+  wired.device->getState([&](std::int64_t, std::int64_t) {
+    seenInCompletion = wired.device->state();
+  });
+  wired.device->getVersion(
+      [&](std::int64_t, const std::optional<std::string>&) {
+        versionInCompletion = wired.device->version();
+      });
+  hid_cmd_pack_t reply{};
+  reply.head.cmd.set(0x5000);
+  reply.data[0] = 1;
+  wired.device->processInput(reply.bytes().data(), reply.bytes().size());
+  EXPECT_EQ(wired.device->state(), 2);
+  EXPECT_EQ(seenInCompletion, -1) << "completions run later, on the event loop";
+  reply.head.cmd.set(0x5001);
+  reply.data = {4, 5, 6};
+  wired.device->processInput(reply.bytes().data(), reply.bytes().size());
+  pumpEvents();
+  EXPECT_EQ(seenInCompletion, 2);
+  EXPECT_EQ(versionInCompletion, "4.5.6");
+}
+
+TEST(USBDeviceReplies, FailuresOverwriteThePropertiesWithNothing) {
+  WiredDevice wired;
+  wired.camera.reply(0x5000, 0, {0});
+  wired.camera.reply(0x5001, 0, {1, 0, 0});
+  wired.camera.reply(0x5010, 0, {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M'});
+  pumpEvents();
+  EXPECT_EQ(wired.device->state(), 1);
+  EXPECT_EQ(wired.device->version(), "1.0.0");
+  EXPECT_EQ(wired.device->serialNumber(), "ABCDEFGHIJKLM");
+
+  wired.camera.reply(0x5000, 1);
+  wired.camera.reply(0x5001, 1);
+  wired.camera.reply(0x5010, 1);
+  pumpEvents();
+  EXPECT_EQ(wired.device->state(), 0);
+  EXPECT_EQ(wired.device->version(), std::nullopt);
+  EXPECT_EQ(wired.device->serialNumber(), std::nullopt);
+}
+
+TEST(USBDeviceReplies, SerialNumberKeepsItsZeroBytes) {
+  WiredDevice wired;
+  wired.camera.reply(0x5010, 0, {'A', 'B', 'C', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'Z'});
+  pumpEvents();
+  ASSERT_TRUE(wired.device->serialNumber().has_value());
+  EXPECT_EQ(*wired.device->serialNumber(), std::string("ABC\0\0\0\0\0\0\0\0\0\0", 13));
+}
+
+TEST(USBDeviceSlots, ASecondRequestReplacesTheFirstCompletion) {
+  WiredDevice wired;
+  Recorder first;
+  Recorder second;
+  wired.device->getState(first.value());
+  wired.device->getState(second.value());
+  wired.camera.reply(0x5000, 0, {0});
+  wired.camera.reply(0x5000, 0, {1});
+  pumpEvents();
+  EXPECT_TRUE(first.calls.empty());
+  EXPECT_EQ(second.calls, (std::vector<std::string>{"0:1", "0:2"}));
+}
+
+TEST(USBDeviceSlots, ASlotKeepsItsCompletionForLateAndRepeatedReplies) {
+  WiredDevice wired;
+  Recorder recorder;
+  wired.device->setAngle(60, recorder.code());
+  wired.camera.reply(0x50A1, 0);
+  pumpEvents();
+  wired.camera.reply(0x50A1, 5);
+  pumpEvents();
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"0", "5"}));
+}
+
+TEST(USBDeviceSlots, RepliesReachOnlyTheirOwnSlotInArrivalOrder) {
+  WiredDevice wired;
+  Recorder recorder;
+  wired.device->getAngle(recorder.value());
+  wired.device->getPickup(recorder.value());
+  wired.device->setAngle(90, recorder.code());
+  wired.camera.reply(0x5070, 0, {2});
+  wired.camera.reply(0x1234, 0, {9});  // no such command: ignored
+  wired.camera.reply(0x50A0, 0, {60});
+  pumpEvents();
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"0:2", "0:60"}));
+}
+
+TEST(USBDeviceSlots, ACompletionMayRequestTheSameKindAgain) {
+  WiredDevice wired;
+  Recorder recorder;
+  wired.device->getState([&](std::int64_t code, std::int64_t) {
+    recorder.calls.push_back("first " + std::to_string(code));
+    wired.device->getState(recorder.value());
+  });
+  wired.camera.reply(0x5000, 0, {0});
+  pumpEvents();
+  wired.camera.reply(0x5000, 0, {1});
+  pumpEvents();
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"first 0", "0:2"}));
+  EXPECT_EQ(wired.camera.requests().size(), 2U);
+}
+
+TEST(USBDeviceReplies, AreDispatchedWhateverTheirMagicAndChecksum) {
+  WiredDevice wired;
+  Recorder recorder;
+  wired.device->getAngle(recorder.value());
+  hid_cmd_pack_t reply{};
+  reply.head.reportId = 0x7F;
+  reply.head.magic.set(0x1234);
+  reply.head.cmd.set(0x50A0);
+  reply.head.crc.set(0xBEEF);
+  reply.data[0] = 120;
+  wired.camera.sendRaw(&reply, sizeof reply);
+  pumpEvents();
+  EXPECT_EQ(recorder.calls, std::vector<std::string>{"0:120"});
+}
+
+TEST(USBDeviceReplies, AShortReportReadsTheRestFromTheEarlierOne) {
+  WiredDevice wired;
+  Recorder recorder;
+  wired.device->getVersion(recorder.text());
+  wired.camera.reply(0x5001, 0, {7, 8, 9});
+  pumpEvents();
+  hid_cmd_pack_t shortReply{};
+  shortReply.head.cmd.set(0x5001);
+  shortReply.data[0] = 1;  // only the header and this byte travel
+  wired.camera.sendRaw(&shortReply, 15);
+  pumpEvents();
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"0:7.8.9", "0:1.8.9"}));
+}
+
+TEST(USBDeviceReplies, ACompletionOutlivesTheLastOtherHolderOfItsDevice) {
+  WiredDevice wired;
+  Recorder recorder;
+  wired.device->saveUVC(recorder.code());
+  hid_cmd_pack_t reply{};
+  reply.head.cmd.set(0x5100);
+  wired.device->processInput(reply.bytes().data(), reply.bytes().size());
+  wired.device.reset();
+  pumpEvents();
+  EXPECT_EQ(recorder.calls, std::vector<std::string>{"0"});
+}
+
+TEST(USBDeviceIdentity, NamesTheKnownProductAndNumbersOthers) {
+  test::ensureCoreApplication();
+  const USBDevice camera(HidDeviceRecord{"a", 0xB206, 0xB215, 0x14100000}, UniqueFd());
+  EXPECT_EQ(camera.name(), "PICO EDGE");
+  EXPECT_EQ(camera.modelName(), "VX-K31D");
+  EXPECT_EQ(camera.locationID(), 0x14100000);
+  EXPECT_EQ(camera.state(), 0);
+  EXPECT_EQ(camera.version(), std::nullopt);
+  EXPECT_EQ(camera.serialNumber(), std::nullopt);
+
+  const USBDevice other(HidDeviceRecord{"b", 0xB206, 0xB216, 1}, UniqueFd());
+  EXPECT_EQ(other.name(), "45590");
+  EXPECT_EQ(other.modelName(), "");
+}
+
+TEST(USBDeviceSending, StopsOnceTheDeviceIsGone) {
+  WiredDevice wired;
+  EXPECT_TRUE(wired.device->sendOutputReport(getPackage(0x5000)));
+  wired.camera.unplug();
+  pumpEvents();
+  EXPECT_FALSE(wired.device->sendOutputReport(getPackage(0x5000)));
+
+  test::ensureCoreApplication();
+  USBDevice unopened(HidDeviceRecord{"c", 0xB206, 0xB215, 1}, UniqueFd());
+  EXPECT_FALSE(unopened.sendOutputReport(getPackage(0x5000)));
+}
+
+}  // namespace
+}  // namespace vexhal
