@@ -1,5 +1,7 @@
 #include "ListingWorker.h"
 
+#include "DirScan.h"
+
 #include <cstdlib>
 #include <pthread.h>
 
@@ -46,6 +48,20 @@ void ListingWorker::complete(Task completion) noexcept {
         }
         if (poster) poster(std::move(completion));
         else completion();
+    } catch (...) {
+    }
+}
+
+void ListingWorker::listNewestFirst(std::function<std::string()> dir,
+                                    std::function<void(std::vector<QlogFileModel>)> completion) noexcept {
+    if (!completion || !dir) return;
+    try {
+        run([dir = std::move(dir), completion = std::move(completion)]() mutable {
+            auto list = sortedListing(dir(), true);
+            complete([completion = std::move(completion), list = std::move(list)]() mutable {
+                completion(std::move(list));
+            });
+        });
     } catch (...) {
     }
 }

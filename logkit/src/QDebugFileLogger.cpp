@@ -3,7 +3,6 @@
 #include "AppDirs.h"
 #include "AppendFile.h"
 #include "Clock.h"
-#include "DirScan.h"
 #include "ListingWorker.h"
 
 #include <filesystem>
@@ -51,12 +50,7 @@ void QDebugFileLogger::writeDebug(std::optional<std::string_view> value) {
 const std::string& QDebugFileLogger::debugDirPath() const noexcept { return impl_->dirPath; }
 
 void QDebugFileLogger::getDebugLogList(std::function<void(std::vector<QlogFileModel>)> completion) const {
-    if (!completion) return;
-    detail::ListingWorker::run([dir = impl_->dirPath, completion = std::move(completion)]() mutable {
-        auto list = detail::sortedListing(dir, true);
-        detail::ListingWorker::complete(
-            [completion = std::move(completion), list = std::move(list)]() mutable { completion(std::move(list)); });
-    });
+    detail::ListingWorker::listNewestFirst([dir = impl_->dirPath] { return dir; }, std::move(completion));
 }
 
 // Opens this handler's one file, named by the moment of its first line. When that fails the

@@ -105,13 +105,8 @@ std::shared_ptr<QFileLogConfig> QFileLogger::getLogConfig() const {
 }
 
 void QFileLogger::getLogList(std::function<void(std::vector<QlogFileModel>)> completion) const {
-    if (!completion) return;
-    auto config = getLogConfig();
-    detail::ListingWorker::run([config, completion = std::move(completion)]() mutable {
-        auto list = detail::sortedListing(config->cacheDir(), true);
-        detail::ListingWorker::complete(
-            [completion = std::move(completion), list = std::move(list)]() mutable { completion(std::move(list)); });
-    });
+    detail::ListingWorker::listNewestFirst([config = getLogConfig()] { return config->cacheDir(); },
+                                           std::move(completion));
 }
 
 std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
