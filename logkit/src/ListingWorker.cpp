@@ -21,6 +21,8 @@ ListingWorker& ListingWorker::instance() {
         auto* w = new ListingWorker;
         theWorker = w;
         std::atexit([] { theWorker->shutdown(); });
+        // A forked child has no listing thread to hand work to or to join.
+        pthread_atfork(nullptr, nullptr, [] { theWorker->forkedChild_ = true; });
         return w;
     }();
     return *worker;
@@ -29,6 +31,7 @@ ListingWorker& ListingWorker::instance() {
 void ListingWorker::run(Task work) noexcept {
     try {
         auto& w = instance();
+        if (w.forkedChild_) return;
         {
             std::lock_guard lock(w.mutex_);
             if (w.stopping_) return;
@@ -92,6 +95,7 @@ void ListingWorker::loop() noexcept {
 }
 
 void ListingWorker::shutdown() noexcept {
+    if (forkedChild_) return;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;

@@ -5,6 +5,7 @@
 
 #include <ostrane/QlogFileModel.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -40,6 +41,7 @@ private:
     std::condition_variable cv_;
     std::deque<Task> tasks_;
     bool stopping_ = false;
+    std::atomic<bool> forkedChild_{false};
     std::thread thread_;
 };
 

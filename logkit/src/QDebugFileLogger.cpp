@@ -22,7 +22,7 @@ struct [[gnu::visibility("hidden")]] QDebugFileLogger::Impl {
     std::int64_t retryAt = std::numeric_limits<std::int64_t>::min();
 
     void checkFileHandle();
-    void writeLine(std::string_view text, bool flushNow);
+    void writeLine(std::string_view text, bool flushNow) noexcept;
 };
 
 QDebugFileLogger::QDebugFileLogger() : QDebugFileLogger(detail::cachesDirectory() + "/QDebugLogs") {}
@@ -64,11 +64,15 @@ void QDebugFileLogger::Impl::checkFileHandle() {
     if (!file.open(dirPath + "/" + detail::stampText(now) + ".log", true)) retryAt = now + 1;
 }
 
-void QDebugFileLogger::Impl::writeLine(std::string_view text, bool flushNow) {
-    checkFileHandle();
-    if (!file.isOpen()) return;
-    file.append(text, "\n");
-    if (flushNow) file.flush();
+void QDebugFileLogger::Impl::writeLine(std::string_view text, bool flushNow) noexcept {
+    try {
+        checkFileHandle();
+        if (!file.isOpen()) return;
+        file.append(text, "\n");
+        if (flushNow) file.flush();
+    } catch (...) {
+        // Out of memory while buffering: this line is lost, logging goes on.
+    }
 }
 
 } // namespace ostrane

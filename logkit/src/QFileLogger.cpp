@@ -34,7 +34,7 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
     // unwritable directory costs one try per second instead of one per line.
     std::int64_t retryAt = std::numeric_limits<std::int64_t>::min();
 
-    void writeLine(std::string_view text, bool flushNow);
+    void writeLine(std::string_view text, bool flushNow) noexcept;
     void flushFile();
     void checkLogDir();
     void checkLogFile(std::int64_t nowSeconds);
@@ -85,7 +85,10 @@ void QFileLogger::log(const std::string& line) {
 
 void QFileLogger::flush() {
     std::lock_guard lock(impl_->mutex);
-    impl_->flushFile();
+    try {
+        impl_->flushFile();
+    } catch (...) {
+    }
 }
 
 void QFileLogger::write(std::optional<std::string_view> value) {
@@ -120,12 +123,16 @@ std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
     }
 }
 
-void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) {
-    checkLogDir();
-    checkLogFile(detail::floorSeconds(detail::nowNs()));
-    if (!file.isOpen()) return;
-    file.append(text, "\n");
-    if (flushNow) flushFile();
+void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) noexcept {
+    try {
+        checkLogDir();
+        checkLogFile(detail::floorSeconds(detail::nowNs()));
+        if (!file.isOpen()) return;
+        file.append(text, "\n");
+        if (flushNow) flushFile();
+    } catch (...) {
+        // Out of memory while listing or buffering: this line is lost, logging goes on.
+    }
 }
 
 void QFileLogger::Impl::flushFile() {

@@ -76,6 +76,7 @@ TEST(DefaultLogger, FunctionsCarryTheirLevelTagAndThreadId) {
     ErrorLog("error line");
     ErrorLog(Tag{std::string("USB")}, "tagged error");
     VerboseLog(Tag{""}, "empty tag");
+    ErrorLog(); const int bareLine = __LINE__;
     EXPECT_NE(linesWith("Upgrade, progress 42")[0].find("[debug]: Upgrade, progress 42 [77] ["), std::string::npos);
     EXPECT_NE(linesWith("verbose line")[0].find("[verbose]: verbose line ["), std::string::npos);
     EXPECT_NE(linesWith("warn line")[0].find("[warn]: warn line ["), std::string::npos);
@@ -83,6 +84,9 @@ TEST(DefaultLogger, FunctionsCarryTheirLevelTagAndThreadId) {
     EXPECT_NE(linesWith("error line")[0].find("[error]: error line ["), std::string::npos);
     EXPECT_NE(linesWith("tagged error")[0].find("[error] [USB]: tagged error ["), std::string::npos);
     EXPECT_NE(linesWith("empty tag")[0].find("[verbose]: empty tag ["), std::string::npos);
+    const auto bare = linesWith("DefaultLoggerTest.cpp:" + std::to_string(bareLine) + "]");
+    ASSERT_EQ(bare.size(), 1u);
+    EXPECT_NE(bare[0].find("[error]:  ["), std::string::npos) << bare[0];
 }
 
 TEST(DefaultLogger, StartsWithOneFileHandlerAndCanBeReplaced) {

@@ -45,6 +45,14 @@ TEST(ExitDrain, ExitFromAnotherThreadStillWritesEverything) {
     EXPECT_EQ(countWith(lines, "]: static destructor line ["), 1u);
 }
 
+TEST(ExitDrain, AForkedChildNeitherHangsNorDisturbsTheParent) {
+    test::TempDir home;
+    const auto lines = runHost(home, "fork", 2000);
+    EXPECT_EQ(countWith(lines, "]: before fork "), 2000u);
+    EXPECT_EQ(countWith(lines, "]: after fork ["), 1u);
+    EXPECT_EQ(countWith(lines, "in child"), 0u);
+}
+
 TEST(ExitDrain, AFloodLosesOnlyCountedLinesAndKeepsOrder) {
     test::TempDir home;
     constexpr int kPerThread = 300000;
