@@ -205,7 +205,8 @@ bool LogQueue::deliverNext() noexcept {
     if (cell.seq.load(std::memory_order_acquire) != dequeuePos_ + 1) return false;
     deliverEntry(cell.entry);
     // While lines are being dropped, remember whose they probably were, for the notice.
-    if (dropped_.load(std::memory_order_relaxed) != 0) loggerForDrops_ = cell.entry.logger;
+    if (dropped_.load(std::memory_order_relaxed) != 0 && cell.entry.kind != LogEntry::Kind::barrier)
+        loggerForDrops_ = cell.entry.logger;
     cell.entry.release();
     cell.seq.store(dequeuePos_ + mask_ + 1, std::memory_order_release);
     ++dequeuePos_;
