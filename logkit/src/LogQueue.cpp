@@ -81,7 +81,7 @@ LogQueue& LogQueue::instance() {
         pthread_atfork(nullptr, nullptr, [] {
             // A forked child has no worker, and locks of the parent's threads may be held for
             // ever: it logs nothing until it execs, rather than risk hanging.
-            theQueue->forkedChild_.store(true);
+            theQueue->silenced_.store(true);
         });
         return q;
     }();
@@ -117,7 +117,7 @@ LogQueue::Cell* LogQueue::claim(std::uint64_t& pos) noexcept {
 
 template <typename Fill>
 void LogQueue::submit(Fill&& fill) noexcept {
-    if (forkedChild_.load(std::memory_order_relaxed)) return;
+    if (silenced_.load(std::memory_order_relaxed)) return;
     if (stopped_.load(std::memory_order_acquire)) {
         std::lock_guard lock(syncMutex_);
         drainSyncLocked();
@@ -307,7 +307,7 @@ void LogQueue::drainSyncLocked() noexcept {
 }
 
 void LogQueue::flush() noexcept {
-    if (forkedChild_.load(std::memory_order_relaxed)) return;
+    if (silenced_.load(std::memory_order_relaxed)) return;
     if (stopped_.load(std::memory_order_acquire)) {
         std::lock_guard lock(syncMutex_);
         drainSyncLocked();
@@ -381,24 +381,29 @@ void LogQueue::run() noexcept {
 }
 
 void LogQueue::shutdown() noexcept {
-    if (forkedChild_.load()) return;
+    if (silenced_.load()) return;
     {
         std::lock_guard lock(wakeMutex_);
         if (stopping_.load() && stopped_.load()) return;
         stopping_.store(true);
     }
     wakeCv_.notify_all();
+    if (onWorkerThread()) {
+        // exit() from inside a delivery: the worker cannot join itself, and the line it is
+        // delivering must not be delivered again. What was delivered is written out; the rest
+        // of the queue is given up.
+        silenced_.store(true);
+        flushTouched();
+        return;
+    }
     if (worker_.joinable()) {
-        if (onWorkerThread()) {
-            worker_.detach(); // exit() called from a handler: the worker cannot join itself
-        } else {
-            try {
-                worker_.join();
-            } catch (...) {
-            }
+        try {
+            worker_.join();
+        } catch (...) {
         }
     }
     stopped_.store(true, std::memory_order_seq_cst);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     std::lock_guard lock(syncMutex_);
     drainSyncLocked();
     flushTouched();

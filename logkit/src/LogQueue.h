@@ -76,7 +76,7 @@ private:
     std::atomic<bool> sleeping_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> stopped_{false};
-    std::atomic<bool> forkedChild_{false};
+    std::atomic<bool> silenced_{false}; // in a forked child, or after exit() on the worker
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;
     bool wakePending_ = false;
