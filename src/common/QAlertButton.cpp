@@ -33,7 +33,7 @@ QAlertButton::QAlertButton(const QString& title, const QAlertAction::Look& look,
   const QString pressed = look.background ? rgb(look.background->darker(112))
                                           : QStringLiteral("rgba(0, 0, 0, 14)");
   setStyleSheet(QStringLiteral("QPushButton { background: %1; border: %2; border-radius: 4px;"
-                               " color: %3; padding: 0 6px; }"
+                               " color: %3; padding: 0; }"
                                "QPushButton:pressed { background: %4; }"
                                "QPushButton:disabled { color: %5; }")
                     .arg(background, border, rgb(look.title), pressed,

@@ -9,6 +9,7 @@
 
 #include "common/Pictures.h"
 #include "common/QAlertButton.h"
+#include "common/QDimmingScrim.h"
 #include "common/QParagraphLabel.h"
 #include "common/UiStyle.h"
 
@@ -88,6 +89,10 @@ QAlertController::QAlertController(std::optional<QString> title, std::optional<Q
   } else {
     messageLabel_->hide();
   }
+}
+
+QAlertController::~QAlertController() {
+  delete scrim_;
 }
 
 bool QAlertController::addAction(std::shared_ptr<QAlertAction> action, bool closesDialog) {
@@ -177,6 +182,8 @@ void QAlertController::present(QWidget* askingScreen) {
   setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
   loadViewIfNeeded();
   if (window != nullptr) {
+    delete scrim_;
+    scrim_ = new QDimmingScrim(window);
     const QPoint centre = window->mapToGlobal(window->rect().center());
     move(centre - QPoint(width() / 2, height() / 2));
   }
@@ -190,6 +197,7 @@ void QAlertController::dismissController() {
     return;
   }
   dismissed_ = true;
+  delete scrim_;
   hide();
   Q_EMIT dismissed();
   deleteLater();

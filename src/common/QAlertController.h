@@ -30,13 +30,15 @@ class QAlertController : public QDialog {
   QAlertController(std::optional<QString> title, std::optional<QString> message,
                    Qt::Alignment messageAlignment = Qt::AlignHCenter, bool isShowCloseBtn = false,
                    QWidget* parent = nullptr);
+  ~QAlertController() override;
 
   // Appends an action and makes its button; buttons appear left to right in this order.
   // An action without a title is refused (false). Actions must be in place before the dialog
   // is shown.
   bool addAction(std::shared_ptr<QAlertAction> action, bool closesDialog);
 
-  // Shows the dialog window-modal over the window of `askingScreen`, centred on it.
+  // Shows the dialog window-modal over the window of `askingScreen`, centred on it, and dims
+  // that window until the dialog closes.
   void present(QWidget* askingScreen);
   // Closes the dialog without running any handler; it is deleted afterwards.
   void dismissController();
@@ -54,6 +56,7 @@ class QAlertController : public QDialog {
   QParagraphLabel* titleLabel() const { return titleLabel_; }
   QParagraphLabel* messageLabel() const { return messageLabel_; }
   QWidget* actionStackView() const { return actionStackView_; }
+  QWidget* scrim() const { return scrim_; }
 
   static constexpr int alertWidth = 260;
   static constexpr int alertHeight = 154;
@@ -74,6 +77,7 @@ class QAlertController : public QDialog {
 
  private:
   QPointer<QToolButton> closeBtn_;
+  QPointer<QWidget> scrim_;
   bool isShowCloseBtn_;
   QList<QAlertItem> items_;
   QList<std::shared_ptr<QAlertAction>> actions_;

@@ -1,10 +1,10 @@
 #include "extension/QProgressHUD.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QTimer>
 
+#include "common/QFillParent.h"
 #include "extension/QSpinnerView.h"
 
 namespace vexhal {
@@ -35,10 +35,7 @@ QProgressHUD::QProgressHUD(QWidget* view)
   label_->setWordWrap(true);
   label_->hide();
   setAttribute(Qt::WA_NoSystemBackground);
-  if (view != nullptr) {
-    view->installEventFilter(this);
-    setGeometry(view->rect());
-  }
+  QFillParent::attach(this);
   relayout();
 }
 
@@ -116,12 +113,9 @@ void QProgressHUD::hideAfterDelay(double seconds) {
   });
 }
 
-bool QProgressHUD::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == parentWidget() && event->type() == QEvent::Resize) {
-    setGeometry(parentWidget()->rect());
-    relayout();
-  }
-  return QWidget::eventFilter(watched, event);
+void QProgressHUD::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  relayout();
 }
 
 void QProgressHUD::paintEvent(QPaintEvent*) {

@@ -53,8 +53,8 @@ class QProgressHUD : public QWidget {
   void hideAfterDelay(double seconds);
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void relayout();

@@ -338,9 +338,27 @@ TEST(AlertTest, PresentingMakesItWindowModalOverTheAskingWindow) {
   EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
   EXPECT_TRUE(alert->isWindow());
   EXPECT_TRUE(alert->isVisible());
+  // The asking window is dimmed while it waits, and no longer once the dialog has closed.
+  QPointer<QWidget> scrim = alert->scrim();
+  ASSERT_FALSE(scrim.isNull());
+  EXPECT_EQ(scrim->parentWidget(), &window);
+  EXPECT_EQ(scrim->geometry(), window.rect());
+  EXPECT_TRUE(scrim->isVisible());
   alert->dismissController();
+  EXPECT_TRUE(scrim.isNull());
   processDeferredDeletes();
   EXPECT_TRUE(alert.isNull());
+}
+
+TEST(AlertTest, ADialogDestroyedByItsOwnerTakesTheDimmingAlong) {
+  QWidget window;
+  window.show();
+  auto* alert = new QAlertController(std::nullopt, QStringLiteral("m"));
+  alert->present(&window);
+  QPointer<QWidget> scrim = alert->scrim();
+  ASSERT_FALSE(scrim.isNull());
+  delete alert;
+  EXPECT_TRUE(scrim.isNull());
 }
 
 struct LookCase {

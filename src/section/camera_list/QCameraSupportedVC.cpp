@@ -1,6 +1,5 @@
 #include "section/camera_list/QCameraSupportedVC.h"
 
-#include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +10,7 @@
 
 
 #include "common/Pictures.h"
+#include "common/QFillParent.h"
 #include "common/UiStyle.h"
 #include "section/camera_list/QCameraSupportedDevice.h"
 
@@ -103,10 +103,7 @@ QCameraSupportedVC::QCameraSupportedVC(QWidget* parent)
 
 void QCameraSupportedVC::presentOver(QWidget* host) {
   setParent(host);
-  if (host != nullptr) {
-    host->installEventFilter(this);
-    setGeometry(host->rect());
-  }
+  QFillParent::attach(this);
   show();
   raise();
   fadeTo(1.0, false);
@@ -152,13 +149,6 @@ void QCameraSupportedVC::setProgress(qreal progress) {
   maskOpacity_ = dimmedOpacity * progress;
   panelEffect_->setOpacity(progress);
   update();
-}
-
-bool QCameraSupportedVC::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == parentWidget() && event->type() == QEvent::Resize) {
-    setGeometry(parentWidget()->rect());
-  }
-  return QViewController::eventFilter(watched, event);
 }
 
 void QCameraSupportedVC::paintEvent(QPaintEvent*) {

@@ -33,7 +33,6 @@ class QCameraSupportedVC : public QViewController {
   static constexpr qreal dimmedOpacity = 0.5;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
