@@ -28,10 +28,12 @@ def canvas(w, h):
     return Image.new("RGBA", (w * SS, h * SS), (0, 0, 0, 0))
 
 
-def finish(img, w, h, path):
-    out = img.resize((w, h), Image.LANCZOS)
+def finish(img, w, h, path, hidpi=True):
+    """Saves the drawing at w x h, and at twice that as name@2x.png for high-density screens."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    out.save(path, optimize=True)
+    img.resize((w, h), Image.LANCZOS).save(path, optimize=True)
+    if hidpi:
+        img.resize((2 * w, 2 * h), Image.LANCZOS).save(path[:-4] + "@2x.png", optimize=True)
 
 
 def s(v):
@@ -126,7 +128,7 @@ def launch_frames():
                 ld.rounded_rectangle((s(160) - half, s(218), s(160) + half, s(221)), radius=s(1.5),
                                      fill=TEAL + (255,))
             img = Image.alpha_composite(img, layer)
-        finish(img, w, h, os.path.join(ROOT, "launch", "launch_%d.png" % f))
+        finish(img, w, h, os.path.join(ROOT, "launch", "launch_%d.png" % f), hidpi=False)
 
 
 def empty_no_camera():
@@ -222,7 +224,7 @@ def app_icon():
         dr = r * 0.38
         d.ellipse((cx - dr, cy - dr, cx + dr, cy + dr), fill=WHITE + (255,))
         name = "app_icon.png" if size == 256 else "app_icon_%d.png" % size
-        finish(img, w, h, os.path.join(ROOT, name))
+        finish(img, w, h, os.path.join(ROOT, name), hidpi=False)
 
 
 def logo_small():

@@ -51,6 +51,13 @@ TEST(LaunchPicturesTest, TheProgramsOtherPicturesExist) {
   }
 }
 
+TEST(LaunchPicturesTest, IconsCarryADoubleSizeDrawingForDenseScreens) {
+  for (const char* name : {"icon_more", "icon_close", "control_open"}) {
+    const QIcon icon = pictureIcon(QString::fromLatin1(name));
+    EXPECT_EQ(icon.availableSizes(), (QList<QSize>{QSize(32, 32), QSize(64, 64)})) << name;
+  }
+}
+
 TEST(LaunchScreenTest, TheAnimationRunsTwoSecondsAndEndsOnTheLastFrame) {
   QLaunchVC launch;
   launch.resize(800, 600);
