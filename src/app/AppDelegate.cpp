@@ -27,6 +27,14 @@ AppDelegate::AppDelegate(Scheduler scheduler, QObject* parent)
 
 AppDelegate::~AppDelegate() = default;
 
+void AppDelegate::configureApplication() {
+  QApplication::setApplicationName(QStringLiteral("VexhalTools"));
+  QApplication::setDesktopFileName(QStringLiteral("vexhaltools"));
+  QApplication::setWindowIcon(pictureIcon(QStringLiteral("app_icon")));
+  // Closing the window leaves the program running; "Quit" ends it.
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
   window_ = std::make_unique<MainWindow>();
   window_->setContentViewController(new QLaunchVC);

@@ -24,6 +24,9 @@ class AppDelegate : public QObject {
   explicit AppDelegate(Scheduler scheduler = {}, QObject* parent = nullptr);
   ~AppDelegate() override;
 
+  // The application's name and icon; closing the last window does not quit the program.
+  static void configureApplication();
+
   void applicationDidFinishLaunching();
   void applicationShouldHandleReopen();
   void openAppAction();

@@ -8,7 +8,6 @@
 
 #include "app/AppDelegate.h"
 #include "app/QSingleInstance.h"
-#include "common/Pictures.h"
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
 
@@ -30,11 +29,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("VexhalTools"));
-  QApplication::setDesktopFileName(QStringLiteral("vexhaltools"));
-  QApplication::setWindowIcon(vexhal::pictureIcon(QStringLiteral("app_icon")));
-  // Closing the window leaves the program running; "Quit" ends it.
-  QApplication::setQuitOnLastWindowClosed(false);
+  vexhal::AppDelegate::configureApplication();
   ostrane::setMainThreadPoster([](std::function<void()> task) {
     QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
   });

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QToolBar>
@@ -121,6 +122,10 @@ TEST_F(StartUpTest, TheMainWindowIsWhiteWithItsToolbarAndNoMaximiseButton) {
 }
 
 TEST_F(StartUpTest, ClosingTheWindowKeepsItAndReopeningBringsTheSameWindowBack) {
+  QApplication::setQuitOnLastWindowClosed(true);
+  AppDelegate::configureApplication();
+  EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
+  EXPECT_EQ(QApplication::applicationName(), QStringLiteral("VexhalTools"));
   delegate.applicationDidFinishLaunching();
   QPointer<MainWindow> window = delegate.window();
   EXPECT_TRUE(window->close());
