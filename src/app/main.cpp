@@ -8,6 +8,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/QSingleInstance.h"
+#include "app/QTerminationSignals.h"
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
 
@@ -38,6 +39,9 @@ int main(int argc, char** argv) {
   if (!instance.claim()) {
     return 0;
   }
+  vexhal::QTerminationSignals termination;
+  QObject::connect(&termination, &vexhal::QTerminationSignals::terminationRequested, &app,
+                   &QApplication::quit);
   vexhal::AppDelegate delegate;
   QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
                    &vexhal::AppDelegate::applicationShouldHandleReopen);
