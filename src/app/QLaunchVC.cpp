@@ -21,11 +21,6 @@ QLaunchVC::QLaunchVC(QWidget* parent) : QViewController("QLaunchVC", parent), la
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(lanchImg_);
 
-  // Decoded up front so playback never waits on a file.
-  frames_.reserve(frameCount);
-  for (int i = 0; i < frameCount; ++i) {
-    frames_.append(picture(QStringLiteral("launch_%1").arg(i)));
-  }
   showFrame(0);
 }
 
@@ -55,11 +50,13 @@ void QLaunchVC::showEvent(QShowEvent* event) {
 }
 
 void QLaunchVC::showFrame(int frame) {
-  if (frame == currentFrame_ || frame < 0 || frame >= frames_.size()) {
+  if (frame == currentFrame_ || frame < 0 || frame >= frameCount) {
     return;
   }
+  // Each small frame is decoded when it is due, so the window appears at once instead of
+  // after decoding all 120.
   currentFrame_ = frame;
-  lanchImg_->setPixmap(frames_.at(frame));
+  lanchImg_->setPixmap(picture(QStringLiteral("launch_%1").arg(frame)));
 }
 
 }  // namespace vexhal

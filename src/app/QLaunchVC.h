@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QList>
-#include <QPixmap>
 #include <QPointer>
 #include <QVariantAnimation>
 
@@ -37,7 +35,6 @@ class QLaunchVC : public QViewController {
   void showFrame(int frame);
 
   QLabel* lanchImg_;
-  QList<QPixmap> frames_;
   QPointer<QVariantAnimation> animation_;
   int currentFrame_ = -1;
 };
