@@ -1,0 +1,91 @@
+#include "ListingWorker.h"
+
+#include <cstdlib>
+#include <pthread.h>
+
+namespace ostrane::detail {
+namespace {
+
+std::mutex posterMutex;
+ListingWorker::Poster* currentPoster = nullptr; // never freed once set, for late completions
+ListingWorker* theWorker = nullptr;
+
+} // namespace
+
+ListingWorker::ListingWorker() { thread_ = std::thread([this] { loop(); }); }
+
+ListingWorker& ListingWorker::instance() {
+    static ListingWorker* worker = [] {
+        auto* w = new ListingWorker;
+        theWorker = w;
+        std::atexit([] { theWorker->shutdown(); });
+        return w;
+    }();
+    return *worker;
+}
+
+void ListingWorker::run(Task work) noexcept {
+    try {
+        auto& w = instance();
+        {
+            std::lock_guard lock(w.mutex_);
+            if (w.stopping_) return;
+            w.tasks_.push_back(std::move(work));
+        }
+        w.cv_.notify_one();
+    } catch (...) {
+    }
+}
+
+void ListingWorker::complete(Task completion) noexcept {
+    try {
+        Poster poster;
+        {
+            std::lock_guard lock(posterMutex);
+            if (currentPoster) poster = *currentPoster;
+        }
+        if (poster) poster(std::move(completion));
+        else completion();
+    } catch (...) {
+    }
+}
+
+void ListingWorker::setPoster(Poster poster) {
+    auto next = std::make_unique<Poster>(std::move(poster));
+    std::lock_guard lock(posterMutex);
+    if (currentPoster) std::swap(*currentPoster, *next);
+    else currentPoster = next.release();
+}
+
+void ListingWorker::loop() noexcept {
+    pthread_setname_np(pthread_self(), "com.log.list");
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock lock(mutex_);
+            cv_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+            if (stopping_) return;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        try {
+            task();
+        } catch (...) {
+        }
+    }
+}
+
+void ListingWorker::shutdown() noexcept {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        tasks_.clear();
+    }
+    cv_.notify_all();
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id()) thread_.detach();
+        else thread_.join();
+    }
+}
+
+} // namespace ostrane::detail

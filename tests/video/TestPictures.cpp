@@ -1,0 +1,98 @@
+#include "TestPictures.h"
+
+#include <libyuv/convert_from_argb.h>
+#include <turbojpeg.h>
+
+#include <QPainter>
+#include <algorithm>
+#include <cstdlib>
+
+#include "video/PixelFormat.h"
+
+namespace vexhal::video::testing {
+
+QColor quadrantColor(int quadrant) {
+  static const QColor colors[] = {QColor(220, 30, 30), QColor(30, 200, 40), QColor(40, 50, 210),
+                                  QColor(235, 235, 235)};
+  return colors[quadrant];
+}
+
+QImage quadrantPicture(int width, int height) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  QPainter painter(&picture);
+  const int halfW = width / 2;
+  const int halfH = height / 2;
+  painter.fillRect(0, 0, halfW, halfH, quadrantColor(0));
+  painter.fillRect(halfW, 0, width - halfW, halfH, quadrantColor(1));
+  painter.fillRect(0, halfH, halfW, height - halfH, quadrantColor(2));
+  painter.fillRect(halfW, halfH, width - halfW, height - halfH, quadrantColor(3));
+  return picture;
+}
+
+std::vector<std::uint8_t> encodeJpeg(const QImage& picture, int subsampling, int quality) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  tjhandle handle = tjInitCompress();
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  const int result = tjCompress2(handle, rgb.constBits(), rgb.width(),
+                                 static_cast<int>(rgb.bytesPerLine()), rgb.height(), TJPF_BGRX,
+                                 &jpeg, &size, subsampling, quality, 0);
+  std::vector<std::uint8_t> bytes;
+  if (result == 0) bytes.assign(jpeg, jpeg + size);
+  tjFree(jpeg);
+  tjDestroy(handle);
+  return bytes;
+}
+
+namespace {
+
+VideoSample sampleOf(std::vector<std::uint8_t> bytes, std::uint32_t pixelFormat,
+                     const QImage& picture) {
+  VideoSample sample;
+  sample.payload = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+  sample.pixelFormat = pixelFormat;
+  sample.width = picture.width();
+  sample.height = picture.height();
+  return sample;
+}
+
+}  // namespace
+
+VideoSample mjpegSample(const QImage& picture) {
+  return sampleOf(encodeJpeg(picture, TJSAMP_422, 90), kFourccMjpeg, picture);
+}
+
+VideoSample yuyvSample(const QImage& picture) {
+  const int stride = (picture.width() + 1) / 2 * 4;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stride) * picture.height());
+  libyuv::ARGBToYUY2(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(),
+                     stride, picture.width(), picture.height());
+  return sampleOf(std::move(bytes), kFourccYuyv, picture);
+}
+
+VideoSample nv12Sample(const QImage& picture) {
+  const int width = picture.width();
+  const int height = picture.height();
+  const int chromaStride = (width + 1) / 2 * 2;
+  const std::size_t luma = static_cast<std::size_t>(width) * height;
+  std::vector<std::uint8_t> bytes(luma + static_cast<std::size_t>(chromaStride) * ((height + 1) / 2));
+  libyuv::ARGBToNV12(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(),
+                     width, bytes.data() + luma, chromaStride, width, height);
+  return sampleOf(std::move(bytes), kFourccNv12, picture);
+}
+
+int maxChannelDifference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return 255;
+  int worst = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y);
+      const QRgb q = b.pixel(x, y);
+      worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                        std::abs(qBlue(p) - qBlue(q))});
+    }
+  }
+  return worst;
+}
+
+}  // namespace vexhal::video::testing

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <cstdint>
+#include <vector>
+
+#include "video/VideoSample.h"
+
+namespace vexhal::video::testing {
+
+// A picture of four flat quadrants (red, green, blue, white), so scaling, cropping and
+// mirroring show in a few pixels.
+QImage quadrantPicture(int width, int height);
+QColor quadrantColor(int quadrant);  // 0 top left, 1 top right, 2 bottom left, 3 bottom right
+
+std::vector<std::uint8_t> encodeJpeg(const QImage& picture, int subsampling, int quality);
+
+VideoSample mjpegSample(const QImage& picture);
+VideoSample yuyvSample(const QImage& picture);
+VideoSample nv12Sample(const QImage& picture);
+
+// Largest difference of any colour channel over the picture.
+int maxChannelDifference(const QImage& a, const QImage& b);
+
+}  // namespace vexhal::video::testing

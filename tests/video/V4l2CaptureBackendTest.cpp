@@ -1,0 +1,274 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "FakeV4l2Device.h"
+#include "video/PixelFormat.h"
+#include "video/linux/V4l2CaptureBackend.h"
+
+namespace vexhal::video {
+namespace {
+
+using testing::FakeV4l2Device;
+using ::testing::ElementsAre;
+
+constexpr std::uint32_t kH264 = makeFourcc('H', '2', '6', '4');
+
+// Collects what the capture thread reports; waits are bounded only as a safety net.
+class Collector {
+public:
+  CaptureSink sink() {
+    return {[this](VideoSample sample) {
+              const std::lock_guard lock(mutex_);
+              samples_.push_back(std::move(sample));
+              changed_.notify_all();
+            },
+            [this](const CaptureError& error) {
+              const std::lock_guard lock(mutex_);
+              failure_ = error;
+              changed_.notify_all();
+            }};
+  }
+  CaptureCompletion completion() {
+    return [this](const std::optional<CaptureError>& error) {
+      const std::lock_guard lock(mutex_);
+      completed_ = true;
+      startError_ = error;
+      changed_.notify_all();
+    };
+  }
+  bool waitForSamples(std::size_t count) {
+    return wait([&] { return samples_.size() >= count; });
+  }
+  bool waitForFailure() {
+    return wait([&] { return failure_.has_value(); });
+  }
+  bool waitForCompletion() {
+    return wait([&] { return completed_; });
+  }
+  std::vector<VideoSample> samples() {
+    const std::lock_guard lock(mutex_);
+    return samples_;
+  }
+  std::optional<CaptureError> startError() {
+    const std::lock_guard lock(mutex_);
+    return startError_;
+  }
+  std::optional<CaptureError> failure() {
+    const std::lock_guard lock(mutex_);
+    return failure_;
+  }
+
+private:
+  template <typename Predicate>
+  bool wait(Predicate predicate) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(20), predicate);
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<VideoSample> samples_;
+  std::optional<CaptureError> failure_;
+  std::optional<CaptureError> startError_;
+  bool completed_ = false;
+};
+
+FakeV4l2Device::Node cameraNode() {
+  FakeV4l2Device::Node node;
+  node.card = "Conference Camera";
+  FakeV4l2Device::Format mjpeg{kFourccMjpeg, {}, std::nullopt};
+  mjpeg.sizes.push_back({1920, 1080, {{1, 30}, {1, 15}}, std::nullopt});
+  mjpeg.sizes.push_back({1280, 720, {{1, 60}, {1001, 30000}}, std::nullopt});
+  FakeV4l2Device::Format h264{kH264, {{1920, 1080, {{1, 30}}, std::nullopt}}, std::nullopt};
+  FakeV4l2Device::Format yuyv{kFourccYuyv, {}, std::nullopt};
+  yuyv.sizes.push_back({640, 480, {}, v4l2_frmival_stepwise{{1, 30}, {1, 5}, {1, 1}}});
+  node.formats = {mjpeg, h264, yuyv};
+  return node;
+}
+
+VideoNode usbNode(const std::string& path) {
+  return {path, "Conference Camera: Video", VideoNode::UsbParent{3, "1.4.2", 0xb206, 0xb215}};
+}
+
+class V4l2CaptureBackendTest : public ::testing::Test {
+protected:
+  void SetUp() override { fake_->addNode("/dev/video0", cameraNode()); }
+
+  std::shared_ptr<FakeV4l2Device> fake_ = std::make_shared<FakeV4l2Device>();
+  std::vector<VideoNode> nodes_{usbNode("/dev/video0")};
+  V4l2CaptureBackend backend_{fake_, [this] { return nodes_; }};
+  CaptureDevice device_{"0x3142000b206b215", "Conference Camera: Video", "b206:b215",
+                        "/dev/video0"};
+};
+
+TEST_F(V4l2CaptureBackendTest, ListsCaptureNodesWithTheirCameraIdentity) {
+  FakeV4l2Device::Node metadata;
+  metadata.deviceCaps = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING;
+  fake_->addNode("/dev/video1", metadata);
+  fake_->addNode("/dev/video2", FakeV4l2Device::Node{});
+  nodes_.push_back(usbNode("/dev/video1"));
+  nodes_.push_back({"/dev/video2", "", std::nullopt});
+  nodes_.push_back(usbNode("/dev/video9"));  // vanished between listing and opening
+
+  EXPECT_THAT(backend_.devices(),
+              ElementsAre(device_, CaptureDevice{"/dev/video2", "Fake Camera", "", "/dev/video2"}));
+  EXPECT_EQ(fake_->openDescriptors(), 0);
+}
+
+struct IdentityCase {
+  VideoNode node;
+  std::string card;
+  CaptureDevice expected;
+};
+
+class CaptureIdentityTest : public ::testing::TestWithParam<IdentityCase> {};
+
+TEST_P(CaptureIdentityTest, ComposesTheDevice) {
+  EXPECT_EQ(captureDeviceFor(GetParam().node, GetParam().card), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Nodes, CaptureIdentityTest,
+    ::testing::Values(
+        IdentityCase{{"/dev/video0", "Cam", VideoNode::UsbParent{1, "2", 0x046d, 0x0825}},
+                     "card",
+                     {"0x1200000046d0825", "Cam", "046d:0825", "/dev/video0"}},
+        // A path deeper than a location id can express keeps the node path as id.
+        IdentityCase{{"/dev/video4", "", VideoNode::UsbParent{2, "1.2.3.4.5.6.7", 1, 2}},
+                     "Card name",
+                     {"/dev/video4", "Card name", "0001:0002", "/dev/video4"}},
+        IdentityCase{{"/dev/video5", "Loopback", std::nullopt},
+                     "x",
+                     {"/dev/video5", "Loopback", "", "/dev/video5"}}));
+
+TEST_F(V4l2CaptureBackendTest, EnumeratesShownFormatsSizesAndRates) {
+  const auto formats = backend_.formats(device_);
+  ASSERT_EQ(formats.size(), 3U);  // H.264 is not offered: the preview cannot show it
+  EXPECT_EQ(formats[0], (CaptureFormat{1920, 1080, kFourccMjpeg, {{30, 30}, {15, 15}}}));
+  EXPECT_EQ(formats[1].pixelFormat, kFourccMjpeg);
+  EXPECT_EQ(formats[1].width, 1280);
+  ASSERT_EQ(formats[1].frameRateRanges.size(), 2U);
+  EXPECT_DOUBLE_EQ(formats[1].frameRateRanges[1].minFrameRate, 30000.0 / 1001);
+  EXPECT_EQ(formats[2], (CaptureFormat{640, 480, kFourccYuyv, {{5, 30}}}));
+  EXPECT_EQ(fake_->openDescriptors(), 0);
+}
+
+TEST_F(V4l2CaptureBackendTest, StepwiseSizesOfferTheEndsAndCommonSizesOnTheGrid) {
+  FakeV4l2Device::Node node;
+  node.formats.push_back(
+      {kFourccNv12, {}, v4l2_frmsize_stepwise{320, 1920, 16, 240, 1080, 8}});
+  fake_->addNode("/dev/video3", node);
+  std::vector<std::pair<int, int>> sizes;
+  for (const auto& format : backend_.formats({"id", "n", "m", "/dev/video3"})) {
+    sizes.emplace_back(format.width, format.height);
+    EXPECT_TRUE(format.frameRateRanges.empty());
+  }
+  EXPECT_THAT(sizes, ElementsAre(std::pair(1920, 1080), std::pair(1280, 720),
+                                 std::pair(640, 480), std::pair(320, 240)));
+}
+
+TEST_F(V4l2CaptureBackendTest, StreamsCopiesSoHeldSamplesPinNoDriverBuffer) {
+  Collector collector;
+  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30.0003, collector.sink(),
+                 collector.completion());
+  ASSERT_TRUE(collector.waitForCompletion());
+  EXPECT_FALSE(collector.startError().has_value());
+  ASSERT_TRUE(fake_->lastFormat().has_value());
+  EXPECT_EQ(fake_->lastFormat()->pixelformat, kFourccMjpeg);
+  EXPECT_EQ(fake_->lastFormat()->width, 1920U);
+  ASSERT_TRUE(fake_->lastFrameInterval().has_value());
+  EXPECT_EQ(fake_->lastFrameInterval()->numerator, 1000U);
+  EXPECT_EQ(fake_->lastFrameInterval()->denominator, 30000U);
+
+  // Ten frames through four driver buffers while the test keeps every sample.
+  constexpr std::size_t kFrames = 10;
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    fake_->pushFrame(std::vector<std::uint8_t>(100 + i, static_cast<std::uint8_t>(i)));
+  }
+  ASSERT_TRUE(collector.waitForSamples(kFrames));
+  backend_.stop({});
+
+  const auto samples = collector.samples();
+  for (std::size_t i = 0; i < kFrames; ++i) {
+    EXPECT_EQ(samples[i].bytes().size(), 100 + i);
+    EXPECT_EQ(samples[i].bytes()[0], i);
+    EXPECT_EQ(samples[i].bytes().back(), i);
+    EXPECT_EQ(samples[i].pixelFormat, kFourccMjpeg);
+    EXPECT_EQ(samples[i].width, 1920);
+    EXPECT_EQ(samples[i].height, 1080);
+    EXPECT_EQ(samples[i].timestampNs, static_cast<std::int64_t>(i) * 1'000'000'000);
+  }
+  EXPECT_EQ(fake_->streamOffCount(), 1);
+  EXPECT_EQ(fake_->mappedBuffers(), 0);
+  EXPECT_EQ(fake_->openDescriptors(), 0);
+}
+
+TEST_F(V4l2CaptureBackendTest, SamplesCarryTheSizeTheDriverChose) {
+  auto node = cameraNode();
+  node.forcedSize = std::pair(1280U, 720U);
+  fake_->addNode("/dev/video0", node);
+  Collector collector;
+  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 0, collector.sink(), {});
+  fake_->pushFrame({1, 2, 3});
+  ASSERT_TRUE(collector.waitForSamples(1));
+  backend_.stop({});
+  EXPECT_EQ(collector.samples()[0].width, 1280);
+  EXPECT_EQ(collector.samples()[0].height, 720);
+  EXPECT_FALSE(fake_->lastFrameInterval().has_value());
+}
+
+TEST_F(V4l2CaptureBackendTest, StartFailuresAreReportedThroughTheCompletion) {
+  FakeV4l2Device::Node output;
+  output.deviceCaps = V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_STREAMING;
+  fake_->addNode("/dev/video7", output);
+  for (const char* path : {"/dev/video8", "/dev/video7"}) {
+    Collector collector;
+    backend_.start({"id", "n", "m", path}, {1920, 1080, kFourccMjpeg, {}}, 30,
+                   collector.sink(), collector.completion());
+    ASSERT_TRUE(collector.waitForCompletion());
+    ASSERT_TRUE(collector.startError().has_value()) << path;
+    EXPECT_THAT(collector.startError()->message, ::testing::HasSubstr(path));
+  }
+  backend_.stop({});
+  EXPECT_EQ(fake_->openDescriptors(), 0);
+}
+
+TEST_F(V4l2CaptureBackendTest, UnpluggedDeviceEndsCaptureWithAnError) {
+  Collector collector;
+  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30, collector.sink(), {});
+  fake_->pushFrame({7});
+  ASSERT_TRUE(collector.waitForSamples(1));
+  fake_->unplug();
+  ASSERT_TRUE(collector.waitForFailure());
+  EXPECT_EQ(collector.failure()->code, ENODEV);
+
+  bool stopped = false;
+  backend_.stop([&stopped](const std::optional<CaptureError>& error) {
+    stopped = !error.has_value();
+  });
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(fake_->mappedBuffers(), 0);
+  EXPECT_EQ(fake_->openDescriptors(), 0);
+}
+
+TEST_F(V4l2CaptureBackendTest, StartingAgainReplacesTheRunningCapture) {
+  Collector first;
+  Collector second;
+  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30, first.sink(), first.completion());
+  ASSERT_TRUE(first.waitForCompletion());
+  backend_.start(device_, {640, 480, kFourccYuyv, {}}, 30, second.sink(), second.completion());
+  ASSERT_TRUE(second.waitForCompletion());
+  fake_->pushFrame({9, 9});
+  ASSERT_TRUE(second.waitForSamples(1));
+  backend_.stop({});
+  EXPECT_TRUE(first.samples().empty());
+  EXPECT_EQ(second.samples()[0].pixelFormat, kFourccYuyv);
+  EXPECT_EQ(fake_->streamOnCount(), 2);
+  EXPECT_EQ(fake_->streamOffCount(), 2);
+}
+
+}  // namespace
+}  // namespace vexhal::video
