@@ -34,12 +34,12 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
     // unwritable directory costs one try per second instead of one per line.
     std::int64_t retryAt = std::numeric_limits<std::int64_t>::min();
 
-    void writeLine(std::string_view text, bool flushNow);
+    void writeLine(std::string_view text, bool flushNow) noexcept;
     void flushFile();
     void checkLogDir();
     void checkLogFile(std::int64_t nowSeconds);
     bool getCurDayLogs(const std::string& dir, const std::string& day);
-    void createLogFile(const std::string& path);
+    void createLogFile(const std::string& path, const std::string& day);
     void startNewFile(std::int64_t slice, std::int64_t nowSeconds);
     void compactLogFiles(const std::string& dir);
     bool belongsToDay(const std::string& path, const std::string& dir, const std::string& day) const;
@@ -85,7 +85,10 @@ void QFileLogger::log(const std::string& line) {
 
 void QFileLogger::flush() {
     std::lock_guard lock(impl_->mutex);
-    impl_->flushFile();
+    try {
+        impl_->flushFile();
+    } catch (...) {
+    }
 }
 
 void QFileLogger::write(std::optional<std::string_view> value) {
@@ -105,13 +108,8 @@ std::shared_ptr<QFileLogConfig> QFileLogger::getLogConfig() const {
 }
 
 void QFileLogger::getLogList(std::function<void(std::vector<QlogFileModel>)> completion) const {
-    if (!completion) return;
-    auto config = getLogConfig();
-    detail::ListingWorker::run([config, completion = std::move(completion)]() mutable {
-        auto list = detail::sortedListing(config->cacheDir(), true);
-        detail::ListingWorker::complete(
-            [completion = std::move(completion), list = std::move(list)]() mutable { completion(std::move(list)); });
-    });
+    detail::ListingWorker::listNewestFirst([config = getLogConfig()] { return config->cacheDir(); },
+                                           std::move(completion));
 }
 
 std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
@@ -125,12 +123,16 @@ std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
     }
 }
 
-void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) {
-    checkLogDir();
-    checkLogFile(detail::floorSeconds(detail::nowNs()));
-    if (!file.isOpen()) return;
-    file.append(text, "\n");
-    if (flushNow) flushFile();
+void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) noexcept {
+    try {
+        checkLogDir();
+        checkLogFile(detail::floorSeconds(detail::nowNs()));
+        if (!file.isOpen()) return;
+        file.append(text, "\n");
+        if (flushNow) flushFile();
+    } catch (...) {
+        // Out of memory while listing or buffering: this line is lost, logging goes on.
+    }
 }
 
 void QFileLogger::Impl::flushFile() {
@@ -194,29 +196,31 @@ bool QFileLogger::Impl::getCurDayLogs(const std::string& dir, const std::string&
             candidate = path;
     }
     if (!candidate) return false;
-    createLogFile(*candidate);
+    createLogFile(*candidate, day);
     return file.isOpen();
 }
 
-void QFileLogger::Impl::createLogFile(const std::string& path) {
+// Makes `path`, a file of `day`, the current file (creating it when missing).
+void QFileLogger::Impl::createLogFile(const std::string& path, const std::string& day) {
     file.close();
     curfilePath.reset();
     fileDay.clear();
     if (file.open(path, false)) {
         curfilePath = path;
-        fileDay = today.textFor(detail::floorSeconds(detail::nowNs()));
+        fileDay = day;
     }
 }
 
 void QFileLogger::Impl::startNewFile(std::int64_t slice, std::int64_t nowSeconds) {
     const std::string dir = config->cacheDir();
     const std::string path = dir + "/" + detail::logFileName(detail::displayName(), detail::stampText(nowSeconds), slice);
-    createLogFile(path);
+    const std::string& day = today.textFor(nowSeconds);
+    createLogFile(path, day);
     if (!file.isOpen()) {
         // The directory is missing (removed, or a new cacheDir): make it rather than lose lines.
         std::error_code ec;
         fs::create_directories(dir, ec);
-        createLogFile(path);
+        createLogFile(path, day);
     }
     compactLogFiles(dir);
 }
