@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QTest>
 
 #include "LogCapture.h"
 #include "TestPictures.h"
@@ -143,11 +144,14 @@ protected:
     return view_.grab().toImage();
   }
 
-  static QColor at(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
+public:
   static bool near(const QColor& a, const QColor& b) {
     return std::abs(a.red() - b.red()) < 24 && std::abs(a.green() - b.green()) < 24 &&
            std::abs(a.blue() - b.blue()) < 24;
   }
+
+protected:
+  static QColor at(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
 
   QVideoRenderView view_;
 };
@@ -189,6 +193,25 @@ TEST_F(DrawingTest, NoFrameDrawsBlack) {
   const QImage cleared = view_.grab().toImage();
   EXPECT_EQ(at(cleared, 10, 10), QColor(Qt::black));
   EXPECT_EQ(at(cleared, 190, 90), QColor(Qt::black));
+}
+
+// Whatever surface the platform gives (OpenGL under a real X server, raster offscreen) draws.
+TEST(DefaultSurfaceTest, DrawsTheLatestFrame) {
+  QVideoRenderView view;
+  view.renderView()->renderMode = QRtcViewMode::scaleToFill;
+  view.renderView()->applyRenderMode();
+  view.resize(200, 100);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  view.renderView()->renderFrame(frameOf(mjpegSample(quadrantPicture(64, 64))));
+  const QImage flipped = quadrantPicture(96, 96).mirrored(true, false);
+  view.renderView()->renderFrame(frameOf(mjpegSample(flipped)));
+  const QImage shot = view.grab().toImage();
+  const QByteArray path = qgetenv("VEXHAL_DEFAULT_SHOT");
+  if (!path.isEmpty()) shot.save(QString::fromLocal8Bit(path));
+  // The second, mirrored picture is the one shown.
+  EXPECT_TRUE(DrawingTest::near(shot.pixelColor(10, 10), quadrantColor(1)));
+  EXPECT_TRUE(DrawingTest::near(shot.pixelColor(190, 90), quadrantColor(2)));
 }
 
 TEST(PresenterTest, CorruptFramesAreSkippedWithOneLogLinePerInterval) {
