@@ -190,6 +190,78 @@ TEST_F(KernelCapture, MjpegFramesArriveExactlyAsServedAndDecode) {
   }
 }
 
+// Each declared format at a chosen rate: the camera is told that format, frame and interval,
+// and what it streams arrives at that size and decodes.
+struct StreamCase {
+  const char* name;
+  std::int32_t width;
+  std::int32_t height;
+  std::uint32_t pixelFormat;
+  double fps;
+  const char* commit;  // the camera's log line for the stream it was asked for
+};
+
+class KernelCaptureFormats : public KernelCapture,
+                             public ::testing::WithParamInterface<StreamCase> {};
+
+TEST_P(KernelCaptureFormats, TheFormatIsCommittedAndItsFramesDecode) {
+  const StreamCase& stream = GetParam();
+  const auto device = cameraDevice();
+  ASSERT_TRUE(device);
+  std::optional<CaptureFormat> format;
+  for (const CaptureFormat& candidate : backend->formats(*device)) {
+    if (candidate.width == stream.width && candidate.height == stream.height &&
+        candidate.pixelFormat == stream.pixelFormat) {
+      format = candidate;
+    }
+  }
+  ASSERT_TRUE(format);
+
+  std::mutex mutex;
+  std::vector<video::VideoSample> samples;
+  std::optional<std::optional<CaptureError>> started;
+  video::CaptureSink sink;
+  sink.sample = [&](video::VideoSample sample) {
+    const std::lock_guard lock(mutex);
+    if (samples.size() < 3) samples.push_back(std::move(sample));
+  };
+  const std::size_t logBefore = uvcLogLines().size();
+  backend->start(*device, *format, stream.fps, sink, [&](const std::optional<CaptureError>& e) {
+    const std::lock_guard lock(mutex);
+    started = e;
+  });
+  EXPECT_TRUE(waitUntil([&] {
+    const std::lock_guard lock(mutex);
+    return samples.size() == 3 || (started && *started);
+  }, kBusBound));
+  backend->stop({});
+  ASSERT_TRUE(started);
+  ASSERT_EQ(*started, std::nullopt) << (*started)->message;
+  EXPECT_TRUE(waitForUvcLogLine(logBefore, stream.commit));
+
+  video::FrameDecoder decoder;
+  QImage picture;
+  ASSERT_EQ(samples.size(), 3u);
+  for (const video::VideoSample& sample : samples) {
+    EXPECT_EQ(sample.pixelFormat, stream.pixelFormat);
+    EXPECT_EQ(sample.width, stream.width);
+    EXPECT_EQ(sample.height, stream.height);
+    EXPECT_EQ(decoder.decode(sample, picture), "");
+    EXPECT_EQ(picture.size(), QSize(stream.width, stream.height));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Declared, KernelCaptureFormats,
+    ::testing::Values(
+        StreamCase{"mjpeg720p30", 1280, 720, video::kFourccMjpeg, 30,
+                   "SET_CUR streaming selector=2 format=1 frame=1 interval=333333"},
+        StreamCase{"mjpeg1080p15", 1920, 1080, video::kFourccMjpeg, 15,
+                   "SET_CUR streaming selector=2 format=1 frame=2 interval=666666"},
+        StreamCase{"yuyv360p15", 640, 360, video::kFourccYuyv, 15,
+                   "SET_CUR streaming selector=2 format=2 frame=1 interval=666666"}),
+    [](const ::testing::TestParamInfo<StreamCase>& param) { return param.param.name; });
+
 TEST_F(KernelCapture, UnplugWhileStreamingEndsCaptureAndARetryFindsTheCameraAgain) {
   const auto device = cameraDevice();
   ASSERT_TRUE(device);

@@ -69,6 +69,17 @@ class KernelHid : public ::testing::Test {
     return answer;
   }
 
+  // Waits for the camera to leave the manager and a new device to take its place.
+  bool comesBack(const std::weak_ptr<USBDevice>& before) {
+    return waitUntil(
+               [&] {
+                 return before.expired() && manager->devices().size() == 1 &&
+                        rig.gadget->isOpen();
+               },
+               kBusBound) &&
+           rig.settle();
+  }
+
   std::int64_t askCode(const std::function<void(USBDevice::CodeCallback)>& call) {
     Answer<int> answer;
     call([&answer](std::int64_t code) { answer = {code, 0, answer.calls + 1}; });
@@ -85,6 +96,9 @@ TEST_F(KernelHid, TheCameraIsFoundAtItsBusAndPortAndPairedWithItsVideoNode) {
   ASSERT_EQ(manager->devices().size(), 1u);
   const auto camera = device();
   EXPECT_EQ(camera->key(), rigVariable("RIG_HIDRAW"));
+  // The manager holds the node exclusively: another opener is turned away.
+  const std::unique_ptr<HidDiscovery> other = UdevHidDiscovery::create();
+  EXPECT_FALSE(other->open({camera->key(), kVendorId, kProductId, camera->locationID()}).isValid());
 
   // dummy_hcd has one root port: bus N, port path "1".
   const int bus = usbBusNumberOf(rigVariable("RIG_HIDRAW"));
@@ -215,14 +229,18 @@ TEST_F(KernelHid, UnplugAndReplugAreOneRemovalAndOneArrival) {
   EXPECT_EQ(state.value, 1);
 }
 
-TEST_F(KernelHid, AFirmwareTransferRestartsTheCameraWithTheNewVersion) {
-  // 300 packets of data, the last one partial.
+// A firmware image of about 300 packets, the last one partial.
+QByteArray firmwareImage(sim::FirmwareVersion version) {
   QByteArray payload(299 * 1010 + 500, '\0');
   for (int i = 0; i < payload.size(); ++i) {
     payload[i] = static_cast<char>(i * 31 + 7);
   }
+  return sim::buildFirmwareImage(version, payload);
+}
+
+TEST_F(KernelHid, AFirmwareTransferRestartsTheCameraWithTheNewVersion) {
   const sim::FirmwareVersion newVersion{1, 2, 9};
-  const QByteArray image = sim::buildFirmwareImage(newVersion, payload);
+  const QByteArray image = firmwareImage(newVersion);
   const std::weak_ptr<USBDevice> before = device();
   const std::string oldKey = device()->key();
   delegate->events.clear();
@@ -235,10 +253,7 @@ TEST_F(KernelHid, AFirmwareTransferRestartsTheCameraWithTheNewVersion) {
   EXPECT_EQ(outcome.code, 0);
 
   // The camera restarts: it leaves the bus and comes back as a new device with the new version.
-  ASSERT_TRUE(waitUntil(
-      [&] { return before.expired() && manager->devices().size() == 1 && rig.gadget->isOpen(); },
-      kBusBound));
-  ASSERT_TRUE(rig.settle());
+  ASSERT_TRUE(comesBack(before));
   EXPECT_EQ(outcome.calls, 1);
   EXPECT_EQ(delegate->events,
             (std::vector<std::string>{"-" + oldKey, "+" + rigVariable("RIG_HIDRAW")}));
@@ -248,6 +263,38 @@ TEST_F(KernelHid, AFirmwareTransferRestartsTheCameraWithTheNewVersion) {
   EXPECT_EQ(version.value, newVersion.text());
   const auto state = ask<std::int64_t>([&](auto done) { device()->getState(done); });
   EXPECT_EQ(state.value, 1);
+}
+
+TEST_F(KernelHid, ACameraLostMidTransferReturnsFailedAndASecondTransferRepairsIt) {
+  sim::SimFaults faults;
+  faults.detachAfterPacket = 150;
+  rig.camera.setFaults(faults);
+  std::weak_ptr<USBDevice> before = device();
+  delegate->events.clear();
+
+  // Gone without an answer: the transfer reports nothing, the manager sees the camera leave.
+  Answer<int> cutOff;
+  device()->startUpgrade(firmwareImage({2, 0, 0}), [&cutOff](std::int64_t code) {
+    cutOff = {code, 0, cutOff.calls + 1};
+  });
+  ASSERT_TRUE(comesBack(before));
+  sim::test::settle();
+  EXPECT_FALSE(cutOff.arrived());
+  EXPECT_EQ(delegate->events.size(), 2u);
+  rig.camera.setFaults({});
+
+  const auto failed = ask<std::int64_t>([&](auto done) { device()->getState(done); });
+  EXPECT_EQ(failed.value, 2);  // half-written firmware
+
+  before = device();
+  EXPECT_EQ(askCode([&](auto done) { device()->startUpgrade(firmwareImage({2, 0, 1}), done); }),
+            0);
+  ASSERT_TRUE(comesBack(before));
+  const auto repaired = ask<std::int64_t>([&](auto done) { device()->getState(done); });
+  EXPECT_EQ(repaired.value, 1);
+  const auto version =
+      ask<std::optional<std::string>>([&](auto done) { device()->getVersion(done); });
+  EXPECT_EQ(version.value, "2.0.1");
 }
 
 }  // namespace

@@ -79,5 +79,27 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+TEST(KernelUvcReplug, AHandleToAnUnpluggedCameraFailsAndANewOneWorksAfterReplug) {
+  GadgetCamera rig;
+  UVCCameraControl stale = UVCCameraControl::withVendorProduct(0xB206, 0xB215);
+  ASSERT_TRUE(stale.hasInterface());
+  ASSERT_TRUE(stale.setContrast(120));
+
+  ASSERT_TRUE(rig.unplug());
+  EXPECT_FALSE(stale.setContrast(130));
+  EXPECT_EQ(stale.getContrast(), 0);
+  EXPECT_FALSE(UVCCameraControl::withVendorProduct(0xB206, 0xB215).hasInterface());
+
+  ASSERT_TRUE(rig.plug());
+  // The old node is gone for good, even when the new one has the same name.
+  EXPECT_FALSE(stale.setContrast(130));
+  UVCCameraControl fresh = UVCCameraControl::withVendorProduct(0xB206, 0xB215);
+  ASSERT_TRUE(fresh.hasInterface());
+  const std::size_t before = uvcLogLines().size();
+  EXPECT_TRUE(fresh.setContrast(131));
+  EXPECT_TRUE(waitForUvcLogLine(before, setCurLine(3, 131)));
+  EXPECT_EQ(fresh.getContrast(), 131);
+}
+
 }  // namespace
 }  // namespace vexhal::kernel::test
