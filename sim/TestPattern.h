@@ -21,8 +21,8 @@ struct YuvPicture {
 // The virtual camera's test picture: colour bars over a grey ramp with a figure that moves
 // across the room once per loop, seen through the camera's field of view (120 degrees shows the
 // whole scene, 90 and 60 a narrower middle part), mirrored on request, with the tracked box
-// around the figure while framing is on, the image controls applied, and the frame number in
-// the top right corner.
+// around the figure while framing is on, the image controls applied, and the frame's number
+// (its place in the loop of ready-made frames) in the top right corner.
 class TestPattern {
  public:
   TestPattern(int width, int height, int loopLength);

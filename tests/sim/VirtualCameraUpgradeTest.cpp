@@ -66,7 +66,6 @@ TEST(VirtualCameraUpgrade, AGoodImageIsAcceptedAndTheCameraReturnsWithItsVersion
   ASSERT_NE(upgrade.device, nullptr);
   const QByteArray image = buildFirmwareImage({1, 2, 9}, payload(5 * 1010 + 17));
   EXPECT_EQ(upgrade.send(image), 0);
-  EXPECT_EQ(rig.camera.firmwareVersion(), (FirmwareVersion{1, 0, 6}));  // not restarted yet
 
   ASSERT_NE(upgrade.comeBack(), nullptr);
   const std::string key = rig.camera.hidKey();
