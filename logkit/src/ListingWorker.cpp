@@ -1,5 +1,7 @@
 #include "ListingWorker.h"
 
+#include "DirScan.h"
+
 #include <cstdlib>
 #include <pthread.h>
 
@@ -19,6 +21,8 @@ ListingWorker& ListingWorker::instance() {
         auto* w = new ListingWorker;
         theWorker = w;
         std::atexit([] { theWorker->shutdown(); });
+        // A forked child has no listing thread to hand work to or to join.
+        pthread_atfork(nullptr, nullptr, [] { theWorker->forkedChild_ = true; });
         return w;
     }();
     return *worker;
@@ -27,6 +31,7 @@ ListingWorker& ListingWorker::instance() {
 void ListingWorker::run(Task work) noexcept {
     try {
         auto& w = instance();
+        if (w.forkedChild_) return;
         {
             std::lock_guard lock(w.mutex_);
             if (w.stopping_) return;
@@ -46,6 +51,20 @@ void ListingWorker::complete(Task completion) noexcept {
         }
         if (poster) poster(std::move(completion));
         else completion();
+    } catch (...) {
+    }
+}
+
+void ListingWorker::listNewestFirst(std::function<std::string()> dir,
+                                    std::function<void(std::vector<QlogFileModel>)> completion) noexcept {
+    if (!completion || !dir) return;
+    try {
+        run([dir = std::move(dir), completion = std::move(completion)]() mutable {
+            auto list = sortedListing(dir(), true);
+            complete([completion = std::move(completion), list = std::move(list)]() mutable {
+                completion(std::move(list));
+            });
+        });
     } catch (...) {
     }
 }
@@ -76,6 +95,7 @@ void ListingWorker::loop() noexcept {
 }
 
 void ListingWorker::shutdown() noexcept {
+    if (forkedChild_) return;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;

@@ -3,11 +3,16 @@
 // The background thread "com.log.list" that makes directory listings, and the hand-over of
 // their completions to the host's main thread.
 
+#include <ostrane/QlogFileModel.h>
+
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace ostrane::detail {
 
@@ -21,6 +26,10 @@ public:
     // Runs `completion` through the host's poster, or right here when there is none.
     static void complete(Task completion) noexcept;
     static void setPoster(Poster poster);
+    // Lists the directory named by `dir` (read on the listing thread), newest first, and hands
+    // the list to `completion` as complete() does.
+    static void listNewestFirst(std::function<std::string()> dir,
+                                std::function<void(std::vector<QlogFileModel>)> completion) noexcept;
 
 private:
     ListingWorker();
@@ -32,6 +41,7 @@ private:
     std::condition_variable cv_;
     std::deque<Task> tasks_;
     bool stopping_ = false;
+    std::atomic<bool> forkedChild_{false};
     std::thread thread_;
 };
 

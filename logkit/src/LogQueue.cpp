@@ -79,11 +79,9 @@ LogQueue& LogQueue::instance() {
         theQueue = q;
         std::atexit([] { theQueue->shutdown(); });
         pthread_atfork(nullptr, nullptr, [] {
-            // The worker does not exist in a forked child: deliver on the callers' threads,
-            // and leave the parent's queued lines to the parent.
-            theQueue->stopped_.store(true);
-            theQueue->stopping_.store(true);
-            theQueue->dequeuePos_ = theQueue->enqueuePos_.load();
+            // A forked child has no worker, and locks of the parent's threads may be held for
+            // ever: it logs nothing until it execs, rather than risk hanging.
+            theQueue->forkedChild_.store(true);
         });
         return q;
     }();
@@ -119,6 +117,7 @@ LogQueue::Cell* LogQueue::claim(std::uint64_t& pos) noexcept {
 
 template <typename Fill>
 void LogQueue::submit(Fill&& fill) noexcept {
+    if (forkedChild_.load(std::memory_order_relaxed)) return;
     if (stopped_.load(std::memory_order_acquire)) {
         std::lock_guard lock(syncMutex_);
         drainSyncLocked();
@@ -206,7 +205,8 @@ bool LogQueue::deliverNext() noexcept {
     if (cell.seq.load(std::memory_order_acquire) != dequeuePos_ + 1) return false;
     deliverEntry(cell.entry);
     // While lines are being dropped, remember whose they probably were, for the notice.
-    if (dropped_.load(std::memory_order_relaxed) != 0) loggerForDrops_ = cell.entry.logger;
+    if (dropped_.load(std::memory_order_relaxed) != 0 && cell.entry.kind != LogEntry::Kind::barrier)
+        loggerForDrops_ = cell.entry.logger;
     cell.entry.release();
     cell.seq.store(dequeuePos_ + mask_ + 1, std::memory_order_release);
     ++dequeuePos_;
@@ -307,6 +307,7 @@ void LogQueue::drainSyncLocked() noexcept {
 }
 
 void LogQueue::flush() noexcept {
+    if (forkedChild_.load(std::memory_order_relaxed)) return;
     if (stopped_.load(std::memory_order_acquire)) {
         std::lock_guard lock(syncMutex_);
         drainSyncLocked();
@@ -380,6 +381,7 @@ void LogQueue::run() noexcept {
 }
 
 void LogQueue::shutdown() noexcept {
+    if (forkedChild_.load()) return;
     {
         std::lock_guard lock(wakeMutex_);
         if (stopping_.load() && stopped_.load()) return;

@@ -5,6 +5,7 @@
 // never wait: when the ring is full the line is dropped and counted, and the next delivery
 // is preceded by a line saying how many were dropped. At a normal process exit the queue is
 // drained and the worker joined; lines logged after that are delivered on the caller's thread.
+// A forked child logs nothing (it has no worker, and the parent's threads may hold locks).
 
 #include "LogEntry.h"
 
@@ -75,6 +76,7 @@ private:
     std::atomic<bool> sleeping_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> stopped_{false};
+    std::atomic<bool> forkedChild_{false};
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;
     bool wakePending_ = false;

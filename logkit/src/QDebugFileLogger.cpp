@@ -3,7 +3,6 @@
 #include "AppDirs.h"
 #include "AppendFile.h"
 #include "Clock.h"
-#include "DirScan.h"
 #include "ListingWorker.h"
 
 #include <filesystem>
@@ -23,7 +22,7 @@ struct [[gnu::visibility("hidden")]] QDebugFileLogger::Impl {
     std::int64_t retryAt = std::numeric_limits<std::int64_t>::min();
 
     void checkFileHandle();
-    void writeLine(std::string_view text, bool flushNow);
+    void writeLine(std::string_view text, bool flushNow) noexcept;
 };
 
 QDebugFileLogger::QDebugFileLogger() : QDebugFileLogger(detail::cachesDirectory() + "/QDebugLogs") {}
@@ -51,12 +50,7 @@ void QDebugFileLogger::writeDebug(std::optional<std::string_view> value) {
 const std::string& QDebugFileLogger::debugDirPath() const noexcept { return impl_->dirPath; }
 
 void QDebugFileLogger::getDebugLogList(std::function<void(std::vector<QlogFileModel>)> completion) const {
-    if (!completion) return;
-    detail::ListingWorker::run([dir = impl_->dirPath, completion = std::move(completion)]() mutable {
-        auto list = detail::sortedListing(dir, true);
-        detail::ListingWorker::complete(
-            [completion = std::move(completion), list = std::move(list)]() mutable { completion(std::move(list)); });
-    });
+    detail::ListingWorker::listNewestFirst([dir = impl_->dirPath] { return dir; }, std::move(completion));
 }
 
 // Opens this handler's one file, named by the moment of its first line. When that fails the
@@ -70,11 +64,15 @@ void QDebugFileLogger::Impl::checkFileHandle() {
     if (!file.open(dirPath + "/" + detail::stampText(now) + ".log", true)) retryAt = now + 1;
 }
 
-void QDebugFileLogger::Impl::writeLine(std::string_view text, bool flushNow) {
-    checkFileHandle();
-    if (!file.isOpen()) return;
-    file.append(text, "\n");
-    if (flushNow) file.flush();
+void QDebugFileLogger::Impl::writeLine(std::string_view text, bool flushNow) noexcept {
+    try {
+        checkFileHandle();
+        if (!file.isOpen()) return;
+        file.append(text, "\n");
+        if (flushNow) file.flush();
+    } catch (...) {
+        // Out of memory while buffering: this line is lost, logging goes on.
+    }
 }
 
 } // namespace ostrane

@@ -34,7 +34,7 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
     // unwritable directory costs one try per second instead of one per line.
     std::int64_t retryAt = std::numeric_limits<std::int64_t>::min();
 
-    void writeLine(std::string_view text, bool flushNow);
+    void writeLine(std::string_view text, bool flushNow) noexcept;
     void flushFile();
     void checkLogDir();
     void checkLogFile(std::int64_t nowSeconds);
@@ -85,7 +85,10 @@ void QFileLogger::log(const std::string& line) {
 
 void QFileLogger::flush() {
     std::lock_guard lock(impl_->mutex);
-    impl_->flushFile();
+    try {
+        impl_->flushFile();
+    } catch (...) {
+    }
 }
 
 void QFileLogger::write(std::optional<std::string_view> value) {
@@ -105,13 +108,8 @@ std::shared_ptr<QFileLogConfig> QFileLogger::getLogConfig() const {
 }
 
 void QFileLogger::getLogList(std::function<void(std::vector<QlogFileModel>)> completion) const {
-    if (!completion) return;
-    auto config = getLogConfig();
-    detail::ListingWorker::run([config, completion = std::move(completion)]() mutable {
-        auto list = detail::sortedListing(config->cacheDir(), true);
-        detail::ListingWorker::complete(
-            [completion = std::move(completion), list = std::move(list)]() mutable { completion(std::move(list)); });
-    });
+    detail::ListingWorker::listNewestFirst([config = getLogConfig()] { return config->cacheDir(); },
+                                           std::move(completion));
 }
 
 std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
@@ -125,12 +123,16 @@ std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
     }
 }
 
-void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) {
-    checkLogDir();
-    checkLogFile(detail::floorSeconds(detail::nowNs()));
-    if (!file.isOpen()) return;
-    file.append(text, "\n");
-    if (flushNow) flushFile();
+void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) noexcept {
+    try {
+        checkLogDir();
+        checkLogFile(detail::floorSeconds(detail::nowNs()));
+        if (!file.isOpen()) return;
+        file.append(text, "\n");
+        if (flushNow) flushFile();
+    } catch (...) {
+        // Out of memory while listing or buffering: this line is lost, logging goes on.
+    }
 }
 
 void QFileLogger::Impl::flushFile() {

@@ -29,12 +29,20 @@ const QLogger::Handlers& QLogger::array() const noexcept {
     return handlers_ ? *handlers_ : none;
 }
 
-void QLogger::setArray(Handlers handlers) { handlers_ = std::make_shared<const Handlers>(std::move(handlers)); }
+void QLogger::setArray(Handlers handlers) noexcept {
+    try {
+        handlers_ = std::make_shared<const Handlers>(std::move(handlers));
+    } catch (...) {
+    }
+}
 
-void QLogger::add(std::shared_ptr<QLogHandler> handler) {
-    Handlers next = array();
-    next.push_back(std::move(handler));
-    setArray(std::move(next));
+void QLogger::add(std::shared_ptr<QLogHandler> handler) noexcept {
+    try {
+        Handlers next = array();
+        next.push_back(std::move(handler));
+        setArray(std::move(next));
+    } catch (...) {
+    }
 }
 
 void QLogger::log(QLogMsg msg) const noexcept {

@@ -29,7 +29,8 @@ struct CaptureSink {
 
 // The capture seam: the V4L2 backend and the virtual camera implement it.
 // devices() and formats() may be called from any thread. start() and stop() are called from one
-// controlling thread (the GUI thread in the program).
+// controlling thread (the GUI thread in the program), never from inside a sink or completion,
+// since stopping waits for the capture thread.
 class CaptureBackend {
 public:
   virtual ~CaptureBackend() = default;
@@ -40,7 +41,7 @@ public:
   virtual std::uint32_t preferredOutputPixelFormat() const = 0;
 
   // Starts capturing (stopping a capture that runs). `completion` runs once, on the capture
-  // thread or, for an early failure, before start() returns.
+  // thread once the device streams or failed to, or before start() returns.
   virtual void start(const CaptureDevice& device, const CaptureFormat& format, double fps,
                      CaptureSink sink, CaptureCompletion completion) = 0;
   // Stops capturing; after it returns, no sample is delivered. `completion` runs before it returns.

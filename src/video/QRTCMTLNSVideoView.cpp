@@ -13,8 +13,11 @@ QRTCMTLNSVideoView::QRTCMTLNSVideoView(QWidget* parent, std::unique_ptr<VideoSur
   surface_->setContentMode(videoContentMode_);
 }
 
-// The surface widget is owned by surface_, not by Qt's parent chain.
-QRTCMTLNSVideoView::~QRTCMTLNSVideoView() { surface_->widget()->setParent(nullptr); }
+QRTCMTLNSVideoView::~QRTCMTLNSVideoView() {
+  handle_->detach();
+  // The surface widget is owned by surface_, not by Qt's parent chain.
+  surface_->widget()->setParent(nullptr);
+}
 
 void QRTCMTLNSVideoView::renderFrame(std::shared_ptr<const VideoFrame> frame) {
   const bool hasFrame = frame != nullptr;

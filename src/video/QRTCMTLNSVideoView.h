@@ -7,6 +7,7 @@
 
 #include "video/QRtcViewMode.h"
 #include "video/VideoFrame.h"
+#include "video/VideoRenderHandle.h"
 #include "video/VideoSurface.h"
 
 namespace vexhal::video {
@@ -22,6 +23,8 @@ public:
   ~QRTCMTLNSVideoView() override;
 
   void renderFrame(std::shared_ptr<const VideoFrame> frame);
+  // For callers on other threads that must not outlive the view (the capture delegate).
+  std::shared_ptr<VideoRenderHandle> handle() const { return handle_; }
 
   QRtcViewMode videoContentMode() const { return videoContentMode_; }
   QSizeF renderSize() const;
@@ -34,6 +37,7 @@ protected:
 
 private:
   std::unique_ptr<VideoSurface> surface_;
+  std::shared_ptr<VideoRenderHandle> handle_ = std::make_shared<VideoRenderHandle>(this);
   QRtcViewMode videoContentMode_ = QRtcViewMode::scaleAspectFill;
   mutable std::mutex sizeMutex_;
   QSizeF renderSize_{0, 0};

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <ctime>
+#include <sys/wait.h>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -65,6 +67,10 @@ public:
         set(seconds);
         detail::setClockForTesting(&now);
     }
+    static void installNs(std::int64_t value) {
+        setNs(value);
+        detail::setClockForTesting(&now);
+    }
     static void set(std::int64_t seconds, std::int64_t nanos = 0) { ns().store(seconds * 1000000000 + nanos); }
     static void setNs(std::int64_t value) { ns().store(value); }
     static void advance(std::int64_t seconds) { ns().fetch_add(seconds * 1000000000); }
@@ -102,6 +108,24 @@ inline std::vector<std::string> readLines(const std::string& path) {
     std::istringstream in(readFile(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// Runs a shell command; returns its exit status and fills `output` with its standard output.
+inline int runCommand(const std::string& command, std::string* output = nullptr) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::string out;
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof(buf), pipe)) > 0;) out.append(buf, n);
+    const int status = pclose(pipe);
+    if (output) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 inline void writeFile(const std::string& path, const std::string& content) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <pthread.h>
 #include <thread>
 
 namespace ostrane {
@@ -115,6 +116,25 @@ TEST(Handlers, EachHandlerGetsTheLineInOrderAndFailuresStayInside) {
     flushLogQueue();
     EXPECT_EQ(first->lines().size(), 2u);
     EXPECT_EQ(second->lines().size(), 1u);
+}
+
+class ThreadNameHandler : public QLogHandler {
+public:
+    void log(const std::string&) override {
+        char buf[32] = {};
+        pthread_getname_np(pthread_self(), buf, sizeof(buf));
+        name = buf;
+    }
+    std::string name;
+};
+
+TEST(Handlers, RunOnTheNamedLogQueueThread) {
+    auto handler = std::make_shared<ThreadNameHandler>();
+    QLogger logger;
+    logger.add(handler);
+    logger.warn("where am I");
+    flushLogQueue();
+    EXPECT_EQ(handler->name, "com.log.queue");
 }
 
 TEST(Handlers, GetLoggerFindsTheFirstHandlerOfAType) {

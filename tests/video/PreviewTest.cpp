@@ -102,6 +102,17 @@ TEST_F(FrameViewTest, ApplyRenderModeSetsTheContentMode) {
   }
 }
 
+TEST(VideoRenderHandleTest, DropsFramesOnceTheViewIsGone) {
+  auto owned = std::make_unique<RecordingSurface>();
+  RecordingSurface* surface = owned.get();
+  auto view = std::make_unique<VideoRender>(nullptr, std::move(owned));
+  const auto handle = view->handle();
+  EXPECT_TRUE(handle->renderFrame(blankFrame(640, 480)));
+  EXPECT_EQ(surface->sizes, std::vector<QSizeF>{QSizeF(640, 480)});
+  view.reset();
+  EXPECT_FALSE(handle->renderFrame(blankFrame(640, 480)));
+}
+
 class MirrorTest : public ::testing::TestWithParam<QVideoMirrorMode> {};
 
 TEST_P(MirrorTest, ApplyTransformFlipsUnlessDisabled) {

@@ -6,8 +6,7 @@
 //   QLog(ostrane::ThreadId{tid}, "Upgrade, progress", 42);  // with an explicit thread id
 //   WarnLog("Root, quit"); WarnLog(ostrane::Tag{"HID"}, "x", 1);
 //
-// The call site's file, function and line are taken automatically. Untagged calls start with
-// at least one item. Calls never block on file work and never throw: the line is queued for
+// The call site's file, function and line are taken automatically. Calls never block on file work and never throw: the line is queued for
 // the log queue thread "com.log.queue". When the queue is full (a flood), lines are dropped
 // and a later line in the output says how many. Lines queued before a normal process exit
 // (return from main, exit()) are written before the process ends.
@@ -59,6 +58,20 @@ OSTRANE_EXPORT void flushLogQueue() noexcept;
 // completions of getLogList and getDebugLogList then run through it. Without a poster they
 // run on the library's background listing thread.
 OSTRANE_EXPORT void setMainThreadPoster(std::function<void(std::function<void()>)> poster);
+
+// Without items the content is empty.
+inline void QLog(std::source_location site = std::source_location::current()) {
+    detail::submitDefault(LogLevel::debug, nullptr, nullptr, {}, site);
+}
+inline void VerboseLog(std::source_location site = std::source_location::current()) {
+    detail::submitDefault(LogLevel::verbose, nullptr, nullptr, {}, site);
+}
+inline void WarnLog(std::source_location site = std::source_location::current()) {
+    detail::submitDefault(LogLevel::warn, nullptr, nullptr, {}, site);
+}
+inline void ErrorLog(std::source_location site = std::source_location::current()) {
+    detail::submitDefault(LogLevel::error, nullptr, nullptr, {}, site);
+}
 
 template <typename... Rest>
 void QLog(detail::FirstItem first, const Rest&... rest) {

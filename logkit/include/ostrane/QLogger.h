@@ -46,9 +46,9 @@ public:
     void setDelegate(std::weak_ptr<QLoggerObserver> observer) noexcept { delegate_ = std::move(observer); }
 
     const Handlers& array() const noexcept;
-    void setArray(Handlers handlers);
+    void setArray(Handlers handlers) noexcept;
     // Appends a handler; the same handler added twice writes each line twice.
-    void add(std::shared_ptr<QLogHandler> handler);
+    void add(std::shared_ptr<QLogHandler> handler) noexcept;
 
     // The first handler that is a T (or derives from T), or null.
     template <typename T>
