@@ -5,6 +5,7 @@
 
 #include <QImage>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -261,6 +262,37 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"yuyv360p15", 640, 360, video::kFourccYuyv, 15,
                    "SET_CUR streaming selector=2 format=2 frame=1 interval=666666"}),
     [](const ::testing::TestParamInfo<StreamCase>& param) { return param.param.name; });
+
+TEST_F(KernelCapture, ASecondCaptureOfABusyCameraFailsWithoutDisturbingTheFirst) {
+  const auto device = cameraDevice();
+  ASSERT_TRUE(device);
+  ASSERT_EQ(start(*device), std::nullopt);
+  ASSERT_TRUE(waitForFrames(2));
+
+  // Another capture of the same camera (another program, as far as the driver can tell).
+  video::V4l2CaptureBackend other;
+  std::optional<std::optional<CaptureError>> refused;
+  video::CaptureSink sink;
+  sink.sample = [](video::VideoSample) {};
+  std::mutex mutex;
+  other.start(*device, *capturer->format(), 30, sink, [&](const std::optional<CaptureError>& e) {
+    const std::lock_guard lock(mutex);
+    refused = e;
+  });
+  ASSERT_TRUE(waitUntil([&] {
+    const std::lock_guard lock(mutex);
+    return refused.has_value();
+  }, kBusBound));
+  other.stop({});
+  ASSERT_TRUE(*refused) << "a second stream of one camera was accepted";
+  EXPECT_EQ((*refused)->code, EBUSY) << (*refused)->message;
+
+  // The first capture goes on.
+  const std::size_t seen = collector->count();
+  EXPECT_TRUE(waitForFrames(seen + 2));
+  capturer->stopCapture();
+  EXPECT_TRUE(collector->errors().empty());
+}
 
 TEST_F(KernelCapture, UnplugWhileStreamingEndsCaptureAndARetryFindsTheCameraAgain) {
   const auto device = cameraDevice();
