@@ -24,7 +24,6 @@ struct LogEntry {
     bool longContent = false;
     std::uint32_t line = 0;
     std::uint32_t contentSize = 0;
-    std::uint64_t droppedBefore = 0; // lines lost to a full queue just before this one
     std::uint64_t threadId = 0;
     std::uint64_t pId = 0;
     const char* file = "";   // static strings of the call site
@@ -42,7 +41,7 @@ struct LogEntry {
     }
     void setContent(std::string_view text) {
         if (text.size() <= kInlineContent) {
-            std::memcpy(content, text.data(), text.size());
+            if (!text.empty()) std::memcpy(content, text.data(), text.size());
             contentSize = static_cast<std::uint32_t>(text.size());
             longContent = false;
         } else {

@@ -63,7 +63,6 @@ void LogEntry::release() noexcept {
     logger = QLogger();
     prebuilt.reset();
     barrier = nullptr;
-    droppedBefore = 0;
     if (contentLong.capacity() > 4096) std::string().swap(contentLong);
     if (tag.capacity() > 256) std::string().swap(tag);
 }
@@ -81,7 +80,7 @@ LogQueue& LogQueue::instance() {
         pthread_atfork(nullptr, nullptr, [] {
             // A forked child has no worker, and locks of the parent's threads may be held for
             // ever: it logs nothing until it execs, rather than risk hanging.
-            theQueue->forkedChild_.store(true);
+            theQueue->silenced_.store(true);
         });
         return q;
     }();
@@ -117,7 +116,7 @@ LogQueue::Cell* LogQueue::claim(std::uint64_t& pos) noexcept {
 
 template <typename Fill>
 void LogQueue::submit(Fill&& fill) noexcept {
-    if (forkedChild_.load(std::memory_order_relaxed)) return;
+    if (silenced_.load(std::memory_order_relaxed)) return;
     if (stopped_.load(std::memory_order_acquire)) {
         std::lock_guard lock(syncMutex_);
         drainSyncLocked();
@@ -142,9 +141,6 @@ void LogQueue::submit(Fill&& fill) noexcept {
         cell->entry.kind = LogEntry::Kind::barrier; // delivered as nothing
         cell->entry.barrier = nullptr;
     }
-    // The first line that gets in after a drop carries the count, so the notice marks the gap.
-    cell->entry.droppedBefore =
-        dropped_.load(std::memory_order_relaxed) != 0 ? dropped_.exchange(0, std::memory_order_relaxed) : 0;
     cell->seq.store(pos + 1, std::memory_order_release);
     wakeWorker();
     // The worker may have gone between the check above and the publication: deliver it here.
@@ -204,9 +200,12 @@ bool LogQueue::deliverNext() noexcept {
     Cell& cell = cells_[dequeuePos_ & mask_];
     if (cell.seq.load(std::memory_order_acquire) != dequeuePos_ + 1) return false;
     deliverEntry(cell.entry);
-    // While lines are being dropped, remember whose they probably were, for the notice.
-    if (dropped_.load(std::memory_order_relaxed) != 0 && cell.entry.kind != LogEntry::Kind::barrier)
-        loggerForDrops_ = cell.entry.logger;
+    if (dropped_.load(std::memory_order_relaxed) != 0) {
+        // Lines are being dropped: remember whose they probably were, and say so now and then
+        // rather than after every gap, so a flood does not fill the file with notices.
+        if (cell.entry.kind != LogEntry::Kind::barrier) loggerForDrops_ = cell.entry.logger;
+        if (++deliveredSinceDrop_ >= kDropReportInterval) reportPendingDrops();
+    }
     cell.entry.release();
     cell.seq.store(dequeuePos_ + mask_ + 1, std::memory_order_release);
     ++dequeuePos_;
@@ -214,7 +213,6 @@ bool LogQueue::deliverNext() noexcept {
 }
 
 void LogQueue::deliverEntry(LogEntry& entry) noexcept {
-    if (entry.droppedBefore != 0) reportDropped(entry.logger, entry.droppedBefore);
     try {
         switch (entry.kind) {
         case LogEntry::Kind::message:
@@ -270,8 +268,14 @@ std::string LogQueue::droppedNotice(std::uint64_t count) {
     return "Log queue full, " + std::to_string(count) + " lines dropped";
 }
 
-void LogQueue::reportDropped(const QLogger& logger, std::uint64_t count) noexcept {
+void LogQueue::reportPendingDrops() noexcept {
+    deliveredSinceDrop_ = 0;
+    const std::uint64_t count = dropped_.exchange(0, std::memory_order_relaxed);
+    if (count == 0) return;
     try {
+        const bool known = !loggerForDrops_.array().empty() || !loggerForDrops_.delegate().expired();
+        QLogger target = known ? loggerForDrops_ : ddLog();
+        loggerForDrops_ = QLogger();
         QLogMsg notice;
         notice.content = droppedNotice(count);
         char date[23];
@@ -284,9 +288,8 @@ void LogQueue::reportDropped(const QLogger& logger, std::uint64_t count) noexcep
         notice.threadId = LogFuncOC::getThreadId();
         notice.pId = LogFuncOC::getProgressId();
         // The notice is about lost lines, so it passes whatever the threshold.
-        QLogger unfiltered = logger;
-        unfiltered.setLevel(LogLevel::verbose);
-        deliver(unfiltered, notice);
+        target.setLevel(LogLevel::verbose);
+        deliver(target, notice);
     } catch (...) {
     }
 }
@@ -307,7 +310,7 @@ void LogQueue::drainSyncLocked() noexcept {
 }
 
 void LogQueue::flush() noexcept {
-    if (forkedChild_.load(std::memory_order_relaxed)) return;
+    if (silenced_.load(std::memory_order_relaxed)) return;
     if (stopped_.load(std::memory_order_acquire)) {
         std::lock_guard lock(syncMutex_);
         drainSyncLocked();
@@ -358,15 +361,8 @@ void LogQueue::run() noexcept {
     workerTid_.store(static_cast<pid_t>(LogFuncOC::getThreadId()), std::memory_order_relaxed);
     for (;;) {
         if (deliverNext()) continue;
+        if (dropped_.load(std::memory_order_relaxed) != 0) reportPendingDrops();
         flushTouched();
-        if (dropped_.load(std::memory_order_relaxed) != 0) {
-            // Drops that no later line has reported yet.
-            if (const std::uint64_t count = dropped_.exchange(0, std::memory_order_relaxed)) {
-                reportDropped(loggerForDrops_.array().empty() ? ddLog() : loggerForDrops_, count);
-                loggerForDrops_ = QLogger();
-                flushTouched();
-            }
-        }
         if (stopping_.load(std::memory_order_acquire)) {
             if (hasReady()) continue;
             break;
@@ -381,24 +377,29 @@ void LogQueue::run() noexcept {
 }
 
 void LogQueue::shutdown() noexcept {
-    if (forkedChild_.load()) return;
+    if (silenced_.load()) return;
     {
         std::lock_guard lock(wakeMutex_);
         if (stopping_.load() && stopped_.load()) return;
         stopping_.store(true);
     }
     wakeCv_.notify_all();
+    if (onWorkerThread()) {
+        // exit() from inside a delivery: the worker cannot join itself, and the line it is
+        // delivering must not be delivered again. What was delivered is written out; the rest
+        // of the queue is given up.
+        silenced_.store(true);
+        flushTouched();
+        return;
+    }
     if (worker_.joinable()) {
-        if (onWorkerThread()) {
-            worker_.detach(); // exit() called from a handler: the worker cannot join itself
-        } else {
-            try {
-                worker_.join();
-            } catch (...) {
-            }
+        try {
+            worker_.join();
+        } catch (...) {
         }
     }
     stopped_.store(true, std::memory_order_seq_cst);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     std::lock_guard lock(syncMutex_);
     drainSyncLocked();
     flushTouched();

@@ -2,8 +2,8 @@
 
 // The log queue: one worker thread, "com.log.queue", delivers every line in the order of the
 // logging calls. Callers fill a slot of a fixed ring (no lock, no allocation once warm) and
-// never wait: when the ring is full the line is dropped and counted, and the next delivery
-// is preceded by a line saying how many were dropped. At a normal process exit the queue is
+// never wait: when the ring is full the line is dropped and counted, and a line saying how
+// many were dropped follows when the queue falls idle (or every few thousand lines in a flood). At a normal process exit the queue is
 // drained and the worker joined; lines logged after that are delivered on the caller's thread.
 // A forked child logs nothing (it has no worker, and the parent's threads may hold locks).
 
@@ -26,6 +26,8 @@ namespace ostrane::detail {
 class LogQueue {
 public:
     static constexpr std::size_t kDefaultCapacity = 8192;
+    // While lines are being dropped, a notice goes out after this many deliveries at the latest.
+    static constexpr std::uint64_t kDropReportInterval = 4096;
 
     static LogQueue& instance();
     // Ring size (rounded up to a power of two) for the first instance(). For tests and benchmarks.
@@ -61,7 +63,7 @@ private:
     bool deliverNext() noexcept;
     void deliverEntry(LogEntry& entry) noexcept;
     void deliver(const QLogger& logger, const QLogMsg& msg) noexcept;
-    void reportDropped(const QLogger& logger, std::uint64_t count) noexcept;
+    void reportPendingDrops() noexcept;
     void flushTouched() noexcept;
     void drainSyncLocked() noexcept;
     void run() noexcept;
@@ -76,7 +78,7 @@ private:
     std::atomic<bool> sleeping_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> stopped_{false};
-    std::atomic<bool> forkedChild_{false};
+    std::atomic<bool> silenced_{false}; // in a forked child, or after exit() on the worker
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;
     bool wakePending_ = false;
@@ -90,6 +92,7 @@ private:
     std::string scratchLine_;
     std::vector<std::shared_ptr<QLogHandler>> touched_;
     QLogger loggerForDrops_;
+    std::uint64_t deliveredSinceDrop_ = 0;
 };
 
 } // namespace ostrane::detail

@@ -39,7 +39,7 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
     void checkLogDir();
     void checkLogFile(std::int64_t nowSeconds);
     bool getCurDayLogs(const std::string& dir, const std::string& day);
-    void createLogFile(const std::string& path);
+    void createLogFile(const std::string& path, const std::string& day);
     void startNewFile(std::int64_t slice, std::int64_t nowSeconds);
     void compactLogFiles(const std::string& dir);
     bool belongsToDay(const std::string& path, const std::string& dir, const std::string& day) const;
@@ -196,29 +196,31 @@ bool QFileLogger::Impl::getCurDayLogs(const std::string& dir, const std::string&
             candidate = path;
     }
     if (!candidate) return false;
-    createLogFile(*candidate);
+    createLogFile(*candidate, day);
     return file.isOpen();
 }
 
-void QFileLogger::Impl::createLogFile(const std::string& path) {
+// Makes `path`, a file of `day`, the current file (creating it when missing).
+void QFileLogger::Impl::createLogFile(const std::string& path, const std::string& day) {
     file.close();
     curfilePath.reset();
     fileDay.clear();
     if (file.open(path, false)) {
         curfilePath = path;
-        fileDay = today.textFor(detail::floorSeconds(detail::nowNs()));
+        fileDay = day;
     }
 }
 
 void QFileLogger::Impl::startNewFile(std::int64_t slice, std::int64_t nowSeconds) {
     const std::string dir = config->cacheDir();
     const std::string path = dir + "/" + detail::logFileName(detail::displayName(), detail::stampText(nowSeconds), slice);
-    createLogFile(path);
+    const std::string& day = today.textFor(nowSeconds);
+    createLogFile(path, day);
     if (!file.isOpen()) {
         // The directory is missing (removed, or a new cacheDir): make it rather than lose lines.
         std::error_code ec;
         fs::create_directories(dir, ec);
-        createLogFile(path);
+        createLogFile(path, day);
     }
     compactLogFiles(dir);
 }

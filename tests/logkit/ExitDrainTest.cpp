@@ -53,6 +53,12 @@ TEST(ExitDrain, AForkedChildNeitherHangsNorDisturbsTheParent) {
     EXPECT_EQ(countWith(lines, "in child"), 0u);
 }
 
+TEST(ExitDrain, ExitFromInsideADeliveryEndsTheProcessCleanly) {
+    test::TempDir home;
+    const auto lines = runHost(home, "handler-exit", 1000); // exits 0, neither hangs nor crashes
+    EXPECT_EQ(countWith(lines, "]: bye ["), 1u);
+}
+
 TEST(ExitDrain, AFloodLosesOnlyCountedLinesAndKeepsOrder) {
     test::TempDir home;
     constexpr int kPerThread = 300000;

@@ -3,6 +3,7 @@
 //   exit N    a thread logs N lines and calls exit() while main waits
 //   flood N   two threads log N lines each as fast as they can, then main returns
 //   fork N    logs N lines, forks a child that tries to log and exits, then logs again
+//   handler-exit N   a handler calls exit() on the log queue thread while N lines wait
 // A static object logs from its destructor, after the library's exit drain.
 
 #include <ostrane/ostrane.h>
@@ -16,6 +17,14 @@
 OSTRANE_DISPLAY_NAME("ExitHost")
 
 namespace {
+
+// Ends the process from inside a delivery when it sees "bye".
+class ExitingHandler : public ostrane::QLogHandler {
+public:
+    void log(const std::string& line) override {
+        if (line.find("]: bye [") != std::string::npos) std::exit(0);
+    }
+};
 
 struct LogsAtDestruction {
     ~LogsAtDestruction() { QLog("static destructor line"); }
@@ -64,6 +73,14 @@ int main(int argc, char** argv) {
             return 3;
         QLog("after fork");
         return 0;
+    }
+    if (std::strcmp(argv[1], "handler-exit") == 0) {
+        ostrane::QLogger logger = ostrane::ddLog();
+        logger.add(std::make_shared<ExitingHandler>());
+        ostrane::setDdLog(logger);
+        QLog("bye");
+        for (int i = 0; i < n; ++i) QLog("waiting", i);
+        for (;;) pause();
     }
     return 2;
 }

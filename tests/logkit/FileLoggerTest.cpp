@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 #include <limits>
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
@@ -122,6 +124,23 @@ TEST_F(FileLoggerTest, DeletedDirectoryIsRecreatedAndLoggingGoesOn) {
     logger->write("two");
     EXPECT_EQ(fileNames(logDir()), std::vector<std::string>{"VexhalTools_2024-03-05 09:00:04_0.log"});
     EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:04_0.log")), "two\n");
+}
+
+TEST_F(FileLoggerTest, AFullFileSystemLosesLinesButLoggingGoesOn) {
+    const std::string a(99, 'a');
+    const std::string b(99, 'b');
+    logger->write(a);
+    // From here on the file may not grow: writes fail as on a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    logger->write("lost");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    logger->write(b);
+    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:01_0.log")), a + "\n" + b + "\n");
 }
 
 TEST_F(FileLoggerTest, ChangedCacheDirTakesEffectForTheNextFile) {

@@ -63,24 +63,24 @@ public:
 
     // logger.warn("Upgrade, failed", code) or logger.warn(ostrane::Tag{"HID"}, "x", 1).
     template <typename... Rest>
-    void verbose(detail::FirstItem first, const Rest&... rest) const { emit(Level::verbose, first, rest...); }
+    void verbose(detail::FirstItem first, const Rest&... rest) const { build(Level::verbose, first, rest...); }
     template <typename... Items>
-    void verbose(Tag tag, const Items&... items) const { emitTagged(Level::verbose, tag, items...); }
+    void verbose(Tag tag, const Items&... items) const { buildTagged(Level::verbose, tag, items...); }
     template <typename... Rest>
-    void warn(detail::FirstItem first, const Rest&... rest) const { emit(Level::warn, first, rest...); }
+    void warn(detail::FirstItem first, const Rest&... rest) const { build(Level::warn, first, rest...); }
     template <typename... Items>
-    void warn(Tag tag, const Items&... items) const { emitTagged(Level::warn, tag, items...); }
+    void warn(Tag tag, const Items&... items) const { buildTagged(Level::warn, tag, items...); }
     template <typename... Rest>
-    void error(detail::FirstItem first, const Rest&... rest) const { emit(Level::error, first, rest...); }
+    void error(detail::FirstItem first, const Rest&... rest) const { build(Level::error, first, rest...); }
     template <typename... Items>
-    void error(Tag tag, const Items&... items) const { emitTagged(Level::error, tag, items...); }
+    void error(Tag tag, const Items&... items) const { buildTagged(Level::error, tag, items...); }
 
     // Shared handler list, for the log queue's cheap copies.
     const std::shared_ptr<const Handlers>& sharedHandlers() const noexcept { return handlers_; }
 
 private:
     template <typename... Rest>
-    void emit(Level level, const detail::FirstItem& first, const Rest&... rest) const {
+    void build(Level level, const detail::FirstItem& first, const Rest&... rest) const {
         detail::LineWriter text;
         first.appendTo(text);
         if constexpr (sizeof...(rest) > 0) {
@@ -90,7 +90,7 @@ private:
         detail::submit(*this, level, nullptr, text.view(), first.site);
     }
     template <typename... Items>
-    void emitTagged(Level level, const Tag& tag, const Items&... items) const {
+    void buildTagged(Level level, const Tag& tag, const Items&... items) const {
         detail::LineWriter text;
         detail::appendItems(text, items...);
         detail::submit(*this, level, &tag.value, text.view(), tag.site);

@@ -1,0 +1,86 @@
+#include "app/AppDelegate.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <ostrane/ostrane.h>
+
+#include "app/CameraMonitoring.h"
+#include "app/MainWindow.h"
+#include "app/QLaunchVC.h"
+#include "common/Pictures.h"
+#include "common/QNavigationController.h"
+#include "section/root/QRootVC.h"
+
+namespace vexhal {
+
+AppDelegate::AppDelegate(Scheduler scheduler, QObject* parent)
+    : QObject(parent), scheduler_(std::move(scheduler)) {
+  if (!scheduler_) {
+    scheduler_ = [](QObject* context, int ms, std::function<void()> task) {
+      QTimer::singleShot(ms, context, std::move(task));
+    };
+  }
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::configureApplication() {
+  QApplication::setApplicationName(QStringLiteral("VexhalTools"));
+  QApplication::setDesktopFileName(QStringLiteral("vexhaltools"));
+  QApplication::setWindowIcon(pictureIcon(QStringLiteral("app_icon")));
+  // Closing the window leaves the program running; "Quit" ends it.
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+  window_ = std::make_unique<MainWindow>();
+  window_->setContentViewController(new QLaunchVC);
+  window_->show();
+  scheduler_(this, launchDurationMs, [this] { showRootScreen(); });
+  startCameraMonitoring();
+  setUpTrayIcon();
+}
+
+void AppDelegate::applicationShouldHandleReopen() {
+  openAppAction();
+}
+
+void AppDelegate::openAppAction() {
+  if (window_) {
+    window_->makeKeyAndOrderFront();
+  }
+}
+
+void AppDelegate::showRootScreen() {
+  if (!window_) {
+    return;
+  }
+  window_->setContentViewController(new QNavigationController(new QRootVC));
+}
+
+// Where the desktop has a tray, the program stays reachable from it after its window closes;
+// elsewhere launching it again brings the window back.
+void AppDelegate::setUpTrayIcon() {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    return;
+  }
+  auto* tray = new QSystemTrayIcon(pictureIcon(QStringLiteral("app_icon")), this);
+  tray->setToolTip(QStringLiteral("VexhalTools"));
+  auto* menu = new QMenu(window_.get());
+  connect(menu->addAction(QStringLiteral("Open")), &QAction::triggered, this,
+          &AppDelegate::openAppAction);
+  connect(menu->addAction(QStringLiteral("Quit")), &QAction::triggered, qApp, &QApplication::quit);
+  tray->setContextMenu(menu);
+  connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+      openAppAction();
+    }
+  });
+  tray->show();
+  trayIcon_ = tray;
+}
+
+}  // namespace vexhal

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <functional>
+#include <memory>
+
+namespace vexhal {
+
+class MainWindow;
+
+// Starts the program and answers application-level events. Start-up: the main window with
+// the launch screen, camera monitoring, and 2 s later the root screen in place of the launch
+// screen. Reopening (a second launch, the tray icon's "Open") brings the window back.
+class AppDelegate : public QObject {
+  Q_OBJECT
+
+ public:
+  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
+  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
+
+  explicit AppDelegate(Scheduler scheduler = {}, QObject* parent = nullptr);
+  ~AppDelegate() override;
+
+  // The application's name and icon; closing the last window does not quit the program.
+  static void configureApplication();
+
+  void applicationDidFinishLaunching();
+  void applicationShouldHandleReopen();
+  void openAppAction();
+
+  MainWindow* window() const { return window_.get(); }
+  QSystemTrayIcon* trayIcon() const { return trayIcon_; }
+
+  static constexpr int launchDurationMs = 2000;
+
+ private:
+  void showRootScreen();
+  void setUpTrayIcon();
+
+  Scheduler scheduler_;
+  std::unique_ptr<MainWindow> window_;
+  QPointer<QSystemTrayIcon> trayIcon_;
+};
+
+}  // namespace vexhal

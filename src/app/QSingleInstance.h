@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+namespace vexhal {
+
+// Keeps one running program per user. The first process listens on a local socket in the
+// user's runtime directory; a later one finds it there, asks it to show its window and ends.
+class QSingleInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit QSingleInstance(QString serverPath, QObject* parent = nullptr);
+
+  // "$XDG_RUNTIME_DIR/vexhaltools.socket" (a per-user directory).
+  static QString defaultServerPath();
+
+  // True when this process is now the running instance. False when another instance answered;
+  // it has been asked to bring its window to the front. A socket left behind by a crashed
+  // instance is replaced. If listening fails the program still runs, alone or not.
+  bool claim();
+  bool isListening() const { return server_.isListening(); }
+
+ Q_SIGNALS:
+  // Another launch asked this instance to show its window.
+  void activationRequested();
+
+ private:
+  QString serverPath_;
+  QLocalServer server_;
+};
+
+}  // namespace vexhal

@@ -1,0 +1,50 @@
+#include <QApplication>
+#include <QMetaObject>
+
+#include <ostrane/ostrane.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/AppDelegate.h"
+#include "app/QSingleInstance.h"
+#include "app/QTerminationSignals.h"
+
+OSTRANE_DISPLAY_NAME("VexhalTools")
+
+namespace {
+
+bool hasDisplay() {
+  return std::getenv("QT_QPA_PLATFORM") != nullptr || std::getenv("DISPLAY") != nullptr ||
+         std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!hasDisplay()) {
+    std::fputs(
+        "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+        "Run it on a desktop, or in a virtual display:  xvfb-run -a vexhaltools\n",
+        stderr);
+    return 1;
+  }
+  QApplication app(argc, argv);
+  vexhal::AppDelegate::configureApplication();
+  ostrane::setMainThreadPoster([](std::function<void()> task) {
+    QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+  });
+
+  vexhal::QSingleInstance instance(vexhal::QSingleInstance::defaultServerPath());
+  if (!instance.claim()) {
+    return 0;
+  }
+  vexhal::QTerminationSignals termination;
+  QObject::connect(&termination, &vexhal::QTerminationSignals::terminationRequested, &app,
+                   &QApplication::quit);
+  vexhal::AppDelegate delegate;
+  QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
+                   &vexhal::AppDelegate::applicationShouldHandleReopen);
+  delegate.applicationDidFinishLaunching();
+  return QApplication::exec();
+}

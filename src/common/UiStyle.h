@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+// The colours and fonts the program's screens share. Sizes are in device-independent pixels.
+namespace vexhal::ui {
+
+inline QColor teal() { return {0, 163, 122}; }
+inline QColor blue() { return {52, 118, 255}; }
+inline QColor red() { return {219, 44, 58}; }
+inline QColor ink() { return {20, 20, 20}; }
+inline QColor gray() { return {102, 102, 102}; }
+inline QColor lightBorder() { return {224, 224, 224}; }
+inline QColor paleFill() { return {244, 244, 244}; }
+inline QColor separator() { return {238, 238, 238}; }
+
+// The desktop's sans-serif font at a fixed pixel size, so layouts match across screens.
+QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+}  // namespace vexhal::ui

@@ -1,0 +1,104 @@
+#include "extension/QHudOverlay.h"
+
+#include <QLabel>
+#include <QMainWindow>
+
+#include "common/UiStyle.h"
+#include "extension/QProgressHUD.h"
+#include "extension/QToastView.h"
+
+namespace vexhal {
+namespace {
+
+const QString kBusyName = QStringLiteral("busyOverlay");
+const QString kToastName = QStringLiteral("toastOverlay");
+constexpr int kBusyMargin = 20;
+
+QProgressHUD* find(QWidget* window, const QString& name) {
+  QWidget* view = QHudOverlay::contentView(window);
+  if (view == nullptr) {
+    return nullptr;
+  }
+  for (QObject* child : view->children()) {
+    auto* hud = qobject_cast<QProgressHUD*>(child);
+    if (hud != nullptr && hud->objectName() == name && !hud->isHidden()) {
+      return hud;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+QWidget* QHudOverlay::contentView(QWidget* window) {
+  if (window == nullptr) {
+    return nullptr;
+  }
+  QWidget* top = window->window();
+  if (auto* main = qobject_cast<QMainWindow*>(top); main != nullptr && main->centralWidget()) {
+    return main->centralWidget();
+  }
+  return top;
+}
+
+QProgressHUD* QHudOverlay::showBusy(QWidget* window) {
+  if (QProgressHUD* existing = busyOverlay(window)) {
+    return existing;
+  }
+  QWidget* view = contentView(window);
+  if (view == nullptr) {
+    return nullptr;
+  }
+  auto* hud = new QProgressHUD(view);
+  hud->setObjectName(kBusyName);
+  hud->setBezelColor(QColor(0, 0, 0, 153));
+  hud->setLabelFont(ui::systemFont(12));
+  hud->setLabelColor(Qt::white);
+  hud->setMargin(kBusyMargin);
+  hud->setMode(QProgressHUD::Mode::indeterminate);
+  hud->show();
+  hud->raise();
+  return hud;
+}
+
+QProgressHUD* QHudOverlay::busyOverlay(QWidget* window) {
+  return find(window, kBusyName);
+}
+
+void QHudOverlay::hideBusy(QWidget* window) {
+  if (QProgressHUD* hud = busyOverlay(window)) {
+    hud->hideAnimated(false);
+  }
+}
+
+QProgressHUD* QHudOverlay::showToast(QWidget* window, const std::optional<QString>& text,
+                                     double seconds) {
+  if (!text || text->isEmpty()) {
+    return nullptr;
+  }
+  QWidget* view = contentView(window);
+  if (view == nullptr) {
+    return nullptr;
+  }
+  if (QProgressHUD* previous = toast(window)) {
+    previous->hideAnimated(false);
+  }
+  auto* hud = new QProgressHUD(view);
+  hud->setObjectName(kToastName);
+  hud->setMargin(0);
+  hud->setBezelColor(Qt::transparent);
+  hud->setMinSize(QSize(QToastView::minSize, QToastView::minSize));
+  hud->setCustomView(new QToastView(*text));
+  hud->setMode(QProgressHUD::Mode::customView);
+  hud->setBlocksInput(false);
+  hud->show();
+  hud->raise();
+  hud->hideAfterDelay(seconds);
+  return hud;
+}
+
+QProgressHUD* QHudOverlay::toast(QWidget* window) {
+  return find(window, kToastName);
+}
+
+}  // namespace vexhal

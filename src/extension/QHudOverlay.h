@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace vexhal {
+
+class QProgressHUD;
+
+// The two overlays of a window, drawn over its content view (a main window's central widget):
+// the busy overlay that blocks the window while a request runs, and the toast.
+class QHudOverlay {
+ public:
+  // The window's busy overlay, made on first call; later calls return the same one.
+  static QProgressHUD* showBusy(QWidget* window);
+  // The window's busy overlay, or null.
+  static QProgressHUD* busyOverlay(QWidget* window);
+  static void hideBusy(QWidget* window);
+
+  // Shows `text` for `seconds` (every caller asks for 2). No text, or an empty one, shows
+  // nothing and gives null. A new toast replaces the one still on screen.
+  static QProgressHUD* showToast(QWidget* window, const std::optional<QString>& text,
+                                 double seconds = 2.0);
+  // The toast on screen, or null.
+  static QProgressHUD* toast(QWidget* window);
+
+  // Where a window's overlays go.
+  static QWidget* contentView(QWidget* window);
+};
+
+}  // namespace vexhal

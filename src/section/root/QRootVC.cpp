@@ -1,0 +1,97 @@
+#include "section/root/QRootVC.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <ostrane/ostrane.h>
+
+#include "common/Menu.h"
+#include "common/Pictures.h"
+#include "common/QNavigationController.h"
+#include "common/UiStyle.h"
+#include "section/root/QCameraListPlaceholderVC.h"
+
+namespace vexhal {
+
+QRootVC::QRootVC(QWidget* parent)
+    : QViewController("QRootVC", parent),
+      headerView_(new QWidget(this)),
+      moreBtn_(new QToolButton(headerView_)),
+      myMenu_(new Menu(this)),
+      navVC_(nullptr),
+      quitHandler_([] { QApplication::quit(); }) {
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  setPalette(palette);
+
+  headerView_->setObjectName(QStringLiteral("headerView"));
+  headerView_->setFixedHeight(headerHeight);
+  headerView_->setAttribute(Qt::WA_StyledBackground);
+  headerView_->setStyleSheet(
+      QStringLiteral("#headerView { background: white; border-bottom: 1px solid #eeeeee; }"));
+  auto* header = new QHBoxLayout(headerView_);
+  header->setContentsMargins(20, 0, 14, 0);
+  header->setSpacing(10);
+  auto* logo = new QLabel(headerView_);
+  logo->setPixmap(picture(QStringLiteral("logo_small")));
+  header->addWidget(logo);
+  auto* title = new QLabel(QStringLiteral("VexhalTools"), headerView_);
+  title->setFont(ui::systemFont(16, QFont::DemiBold));
+  QPalette titlePalette = title->palette();
+  titlePalette.setColor(QPalette::WindowText, ui::ink());
+  title->setPalette(titlePalette);
+  header->addWidget(title);
+  header->addStretch();
+
+  moreBtn_->setObjectName(QStringLiteral("moreBtn"));
+  moreBtn_->setIcon(pictureIcon(QStringLiteral("icon_more")));
+  moreBtn_->setIconSize(QSize(32, 32));
+  moreBtn_->setFixedSize(36, 36);
+  moreBtn_->setCursor(Qt::PointingHandCursor);
+  moreBtn_->setToolTip(QStringLiteral("More"));
+  moreBtn_->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
+                                         "QToolButton:hover { background: #f4f4f4; border-radius: 6px; }"
+                                         "QToolButton:pressed { background: #eaeaea; border-radius: 6px; }"));
+  connect(moreBtn_, &QToolButton::clicked, this, [this] { moreBtnAction(moreBtn_); });
+  header->addWidget(moreBtn_);
+
+  // The camera list takes the placeholder's place at the bottom of the stack.
+  navVC_ = new QNavigationController(new QCameraListPlaceholderVC, this);
+  navVC_->setObjectName(QStringLiteral("navVC"));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(headerView_);
+  layout->addWidget(navVC_, 1);
+}
+
+void QRootVC::moreBtnAction(QWidget* sender) {
+  QLog("Root, moreBtnAction(_:)");
+  myMenu_->setItems({
+      MenuItem{QUuid::createUuid(), QStringLiteral("About"), [this] { aboutMenuAction(); }},
+      MenuItem{QUuid::createUuid(), QStringLiteral("Quit"), [this] { exitMenuAction(); }},
+  });
+  myMenu_->showAt(sender != nullptr ? sender : moreBtn_);
+}
+
+// The about screen joins the program later; until then the choice is only logged.
+void QRootVC::aboutMenuAction() {
+  QLog("Root, aboutMenuAction()");
+}
+
+void QRootVC::exitMenuAction() {
+  QLog("Root, exitMenuAction()");
+  if (quitHandler_) {
+    quitHandler_();
+  }
+}
+
+void QRootVC::setQuitHandler(std::function<void()> handler) {
+  quitHandler_ = std::move(handler);
+}
+
+}  // namespace vexhal

@@ -1,0 +1,90 @@
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "common/Menu.h"
+#include "common/QEmptyStateView.h"
+#include "common/QNavigationController.h"
+#include "common/UiTestSupport.h"
+#include "section/root/QCameraListPlaceholderVC.h"
+#include "section/root/QRootVC.h"
+
+namespace vexhal {
+namespace {
+
+using test::logged;
+
+struct RootTest : testing::Test {
+  RootTest() {
+    root.setQuitHandler([this] { ++quits; });
+    root.resize(900, 600);
+    root.show();
+  }
+
+  QMenu* openMenu() {
+    QTest::mouseClick(root.moreBtn(), Qt::LeftButton);
+    return root.myMenu()->popup();
+  }
+
+  QRootVC root;
+  int quits = 0;
+};
+
+TEST_F(RootTest, HoldsTheHeaderAboveTheInnerStack) {
+  EXPECT_EQ(root.headerView()->height(), QRootVC::headerHeight);
+  EXPECT_EQ(root.headerView()->y(), 0);
+  EXPECT_EQ(root.navVC()->y(), QRootVC::headerHeight);
+  EXPECT_EQ(root.navVC()->height(), root.height() - QRootVC::headerHeight);
+  EXPECT_TRUE(root.moreBtn()->isVisible());
+}
+
+TEST_F(RootTest, TheInnerStacksRootShowsTheEmptyState) {
+  auto* home = qobject_cast<QCameraListPlaceholderVC*>(root.navVC()->rootViewController());
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(home->navigationController(), root.navVC());
+  EXPECT_TRUE(home->isVisible());
+  EXPECT_EQ(home->emptyView()->text(), QStringLiteral("Please Connect Device"));
+  EXPECT_EQ(home->emptyView()->pictureName(), QStringLiteral("empty_noCamera"));
+  EXPECT_TRUE(home->emptyView()->hasPicture());
+  EXPECT_TRUE(home->emptyView()->isVisible());
+}
+
+TEST_F(RootTest, TheMoreButtonOpensTheMenuWithAboutAndQuit) {
+  QMenu* menu = openMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(logged("Root, moreBtnAction(_:)"));
+  ASSERT_EQ(menu->actions().size(), 2);
+  EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("About"));
+  EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("Quit"));
+  const QList<MenuItem>& items = root.myMenu()->items();
+  ASSERT_EQ(items.size(), 2);
+  EXPECT_NE(items.at(0).identifier, items.at(1).identifier);
+  EXPECT_FALSE(items.at(0).identifier.isNull());
+}
+
+TEST_F(RootTest, EachOpeningGivesTheEntriesNewIdentifiers) {
+  openMenu();
+  const QUuid first = root.myMenu()->items().at(0).identifier;
+  openMenu();
+  EXPECT_NE(root.myMenu()->items().at(0).identifier, first);
+}
+
+TEST_F(RootTest, QuitLogsAndQuits) {
+  openMenu()->actions().at(1)->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(quits, 1);
+  EXPECT_TRUE(logged("Root, exitMenuAction()"));
+}
+
+TEST_F(RootTest, AboutLogsAndLeavesTheStackAlone) {
+  openMenu()->actions().at(0)->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(quits, 0);
+  EXPECT_TRUE(logged("Root, aboutMenuAction()"));
+  EXPECT_EQ(root.navVC()->viewControllers().size(), 1);
+}
+
+}  // namespace
+}  // namespace vexhal

@@ -1,0 +1,101 @@
+#include <QAbstractButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "common/QSegmentedControl.h"
+#include "common/QSwitch.h"
+
+namespace vexhal {
+namespace {
+
+TEST(SwitchTest, AClickTogglesItAndReportsTheNewState) {
+  QSwitch toggle;
+  toggle.show();
+  QSignalSpy clicks(&toggle, &QSwitch::clicked);
+  QTest::mouseClick(&toggle, Qt::LeftButton);
+  ASSERT_EQ(clicks.count(), 1);
+  EXPECT_TRUE(clicks.at(0).at(0).toBool());
+  EXPECT_TRUE(toggle.isChecked());
+  QTest::mouseClick(&toggle, Qt::LeftButton);
+  EXPECT_FALSE(clicks.at(1).at(0).toBool());
+  EXPECT_FALSE(toggle.isChecked());
+}
+
+TEST(SwitchTest, SettingItFromCodeMovesTheKnobWithoutAClick) {
+  QSwitch toggle;
+  toggle.show();
+  QSignalSpy clicks(&toggle, &QSwitch::clicked);
+  toggle.setChecked(true);
+  EXPECT_EQ(toggle.knobPosition(), 1.0);
+  toggle.setChecked(false);
+  EXPECT_EQ(toggle.knobPosition(), 0.0);
+  EXPECT_EQ(clicks.count(), 0);
+}
+
+TEST(SwitchTest, ADisabledSwitchIgnoresClicks) {
+  QSwitch toggle;
+  toggle.show();
+  toggle.setEnabled(false);
+  QTest::mouseClick(&toggle, Qt::LeftButton);
+  EXPECT_FALSE(toggle.isChecked());
+}
+
+struct SegmentTest : testing::Test {
+  SegmentTest() {
+    segment.setItems({QStringLiteral("60°"), QStringLiteral("90°"), QStringLiteral("120°")});
+    segment.resize(240, 30);
+    segment.show();
+  }
+  QAbstractButton* item(int index) { return segment.findChildren<QAbstractButton*>().at(index); }
+
+  QSegmentedControl segment;
+};
+
+TEST_F(SegmentTest, StartsWithItsItemsAndNothingSelected) {
+  EXPECT_EQ(segment.count(), 3);
+  EXPECT_EQ(segment.items(), (QStringList{"60°", "90°", "120°"}));
+  EXPECT_EQ(segment.selectedIndex(), -1);
+}
+
+TEST_F(SegmentTest, AClickSelectsTheItemAndReportsItsIndex) {
+  QSignalSpy chosen(&segment, &QSegmentedControl::segmentSelected);
+  QTest::mouseClick(item(2), Qt::LeftButton);
+  QTest::mouseClick(item(0), Qt::LeftButton);
+  ASSERT_EQ(chosen.count(), 2);
+  EXPECT_EQ(chosen.at(0).at(0).toInt(), 2);
+  EXPECT_EQ(chosen.at(1).at(0).toInt(), 0);
+  EXPECT_EQ(segment.selectedIndex(), 0);
+  EXPECT_FALSE(item(2)->isChecked());
+}
+
+TEST_F(SegmentTest, SelectingFromCodeReportsNothingAndIgnoresUnknownIndexes) {
+  QSignalSpy chosen(&segment, &QSegmentedControl::segmentSelected);
+  segment.setSelectedIndex(1);
+  segment.setSelectedIndex(3);
+  segment.setSelectedIndex(-1);
+  EXPECT_EQ(segment.selectedIndex(), 1);
+  EXPECT_EQ(chosen.count(), 0);
+}
+
+TEST_F(SegmentTest, ADisabledSelectorIgnoresClicks) {
+  segment.setSelectedIndex(2);
+  segment.setEnabled(false);
+  QSignalSpy chosen(&segment, &QSegmentedControl::segmentSelected);
+  QTest::mouseClick(item(0), Qt::LeftButton);
+  EXPECT_EQ(chosen.count(), 0);
+  EXPECT_EQ(segment.selectedIndex(), 2);
+}
+
+TEST_F(SegmentTest, NewItemsReplaceTheOldOnes) {
+  segment.setSelectedIndex(2);
+  segment.setItems({QStringLiteral("Low"), QStringLiteral("Medium"), QStringLiteral("High"), QStringLiteral("Max")});
+  EXPECT_EQ(segment.count(), 4);
+  EXPECT_EQ(segment.items().first(), QStringLiteral("Low"));
+  EXPECT_EQ(segment.selectedIndex(), -1);
+  EXPECT_EQ(segment.findChildren<QAbstractButton*>().size(), 4);
+}
+
+}  // namespace
+}  // namespace vexhal

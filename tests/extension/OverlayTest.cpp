@@ -1,0 +1,170 @@
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <gtest/gtest.h>
+
+#include "common/QParagraphLabel.h"
+#include "common/UiTestSupport.h"
+#include "extension/QHudOverlay.h"
+#include "extension/QProgressHUD.h"
+#include "extension/QToastView.h"
+
+namespace vexhal {
+namespace {
+
+using test::processDeferredDeletes;
+
+struct OverlayTest : testing::Test {
+  OverlayTest() {
+    QProgressHUD::setScheduler(scheduler.function<QObject>());
+    window.setCentralWidget(new QWidget);
+    window.resize(800, 600);
+    window.show();
+  }
+  ~OverlayTest() override { QProgressHUD::setScheduler(nullptr); }
+
+  test::RecordingScheduler scheduler;
+  QMainWindow window;
+};
+
+TEST_F(OverlayTest, AskingTwiceForTheBusyOverlayGivesTheSameOne) {
+  QProgressHUD* first = QHudOverlay::showBusy(&window);
+  QProgressHUD* second = QHudOverlay::showBusy(window.centralWidget());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(window.centralWidget()->findChildren<QProgressHUD*>().size(), 1);
+}
+
+TEST_F(OverlayTest, OneHideRemovesTheBusyOverlay) {
+  QPointer<QProgressHUD> hud = QHudOverlay::showBusy(&window);
+  QHudOverlay::showBusy(&window);
+  QHudOverlay::hideBusy(&window);
+  EXPECT_EQ(QHudOverlay::busyOverlay(&window), nullptr);
+  processDeferredDeletes();
+  EXPECT_TRUE(hud.isNull());
+  QHudOverlay::hideBusy(&window);  // nothing left to hide
+}
+
+TEST_F(OverlayTest, EachWindowHasItsOwnBusyOverlay) {
+  QMainWindow other;
+  other.setCentralWidget(new QWidget);
+  other.show();
+  QProgressHUD* mine = QHudOverlay::showBusy(&window);
+  QProgressHUD* theirs = QHudOverlay::showBusy(&other);
+  EXPECT_NE(mine, theirs);
+  EXPECT_EQ(theirs->parentWidget(), other.centralWidget());
+}
+
+TEST_F(OverlayTest, TheBusyOverlayCoversAndBlocksTheContentView) {
+  QProgressHUD* hud = QHudOverlay::showBusy(&window);
+  EXPECT_EQ(hud->parentWidget(), window.centralWidget());
+  EXPECT_EQ(hud->geometry(), window.centralWidget()->rect());
+  EXPECT_FALSE(hud->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_EQ(hud->bezelColor(), QColor(0, 0, 0, 153));
+  EXPECT_EQ(hud->margin(), 20);
+  EXPECT_EQ(hud->mode(), QProgressHUD::Mode::indeterminate);
+  EXPECT_EQ(hud->label()->font().pixelSize(), 12);
+  EXPECT_EQ(hud->label()->palette().color(QPalette::WindowText), QColor(Qt::white));
+  window.resize(1000, 700);
+  EXPECT_EQ(hud->geometry(), window.centralWidget()->rect());
+}
+
+TEST_F(OverlayTest, AToastWithoutTextShowsNothing) {
+  EXPECT_EQ(QHudOverlay::showToast(&window, std::nullopt), nullptr);
+  EXPECT_EQ(QHudOverlay::showToast(&window, QString()), nullptr);
+  EXPECT_TRUE(window.centralWidget()->findChildren<QProgressHUD*>().isEmpty());
+  EXPECT_TRUE(scheduler.tasks->empty());
+}
+
+TEST_F(OverlayTest, AToastHidesItselfAfterTwoSeconds) {
+  QPointer<QProgressHUD> toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), 2.0);
+  ASSERT_FALSE(toast.isNull());
+  EXPECT_TRUE(toast->isVisible());
+  EXPECT_EQ(QHudOverlay::toast(&window), toast.data());
+  ASSERT_EQ(scheduler.tasks->size(), 1u);
+  EXPECT_EQ(scheduler.tasks->at(0).ms, 2000);
+
+  scheduler.tasks->at(0).run();
+
+  EXPECT_EQ(QHudOverlay::toast(&window), nullptr);
+  processDeferredDeletes();
+  EXPECT_TRUE(toast.isNull());
+}
+
+TEST_F(OverlayTest, AToastLetsClicksThroughAndDrawsItsTextOnADarkPlate) {
+  QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"));
+  EXPECT_TRUE(toast->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_EQ(toast->margin(), 0);
+  EXPECT_EQ(toast->bezelColor().alpha(), 0);
+  EXPECT_EQ(toast->mode(), QProgressHUD::Mode::customView);
+  auto* plate = qobject_cast<QToastView*>(toast->customView());
+  ASSERT_NE(plate, nullptr);
+  EXPECT_EQ(plate->label()->text(), QStringLiteral("Successfully saved"));
+  EXPECT_EQ(plate->label()->font().pixelSize(), 12);
+  EXPECT_EQ(plate->label()->textColor(), QColor(Qt::white));
+  EXPECT_EQ(plate->label()->lineSpacing(), 5);
+  EXPECT_EQ(QToastView::plateColor(), QColor(0, 0, 0, 178));
+  EXPECT_EQ(QToastView::cornerRadius, 4);
+  EXPECT_TRUE(plate->isVisible());
+}
+
+struct ToastSizeCase {
+  const char* name;
+  QString text;
+};
+
+class ToastSizeTest : public testing::TestWithParam<ToastSizeCase> {};
+
+TEST_P(ToastSizeTest, ThePlateIsAtLeast32AndAtMost280Wide) {
+  QToastView plate(GetParam().text);
+  const QSize size = plate.sizeHint();
+  EXPECT_LE(size.width(), 280);
+  EXPECT_GE(size.width(), 32);
+  EXPECT_GE(size.height(), 32);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ToastSizeTest,
+                         testing::Values(ToastSizeCase{"OneCharacter", QStringLiteral("!")},
+                                         ToastSizeCase{"Short", QStringLiteral("Successfully saved")},
+                                         ToastSizeCase{"Long", QStringLiteral("The camera did not answer. ").repeated(10)}),
+                         [](const testing::TestParamInfo<ToastSizeCase>& p) { return std::string(p.param.name); });
+
+TEST(ToastWrapTest, ALongTextWrapsInsteadOfWidening) {
+  QToastView shortPlate(QStringLiteral("Saved"));
+  QToastView longPlate(QStringLiteral("The camera did not answer. ").repeated(10));
+  EXPECT_EQ(longPlate.sizeHint().width(), 280);
+  EXPECT_GT(longPlate.sizeHint().height(), shortPlate.sizeHint().height() * 3);
+}
+
+TEST_F(OverlayTest, ANewToastReplacesTheOneOnScreen) {
+  QPointer<QProgressHUD> first = QHudOverlay::showToast(&window, QStringLiteral("one"));
+  QPointer<QProgressHUD> second = QHudOverlay::showToast(&window, QStringLiteral("two"));
+  EXPECT_EQ(QHudOverlay::toast(&window), second.data());
+  processDeferredDeletes();
+  EXPECT_TRUE(first.isNull());
+  // The first toast's timer firing late leaves the second alone.
+  ASSERT_EQ(scheduler.tasks->size(), 2u);
+  scheduler.tasks->at(0).run();
+  EXPECT_EQ(QHudOverlay::toast(&window), second.data());
+}
+
+TEST_F(OverlayTest, TheToastAndTheBusyOverlayAreApart) {
+  QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Saved"));
+  QProgressHUD* busy = QHudOverlay::showBusy(&window);
+  EXPECT_NE(toast, busy);
+  QHudOverlay::hideBusy(&window);
+  EXPECT_EQ(QHudOverlay::toast(&window), toast);
+}
+
+TEST_F(OverlayTest, AWindowWithoutCentralWidgetUsesItself) {
+  QWidget plain;
+  plain.show();
+  QProgressHUD* hud = QHudOverlay::showBusy(&plain);
+  EXPECT_EQ(hud->parentWidget(), &plain);
+  EXPECT_EQ(QHudOverlay::showBusy(nullptr), nullptr);
+  EXPECT_EQ(QHudOverlay::showToast(nullptr, QStringLiteral("x")), nullptr);
+}
+
+}  // namespace
+}  // namespace vexhal
