@@ -1,0 +1,83 @@
+// The debug file handler: one file per handler, named by its first line.
+
+#include "LogTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+OSTRANE_DISPLAY_NAME("VexhalTools")
+
+namespace ostrane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ManualClock;
+using test::TempDir;
+
+TEST(DebugFileLogger, AllLinesGoToOneFileNamedByTheFirstWrite) {
+    TempDir dir;
+    ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
+    QDebugFileLogger logger(dir / "QDebugLogs");
+    logger.writeDebug("one");
+    ManualClock::advance(90000); // a day later: still the same file
+    logger.writeDebug("two");
+    logger.writeDebug(std::nullopt);
+    EXPECT_EQ(test::fileNames(dir / "QDebugLogs"), std::vector<std::string>{"2024-03-05 09:00:01.log"});
+    EXPECT_EQ(test::readFile(dir / "QDebugLogs/2024-03-05 09:00:01.log"), "one\ntwo\n\n");
+}
+
+TEST(DebugFileLogger, AHandlerThatNeverWritesLeavesNoTrace) {
+    TempDir dir;
+    { QDebugFileLogger logger(dir / "QDebugLogs"); }
+    EXPECT_FALSE(fs::exists(dir / "QDebugLogs"));
+}
+
+TEST(DebugFileLogger, ANewHandlerStartsAFreshFile) {
+    TempDir dir;
+    ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
+    QDebugFileLogger(dir / "QDebugLogs").writeDebug("first run");
+    ManualClock::advance(1);
+    QDebugFileLogger(dir / "QDebugLogs").writeDebug("second run");
+    EXPECT_EQ(test::fileNames(dir / "QDebugLogs"),
+              (std::vector<std::string>{"2024-03-05 09:00:01.log", "2024-03-05 09:00:02.log"}));
+    EXPECT_EQ(test::readFile(dir / "QDebugLogs/2024-03-05 09:00:02.log"), "second run\n");
+}
+
+TEST(DebugFileLogger, LinesThroughALoggerAreFormatted) {
+    TempDir dir;
+    ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
+    auto handler = std::make_shared<QDebugFileLogger>(dir / "QDebugLogs");
+    QLogger logger;
+    logger.add(handler);
+    logger.error(Tag{"UVC"}, "brightness", 128);
+    flushLogQueue();
+    const auto lines = test::readLines(dir / "QDebugLogs/2024-03-05 09:00:01.log");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("[2024-03-05 09:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u) << lines[0];
+}
+
+TEST(DebugFileLogger, UnwritableDirectoryDropsLinesAndRecovers) {
+    TempDir dir;
+    ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
+    test::writeFile(dir / "blocker", "x");
+    QDebugFileLogger logger(dir / "blocker/QDebugLogs");
+    logger.writeDebug("dropped");
+    fs::remove(dir / "blocker");
+    ManualClock::advance(1);
+    logger.writeDebug("kept");
+    EXPECT_EQ(test::readFile(dir / "blocker/QDebugLogs/2024-03-05 09:00:02.log"), "kept\n");
+}
+
+TEST(DebugFileLogger, DefaultDirectoryIsInTheApplicationCache) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(QDebugFileLogger().debugDirPath(), dir / "VexhalTools/QDebugLogs");
+    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / "VexhalTools/QLogs");
+    unsetenv("XDG_CACHE_HOME");
+    setenv("HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / ".cache/VexhalTools/QLogs");
+}
+
+} // namespace
+} // namespace ostrane

@@ -1,0 +1,83 @@
+// What happens to queued lines when the host process ends normally, and under a flood.
+// Runs ExitHost (linked against libostrane.so) in a child process.
+
+#include "LogTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace ostrane {
+namespace {
+
+// All lines the host wrote into its log directory.
+std::vector<std::string> runHost(const test::TempDir& home, const std::string& mode, int n) {
+    const std::string command = "XDG_CACHE_HOME=" + test::shellQuote(home.path()) + " " +
+                                test::shellQuote(OSTRANE_EXIT_HOST) + " " + mode + " " + std::to_string(n) +
+                                " > /dev/null";
+    EXPECT_EQ(test::runCommand(command), 0) << command;
+    std::vector<std::string> lines;
+    const std::string dir = home / "ExitHost/QLogs";
+    for (const auto& name : test::fileNames(dir))
+        for (auto& line : test::readLines(dir + "/" + name)) lines.push_back(std::move(line));
+    return lines;
+}
+
+std::size_t countWith(const std::vector<std::string>& lines, const std::string& marker) {
+    std::size_t n = 0;
+    for (const auto& line : lines) n += line.find(marker) != std::string::npos;
+    return n;
+}
+
+TEST(ExitDrain, EveryLineQueuedBeforeReturnFromMainIsWritten) {
+    test::TempDir home;
+    const auto lines = runHost(home, "drain", 3000); // 6000 lines fit the queue: none may be dropped
+    EXPECT_EQ(countWith(lines, "]: main "), 3000u);
+    EXPECT_EQ(countWith(lines, "]: worker "), 3000u);
+    EXPECT_EQ(countWith(lines, "Log queue full"), 0u);
+    EXPECT_EQ(countWith(lines, "]: static destructor line ["), 1u);
+}
+
+TEST(ExitDrain, ExitFromAnotherThreadStillWritesEverything) {
+    test::TempDir home;
+    const auto lines = runHost(home, "exit", 5000);
+    EXPECT_EQ(countWith(lines, "[warn]: exiting thread "), 5000u);
+    EXPECT_EQ(countWith(lines, "]: static destructor line ["), 1u);
+}
+
+TEST(ExitDrain, AForkedChildNeitherHangsNorDisturbsTheParent) {
+    test::TempDir home;
+    const auto lines = runHost(home, "fork", 2000);
+    EXPECT_EQ(countWith(lines, "]: before fork "), 2000u);
+    EXPECT_EQ(countWith(lines, "]: after fork ["), 1u);
+    EXPECT_EQ(countWith(lines, "in child"), 0u);
+}
+
+TEST(ExitDrain, AFloodLosesOnlyCountedLinesAndKeepsOrder) {
+    test::TempDir home;
+    constexpr int kPerThread = 300000;
+    const auto lines = runHost(home, "flood", kPerThread);
+    std::uint64_t written = 0;
+    std::uint64_t dropped = 0;
+    int next[2] = {0, 0};
+    for (const auto& line : lines) {
+        int t = -1;
+        int i = -1;
+        unsigned long long count = 0;
+        if (const auto pos = line.find("]: flood "); pos != std::string::npos) {
+            ASSERT_EQ(std::sscanf(line.c_str() + pos, "]: flood %d %d", &t, &i), 2) << line;
+            ASSERT_TRUE(t == 0 || t == 1) << line;
+            ASSERT_GE(i, next[t]) << "thread " << t << " went backwards";
+            next[t] = i + 1;
+            ++written;
+        } else if (const auto notice = line.find("]: Log queue full, "); notice != std::string::npos) {
+            ASSERT_EQ(std::sscanf(line.c_str() + notice, "]: Log queue full, %llu lines dropped", &count), 1) << line;
+            dropped += count;
+        }
+    }
+    EXPECT_EQ(written + dropped, 2u * kPerThread);
+    EXPECT_GT(written, 0u);
+}
+
+} // namespace
+} // namespace ostrane

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs Ostrane from the build tree into a scratch prefix, then builds a host program against
+# it twice (CMake package, pkg-config), runs both and checks that their lines reach the log.
+#   InstallConsumerTest.sh <build dir> <consumer source dir> <extra compiler flags>
+set -euo pipefail
+build_dir=$1
+source_dir=$2
+extra_flags=${3:-}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --install "$build_dir" --prefix "$prefix" --component ostrane > /dev/null
+
+cmake -S "$source_dir" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_FLAGS="$extra_flags" -DCMAKE_EXE_LINKER_FLAGS="$extra_flags" > /dev/null
+cmake --build "$work/cmake-build" > /dev/null
+
+libdir=$(dirname "$(find "$prefix" -name 'ostrane.pc' -print -quit)")
+export PKG_CONFIG_PATH=$libdir
+read -r -a pkg_flags <<< "$(pkg-config --cflags --libs ostrane)"
+read -r -a more_flags <<< "$extra_flags"
+c++ -std=c++20 "${more_flags[@]}" "$source_dir/Host.cpp" "${pkg_flags[@]}" -o "$work/pkgconfig-host"
+
+export XDG_CACHE_HOME=$work/cache
+export LD_LIBRARY_PATH=$(dirname "$libdir")
+"$work/cmake-build/consumer" via-cmake > /dev/null
+"$work/pkgconfig-host" via-pkg-config > /dev/null
+
+logs=("$XDG_CACHE_HOME"/OstraneConsumer/QLogs/OstraneConsumer_*_0.log)
+for how in via-cmake via-pkg-config; do
+  if ! grep -q "\[debug\]: Consumer, started $how \[" "${logs[@]}"; then
+    echo "no line from the $how host in ${logs[*]}" >&2
+    exit 1
+  fi
+done
+echo "installed Ostrane works through find_package and pkg-config"

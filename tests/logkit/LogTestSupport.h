@@ -1,0 +1,145 @@
+#pragma once
+
+// Shared helpers for the logging library's tests: a scratch directory, a handler that keeps
+// its lines in memory, and a clock the test sets by hand.
+
+#include <ostrane/ostrane.h>
+
+#include "Clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <sys/wait.h>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ostrane::test {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string templ = (std::filesystem::temp_directory_path() / "ostrane-test-XXXXXX").string();
+        if (!mkdtemp(templ.data())) std::abort();
+        path_ = templ;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+class MemoryHandler : public QLogHandler {
+public:
+    void log(const std::string& line) override {
+        std::lock_guard lock(mutex_);
+        lines_.push_back(line);
+    }
+    std::vector<std::string> lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// A clock the test moves by hand; installed for the whole test process.
+class ManualClock {
+public:
+    static void install(std::int64_t seconds) {
+        set(seconds);
+        detail::setClockForTesting(&now);
+    }
+    static void installNs(std::int64_t value) {
+        setNs(value);
+        detail::setClockForTesting(&now);
+    }
+    static void set(std::int64_t seconds, std::int64_t nanos = 0) { ns().store(seconds * 1000000000 + nanos); }
+    static void setNs(std::int64_t value) { ns().store(value); }
+    static void advance(std::int64_t seconds) { ns().fetch_add(seconds * 1000000000); }
+
+private:
+    static std::atomic<std::int64_t>& ns() {
+        static std::atomic<std::int64_t> value{0};
+        return value;
+    }
+    static std::int64_t now() { return ns().load(); }
+};
+
+// Seconds since the epoch of a local date and time.
+inline std::int64_t localTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return static_cast<std::int64_t>(mktime(&tm));
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline std::vector<std::string> readLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(readFile(path));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Runs a shell command; returns its exit status and fills `output` with its standard output.
+inline int runCommand(const std::string& command, std::string* output = nullptr) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::string out;
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof(buf), pipe)) > 0;) out.append(buf, n);
+    const int status = pclose(pipe);
+    if (output) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+inline void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+// Names of the entries directly in a directory, sorted.
+inline std::vector<std::string> fileNames(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace ostrane::test
