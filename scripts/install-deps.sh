@@ -12,6 +12,7 @@ packages=(
   # tests and benchmarks (spdlog is the logging benchmark's anchor only)
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   python3 unzip xvfb xauth
+  openssl
 )
 
 missing=()
