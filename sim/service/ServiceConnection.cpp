@@ -9,6 +9,7 @@ namespace {
 QByteArray reasonPhrase(int status) {
   switch (status) {
     case 200: return "OK";
+    case 302: return "Found";
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
@@ -97,6 +98,9 @@ void ServiceConnection::send(const ServiceReply& reply) {
   QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
                     reasonPhrase(reply.status) + "\r\nContent-Type: " + reply.contentType +
                     "\r\nConnection: close\r\n";
+  if (!reply.location.isEmpty()) {
+    head += "Location: " + reply.location + "\r\n";
+  }
   QByteArray body = reply.body;
   switch (reply.delivery) {
     case ServiceReply::Delivery::Whole:

@@ -21,6 +21,7 @@ struct ServiceReply {
   QByteArray body;
   Delivery delivery = Delivery::Whole;
   std::int64_t declaredLength = -1;
+  QByteArray location = {};  // sent as Location, for redirections
   std::chrono::milliseconds delay{0};  // how long to hold the answer back
 };
 

@@ -84,6 +84,10 @@ void UpdateService::addPackage(const QString& path, const QByteArray& bytes) {
   packages_.insert(path, bytes);
 }
 
+void UpdateService::setRedirect(const QString& path, const QString& location) {
+  redirects_.insert(path, location);
+}
+
 void UpdateService::setFault(const QString& path, Fault fault) { faults_.insert(path, fault); }
 
 void UpdateService::setSlowDelay(std::chrono::milliseconds delay) { slowDelay_ = delay; }
@@ -122,6 +126,10 @@ ServiceReply UpdateService::route(const ServiceRequest& request) {
   ServiceReply reply;
   if (request.path == QLatin1StringView(kVersionCheckPath)) {
     reply = versionCheck(request);
+  } else if (const auto redirect = redirects_.constFind(request.path);
+             redirect != redirects_.cend()) {
+    reply = ServiceReply{302, "text/plain", {}};
+    reply.location = redirect->toUtf8();
   } else if (const auto package = packages_.constFind(request.path); package != packages_.cend()) {
     reply = ServiceReply{200, "application/octet-stream", *package};
   } else {

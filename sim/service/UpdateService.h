@@ -61,6 +61,8 @@ class UpdateService : public QObject {
   void setAnswer(const QString& product, const QString& version, const QJsonObject& answer);
   // Serves `bytes` at `path`.
   void addPackage(const QString& path, const QByteArray& bytes);
+  // Answers requests for `path` with a redirection to `location`.
+  void setRedirect(const QString& path, const QString& location);
   // Applies `fault` to every request for `path` (a package path or kVersionCheckPath).
   void setFault(const QString& path, Fault fault);
   void setSlowDelay(std::chrono::milliseconds delay);
@@ -90,6 +92,7 @@ class UpdateService : public QObject {
   std::unique_ptr<QSslServer> https_;
   QMap<std::pair<QString, QString>, QJsonObject> answers_;
   QHash<QString, QByteArray> packages_;
+  QHash<QString, QString> redirects_;
   QHash<QString, Fault> faults_;
   std::chrono::milliseconds slowDelay_{60000};
   QList<ServiceRequest> requests_;

@@ -3,6 +3,7 @@
 #include <QNetworkReply>
 
 #include "net/NetFailure.h"
+#include "net/ServiceEndpoint.h"
 
 namespace vexhal {
 
@@ -31,6 +32,14 @@ NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QO
     }
   });
   connect(reply, &QNetworkReply::encrypted, this, progressed);
+  // A redirection may lead only where a request could go in the first place.
+  connect(reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
+    if (isSecureOrLocal(target)) {
+      emit reply_->redirectAllowed();
+    } else {
+      fail(netFailure(RNetResponse::kBadAddress));
+    }
+  });
   connect(reply, &QNetworkReply::finished, this, &NetCall::finished);
   idle_.start();
 }

@@ -13,7 +13,8 @@ class QNetworkReply;
 
 namespace vexhal {
 
-// One GET in flight: owns its reply, fails it after an idle timeout, and finishes exactly once.
+// One GET in flight: owns its reply, fails it after an idle timeout, lets it follow only
+// redirections to https or loopback http, and finishes exactly once.
 // Subclasses read the answer and deliver the single completion from finish().
 class NetCall : public QObject {
  public:

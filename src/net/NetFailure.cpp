@@ -50,6 +50,9 @@ int httpStatus(const QNetworkReply& reply) {
 
 RNetResponse replyFailure(const QNetworkReply& reply, bool bodyStarted) {
   const int status = httpStatus(reply);
+  if ((status >= 300 && status < 400) || reply.error() == QNetworkReply::InsecureRedirectError) {
+    return netFailure(RNetResponse::kBadAddress);  // a redirection that was not followed
+  }
   if (status != 0 && status != 200) {
     return netFailure(RNetResponse::kHttpStatus, QString::number(status));
   }

@@ -27,16 +27,6 @@ QString queryValue(const QString& text) {
   return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
-// An address a package may come from: https, or plain http on this machine.
-bool isAllowedPackageUrl(const QUrl& url) {
-  if (!url.isValid() || url.host().isEmpty()) {
-    return false;
-  }
-  const QString scheme = url.scheme().toLower();
-  return scheme == QLatin1StringView("https") ||
-         (scheme == QLatin1StringView("http") && isLoopbackHost(url.host()));
-}
-
 }  // namespace
 
 RNetManager& RNetManager::share() {
@@ -52,8 +42,8 @@ RNetManager::RNetManager(QObject* owner)
       context_(new QObject(owner)),
       calls_(new QObject(context_)),
       network_(new QNetworkAccessManager(context_)) {
-  // Redirections are followed, never from https to plain http.
-  network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+  // Each redirection is checked by its call (see NetCall).
+  network_->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
 }
 
 RNetManager::~RNetManager() {
@@ -202,7 +192,7 @@ void RNetManager::download(const QString& url, const QString& savePath,
     }
   };
   const QUrl address(url, QUrl::StrictMode);
-  if (!isAllowedPackageUrl(address)) {
+  if (!isSecureOrLocal(address)) {
     failLater(netFailure(RNetResponse::kBadAddress), std::move(finished));
     return;
   }

@@ -68,4 +68,13 @@ bool isLoopbackHost(const QString& host) {
   return !address.isNull() && address.isLoopback();
 }
 
+bool isSecureOrLocal(const QUrl& url) {
+  if (!url.isValid() || url.host().isEmpty()) {
+    return false;
+  }
+  const QString scheme = url.scheme().toLower();
+  return scheme == QLatin1StringView("https") ||
+         (scheme == QLatin1StringView("http") && isLoopbackHost(url.host()));
+}
+
 }  // namespace vexhal

@@ -25,4 +25,8 @@ std::optional<QUrl> serviceBaseUrl(const QString& host, const QString& port);
 // True for plain http that may be used: loopback hosts only.
 bool isLoopbackHost(const QString& host);
 
+// An address the client may fetch from or be redirected to: https, or plain http on a
+// loopback host.
+bool isSecureOrLocal(const QUrl& url);
+
 }  // namespace vexhal

@@ -250,5 +250,35 @@ TEST_F(DownloadTest, RetryAfterAFailureSucceeds) {
   EXPECT_EQ(scratchFiles(), QStringList{"firmware.bin"});
 }
 
+struct RedirectCase {
+  const char* name;
+  const char* location;  // "%1" stands for the service's own HTTPS port
+  std::int64_t code;
+};
+
+class DownloadRedirectTest : public DownloadTest,
+                             public ::testing::WithParamInterface<RedirectCase> {};
+
+TEST_P(DownloadRedirectTest, RedirectionsLeadOnlyToSafeAddresses) {
+  const RedirectCase& c = GetParam();
+  service_.setRedirect("/latest.bin",
+                       QString::fromUtf8(c.location).arg(service_.httpsPort()));
+  const QString save = scratchPath("firmware.bin");
+
+  const DownloadOutcome outcome = download(manager_, service_.url("/latest.bin", true), save);
+
+  EXPECT_EQ(outcome.response.code, c.code) << outcome.response.message.toStdString();
+  EXPECT_EQ(QFile::exists(save), c.code == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Redirects, DownloadRedirectTest,
+    ::testing::Values(
+        RedirectCase{"ToHttpsPath", "https://127.0.0.1:%1/packages/firmware.bin", 0},
+        RedirectCase{"ToPlainHttpElsewhere", "http://updates.vexhal.example/firmware.bin",
+                     RNetResponse::kBadAddress},
+        RedirectCase{"ToFile", "file:///etc/hostname", RNetResponse::kBadAddress}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 }  // namespace
 }  // namespace vexhal::test
