@@ -41,6 +41,13 @@ bool ServiceConnection::parseHead(const QByteArray& head, ServiceRequest& reques
   if (parts.size() != 3 || !parts[2].startsWith("HTTP/1.") || !parts[1].startsWith('/')) {
     return false;
   }
+  request.headers.clear();
+  for (const QByteArray& line : head.mid(lineEnd < 0 ? head.size() : lineEnd + 2).split('\n')) {
+    const qsizetype colon = line.indexOf(':');
+    if (colon > 0) {
+      request.headers.append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+    }
+  }
   request.method = parts[0];
   request.target = parts[1];
   const qsizetype mark = request.target.indexOf('?');
@@ -98,6 +105,9 @@ void ServiceConnection::send(const ServiceReply& reply) {
   QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
                     reasonPhrase(reply.status) + "\r\nContent-Type: " + reply.contentType +
                     "\r\nConnection: close\r\n";
+  if (!reply.encoding.isEmpty()) {
+    head += "Content-Encoding: " + reply.encoding + "\r\n";
+  }
   if (!reply.location.isEmpty()) {
     head += "Location: " + reply.location + "\r\n";
   }

@@ -22,6 +22,7 @@ struct ServiceReply {
   Delivery delivery = Delivery::Whole;
   std::int64_t declaredLength = -1;
   QByteArray location = {};  // sent as Location, for redirections
+  QByteArray encoding = {};  // sent as Content-Encoding
   std::chrono::milliseconds delay{0};  // how long to hold the answer back
 };
 

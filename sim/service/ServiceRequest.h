@@ -14,7 +14,17 @@ struct ServiceRequest {
   QByteArray target;  // the request target exactly as sent, query included
   QString path;       // decoded path
   QList<std::pair<QString, QString>> query;  // decoded as a form: '+' is a blank
-  bool secure = false;                       // arrived over TLS
+  QList<std::pair<QByteArray, QByteArray>> headers;  // names in lower case
+  bool secure = false;                               // arrived over TLS
+
+  QByteArray header(const QByteArray& name) const {
+    for (const auto& [key, value] : headers) {
+      if (key == name) {
+        return value;
+      }
+    }
+    return {};
+  }
 
   QString queryValue(const QString& key) const {
     for (const auto& [name, value] : query) {

@@ -135,7 +135,7 @@ ServiceReply UpdateService::route(const ServiceRequest& request) {
   } else {
     reply = ServiceReply{404, "text/plain", "not found\n"};
   }
-  return withFault(std::move(reply), faults_.value(request.path, Fault::None));
+  return withFault(std::move(reply), faults_.value(request.path, Fault::None), request);
 }
 
 ServiceReply UpdateService::versionCheck(const ServiceRequest& request) const {
@@ -153,7 +153,8 @@ ServiceReply UpdateService::versionCheck(const ServiceRequest& request) const {
   return ServiceReply{200, "application/json", json(*answer)};
 }
 
-ServiceReply UpdateService::withFault(ServiceReply reply, Fault fault) const {
+ServiceReply UpdateService::withFault(ServiceReply reply, Fault fault,
+                                      const ServiceRequest& request) const {
   switch (fault) {
     case Fault::None:
       break;
@@ -183,6 +184,12 @@ ServiceReply UpdateService::withFault(ServiceReply reply, Fault fault) const {
     case Fault::HugeLength:
       reply.delivery = ServiceReply::Delivery::FalseLength;
       reply.declaredLength = 600LL * 1024 * 1024;
+      break;
+    case Fault::Compressed:
+      if (request.header("accept-encoding").contains("deflate")) {
+        reply.body = qCompress(reply.body).mid(4);  // the zlib stream without Qt's length prefix
+        reply.encoding = "deflate";
+      }
       break;
   }
   return reply;

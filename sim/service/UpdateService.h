@@ -41,7 +41,8 @@ class UpdateService : public QObject {
     Damaged,       // one byte of the body is changed, the length stays
     Truncated,     // only the first half of the body, announced as the whole
     NoLength,      // no Content-Length; the closing connection ends the body
-    HugeLength     // announces a Content-Length of 600 MiB
+    HugeLength,    // announces a Content-Length of 600 MiB
+    Compressed     // deflate-compressed whenever the request accepts it, as web servers do
   };
 
   explicit UpdateService(QObject* parent = nullptr);
@@ -86,7 +87,7 @@ class UpdateService : public QObject {
   void accept(QTcpServer& server, bool secure);
   ServiceReply route(const ServiceRequest& request);
   ServiceReply versionCheck(const ServiceRequest& request) const;
-  ServiceReply withFault(ServiceReply reply, Fault fault) const;
+  ServiceReply withFault(ServiceReply reply, Fault fault, const ServiceRequest& request) const;
 
   std::unique_ptr<QTcpServer> http_;
   std::unique_ptr<QSslServer> https_;

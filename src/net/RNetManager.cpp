@@ -204,7 +204,10 @@ void RNetManager::download(const QString& url, const QString& savePath,
     failLater(netFailure(RNetResponse::kFileError, reason), std::move(finished));
     return;
   }
-  QNetworkReply* reply = network_->get(makeRequest(address));
+  QNetworkRequest request = makeRequest(address);
+  // The package's bytes exactly as stored: its length and checksum are those of these bytes.
+  request.setRawHeader("Accept-Encoding", "identity");
+  QNetworkReply* reply = network_->get(request);
   reply->setReadBufferSize(PackageDownload::kReadBufferSize);
   watchTls(reply);
   new PackageDownload(reply, std::move(file), std::move(expectedSha256), maxPackageSize_,

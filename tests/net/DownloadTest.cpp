@@ -78,6 +78,16 @@ TEST_F(DownloadTest, PackageWithoutLengthEndsAtFullProgress) {
   EXPECT_EQ(outcome.progress, std::vector<int>{100});
 }
 
+TEST_F(DownloadTest, PackageComesByteForByteFromACompressingServer) {
+  service_.setFault(kPackagePath, UpdateService::Fault::Compressed);
+  const QString save = scratchPath("firmware.bin");
+
+  const DownloadOutcome outcome = download(manager_, service_.url(kPackagePath, true), save);
+
+  EXPECT_EQ(outcome.response.code, 0) << outcome.response.message.toStdString();
+  EXPECT_EQ(readFile(save), package_);
+}
+
 TEST_F(DownloadTest, MissingFoldersOfTheSavePathAreMade) {
   const QString save = scratchPath("a/b/firmware.bin");
 
