@@ -89,10 +89,9 @@ class RNetManager {
                 std::optional<QByteArray> expectedSha256, ProgressCallback progress,
                 CompleteCallback complete);
 
+ private:
   // Sends `message` to every live delegate.
   void log(const QString& message);
-
- private:
   explicit RNetManager(QObject* owner);
   QNetworkRequest makeRequest(const QUrl& url) const;
   void watchTls(QNetworkReply* reply);
