@@ -42,7 +42,7 @@ struct LogEntry {
     }
     void setContent(std::string_view text) {
         if (text.size() <= kInlineContent) {
-            std::memcpy(content, text.data(), text.size());
+            if (!text.empty()) std::memcpy(content, text.data(), text.size());
             contentSize = static_cast<std::uint32_t>(text.size());
             longContent = false;
         } else {

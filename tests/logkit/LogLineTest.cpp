@@ -132,6 +132,7 @@ TEST(ItemRendering, ItemsAreJoinedBySingleSpaces) {
     EXPECT_EQ(render(list, std::list<std::string>{"a", "b"}), "[1, 2, 3] [a, b]");
     EXPECT_EQ(render(Point{1, 2}, Mode::on), "(1,2) 7");
     EXPECT_EQ(render(noMap), "nil");
+    EXPECT_EQ(render(std::string_view(), 1, std::string()), " 1 ");
 }
 
 TEST(ItemRendering, LongContentIsKeptWhole) {

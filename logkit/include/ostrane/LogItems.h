@@ -51,6 +51,7 @@ public:
     LineWriter& operator=(const LineWriter&) = delete;
 
     void append(std::string_view text) {
+        if (text.empty()) return;
         if (heap_.empty() && size_ + text.size() <= sizeof(inline_)) {
             std::memcpy(inline_ + size_, text.data(), text.size());
             size_ += text.size();
