@@ -14,6 +14,7 @@ packages=(
   python3 unzip xvfb xauth
   # picture generator (scripts/gen-assets.py)
   python3-pil
+  openssl
 )
 
 missing=()

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+
+#include "net/RNetResponse.h"
+
+class QNetworkReply;
+
+namespace vexhal {
+
+// One GET in flight: owns its reply, fails it after an idle timeout, lets it follow only
+// redirections to https or loopback http, and finishes exactly once.
+// Subclasses read the answer and deliver the single completion from finish().
+class NetCall : public QObject {
+ public:
+  NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QObject* parent);
+  ~NetCall() override;
+
+ protected:
+  QNetworkReply& reply() { return *reply_; }
+  // Ends the call with `failure`, whatever the reply does afterwards.
+  void fail(const RNetResponse& failure);
+  bool ended() const { return ended_ || failure_.has_value(); }
+
+  virtual void headersArrived() {}
+  virtual void dataArrived() {}
+  // Called once; `failure` is set when fail() was called before the reply finished.
+  virtual void finish(const std::optional<RNetResponse>& failure) = 0;
+
+ private:
+  void finished();
+
+  QPointer<QNetworkReply> reply_;
+  QTimer idle_;
+  std::optional<RNetResponse> failure_;
+  bool ended_ = false;
+};
+
+}  // namespace vexhal

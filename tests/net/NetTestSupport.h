@@ -1,0 +1,156 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "UpdateService.h"
+#include "net/RNetManager.h"
+
+namespace vexhal::test {
+
+inline void ensureCoreApplication() {
+  if (QCoreApplication::instance() == nullptr) {
+    static int argc = 1;
+    static char name[] = "net-test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+  }
+}
+
+inline QByteArray readFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QByteArray testCertFile(const char* name) {
+  return readFile(QStringLiteral(VEXHAL_TEST_CERT_DIR "/") + QLatin1StringView(name));
+}
+
+// Runs the event loop until `done` holds, for at most 20 s (a bound, not a timing claim).
+template <typename Predicate>
+bool waitUntil(Predicate done) {
+  return QTest::qWaitFor(done, 20000);
+}
+
+// Lets anything already queued run, without waiting for the clock.
+inline void drainEvents() {
+  for (int i = 0; i < 16; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+}
+
+struct CheckOutcome {
+  int calls = 0;
+  bool offMainThread = false;
+  RNetResponse response;
+  std::optional<RVersionUpgradeInfo> data;
+};
+
+struct DownloadOutcome {
+  int calls = 0;
+  bool offMainThread = false;
+  RNetResponse response;
+  std::vector<int> progress;
+};
+
+// A local update service on HTTP and HTTPS and a client that trusts its test authority, with a
+// scratch directory for downloads.
+class NetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ensureCoreApplication();
+    ASSERT_TRUE(scratch_.isValid());
+    ASSERT_TRUE(service_.listenHttp());
+    const QSslCertificate certificate(testCertFile("server.pem"), QSsl::Pem);
+    const QSslKey key(testCertFile("server.key"), QSsl::Rsa, QSsl::Pem);
+    ASSERT_TRUE(service_.listenHttps(certificate, key));
+    ASSERT_TRUE(manager_.addTrustedAuthority(testCertFile("ca.pem")));
+  }
+
+  // Points `manager` at the service: https by host and port, or http as a whole address.
+  void useService(RNetManager& manager, bool secure) {
+    if (secure) {
+      manager.config(QStringLiteral("127.0.0.1"), QString::number(service_.httpsPort()));
+    } else {
+      manager.config(service_.url(QString(), false), QString());
+    }
+  }
+
+  CheckOutcome check(RNetManager& manager, const QString& product, const QString& version) {
+    auto outcome = std::make_shared<CheckOutcome>();
+    QThread* const main = QThread::currentThread();
+    manager.needVersionUpgrade(product, version,
+                               [outcome, main](const RNetResponse& response,
+                                               const std::optional<RVersionUpgradeInfo>& data) {
+                                 ++outcome->calls;
+                                 outcome->offMainThread |= QThread::currentThread() != main;
+                                 outcome->response = response;
+                                 outcome->data = data;
+                               });
+    EXPECT_EQ(outcome->calls, 0) << "completion ran inside the call";
+    EXPECT_TRUE(waitUntil([&] { return outcome->calls > 0; }));
+    drainEvents();
+    return *outcome;
+  }
+
+  DownloadOutcome download(RNetManager& manager, const QString& url, const QString& path,
+                           std::optional<std::optional<QByteArray>> sha256 = std::nullopt) {
+    auto outcome = std::make_shared<DownloadOutcome>();
+    QThread* const main = QThread::currentThread();
+    auto progress = [outcome, main](int percent) {
+      outcome->offMainThread |= QThread::currentThread() != main;
+      outcome->progress.push_back(percent);
+    };
+    auto complete = [outcome, main](const RNetResponse& response) {
+      ++outcome->calls;
+      outcome->offMainThread |= QThread::currentThread() != main;
+      outcome->response = response;
+    };
+    if (sha256) {
+      manager.download(url, path, *sha256, progress, complete);
+    } else {
+      manager.download(url, path, progress, complete);
+    }
+    EXPECT_EQ(outcome->calls, 0) << "completion ran inside the call";
+    EXPECT_TRUE(waitUntil([&] { return outcome->calls > 0; }));
+    drainEvents();
+    return *outcome;
+  }
+
+  QString scratchPath(const QString& name) const { return scratch_.filePath(name); }
+
+  // Every file name in the scratch directory, to see that no temporary file stayed behind.
+  QStringList scratchFiles() const {
+    return QDir(scratch_.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+  }
+
+  // A port on which nothing listens.
+  static quint16 closedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+  }
+
+  struct AppFirst {
+    AppFirst() { ensureCoreApplication(); }
+  } appFirst_;  // network objects need the application object before they are made
+  QTemporaryDir scratch_;
+  sim::UpdateService service_;
+  RNetManager manager_;
+};
+
+}  // namespace vexhal::test
