@@ -46,6 +46,11 @@ TEST(ExitDrain, ExitFromAnotherThreadStillWritesEverything) {
 }
 
 TEST(ExitDrain, AForkedChildNeitherHangsNorDisturbsTheParent) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's allocator is not fork-safe while other threads allocate: a child forked
+    // while the log queue thread holds its lock can hang in malloc, whatever the library does.
+    GTEST_SKIP() << "fork of a threaded process is not reliable under AddressSanitizer";
+#endif
     test::TempDir home;
     const auto lines = runHost(home, "fork", 2000);
     EXPECT_EQ(countWith(lines, "]: before fork "), 2000u);
