@@ -14,6 +14,8 @@ packages=(
   python3 unzip xvfb xauth
   # picture generator (scripts/gen-assets.py)
   python3-pil
+  # Debian packages and desktop metadata (tests/packaging)
+  dpkg-dev lintian desktop-file-utils appstream udev
 )
 
 missing=()
