@@ -209,22 +209,27 @@ def icon_close():
     finish(img, w, h, os.path.join(ROOT, "icon_close.png"))
 
 
+def draw_app_icon(size):
+    """The program's icon at size x size, drawn supersampled: a rounded square with the lens ring."""
+    w = h = size
+    img = canvas(w, h)
+    unit = size / 256.0
+    pad = s(16 * unit)
+    img = Image.alpha_composite(img, gradient_disc(img.size, (pad, pad, s(w) - pad, s(h) - pad),
+                                                   s(56 * unit), TEAL, BLUE))
+    d = ImageDraw.Draw(img)
+    cx, cy, r = s(w) / 2, s(h) / 2, s(66 * unit)
+    width = round(r * 0.24)
+    d.ellipse((cx - r, cy - r, cx + r, cy + r), outline=WHITE + (255,), width=width)
+    dr = r * 0.38
+    d.ellipse((cx - dr, cy - dr, cx + dr, cy + dr), fill=WHITE + (255,))
+    return img
+
+
 def app_icon():
     for size in (256, 64, 32):
-        w = h = size
-        img = canvas(w, h)
-        unit = size / 256.0
-        pad = s(16 * unit)
-        img = Image.alpha_composite(img, gradient_disc(img.size, (pad, pad, s(w) - pad, s(h) - pad),
-                                                       s(56 * unit), TEAL, BLUE))
-        d = ImageDraw.Draw(img)
-        cx, cy, r = s(w) / 2, s(h) / 2, s(66 * unit)
-        width = round(r * 0.24)
-        d.ellipse((cx - r, cy - r, cx + r, cy + r), outline=WHITE + (255,), width=width)
-        dr = r * 0.38
-        d.ellipse((cx - dr, cy - dr, cx + dr, cy + dr), fill=WHITE + (255,))
         name = "app_icon.png" if size == 256 else "app_icon_%d.png" % size
-        finish(img, w, h, os.path.join(ROOT, name), hidpi=False)
+        finish(draw_app_icon(size), size, size, os.path.join(ROOT, name), hidpi=False)
 
 
 def logo_small():

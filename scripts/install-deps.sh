@@ -15,6 +15,8 @@ packages=(
   # picture generator (scripts/gen-assets.py)
   python3-pil
   openssl
+  # Debian packages and desktop metadata (tests/packaging)
+  dpkg-dev lintian desktop-file-utils appstream udev
 )
 
 missing=()

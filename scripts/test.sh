@@ -14,8 +14,9 @@ fi
 
 bash scripts/install-deps.sh
 
+# Installed under /usr, as the Debian packages made from this build are.
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVEXHAL_SANITIZE="$sanitize"
+  -DCMAKE_INSTALL_PREFIX=/usr -DVEXHAL_SANITIZE="$sanitize"
 cmake --build "$build_dir" --parallel "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen

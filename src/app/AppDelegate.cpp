@@ -28,8 +28,11 @@ AppDelegate::AppDelegate(Scheduler scheduler, QObject* parent)
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::configureApplication() {
+  // Settings live in ~/.config/VexhalTools/VexhalTools.conf; without an organization QSettings
+  // has no place to write. The desktop file name ties the window to its installed launcher.
+  QApplication::setOrganizationName(QStringLiteral("VexhalTools"));
   QApplication::setApplicationName(QStringLiteral("VexhalTools"));
-  QApplication::setDesktopFileName(QStringLiteral("vexhaltools"));
+  QApplication::setDesktopFileName(QStringLiteral("org.example.vexhal.VexhalTools"));
   QApplication::setWindowIcon(pictureIcon(QStringLiteral("app_icon")));
   // Closing the window leaves the program running; "Quit" ends it.
   QApplication::setQuitOnLastWindowClosed(false);

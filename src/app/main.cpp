@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/QSingleInstance.h"
 #include "app/QTerminationSignals.h"
 
@@ -22,6 +23,10 @@ bool hasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vexhal::CommandLine commandLine;
+  if (const auto exitCode = commandLine.parse(argc, argv)) {
+    return *exitCode;
+  }
   if (!hasDisplay()) {
     std::fputs(
         "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"

@@ -11,7 +11,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
-cmake --install "$build_dir" --prefix "$prefix" --component ostrane > /dev/null
+for component in ostrane ostrane-dev; do
+  cmake --install "$build_dir" --prefix "$prefix" --component "$component" > /dev/null
+done
 
 cmake -S "$source_dir" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_CXX_FLAGS="$extra_flags" -DCMAKE_EXE_LINKER_FLAGS="$extra_flags" > /dev/null

@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# Checks of the program as installed on a Linux desktop. One subcommand per CTest test:
+#   command-line <vexhaltools> <version>         --help, --version, bad arguments, without a display
+#   metadata <packaging dir>                     desktop entry, AppStream metainfo, icon theme
+#   udev-rule <rules file>                       rule syntax and effect through `udevadm test` (root)
+#   build <build dir> <work dir>                 the .deb files, made by cpack
+#   contents <work dir> <expected dir> <version> <libdir> <build type>   files in each .deb
+#                                                against the lists
+#   lintian <work dir>                           no lintian errors
+#   install <work dir> <version> <host source>   dpkg -i, run, build a host program, dpkg -r (root)
+# Exit 77 means skipped (the test needs root).
+set -euo pipefail
+export LC_ALL=C
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+need_root() {
+  [ "$(id -u)" -eq 0 ] || { echo "needs root: skipped"; exit 77; }
+}
+
+packages=(vexhaltools libostrane-dev)
+
+deb_of() {  # work dir, package name
+  local found=("$1"/debs/"$2"_*.deb)
+  [ -f "${found[0]}" ] || fail "no $2 package in $1/debs"
+  echo "${found[0]}"
+}
+
+command_line() {
+  local program=$1 version=$2
+  # Each row: expected exit code | expected text (grep -E, on stdout+stderr) | arguments
+  local rows=(
+    "0|^vexhaltools ${version//./\\.}( \(.+\))?\$|--version"
+    "0|^vexhaltools ${version//./\\.}|-v"
+    "0|--version +Displays version information|--help"
+    "0|-h, --help|-h"
+    "0|^Usage: vexhaltools \\[options\\]|--help-all"
+    "0|^vexhaltools ${version//./\\.}|-platform offscreen --version"
+    "2|Unknown option 'bogus'|--bogus"
+    "2|unexpected argument 'stray'|stray"
+    "2|Missing value after '-platform'|-platform"
+  )
+  local row code pattern args output status
+  for row in "${rows[@]}"; do
+    IFS='|' read -r code pattern args <<< "$row"
+    read -r -a argv <<< "$args"
+    status=0
+    output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "${argv[@]}" 2>&1) ||
+      status=$?
+    [ "$status" -eq "$code" ] || fail "vexhaltools $args exited $status, not $code: $output"
+    grep -Eq -- "$pattern" <<< "$output" || fail "vexhaltools $args printed: $output"
+  done
+  # Qt's options stay hidden from the help text.
+  output=$(env -u DISPLAY "$program" --help)
+  ! grep -q -- "platform" <<< "$output" || fail "--help lists Qt's own options: $output"
+  echo "command line: ${#rows[@]} cases"
+}
+
+png_size() {  # prints "width height" from the PNG header
+  od -An -tu1 -j16 -N8 "$1" | awk '{ print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'
+}
+
+metadata() {
+  local dir=$1 id
+  local desktop=("$dir"/*.desktop)
+  [ "${#desktop[@]}" -eq 1 ] || fail "expected one desktop entry in $dir"
+  id=$(basename "${desktop[0]}" .desktop)
+  desktop-file-validate "${desktop[0]}" || fail "desktop-file-validate rejects ${desktop[0]}"
+  appstreamcli validate --no-net "$dir/$id.metainfo.xml" || fail "appstreamcli rejects $id.metainfo.xml"
+
+  # The pieces name each other: launchable, icon, binary.
+  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$dir/$id.metainfo.xml" ||
+    fail "the metainfo does not launch $id.desktop"
+  grep -qx "Icon=$id" "${desktop[0]}" || fail "the desktop entry's icon is not $id"
+  grep -qx "Exec=vexhaltools" "${desktop[0]}" || fail "the desktop entry does not start vexhaltools"
+  grep -Eq "^Categories=.*(^|;)HardwareSettings;" "${desktop[0]}" ||
+    fail "the desktop entry is not in HardwareSettings"
+
+  local size png got count=0
+  for size in 16 22 24 32 48 64 128 256 512; do
+    png="$dir/icons/hicolor/${size}x${size}/apps/$id.png"
+    [ -f "$png" ] || fail "no ${size}x${size} icon"
+    got=$(png_size "$png")
+    [ "$got" = "$size $size" ] || fail "$png is $got, not ${size}x${size}"
+    count=$((count + 1))
+  done
+  local svg="$dir/icons/hicolor/scalable/apps/$id.svg"
+  [ -f "$svg" ] || fail "no scalable icon"
+  python3 -c 'import sys, xml.etree.ElementTree as ET; r = ET.parse(sys.argv[1]).getroot(); sys.exit(0 if r.tag.endswith("svg") else 1)' "$svg" ||
+    fail "$svg is not an SVG document"
+  echo "metadata of $id valid, $count PNG icons and a scalable one"
+}
+
+udev_rule() {
+  local rule=$1 name
+  name=$(basename "$rule")
+  # 73-seat-late.rules turns the uaccess tag into access for the seat's user, so the tag has to be
+  # set by a file that udev reads before it.
+  [[ "$name" < "73-seat-late.rules" ]] || fail "$name sorts after 73-seat-late.rules"
+  grep -Eq 'ATTRS\{idVendor\}=="b206", ATTRS\{idProduct\}=="b215", TAG\+="uaccess"' "$rule" ||
+    fail "$name does not tag the camera for uaccess"
+  need_root
+  command -v udevadm > /dev/null || fail "udevadm is missing"
+
+  command -v unshare > /dev/null || fail "unshare (util-linux) is missing"
+  local device=/sys/class/mem/null
+  [ -e "$device" ] || { echo "no $device to test on: skipped"; exit 77; }
+  # udevadm test records the device's tags in /run/udev; a private tmpfs there keeps them away
+  # from the machine's own udev database.
+  unshare --mount --propagation private bash "$0" udev-probe "$rule" "$device"
+  echo "udev rule $name parses and grants seat access"
+}
+
+udev_probe() {  # runs in a private mount namespace
+  local rule=$1 device=$2 name probe out
+  name=$(basename "$rule")
+  mount -t tmpfs vexhal-udev-test /run
+  mkdir -p /run/udev/rules.d
+  probe=/run/udev/rules.d/$name
+
+  # Syntax: udevadm reports each bad line as "<file>:<line> <problem>".
+  cp "$rule" "$probe"
+  out=$(udevadm test --action=add "$device" 2>&1) || true
+  grep -q "Reading rules file: $probe" <<< "$out" || fail "udevadm did not read the rule: $out"
+  if grep -E "^$probe:[0-9]+ " <<< "$out"; then
+    fail "udevadm rejects lines of $name"
+  fi
+  ! grep -q "RUN 'uaccess'" <<< "$out" || fail "the rule grants access to $device"
+
+  # Effect: the same rule, matched on a device this machine has, makes the seat rules grant access.
+  sed -E 's/SUBSYSTEM=="hidraw", ATTRS\{idVendor\}=="b206", ATTRS\{idProduct\}=="b215"/SUBSYSTEM=="mem", KERNEL=="null"/' \
+    "$rule" > "$probe"
+  grep -q 'KERNEL=="null"' "$probe" || fail "could not make a probe of $name"
+  out=$(udevadm test --action=add "$device" 2>&1) || true
+  grep -q "73-seat-late.rules:[0-9]* RUN 'uaccess'" <<< "$out" ||
+    fail "the rule's tag does not reach the seat rules: $out"
+}
+
+build() {
+  local build_dir=$1 work=$2
+  command -v dpkg-shlibdeps > /dev/null || fail "dpkg-shlibdeps (dpkg-dev) is missing"
+  rm -rf "$work"
+  mkdir -p "$work"
+  (cd "$work" && cpack --config "$build_dir/CPackConfig.cmake" -B "$work/debs" > cpack.log 2>&1) ||
+    { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+  local p
+  for p in "${packages[@]}"; do
+    echo "$(deb_of "$work" "$p")"
+  done
+}
+
+contents() {
+  local work=$1 expected_dir=$2 version=$3 libdir=$4 config=${5,,} p deb actual expected
+  for p in "${packages[@]}"; do
+    deb=$(deb_of "$work" "$p")
+    # File and link paths only; folders come and go with their files.
+    actual=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' | sort)
+    expected=$(sed -e "s|@LIBDIR@|$libdir|g" -e "s|@VERSION@|$version|g" -e "s|@CONFIG@|$config|g" \
+      "$expected_dir/$p.contents" |
+      grep -v '^#' | sort)
+    if [ "$actual" != "$expected" ]; then
+      diff <(echo "$expected") <(echo "$actual") >&2 || true
+      fail "$p holds other files than $p.contents lists (< expected, > packaged)"
+    fi
+    dpkg-deb --field "$deb" Version | grep -qx "$version-[0-9]*" || fail "$p has the wrong version"
+  done
+  deb=$(deb_of "$work" vexhaltools)
+  dpkg-deb --field "$deb" Depends | grep -q "libqt6widgets6" ||
+    fail "vexhaltools does not depend on Qt: $(dpkg-deb --field "$deb" Depends)"
+  dpkg-deb --field "$(deb_of "$work" libostrane-dev)" Depends | grep -q "vexhaltools (= $version-" ||
+    fail "libostrane-dev does not depend on the library's package"
+  echo "package contents as listed"
+}
+
+run_lintian() {
+  local work=$1 p out status errors=0
+  command -v lintian > /dev/null || fail "lintian is missing"
+  for p in "${packages[@]}"; do
+    status=0
+    out=$(lintian --no-cfg --fail-on error "$(deb_of "$work" "$p")" 2>&1) || status=$?
+    echo "$out"
+    # 0: no errors, 1: errors found; anything else means lintian itself failed.
+    [ "$status" -le 1 ] || fail "lintian could not check $p (exit $status)"
+    if [ "$status" -eq 1 ] || grep -q '^E: ' <<< "$out"; then
+      errors=1
+    fi
+  done
+  [ "$errors" -eq 0 ] || fail "lintian reports errors"
+  echo "lintian: no errors"
+}
+
+install_packages() {
+  local work=$1 version=$2 host_source=$3 p
+  need_root
+  for p in "${packages[@]}"; do
+    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      echo "$p is already installed on this machine: skipped"
+      exit 77
+    fi
+  done
+  tmp=$(mktemp -d)  # global: the exit trap still needs it
+  trap 'dpkg --purge libostrane-dev vexhaltools > /dev/null 2>&1 || true; rm -rf "$tmp"' EXIT
+  dpkg -i "$(deb_of "$work" vexhaltools)" "$(deb_of "$work" libostrane-dev)" > "$tmp/dpkg.log" 2>&1 ||
+    { cat "$tmp/dpkg.log" >&2; fail "dpkg -i failed"; }
+
+  local out
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/vexhaltools --version) ||
+    fail "the installed vexhaltools --version failed"
+  grep -q "^vexhaltools $version" <<< "$out" || fail "the installed program says: $out"
+  [ -f /usr/lib/udev/rules.d/70-vexhaltools.rules ] || fail "the udev rule is not installed"
+
+  # A host program against the installed libostrane-dev, from the system's own paths only.
+  cmake -S "$host_source" -B "$tmp/cmake-build" -G Ninja > "$tmp/cmake.log" 2>&1 ||
+    { cat "$tmp/cmake.log" >&2; fail "find_package(Ostrane) failed against the package"; }
+  cmake --build "$tmp/cmake-build" > "$tmp/build.log" 2>&1 ||
+    { cat "$tmp/build.log" >&2; fail "the CMake host did not build"; }
+  local pkg_flags
+  read -r -a pkg_flags <<< "$(pkg-config --cflags --libs ostrane)"
+  c++ -std=c++20 "$host_source/Host.cpp" "${pkg_flags[@]}" -o "$tmp/pkgconfig-host" ||
+    fail "the pkg-config host did not build"
+  export XDG_CACHE_HOME=$tmp/cache
+  "$tmp/cmake-build/consumer" via-cmake > /dev/null
+  "$tmp/pkgconfig-host" via-pkg-config > /dev/null
+  ldd "$tmp/pkgconfig-host" | grep -Eq "libostrane.so.0 => (/usr)?/lib/" ||
+    fail "the host does not use the installed library: $(ldd "$tmp/pkgconfig-host")"
+  local logs=("$XDG_CACHE_HOME"/OstraneConsumer/QLogs/OstraneConsumer_*_0.log) how
+  for how in via-cmake via-pkg-config; do
+    grep -q "Consumer, started $how" "${logs[@]}" || fail "no line from the $how host in ${logs[*]}"
+  done
+
+  dpkg --purge libostrane-dev vexhaltools > "$tmp/dpkg.log" 2>&1 ||
+    { cat "$tmp/dpkg.log" >&2; fail "dpkg --purge failed"; }
+  [ ! -e /usr/bin/vexhaltools ] || fail "dpkg --purge left /usr/bin/vexhaltools behind"
+  echo "packages install, run, build a host program and remove cleanly"
+}
+
+case "${1:-}" in
+  command-line) command_line "$2" "$3" ;;
+  metadata) metadata "$2" ;;
+  udev-rule) udev_rule "$2" ;;
+  udev-probe) udev_probe "$2" "$3" ;;
+  build) build "$2" "$3" ;;
+  contents) contents "$2" "$3" "$4" "$5" "$6" ;;
+  lintian) run_lintian "$2" ;;
+  install) install_packages "$2" "$3" "$4" ;;
+  *) echo "usage: $0 command-line|metadata|udev-rule|build|contents|lintian|install ..." >&2; exit 2 ;;
+esac
