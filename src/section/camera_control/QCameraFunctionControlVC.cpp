@@ -20,6 +20,7 @@
 #include "extension/QProgressHUD.h"
 #include "extension/QToastView.h"
 #include "common/QParagraphLabel.h"
+#include "section/camera_control/PageScrollArea.h"
 #include "section/camera_control/QCameraParamsMapping.h"
 
 namespace vexhal {
@@ -70,13 +71,6 @@ QCameraFunctionControlVC::QCameraFunctionControlVC(const std::shared_ptr<USBDevi
 }
 
 void QCameraFunctionControlVC::buildView() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  scrollArea_ = new QScrollArea(this);
-  scrollArea_->setFrameShape(QFrame::NoFrame);
-  scrollArea_->setWidgetResizable(true);
-  outer->addWidget(scrollArea_);
-
   content_ = new QWidget;
   auto* column = new QVBoxLayout(content_);
   column->setContentsMargins(0, 0, 0, 0);
@@ -121,7 +115,7 @@ void QCameraFunctionControlVC::buildView() {
   column->addWidget(makeRow(QStringLiteral("Pick-up range"), pickupSegment_));
   column->addStretch(1);
 
-  scrollArea_->setWidget(content_);
+  scrollArea_ = fillWithScrollArea(this, content_);
   // Nothing can be changed before the camera's values are in.
   content_->setEnabled(false);
 
