@@ -216,13 +216,11 @@ void QCameraImageControlVC::resetParams(QUVCParams::ImageMode mode, const QUVCPa
 
 void QCameraImageControlVC::restoreParams() { send(model_.restore()); }
 
-bool QCameraImageControlVC::markSaved() {
-  model_.markSaved();
-  const std::optional<QString> serial = serialNumber();
-  if (!serial || !model_.changeCameraParams()) {
-    return true;
+bool QCameraImageControlVC::storeSettings(const QString& serialNumber) {
+  if (!model_.changeCameraParams() || serialNumber.isEmpty()) {
+    return false;
   }
-  return database_.setUVCParams(*model_.changeCameraParams(), *serial);
+  return database_.setUVCParams(*model_.changeCameraParams(), serialNumber);
 }
 
 QSlider* QCameraImageControlVC::slider(Control control) const { return sliders_[indexOf(control)]; }

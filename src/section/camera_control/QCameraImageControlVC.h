@@ -41,9 +41,11 @@ class QCameraImageControlVC : public QViewController {
   void resetParams(QUVCParams::ImageMode mode, const QUVCParams& values);
   // Puts the camera's values back to the baseline (leaving without saving).
   void restoreParams();
-  // A save succeeded: the working copy becomes the baseline. False when the record could not
-  // be stored on this computer.
-  bool markSaved();
+  // Stores the working copy on this computer under `serialNumber`; false when the store
+  // cannot be written or there is nothing loaded.
+  bool storeSettings(const QString& serialNumber);
+  // The camera saved: the working copy becomes the baseline.
+  void markSaved() { model_.markSaved(); }
 
   QSegmentedControl* imageModeSegment() const { return imageModeSegment_; }
   QSlider* slider(QUVCSetting::Control control) const;

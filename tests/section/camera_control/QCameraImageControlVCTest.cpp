@@ -191,7 +191,11 @@ TEST_F(ImagePage, RestoreAndResetPutValuesBackSaveStoresThem) {
   EXPECT_EQ(onCamera(kUvcBrightness), 128);
 
   clickMode(1);
-  ASSERT_TRUE(page->markSaved());
+  const std::optional<QString> serial = page->serialNumber();
+  ASSERT_EQ(serial, QStringLiteral("VXK31D2612001"));
+  ASSERT_TRUE(page->storeSettings(*serial));
+  page->markSaved();
+  EXPECT_FALSE(page->model().hasChanges());
   EXPECT_EQ(QDataBase(store()).getUVCParams(QStringLiteral("VXK31D2612001")),
             (QUVCParams{QUVCParams::ImageMode::bright, 138, 128, 130, 120}));
   sent.clear();
@@ -199,6 +203,8 @@ TEST_F(ImagePage, RestoreAndResetPutValuesBackSaveStoresThem) {
   EXPECT_EQ(sent, (Sent{{kUvcBrightness, 128}, {kUvcSaturation, 128}, {kUvcSharpness, 128}}));
   EXPECT_EQ(page->imageModeSegment()->selectedIndex(), 0);
   EXPECT_TRUE(page->model().hasChanges());
+  page->restoreParams();
+  EXPECT_EQ(onCamera(kUvcBrightness), 138) << "the saved values are the baseline now";
 }
 
 TEST_F(ImagePage, WithoutAVideoControlChannelThePageIsDisabledAndUnchanged) {
@@ -208,6 +214,8 @@ TEST_F(ImagePage, WithoutAVideoControlChannelThePageIsDisabledAndUnchanged) {
   EXPECT_FALSE(page->slider(Control::brightness)->isEnabled());
   page->restoreParams();
   EXPECT_TRUE(sent.empty());
+  EXPECT_FALSE(page->storeSettings(QStringLiteral("VXK31D2612001")));
+  EXPECT_FALSE(QDataBase(store()).getUVCParams(QStringLiteral("VXK31D2612001")));
 }
 
 TEST_F(ImagePage, FirstDisplaySizesTheContent) {
