@@ -1,0 +1,244 @@
+#include "section/camera_control/QCameraImageControlVC.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <ostrane/ostrane.h>
+
+#include <limits>
+#include <string>
+
+#include "common/QSegmentedControl.h"
+#include "common/UiStyle.h"
+#include "device/hid/USBDevice.h"
+#include "section/camera_control/PageScrollArea.h"
+#include "section/camera_control/QCameraParamsMapping.h"
+
+namespace vexhal {
+
+namespace {
+
+using Control = QUVCSetting::Control;
+
+std::size_t indexOf(Control control) { return static_cast<std::size_t>(control); }
+
+const char* titleOf(Control control) {
+  switch (control) {
+    case Control::brightness: return "Brightness";
+    case Control::contrast: return "Contrast";
+    case Control::saturation: return "Saturation";
+    case Control::sharpness: return "Sharpness";
+  }
+  return "";
+}
+
+const char* actionNameOf(Control control) {
+  switch (control) {
+    case Control::brightness: return "CameraControl, brightnessSliderAction(), ";
+    case Control::contrast: return "CameraControl, contrastSliderAction(), ";
+    case Control::saturation: return "CameraControl, saturationSliderAction(), ";
+    case Control::sharpness: return "CameraControl, sharpnessSliderAction(), ";
+  }
+  return "";
+}
+
+}  // namespace
+
+QCameraImageControlVC::QCameraImageControlVC(const std::shared_ptr<USBDevice>& device,
+                                             QDataBase database, QWidget* parent)
+    : QViewController("QCameraImageControlVC", parent),
+      device_(device),
+      database_(std::move(database)) {
+  buildView();
+  load();
+}
+
+void QCameraImageControlVC::buildView() {
+  content_ = new QWidget;
+  auto* grid = new QGridLayout(content_);
+  grid->setContentsMargins(16, 16, 16, 16);
+  grid->setVerticalSpacing(20);
+
+  imageModeSegment_ = new QSegmentedControl;
+  imageModeSegment_->setItems(QUVCParams::modeLabels());
+  imageModeSegment_->setSelectedIndex(static_cast<int>(QUVCParams::rawValue(QUVCParams::ImageMode::standard)));
+  grid->addWidget(imageModeSegment_, 0, 0, 1, 3);
+
+  int row = 1;
+  for (const Control control : QImageControlModel::kControls) {
+    auto* title = new QLabel(QString::fromLatin1(titleOf(control)));
+    title->setFont(ui::systemFont(14));
+    auto* slider = new QSlider(Qt::Horizontal);
+    slider->setRange(0, cameraparams::kSliderMaximum);
+    slider->setValue(cameraparams::positionForUvcValue(128));
+    auto* label = new QLabel(cameraparams::positionLabel(slider->value()));
+    label->setFont(ui::systemFont(14));
+    label->setMinimumWidth(40);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(title, row, 0);
+    grid->addWidget(slider, row, 1);
+    grid->addWidget(label, row, 2);
+    sliders_[indexOf(control)] = slider;
+    labels_[indexOf(control)] = label;
+    connect(slider, &QSlider::valueChanged, this,
+            [this, control] { sliderValueChanged(control); });
+    connect(slider, &QSlider::sliderReleased, this, [this, control] { sliderAction(control); });
+    ++row;
+  }
+  grid->setRowStretch(row, 1);
+  grid->setColumnStretch(1, 1);
+  scrollArea_ = fillWithScrollArea(this, content_);
+
+  connect(imageModeSegment_, &QSegmentedControl::segmentSelected, this, [this](int item) {
+    QLog("CameraControl, SegmentBlock, " + std::to_string(item));
+    sendAndShow(model_.chooseModeItem(item));
+  });
+}
+
+std::optional<QString> QCameraImageControlVC::serialNumber() const {
+  const std::shared_ptr<USBDevice> device = device_.lock();
+  if (!device || !device->serialNumber()) {
+    return std::nullopt;
+  }
+  // The camera pads its serial number with zero bytes.
+  std::string text = *device->serialNumber();
+  while (!text.empty() && text.back() == '\0') {
+    text.pop_back();
+  }
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void QCameraImageControlVC::load() {
+  const std::shared_ptr<USBDevice> device = device_.lock();
+  const std::int64_t location = device ? device->locationID() : -1;
+  if (location < 0 || location > std::numeric_limits<std::uint32_t>::max()) {
+    QLog("CameraControl, image controls unavailable: no camera location");
+    content_->setEnabled(false);
+    return;
+  }
+  cameraControl_.emplace(static_cast<std::uint32_t>(location));
+  if (!cameraControl_->hasInterface()) {
+    // Without the camera's video-control channel every read would give 0: leave the page
+    // disabled and without a working copy, so nothing counts as changed.
+    QLog("CameraControl, image controls unavailable: no video-control channel");
+    content_->setEnabled(false);
+    return;
+  }
+  QUVCParams read;
+  read.brightness = cameraControl_->getBrightness();
+  read.contrast = cameraControl_->getContrast();
+  read.saturation = cameraControl_->getSaturation();
+  read.sharpness = cameraControl_->getSharpness();
+  std::optional<QUVCParams> stored;
+  if (const std::optional<QString> serial = serialNumber()) {
+    stored = database_.getUVCParams(*serial);
+  }
+  send(model_.load(read, stored));
+  const QUVCParams& loaded = *model_.cameraParams();
+  updatingControls_ = true;
+  imageModeSegment_->setSelectedIndex(static_cast<int>(QUVCParams::rawValue(loaded.mode)));
+  for (const Control control : QImageControlModel::kControls) {
+    showValue(control, controlValue(loaded, control));
+  }
+  updatingControls_ = false;
+}
+
+void QCameraImageControlVC::send(const QImageControlModel::Commands& commands) {
+  if (!cameraControl_) {
+    return;
+  }
+  // The result is ignored: the control layer logs failures and the working copy keeps what was
+  // asked for.
+  for (const QUVCSetting& command : commands) {
+    switch (command.control) {
+      case Control::brightness: cameraControl_->setBrightness(command.value); break;
+      case Control::contrast: cameraControl_->setContrast(command.value); break;
+      case Control::saturation: cameraControl_->setSaturation(command.value); break;
+      case Control::sharpness: cameraControl_->setSharpness(command.value); break;
+    }
+  }
+}
+
+void QCameraImageControlVC::sendAndShow(const QImageControlModel::Commands& commands) {
+  send(commands);
+  if (!model_.isLoaded()) {
+    return;
+  }
+  updatingControls_ = true;
+  imageModeSegment_->setSelectedIndex(
+      static_cast<int>(QUVCParams::rawValue(model_.changeCameraParams()->mode)));
+  for (const QUVCSetting& command : commands) {
+    showValue(command.control, command.value);
+  }
+  updatingControls_ = false;
+}
+
+void QCameraImageControlVC::showValue(Control control, std::int64_t value) {
+  const int position = cameraparams::positionForUvcValue(value);
+  sliders_[indexOf(control)]->setValue(position);
+  labels_[indexOf(control)]->setText(cameraparams::positionLabel(position));
+}
+
+void QCameraImageControlVC::sliderValueChanged(Control control) {
+  QSlider* slider = sliders_[indexOf(control)];
+  labels_[indexOf(control)]->setText(cameraparams::positionLabel(slider->value()));
+  if (updatingControls_) {
+    return;
+  }
+  // The user moves the slider: the values no longer follow a preset.
+  model_.sliderMoving();
+  imageModeSegment_->setSelectedIndex(
+      static_cast<int>(QUVCParams::rawValue(QUVCParams::ImageMode::custom)));
+  // A tap on the track, a key or the wheel moves it without a drag: that is its release too.
+  if (!slider->isSliderDown()) {
+    sliderAction(control);
+  }
+}
+
+void QCameraImageControlVC::sliderAction(Control control) {
+  const int position = sliders_[indexOf(control)]->value();
+  QLog(actionNameOf(control) + std::to_string(position));
+  send(model_.sliderReleased(control, position));
+}
+
+void QCameraImageControlVC::resetParams(QUVCParams::ImageMode mode, const QUVCParams& values) {
+  QLog("CameraControl, resetParams(mode:brightness:contrast:saturation:sharpness:)");
+  sendAndShow(model_.resetParams(mode, values));
+}
+
+void QCameraImageControlVC::restoreParams() { send(model_.restore()); }
+
+bool QCameraImageControlVC::storeSettings(const QString& serialNumber) {
+  if (!model_.changeCameraParams() || serialNumber.isEmpty()) {
+    return false;
+  }
+  return database_.setUVCParams(*model_.changeCameraParams(), serialNumber);
+}
+
+QSlider* QCameraImageControlVC::slider(Control control) const { return sliders_[indexOf(control)]; }
+
+QLabel* QCameraImageControlVC::label(Control control) const { return labels_[indexOf(control)]; }
+
+int QCameraImageControlVC::contentHeight() const { return content_->minimumHeight(); }
+
+void QCameraImageControlVC::showEvent(QShowEvent* event) {
+  QViewController::showEvent(event);
+  if (!isFirstLoad_) {
+    return;
+  }
+  isFirstLoad_ = false;
+  QTimer::singleShot(10, this, [this] {
+    content_->setMinimumHeight(kContentHeight);
+    scrollArea_->verticalScrollBar()->setValue(0);
+  });
+}
+
+}  // namespace vexhal

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "common/QViewController.h"
+#include "device/uvc/UVCCameraControl.h"
+#include "section/camera_control/QDataBase.h"
+#include "section/camera_control/QImageControlModel.h"
+
+class QLabel;
+class QScrollArea;
+class QSlider;
+
+namespace vexhal {
+
+class QSegmentedControl;
+class USBDevice;
+
+// The image page of the camera control screen: an image mode and four sliders (brightness,
+// contrast, saturation, sharpness), read from the camera's UVC controls with the settings stored
+// on this computer laid over them, and sent the moment the user changes them. The rules live in
+// QImageControlModel. UVC requests are synchronous and made on the main thread, as is
+// everything here.
+class QCameraImageControlVC : public QViewController {
+  Q_OBJECT
+
+ public:
+  static constexpr int kContentHeight = 324;
+
+  // Opens the camera's UVC controls and loads at once. `database` holds the stored settings.
+  explicit QCameraImageControlVC(const std::shared_ptr<USBDevice>& device,
+                                 QDataBase database = QDataBase(), QWidget* parent = nullptr);
+
+  const QImageControlModel& model() const { return model_; }
+  // The camera's serial number as the key of its stored settings, or nothing when unknown.
+  std::optional<QString> serialNumber() const;
+
+  // Applies `mode` with `values` (the control screen's reset passes standard and 128s).
+  void resetParams(QUVCParams::ImageMode mode, const QUVCParams& values);
+  // Puts the camera's values back to the baseline (leaving without saving).
+  void restoreParams();
+  // Stores the working copy on this computer under `serialNumber`; false when the store
+  // cannot be written or there is nothing loaded.
+  bool storeSettings(const QString& serialNumber);
+  // The camera saved: the working copy becomes the baseline.
+  void markSaved() { model_.markSaved(); }
+
+  QSegmentedControl* imageModeSegment() const { return imageModeSegment_; }
+  QSlider* slider(QUVCSetting::Control control) const;
+  QLabel* label(QUVCSetting::Control control) const;
+  int contentHeight() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void buildView();
+  void load();
+  void send(const QImageControlModel::Commands& commands);
+  // Sends, then moves the changed sliders and selects the working copy's mode.
+  void sendAndShow(const QImageControlModel::Commands& commands);
+  void showValue(QUVCSetting::Control control, std::int64_t value);
+  void sliderValueChanged(QUVCSetting::Control control);
+  void sliderAction(QUVCSetting::Control control);
+
+  std::weak_ptr<USBDevice> device_;
+  QDataBase database_;
+  std::optional<UVCCameraControl> cameraControl_;
+  QImageControlModel model_;
+  bool isFirstLoad_ = true;
+  bool updatingControls_ = false;
+
+  QScrollArea* scrollArea_ = nullptr;
+  QWidget* content_ = nullptr;
+  QSegmentedControl* imageModeSegment_ = nullptr;
+  std::array<QSlider*, 4> sliders_{};
+  std::array<QLabel*, 4> labels_{};
+};
+
+}  // namespace vexhal

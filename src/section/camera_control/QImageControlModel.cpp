@@ -1,0 +1,131 @@
+#include "section/camera_control/QImageControlModel.h"
+
+#include "section/camera_control/QCameraParamsMapping.h"
+
+namespace vexhal {
+
+namespace {
+
+constexpr std::int64_t kMinimum = cameraparams::uvcValueOffset;
+constexpr std::int64_t kMaximum = cameraparams::uvcValueOffset + cameraparams::kSliderMaximum;
+
+std::int64_t* field(QUVCParams& params, QUVCSetting::Control control) {
+  switch (control) {
+    case QUVCSetting::Control::brightness: return &params.brightness;
+    case QUVCSetting::Control::contrast: return &params.contrast;
+    case QUVCSetting::Control::saturation: return &params.saturation;
+    case QUVCSetting::Control::sharpness: return &params.sharpness;
+  }
+  return &params.brightness;
+}
+
+}  // namespace
+
+std::int64_t controlValue(const QUVCParams& params, QUVCSetting::Control control) {
+  return *field(const_cast<QUVCParams&>(params), control);
+}
+
+void setControlValue(QUVCParams& params, QUVCSetting::Control control, std::int64_t value) {
+  *field(params, control) = value;
+}
+
+bool QImageControlModel::hasChanges() const {
+  return changeCameraParams_ && cameraParams_ && *changeCameraParams_ != *cameraParams_;
+}
+
+QImageControlModel::Commands QImageControlModel::load(const QUVCParams& read,
+                                                      const std::optional<QUVCParams>& stored) {
+  Commands out;
+  QUVCParams baseline = QUVCParams::defaultParams();
+  for (const Control control : kControls) {
+    setControlValue(baseline, control, controlValue(read, control));
+  }
+  if (stored) {
+    baseline.mode = stored->mode;
+    for (const Control control : kControls) {
+      const std::int64_t value = controlValue(*stored, control);
+      if (value != controlValue(baseline, control)) {
+        out.push_back({control, value});
+        setControlValue(baseline, control, value);
+      }
+    }
+  }
+  for (const Control control : kControls) {
+    const std::int64_t value = controlValue(baseline, control);
+    const std::int64_t corrected = value < kMinimum ? kMinimum : value > kMaximum ? kMaximum : value;
+    if (corrected != value) {
+      out.push_back({control, corrected});
+      setControlValue(baseline, control, corrected);
+    }
+  }
+  cameraParams_ = baseline;
+  changeCameraParams_ = baseline;
+  return out;
+}
+
+QImageControlModel::Commands QImageControlModel::chooseModeItem(int item) {
+  const QUVCParams::ImageMode mode = cameraparams::imageModeForItem(item);
+  return resetParams(mode, QUVCParams::preset(mode));
+}
+
+QImageControlModel::Commands QImageControlModel::resetParams(QUVCParams::ImageMode mode,
+                                                             const QUVCParams& values) {
+  Commands out;
+  if (!changeCameraParams_) {
+    return out;
+  }
+  changeCameraParams_->mode = mode;
+  if (mode == QUVCParams::ImageMode::custom) {
+    return out;
+  }
+  for (const Control control : kControls) {
+    const std::int64_t value = controlValue(values, control);
+    if (value != controlValue(*changeCameraParams_, control)) {
+      out.push_back({control, value});
+      setControlValue(*changeCameraParams_, control, value);
+    }
+  }
+  return out;
+}
+
+void QImageControlModel::sliderMoving() {
+  if (changeCameraParams_) {
+    changeCameraParams_->mode = QUVCParams::ImageMode::custom;
+  }
+}
+
+QImageControlModel::Commands QImageControlModel::sliderReleased(Control control, int position) {
+  Commands out;
+  if (!changeCameraParams_) {
+    return out;
+  }
+  const std::int64_t value = cameraparams::uvcValueForPosition(position);
+  if (value != controlValue(*changeCameraParams_, control)) {
+    out.push_back({control, value});
+    setControlValue(*changeCameraParams_, control, value);
+  }
+  return out;
+}
+
+QImageControlModel::Commands QImageControlModel::restore() {
+  Commands out;
+  if (!changeCameraParams_ || !cameraParams_) {
+    return out;
+  }
+  for (const Control control : kControls) {
+    const std::int64_t value = controlValue(*cameraParams_, control);
+    if (value != controlValue(*changeCameraParams_, control)) {
+      out.push_back({control, value});
+      setControlValue(*changeCameraParams_, control, value);
+    }
+  }
+  return out;
+}
+
+void QImageControlModel::markSaved() {
+  if (changeCameraParams_) {
+    cameraParams_ = changeCameraParams_;
+  }
+}
+
+}  // namespace vexhal

@@ -1,0 +1,272 @@
+// The function page on the virtual camera under the real HID link: what it shows after loading,
+// and what reaches the camera when the user clicks its controls.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "CameraCommand.h"
+#include "CameraPageFixture.h"
+#include "common/QParagraphLabel.h"
+#include "common/QSegmentedControl.h"
+#include "common/QSwitch.h"
+#include "common/UiTestSupport.h"
+#include "extension/QHudOverlay.h"
+#include "extension/QProgressHUD.h"
+#include "extension/QToastView.h"
+#include "section/camera_control/QCameraFunctionControlVC.h"
+
+namespace vexhal {
+namespace {
+
+using sim::CameraFunctions;
+using test::settle;
+using test::waitFor;
+
+void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+void clickItem(QSegmentedControl* segment, int index) {
+  click(segment->findChildren<QAbstractButton*>().at(index));
+}
+
+CameraFunctions functions(bool autoFraming, int mode, bool frameMaster, int angle, bool mirror,
+                          int pickup) {
+  return {autoFraming, static_cast<std::int8_t>(mode), frameMaster,
+          static_cast<std::int8_t>(angle), mirror, static_cast<std::int8_t>(pickup)};
+}
+
+struct FunctionPage : ::testing::Test {
+  // Puts the camera in `state` over the HID link before the page exists.
+  void prepare(const CameraFunctions& state) {
+    const auto ignore = [](std::int64_t) {};
+    cam.device->setAutoFraming(state.autoFraming, ignore);
+    cam.device->setFrameMaster(state.frameMaster, ignore);
+    cam.device->setAutoFramingMode(state.autoFramingMode, ignore);
+    cam.device->setAngle(state.angle, ignore);
+    cam.device->setHMirror(state.hMirror, ignore);
+    cam.device->setPickup(state.pickup, ignore);
+    ASSERT_TRUE(waitFor([&] { return cam.camera().functions() == state; }));
+  }
+
+  void open() {
+    page = std::make_unique<QCameraFunctionControlVC>(cam.device);
+    page->resize(420, 640);
+    page->show();
+    ASSERT_TRUE(waitFor([&] { return page->model().isLoaded(); }));
+  }
+
+  // Runs the loop and tells whether the camera received any report meanwhile.
+  bool receivedAnything(const std::function<void()>& action) {
+    settle();
+    const auto before = cam.camera().reportsReceived();
+    action();
+    settle();
+    return cam.camera().reportsReceived() != before;
+  }
+
+  test::CameraOnManager cam;
+  std::unique_ptr<QCameraFunctionControlVC> page;
+};
+
+struct LoadCase {
+  const char* name;
+  CameraFunctions camera;
+  bool intelligent;
+  bool modeButtonsShown;
+  bool singleMode;
+  bool peopleBox;
+  int angleItem;
+  int pickupItem;
+  int contentHeight;
+};
+
+class FunctionPageLoad : public FunctionPage, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(FunctionPageLoad, ShowsTheCameraValues) {
+  const LoadCase& c = GetParam();
+  prepare(c.camera);
+  open();
+  EXPECT_EQ(page->intelligentSwitch()->isChecked(), c.intelligent);
+  EXPECT_EQ(page->autoFramingGroup()->isHidden(), !c.intelligent);
+  EXPECT_EQ(page->peopleBoxRow()->isHidden(), !c.intelligent);
+  EXPECT_EQ(page->modeButtonsRow()->isHidden(), !c.modeButtonsShown);
+  EXPECT_EQ(page->singleModeBtn()->isChecked(), c.singleMode);
+  EXPECT_EQ(page->meetingModeBtn()->isChecked(), !c.singleMode);
+  EXPECT_EQ(page->pepleBoxBtn()->isChecked(), c.peopleBox);
+  EXPECT_EQ(page->angleSegment()->selectedIndex(), c.angleItem);
+  EXPECT_EQ(page->angleSegment()->isEnabled(), !c.intelligent);
+  EXPECT_EQ(page->hMirrorSwitch()->isChecked(), c.camera.hMirror);
+  EXPECT_EQ(page->pickupSegment()->selectedIndex(), c.pickupItem);
+  QTRY_COMPARE(page->contentHeight(), c.contentHeight);
+  EXPECT_EQ(page->model().lastTracking(), c.peopleBox ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cameras, FunctionPageLoad,
+    ::testing::Values(
+        LoadCase{"Factory", functions(true, 0, false, 120, false, 50), true, true, false, false,
+                 2, 1, 548},
+        LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false, true, true,
+                 2, 2, 500},
+        LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false, false, false, 0,
+                 0, 404},
+        LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false, false,
+                 false, 1, 1, 404}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(FunctionPage, CameraFailingEveryReadLoadsAsOffWithAngleZero) {
+  sim::SimFaults faults;
+  for (const auto cmd : {sim::kCmdGetAutoFraming, sim::kCmdGetAutoFramingMode,
+                         sim::kCmdGetFrameMaster, sim::kCmdGetAngle, sim::kCmdGetHMirror,
+                         sim::kCmdGetPickup}) {
+    faults.errorCodes[cmd] = 3;
+  }
+  cam.camera().setFaults(faults);
+  open();
+  EXPECT_FALSE(page->intelligentSwitch()->isChecked());
+  EXPECT_TRUE(page->meetingModeBtn()->isChecked());
+  EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
+  EXPECT_FALSE(page->hMirrorSwitch()->isChecked());
+  EXPECT_EQ(page->pickupSegment()->selectedIndex(), 1);
+  EXPECT_EQ(page->model().cameraParams()->angle, 0);
+  EXPECT_EQ(page->model().cameraParams()->pickup, 0);
+}
+
+TEST_F(FunctionPage, IntelligentOnFrom60WidensTheViewAndStartsAutoFraming) {
+  prepare(functions(false, 0, false, 60, false, 50));
+  open();
+  click(page->intelligentSwitch());
+  EXPECT_TRUE(waitFor([&] {
+    return cam.camera().functions() == functions(true, 0, false, 120, false, 50);
+  }));
+  EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
+  EXPECT_FALSE(page->angleSegment()->isEnabled());
+  EXPECT_TRUE(page->autoFramingBtn()->isChecked());
+  QTRY_COMPARE(page->contentHeight(), 548);
+}
+
+TEST_F(FunctionPage, PeopleBoxComesBackAfterOffAndOn) {
+  prepare(functions(false, 0, true, 120, false, 50));
+  open();
+  click(page->intelligentSwitch());
+  EXPECT_TRUE(waitFor([&] { return !cam.camera().functions().frameMaster; }));
+  EXPECT_TRUE(page->autoFramingGroup()->isHidden());
+  EXPECT_TRUE(page->angleSegment()->isEnabled());
+  QTRY_COMPARE(page->contentHeight(), 404);
+  click(page->intelligentSwitch());
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions().frameMaster; }));
+  EXPECT_FALSE(cam.camera().functions().autoFraming);
+  EXPECT_TRUE(page->pepleBoxBtn()->isChecked());
+  EXPECT_FALSE(page->autoFramingBtn()->isChecked());
+  EXPECT_TRUE(page->modeButtonsRow()->isHidden());
+}
+
+TEST_F(FunctionPage, ClickingTheSelectedRadioKeepsItAndSendsNothing) {
+  open();
+  for (QRadioButton* button : {page->autoFramingBtn(), page->meetingModeBtn()}) {
+    EXPECT_FALSE(receivedAnything([&] { click(button); }));
+    EXPECT_TRUE(button->isChecked());
+  }
+}
+
+TEST_F(FunctionPage, RadiosSwitchTrackingAndMode) {
+  open();
+  click(page->singleModeBtn());
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions().autoFramingMode == 1; }));
+  EXPECT_FALSE(page->meetingModeBtn()->isChecked());
+  click(page->pepleBoxBtn());
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions().frameMaster; }));
+  EXPECT_FALSE(cam.camera().functions().autoFraming);
+  EXPECT_FALSE(page->autoFramingBtn()->isChecked());
+  QTRY_COMPARE(page->contentHeight(), 500);
+  click(page->autoFramingBtn());
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions().autoFraming; }));
+  EXPECT_FALSE(cam.camera().functions().frameMaster);
+  EXPECT_TRUE(page->singleModeBtn()->isChecked()) << "the working copy's mode shows again";
+}
+
+TEST_F(FunctionPage, SelectorsAndMirrorReachTheCamera) {
+  prepare(functions(false, 0, false, 120, false, 50));
+  open();
+  clickItem(page->angleSegment(), 1);
+  clickItem(page->pickupSegment(), 2);
+  click(page->hMirrorSwitch());
+  EXPECT_TRUE(waitFor([&] {
+    return cam.camera().functions() == functions(false, 0, false, 90, true, 80);
+  }));
+  EXPECT_TRUE(page->model().hasChanges());
+  EXPECT_TRUE(test::logged("CameraControl, angleSegmentBlock, 1"));
+  EXPECT_TRUE(test::logged("CameraControl, hMirrorSwitchAction(_:), true"));
+}
+
+TEST_F(FunctionPage, ResetOnFactoryValuesSendsNothing) {
+  open();
+  EXPECT_FALSE(receivedAnything([&] { page->resetParams(); }));
+  EXPECT_TRUE(test::logged("CameraControl, resetParams()"));
+}
+
+TEST_F(FunctionPage, ResetPutsFactoryValuesOnCameraAndControls) {
+  prepare(functions(false, 1, true, 120, true, 30));
+  open();
+  click(page->intelligentSwitch());
+  clickItem(page->angleSegment(), 0);
+  page->resetParams();
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions() == CameraFunctions{}; }));
+  EXPECT_TRUE(page->intelligentSwitch()->isChecked());
+  EXPECT_TRUE(page->autoFramingBtn()->isChecked());
+  EXPECT_TRUE(page->meetingModeBtn()->isChecked());
+  EXPECT_FALSE(page->pepleBoxBtn()->isChecked());
+  EXPECT_FALSE(page->peopleBoxRow()->isHidden());
+  EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
+  EXPECT_FALSE(page->angleSegment()->isEnabled());
+  EXPECT_EQ(page->pickupSegment()->selectedIndex(), 1);
+}
+
+TEST_F(FunctionPage, RestorePutsTheBaselineBackAndSaveMovesIt) {
+  const CameraFunctions baseline = functions(false, 0, true, 120, false, 30);
+  prepare(baseline);
+  open();
+  click(page->autoFramingBtn());
+  click(page->singleModeBtn());
+  click(page->hMirrorSwitch());
+  clickItem(page->pickupSegment(), 2);
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions().pickup == 80; }));
+  page->restoreParams();
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions() == baseline; }));
+
+  click(page->hMirrorSwitch());
+  page->markSaved();
+  EXPECT_FALSE(page->model().hasChanges());
+  EXPECT_FALSE(receivedAnything([&] { page->restoreParams(); }));
+}
+
+TEST_F(FunctionPage, With4KCapturing60DegreesIsSentAndTheNoticeShown) {
+  prepare(functions(false, 0, false, 120, false, 50));
+  open();
+  page->handleCaptureInfo(true);
+  QProgressHUD* toast = QHudOverlay::toast(page->window());
+  ASSERT_NE(toast, nullptr);
+  toast->hideAnimated(false);
+  clickItem(page->angleSegment(), 0);
+  EXPECT_TRUE(waitFor([&] { return cam.camera().functions().angle == 60; }));
+  toast = QHudOverlay::toast(page->window());
+  ASSERT_NE(toast, nullptr);
+  auto* view = qobject_cast<QToastView*>(toast->customView());
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->label()->text(),
+            QString::fromUtf8("Other apps are using 4k images, \n\"Roomwise AI\" and  \"60° FOV\" "
+                              "not able\nto use."));
+}
+
+TEST_F(FunctionPage, RepliesReachingAClosedPageAreDroppedAndTheNextPageLoads) {
+  prepare(functions(false, 1, false, 90, true, 80));
+  page = std::make_unique<QCameraFunctionControlVC>(cam.device);
+  page.reset();
+  settle();
+  open();
+  EXPECT_EQ(*page->model().cameraParams(), (QHIDParams{false, 1, false, 90, true, 80}));
+}
+
+}  // namespace
+}  // namespace vexhal

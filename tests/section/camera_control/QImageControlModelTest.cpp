@@ -1,0 +1,146 @@
+// The image page's rules: what loading corrects on the camera, what presets, sliders and
+// restoring send, and what the working copy then holds.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "section/camera_control/QImageControlModel.h"
+
+namespace vexhal {
+namespace {
+
+using Control = QUVCSetting::Control;
+using Mode = QUVCParams::ImageMode;
+using Commands = QImageControlModel::Commands;
+
+QUVCParams values(Mode mode, std::int64_t b, std::int64_t c, std::int64_t s, std::int64_t sh) {
+  return {mode, b, c, s, sh};
+}
+
+struct LoadCase {
+  const char* name;
+  QUVCParams read;
+  std::optional<QUVCParams> stored;
+  Commands sent;
+  QUVCParams baseline;
+};
+
+class ImageModelLoad : public ::testing::TestWithParam<LoadCase> {};
+
+TEST_P(ImageModelLoad, OverlaysTheStoredRecordAndCorrectsTheRange) {
+  QImageControlModel model;
+  EXPECT_EQ(model.load(GetParam().read, GetParam().stored), GetParam().sent);
+  EXPECT_EQ(*model.cameraParams(), GetParam().baseline);
+  EXPECT_EQ(*model.changeCameraParams(), GetParam().baseline);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cameras, ImageModelLoad,
+    ::testing::Values(
+        LoadCase{"NothingStored", values(Mode::custom, 100, 128, 150, 90), std::nullopt, {},
+                 values(Mode::standard, 100, 128, 150, 90)},
+        LoadCase{"OutOfRangeCorrectedInOrder", values(Mode::standard, 60, 200, 128, 0),
+                 std::nullopt,
+                 {{Control::brightness, 78}, {Control::contrast, 178}, {Control::sharpness, 78}},
+                 values(Mode::standard, 78, 178, 128, 78)},
+        LoadCase{"StoredValuesSentWhereTheyDiffer", values(Mode::standard, 128, 128, 128, 128),
+                 values(Mode::vivid, 130, 128, 140, 120),
+                 {{Control::brightness, 130}, {Control::saturation, 140}, {Control::sharpness, 120}},
+                 values(Mode::vivid, 130, 128, 140, 120)},
+        LoadCase{"StoredOutOfRangeSentThenCorrected", values(Mode::standard, 128, 128, 128, 128),
+                 values(Mode::custom, 190, 128, 128, 128),
+                 {{Control::brightness, 190}, {Control::brightness, 178}},
+                 values(Mode::custom, 178, 128, 128, 128)}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+struct ActionCase {
+  const char* name;
+  std::function<Commands(QImageControlModel&)> action;
+  Commands sent;
+  QUVCParams working;
+};
+
+class ImageModelAction : public ::testing::TestWithParam<ActionCase> {};
+
+TEST_P(ImageModelAction, SendsOnlyWhatChanges) {
+  QImageControlModel model;
+  model.load(QUVCParams::defaultParams(), std::nullopt);
+  EXPECT_EQ(GetParam().action(model), GetParam().sent);
+  EXPECT_EQ(*model.changeCameraParams(), GetParam().working);
+  EXPECT_EQ(*model.cameraParams(), QUVCParams::defaultParams());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Actions, ImageModelAction,
+    ::testing::Values(
+        ActionCase{"BrightSendsNoContrast", [](QImageControlModel& m) { return m.chooseModeItem(1); },
+                   {{Control::brightness, 138}, {Control::saturation, 130}, {Control::sharpness, 120}},
+                   values(Mode::bright, 138, 128, 130, 120)},
+        ActionCase{"CustomSendsNothing", [](QImageControlModel& m) { return m.chooseModeItem(3); },
+                   {}, values(Mode::custom, 128, 128, 128, 128)},
+        ActionCase{"ItemPastTheLastIsCustom",
+                   [](QImageControlModel& m) { return m.chooseModeItem(9); }, {},
+                   values(Mode::custom, 128, 128, 128, 128)},
+        ActionCase{"VividAfterBrightSendsOnlyTheDifference",
+                   [](QImageControlModel& m) {
+                     m.chooseModeItem(1);
+                     return m.chooseModeItem(2);
+                   },
+                   {{Control::brightness, 130}, {Control::saturation, 140}},
+                   values(Mode::vivid, 130, 128, 140, 120)},
+        ActionCase{"SliderReleasedWhereItStartedSendsNothing",
+                   [](QImageControlModel& m) {
+                     m.sliderMoving();
+                     return m.sliderReleased(Control::contrast, 50);
+                   },
+                   {}, values(Mode::custom, 128, 128, 128, 128)},
+        ActionCase{"SliderReleasedElsewhereSendsItsValue",
+                   [](QImageControlModel& m) {
+                     m.sliderMoving();
+                     return m.sliderReleased(Control::sharpness, 0);
+                   },
+                   {{Control::sharpness, 78}}, values(Mode::custom, 128, 128, 128, 78)},
+        ActionCase{"RestoreSendsTheBaselineButNoMode",
+                   [](QImageControlModel& m) {
+                     m.chooseModeItem(2);
+                     m.sliderReleased(Control::contrast, 100);
+                     return m.restore();
+                   },
+                   {{Control::brightness, 128},
+                    {Control::contrast, 128},
+                    {Control::saturation, 128},
+                    {Control::sharpness, 128}},
+                   values(Mode::vivid, 128, 128, 128, 128)},
+        ActionCase{"ResetToStandard",
+                   [](QImageControlModel& m) {
+                     m.chooseModeItem(1);
+                     return m.resetParams(Mode::standard, QUVCParams::preset(Mode::standard));
+                   },
+                   {{Control::brightness, 128}, {Control::saturation, 128}, {Control::sharpness, 128}},
+                   QUVCParams::defaultParams()}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ImageModel, WithoutALoadEveryActionIsIgnored) {
+  QImageControlModel model;
+  EXPECT_TRUE(model.chooseModeItem(1).empty());
+  EXPECT_TRUE(model.sliderReleased(Control::brightness, 0).empty());
+  EXPECT_TRUE(model.restore().empty());
+  model.sliderMoving();
+  model.markSaved();
+  EXPECT_FALSE(model.isLoaded());
+  EXPECT_FALSE(model.hasChanges());
+}
+
+TEST(ImageModel, SaveMakesTheWorkingCopyTheBaseline) {
+  QImageControlModel model;
+  model.load(QUVCParams::defaultParams(), std::nullopt);
+  model.chooseModeItem(1);
+  EXPECT_TRUE(model.hasChanges());
+  model.markSaved();
+  EXPECT_FALSE(model.hasChanges());
+  EXPECT_TRUE(model.restore().empty());
+}
+
+}  // namespace
+}  // namespace vexhal
