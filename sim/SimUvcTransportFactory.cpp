@@ -1,0 +1,37 @@
+#include "SimUvcTransportFactory.h"
+
+#include "SimUvcTransport.h"
+
+namespace vexhal::sim {
+
+SimUvcTransportFactory::SimUvcTransportFactory(std::vector<VirtualCamera*> cameras)
+    : cameras_(std::move(cameras)) {}
+
+void SimUvcTransportFactory::addCamera(VirtualCamera& camera) {
+  const std::lock_guard lock(mutex_);
+  cameras_.push_back(&camera);
+}
+
+std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByLocation(std::uint32_t locationId) {
+  const std::lock_guard lock(mutex_);
+  for (VirtualCamera* camera : cameras_) {
+    if (camera->isAttached() && static_cast<std::uint32_t>(camera->locationId()) == locationId) {
+      return std::make_unique<SimUvcTransport>(*camera);
+    }
+  }
+  return nullptr;
+}
+
+std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByVendorProduct(
+    std::uint16_t vendorId, std::uint16_t productId) {
+  const std::lock_guard lock(mutex_);
+  for (VirtualCamera* camera : cameras_) {
+    if (camera->isAttached() && camera->vendorId() == vendorId &&
+        camera->productId() == productId) {
+      return std::make_unique<SimUvcTransport>(*camera);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace vexhal::sim

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "VirtualCamera.h"
+#include "device/uvc/UVCTransportFactory.h"
+
+namespace vexhal::sim {
+
+// Finds the video-control channel of a virtual camera by its location id (or its USB ids). A
+// channel reaches its camera while the camera is attached; afterwards its requests fail with
+// ENODEV, as a real camera's do once unplugged. The cameras must outlive the factory's channels.
+class SimUvcTransportFactory final : public UVCTransportFactory {
+ public:
+  explicit SimUvcTransportFactory(std::vector<VirtualCamera*> cameras = {});
+
+  void addCamera(VirtualCamera& camera);
+
+  std::unique_ptr<UVCTransport> openByLocation(std::uint32_t locationId) override;
+  std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
+                                                    std::uint16_t productId) override;
+
+ private:
+  std::mutex mutex_;
+  std::vector<VirtualCamera*> cameras_;
+};
+
+}  // namespace vexhal::sim
