@@ -5,8 +5,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 
 #include "app/AppDelegate.h"
+#include "app/DemoSession.h"
 #include "app/QSingleInstance.h"
 #include "app/QTerminationSignals.h"
 
@@ -19,14 +22,30 @@ bool hasDisplay() {
          std::getenv("WAYLAND_DISPLAY") != nullptr;
 }
 
+void printUsage() {
+  std::fputs(
+      "usage: vexhaltools [--demo]\n"
+      "  --demo   run with one virtual camera attached (no hardware needed)\n",
+      stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool demo = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--demo") == 0) {
+      demo = true;
+    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      printUsage();
+      return 0;
+    }  // anything else is left to Qt (-platform, -style, ...)
+  }
   if (!hasDisplay()) {
-    std::fputs(
-        "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-        "Run it on a desktop, or in a virtual display:  xvfb-run -a vexhaltools\n",
-        stderr);
+    std::fprintf(stderr,
+                 "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is "
+                 "set).\nRun it on a desktop, or in a virtual display:  xvfb-run -a vexhaltools%s\n",
+                 demo ? " --demo" : "");
     return 1;
   }
   QApplication app(argc, argv);
@@ -38,6 +57,21 @@ int main(int argc, char** argv) {
   vexhal::QSingleInstance instance(vexhal::QSingleInstance::defaultServerPath());
   if (!instance.claim()) {
     return 0;
+  }
+  std::optional<vexhal::DemoSession> demoSession;
+  if (demo) {
+    demoSession.emplace();
+    QString error;
+    QString notice;
+    if (!demoSession->start(&error, &notice)) {
+      std::fprintf(stderr, "vexhaltools: the demo cannot start: %s\n", qPrintable(error));
+      return 1;
+    }
+    if (!notice.isEmpty()) {
+      std::fprintf(stderr, "vexhaltools: %s\n", qPrintable(notice));
+    }
+    std::printf("%s\n", qPrintable(vexhal::DemoSession::usageLine()));
+    std::fflush(stdout);
   }
   vexhal::QTerminationSignals termination;
   QObject::connect(&termination, &vexhal::QTerminationSignals::terminationRequested, &app,
