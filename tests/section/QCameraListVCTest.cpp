@@ -382,6 +382,8 @@ TEST_P(CameraCellStateTest, ShowsTheStatesTextAndColour) {
   cell.configure("PICO EDGE", GetParam().state);
   EXPECT_EQ(cell.nameLabel()->text(), QStringLiteral("PICO EDGE"));
   EXPECT_EQ(cell.stateLabel()->text(), QString::fromUtf8(GetParam().text));
+  cell.show();
+  cell.stateLabel()->ensurePolished();
   const QColor shown = cell.stateLabel()->palette().color(QPalette::WindowText);
   EXPECT_EQ(shown == QCameraCellView::stateColor(2), GetParam().warning);
 }

@@ -10,10 +10,9 @@ namespace vexhal {
 
 namespace {
 
+// The button's style sheet reaches its labels, so their colour is a style sheet rule too.
 void setTextColor(QLabel* label, const QColor& color) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, color);
-  label->setPalette(palette);
+  label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(color.name()));
 }
 
 }  // namespace
