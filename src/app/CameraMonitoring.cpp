@@ -2,12 +2,13 @@
 
 #include <ostrane/ostrane.h>
 
+#include "device/hid/USBHidManager.h"
+
 namespace vexhal {
 
 void startCameraMonitoring() {
-  // Call site for the HID device manager: its shared instance starts monitoring
-  // kCameraVendorId / kCameraProductId here once the HID layer is part of the program.
   QLog("App, startCameraMonitoring, vendor", kCameraVendorId, "product", kCameraProductId);
+  USBHidManager::shared().startMonitoringForVendorID(kCameraVendorId, kCameraProductId);
 }
 
 }  // namespace vexhal

@@ -29,6 +29,9 @@ CommandLine::CommandLine() {
   parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser_.addHelpOption();
   parser_.addVersionOption();
+  parser_.addOption(QCommandLineOption(
+      QStringLiteral("demo"),
+      QStringLiteral("Run with one virtual camera attached (no hardware needed).")));
   for (const auto& gui : guiOptions) {
     QCommandLineOption option(QString::fromLatin1(gui.name));
     if (gui.takesValue) {

@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/DemoSession.h"
 #include "app/QSingleInstance.h"
 #include "app/QTerminationSignals.h"
 
@@ -27,11 +29,12 @@ int main(int argc, char** argv) {
   if (const auto exitCode = commandLine.parse(argc, argv)) {
     return *exitCode;
   }
+  const bool demo = commandLine.isSet(QStringLiteral("demo"));
   if (!hasDisplay()) {
-    std::fputs(
-        "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-        "Run it on a desktop, or in a virtual display:  xvfb-run -a vexhaltools\n",
-        stderr);
+    std::fprintf(stderr,
+                 "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is "
+                 "set).\nRun it on a desktop, or in a virtual display:  xvfb-run -a vexhaltools%s\n",
+                 demo ? " --demo" : "");
     return 1;
   }
   QApplication app(argc, argv);
@@ -43,6 +46,21 @@ int main(int argc, char** argv) {
   vexhal::QSingleInstance instance(vexhal::QSingleInstance::defaultServerPath());
   if (!instance.claim()) {
     return 0;
+  }
+  std::optional<vexhal::DemoSession> demoSession;
+  if (demo) {
+    demoSession.emplace();
+    QString error;
+    QString notice;
+    if (!demoSession->start(&error, &notice)) {
+      std::fprintf(stderr, "vexhaltools: the demo cannot start: %s\n", qPrintable(error));
+      return 1;
+    }
+    if (!notice.isEmpty()) {
+      std::fprintf(stderr, "vexhaltools: %s\n", qPrintable(notice));
+    }
+    std::printf("%s\n", qPrintable(vexhal::DemoSession::usageLine()));
+    std::fflush(stdout);
   }
   vexhal::QTerminationSignals termination;
   QObject::connect(&termination, &vexhal::QTerminationSignals::terminationRequested, &app,

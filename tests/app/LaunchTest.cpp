@@ -13,7 +13,7 @@
 #include "common/UiTestSupport.h"
 #include "extension/QHudOverlay.h"
 #include "extension/QProgressHUD.h"
-#include "section/root/QCameraListPlaceholderVC.h"
+#include "section/camera_list/QCameraListVC.h"
 #include "section/root/QRootVC.h"
 
 namespace vexhal {
@@ -100,7 +100,7 @@ TEST_F(StartUpTest, TheLaunchScreenIsReplacedByTheRootScreenAfterTwoSeconds) {
   auto* root = qobject_cast<QRootVC*>(outer->rootViewController());
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(outer->viewControllers().size(), 1);
-  EXPECT_NE(qobject_cast<QCameraListPlaceholderVC*>(root->navVC()->rootViewController()), nullptr);
+  EXPECT_NE(qobject_cast<QCameraListVC*>(root->navVC()->rootViewController()), nullptr);
   EXPECT_TRUE(root->isVisible());
   EXPECT_EQ(outer->geometry(), window->contentView()->rect());
   processDeferredDeletes();

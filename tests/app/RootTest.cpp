@@ -8,7 +8,7 @@
 #include "common/QEmptyStateView.h"
 #include "common/QNavigationController.h"
 #include "common/UiTestSupport.h"
-#include "section/root/QCameraListPlaceholderVC.h"
+#include "section/camera_list/QCameraListVC.h"
 #include "section/root/QRootVC.h"
 
 namespace vexhal {
@@ -41,7 +41,7 @@ TEST_F(RootTest, HoldsTheHeaderAboveTheInnerStack) {
 }
 
 TEST_F(RootTest, TheInnerStacksRootShowsTheEmptyState) {
-  auto* home = qobject_cast<QCameraListPlaceholderVC*>(root.navVC()->rootViewController());
+  auto* home = qobject_cast<QCameraListVC*>(root.navVC()->rootViewController());
   ASSERT_NE(home, nullptr);
   EXPECT_EQ(home->navigationController(), root.navVC());
   EXPECT_TRUE(home->isVisible());

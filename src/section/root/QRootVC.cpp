@@ -11,7 +11,7 @@
 #include "common/Pictures.h"
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
-#include "section/root/QCameraListPlaceholderVC.h"
+#include "section/camera_list/QCameraListVC.h"
 
 namespace vexhal {
 
@@ -58,8 +58,7 @@ QRootVC::QRootVC(QWidget* parent)
   connect(moreBtn_, &QToolButton::clicked, this, [this] { moreBtnAction(moreBtn_); });
   header->addWidget(moreBtn_);
 
-  // The camera list takes the placeholder's place at the bottom of the stack.
-  navVC_ = new QNavigationController(new QCameraListPlaceholderVC, this);
+  navVC_ = new QNavigationController(new QCameraListVC, this);
   navVC_->setObjectName(QStringLiteral("navVC"));
 
   auto* layout = new QVBoxLayout(this);

@@ -1,0 +1,93 @@
+#include "section/camera_list/QCameraCellView.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "common/Pictures.h"
+#include "common/UiStyle.h"
+
+namespace vexhal {
+
+namespace {
+
+// The button's style sheet reaches its labels, so their colour is a style sheet rule too.
+void setTextColor(QLabel* label, const QColor& color) {
+  label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(color.name()));
+}
+
+}  // namespace
+
+QCameraCellView::QCameraCellView(QWidget* parent)
+    : QWidget(parent),
+      cameraBtn_(new QPushButton(this)),
+      iconLabel_(new QLabel(cameraBtn_)),
+      nameLabel_(new QLabel(cameraBtn_)),
+      stateLabel_(new QLabel(cameraBtn_)) {
+  cameraBtn_->setObjectName(QStringLiteral("cameraBtn"));
+  cameraBtn_->setCursor(Qt::PointingHandCursor);
+  cameraBtn_->setFocusPolicy(Qt::TabFocus);
+  cameraBtn_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  cameraBtn_->setStyleSheet(QStringLiteral(
+      "#cameraBtn { background: #fafafa; border: 1px solid #e6e6e6; border-radius: 12px; }"
+      "#cameraBtn:hover { background: #f2f7ff; border-color: #c9dcff; }"
+      "#cameraBtn:pressed { background: #e6efff; }"
+      "#cameraBtn:focus { border-color: #3476ff; }"));
+
+  // The labels sit on the button and let every click through to it.
+  for (QLabel* label : {iconLabel_, nameLabel_, stateLabel_}) {
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+  iconLabel_->setPixmap(picture(QStringLiteral("app_icon_64")));
+  iconLabel_->setFixedSize(64, 64);
+  iconLabel_->setScaledContents(true);
+  nameLabel_->setFont(ui::systemFont(18, QFont::DemiBold));
+  setTextColor(nameLabel_, ui::ink());
+  stateLabel_->setFont(ui::systemFont(14));
+
+  auto* chevron = new QLabel(QStringLiteral("\u203A"), cameraBtn_);
+  chevron->setAttribute(Qt::WA_TransparentForMouseEvents);
+  chevron->setFont(ui::systemFont(30));
+  setTextColor(chevron, ui::gray());
+
+  auto* texts = new QVBoxLayout;
+  texts->setSpacing(6);
+  texts->addStretch();
+  texts->addWidget(nameLabel_);
+  texts->addWidget(stateLabel_);
+  texts->addStretch();
+
+  auto* card = new QHBoxLayout(cameraBtn_);
+  card->setContentsMargins(20, 0, 22, 0);
+  card->setSpacing(18);
+  card->addWidget(iconLabel_);
+  card->addLayout(texts, 1);
+  card->addWidget(chevron);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(24, 8, 24, 8);
+  layout->addWidget(cameraBtn_);
+}
+
+void QCameraCellView::configure(const std::string& name, std::int64_t state) {
+  nameLabel_->setText(QString::fromStdString(name));
+  stateLabel_->setText(stateText(state));
+  setTextColor(stateLabel_, stateColor(state));
+  cameraBtn_->setAccessibleName(nameLabel_->text() + QLatin1Char(' ') + stateLabel_->text());
+}
+
+QString QCameraCellView::stateText(std::int64_t state) {
+  switch (state) {
+    case 1:
+      return QStringLiteral("Connected");
+    case 2:
+      return QStringLiteral("Failed");
+    default:
+      return {};
+  }
+}
+
+QColor QCameraCellView::stateColor(std::int64_t state) {
+  return state == 2 ? ui::red() : ui::teal();
+}
+
+}  // namespace vexhal

@@ -1,0 +1,274 @@
+#include "section/camera_list/QCameraListVC.h"
+
+#include <QHeaderView>
+#include <QMetaObject>
+#include <QVBoxLayout>
+
+#include <ostrane/ostrane.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "common/QAlertAction.h"
+#include "common/QAlertController.h"
+#include "common/QEmptyStateView.h"
+#include "common/UiStyle.h"
+#include "device/uvc/UVCCameraControl.h"
+#include "section/camera_list/QCameraAccess.h"
+#include "section/camera_list/QCameraCellView.h"
+#include "section/camera_list/QCameraFooterCellView.h"
+#include "section/camera_list/QCameraSupportedVC.h"
+
+namespace vexhal {
+
+namespace {
+
+std::string describe(const USBDevice& device) {
+  return device.name() + ", " + std::to_string(device.locationID());
+}
+
+}  // namespace
+
+// The manager holds its delegates weakly and outside Qt's object tree, so the screen registers
+// this small link, which forwards to the screen while the screen exists.
+class QCameraListVC::DelegateLink : public USBHidDelegate {
+ public:
+  explicit DelegateLink(QCameraListVC* screen) : screen_(screen) {}
+
+  void usbHidManagerDidAttachDevice(USBHidManager& /*manager*/,
+                                    const std::shared_ptr<USBDevice>& device) override {
+    if (screen_) {
+      screen_->usbHidManagerDidAttachDevice(device);
+    }
+  }
+  void usbHidManagerDidRemoveDevice(USBHidManager& /*manager*/,
+                                    const std::shared_ptr<USBDevice>& device) override {
+    if (screen_) {
+      screen_->usbHidManagerDidRemoveDevice(device);
+    }
+  }
+
+ private:
+  QPointer<QCameraListVC> screen_;
+};
+
+QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget* parent)
+    : QViewController("QCameraListVC", parent),
+      manager_(manager),
+      dataBase_(std::move(dataBase)),
+      tableView_(new QTableWidget(0, 1, this)),
+      emptyView_(new QEmptyStateView(QStringLiteral("empty_noCamera"),
+                                     QStringLiteral("Please Connect Device"), this)),
+      delegateLink_(std::make_shared<DelegateLink>(this)),
+      tapClock_([] { return std::chrono::steady_clock::now(); }),
+      settingAction_([this] { QCameraAccess::showHelp(this); }) {
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  setPalette(palette);
+
+  tableView_->setObjectName(QStringLiteral("tableView"));
+  tableView_->horizontalHeader()->hide();
+  tableView_->verticalHeader()->hide();
+  tableView_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  tableView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  tableView_->setSelectionMode(QAbstractItemView::NoSelection);
+  tableView_->setFocusPolicy(Qt::NoFocus);
+  tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tableView_->setShowGrid(false);
+  tableView_->setFrameShape(QFrame::NoFrame);
+  tableView_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  tableView_->setStyleSheet(QStringLiteral("QTableWidget { background: white; }"));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 16, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(tableView_);
+  layout->addWidget(emptyView_);
+
+  manager_.addDelegate(delegateLink_);
+  // Cameras present at start-up get their stored image settings again.
+  refreshCameraList(true);
+}
+
+QCameraListVC::~QCameraListVC() {
+  manager_.removeDelegate(delegateLink_);
+}
+
+QCameraCellView* QCameraListVC::cellAt(int row) const {
+  return qobject_cast<QCameraCellView*>(tableView_->cellWidget(row, 0));
+}
+
+void QCameraListVC::refreshCameraList(bool isNeedAsyncUVC) {
+  cameraArr_ = manager_.devices();
+  QLog("CameraList, refreshCameraList(isNeedAsyncUVC:), " + std::to_string(cameraArr_.size()));
+  reloadData();
+
+  for (std::size_t i = 0; i < cameraArr_.size(); ++i) {
+    const std::shared_ptr<USBDevice>& camera = cameraArr_[i];
+    const int row = static_cast<int>(i);
+    QLog("CameraList, getState");
+    camera->getState([self = QPointer(this), row](std::int64_t code, std::int64_t state) {
+      QLog("CameraList, getState, " + std::to_string(code) + ", " + std::to_string(state));
+      if (self && code == 0) {
+        self->reloadRow(row);
+      }
+    });
+    if (isNeedAsyncUVC) {
+      camera->getSerialNumber(
+          [self = QPointer(this), weakCamera = std::weak_ptr<USBDevice>(camera)](
+              std::int64_t /*code*/, const std::optional<std::string>& serialNumber) {
+            if (self) {
+              self->applyStoredUVCParams(weakCamera.lock(), serialNumber);
+            }
+          });
+    }
+  }
+
+  tableView_->setVisible(!cameraArr_.empty());
+  emptyView_->setVisible(cameraArr_.empty());
+}
+
+void QCameraListVC::reloadData() {
+  tableView_->clearContents();
+  if (cameraArr_.empty()) {
+    tableView_->setRowCount(0);
+    return;
+  }
+  const int cameras = static_cast<int>(cameraArr_.size());
+  tableView_->setRowCount(cameras + 1);
+  for (int row = 0; row < cameras; ++row) {
+    auto* cell = new QCameraCellView;
+    QTapThrottle::connect(
+        cell->cameraBtn(), tapThrottle,
+        [self = QPointer(this), weakCamera = std::weak_ptr<USBDevice>(cameraArr_[row])] {
+          if (std::shared_ptr<USBDevice> camera = weakCamera.lock(); camera && self) {
+            self->cameraBtnAction(camera);
+          }
+        },
+        [this] { return tapClock_(); });
+    tableView_->setCellWidget(row, 0, cell);
+    tableView_->setRowHeight(row, cameraRowHeight);
+    reloadRow(row);
+  }
+  auto* footer = new QCameraFooterCellView;
+  connect(footer->supportBtn(), &QPushButton::clicked, this, [this] { supportBtnAction(); });
+  tableView_->setCellWidget(cameras, 0, footer);
+  tableView_->setRowHeight(cameras, footerRowHeight);
+}
+
+void QCameraListVC::reloadRow(int row) {
+  QCameraCellView* cell = cellAt(row);
+  if (cell == nullptr || row >= static_cast<int>(cameraArr_.size())) {
+    return;
+  }
+  const USBDevice& camera = *cameraArr_[static_cast<std::size_t>(row)];
+  cell->configure(camera.name(), camera.state());
+}
+
+void QCameraListVC::applyStoredUVCParams(const std::shared_ptr<USBDevice>& device,
+                                         const std::optional<std::string>& serialNumber) {
+  if (!device || !serialNumber) {
+    return;
+  }
+  const std::optional<QUVCParams> params = dataBase_.getUVCParams(
+      QString::fromUtf8(serialNumber->data(), static_cast<qsizetype>(serialNumber->size())));
+  if (!params) {
+    return;
+  }
+  const std::int64_t locationId = device->locationID();
+  if (locationId < 0 || locationId > std::numeric_limits<std::uint32_t>::max()) {
+    return;
+  }
+  UVCCameraControl control(static_cast<std::uint32_t>(locationId));
+  if (!control.hasInterface()) {
+    return;
+  }
+  // The stored mode only labels the values; the camera gets the four values.
+  control.setBrightness(params->brightness);
+  control.setContrast(params->contrast);
+  control.setSaturation(params->saturation);
+  control.setSharpness(params->sharpness);
+}
+
+void QCameraListVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device) {
+  QLog("CameraList, usbHidManager(_:didAttach:), " + describe(*device));
+  refreshCameraList(false);
+  device->getSerialNumber([self = QPointer(this), weakCamera = std::weak_ptr<USBDevice>(device)](
+                              std::int64_t /*code*/, const std::optional<std::string>& serialNumber) {
+    if (self) {
+      self->applyStoredUVCParams(weakCamera.lock(), serialNumber);
+    }
+  });
+}
+
+void QCameraListVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
+  QLog("CameraList, usbHidManager(_:didRemove:), " + describe(*device));
+  refreshCameraList(false);
+}
+
+void QCameraListVC::cameraBtnAction(const std::shared_ptr<USBDevice>& device) {
+  if (device->state() == 1) {
+    pushCameraControlVC(device);
+  } else {
+    pushCameraInfoVC(device);
+  }
+}
+
+void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device) {
+  const bool granted = QCameraAccess::isGranted(*device);
+  QLog("CameraList, pushCameraControlVC(_:)");
+  // The answer is handled on a later turn of the main loop, as an answer from the system is.
+  QMetaObject::invokeMethod(
+      this,
+      [this, granted, weakCamera = std::weak_ptr<USBDevice>(device)] {
+        if (!granted) {
+          showPermissionAlert();
+        } else if (std::shared_ptr<USBDevice> camera = weakCamera.lock()) {
+          showCameraControlVC(camera);
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+// The camera control screen is pushed here, without animation, once it is part of the program.
+void QCameraListVC::showCameraControlVC(const std::shared_ptr<USBDevice>& /*device*/) {}
+
+// The camera info screen is pushed here, without animation, once it is part of the program.
+void QCameraListVC::pushCameraInfoVC(const std::shared_ptr<USBDevice>& /*device*/) {
+  QLog("CameraList, pushCameraInfoVC(_:)");
+}
+
+void QCameraListVC::showPermissionAlert() {
+  if (permissionAlert_) {
+    return;
+  }
+  auto* alert = new QAlertController(
+      QStringLiteral("Unable to use the camera"),
+      QStringLiteral("Please allow Vexhaltools access to your camera in Security and Privacy "
+                     "under System Preferences."));
+  const QFont font = ui::systemFont(14, QFont::Medium);
+  alert->addAction(std::make_shared<QAlertAction>(
+                       QStringLiteral("Setting"), QAlertAction::QAlertActionStyle::blueFilled, font,
+                       [self = QPointer(this)](QAlertAction&) {
+                         if (self && self->settingAction_) {
+                           self->settingAction_();
+                         }
+                       }),
+                   true);
+  alert->addAction(std::make_shared<QAlertAction>(
+                       QStringLiteral("Cancel"), QAlertAction::QAlertActionStyle::grayFilled, font,
+                       nullptr),
+                   true);
+  permissionAlert_ = alert;
+  alert->present(this);
+}
+
+void QCameraListVC::supportBtnAction() {
+  QLog("CameraList, supportBtnAction(_:)");
+  auto* sheet = new QCameraSupportedVC;
+  sheet->presentOver(this);
+}
+
+}  // namespace vexhal

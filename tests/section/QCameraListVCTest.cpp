@@ -1,0 +1,397 @@
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../sim/SimTestSupport.h"
+#include "CameraCommand.h"
+#include "SimHidDiscovery.h"
+#include "SimUvcTransportFactory.h"
+#include "VirtualCamera.h"
+#include "common/QAlertController.h"
+#include "common/QEmptyStateView.h"
+#include "common/UiTestSupport.h"
+#include "device/uvc/UVCControlInfo.h"
+#include "section/camera_list/QCameraAccess.h"
+#include "section/camera_list/QCameraCellView.h"
+#include "section/camera_list/QCameraFooterCellView.h"
+#include "section/camera_list/QCameraListVC.h"
+#include "section/camera_list/QCameraSupportedVC.h"
+
+namespace vexhal {
+namespace {
+
+using sim::VirtualCamera;
+using sim::VirtualCameraIdentity;
+
+using sim::test::settle;
+using sim::test::waitUntil;
+
+std::size_t countLogged(const std::string& text) {
+  const std::vector<std::string> lines = test::loggedLines();
+  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
+    return line.find(text) != std::string::npos;
+  }));
+}
+
+VirtualCameraIdentity identity(const std::string& serial, std::int64_t locationId) {
+  VirtualCameraIdentity id;
+  id.serialNumber = serial;
+  id.locationId = locationId;
+  return id;
+}
+
+QUVCParams record(QUVCParams::ImageMode mode, std::int64_t b, std::int64_t c, std::int64_t s,
+                  std::int64_t sh) {
+  return QUVCParams{mode, b, c, s, sh};
+}
+
+const std::string kRefreshLine = "CameraList, refreshCameraList(isNeedAsyncUVC:), ";
+const std::string kInfoLine = "CameraList, pushCameraInfoVC(_:)";
+
+// Two virtual cameras under the real HID manager and UVC controls, unplugged at first, and a
+// settings store of the test's own.
+struct CameraListTest : testing::Test {
+  CameraListTest()
+      : first(identity("VXK31D2612001", 0x03142000)),
+        second(identity("VXK31D2612002", 0x03143000)),
+        uvcFactory(std::make_shared<sim::SimUvcTransportFactory>(
+            std::vector<VirtualCamera*>{&first, &second})),
+        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<VirtualCamera*>{&first, &second})) {
+    UVCTransportFactory::install(uvcFactory);
+    manager.startMonitoringForVendorID(0xB206, 0xB215);
+  }
+  ~CameraListTest() override {
+    list.reset();
+    UVCTransportFactory::install(nullptr);
+    QCameraAccess::install(nullptr);
+  }
+
+  QDataBase dataBase() const { return QDataBase(dir.filePath(QStringLiteral("settings.ini"))); }
+
+  void plug(VirtualCamera& camera) {
+    const std::size_t before = manager.devices().size();
+    camera.plug();
+    ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == before + 1; }));
+  }
+
+  void openList() {
+    list = std::make_unique<QCameraListVC>(manager, dataBase());
+    list->setTapClock([this] { return now; });
+    list->resize(800, 600);
+    list->show();
+  }
+
+  QString stateTextAt(int row) const {
+    QCameraCellView* cell = list->cellAt(row);
+    return cell != nullptr ? cell->stateLabel()->text() : QStringLiteral("<no row>");
+  }
+
+  bool allRowsConnected() const {
+    for (int row = 0; row < static_cast<int>(list->cameraArr().size()); ++row) {
+      if (stateTextAt(row) != QStringLiteral("Connected")) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  static std::int64_t uvc(const VirtualCamera& camera, const UVCControlInfo& control) {
+    return camera.uvcControls().value(control).value_or(-1);
+  }
+
+  QTemporaryDir dir;
+  VirtualCamera first;
+  VirtualCamera second;
+  std::shared_ptr<sim::SimUvcTransportFactory> uvcFactory;
+  USBHidManager manager;
+  std::unique_ptr<QCameraListVC> list;
+  std::chrono::steady_clock::time_point now{std::chrono::seconds(1000)};
+};
+
+TEST_F(CameraListTest, WithoutCamerasTheTableIsEmptyAndTheEmptyStateShows) {
+  openList();
+  EXPECT_EQ(list->tableView()->rowCount(), 0);
+  EXPECT_FALSE(list->tableView()->isVisible());
+  EXPECT_TRUE(list->emptyView()->isVisible());
+  EXPECT_EQ(list->emptyView()->text(), QStringLiteral("Please Connect Device"));
+  EXPECT_EQ(list->emptyView()->pictureName(), QStringLiteral("empty_noCamera"));
+  EXPECT_TRUE(test::logged(kRefreshLine + "0"));
+}
+
+struct CountCase {
+  int cameras;
+};
+
+struct CameraListCountTest : CameraListTest, testing::WithParamInterface<CountCase> {};
+
+// Cameras present when the list opens get a row each, their state, and their stored settings.
+TEST_P(CameraListCountTest, RowsFollowTheManagersCamerasWithAFooterLast) {
+  const int cameras = GetParam().cameras;
+  std::vector<VirtualCamera*> plugged{&first, &second};
+  plugged.resize(static_cast<std::size_t>(cameras));
+  std::int64_t brightness = 90;
+  for (VirtualCamera* camera : plugged) {
+    ASSERT_TRUE(dataBase().setUVCParams(
+        record(QUVCParams::ImageMode::custom, brightness++, 100, 110, 120),
+        QString::fromStdString(camera->serialNumber())));
+    plug(*camera);
+  }
+  openList();
+
+  ASSERT_EQ(list->tableView()->rowCount(), cameras + 1);
+  EXPECT_TRUE(list->tableView()->isVisible());
+  EXPECT_FALSE(list->emptyView()->isVisible());
+  for (int row = 0; row < cameras; ++row) {
+    EXPECT_EQ(list->tableView()->rowHeight(row), QCameraListVC::cameraRowHeight);
+    ASSERT_NE(list->cellAt(row), nullptr);
+    EXPECT_EQ(list->cellAt(row)->nameLabel()->text().toStdString(),
+              manager.devices()[static_cast<std::size_t>(row)]->name());
+  }
+  EXPECT_EQ(list->tableView()->rowHeight(cameras), QCameraListVC::footerRowHeight);
+  EXPECT_NE(qobject_cast<QCameraFooterCellView*>(list->tableView()->cellWidget(cameras, 0)),
+            nullptr);
+
+  EXPECT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  brightness = 90;
+  for (VirtualCamera* camera : plugged) {
+    const std::int64_t expected = brightness++;
+    EXPECT_TRUE(waitUntil([&] { return uvc(*camera, kUvcBrightness) == expected; }))
+        << camera->serialNumber();
+    EXPECT_EQ(uvc(*camera, kUvcSharpness), 120);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cameras, CameraListCountTest,
+                         testing::Values(CountCase{1}, CountCase{2}),
+                         [](const auto& param) { return std::to_string(param.param.cameras); });
+
+TEST_F(CameraListTest, AnArrivalRefreshesOnceAndAsksOnlyTheNewCameraForItsSerialNumber) {
+  ASSERT_TRUE(dataBase().setUVCParams(record(QUVCParams::ImageMode::custom, 95, 96, 97, 98),
+                                      QString::fromStdString(second.serialNumber())));
+  plug(first);
+  openList();
+  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  settle();
+  const std::size_t refreshes = countLogged(kRefreshLine);
+  const std::uint64_t firstReports = first.reportsReceived();
+
+  plug(second);
+  ASSERT_EQ(list->tableView()->rowCount(), 3);
+  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  ASSERT_TRUE(waitUntil([&] { return uvc(second, kUvcSharpness) == 98; }));
+  settle();
+
+  EXPECT_EQ(countLogged(kRefreshLine), refreshes + 1);
+  EXPECT_TRUE(test::logged("CameraList, usbHidManager(_:didAttach:), " +
+                           manager.devices()[1]->name() + ", " + std::to_string(0x03143000)));
+  // The camera already listed is asked for its state alone; the new one for its state and,
+  // once, its serial number.
+  EXPECT_EQ(first.reportsReceived(), firstReports + 1);
+  EXPECT_EQ(second.reportsReceived(), 2u);
+  EXPECT_EQ(uvc(second, kUvcBrightness), 95);
+}
+
+TEST_F(CameraListTest, ARemovalAsksEveryRemainingCameraForItsState) {
+  plug(first);
+  plug(second);
+  openList();
+  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  settle();
+  const std::uint64_t firstReports = first.reportsReceived();
+  const std::uint64_t secondReports = second.reportsReceived();
+
+  first.unplug();
+  ASSERT_TRUE(waitUntil([&] { return list->tableView()->rowCount() == 2; }));
+  EXPECT_TRUE(waitUntil([&] { return second.reportsReceived() == secondReports + 1; }));
+  settle();
+  EXPECT_EQ(second.reportsReceived(), secondReports + 1);
+  EXPECT_EQ(first.reportsReceived(), firstReports);
+  EXPECT_EQ(list->cameraArr().size(), 1u);
+  EXPECT_EQ(stateTextAt(0), QStringLiteral("Connected"));
+  EXPECT_TRUE(test::logged("CameraList, usbHidManager(_:didRemove:), "));
+}
+
+TEST_F(CameraListTest, AFailedStateReplyLeavesItsRowAlone) {
+  plug(first);
+  plug(second);
+  openList();
+  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  sim::SimFaults faults;
+  faults.errorCodes[sim::kCmdGetState] = 7;
+  first.setFaults(faults);
+  const std::shared_ptr<USBDevice> device = manager.devices().front();
+
+  second.unplug();  // the refresh asks the first camera again, and it fails
+  ASSERT_TRUE(waitUntil([&] { return device->state() == 0; }));
+  settle();
+  EXPECT_TRUE(test::logged("CameraList, getState, 7, 0"));
+  EXPECT_EQ(stateTextAt(0), QStringLiteral("Connected"));
+}
+
+TEST_F(CameraListTest, AStoredVividRecordSendsOnlyItsFourValues) {
+  const QUVCParams stored = record(QUVCParams::ImageMode::vivid, 91, 102, 113, 124);
+  ASSERT_NE(QUVCParams::preset(QUVCParams::ImageMode::vivid).saturation, stored.saturation);
+  ASSERT_TRUE(dataBase().setUVCParams(stored, QString::fromStdString(first.serialNumber())));
+  const auto before = first.uvcControls().values();
+  openList();
+
+  plug(first);
+  ASSERT_TRUE(waitUntil([&] { return uvc(first, kUvcSharpness) == 124; }));
+  settle();
+  EXPECT_EQ(uvc(first, kUvcBrightness), 91);
+  EXPECT_EQ(uvc(first, kUvcContrast), 102);
+  EXPECT_EQ(uvc(first, kUvcSaturation), 113);
+  auto after = first.uvcControls().values();
+  for (const UVCControlInfo& sent : {kUvcBrightness, kUvcContrast, kUvcSaturation, kUvcSharpness}) {
+    after[{sent.unit, sent.selector}] = before.at({sent.unit, sent.selector});
+  }
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(CameraListTest, ACameraWithoutAStoredRecordKeepsItsValues) {
+  const auto before = first.uvcControls().values();
+  openList();
+  plug(first);
+  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  settle();
+  EXPECT_EQ(first.uvcControls().values(), before);
+}
+
+TEST_F(CameraListTest, TheRowButtonTakesOneTapPerThreeHundredMilliseconds) {
+  sim::SimFaults faults;
+  faults.noReply.insert(sim::kCmdGetState);  // no state: the row opens the info screen
+  first.setFaults(faults);
+  plug(first);
+  openList();
+  settle();
+  ASSERT_EQ(stateTextAt(0), QString());
+  QPushButton* button = list->cellAt(0)->cameraBtn();
+  const auto taps = [&] { return countLogged(kInfoLine); };
+  const std::size_t start = taps();
+
+  struct Step {
+    std::chrono::milliseconds advance;
+    std::size_t accepted;
+  };
+  for (const Step& step : {Step{std::chrono::milliseconds(0), 1}, Step{std::chrono::milliseconds(0), 1},
+                           Step{std::chrono::milliseconds(299), 1}, Step{std::chrono::milliseconds(1), 2},
+                           Step{std::chrono::milliseconds(150), 2}, Step{std::chrono::milliseconds(400), 3}}) {
+    now += step.advance;
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(taps() - start, step.accepted) << "after " << step.advance.count() << " ms";
+  }
+}
+
+TEST_F(CameraListTest, RefusedAccessShowsThePermissionAlertAndSettingOpensTheHelp) {
+  QCameraAccess::install([](const USBDevice&) { return false; });
+  int settingsShown = 0;
+  plug(first);
+  openList();
+  list->setSettingAction([&] { ++settingsShown; });
+  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+
+  QTest::mouseClick(list->cellAt(0)->cameraBtn(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return list->permissionAlert() != nullptr; }));
+  QAlertController* alert = list->permissionAlert();
+  EXPECT_EQ(alert->alertTitle(), QStringLiteral("Unable to use the camera"));
+  EXPECT_EQ(alert->alertMessage(),
+            QStringLiteral("Please allow Vexhaltools access to your camera in Security and "
+                           "Privacy under System Preferences."));
+  ASSERT_EQ(alert->actions().size(), 2);
+  EXPECT_EQ(alert->actions()[0]->title, QStringLiteral("Setting"));
+  EXPECT_EQ(alert->actions()[1]->title, QStringLiteral("Cancel"));
+  EXPECT_TRUE(test::logged("CameraList, pushCameraControlVC(_:)"));
+
+  QTest::mouseClick(alert->actions()[0]->button, Qt::LeftButton);
+  EXPECT_EQ(settingsShown, 1);
+  EXPECT_TRUE(alert->isDismissed());
+}
+
+TEST_F(CameraListTest, GrantedAccessShowsNoAlert) {
+  QCameraAccess::install([](const USBDevice&) { return true; });
+  plug(first);
+  openList();
+  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  const std::size_t infos = countLogged(kInfoLine);
+  QTest::mouseClick(list->cellAt(0)->cameraBtn(), Qt::LeftButton);
+  settle();
+  EXPECT_EQ(list->permissionAlert(), nullptr);
+  EXPECT_EQ(countLogged(kInfoLine), infos);
+}
+
+TEST_F(CameraListTest, TheEmptyStateFollowsUnplugAndPlug) {
+  plug(first);
+  openList();
+  struct Step {
+    bool plugged;
+  };
+  for (const Step step : {Step{false}, Step{true}, Step{false}}) {
+    if (step.plugged) {
+      plug(first);
+    } else {
+      first.unplug();
+    }
+    ASSERT_TRUE(waitUntil([&] { return list->cameraArr().size() == (step.plugged ? 1u : 0u); }));
+    EXPECT_EQ(list->emptyView()->isVisible(), !step.plugged);
+    EXPECT_EQ(list->tableView()->isVisible(), step.plugged);
+    EXPECT_EQ(list->tableView()->rowCount(), step.plugged ? 2 : 0);
+  }
+}
+
+TEST_F(CameraListTest, TheFooterOpensTheSupportedDevicesSheetOverTheList) {
+  plug(first);
+  openList();
+  auto* footer = qobject_cast<QCameraFooterCellView*>(list->tableView()->cellWidget(1, 0));
+  ASSERT_NE(footer, nullptr);
+  QTest::mouseClick(footer->supportBtn(), Qt::LeftButton);
+  auto* sheet = list->findChild<QCameraSupportedVC*>();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->geometry(), list->rect());
+  EXPECT_TRUE(test::logged("CameraList, supportBtnAction(_:)"));
+}
+
+TEST_F(CameraListTest, RepliesAfterTheListHasGoneAreIgnored) {
+  ASSERT_TRUE(dataBase().setUVCParams(record(QUVCParams::ImageMode::custom, 80, 81, 82, 83),
+                                      QString::fromStdString(first.serialNumber())));
+  const auto before = first.uvcControls().values();
+  plug(first);
+  openList();
+  list.reset();
+  settle();
+  EXPECT_EQ(first.uvcControls().values(), before);
+  EXPECT_FALSE(manager.devices().empty());
+}
+
+struct StateCase {
+  std::int64_t state;
+  const char* text;
+  bool warning;
+};
+
+struct CameraCellStateTest : testing::TestWithParam<StateCase> {};
+
+TEST_P(CameraCellStateTest, ShowsTheStatesTextAndColour) {
+  QCameraCellView cell;
+  cell.configure("PICO EDGE", GetParam().state);
+  EXPECT_EQ(cell.nameLabel()->text(), QStringLiteral("PICO EDGE"));
+  EXPECT_EQ(cell.stateLabel()->text(), QString::fromUtf8(GetParam().text));
+  cell.show();
+  cell.stateLabel()->ensurePolished();
+  const QColor shown = cell.stateLabel()->palette().color(QPalette::WindowText);
+  EXPECT_EQ(shown == QCameraCellView::stateColor(2), GetParam().warning);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, CameraCellStateTest,
+                         testing::Values(StateCase{0, "", false}, StateCase{1, "Connected", false},
+                                         StateCase{2, "Failed", true}, StateCase{3, "", false},
+                                         StateCase{-1, "", false}));
+
+}  // namespace
+}  // namespace vexhal
