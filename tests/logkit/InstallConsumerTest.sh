@@ -14,10 +14,18 @@ prefix=$work/prefix
 for component in ostrane ostrane-dev; do
   cmake --install "$build_dir" --prefix "$prefix" --component "$component" > /dev/null
 done
+# The package must not lean on headers that happen to be in the system's include folder.
+targets=$(find "$prefix" -name OstraneTargets.cmake -print -quit)
+grep -q 'INTERFACE_INCLUDE_DIRECTORIES "${_IMPORT_PREFIX}/include"' "$targets" ||
+  { echo "Ostrane::ostrane does not name its installed include folder" >&2; exit 1; }
 
-cmake -S "$source_dir" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_CXX_FLAGS="$extra_flags" -DCMAKE_EXE_LINKER_FLAGS="$extra_flags" > /dev/null
-cmake --build "$work/cmake-build" > /dev/null
+# Build output is kept quiet unless a step fails.
+quiet() {
+  "$@" > "$work/step.log" 2>&1 || { cat "$work/step.log" >&2; echo "failed: $*" >&2; exit 1; }
+}
+quiet cmake -S "$source_dir" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_FLAGS="$extra_flags" -DCMAKE_EXE_LINKER_FLAGS="$extra_flags"
+quiet cmake --build "$work/cmake-build"
 
 libdir=$(dirname "$(find "$prefix" -name 'ostrane.pc' -print -quit)")
 export PKG_CONFIG_PATH=$libdir
