@@ -286,6 +286,13 @@ void QCameraInfoVC::startTimer() {
   timer_ = timer;
 }
 
+void QCameraInfoVC::setTickInterval(std::chrono::milliseconds interval) {
+  tickInterval_ = interval;
+  if (timer_) {
+    timer_->setInterval(interval);
+  }
+}
+
 void QCameraInfoVC::tick() {
   totalTime_ += tickSeconds;
   if (!upgradeInProgress() || totalTime_ < timeoutSeconds) {

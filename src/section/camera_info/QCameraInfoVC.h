@@ -52,8 +52,9 @@ class QCameraInfoVC : public QViewController {
 
   // Delays of the re-attach handling; by default a single-shot timer.
   void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
-  // How often the watchdog ticks in real time; every tick counts as 10 s whatever it is set to.
-  void setTickInterval(std::chrono::milliseconds interval) { tickInterval_ = interval; }
+  // How often the watchdog ticks in real time, also for a running watchdog; every tick counts
+  // as 10 s whatever it is set to.
+  void setTickInterval(std::chrono::milliseconds interval);
 
   const std::shared_ptr<USBDevice>& device() const { return device_; }
   double totalTime() const { return totalTime_; }
