@@ -30,15 +30,16 @@ class DemoSession {
   bool start(QString* error, QString* notice);
 
   sim::VirtualCameraRig& rig() { return *rig_; }
-  // The local update service, listening once start() has succeeded (null if it could not).
+  // Starts the local update service (start() does it) and makes it the service endpoint; false
+  // with the reason in `notice` when it cannot listen.
+  bool startUpdateService(QString* notice);
+  // The local update service once started, else null.
   sim::UpdateService* updateService() { return service_.get(); }
 
   // The line printed at start: how to unplug and plug the virtual camera.
   static QString usageLine();
 
  private:
-  bool startUpdateService(QString* notice);
-
   std::unique_ptr<sim::VirtualCameraRig> rig_;
   std::unique_ptr<sim::UpdateService> service_;
   bool started_ = false;
