@@ -50,6 +50,7 @@ QServiceVC::QServiceVC(QWidget* parent)
   auto* form = new QFormLayout;
   form->setHorizontalSpacing(16);
   form->setVerticalSpacing(14);
+  form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   for (auto [caption, field] : {std::pair{"Host", hostTF_}, std::pair{"Port", portTF_}}) {
     auto* label = new QLabel(QLatin1String(caption), this);
     label->setFont(ui::systemFont(14));

@@ -77,6 +77,7 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
   titleLabel_->setFont(ui::systemFont(16, QFont::DemiBold));
   titleLabel_->setAlignment(Qt::AlignHCenter);
   titleLabel_->setWordWrap(true);
+  titleLabel_->setFixedWidth(sheetWidth - 2 * QAlertController::alertPadding);
   titleLabel_->setText(versionTitle_ + QStringLiteral(" V") + versionInfo_.version);
 
   detailLabel_->setObjectName(QStringLiteral("detailLabel"));
@@ -86,6 +87,7 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
   detailLabel_->setTextFormat(Qt::PlainText);
   detailLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   detailLabel_->setText(versionInfo_.details);
+  detailLabel_->setFixedWidth(sheetWidth - 2 * QAlertController::alertPadding);
 
   progressTrack_->setFixedSize(barWidth, barHeight);
   progressTrack_->setStyleSheet(QStringLiteral("background: #eeeeee; border-radius: 3px;"));
@@ -121,7 +123,8 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
   layout->addWidget(detailLabel_, 1);
   layout->addWidget(progressView_);
   layout->addLayout(buttons);
-  setFixedWidth(sheetWidth);
+  // The sheet follows its content: the detail text and the progress area change its height.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(upgradeBtn_, &QPushButton::clicked, this, &QUpgradeVC::upgradeBtnAction);
   connect(cancelBtn_, &QPushButton::clicked, this, &QUpgradeVC::cancelBtnAction);
@@ -140,12 +143,23 @@ void QUpgradeVC::present(QWidget* askingScreen) {
   if (window != nullptr) {
     delete scrim_;
     scrim_ = new QDimmingScrim(window);
-    const QPoint centre = window->mapToGlobal(window->rect().center());
-    move(centre - QPoint(width() / 2, height() / 2));
   }
+  centreOverWindow();
   show();
   raise();
   activateWindow();
+}
+
+void QUpgradeVC::centreOverWindow() {
+  if (QWidget* window = parentWidget()) {
+    const QPoint centre = window->mapToGlobal(window->rect().center());
+    move(centre - QPoint(width() / 2, height() / 2));
+  }
+}
+
+void QUpgradeVC::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  centreOverWindow();
 }
 
 void QUpgradeVC::closeSheet() {

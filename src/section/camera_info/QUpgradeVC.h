@@ -64,8 +64,10 @@ class QUpgradeVC : public QDialog {
 
  protected:
   void reject() override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void centreOverWindow();
   void downloadCompleted(const RNetResponse& response);
   void showDownloadFailure(const RNetResponse& response);
 
