@@ -11,13 +11,13 @@
 #include "common/QAlertButton.h"
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
-#include "device/hid/USBHidDelegate.h"
 #include "extension/QHudOverlay.h"
 #include "extension/QProgressHUD.h"
 #include "net/RNetManager.h"
 #include "section/about/QAppVersion.h"
 #include "section/about/QServiceVC.h"
 #include "section/camera_info/QBrowserLink.h"
+#include "section/camera_info/QHidDelegateLink.h"
 #include "section/camera_info/QScreenHeader.h"
 #include "section/camera_info/QUpgradeVC.h"
 
@@ -42,25 +42,10 @@ std::string flag(bool value) {
 
 }  // namespace
 
-// Forwards the manager's removals to the screen while the screen exists.
-class QAboutVC::DelegateLink : public USBHidDelegate {
- public:
-  explicit DelegateLink(QAboutVC* screen) : screen_(screen) {}
-  void usbHidManagerDidRemoveDevice(USBHidManager& /*manager*/,
-                                    const std::shared_ptr<USBDevice>& /*device*/) override {
-    if (screen_) {
-      screen_->usbHidManagerDidRemoveDevice();
-    }
-  }
-
- private:
-  QPointer<QAboutVC> screen_;
-};
-
 QAboutVC::QAboutVC(USBHidManager& manager, QWidget* parent)
     : QViewController("QAboutVC", parent),
       manager_(manager),
-      delegateLink_(std::make_shared<DelegateLink>(this)),
+      delegateLink_(std::make_shared<QHidDelegateLink<QAboutVC>>(this)),
       logoImg_(new QLabel(this)),
       versionLab_(new QLabel(this)),
       checkVersionBtn_(new QAlertButton(
@@ -205,7 +190,9 @@ void QAboutVC::backBtnAction() {
   }
 }
 
-void QAboutVC::usbHidManagerDidRemoveDevice() {
+void QAboutVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& /*device*/) {}
+
+void QAboutVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& /*device*/) {
   QNavigationController* nav = navigationController();
   if (nav != nullptr && nav->topViewController() == this) {
     nav->popToRoot(false);

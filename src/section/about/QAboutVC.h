@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "common/QViewController.h"
+#include "device/hid/USBHidDelegate.h"
 #include "device/hid/USBHidManager.h"
 
 class QLabel;
@@ -28,7 +29,9 @@ class QAboutVC : public QViewController {
   void privacyBtnAction();
   void clicked();
   void backBtnAction();
-  void usbHidManagerDidRemoveDevice();
+  void usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device);
+  // Any camera going away while this screen is on top returns to the camera list.
+  void usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device);
 
   QLabel* versionLab() const { return versionLab_; }
   QPushButton* checkVersionBtn() const { return checkVersionBtn_; }
@@ -37,10 +40,8 @@ class QAboutVC : public QViewController {
   static constexpr const char* storeHost = "https://store.vexhal.example";
 
  private:
-  class DelegateLink;
-
   USBHidManager& manager_;
-  std::shared_ptr<DelegateLink> delegateLink_;
+  std::shared_ptr<USBHidDelegate> delegateLink_;
   QLabel* logoImg_;
   QLabel* versionLab_;
   QPushButton* checkVersionBtn_;

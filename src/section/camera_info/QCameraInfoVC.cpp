@@ -15,10 +15,10 @@
 #include "common/QFillParent.h"
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
-#include "device/hid/USBHidDelegate.h"
 #include "extension/QHudOverlay.h"
 #include "extension/QProgressHUD.h"
 #include "net/RNetManager.h"
+#include "section/camera_info/QHidDelegateLink.h"
 #include "section/camera_info/QScreenHeader.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 #include "section/camera_info/QUpgradeVC.h"
@@ -60,35 +60,12 @@ QLabel* valueLabel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-// The manager holds its delegates weakly and outside Qt's object tree, so the screen registers
-// this small link, which forwards to the screen while the screen exists.
-class QCameraInfoVC::DelegateLink : public USBHidDelegate {
- public:
-  explicit DelegateLink(QCameraInfoVC* screen) : screen_(screen) {}
-
-  void usbHidManagerDidAttachDevice(USBHidManager& /*manager*/,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    if (screen_) {
-      screen_->usbHidManagerDidAttachDevice(device);
-    }
-  }
-  void usbHidManagerDidRemoveDevice(USBHidManager& /*manager*/,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    if (screen_) {
-      screen_->usbHidManagerDidRemoveDevice(device);
-    }
-  }
-
- private:
-  QPointer<QCameraInfoVC> screen_;
-};
-
 QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, USBHidManager& manager,
                              QWidget* parent)
     : QViewController("QCameraInfoVC", parent),
       device_(device),
       manager_(manager),
-      delegateLink_(std::make_shared<DelegateLink>(this)),
+      delegateLink_(std::make_shared<QHidDelegateLink<QCameraInfoVC>>(this)),
       scheduler_([](QObject* context, int ms, std::function<void()> task) {
         QTimer::singleShot(ms, context, std::move(task));
       }),

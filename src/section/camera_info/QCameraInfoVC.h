@@ -11,6 +11,7 @@
 #include "common/QAlertController.h"
 #include "common/QViewController.h"
 #include "device/hid/USBDevice.h"
+#include "device/hid/USBHidDelegate.h"
 #include "device/hid/USBHidManager.h"
 #include "net/RVersionUpgradeInfo.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
@@ -75,8 +76,6 @@ class QCameraInfoVC : public QViewController {
   static constexpr int verifyDelayMs = 2000;
 
  private:
-  class DelegateLink;
-
   bool isTopScreen() const;
   void popToRoot();
   void tick();
@@ -88,7 +87,7 @@ class QCameraInfoVC : public QViewController {
 
   std::shared_ptr<USBDevice> device_;
   USBHidManager& manager_;
-  std::shared_ptr<DelegateLink> delegateLink_;
+  std::shared_ptr<USBHidDelegate> delegateLink_;
   Scheduler scheduler_;
   std::chrono::milliseconds tickInterval_{10000};
   QPointer<QTimer> timer_;
