@@ -1,4 +1,6 @@
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -256,6 +258,7 @@ TEST_P(PackageFileTest, ANonePackageGoesToTheFailureStep) {
   openInfo();
   QFile::remove(firmwarePackagePath());
   if (GetParam()) {
+    QDir().mkpath(QFileInfo(firmwarePackagePath()).absolutePath());
     QFile empty(firmwarePackagePath());
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
   }
