@@ -240,6 +240,34 @@ def logo_small():
     finish(img, w, h, os.path.join(ROOT, "logo_small.png"))
 
 
+def upgrade_frames():
+    """The installation overlay's spinner: a teal arc turning once over 14 frames around the
+    lens dot, drawn to sit on the dark overlay."""
+    w = h = 64
+    for f in range(14):
+        img = canvas(w, h)
+        d = ImageDraw.Draw(img)
+        cx = cy = s(32)
+        r = s(26)
+        width = s(5)
+        box = (cx - r, cy - r, cx + r, cy + r)
+        d.ellipse(box, outline=WHITE + (60,), width=width)
+        start = -90 + 360.0 * f / 14
+        d.arc(box, start, start + 100, fill=TEAL + (255,), width=width)
+        for ang in (start, start + 100):
+            a = math.radians(ang)
+            rr = r - width / 2
+            px, py = cx + rr * math.cos(a), cy + rr * math.sin(a)
+            d.ellipse((px - width / 2, py - width / 2, px + width / 2, py + width / 2),
+                      fill=TEAL + (255,))
+        dr = s(9)
+        d.ellipse((cx - dr, cy - dr, cx + dr, cy + dr), fill=BLUE + (255,))
+        hr = dr * 0.32
+        hx, hy = cx - dr * 0.35, cy - dr * 0.35
+        d.ellipse((hx - hr, hy - hr, hx + hr, hy + hr), fill=WHITE + (255,))
+        finish(img, w, h, os.path.join(ROOT, "upgrade_%d.png" % f))
+
+
 def write_qrc():
     """Lists every picture for the Qt resource compiler."""
     names = []
@@ -265,6 +293,7 @@ def main():
     icon_close()
     app_icon()
     logo_small()
+    upgrade_frames()
     write_qrc()
     return 0
 

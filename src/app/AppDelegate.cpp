@@ -12,6 +12,11 @@
 #include "app/QLaunchVC.h"
 #include "common/Pictures.h"
 #include "common/QNavigationController.h"
+#include "net/RNetManager.h"
+#include "net/ServiceEndpoint.h"
+#include "section/about/QAppVersion.h"
+#include "section/about/QNetLogForwarder.h"
+#include "section/camera_info/QUpgradeVC.h"
 #include "section/root/QRootVC.h"
 
 namespace vexhal {
@@ -44,6 +49,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   window_->show();
   scheduler_(this, launchDurationMs, [this] { showRootScreen(); });
   startCameraMonitoring();
+  QNetLogForwarder::configure(serviceHost, servicePort);
   setUpTrayIcon();
 }
 
@@ -62,6 +68,23 @@ void AppDelegate::showRootScreen() {
     return;
   }
   window_->setContentViewController(new QNavigationController(new QRootVC));
+  checkAppVersion();
+}
+
+// Asks once whether a newer program exists; a failure or nothing newer shows nothing.
+void AppDelegate::checkAppVersion() {
+  if (VEXHAL_UPDATE_CHECKS == 0) {
+    return;
+  }
+  RNetManager::share().needVersionUpgrade(
+      QStringLiteral("KVR"), QAppVersion::shortVersion(),
+      [window = QPointer<MainWindow>(window_.get())](
+          const RNetResponse& response, const std::optional<RVersionUpgradeInfo>& answer) {
+        if (window && response.ok() && answer && answer->needUpgrade) {
+          (new QUpgradeVC(QAppVersion::displayName(), *answer, true))
+              ->present(window->contentViewController());
+        }
+      });
 }
 
 // Where the desktop has a tray, the program stays reachable from it after its window closes;

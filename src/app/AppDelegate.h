@@ -38,6 +38,7 @@ class AppDelegate : public QObject {
 
  private:
   void showRootScreen();
+  void checkAppVersion();
   void setUpTrayIcon();
 
   Scheduler scheduler_;

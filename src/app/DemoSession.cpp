@@ -4,12 +4,16 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "FirmwareImage.h"
+#include "UpdateService.h"
 #include "VirtualCameraRig.h"
+#include "net/ServiceEndpoint.h"
 #include "section/camera_list/QCameraAccess.h"
 
 namespace vexhal {
 
 DemoSession::DemoSession() : rig_(std::make_unique<sim::VirtualCameraRig>()) {}
+
 
 DemoSession::~DemoSession() {
   if (started_) {
@@ -33,6 +37,39 @@ bool DemoSession::start(QString* error, QString* notice) {
       notice != nullptr) {
     *notice = QStringLiteral("the virtual camera cannot be unplugged from outside: ") + listenError;
   }
+  startUpdateService(notice);
+  return true;
+}
+
+// The service offers the next minor firmware version to the camera's current one, as a real
+// image the virtual camera accepts; once installed, the camera is up to date.
+bool DemoSession::startUpdateService(QString* notice) {
+  auto service = std::make_unique<sim::UpdateService>();
+  if (!service->listenHttp()) {
+    if (notice != nullptr) {
+      *notice = QStringLiteral("the local update service cannot listen; update checks will fail");
+    }
+    return false;
+  }
+  const QString model = QStringLiteral("VX-K31D");
+  const sim::FirmwareVersion current = rig_->camera().firmwareVersion();
+  const sim::FirmwareVersion next{current.major, static_cast<std::uint8_t>(current.minor + 1), 0};
+  const QString nextText = QString::fromStdString(next.text());
+  const QString path = QStringLiteral("/packages/firmware-%1.bin").arg(nextText);
+  const QByteArray package =
+      sim::buildFirmwareImage(next, QByteArray(256 * 1024, '\x5a'));
+  service->addPackage(path, package);
+  service->setAnswer(model, QString::fromStdString(current.text()),
+                     sim::UpdateService::offer(
+                         nextText, service->url(path, false),
+                         QStringLiteral("Demo firmware %1:\n- Smoother auto framing\n- Faster "
+                                        "start-up after an update").arg(nextText),
+                         package, false));
+  service->setAnswer(model, QStringLiteral("*"), sim::UpdateService::upToDate());
+  service->setAnswer(QStringLiteral("KVR"), QStringLiteral("*"), sim::UpdateService::upToDate());
+  serviceHost = service->url(QString(), false);
+  servicePort = QString::number(service->httpPort());
+  service_ = std::move(service);
   return true;
 }
 

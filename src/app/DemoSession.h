@@ -7,12 +7,15 @@
 namespace vexhal {
 
 namespace sim {
+class UpdateService;
 class VirtualCameraRig;
 }
 
 // `vexhaltools --demo`: one virtual camera plugged in for the whole run, reached by the
 // program's HID manager and UVC controls as a real camera is, always accessible, and the
-// control server through which `vexhal-sim unplug` and `vexhal-sim plug` move it. Create it on
+// control server through which `vexhal-sim unplug` and `vexhal-sim plug` move it. A local
+// update service on loopback offers newer firmware for the camera (and nothing newer for the
+// program), so the whole firmware update can be walked through. Create it on
 // the main thread after the application object and before anything uses the HID manager.
 class DemoSession {
  public:
@@ -27,12 +30,18 @@ class DemoSession {
   bool start(QString* error, QString* notice);
 
   sim::VirtualCameraRig& rig() { return *rig_; }
+  // Starts the local update service (start() does it) and makes it the service endpoint; false
+  // with the reason in `notice` when it cannot listen.
+  bool startUpdateService(QString* notice);
+  // The local update service once started, else null.
+  sim::UpdateService* updateService() { return service_.get(); }
 
   // The line printed at start: how to unplug and plug the virtual camera.
   static QString usageLine();
 
  private:
   std::unique_ptr<sim::VirtualCameraRig> rig_;
+  std::unique_ptr<sim::UpdateService> service_;
   bool started_ = false;
 };
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../section/camera_info/UpdateTestSupport.h"
+#include "../sim/SimTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
 #include "app/QLaunchVC.h"
@@ -106,6 +108,23 @@ TEST_F(StartUpTest, TheLaunchScreenIsReplacedByTheRootScreenAfterTwoSeconds) {
   processDeferredDeletes();
   EXPECT_TRUE(launch.isNull());
   EXPECT_TRUE(logged("deinit：<VexhalTools.QLaunchVC: 0x"));
+}
+
+TEST_F(StartUpTest, ANewerProgramFoundAtStartIsOfferedOnTheRootScreen) {
+  test::LocalUpdateService local;
+  local.service.setAnswer(QStringLiteral("KVR"), QStringLiteral("*"),
+                          sim::UpdateService::offer(QStringLiteral("9.0.0"),
+                                                    QStringLiteral("https://example.com/get"),
+                                                    QStringLiteral("New"), "pkg", true));
+  delegate.applicationDidFinishLaunching();
+  EXPECT_EQ(test::shown<QUpgradeVC>(), nullptr);
+  scheduler.tasks->at(0).run();
+  ASSERT_TRUE(sim::test::waitUntil([] { return test::shown<QUpgradeVC>() != nullptr; }));
+  QUpgradeVC* sheet = test::shown<QUpgradeVC>();
+  EXPECT_TRUE(sheet->isApp());
+  EXPECT_EQ(sheet->parentWidget(), delegate.window());
+  EXPECT_FALSE(sheet->cancelBtn()->isVisible());  // forced
+  sheet->closeSheet();
 }
 
 TEST_F(StartUpTest, TheMainWindowIsWhiteWithItsToolbarAndNoMaximiseButton) {

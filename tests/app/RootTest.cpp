@@ -8,6 +8,7 @@
 #include "common/QEmptyStateView.h"
 #include "common/QNavigationController.h"
 #include "common/UiTestSupport.h"
+#include "section/about/QAboutVC.h"
 #include "section/camera_list/QCameraListVC.h"
 #include "section/root/QRootVC.h"
 
@@ -78,12 +79,15 @@ TEST_F(RootTest, QuitLogsAndQuits) {
   EXPECT_TRUE(logged("Root, exitMenuAction()"));
 }
 
-TEST_F(RootTest, AboutLogsAndLeavesTheStackAlone) {
-  openMenu()->actions().at(0)->trigger();
-  QCoreApplication::processEvents();
+TEST_F(RootTest, AboutTwiceLeavesOneAboutScreenOnTheStack) {
+  for (int round = 0; round < 2; ++round) {
+    openMenu()->actions().at(0)->trigger();
+    QCoreApplication::processEvents();
+  }
   EXPECT_EQ(quits, 0);
   EXPECT_TRUE(logged("Root, aboutMenuAction()"));
-  EXPECT_EQ(root.navVC()->viewControllers().size(), 1);
+  ASSERT_EQ(root.navVC()->viewControllers().size(), 2);
+  EXPECT_NE(qobject_cast<QAboutVC*>(root.navVC()->topViewController()), nullptr);
 }
 
 }  // namespace

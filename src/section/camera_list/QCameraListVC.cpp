@@ -12,8 +12,10 @@
 #include "common/QAlertAction.h"
 #include "common/QAlertController.h"
 #include "common/QEmptyStateView.h"
+#include "common/QNavigationController.h"
 #include "common/UiStyle.h"
 #include "device/uvc/UVCCameraControl.h"
+#include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_list/QCameraAccess.h"
 #include "section/camera_list/QCameraCellView.h"
 #include "section/camera_list/QCameraFooterCellView.h"
@@ -235,9 +237,11 @@ void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device
 // The camera control screen is pushed here, without animation, once it is part of the program.
 void QCameraListVC::showCameraControlVC(const std::shared_ptr<USBDevice>& /*device*/) {}
 
-// The camera info screen is pushed here, without animation, once it is part of the program.
-void QCameraListVC::pushCameraInfoVC(const std::shared_ptr<USBDevice>& /*device*/) {
+void QCameraListVC::pushCameraInfoVC(const std::shared_ptr<USBDevice>& device) {
   QLog("CameraList, pushCameraInfoVC(_:)");
+  if (QNavigationController* nav = navigationController()) {
+    nav->push(new QCameraInfoVC(device, manager_), false);
+  }
 }
 
 void QCameraListVC::showPermissionAlert() {

@@ -11,6 +11,7 @@
 #include "common/Pictures.h"
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
+#include "section/about/QAboutVC.h"
 #include "section/camera_list/QCameraListVC.h"
 
 namespace vexhal {
@@ -77,9 +78,11 @@ void QRootVC::moreBtnAction(QWidget* sender) {
   myMenu_->showAt(sender != nullptr ? sender : moreBtn_);
 }
 
-// The about screen joins the program later; until then the choice is only logged.
 void QRootVC::aboutMenuAction() {
   QLog("Root, aboutMenuAction()");
+  if (qobject_cast<QAboutVC*>(navVC_->topViewController()) == nullptr) {
+    navVC_->push(new QAboutVC, false);
+  }
 }
 
 void QRootVC::exitMenuAction() {

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+
+#include "common/QViewController.h"
+#include "device/hid/USBHidDelegate.h"
+#include "device/hid/USBHidManager.h"
+
+class QLabel;
+class QPushButton;
+
+namespace vexhal {
+
+// The program's version, its own update check, the store's terms and privacy pages, and the
+// way to the service settings. Goes back to the camera list when any camera is unplugged.
+// Main thread only.
+class QAboutVC : public QViewController {
+  Q_OBJECT
+
+ public:
+  explicit QAboutVC(USBHidManager& manager = USBHidManager::shared(), QWidget* parent = nullptr);
+  ~QAboutVC() override;
+
+  // "Version：1.0.0（v1.0.0-3-gabc）", with full-width colon and parentheses.
+  static QString versionText(const QString& shortVersion, const QString& gitVersion);
+
+  void checkVersionBtnAction();
+  void serviceBtnAction();
+  void privacyBtnAction();
+  void clicked();
+  void backBtnAction();
+  void usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device);
+  // Any camera going away while this screen is on top returns to the camera list.
+  void usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device);
+
+  QLabel* versionLab() const { return versionLab_; }
+  QPushButton* checkVersionBtn() const { return checkVersionBtn_; }
+  QPushButton* serviceSettingsBtn() const { return serviceSettingsBtn_; }
+
+  static constexpr const char* storeHost = "https://store.vexhal.example";
+
+ private:
+  USBHidManager& manager_;
+  std::shared_ptr<USBHidDelegate> delegateLink_;
+  QLabel* logoImg_;
+  QLabel* versionLab_;
+  QPushButton* checkVersionBtn_;
+  QPushButton* serviceSettingsBtn_;
+};
+
+}  // namespace vexhal

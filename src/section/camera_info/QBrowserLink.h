@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QUrl>
+
+#include <functional>
+
+namespace vexhal {
+
+// Opens addresses in the user's web browser: only http and https addresses with a host, so an
+// address that came from the update service can never start a local program or open a file.
+class QBrowserLink {
+ public:
+  using Opener = std::function<bool(const QUrl&)>;
+
+  static bool isWebAddress(const QUrl& url);
+  // Opens `url` when it is a web address; false when it is not or the desktop refused it.
+  static bool open(const QUrl& url);
+  // Replaces the desktop's handler (tests record the addresses instead); null restores it.
+  static void setOpener(Opener opener);
+};
+
+}  // namespace vexhal

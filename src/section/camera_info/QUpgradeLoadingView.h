@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+class QLabel;
+
+namespace vexhal {
+
+// The overlay that covers the main window while firmware is installed: black at 50 % opacity,
+// swallowing every click, with a turning picture (frames "upgrade_0" to "upgrade_13", one
+// second per turn) and a line telling the user to wait.
+class QUpgradeLoadingView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit QUpgradeLoadingView(QWidget* parent = nullptr);
+
+  void startLoading();
+  void stopLoading();
+  bool isLoading() const { return frameTimer_.isActive(); }
+  int currentFrame() const { return frame_; }
+  QLabel* messageLabel() const { return messageLabel_; }
+
+  static constexpr int frameCount = 14;
+  static constexpr int cycleMs = 1000;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  void showFrame(int frame);
+
+  QLabel* imageLabel_;
+  QLabel* messageLabel_;
+  QTimer frameTimer_;
+  int frame_ = 0;
+};
+
+}  // namespace vexhal

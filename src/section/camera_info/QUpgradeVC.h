@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+#include <functional>
+
+#include "net/RNetResponse.h"
+#include "common/QAlertController.h"
+#include "net/RVersionUpgradeInfo.h"
+
+class QLabel;
+class QPushButton;
+
+namespace vexhal {
+
+
+// The update sheet, shown window-modal when the service offers a newer version. For firmware
+// (`isApp` false) it downloads the package to firmwarePackagePath() with visible progress and
+// hands the outcome to `completedBlock`; for the program itself it opens the download address
+// in the browser. A forced update hides "Cancel" (and, for the program, shows "Exit").
+// Main thread only; download progress and completion that arrive after the sheet has gone are
+// ignored.
+class QUpgradeVC : public QDialog {
+  Q_OBJECT
+
+ public:
+  using CompletedBlock = std::function<void(const RNetResponse& response)>;
+
+  QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bool isApp = false,
+             QWidget* parent = nullptr);
+  ~QUpgradeVC() override;
+
+  void setCompletedBlock(CompletedBlock block) { completedBlock_ = std::move(block); }
+  // What "Confirm" in the exit dialog ends; the application unless a test says otherwise.
+  void setTerminator(std::function<void()> terminator) { terminator_ = std::move(terminator); }
+
+  // Shows the sheet window-modal, centred over the window of `askingScreen`.
+  void present(QWidget* askingScreen);
+  // Closes the sheet without calling `completedBlock`; it is deleted afterwards.
+  void closeSheet();
+
+  void upgradeBtnAction();
+  void cancelBtnAction();
+  void exitBtnAction();
+  void setProgress(int percent);
+
+  const RVersionUpgradeInfo& versionInfo() const { return versionInfo_; }
+  bool isApp() const { return isApp_; }
+  QLabel* titleLabel() const { return titleLabel_; }
+  QLabel* detailLabel() const { return detailLabel_; }
+  QLabel* progressLabel() const { return progressLabel_; }
+  QWidget* progressView() const { return progressView_; }
+  QWidget* progressBar() const { return progressBar_; }
+  QPushButton* upgradeBtn() const { return upgradeBtn_; }
+  QPushButton* cancelBtn() const { return cancelBtn_; }
+  QPushButton* exitBtn() const { return exitBtn_; }
+  // The download-failure or exit dialog while it is shown.
+  QAlertController* alert() const { return alert_; }
+
+  static constexpr int sheetWidth = 360;
+  static constexpr int barWidth = 248;
+  static constexpr int barHeight = 6;
+
+ protected:
+  void reject() override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void centreOverWindow();
+  void downloadCompleted(const RNetResponse& response);
+  void showDownloadFailure(const RNetResponse& response);
+
+  RVersionUpgradeInfo versionInfo_;
+  QString versionTitle_;
+  bool isApp_;
+  CompletedBlock completedBlock_;
+  std::function<void()> terminator_;
+  QLabel* titleLabel_;
+  QLabel* detailLabel_;
+  QWidget* progressView_;
+  QWidget* progressTrack_;
+  QWidget* progressBar_;
+  QLabel* progressLabel_;
+  QPushButton* upgradeBtn_;
+  QPushButton* cancelBtn_;
+  QPushButton* exitBtn_;
+  QPointer<QWidget> scrim_;
+  QPointer<QAlertController> alert_;
+  bool closed_ = false;
+};
+
+}  // namespace vexhal

@@ -1,0 +1,168 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "../../sim/SimTestSupport.h"
+#include "../camera_info/UpdateTestSupport.h"
+#include "common/QNavigationController.h"
+#include "common/UiTestSupport.h"
+#include "section/about/QAboutVC.h"
+#include "section/about/QAppVersion.h"
+#include "section/about/QServiceVC.h"
+#include "section/camera_info/QBrowserLink.h"
+
+namespace vexhal {
+namespace {
+
+using sim::test::waitUntil;
+
+struct VersionCase {
+  QString shortVersion;
+  QString gitVersion;
+  QString text;
+};
+class VersionTextTest : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionTextTest, UsesFullWidthColonAndParentheses) {
+  EXPECT_EQ(QAboutVC::versionText(GetParam().shortVersion, GetParam().gitVersion), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VersionTextTest,
+    testing::Values(VersionCase{QStringLiteral("1.2.0"), QStringLiteral("v1.2.0-3-gabc"),
+                                QStringLiteral("Version\uFF1A1.2.0\uFF08v1.2.0-3-gabc\uFF09")},
+                    VersionCase{QStringLiteral("1.2.0"), QString(),
+                                QStringLiteral("Version\uFF1A1.2.0")}));
+
+// The about screen on a stack over a root screen, one virtual camera plugged in, and the local
+// update service as the endpoint.
+struct AboutTest : testing::Test {
+  AboutTest()
+      : manager(std::make_unique<sim::SimHidDiscovery>(std::vector<sim::VirtualCamera*>{&camera})),
+        nav(new QViewController("RootScreen")) {
+    manager.startMonitoringForVendorID(sim::test::kVendorId, sim::test::kProductId);
+    camera.plug();
+    waitUntil([&] { return manager.devices().size() == 1; });
+    nav.resize(900, 600);
+    nav.show();
+    about = new QAboutVC(manager);
+    nav.push(about, false);
+  }
+  ~AboutTest() override {
+    if (QUpgradeVC* sheet = test::shown<QUpgradeVC>()) {
+      sheet->closeSheet();
+    }
+    QBrowserLink::setOpener(nullptr);
+    nav.popToRoot(false);
+    test::processDeferredDeletes();
+  }
+  QServiceVC* openService() {
+    about->serviceSettingsBtn()->click();
+    return qobject_cast<QServiceVC*>(nav.topViewController());
+  }
+
+  test::LocalUpdateService local;
+  sim::VirtualCamera camera;
+  USBHidManager manager;
+  QNavigationController nav;
+  QPointer<QAboutVC> about;
+};
+
+TEST_F(AboutTest, ShowsTheProgramsVersion) {
+  EXPECT_EQ(about->versionLab()->text(),
+            QAboutVC::versionText(QAppVersion::shortVersion(), QAppVersion::gitVersion()));
+}
+
+TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPages) {
+  std::vector<QString> opened;
+  QBrowserLink::setOpener([&](const QUrl& url) {
+    opened.push_back(url.toString());
+    return true;
+  });
+  about->serviceBtnAction();
+  about->privacyBtnAction();
+  EXPECT_EQ(opened, (std::vector<QString>{
+                        QStringLiteral("https://store.vexhal.example/pages/terms-of-service"),
+                        QStringLiteral("https://store.vexhal.example/pages/privacy-policy")}));
+}
+
+TEST_F(AboutTest, RemovingAnyCameraReturnsToTheCameraList) {
+  camera.unplug();
+  ASSERT_TRUE(waitUntil([&] { return manager.devices().empty(); }));
+  EXPECT_EQ(nav.topViewController(), nav.rootViewController());
+}
+
+TEST_F(AboutTest, AnswersOfTheProgramsCheckAreShown) {
+  about->checkVersionBtnAction();  // the service does not know the product yet: its message
+  ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav).has_value(); }));
+  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+
+  local.service.setAnswer(QStringLiteral("KVR"), QStringLiteral("*"), sim::UpdateService::upToDate());
+  about->checkVersionBtnAction();
+  ASSERT_TRUE(waitUntil(
+      [&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
+
+  local.service.setAnswer(QStringLiteral("KVR"), QStringLiteral("*"),
+                          sim::UpdateService::offer(QStringLiteral("9.9.9"),
+                                                    QStringLiteral("https://example.com/get"),
+                                                    QStringLiteral("New"), "pkg", false));
+  about->checkVersionBtnAction();
+  ASSERT_TRUE(waitUntil([] { return test::shown<QUpgradeVC>() != nullptr; }));
+  EXPECT_TRUE(test::shown<QUpgradeVC>()->isApp());
+  EXPECT_EQ(test::shown<QUpgradeVC>()->titleLabel()->text(), QStringLiteral("VexhalTools V9.9.9"));
+  EXPECT_TRUE(test::logged("About, needVersionUpgrade, true, false, 9.9.9, https://example.com/get)"));
+}
+
+// Save is enabled exactly when both fields hold text, blanks included.
+struct SaveCase {
+  QString host;
+  QString port;
+  bool enabled;
+};
+class ServiceSaveTest : public AboutTest, public testing::WithParamInterface<SaveCase> {};
+
+TEST_P(ServiceSaveTest, EnablesSaveWhenBothFieldsHoldText) {
+  QServiceVC* service = openService();
+  ASSERT_NE(service, nullptr);
+  service->hostTF()->setText(GetParam().host);
+  service->portTF()->setText(GetParam().port);
+  EXPECT_EQ(service->saveBtn()->isEnabled(), GetParam().enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ServiceSaveTest,
+    testing::Values(SaveCase{QString(), QString(), false},
+                    SaveCase{QStringLiteral("h"), QString(), false},
+                    SaveCase{QString(), QStringLiteral("1"), false},
+                    SaveCase{QStringLiteral(" "), QStringLiteral(" "), true},
+                    SaveCase{QStringLiteral("updates.example.com"), QStringLiteral("443"), true}));
+
+TEST_F(AboutTest, SavedSettingsSendTheNextCheckToTheNewEndpoint) {
+  const QString localHost = serviceHost;
+  const QString localPort = servicePort;
+  const auto checksAt = [&](const QString& host, const QString& port) {
+    QServiceVC* service = openService();
+    service->hostTF()->setText(host);
+    service->portTF()->setText(port);
+    service->saveBtn()->click();
+    EXPECT_EQ(nav.topViewController(), nav.rootViewController());
+    EXPECT_EQ(serviceHost, host);
+    about = new QAboutVC(manager);
+    nav.push(about, false);
+    const auto before = local.service.requests().size();
+    QHudOverlay::toast(&nav) != nullptr ? QHudOverlay::toast(&nav)->hideAnimated() : void();
+    about->checkVersionBtnAction();
+    waitUntil([&] { return test::toastText(&nav).has_value(); });
+    return local.service.requests().size() - before;
+  };
+  EXPECT_EQ(checksAt(QStringLiteral("http://127.0.0.1:1"), localPort), 0);  // nothing listens
+  EXPECT_EQ(checksAt(localHost, localPort), 1);
+}
+
+}  // namespace
+}  // namespace vexhal

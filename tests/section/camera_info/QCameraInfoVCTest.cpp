@@ -1,0 +1,292 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../../sim/SimTestSupport.h"
+#include "FirmwareImage.h"
+#include "UpdateTestSupport.h"
+#include "common/QNavigationController.h"
+#include "common/UiTestSupport.h"
+#include "section/camera_info/QCameraInfoVC.h"
+#include "section/camera_info/UpgradeState.h"
+
+namespace vexhal {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::FirmwareVersion;
+using sim::VirtualCamera;
+using sim::test::waitUntil;
+
+std::size_t countLogged(const std::string& text) {
+  const std::vector<std::string> lines = test::loggedLines();
+  return static_cast<std::size_t>(std::count_if(
+      lines.begin(), lines.end(), [&](const auto& line) { return line.find(text) != std::string::npos; }));
+}
+
+sim::VirtualCameraIdentity identity(const std::string& serial, std::int64_t locationId) {
+  sim::VirtualCameraIdentity id;
+  id.serialNumber = serial;
+  id.locationId = locationId;
+  return id;
+}
+
+const QString kFailed = QStringLiteral("Updating failed. Please try again.");
+
+// Two virtual cameras under the real HID manager, the local update service as the client's
+// endpoint, and a screen stack in a window of its own.
+struct CameraInfoTest : testing::Test {
+  CameraInfoTest()
+      : first(identity("VXK31D2612001", 0x03142000)),
+        second(identity("VXK31D2612002", 0x03143000)),
+        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<VirtualCamera*>{&first, &second})),
+        nav(new QViewController("RootScreen")) {
+    manager.startMonitoringForVendorID(sim::test::kVendorId, sim::test::kProductId);
+    first.setRestartDelay(50ms);
+    nav.resize(900, 600);
+    nav.show();
+  }
+  ~CameraInfoTest() override {
+    if (QUpgradeVC* sheet = test::shown<QUpgradeVC>()) {
+      sheet->closeSheet();
+    }
+    nav.popToRoot(false);
+    test::processDeferredDeletes();
+    setUpgradeInProgress(false);
+  }
+
+  void plug(VirtualCamera& camera) {
+    const std::size_t before = manager.devices().size();
+    camera.plug();
+    ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == before + 1; }));
+  }
+
+  void openInfo() {
+    plug(first);
+    info = new QCameraInfoVC(manager.devices().front(), manager);
+    info->setScheduler([](QObject* context, int, std::function<void()> task) {
+      QTimer::singleShot(0, context, std::move(task));
+    });
+    nav.push(info, false);
+    ASSERT_TRUE(waitUntil([&] { return info->versionLabel()->text() == QStringLiteral("1.0.6"); }));
+  }
+
+  // The service offers `version` for the camera's 1.0.6, as a package the camera accepts.
+  void offer(FirmwareVersion version, bool force,
+             sim::UpdateService::Fault fault = sim::UpdateService::Fault::None) {
+    const QByteArray package = sim::buildFirmwareImage(version, QByteArray(8192, 'x'));
+    local.service.addPackage(QStringLiteral("/fw.bin"), package);
+    local.service.setFault(QStringLiteral("/fw.bin"), fault);
+    local.service.setAnswer(
+        QStringLiteral("VX-K31D"), QStringLiteral("1.0.6"),
+        sim::UpdateService::offer(QString::fromStdString(version.text()),
+                                  local.url(QStringLiteral("/fw.bin")), QStringLiteral("Notes"),
+                                  package, force));
+  }
+
+  QUpgradeVC* checkForUpdate() {
+    info->checkVersionBtn()->click();
+    waitUntil([&] { return info->updateVC() != nullptr; });
+    return info->updateVC();
+  }
+
+  void startInstallation() {
+    QUpgradeVC* sheet = checkForUpdate();
+    ASSERT_NE(sheet, nullptr);
+    sheet->upgradeBtn()->click();
+    ASSERT_TRUE(waitUntil([&] { return info->loadingView() != nullptr; }));
+  }
+
+  bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
+
+  VirtualCamera first;
+  VirtualCamera second;
+  USBHidManager manager;
+  test::LocalUpdateService local;
+  QNavigationController nav;
+  QPointer<QCameraInfoVC> info;
+};
+
+TEST_F(CameraInfoTest, ShowsTheCamerasNameSerialNumberAndVersion) {
+  openInfo();
+  EXPECT_EQ(info->nameLabel()->text(), QStringLiteral("PICO EDGE"));
+  EXPECT_TRUE(waitUntil([&] { return info->serialLabel()->text() == QStringLiteral("VXK31D2612001"); }));
+  EXPECT_EQ(info->lastVersion(), QStringLiteral("1.0.6"));
+  EXPECT_TRUE(test::logged("CameraInfo, getVersion, 0, Optional(\"1.0.6\")"));
+}
+
+TEST_F(CameraInfoTest, TheFullUpdateDownloadsInstallsWaitsForTheRestartAndEndsComplete) {
+  offer({1, 1, 0}, false);
+  openInfo();
+  QUpgradeVC* sheet = checkForUpdate();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->titleLabel()->text(), QStringLiteral("PICO EDGE V1.1.0"));
+  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, true, false, 1.1.0, "));
+  sheet->upgradeBtn()->click();
+  ASSERT_TRUE(waitUntil([&] { return info->loadingView() != nullptr; }));
+  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_TRUE(info->loadingView()->isLoading());
+
+  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+  EXPECT_EQ(test::toastText(&nav), QStringLiteral("Update Complete"));
+  EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
+  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_TRUE(test::logged("CameraInfo, startUpgrade, 0"));
+  EXPECT_TRUE(test::logged("CameraInfo, getState, 0, 1"));
+}
+
+// The camera restarts with the version it had: the update failed. "Later" only for an update
+// that is not forced; "Retry" sends the stored package again.
+struct SameVersionCase {
+  bool force;
+  QStringList actions;
+};
+class SameVersionTest : public CameraInfoTest, public testing::WithParamInterface<SameVersionCase> {};
+
+TEST_P(SameVersionTest, CountsAsAFailureAndRetrySendsThePackageAgain) {
+  offer({1, 0, 6}, GetParam().force);
+  openInfo();
+  startInstallation();
+  ASSERT_TRUE(waitUntil([&] { return info->failureAlert() != nullptr; }));
+  QAlertController* alert = info->failureAlert();
+  EXPECT_EQ(alert->alertMessage(), kFailed);
+  EXPECT_EQ(test::actionTitles(alert), GetParam().actions);
+  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_EQ(info->loadingView(), nullptr);
+  EXPECT_FALSE(info->isTimerRunning());
+
+  const std::size_t sent = countLogged("CameraInfo, startUpgrade, 0");
+  alert->actions().back()->button->click();  // "Retry"
+  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_TRUE(waitUntil([&] { return countLogged("CameraInfo, startUpgrade, 0") == sent + 1; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ForcedOrNot, SameVersionTest,
+    testing::Values(SameVersionCase{false, {QStringLiteral("Later"), QStringLiteral("Retry")}},
+                    SameVersionCase{true, {QStringLiteral("Retry")}}));
+
+TEST_F(CameraInfoTest, LaterGoesBackToTheCameraList) {
+  offer({1, 0, 6}, false);
+  openInfo();
+  startInstallation();
+  ASSERT_TRUE(waitUntil([&] { return info->failureAlert() != nullptr; }));
+  info->failureAlert()->actions().front()->button->click();
+  EXPECT_TRUE(onRoot());
+}
+
+TEST_F(CameraInfoTest, AnotherCameraDuringInstallationIsIgnoredAndTheWatchdogFires) {
+  offer({1, 1, 0}, false);
+  first.setRestartDelay(std::chrono::hours(1));  // the camera never comes back
+  openInfo();
+  info->setTickInterval(std::chrono::hours(1));
+  const std::size_t stateChecks = countLogged("CameraInfo, getState");
+  startInstallation();
+  ASSERT_TRUE(waitUntil([&] { return !first.isAttached(); }));
+  EXPECT_EQ(nav.topViewController(), info.data());  // the restart does not close the screen
+
+  plug(second);
+  ASSERT_TRUE(waitUntil([] {
+    return test::logged(
+        "CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, 0, Optional(\"VXK31D2612002\")");
+  }));
+  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_EQ(info->device()->serialNumber(), std::optional<std::string>("VXK31D2612001"));
+
+  info->setTickInterval(1ms);
+  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+  EXPECT_EQ(test::toastText(&nav), kFailed);
+  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_TRUE(test::logged("CameraInfo, startTimer(), 超时未检测到设备插入"));
+  EXPECT_EQ(countLogged("CameraInfo, getState"), stateChecks);
+}
+
+TEST_F(CameraInfoTest, TheWatchdogCountsTenSecondsATickAndGivesUpOnlyAtTheTwelfth) {
+  openInfo();
+  setUpgradeInProgress(true);
+  info->setTickInterval(1ms);
+  info->startTimer();
+  ASSERT_TRUE(waitUntil([&] { return info.isNull() || info->totalTime() >= 110.0; }));
+  ASSERT_FALSE(info.isNull());
+  EXPECT_EQ(nav.topViewController(), info.data());
+  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+  EXPECT_FALSE(upgradeInProgress());
+}
+
+// A camera unplugged while its info screen is on top closes the screen and its sheet, unless an
+// installation runs; another camera going away changes nothing.
+struct RemovalCase {
+  bool installing;
+  bool removeShownCamera;
+  bool closes;
+};
+class RemovalTest : public CameraInfoTest, public testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(RemovalTest, ClosesTheScreenOnlyForItsCameraOutsideAnInstallation) {
+  offer({1, 1, 0}, false);
+  openInfo();
+  plug(second);
+  ASSERT_NE(checkForUpdate(), nullptr);
+  setUpgradeInProgress(GetParam().installing);
+  VirtualCamera& gone = GetParam().removeShownCamera ? first : second;
+  gone.unplug();
+  ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));
+  EXPECT_EQ(onRoot(), GetParam().closes);
+  EXPECT_EQ(test::shown<QUpgradeVC>() == nullptr, GetParam().closes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RemovalTest,
+                         testing::Values(RemovalCase{false, true, true},
+                                         RemovalCase{true, true, false},
+                                         RemovalCase{false, false, false}));
+
+// A package that is missing or empty fails at once instead of starting a transfer.
+class PackageFileTest : public CameraInfoTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(PackageFileTest, ANonePackageGoesToTheFailureStep) {
+  openInfo();
+  QFile::remove(firmwarePackagePath());
+  if (GetParam()) {
+    QDir().mkpath(QFileInfo(firmwarePackagePath()).absolutePath());
+    QFile empty(firmwarePackagePath());
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+  }
+  info->showInstallHud();
+  ASSERT_NE(info->failureAlert(), nullptr);
+  EXPECT_EQ(test::actionTitles(info->failureAlert()), QStringList{QStringLiteral("Retry")});
+  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_FALSE(info->isTimerRunning());
+  EXPECT_TRUE(test::logged("CameraInfo, startUpgrade, no package at "));
+  EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 0, 6}));
+}
+
+INSTANTIATE_TEST_SUITE_P(MissingOrEmpty, PackageFileTest, testing::Bool());
+
+TEST_F(CameraInfoTest, AServiceFailureIsToldAndNothingNewerSaysUpToDate) {
+  openInfo();
+  info->checkVersionBtn()->click();  // the service knows no such product: its own failure
+  ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav).has_value(); }));
+  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, 1"));
+
+  local.service.setAnswer(QStringLiteral("VX-K31D"), QStringLiteral("*"),
+                          sim::UpdateService::upToDate());
+  info->checkVersionBtn()->click();
+  ASSERT_TRUE(waitUntil(
+      [&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
+  EXPECT_EQ(info->updateVC(), nullptr);
+}
+
+}  // namespace
+}  // namespace vexhal
