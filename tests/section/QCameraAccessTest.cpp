@@ -61,7 +61,9 @@ struct FakeTree {
     };
     system.prefixes = {QStringLiteral("/usr")};
   }
-  void add(const QString& path, const QByteArray& text = "x") { writeFile(system.rooted(path), text); }
+  void add(const QString& path, const QByteArray& text = "x") {
+    writeFile(system.rooted(path), text);
+  }
 
   QTemporaryDir dir;
   QCameraAccessSystem system;
@@ -78,7 +80,16 @@ std::shared_ptr<USBDevice> camera(int hidError, std::pair<UniqueFd, UniqueFd>& p
   return std::make_shared<USBDevice>(record, std::move(pair.first));
 }
 
-enum class Setup { None, RuleInstalled, RuleInEtc, CopyInOpt, Flatpak, Snap, Remote, RemoteNoGroup };
+enum class Setup {
+  None,
+  RuleInstalled,
+  RuleInEtc,
+  CopyInOpt,
+  Flatpak,
+  Snap,
+  Remote,
+  RemoteNoGroup
+};
 
 struct AccessCase {
   const char* name;
@@ -156,9 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
         AccessCase{"HidrawRefusedNoRuleAnywhere", EACCES, 0, Setup::None, "/dev/hidraw3",
                    "is not installed", "sudo install -m 644 packaging/70-vexhaltools.rules"},
         AccessCase{"VideoRefused", 0, EACCES, Setup::RuleInstalled, "/dev/video2",
-                   "video node /dev/video2", "sudo udevadm control --reload-rules"},
+                   "video node", "sudo udevadm control --reload-rules"},
         AccessCase{"HidrawRefusedBeforeVideo", EACCES, EACCES, Setup::RuleInstalled,
-                   "/dev/hidraw3", "control node /dev/hidraw3", "udevadm"},
+                   "/dev/hidraw3", "control node", "udevadm"},
         AccessCase{"VideoBusy", 0, EBUSY, Setup::RuleInstalled, "/dev/video2",
                    "Another program is using it", "fuser -v /dev/video2"},
         AccessCase{"VideoGone", 0, ENODEV, Setup::RuleInstalled, "/dev/video2",
@@ -195,7 +206,8 @@ TEST(AccessHelp, ThePackagedTextWinsOverTheBuiltInCopy) {
 
   tree.system.dataDirs = {data.path() + "/missing"};
   const QString builtIn = QCameraAccess::helpText(tree.system);
-  EXPECT_TRUE(builtIn.startsWith(QStringLiteral("Camera access on Linux"))) << builtIn.toStdString();
+  EXPECT_TRUE(builtIn.startsWith(QStringLiteral("Camera access on Linux")))
+      << builtIn.toStdString();
   EXPECT_TRUE(builtIn.contains(QStringLiteral("70-vexhaltools.rules")));
 }
 

@@ -65,14 +65,23 @@ QString subsystemOf(const QCameraAccessProblem& problem) {
                                                              : QStringLiteral("video4linux");
 }
 
-QString nodeText(const QCameraAccessProblem& problem) {
-  const QString kind = problem.node == QCameraAccessProblem::Node::Control
-                           ? QStringLiteral("control node")
-                           : QStringLiteral("video node");
-  return QStringLiteral("the camera's %1 %2").arg(kind, problem.path);
+QString nodeKind(const QCameraAccessProblem& problem) {
+  return problem.node == QCameraAccessProblem::Node::Control ? QStringLiteral("control node")
+                                                             : QStringLiteral("video node");
 }
 
-QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString nodeText(const QCameraAccessProblem& problem) {
+  return QStringLiteral("the camera's %1 %2").arg(nodeKind(problem), problem.path);
+}
+
+// "permission denied", to sit inside a sentence.
+QString reason(int error) {
+  QString text = QString::fromLocal8Bit(std::strerror(error));
+  if (text.size() > 1 && text[0].isUpper() && text[1].isLower()) {
+    text[0] = text[0].toLower();
+  }
+  return text;
+}
 
 QString pre(const QString& commands) {
   return QStringLiteral("<pre>") + commands.toHtmlEscaped() + QStringLiteral("</pre>");
@@ -94,7 +103,8 @@ QString sandboxSteps(const QCameraAccessProblem& problem, const QCameraAccessSys
   return para(QStringLiteral("VexhalTools runs as a snap, which may open only the devices of "
                              "its connected interfaces. Connect the one for this node:")) +
          pre(QStringLiteral("sudo snap connect %1:%2")
-                 .arg(system.snapName, control ? QStringLiteral("hidraw") : QStringLiteral("camera"))) +
+                 .arg(system.snapName,
+                      control ? QStringLiteral("hidraw") : QStringLiteral("camera"))) +
          (control ? para(QStringLiteral("<tt>snap interface hidraw</tt> lists the slot of the "
                                         "camera if the plain command asks for one."))
                   : QString()) +
@@ -197,9 +207,10 @@ QString QCameraAccess::explain(const QCameraAccessProblem& problem,
   if (problem.node == QCameraAccessProblem::Node::Unknown) {
     return QString::fromLatin1(kGenericMessage);
   }
-  const QString node = nodeText(problem);
-  const QString opening =
-      QStringLiteral("VexhalTools cannot open %1 (%2). ").arg(node, reason(problem.error));
+  // The path starts a line of its own, so the narrow alert never breaks it at a slash.
+  const QString opening = QStringLiteral("VexhalTools cannot open the camera's %1%2%3 (%4).%2%2")
+                              .arg(nodeKind(problem), QChar(QChar::LineSeparator), problem.path,
+                                   reason(problem.error));
   const Cause cause = causeOf(problem.error);
   if (isSandboxed(system) && (cause == Cause::Refused || cause == Cause::Gone)) {
     return opening + (system.isFlatpak()
@@ -216,7 +227,8 @@ QString QCameraAccess::explain(const QCameraAccessProblem& problem,
       }
       if (installedRule(system)) {
         return opening + QStringLiteral("The udev rule is installed but not yet applied: unplug "
-                                        "the camera and plug it in again, or log out and in.");
+                                        "the camera and plug it in again, or log out and back "
+                                        "in.");
       }
       return opening + QStringLiteral("The udev rule that grants access is not installed. Press "
                                       "Setting for the command that installs it.");
@@ -280,7 +292,8 @@ std::optional<QString> QCameraAccess::installedRule(const QCameraAccessSystem& s
 
 std::optional<QString> QCameraAccess::packagedRule(const QCameraAccessSystem& system) {
   for (const QString& prefix : system.prefixes) {
-    const QString path = prefix + QStringLiteral("/lib/udev/rules.d/") + QString::fromLatin1(kRuleName);
+    const QString path =
+        prefix + QStringLiteral("/lib/udev/rules.d/") + QString::fromLatin1(kRuleName);
     if (QFileInfo::exists(system.rooted(path))) {
       return path;
     }

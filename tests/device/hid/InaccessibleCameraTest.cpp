@@ -253,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{"change", "/dev/hidraw3", true, "changed /dev/hidraw3"},
                       RouteCase{"change", "/dev/hidraw4", false, ""},
                       RouteCase{"remove", "/dev/hidraw3", false, "removed /dev/hidraw3"},
-                      RouteCase{"remove", "", false, ""}, RouteCase{"bind", "/dev/hidraw3", true, ""},
+                      RouteCase{"remove", "", false, ""},
+                      RouteCase{"bind", "/dev/hidraw3", true, ""},
                       RouteCase{"", "/dev/hidraw3", true, ""}));
 
 TEST(UdevEventRoute, MissingHandlersAreSkipped) {
