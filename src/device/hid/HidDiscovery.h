@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,6 +24,14 @@ class HidDiscovery {
   struct Events {
     std::function<void(const HidDeviceRecord&)> arrived;
     std::function<void(const std::string& key)> removed;
+    // The device's node changed, e.g. udev applied an access rule to it after it arrived.
+    std::function<void(const HidDeviceRecord&)> changed;
+  };
+
+  // An opened descriptor, or an invalid one and the errno value that says why.
+  struct OpenResult {
+    UniqueFd fd;
+    int error = 0;
   };
 
   virtual ~HidDiscovery() = default;
@@ -34,6 +43,17 @@ class HidDiscovery {
   // Opens the device for exclusive use; an invalid descriptor when it cannot be opened (gone,
   // no permission, or held by another process).
   virtual UniqueFd open(const HidDeviceRecord& device) = 0;
+
+  // Like open(), with the reason of a failure: EACCES or EPERM when this user may not open the
+  // node, EBUSY when another process holds it, ENOENT or ENODEV when it is gone. A discovery that
+  // cannot tell reports EIO.
+  virtual OpenResult tryOpen(const HidDeviceRecord& device) {
+    OpenResult result{open(device), 0};
+    if (!result.fd.isValid()) {
+      result.error = EIO;
+    }
+    return result;
+  }
 };
 
 }  // namespace vexhal

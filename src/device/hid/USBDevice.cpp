@@ -4,6 +4,7 @@
 #include <QUtf8StringView>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -49,8 +50,9 @@ std::int32_t readLe32(const std::uint8_t* bytes) {
 
 }  // namespace
 
-USBDevice::USBDevice(HidDeviceRecord device, UniqueFd fd)
+USBDevice::USBDevice(HidDeviceRecord device, UniqueFd fd, int openError)
     : device_(std::move(device)),
+      openError_(fd.isValid() ? 0 : (openError != 0 ? openError : EIO)),
       channel_(
           std::move(fd),
           [this](std::span<const std::uint8_t, kHidPacketSize> buffer, std::size_t length) {
@@ -107,13 +109,29 @@ bool USBDevice::sendOutputReport(const hid_cmd_pack_t& pack) {
   return true;
 }
 
+bool USBDevice::failUnopened(std::uint16_t cmd) {
+  if (openError_ == 0) {
+    return false;
+  }
+  hidLog(LOG_DEBUG, "HIDDevice, %s is not open; cmd %x not sent", device_.key.c_str(),
+         static_cast<unsigned>(cmd));
+  dispatchReply(cmd, kNotOpen);
+  return true;
+}
+
 void USBDevice::sendHeaderOnly(std::uint16_t cmd) {
+  if (failUnopened(cmd)) {
+    return;
+  }
   tx_.head = newHeader(cmd);
   tx_.data.fill(0);
   sendOutputReport(tx_);
 }
 
 void USBDevice::sendSetting(std::uint16_t cmd, std::int64_t value, std::uint32_t packNum) {
+  if (failUnopened(cmd)) {
+    return;
+  }
   tx_.head = newHeader(cmd, kHidDataPresent, 1, packNum);
   tx_.data.fill(0);
   tx_.data[0] = static_cast<std::uint8_t>(value);

@@ -31,6 +31,7 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
  public:
   static constexpr std::int64_t kUpgradeEmptyImage = -1;  // nothing to send; nothing was sent
   static constexpr std::int64_t kUpgradeNoReply = -2;     // the camera stopped answering
+  static constexpr std::int64_t kNotOpen = -3;  // the HID node could not be opened; nothing sent
   static constexpr std::chrono::milliseconds kDefaultTransferReplyTimeout{5000};
 
   using CodeCallback = std::function<void(std::int64_t code)>;
@@ -39,8 +40,10 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   using TextCallback =
       std::function<void(std::int64_t code, const std::optional<std::string>& text)>;
 
-  // Takes over `fd`, the opened HID descriptor of `device`.
-  USBDevice(HidDeviceRecord device, UniqueFd fd);
+  // Takes over `fd`, the opened HID descriptor of `device`. A camera whose node could not be
+  // opened gets an invalid `fd` and the errno value of the failed open: it is listed, so the
+  // user can be told why, and every command completes at once with kNotOpen.
+  USBDevice(HidDeviceRecord device, UniqueFd fd, int openError = 0);
   USBDevice(const USBDevice&) = delete;
   USBDevice& operator=(const USBDevice&) = delete;
   ~USBDevice();
@@ -49,6 +52,10 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   const std::string& modelName() const { return modelName_; }
   std::int64_t locationID() const { return device_.locationId; }
   const std::string& key() const { return device_.key; }
+  // False when the node could not be opened (see openError()) or the camera has gone.
+  bool isOpen() const { return channel_.isOpen(); }
+  // The errno value of the failed open, 0 when the node was opened.
+  int openError() const { return openError_; }
 
   // 0 = not answered or failed, 1 = the camera reported 0 (ready), 2 = it reported 1 (failed).
   std::int64_t state() const { return state_; }
@@ -92,6 +99,7 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
 
   void setGoneHandler(std::function<void()> gone) { goneHandler_ = std::move(gone); }
   void channelGone();
+  bool failUnopened(std::uint16_t cmd);
   void sendHeaderOnly(std::uint16_t cmd);
   void sendSetting(std::uint16_t cmd, std::int64_t value, std::uint32_t packNum);
   void dispatchReply(std::uint16_t cmd, std::int64_t code);
@@ -103,6 +111,7 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   void post(Slot USBDevice::*slot, Args... args);
 
   HidDeviceRecord device_;
+  int openError_ = 0;
   std::string name_;
   std::string modelName_;
   std::int64_t state_ = 0;

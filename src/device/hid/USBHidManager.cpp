@@ -3,6 +3,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 
 #include "device/hid/HidLog.h"
@@ -72,6 +73,7 @@ void USBHidManager::startMonitoringForVendorID(std::int64_t vendorId, std::int64
   HidDiscovery::Events events;
   events.arrived = [this](const HidDeviceRecord& record) { addUSBDevice(record); };
   events.removed = [this](const std::string& key) { removeUSBDevice(key); };
+  events.changed = [this](const HidDeviceRecord& record) { changeUSBDevice(record); };
   const int status = discovery_->start(static_cast<std::uint16_t>(vendorId),
                                        static_cast<std::uint16_t>(productId), std::move(events));
   if (status != 0) {
@@ -119,20 +121,55 @@ void USBHidManager::addUSBDevice(const HidDeviceRecord& record) {
   if (known) {
     return;  // enumeration and the monitor may both report a device that arrived meanwhile
   }
-  UniqueFd fd = discovery_->open(record);
-  if (!fd.isValid()) {
-    return;
+  if (auto device = makeDevice(record)) {
+    append(device);
   }
-  auto device = std::make_shared<USBDevice>(record, std::move(fd));
+}
+
+void USBHidManager::append(const std::shared_ptr<USBDevice>& device) {
+  devices_.push_back(device);
+  for (const auto& delegate : liveDelegates()) {
+    delegate->usbHidManagerDidAttachDevice(*this, device);
+  }
+}
+
+std::shared_ptr<USBDevice> USBHidManager::makeDevice(const HidDeviceRecord& record) {
+  HidDiscovery::OpenResult opened = discovery_->tryOpen(record);
+  if (!opened.fd.isValid()) {
+    // Refused access is listed so the user learns why; a camera held by another program or
+    // already gone is not.
+    if (opened.error != EACCES && opened.error != EPERM) {
+      return nullptr;
+    }
+    hidLog(LOG_WARNING, "HIDDevice, no access to %s; listed as not open", record.key.c_str());
+    return std::make_shared<USBDevice>(record, UniqueFd(), opened.error);
+  }
+  auto device = std::make_shared<USBDevice>(record, std::move(opened.fd));
   // Deferred: the channel reports its end from inside its own read handler.
   device->setGoneHandler([this, weak = std::weak_ptr<USBDevice>(device)] {
     QMetaObject::invokeMethod(
         &context_, [this, weak] { deviceGone(weak.lock()); }, Qt::QueuedConnection);
   });
-  devices_.push_back(device);
-  for (const auto& delegate : liveDelegates()) {
-    delegate->usbHidManagerDidAttachDevice(*this, device);
+  return device;
+}
+
+void USBHidManager::changeUSBDevice(const HidDeviceRecord& record) {
+  const auto it = std::find_if(devices_.begin(), devices_.end(),
+                               [&](const auto& device) { return device->key() == record.key; });
+  if (it == devices_.end()) {
+    addUSBDevice(record);  // e.g. held by another program when it arrived
+    return;
   }
+  if ((*it)->openError() == 0) {
+    return;
+  }
+  auto device = makeDevice(record);
+  if (!device || device->openError() != 0) {
+    return;  // still refused, or now held by another program: the listed device stays
+  }
+  hidLog(LOG_INFO, "HIDDevice, %s can be opened now", record.key.c_str());
+  removeAt(static_cast<std::size_t>(it - devices_.begin()));
+  append(device);
 }
 
 void USBHidManager::removeUSBDevice(const std::string& key) {

@@ -16,6 +16,10 @@ namespace vexhal {
 // Keeps one USBDevice per attached camera, in order of arrival, and tells its delegates when a
 // camera arrives or leaves. Runs on the main thread; delegate calls are made synchronously from
 // the discovery's events.
+//
+// A camera whose node this user may not open is kept too, as a device that is not open, so the
+// screens can say why. When its node changes (udev applied an access rule) it is opened again;
+// on success the closed device leaves and an open one arrives in its place, as on a re-plug.
 class USBHidManager {
  public:
   // The process-wide manager, created on first call (after the QCoreApplication, on the main
@@ -43,6 +47,9 @@ class USBHidManager {
  private:
   void addUSBDevice(const HidDeviceRecord& record);
   void removeUSBDevice(const std::string& key);
+  void changeUSBDevice(const HidDeviceRecord& record);
+  std::shared_ptr<USBDevice> makeDevice(const HidDeviceRecord& record);
+  void append(const std::shared_ptr<USBDevice>& device);
   void deviceGone(const std::shared_ptr<USBDevice>& device);
   void removeAt(std::size_t index);
   std::vector<std::shared_ptr<USBHidDelegate>> liveDelegates();

@@ -3,6 +3,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <optional>
+
+#include "section/camera_list/QCameraAccessProblem.h"
+#include "section/camera_list/QCameraAccessSystem.h"
 
 class QWidget;
 
@@ -10,27 +15,48 @@ namespace vexhal {
 
 class USBDevice;
 
-// Whether this user may open a camera's device nodes (its V4L2 video node and its hidraw
-// node), and the help that explains how access is granted on Linux (the udev rule the package
-// installs). Used on the main thread.
+// Whether this user may open a camera's device nodes (its hidraw control node and its V4L2
+// video nodes), and if not, why and what fixes it on this system: the udev rule the package
+// installs, group membership for remote sessions, or the sandbox's device permission. Used on
+// the main thread.
 class QCameraAccess {
  public:
   using Checker = std::function<bool(const USBDevice& device)>;
 
-  // The answer of the installed checker; the node check unless another one was installed.
-  static bool isGranted(const USBDevice& device);
+  // The problem that keeps the camera from being used, none when access is granted: the
+  // installed checker's answer, else the diagnosis on the installed system.
+  static std::optional<QCameraAccessProblem> check(const USBDevice& device);
+  static bool isGranted(const USBDevice& device) { return !check(device); }
   // Installs a checker for the whole process (the virtual camera's, a test's); null restores
-  // the node check.
+  // the diagnosis.
   static void install(Checker checker);
+  // Makes the diagnosis and the help look at `system` (a test's fake tree); null restores the
+  // running system.
+  static void installSystem(std::shared_ptr<const QCameraAccessSystem> system);
+  static const QCameraAccessSystem& system();
 
-  // True unless one of the camera's nodes exists and cannot be opened for reading and writing.
-  static bool nodesAccessible(const USBDevice& device);
+  // The first node of the camera that cannot be opened: the control node when the HID layer
+  // could not open it, else the first video node that refuses.
+  static std::optional<QCameraAccessProblem> diagnose(const USBDevice& device,
+                                                      const QCameraAccessSystem& system);
+  // A few sentences for the permission alert: the node, the reason, and what to do.
+  static QString explain(const QCameraAccessProblem& problem, const QCameraAccessSystem& system);
+  // The exact steps that fix `problem` here, with the commands to run (rich text).
+  static QString fixSteps(const QCameraAccessProblem& problem, const QCameraAccessSystem& system);
+  // The full help on device access: the packaged vexhaltools/device-access.txt from the first
+  // data folder that has it, else the copy built into the program.
+  static QString helpText(const QCameraAccessSystem& system);
 
-  // Shows the help on device access over the window of `over`.
-  static void showHelp(QWidget* over);
-  static QString helpText();
+  // Where udev finds the rule, and whether it is there.
+  static std::optional<QString> installedRule(const QCameraAccessSystem& system);
+  // The program's own copy of the rule beside its installation, to install from.
+  static std::optional<QString> packagedRule(const QCameraAccessSystem& system);
 
-  static constexpr const char* kUdevRulePath = "/usr/lib/udev/rules.d/70-vexhaltools.rules";
+  // Shows the fix for `problem` (none: the general help) and the full help over the window of
+  // `over`.
+  static void showHelp(QWidget* over, const std::optional<QCameraAccessProblem>& problem);
+
+  static constexpr const char* kRuleName = "70-vexhaltools.rules";
 };
 
 }  // namespace vexhal

@@ -75,6 +75,13 @@ void QCameraCellView::configure(const std::string& name, std::int64_t state) {
   cameraBtn_->setAccessibleName(nameLabel_->text() + QLatin1Char(' ') + stateLabel_->text());
 }
 
+void QCameraCellView::configureNoAccess(const std::string& name) {
+  configure(name, 0);
+  stateLabel_->setText(QStringLiteral("No access"));
+  setTextColor(stateLabel_, ui::red());
+  cameraBtn_->setAccessibleName(nameLabel_->text() + QLatin1Char(' ') + stateLabel_->text());
+}
+
 QString QCameraCellView::stateText(std::int64_t state) {
   switch (state) {
     case 1:

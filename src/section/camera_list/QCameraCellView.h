@@ -19,6 +19,8 @@ class QCameraCellView : public QWidget {
 
   // Shows `name` and the text and colour of `state`.
   void configure(const std::string& name, std::int64_t state);
+  // A camera this user may not open: "No access" in the warning colour.
+  void configureNoAccess(const std::string& name);
 
   QPushButton* cameraBtn() const { return cameraBtn_; }
   QLabel* nameLabel() const { return nameLabel_; }

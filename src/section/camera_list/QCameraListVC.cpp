@@ -63,7 +63,7 @@ QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget
                                      QStringLiteral("Please Connect Device"), this)),
       delegateLink_(std::make_shared<DelegateLink>(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }),
-      settingAction_([this] { QCameraAccess::showHelp(this); }) {
+      settingAction_([this] { QCameraAccess::showHelp(this, permissionProblem_); }) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -166,7 +166,11 @@ void QCameraListVC::reloadRow(int row) {
     return;
   }
   const USBDevice& camera = *cameraArr_[static_cast<std::size_t>(row)];
-  cell->configure(camera.name(), camera.state());
+  if (camera.openError() != 0) {
+    cell->configureNoAccess(camera.name());
+  } else {
+    cell->configure(camera.name(), camera.state());
+  }
 }
 
 void QCameraListVC::applyStoredUVCParams(const std::shared_ptr<USBDevice>& device,
@@ -211,7 +215,8 @@ void QCameraListVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice
 }
 
 void QCameraListVC::cameraBtnAction(const std::shared_ptr<USBDevice>& device) {
-  if (device->state() == 1) {
+  // A camera that could not be opened goes through the access check, which explains why.
+  if (device->state() == 1 || device->openError() != 0) {
     pushCameraControlVC(device);
   } else {
     pushCameraInfoVC(device);
@@ -219,14 +224,14 @@ void QCameraListVC::cameraBtnAction(const std::shared_ptr<USBDevice>& device) {
 }
 
 void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device) {
-  const bool granted = QCameraAccess::isGranted(*device);
+  std::optional<QCameraAccessProblem> problem = QCameraAccess::check(*device);
   QLog("CameraList, pushCameraControlVC(_:)");
   // The answer is handled on a later turn of the main loop, as an answer from the system is.
   QMetaObject::invokeMethod(
       this,
-      [this, granted, weakCamera = std::weak_ptr<USBDevice>(device)] {
-        if (!granted) {
-          showPermissionAlert();
+      [this, problem = std::move(problem), weakCamera = std::weak_ptr<USBDevice>(device)] {
+        if (problem) {
+          showPermissionAlert(*problem);
         } else if (std::shared_ptr<USBDevice> camera = weakCamera.lock()) {
           showCameraControlVC(camera);
         }
@@ -244,14 +249,16 @@ void QCameraListVC::pushCameraInfoVC(const std::shared_ptr<USBDevice>& device) {
   }
 }
 
-void QCameraListVC::showPermissionAlert() {
+void QCameraListVC::showPermissionAlert(const QCameraAccessProblem& problem) {
   if (permissionAlert_) {
     return;
   }
-  auto* alert = new QAlertController(
-      QStringLiteral("Unable to use the camera"),
-      QStringLiteral("Please allow Vexhaltools access to your camera in Security and Privacy "
-                     "under System Preferences."));
+  QLog("CameraList, showPermissionAlert, " + problem.path.toStdString() + ", " +
+       std::to_string(problem.error));
+  permissionProblem_ = problem;
+  // The message names the node that was refused, why, and the fix on this system.
+  auto* alert = new QAlertController(QStringLiteral("Unable to use the camera"),
+                                     QCameraAccess::explain(problem, QCameraAccess::system()));
   const QFont font = ui::systemFont(14, QFont::Medium);
   alert->addAction(std::make_shared<QAlertAction>(
                        QStringLiteral("Setting"), QAlertAction::QAlertActionStyle::blueFilled, font,

@@ -14,6 +14,7 @@
 #include "common/QViewController.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
+#include "section/camera_list/QCameraAccessProblem.h"
 #include "section/camera_control/QDataBase.h"
 
 namespace vexhal {
@@ -57,8 +58,8 @@ class QCameraListVC : public QViewController {
 
   // The clock of the row buttons' throttles (tests drive it by hand).
   void setTapClock(QTapThrottle::Clock clock) { tapClock_ = std::move(clock); }
-  // What the permission alert's "Setting" does; it shows the help on device access unless a
-  // test says otherwise.
+  // What the permission alert's "Setting" does; it shows the help on device access for the
+  // problem the alert names, unless a test says otherwise.
   void setSettingAction(std::function<void()> action) { settingAction_ = std::move(action); }
 
   static constexpr int cameraRowHeight = 120;
@@ -71,7 +72,7 @@ class QCameraListVC : public QViewController {
   void reloadData();
   void reloadRow(int row);
   void showCameraControlVC(const std::shared_ptr<USBDevice>& device);
-  void showPermissionAlert();
+  void showPermissionAlert(const QCameraAccessProblem& problem);
 
   USBHidManager& manager_;
   QDataBase dataBase_;
@@ -79,6 +80,7 @@ class QCameraListVC : public QViewController {
   QTableWidget* tableView_;
   QEmptyStateView* emptyView_;
   QPointer<QAlertController> permissionAlert_;
+  std::optional<QCameraAccessProblem> permissionProblem_;
   std::shared_ptr<DelegateLink> delegateLink_;
   QTapThrottle::Clock tapClock_;
   std::function<void()> settingAction_;

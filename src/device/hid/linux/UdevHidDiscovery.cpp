@@ -8,9 +8,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <string_view>
 
 #include "device/hid/HidLog.h"
+#include "device/hid/linux/UdevHidEventRoute.h"
 #include "device/hid/linux/UsbSysfsIdentity.h"
 
 namespace vexhal {
@@ -92,16 +92,12 @@ void UdevHidDiscovery::monitorReady() {
     return;
   }
   const char* action = udev_device_get_action(device);
-  const char* node = udev_device_get_devnode(device);
   const std::string_view verb = action != nullptr ? action : "";
-  if (verb == "add") {
-    if (const auto record = recordFor(device); record && events_.arrived) {
-      events_.arrived(*record);
-    }
-  } else if (verb == "remove" && node != nullptr && events_.removed) {
-    // The parent is already gone from sysfs; the node path is all that is left to match on.
-    events_.removed(node);
-  }
+  const char* node = udev_device_get_devnode(device);
+  // A removed device's parent is already gone from sysfs, so it has no record.
+  const std::optional<HidDeviceRecord> record =
+      verb == "remove" ? std::nullopt : recordFor(device);
+  routeUdevHidEvent(verb, node != nullptr ? node : "", record, events_);
   udev_device_unref(device);
 }
 
@@ -120,17 +116,25 @@ std::optional<HidDeviceRecord> UdevHidDiscovery::recordFor(struct udev_device* h
 }
 
 UniqueFd UdevHidDiscovery::open(const HidDeviceRecord& device) {
-  UniqueFd fd(::open(device.key.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.isValid()) {
-    hidLog(LOG_WARNING, "HIDDevice, cannot open %s: %s", device.key.c_str(), std::strerror(errno));
-    return fd;
+  return tryOpen(device).fd;
+}
+
+HidDiscovery::OpenResult UdevHidDiscovery::tryOpen(const HidDeviceRecord& device) {
+  OpenResult result{UniqueFd(::open(device.key.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)), 0};
+  if (!result.fd.isValid()) {
+    result.error = errno;
+    hidLog(LOG_WARNING, "HIDDevice, cannot open %s: %s", device.key.c_str(),
+           std::strerror(result.error));
+    return result;
   }
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+  if (::flock(result.fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     hidLog(LOG_WARNING, "HIDDevice, %s is in use by another program: %s", device.key.c_str(),
-           std::strerror(errno));
-    fd.reset();
+           std::strerror(error));
+    result.fd.reset();
+    result.error = error == EWOULDBLOCK ? EBUSY : error;
   }
-  return fd;
+  return result;
 }
 
 }  // namespace vexhal

@@ -26,6 +26,7 @@ class UdevHidDiscovery final : public HidDiscovery {
   // Opens the hidraw node read-write and non-blocking, and takes an exclusive flock() on it, so
   // a camera that another process holds is left alone.
   UniqueFd open(const HidDeviceRecord& device) override;
+  OpenResult tryOpen(const HidDeviceRecord& device) override;
 
  private:
   explicit UdevHidDiscovery(struct udev* context);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace vexhal {
+
+// Why a camera cannot be used: which of its device nodes failed to open, and the errno value.
+// A problem with an unknown node comes from a checker that only answers yes or no.
+struct QCameraAccessProblem {
+  enum class Node { Unknown, Control, Video };
+
+  Node node = Node::Unknown;
+  QString path;  // e.g. "/dev/hidraw3"
+  int error = 0;
+};
+
+}  // namespace vexhal

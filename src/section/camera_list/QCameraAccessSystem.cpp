@@ -1,0 +1,98 @@
+#include "section/camera_list/QCameraAccessSystem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "device/uvc/linux/V4l2VideoNodeEnumerator.h"
+
+namespace vexhal {
+
+namespace {
+
+constexpr const char* kAppId = "org.example.vexhal.VexhalTools";
+
+int openErrorOf(const QString& path) {
+  const QByteArray native = QFile::encodeName(path);
+  const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    return errno;
+  }
+  ::close(fd);
+  return 0;
+}
+
+QString accessGroupOf(const QString& path) {
+  struct stat info {};
+  if (::stat(QFile::encodeName(path).constData(), &info) != 0 || info.st_gid == 0 ||
+      (info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+    return {};
+  }
+  const struct group* entry = ::getgrgid(info.st_gid);
+  return entry != nullptr ? QString::fromLocal8Bit(entry->gr_name) : QString::number(info.st_gid);
+}
+
+bool isSet(const char* name) { return !qEnvironmentVariableIsEmpty(name); }
+
+}  // namespace
+
+QCameraAccessSystem QCameraAccessSystem::current() {
+  QCameraAccessSystem system;
+  system.openError = openErrorOf;
+  system.accessGroup = accessGroupOf;
+  system.videoNodes = [](std::int64_t locationId) {
+    QStringList nodes;
+    for (const V4l2VideoNode& node : V4l2VideoNodeEnumerator::list()) {
+      if (node.locationId == locationId) {
+        nodes.append(QString::fromStdString(node.devnode));
+      }
+    }
+    return nodes;
+  };
+  // A relocated installation first (bin/ beside share/), then the configured prefix, then the
+  // XDG data folders.
+  if (QCoreApplication::instance() != nullptr) {
+    system.prefixes.append(QDir::cleanPath(QCoreApplication::applicationDirPath() + "/.."));
+  }
+  system.prefixes.append(QStringLiteral(VEXHAL_INSTALL_PREFIX));
+  system.prefixes.removeDuplicates();
+  for (const QString& prefix : system.prefixes) {
+    system.dataDirs.append(prefix + "/share");
+  }
+  system.dataDirs.append(QStringLiteral(VEXHAL_INSTALL_DATADIR));
+  system.dataDirs.append(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
+  system.dataDirs.removeDuplicates();
+  if (isSet("SNAP")) {
+    system.snapName = isSet("SNAP_NAME") ? qEnvironmentVariable("SNAP_NAME")
+                                         : QStringLiteral("vexhaltools");
+  }
+  const QString seat = qEnvironmentVariable("XDG_SEAT");
+  system.remoteSession = isSet("SSH_CONNECTION") || isSet("SSH_TTY") ||
+                         (!seat.isEmpty() && seat != QStringLiteral("seat0"));
+  return system;
+}
+
+QString QCameraAccessSystem::rooted(const QString& path) const {
+  return QDir::cleanPath(root + '/' + path);
+}
+
+bool QCameraAccessSystem::isFlatpak() const {
+  return QFileInfo::exists(rooted(QStringLiteral("/.flatpak-info")));
+}
+
+QString QCameraAccessSystem::flatpakAppId() const {
+  const QSettings info(rooted(QStringLiteral("/.flatpak-info")), QSettings::IniFormat);
+  const QString name = info.value(QStringLiteral("Application/name")).toString();
+  return name.isEmpty() ? QString::fromLatin1(kAppId) : name;
+}
+
+}  // namespace vexhal

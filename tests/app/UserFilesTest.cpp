@@ -1,0 +1,110 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/AppDelegate.h"
+
+namespace vexhal {
+namespace {
+
+// Every file and folder below `dir`, relative to it, sorted.
+QStringList entriesBelow(const QString& dir) {
+  QStringList entries;
+  QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    entries.append(QDir(dir).relativeFilePath(it.next()));
+  }
+  entries.sort();
+  return entries;
+}
+
+// Settings and logs are found by these names; a change would strand every user's files.
+TEST(ApplicationNames, SettingsAndCachesAreKeyedOnVexhalTools) {
+  QTemporaryDir scratch;
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath("config")));
+  qputenv("XDG_CACHE_HOME", QFile::encodeName(scratch.filePath("cache")));
+  AppDelegate::configureApplication();
+
+  EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("VexhalTools"));
+  EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("VexhalTools"));
+  EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("org.example.vexhal.VexhalTools"));
+  EXPECT_EQ(QSettings().fileName(), scratch.filePath("config/VexhalTools/VexhalTools.conf"));
+  EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::CacheLocation),
+            scratch.filePath("cache/VexhalTools/VexhalTools"));
+  qunsetenv("XDG_CONFIG_HOME");
+  qunsetenv("XDG_CACHE_HOME");
+}
+
+// The program itself, started as a user would start it (with the virtual camera), writes only
+// into the user's own folders: not into the folder it was started from, not into the temporary
+// folder once it has ended, and not into $HOME past the XDG folders it was given.
+TEST(UserFiles, AStartedProgramWritesOnlyIntoTheUsersOwnFolders) {
+  QTemporaryDir scratch;
+  ASSERT_TRUE(scratch.isValid());
+  const QStringList own = {"config", "cache", "data", "state", "run"};
+  for (const QString& dir : own + QStringList{"home", "tmp", "cwd"}) {
+    ASSERT_TRUE(QDir(scratch.path()).mkdir(dir));
+  }
+  QFile::setPermissions(scratch.filePath("run"),
+                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+  QProcessEnvironment env;
+  env.insert("PATH", qEnvironmentVariable("PATH"));
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("HOME", scratch.filePath("home"));
+  env.insert("XDG_CONFIG_HOME", scratch.filePath("config"));
+  env.insert("XDG_CACHE_HOME", scratch.filePath("cache"));
+  env.insert("XDG_DATA_HOME", scratch.filePath("data"));
+  env.insert("XDG_STATE_HOME", scratch.filePath("state"));
+  env.insert("XDG_RUNTIME_DIR", scratch.filePath("run"));
+  env.insert("TMPDIR", scratch.filePath("tmp"));
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    if (qEnvironmentVariableIsSet(name)) {
+      env.insert(name, qEnvironmentVariable(name));
+    }
+  }
+  QProcess program;
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(scratch.filePath("cwd"));
+  program.start(QStringLiteral(VEXHALTOOLS_BIN), {QStringLiteral("--demo")});
+  ASSERT_TRUE(program.waitForStarted());
+
+  // Running until the home screen has the virtual camera's state: the whole start-up path.
+  const QString logs = scratch.filePath("cache/VexhalTools/QLogs");
+  const auto listed = [&] {
+    for (const QString& name : QDir(logs).entryList(QDir::Files)) {
+      QFile file(logs + '/' + name);
+      if (file.open(QIODevice::ReadOnly) &&
+          file.readAll().contains("CameraList, getState, 0, 1")) {
+        return true;
+      }
+    }
+    return false;
+  };
+  const bool reachedHome = QTest::qWaitFor(listed, 30000);
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_TRUE(reachedHome) << program.readAllStandardError().toStdString();
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+
+  EXPECT_EQ(entriesBelow(scratch.filePath("cwd")), QStringList{});
+  EXPECT_EQ(entriesBelow(scratch.filePath("tmp")), QStringList{});
+  EXPECT_EQ(entriesBelow(scratch.filePath("home")), QStringList{});
+  for (const QString& entry : entriesBelow(scratch.path())) {
+    const QString top = entry.section('/', 0, 0);
+    EXPECT_TRUE(own.contains(top) || top == "home" || top == "tmp" || top == "cwd")
+        << entry.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace vexhal
