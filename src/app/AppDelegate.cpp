@@ -12,6 +12,9 @@
 #include "app/QLaunchVC.h"
 #include "common/Pictures.h"
 #include "common/QNavigationController.h"
+#include "device/hid/USBDevice.h"
+#include "section/camera_control/QCameraControlVC.h"
+#include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/root/QRootVC.h"
 
 namespace vexhal {
@@ -45,6 +48,22 @@ void AppDelegate::applicationDidFinishLaunching() {
   scheduler_(this, launchDurationMs, [this] { showRootScreen(); });
   startCameraMonitoring();
   setUpTrayIcon();
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) applicationDidBecomeActive();
+  });
+}
+
+void AppDelegate::applicationDidBecomeActive() {
+  auto* outer = window_ ? qobject_cast<QNavigationController*>(window_->contentViewController()) : nullptr;
+  auto* root = outer ? qobject_cast<QRootVC*>(outer->rootViewController()) : nullptr;
+  auto* screen = root ? qobject_cast<QCameraControlVC*>(root->navVC()->topViewController()) : nullptr;
+  if (screen == nullptr || !screen->device()) {
+    return;
+  }
+  screen->device()->getCaptureInfo(
+      [page = QPointer(screen->functionControlVC())](std::int64_t /*code*/, bool capturing4K) {
+        if (page) page->handleCaptureInfo(capturing4K);
+      });
 }
 
 void AppDelegate::applicationShouldHandleReopen() {
