@@ -9,7 +9,7 @@ namespace vexhal {
 CaptureDeviceSearch::CaptureDeviceSearch(std::shared_ptr<video::CaptureBackend> backend,
                                          QObject* parent)
     : QObject(parent), backend_(std::move(backend)) {
-  thread_.setObjectName(QStringLiteral("vexhal-devsearch"));
+  thread_.setObjectName(QStringLiteral("vexhal-devfind"));
   worker_.moveToThread(&thread_);
   thread_.start();
 }

@@ -14,7 +14,7 @@ namespace vexhal {
 
 // Finds the video capture device of a camera by its USB location id, off the GUI thread: listing
 // capture devices opens and queries every video node, which can block. The listing runs on this
-// object's own thread "vexhal-devsearch"; the answer comes back on the thread that asked (the
+// object's own thread "vexhal-devfind"; the answer comes back on the thread that asked (the
 // GUI thread), and never after this object is destroyed.
 class CaptureDeviceSearch : public QObject {
  public:

@@ -34,7 +34,9 @@ namespace {
 
 using Style = QAlertAction::QAlertActionStyle;
 
-constexpr int kPanelWidth = 360;
+// The pages need 400 points across; the tab bar is 360 wide, centred over them.
+constexpr int kPanelWidth = 400;
+constexpr int kTabBarWidth = 360;
 constexpr int kTabBarHeight = 44;
 constexpr int kTabIndicatorWidth = 28;
 
@@ -239,19 +241,22 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   panel->setObjectName(QStringLiteral("settingsPanel"));
   panel->setFixedWidth(kPanelWidth);
   panel->setAttribute(Qt::WA_StyledBackground);
-  panel->setStyleSheet(QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }")
+  // The pages' scroll areas show white behind their content.
+  panel->setStyleSheet(QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }"
+                                      " #qt_scrollarea_viewport,"
+                                      " #qt_scrollarea_viewport > QWidget { background: white; }")
                            .arg(ui::separator().name()));
 
   // Two equal tab buttons across the panel; the indicator sits under the selected one.
   auto* tabBar = new QWidget(panel);
-  tabBar->setFixedSize(kPanelWidth, kTabBarHeight);
+  tabBar->setFixedSize(kTabBarWidth, kTabBarHeight);
   const QString titles[2] = {QStringLiteral("Function"), QStringLiteral("Image")};
   for (int tag : {kFunctionTab, kImageTab}) {
     auto* button = new QPushButton(titles[tag], tabBar);
     button->setObjectName(tag == kFunctionTab ? QStringLiteral("hidBtn") : QStringLiteral("uvcBtn"));
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setGeometry(tag * kPanelWidth / 2, 0, kPanelWidth / 2, kTabBarHeight - 2);
+    button->setGeometry(tag * kTabBarWidth / 2, 0, kTabBarWidth / 2, kTabBarHeight - 2);
     button->setStyleSheet(QStringLiteral("QPushButton { border: none; color: %1; }").arg(ui::ink().name()));
     connect(button, &QPushButton::clicked, this, [this, tag] { tabBtnAction(tag); });
     tabBtns_[tag] = button;
@@ -289,7 +294,7 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   auto* column = new QVBoxLayout(panel);
   column->setContentsMargins(1, 0, 0, 0);
   column->setSpacing(0);
-  column->addWidget(tabBar);
+  column->addWidget(tabBar, 0, Qt::AlignHCenter);
   column->addWidget(separator);
   column->addWidget(tabView_, 1);
   column->addLayout(buttons);
@@ -333,7 +338,7 @@ void QCameraControlVC::startCapture() {
   fresh->mirrorMode = video::QVideoMirrorMode::disabled;
   fresh->applyTransform();
   auto* stack = static_cast<QGridLayout*>(previewArea_->layout());
-  stack->replaceWidget(preView_, fresh);
+  delete stack->replaceWidget(preView_, fresh);  // the old view's layout item is ours to free
   frameSink_->setRender(fresh->renderView()->handle());
   delete preView_;
   preView_ = fresh;

@@ -41,7 +41,7 @@ class USBDevice;
 // camera's video device shows up.
 //
 // Threads: everything here runs on the GUI thread except the capture-device listing (the
-// search's own thread "vexhal-devsearch") and the frames, which go straight from the capture
+// search's own thread "vexhal-devfind") and the frames, which go straight from the capture
 // work queue to the preview. Device replies, the retry timer and the search's answer hold the
 // screen weakly.
 class QCameraControlVC : public QViewController {

@@ -17,6 +17,7 @@
 #include "common/QAlertController.h"
 #include "common/QNavigationController.h"
 #include "common/QSegmentedControl.h"
+#include "common/QSwitch.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
@@ -92,13 +93,16 @@ int main(int argc, char** argv) {
   };
 
   shoot("control_function_page");
+  // The angle can be chosen once intelligent framing is off.
+  QTest::mouseClick(screen->functionControlVC()->intelligentSwitch(), Qt::LeftButton);
+  QTest::qWait(300);
   pickItem(screen->functionControlVC()->angleSegment(), 1);
   QTest::mouseClick(screen->segregatorBtn(), Qt::LeftButton);
   shoot("control_function_page_angle90_guide");
   screen->tabBtnAction(QCameraControlVC::kImageTab);
   shoot("control_image_page");
-  pickItem(screen->imageControlVC()->imageModeSegment(), 2);
-  shoot("control_image_page_vivid");
+  pickItem(screen->imageControlVC()->imageModeSegment(), 1);
+  shoot("control_image_page_bright");
   for (const auto& [action, name] :
        {std::pair<void (QCameraControlVC::*)(), const char*>{&QCameraControlVC::saveBtnAction, "dialog_save"},
         {&QCameraControlVC::resetBtnAction, "dialog_reset"},

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 
 #include <atomic>
@@ -22,6 +23,7 @@
 #include "extension/QHudOverlay.h"
 #include "extension/QProgressHUD.h"
 #include "extension/QToastView.h"
+#include "section/camera_control/CaptureDeviceSearch.h"
 #include "section/camera_control/PreviewGridOverlay.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
@@ -255,6 +257,38 @@ TEST_F(ControlScreen, ShowsTheCameraTabsAndDetails) {
   EXPECT_EQ(screen->tabBtn(QCameraControlVC::kImageTab)->font().weight(), QFont::Medium);
   QTest::mouseClick(screen->cameraDetailBtn(), Qt::LeftButton);
   EXPECT_EQ(detailFor, cam.device);
+}
+
+// Lists devices as a backend would, noting the thread it is asked on.
+class ListingBackend : public HidingBackend {
+ public:
+  ListingBackend() : HidingBackend(nullptr) {}
+  std::vector<video::CaptureDevice> devices() override {
+    thread = QThread::currentThread()->objectName();
+    return {{"0x3152000b206b215", "other", "", "/dev/video4"}, {"0x3142000b206b215", "ours", "", "/dev/video2"}};
+  }
+  QString thread;
+};
+
+TEST(CaptureDeviceSearchTest, FindsThePairedDeviceOnItsOwnThreadAndAnswersOnTheCallers) {
+  auto backend = std::make_shared<ListingBackend>();
+  std::vector<std::optional<std::string>> answers;
+  QThread* answeredOn = nullptr;
+  {
+    CaptureDeviceSearch search(backend);
+    for (const std::int64_t location : {0x03142000, 0x03162000}) {
+      search.find(location, [&](const auto& device) {
+        answers.push_back(device ? std::optional(device->name) : std::nullopt);
+        answeredOn = QThread::currentThread();
+      });
+    }
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 2; }));
+    search.find(0x03142000, [&](const auto&) { answers.push_back("late"); });
+  }
+  settle();  // the search is gone: its last answer is dropped
+  EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"ours", std::nullopt}));
+  EXPECT_EQ(answeredOn, QThread::currentThread());
+  EXPECT_EQ(backend->thread, QStringLiteral("vexhal-devfind"));
 }
 
 }  // namespace
