@@ -245,6 +245,18 @@ TEST_F(ControlScreen, PreviewRetriesWhileTheVideoDeviceIsMissingAndStartsWhenItA
   ASSERT_TRUE(waitFor([&] { return screen->isCapturing(); }));
 }
 
+TEST_F(ControlScreen, APreviewCutOffByTheCameraStartsAgainWhenTheCameraReturns) {
+  open();
+  ASSERT_TRUE(waitFor([&] { return screen->framesRendered() > 0; }));
+  setUpgradeInProgress(true);  // the screen stays while the camera restarts
+  cam.camera().unplug();
+  ASSERT_TRUE(waitFor([&] { return !screen->isCapturing(); }));
+  settle();
+  const std::uint64_t before = screen->framesRendered();
+  cam.camera().plug();
+  ASSERT_TRUE(waitFor([&] { return screen->isCapturing() && screen->framesRendered() > before; }));
+}
+
 TEST_F(ControlScreen, ShowsTheCameraTabsAndDetails) {
   std::shared_ptr<USBDevice> detailFor;
   open();
