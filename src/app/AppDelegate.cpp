@@ -12,10 +12,13 @@
 #include "app/QLaunchVC.h"
 #include "common/Pictures.h"
 #include "common/QNavigationController.h"
+#include "device/hid/USBDevice.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
 #include "section/about/QAppVersion.h"
 #include "section/about/QNetLogForwarder.h"
+#include "section/camera_control/QCameraControlVC.h"
+#include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_info/QUpgradeVC.h"
 #include "section/root/QRootVC.h"
 
@@ -51,6 +54,22 @@ void AppDelegate::applicationDidFinishLaunching() {
   startCameraMonitoring();
   QNetLogForwarder::configure(serviceHost, servicePort);
   setUpTrayIcon();
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) applicationDidBecomeActive();
+  });
+}
+
+void AppDelegate::applicationDidBecomeActive() {
+  auto* outer = window_ ? qobject_cast<QNavigationController*>(window_->contentViewController()) : nullptr;
+  auto* root = outer ? qobject_cast<QRootVC*>(outer->rootViewController()) : nullptr;
+  auto* screen = root ? qobject_cast<QCameraControlVC*>(root->navVC()->topViewController()) : nullptr;
+  if (screen == nullptr || !screen->device()) {
+    return;
+  }
+  screen->device()->getCaptureInfo(
+      [page = QPointer(screen->functionControlVC())](std::int64_t /*code*/, bool capturing4K) {
+        if (page) page->handleCaptureInfo(capturing4K);
+      });
 }
 
 void AppDelegate::applicationShouldHandleReopen() {

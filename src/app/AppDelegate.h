@@ -29,6 +29,8 @@ class AppDelegate : public QObject {
 
   void applicationDidFinishLaunching();
   void applicationShouldHandleReopen();
+  // With a camera control screen on top, asks its camera whether another program captures 4K.
+  void applicationDidBecomeActive();
   void openAppAction();
 
   MainWindow* window() const { return window_.get(); }

@@ -8,6 +8,7 @@
 #include "UpdateService.h"
 #include "VirtualCameraRig.h"
 #include "net/ServiceEndpoint.h"
+#include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_list/QCameraAccess.h"
 
 namespace vexhal {
@@ -18,6 +19,7 @@ DemoSession::DemoSession() : rig_(std::make_unique<sim::VirtualCameraRig>()) {}
 DemoSession::~DemoSession() {
   if (started_) {
     QCameraAccess::install(nullptr);
+    QCameraControlVC::setDefaultCaptureBackend(nullptr);
   }
 }
 
@@ -30,6 +32,8 @@ bool DemoSession::start(QString* error, QString* notice) {
   }
   // The virtual camera has no device nodes to be refused.
   QCameraAccess::install([](const USBDevice&) { return true; });
+  // The control screen's preview shows the virtual camera's picture.
+  QCameraControlVC::setDefaultCaptureBackend(rig_->captureBackend());
   started_ = true;
   QString listenError;
   if (!rig_->listen(QString::fromLatin1(sim::VirtualCameraRig::kDefaultServerName),

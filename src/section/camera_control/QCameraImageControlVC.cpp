@@ -102,11 +102,16 @@ void QCameraImageControlVC::buildView() {
 
 std::optional<QString> QCameraImageControlVC::serialNumber() const {
   const std::shared_ptr<USBDevice> device = device_.lock();
-  if (!device || !device->serialNumber()) {
+  return device ? storageKey(device->serialNumber()) : std::nullopt;
+}
+
+std::optional<QString> QCameraImageControlVC::storageKey(
+    const std::optional<std::string>& serialNumber) {
+  if (!serialNumber) {
     return std::nullopt;
   }
   // The camera pads its serial number with zero bytes.
-  std::string text = *device->serialNumber();
+  std::string text = *serialNumber;
   while (!text.empty() && text.back() == '\0') {
     text.pop_back();
   }

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "common/QViewController.h"
 #include "device/uvc/UVCCameraControl.h"
@@ -36,6 +37,9 @@ class QCameraImageControlVC : public QViewController {
   const QImageControlModel& model() const { return model_; }
   // The camera's serial number as the key of its stored settings, or nothing when unknown.
   std::optional<QString> serialNumber() const;
+  // The key a serial number as the camera sent it is stored under: without the zero bytes that
+  // pad it, or nothing when no text is left.
+  static std::optional<QString> storageKey(const std::optional<std::string>& serialNumber);
 
   // Applies `mode` with `values` (the control screen's reset passes standard and 128s).
   void resetParams(QUVCParams::ImageMode mode, const QUVCParams& values);

@@ -15,6 +15,7 @@
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
 #include "device/uvc/UVCCameraControl.h"
+#include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_list/QCameraAccess.h"
 #include "section/camera_list/QCameraCellView.h"
@@ -239,8 +240,13 @@ void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device
       Qt::QueuedConnection);
 }
 
-// The camera control screen is pushed here, without animation, once it is part of the program.
-void QCameraListVC::showCameraControlVC(const std::shared_ptr<USBDevice>& /*device*/) {}
+void QCameraListVC::showCameraControlVC(const std::shared_ptr<USBDevice>& device) {
+  if (QNavigationController* navigation = navigationController()) {
+    navigation->push(new QCameraControlVC(device, manager_, QCameraControlVC::defaultCaptureBackend(),
+                                          dataBase_),
+                     false);
+  }
+}
 
 void QCameraListVC::pushCameraInfoVC(const std::shared_ptr<USBDevice>& device) {
   QLog("CameraList, pushCameraInfoVC(_:)");

@@ -36,7 +36,8 @@ inline void settle(int rounds = 30) {
 }
 
 struct CameraOnManager {
-  CameraOnManager() : manager(rig.makeDiscovery()) {
+  explicit CameraOnManager(sim::VirtualCameraIdentity identity = {})
+      : rig(std::move(identity)), manager(rig.makeDiscovery()) {
     manager.startMonitoringForVendorID(rig.camera().vendorId(), rig.camera().productId());
     waitFor([this] { return !manager.devices().empty(); });
     if (!manager.devices().empty()) device = manager.devices().front();

@@ -1,0 +1,527 @@
+#include "section/camera_control/QCameraControlVC.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <ostrane/ostrane.h>
+
+#include "common/Pictures.h"
+#include "common/QAlertAction.h"
+#include "common/QAlertController.h"
+#include "common/QNavigationController.h"
+#include "common/UiStyle.h"
+#include "device/hid/USBDevice.h"
+#include "extension/QHudOverlay.h"
+#include "section/camera_control/CaptureDeviceSearch.h"
+#include "section/camera_control/PreviewFrameSink.h"
+#include "section/camera_control/PreviewGridOverlay.h"
+#include "section/camera_control/QCameraFunctionControlVC.h"
+#include "section/camera_control/QCameraImageControlVC.h"
+#include "section/camera_info/QCameraInfoVC.h"
+#include "section/camera_info/UpgradeState.h"
+#include "video/QCameraVideoCapturer.h"
+#include "video/QVideoRenderView.h"
+#include "video/linux/V4l2CaptureBackend.h"
+
+namespace vexhal {
+
+namespace {
+
+using Style = QAlertAction::QAlertActionStyle;
+
+// The pages need 400 points across; the tab bar is 360 wide, centred over them.
+constexpr int kPanelWidth = 400;
+constexpr int kTabBarWidth = 360;
+constexpr int kTabBarHeight = 44;
+constexpr int kTabIndicatorWidth = 28;
+
+std::shared_ptr<video::CaptureBackend>& defaultBackendSlot() {
+  static std::shared_ptr<video::CaptureBackend> backend;
+  return backend;
+}
+
+std::shared_ptr<QAlertAction> action(const char* title, Style style,
+                                     QAlertAction::Handler handler = nullptr) {
+  return std::make_shared<QAlertAction>(QString::fromUtf8(title), style, ui::systemFont(12),
+                                        std::move(handler));
+}
+
+QPushButton* makeActionButton(const QString& title, bool filled, QWidget* parent) {
+  auto* button = new QPushButton(title, parent);
+  button->setFixedSize(150, 36);
+  button->setCursor(Qt::PointingHandCursor);
+  button->setFont(ui::systemFont(13, filled ? QFont::Medium : QFont::Normal));
+  const QColor fill = filled ? ui::blue() : ui::paleFill();
+  button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: none; "
+                                       "border-radius: 4px; } QPushButton:pressed { background: %3; }")
+                            .arg(fill.name(), filled ? QStringLiteral("white") : ui::gray().name(),
+                                 fill.darker(115).name()));
+  return button;
+}
+
+}  // namespace
+
+// The HID manager holds its delegates weakly and outside Qt's object tree, so the screen
+// registers this small link, which forwards to the screen while the screen exists.
+class QCameraControlVC::DelegateLink : public USBHidDelegate {
+ public:
+  explicit DelegateLink(QCameraControlVC* screen) : screen_(screen) {}
+
+  void usbHidManagerDidRemoveDevice(USBHidManager& /*manager*/,
+                                    const std::shared_ptr<USBDevice>& device) override {
+    if (screen_) {
+      screen_->usbHidManagerDidRemoveDevice(device);
+    }
+  }
+
+ private:
+  QPointer<QCameraControlVC> screen_;
+};
+
+void QCameraControlVC::setDefaultCaptureBackend(std::shared_ptr<video::CaptureBackend> backend) {
+  defaultBackendSlot() = std::move(backend);
+}
+
+std::shared_ptr<video::CaptureBackend> QCameraControlVC::defaultCaptureBackend() {
+  std::shared_ptr<video::CaptureBackend>& backend = defaultBackendSlot();
+  if (!backend) {
+    backend = std::make_shared<video::V4l2CaptureBackend>();
+  }
+  return backend;
+}
+
+QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, USBHidManager& manager,
+                                   std::shared_ptr<video::CaptureBackend> backend,
+                                   QDataBase dataBase, QWidget* parent)
+    : QViewController("QCameraControlVC", parent),
+      device_(std::move(device)),
+      manager_(manager),
+      dataBase_(std::move(dataBase)),
+      delegateLink_(std::make_shared<DelegateLink>(this)),
+      frameSink_(std::make_shared<PreviewFrameSink>([self = QPointer(this)] {
+        // The capture thread only posts; the screen, if it still exists, looks again.
+        QMetaObject::invokeMethod(qApp, [self] { if (self) self->captureStopped(); },
+                                  Qt::QueuedConnection);
+      })),
+      deviceSearch_(new CaptureDeviceSearch(backend, this)),
+      timer_(new QTimer(this)),
+      tapClock_([] { return std::chrono::steady_clock::now(); }) {
+  cameraCapture_ = video::QCameraVideoCapturer::create(frameSink_, false, std::move(backend));
+  manager.addDelegate(delegateLink_);
+
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  setPalette(palette);
+
+  auto* body = new QHBoxLayout;
+  body->setContentsMargins(0, 0, 0, 0);
+  body->setSpacing(0);
+  body->addWidget(makePreviewArea(), 1);
+  body->addWidget(makeSettingsPanel());
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(makeHeader());
+  layout->addLayout(body, 1);
+
+  // Selecting the image page and then the function page lays both out at once; both pages
+  // start reading the camera as soon as they are made.
+  tabBtnAction(kImageTab);
+  tabBtnAction(kFunctionTab);
+
+  titleLabel_->setText(device_ ? QString::fromStdString(device_->name()) : QString());
+
+  timer_->setSingleShot(true);
+  timer_->setInterval(kRetryInterval);
+  connect(timer_, &QTimer::timeout, this, &QCameraControlVC::startCapture);
+
+  QTapThrottle::connect(segregatorBtn_, kTapThrottle, [this] { toggleSegregator(); },
+                        [this] { return tapClock_(); });
+}
+
+QCameraControlVC::~QCameraControlVC() {
+  timer_->stop();
+  frameSink_->setRender(nullptr);
+  if (cameraCapture_->isCameraing()) {
+    cameraCapture_->stopCapture();
+    cameraCapture_->setCameraing(false);
+  }
+}
+
+QWidget* QCameraControlVC::makeHeader() {
+  auto* header = new QWidget(this);
+  header->setObjectName(QStringLiteral("controlHeader"));
+  header->setFixedHeight(48);
+  header->setAttribute(Qt::WA_StyledBackground);
+  header->setStyleSheet(
+      QStringLiteral("#controlHeader { background: white; border-bottom: 1px solid %1; }")
+          .arg(ui::separator().name()));
+
+  backBtn_ = new QToolButton(header);
+  backBtn_->setObjectName(QStringLiteral("backBtn"));
+  backBtn_->setIcon(pictureIcon(QStringLiteral("icon_back")));
+  backBtn_->setIconSize(QSize(16, 16));
+  backBtn_->setText(QStringLiteral("Back"));
+  backBtn_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  backBtn_->setAutoRaise(true);
+  backBtn_->setCursor(Qt::PointingHandCursor);
+  backBtn_->setFont(ui::systemFont(13));
+  connect(backBtn_, &QToolButton::clicked, this, &QCameraControlVC::backBtnAction);
+
+  titleLabel_ = new QLabel(header);
+  titleLabel_->setFont(ui::systemFont(16, QFont::DemiBold));
+  titleLabel_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::ink().name()));
+  titleLabel_->setAlignment(Qt::AlignCenter);
+
+  cameraDetailBtn_ = new QToolButton(header);
+  cameraDetailBtn_->setObjectName(QStringLiteral("cameraDetailBtn"));
+  cameraDetailBtn_->setText(QStringLiteral("Device info"));
+  cameraDetailBtn_->setAutoRaise(true);
+  cameraDetailBtn_->setCursor(Qt::PointingHandCursor);
+  cameraDetailBtn_->setFont(ui::systemFont(13));
+  cameraDetailBtn_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::blue().name()));
+  connect(cameraDetailBtn_, &QToolButton::clicked, this, &QCameraControlVC::cameraDetailBtnAction);
+
+  // The title stays centred on the header whatever the widths of the buttons beside it.
+  auto* row = new QGridLayout(header);
+  row->setContentsMargins(12, 0, 16, 0);
+  row->addWidget(titleLabel_, 0, 0, 1, 3);
+  row->addWidget(backBtn_, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+  row->addWidget(cameraDetailBtn_, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
+  row->setColumnStretch(1, 1);
+  return header;
+}
+
+QWidget* QCameraControlVC::makePreviewArea() {
+  previewArea_ = new QWidget(this);
+  previewArea_->setObjectName(QStringLiteral("previewArea"));
+  previewArea_->setAttribute(Qt::WA_StyledBackground);
+  previewArea_->setStyleSheet(QStringLiteral("#previewArea { background: black; }"));
+  auto* stack = new QGridLayout(previewArea_);
+  stack->setContentsMargins(0, 0, 0, 0);
+
+  preView_ = new video::QVideoRenderView(previewArea_);
+  segregatorImg_ = new PreviewGridOverlay(previewArea_);
+  segregatorImg_->hide();
+  segregatorBtn_ = new QToolButton(previewArea_);
+  segregatorBtn_->setObjectName(QStringLiteral("segregatorBtn"));
+  segregatorBtn_->setIcon(pictureIcon(QStringLiteral("control_open")));
+  segregatorBtn_->setIconSize(QSize(32, 32));
+  segregatorBtn_->setAutoRaise(true);
+  segregatorBtn_->setCursor(Qt::PointingHandCursor);
+  segregatorBtn_->setToolTip(QStringLiteral("Framing guide"));
+
+  stack->addWidget(preView_, 0, 0);
+  stack->addWidget(segregatorImg_, 0, 0);
+  auto* corner = new QVBoxLayout;
+  corner->setContentsMargins(0, 0, 12, 12);
+  corner->addStretch(1);
+  corner->addWidget(segregatorBtn_, 0, Qt::AlignRight);
+  stack->addLayout(corner, 0, 0);
+  return previewArea_;
+}
+
+QWidget* QCameraControlVC::makeSettingsPanel() {
+  auto* panel = new QWidget(this);
+  panel->setObjectName(QStringLiteral("settingsPanel"));
+  panel->setFixedWidth(kPanelWidth);
+  panel->setAttribute(Qt::WA_StyledBackground);
+  // The pages' scroll areas show white behind their content.
+  panel->setStyleSheet(QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }"
+                                      " #qt_scrollarea_viewport,"
+                                      " #qt_scrollarea_viewport > QWidget { background: white; }")
+                           .arg(ui::separator().name()));
+
+  // Two equal tab buttons across the panel; the indicator sits under the selected one.
+  auto* tabBar = new QWidget(panel);
+  tabBar->setFixedSize(kTabBarWidth, kTabBarHeight);
+  const QString titles[2] = {QStringLiteral("Function"), QStringLiteral("Image")};
+  for (int tag : {kFunctionTab, kImageTab}) {
+    auto* button = new QPushButton(titles[tag], tabBar);
+    button->setObjectName(tag == kFunctionTab ? QStringLiteral("hidBtn") : QStringLiteral("uvcBtn"));
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setGeometry(tag * kTabBarWidth / 2, 0, kTabBarWidth / 2, kTabBarHeight - 2);
+    button->setStyleSheet(QStringLiteral("QPushButton { border: none; color: %1; }").arg(ui::ink().name()));
+    connect(button, &QPushButton::clicked, this, [this, tag] { tabBtnAction(tag); });
+    tabBtns_[tag] = button;
+  }
+  tabIndicator_ = new QWidget(tabBar);
+  tabIndicator_->setObjectName(QStringLiteral("tabIndicator"));
+  tabIndicator_->setAttribute(Qt::WA_StyledBackground);
+  tabIndicator_->setStyleSheet(
+      QStringLiteral("#tabIndicator { background: %1; border-radius: 1px; }").arg(ui::blue().name()));
+  tabIndicator_->setFixedSize(kTabIndicatorWidth, 3);
+
+  functionControlVC_ = new QCameraFunctionControlVC(device_, panel);
+  imageControlVC_ = new QCameraImageControlVC(device_, dataBase_, panel);
+  tabView_ = new QStackedWidget(panel);
+  tabView_->addWidget(functionControlVC_);
+  tabView_->addWidget(imageControlVC_);
+
+  resetBtn_ = makeActionButton(QStringLiteral("Reset"), false, panel);
+  resetBtn_->setObjectName(QStringLiteral("resetBtn"));
+  connect(resetBtn_, &QPushButton::clicked, this, &QCameraControlVC::resetBtnAction);
+  saveBtn_ = makeActionButton(QStringLiteral("Save"), true, panel);
+  saveBtn_->setObjectName(QStringLiteral("saveBtn"));
+  connect(saveBtn_, &QPushButton::clicked, this, &QCameraControlVC::saveBtnAction);
+  auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(20, 12, 20, 16);
+  buttons->setSpacing(20);
+  buttons->addWidget(resetBtn_);
+  buttons->addWidget(saveBtn_);
+
+  auto* separator = new QWidget(panel);
+  separator->setFixedHeight(1);
+  separator->setAttribute(Qt::WA_StyledBackground);
+  separator->setStyleSheet(QStringLiteral("background: %1;").arg(ui::separator().name()));
+
+  auto* column = new QVBoxLayout(panel);
+  column->setContentsMargins(1, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(tabBar, 0, Qt::AlignHCenter);
+  column->addWidget(separator);
+  column->addWidget(tabView_, 1);
+  column->addLayout(buttons);
+  return panel;
+}
+
+int QCameraControlVC::selectedTab() const { return tabView_->currentIndex(); }
+
+QList<QAlertController*> QCameraControlVC::presentedAlerts() const {
+  QList<QAlertController*> shown;
+  for (const QPointer<QAlertController>& alert : alerts_) {
+    if (alert && !alert->isDismissed()) {
+      shown.append(alert);
+    }
+  }
+  return shown;
+}
+
+bool QCameraControlVC::isCapturing() const { return cameraCapture_->isCameraing(); }
+
+std::uint64_t QCameraControlVC::framesRendered() const { return frameSink_->framesRendered(); }
+
+void QCameraControlVC::showEvent(QShowEvent* event) {
+  QViewController::showEvent(event);
+  startCapture();
+}
+
+void QCameraControlVC::hideEvent(QHideEvent* event) {
+  QViewController::hideEvent(event);
+  stopCapture();
+}
+
+void QCameraControlVC::startCapture() {
+  QLog("CameraControl, startCapture(_:)");
+  wantsCapture_ = true;
+  // A new preview for each start, so no frame of an earlier capture lingers on it.
+  auto* fresh = new video::QVideoRenderView(previewArea_);
+  fresh->renderMode = video::QRtcViewMode::scaleAspectFill;
+  fresh->renderView()->renderMode = video::QRtcViewMode::scaleAspectFill;
+  fresh->renderView()->applyRenderMode();
+  fresh->mirrorMode = video::QVideoMirrorMode::disabled;
+  fresh->applyTransform();
+  auto* stack = static_cast<QGridLayout*>(previewArea_->layout());
+  delete stack->replaceWidget(preView_, fresh);  // the old view's layout item is ours to free
+  frameSink_->setRender(fresh->renderView()->handle());
+  delete preView_;
+  preView_ = fresh;
+  segregatorImg_->raise();
+  segregatorBtn_->raise();
+
+  const std::uint64_t generation = ++searchGeneration_;
+  deviceSearch_->find(device_ ? device_->locationID() : -1,
+                      [self = QPointer(this), generation](const auto& found) {
+                        // An answer to a search that a stop or a newer start overtook is stale.
+                        if (self && generation == self->searchGeneration_ && self->wantsCapture_) {
+                          self->captureDeviceFound(found);
+                        }
+                      });
+}
+
+void QCameraControlVC::captureDeviceFound(const std::optional<video::CaptureDevice>& device) {
+  timer_->stop();
+  if (!device) {
+    timer_->start();
+    return;
+  }
+  cameraCapture_->startCapture(device);
+  functionControlVC_->clear4KCapturing();
+}
+
+// The video device went away while the preview ran (its video interface alone may be gone):
+// search for it again every second, as when the screen appeared.
+void QCameraControlVC::captureStopped() {
+  if (wantsCapture_ && !cameraCapture_->isCameraing()) {
+    QLog("CameraControl, capture stopped, searching again");
+    startCapture();
+  }
+}
+
+void QCameraControlVC::stopCapture() {
+  QLog("CameraControl, stopCapture()");
+  wantsCapture_ = false;
+  ++searchGeneration_;
+  timer_->stop();
+  if (cameraCapture_->isCameraing()) {
+    cameraCapture_->stopCapture();
+    cameraCapture_->setCameraing(false);
+  }
+}
+
+void QCameraControlVC::toggleSegregator() {
+  const bool shown = segregatorImg_->isHidden();
+  segregatorImg_->setVisible(shown);
+  segregatorBtn_->setIcon(
+      pictureIcon(shown ? QStringLiteral("control_close") : QStringLiteral("control_open")));
+}
+
+void QCameraControlVC::tabBtnAction(int tag) {
+  if (tag != kFunctionTab && tag != kImageTab) {
+    return;
+  }
+  tabView_->setCurrentIndex(tag);
+  for (int other : {kFunctionTab, kImageTab}) {
+    tabBtns_[other]->setFont(ui::systemFont(14, other == tag ? QFont::Medium : QFont::Normal));
+  }
+  tabIndicator_->move(kTabIndicatorX[tag], kTabBarHeight - tabIndicator_->height());
+}
+
+void QCameraControlVC::present(QAlertController* alert) {
+  alerts_.removeAll(nullptr);
+  alerts_.append(alert);
+  alert->present(this);
+}
+
+void QCameraControlVC::saveBtnAction() {
+  QLog("CameraControl, saveBtnAction(_:)");
+  confirm(QStringLiteral("Save the settings\uFF1F"), &QCameraControlVC::saveParams);
+}
+
+// A dialog with "Cancel", which does nothing, and "Confirm", which runs `confirmed` if the
+// screen still exists.
+void QCameraControlVC::confirm(const QString& message, void (QCameraControlVC::*confirmed)()) {
+  auto* alert = new QAlertController(std::nullopt, message);
+  alert->addAction(action("Cancel", Style::grayFilled), true);
+  alert->addAction(action("Confirm", Style::blueFilled,
+                          [self = QPointer(this), confirmed](QAlertAction&) {
+                            if (self) (self->*confirmed)();
+                          }),
+                   true);
+  present(alert);
+}
+
+void QCameraControlVC::saveParams() {
+  QLog("CameraControl, saveParams()");
+  if (!device_) {
+    return;
+  }
+  // The working copy as it is now: with "Save and Exit" the pages are gone before the camera's
+  // serial number or its save reply arrives.
+  if (const std::optional<QUVCParams>& working = imageControlVC_->model().changeCameraParams()) {
+    if (const std::optional<QString> serial = imageControlVC_->serialNumber()) {
+      dataBase_.setUVCParams(*working, *serial);
+    } else {
+      device_->getSerialNumber([dataBase = dataBase_, params = *working](
+                                   std::int64_t /*code*/,
+                                   const std::optional<std::string>& text) mutable {
+        if (const std::optional<QString> key = QCameraImageControlVC::storageKey(text)) {
+          dataBase.setUVCParams(params, *key);
+        }
+      });
+    }
+  }
+  QPointer<QWidget> window = this->window();
+  device_->saveUVC([self = QPointer(this), window](std::int64_t code) {
+    QLog("CameraControl, saveParams(), code", code);
+    QHudOverlay::showToast(window, code == 0 ? QStringLiteral("Successfully saved")
+                                             : QStringLiteral("Save failed,please try it again"));
+    if (code == 0 && self) {
+      self->functionControlVC_->markSaved();
+      self->imageControlVC_->markSaved();
+    }
+  });
+}
+
+void QCameraControlVC::resetBtnAction() {
+  QLog("CameraControl, resetBtnAction(_:)");
+  confirm(QStringLiteral("Reset parameters?"), &QCameraControlVC::resetParams);
+}
+
+void QCameraControlVC::resetParams() {
+  QLog("CameraControl, resetParams()");
+  functionControlVC_->resetParams();
+  imageControlVC_->resetParams(QUVCParams::ImageMode::standard, QUVCParams::defaultParams());
+}
+
+bool QCameraControlVC::hasUnsavedChanges() const {
+  return functionControlVC_->model().hasChanges() || imageControlVC_->model().hasChanges();
+}
+
+void QCameraControlVC::backBtnAction() {
+  if (!hasUnsavedChanges()) {
+    QLog("CameraControl, backBtnAction(_:), true");
+    popScreen();
+    return;
+  }
+  QLog("CameraControl, backBtnAction(_:), false");
+  auto* alert = new QAlertController(QStringLiteral("Notice"),
+                                     QStringLiteral("Settings unsaved. Exit?"), Qt::AlignHCenter,
+                                     true);
+  alert->addAction(action("Exit", Style::grayFilled,
+                          [self = QPointer(this)](QAlertAction&) {
+                            if (!self) return;
+                            self->functionControlVC_->restoreParams();
+                            self->imageControlVC_->restoreParams();
+                            self->popScreen();
+                          }),
+                   true);
+  alert->addAction(action("Save and Exit", Style::blueFilled,
+                          [self = QPointer(this)](QAlertAction&) {
+                            if (!self) return;
+                            self->saveParams();
+                            self->popScreen();
+                          }),
+                   true);
+  present(alert);
+}
+
+void QCameraControlVC::popScreen() {
+  if (QNavigationController* navigation = navigationController()) {
+    navigation->pop(false);
+  }
+}
+
+void QCameraControlVC::cameraDetailBtnAction() {
+  QLog("CameraControl, cameraDetailBtnAction(_:)");
+  // The control screen stays on the stack beneath the info screen.
+  if (QNavigationController* navigation = navigationController()) {
+    navigation->push(new QCameraInfoVC(device_, manager_), false);
+  }
+}
+
+void QCameraControlVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
+  if (!device || !device_ || device->locationID() != device_->locationID() ||
+      upgradeInProgress()) {
+    return;
+  }
+  QNavigationController* navigation = navigationController();
+  if (navigation == nullptr || navigation->topViewController() != this) {
+    return;
+  }
+  QLog("CameraControl, usbHidManager(_:didRemove:), " + device->name());
+  for (QAlertController* alert : presentedAlerts()) {
+    alert->dismissController();
+  }
+  navigation->popToRoot(false);
+}
+
+}  // namespace vexhal

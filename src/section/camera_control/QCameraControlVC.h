@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "common/QTapThrottle.h"
+#include "common/QViewController.h"
+#include "device/hid/USBHidManager.h"
+#include "section/camera_control/QDataBase.h"
+#include "video/CaptureBackend.h"
+
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+
+namespace vexhal {
+
+namespace video {
+class QCameraVideoCapturer;
+class QVideoRenderView;
+}  // namespace video
+
+class CaptureDeviceSearch;
+class PreviewFrameSink;
+class PreviewGridOverlay;
+class QAlertController;
+class QCameraFunctionControlVC;
+class QCameraImageControlVC;
+class USBDevice;
+
+// The screen for one camera: its live preview with the framing guide, the function page and
+// the image page in two tabs, and the actions that span both pages (save in the camera and on
+// this computer, reset to factory values, leave with or without saving, open the camera info
+// screen). It follows the camera's removal and retries the preview every second until the
+// camera's video device shows up.
+//
+// Threads: everything here runs on the GUI thread except the capture-device listing (the
+// search's own thread "vexhal-devfind") and the frames, which go straight from the capture
+// work queue to the preview. Device replies, the retry timer and the search's answer hold the
+// screen weakly.
+class QCameraControlVC : public QViewController {
+  Q_OBJECT
+
+ public:
+  static constexpr std::chrono::milliseconds kRetryInterval{1000};
+  static constexpr std::chrono::milliseconds kTapThrottle{300};
+  static constexpr int kFunctionTab = 0;
+  static constexpr int kImageTab = 1;
+  static constexpr int kTabIndicatorX[2] = {76, 256};
+
+  // What the screens made from now on capture from; the V4L2 backend unless the program sets
+  // another (the demo sets its virtual camera's).
+  static void setDefaultCaptureBackend(std::shared_ptr<video::CaptureBackend> backend);
+  static std::shared_ptr<video::CaptureBackend> defaultCaptureBackend();
+
+  explicit QCameraControlVC(std::shared_ptr<USBDevice> device,
+                            USBHidManager& manager = USBHidManager::shared(),
+                            std::shared_ptr<video::CaptureBackend> backend = defaultCaptureBackend(),
+                            QDataBase dataBase = QDataBase(), QWidget* parent = nullptr);
+  ~QCameraControlVC() override;
+
+  const std::shared_ptr<USBDevice>& device() const { return device_; }
+  QCameraFunctionControlVC* functionControlVC() const { return functionControlVC_; }
+  QCameraImageControlVC* imageControlVC() const { return imageControlVC_; }
+  video::QVideoRenderView* preView() const { return preView_; }
+  PreviewGridOverlay* segregatorImg() const { return segregatorImg_; }
+  QToolButton* segregatorBtn() const { return segregatorBtn_; }
+  QToolButton* backBtn() const { return backBtn_; }
+  QToolButton* cameraDetailBtn() const { return cameraDetailBtn_; }
+  QPushButton* saveBtn() const { return saveBtn_; }
+  QPushButton* resetBtn() const { return resetBtn_; }
+  QPushButton* tabBtn(int tag) const { return tabBtns_[tag]; }
+  QWidget* tabIndicator() const { return tabIndicator_; }
+  QLabel* titleLabel() const { return titleLabel_; }
+  int selectedTab() const;
+  // The dialogs this screen shows now.
+  QList<QAlertController*> presentedAlerts() const;
+  // Whether a capture device was found and the capture started; frames rendered so far.
+  bool isCapturing() const;
+  std::uint64_t framesRendered() const;
+
+  void startCapture();
+  void stopCapture();
+  void tabBtnAction(int tag);
+  void saveBtnAction();
+  void saveParams();
+  void resetBtnAction();
+  void resetParams();
+  void backBtnAction();
+  void cameraDetailBtnAction();
+  // Either page's working copy differs from its baseline.
+  bool hasUnsavedChanges() const;
+
+  void usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device);
+
+  // The clock of the overlay button's throttle (tests drive it by hand).
+  void setTapClock(QTapThrottle::Clock clock) { tapClock_ = std::move(clock); }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  class DelegateLink;
+
+  QWidget* makeHeader();
+  QWidget* makePreviewArea();
+  QWidget* makeSettingsPanel();
+  void toggleSegregator();
+  void present(QAlertController* alert);
+  void confirm(const QString& message, void (QCameraControlVC::*confirmed)());
+  void captureDeviceFound(const std::optional<video::CaptureDevice>& device);
+  void captureStopped();
+  void popScreen();
+
+  std::shared_ptr<USBDevice> device_;
+  USBHidManager& manager_;
+  QDataBase dataBase_;
+  std::shared_ptr<DelegateLink> delegateLink_;
+  std::shared_ptr<PreviewFrameSink> frameSink_;
+  std::shared_ptr<video::QCameraVideoCapturer> cameraCapture_;
+  CaptureDeviceSearch* deviceSearch_;
+  QTimer* timer_;
+  bool wantsCapture_ = false;
+  std::uint64_t searchGeneration_ = 0;
+  QTapThrottle::Clock tapClock_;
+  QList<QPointer<QAlertController>> alerts_;
+
+  QLabel* titleLabel_ = nullptr;
+  QToolButton* backBtn_ = nullptr;
+  QToolButton* cameraDetailBtn_ = nullptr;
+  QWidget* previewArea_ = nullptr;
+  video::QVideoRenderView* preView_ = nullptr;
+  PreviewGridOverlay* segregatorImg_ = nullptr;
+  QToolButton* segregatorBtn_ = nullptr;
+  QPushButton* tabBtns_[2] = {nullptr, nullptr};
+  QWidget* tabIndicator_ = nullptr;
+  QStackedWidget* tabView_ = nullptr;
+  QCameraFunctionControlVC* functionControlVC_ = nullptr;
+  QCameraImageControlVC* imageControlVC_ = nullptr;
+  QPushButton* saveBtn_ = nullptr;
+  QPushButton* resetBtn_ = nullptr;
+};
+
+}  // namespace vexhal

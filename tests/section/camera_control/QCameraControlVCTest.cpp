@@ -1,0 +1,311 @@
+// The camera control screen on the virtual camera under the real HID link, UVC controls and
+// capture backend: leaving with and without saving, removal, the overlay button, the preview
+// retry and the tabs. What was sent is read back from the camera's own state.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QToolButton>
+
+#include <atomic>
+
+#include "CameraCommand.h"
+#include "CameraPageFixture.h"
+#include "common/QAlertController.h"
+#include "common/QParagraphLabel.h"
+#include "common/QNavigationController.h"
+#include "common/QSwitch.h"
+#include "common/UiTestSupport.h"
+#include "device/uvc/UVCCameraControl.h"
+#include "extension/QHudOverlay.h"
+#include "extension/QProgressHUD.h"
+#include "extension/QToastView.h"
+#include "section/camera_control/CaptureDeviceSearch.h"
+#include "section/camera_control/PreviewGridOverlay.h"
+#include "section/camera_control/QCameraControlVC.h"
+#include "section/camera_info/QCameraInfoVC.h"
+#include "section/camera_control/QCameraFunctionControlVC.h"
+#include "section/camera_control/QCameraImageControlVC.h"
+#include "section/camera_info/UpgradeState.h"
+
+namespace vexhal {
+namespace {
+
+using test::settle;
+using test::waitFor;
+
+// The virtual camera's capture side, with its video device hidden on demand as if only the
+// camera's video interface were unplugged.
+class HidingBackend : public video::CaptureBackend {
+ public:
+  explicit HidingBackend(std::shared_ptr<video::CaptureBackend> inner) : inner_(std::move(inner)) {}
+  std::vector<video::CaptureDevice> devices() override {
+    ++listings;
+    return hidden ? std::vector<video::CaptureDevice>{} : inner_->devices();
+  }
+  std::vector<video::CaptureFormat> formats(const video::CaptureDevice& d) override { return inner_->formats(d); }
+  std::uint32_t preferredOutputPixelFormat() const override { return inner_->preferredOutputPixelFormat(); }
+  void start(const video::CaptureDevice& d, const video::CaptureFormat& f, double fps,
+             video::CaptureSink sink, video::CaptureCompletion done) override {
+    inner_->start(d, f, fps, std::move(sink), std::move(done));
+  }
+  void stop(video::CaptureCompletion done) override { inner_->stop(std::move(done)); }
+
+  std::atomic<bool> hidden{false};
+  std::atomic<int> listings{0};
+
+ private:
+  std::shared_ptr<video::CaptureBackend> inner_;
+};
+
+struct ControlScreen : ::testing::Test {
+  ControlScreen() { UVCTransportFactory::install(cam.rig.uvcTransportFactory()); }
+  ~ControlScreen() override {
+    delete nav;
+    test::processDeferredDeletes();
+    UVCTransportFactory::install(nullptr);
+    setUpgradeInProgress(false);
+  }
+
+  void open() {
+    nav = new QNavigationController(new QViewController("ListStandIn"));
+    nav->resize(900, 600);
+    nav->show();
+    screen = new QCameraControlVC(cam.device, cam.manager, backend,
+                                  QDataBase(dir.filePath(QStringLiteral("settings.ini"))));
+    nav->push(screen, false);
+    ASSERT_TRUE(waitFor([&] {
+      return screen->functionControlVC()->model().isLoaded() && screen->imageControlVC()->model().isLoaded();
+    }));
+  }
+  bool onList() {
+    test::processDeferredDeletes();
+    return nav->viewControllers().size() == 1 && screen.isNull();
+  }
+  QAlertController* onlyAlert() {
+    const auto alerts = screen->presentedAlerts();
+    return alerts.size() == 1 ? alerts.front() : nullptr;
+  }
+  void choose(QAlertController* alert, const QString& title) {
+    for (const auto& action : alert->actions()) {
+      if (action->title == title) QTest::mouseClick(action->button, Qt::LeftButton);
+    }
+  }
+  QString toastText() {
+    QProgressHUD* toast = QHudOverlay::toast(nav->window());
+    auto* view = toast != nullptr ? qobject_cast<QToastView*>(toast->customView()) : nullptr;
+    return view != nullptr ? view->label()->text() : QString();
+  }
+  std::int64_t brightness() { return cam.camera().uvcControls().value(kUvcBrightness).value_or(-1); }
+
+  QTemporaryDir dir;
+  test::CameraOnManager cam;
+  std::shared_ptr<HidingBackend> backend = std::make_shared<HidingBackend>(cam.rig.captureBackend());
+  QNavigationController* nav = nullptr;
+  QPointer<QCameraControlVC> screen;
+};
+
+struct SaveCase {
+  const char* name;
+  std::uint32_t saveCode;
+  const char* toast;
+  bool backPopsAtOnce;
+};
+
+class SaveThenBack : public ControlScreen, public ::testing::WithParamInterface<SaveCase> {};
+
+TEST_P(SaveThenBack, PopsAtOnceOnlyWhenTheCameraSaved) {
+  if (GetParam().saveCode != 0) {
+    sim::SimFaults faults;
+    faults.errorCodes[sim::kCmdSave] = GetParam().saveCode;
+    cam.camera().setFaults(faults);
+  }
+  open();
+  screen->functionControlVC()->hMirrorSwitch()->click();
+  ASSERT_TRUE(waitFor([&] { return cam.camera().functions().hMirror; }));
+  screen->saveBtnAction();
+  QAlertController* confirm = onlyAlert();
+  ASSERT_NE(confirm, nullptr);
+  EXPECT_EQ(confirm->alertMessage(), QStringLiteral("Save the settings\uFF1F"));
+  choose(confirm, QStringLiteral("Confirm"));
+  ASSERT_TRUE(waitFor([&] { return toastText() == QString::fromUtf8(GetParam().toast); }));
+  EXPECT_EQ(cam.camera().savedFunctions().hMirror, GetParam().saveCode == 0);
+  // The image settings are stored on this computer whatever the camera answered.
+  EXPECT_TRUE(QDataBase(dir.filePath(QStringLiteral("settings.ini")))
+                  .getUVCParams(QString::fromStdString(cam.camera().serialNumber())).has_value());
+
+  screen->backBtnAction();
+  ASSERT_EQ(onList(), GetParam().backPopsAtOnce);
+  if (GetParam().backPopsAtOnce) {
+    EXPECT_TRUE(test::logged("CameraControl, backBtnAction(_:), true"));
+  } else {
+    EXPECT_EQ(onlyAlert()->alertMessage(), QStringLiteral("Settings unsaved. Exit?"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, SaveThenBack,
+                         ::testing::Values(SaveCase{"Saved", 0, "Successfully saved", true},
+                                           SaveCase{"Failed", 7, "Save failed,please try it again", false}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
+  cam.device->setAngle(90, [](std::int64_t) {});
+  cam.device->setHMirror(true, [](std::int64_t) {});
+  UVCCameraControl(static_cast<std::uint32_t>(cam.camera().locationId())).setBrightness(150);
+  ASSERT_TRUE(waitFor([&] { return cam.camera().functions().hMirror; }));
+  open();
+  const sim::CameraFunctions baseline = cam.camera().functions();
+
+  screen->resetBtnAction();
+  EXPECT_EQ(onlyAlert()->alertMessage(), QStringLiteral("Reset parameters?"));
+  choose(onlyAlert(), QStringLiteral("Confirm"));
+  ASSERT_TRUE(waitFor([&] { return !cam.camera().functions().hMirror; }));
+  EXPECT_EQ(cam.camera().functions().angle, 120);
+  EXPECT_EQ(brightness(), 128);
+
+  screen->backBtnAction();
+  QAlertController* notice = onlyAlert();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(notice->alertTitle(), QStringLiteral("Notice"));
+  EXPECT_TRUE(notice->isShowCloseBtn());
+  EXPECT_TRUE(test::logged("CameraControl, backBtnAction(_:), false"));
+  choose(notice, QStringLiteral("Exit"));
+  EXPECT_TRUE(onList());
+  ASSERT_TRUE(waitFor([&] { return cam.camera().functions() == baseline; }));
+  EXPECT_EQ(brightness(), 150);
+}
+
+struct RemovalCase {
+  const char* name;
+  bool ownCamera;
+  bool upgrading;
+  bool backToList;
+};
+
+class Removal : public ControlScreen, public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(Removal, ReturnsToTheListOnlyForItsOwnCameraOutsideAnUpgrade) {
+  open();
+  screen->saveBtnAction();  // a dialog that the removal must take down with the screen
+  setUpgradeInProgress(GetParam().upgrading);
+  if (GetParam().ownCamera) {
+    cam.camera().unplug();
+    ASSERT_TRUE(waitFor([&] { return cam.manager.devices().empty(); }));
+  } else {
+    sim::VirtualCameraIdentity identity;
+    identity.locationId = 0x03152000;
+    test::CameraOnManager other(identity);
+    ASSERT_NE(other.device, nullptr);
+    screen->usbHidManagerDidRemoveDevice(other.device);
+  }
+  settle();
+  EXPECT_EQ(onList(), GetParam().backToList);
+  if (!GetParam().backToList) {
+    EXPECT_NE(onlyAlert(), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Removal,
+                         ::testing::Values(RemovalCase{"Own", true, false, true},
+                                           RemovalCase{"Other", false, false, false},
+                                           RemovalCase{"OwnDuringUpgrade", true, true, false}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(ControlScreen, OverlayTapsWithinThreeHundredMillisecondsToggleOnce) {
+  auto now = std::chrono::steady_clock::time_point{};
+  open();
+  screen->setTapClock([&] { return now; });
+  const auto tapAt = [&](int ms) {
+    now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(ms);
+    QTest::mouseClick(screen->segregatorBtn(), Qt::LeftButton);
+  };
+  EXPECT_FALSE(screen->segregatorImg()->isVisible());
+  tapAt(1000);
+  tapAt(1100);
+  EXPECT_TRUE(screen->segregatorImg()->isVisible());
+  tapAt(1400);
+  EXPECT_FALSE(screen->segregatorImg()->isVisible());
+}
+
+TEST_F(ControlScreen, PreviewRetriesWhileTheVideoDeviceIsMissingAndStartsWhenItAppears) {
+  backend->hidden = true;
+  open();
+  ASSERT_TRUE(waitFor([&] { return backend->listings >= 3; }));
+  EXPECT_FALSE(screen->isCapturing());
+  EXPECT_EQ(screen->framesRendered(), 0u);
+  backend->hidden = false;
+  ASSERT_TRUE(waitFor([&] { return screen->framesRendered() > 0; }));
+  EXPECT_TRUE(screen->isCapturing());
+  // Pushing another screen on top stops the preview; coming back starts it again.
+  nav->push(new QViewController("InfoStandIn"), false);
+  EXPECT_FALSE(screen->isCapturing());
+  nav->pop(false);
+  ASSERT_TRUE(waitFor([&] { return screen->isCapturing(); }));
+}
+
+TEST_F(ControlScreen, APreviewCutOffByTheCameraStartsAgainWhenTheCameraReturns) {
+  open();
+  ASSERT_TRUE(waitFor([&] { return screen->framesRendered() > 0; }));
+  setUpgradeInProgress(true);  // the screen stays while the camera restarts
+  cam.camera().unplug();
+  ASSERT_TRUE(waitFor([&] { return !screen->isCapturing(); }));
+  settle();
+  const std::uint64_t before = screen->framesRendered();
+  cam.camera().plug();
+  ASSERT_TRUE(waitFor([&] { return screen->isCapturing() && screen->framesRendered() > before; }));
+}
+
+TEST_F(ControlScreen, ShowsTheCameraTabsAndDetails) {
+  open();
+  EXPECT_EQ(screen->titleLabel()->text().toStdString(), cam.device->name());
+  EXPECT_EQ(screen->selectedTab(), QCameraControlVC::kFunctionTab);
+  QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
+  EXPECT_EQ(screen->selectedTab(), QCameraControlVC::kImageTab);
+  EXPECT_EQ(screen->tabIndicator()->x(), 256);
+  EXPECT_EQ(screen->tabBtn(QCameraControlVC::kImageTab)->font().weight(), QFont::Medium);
+  // Details open the info screen for the same camera, above the control screen.
+  QTest::mouseClick(screen->cameraDetailBtn(), Qt::LeftButton);
+  ASSERT_EQ(nav->viewControllers().size(), 3);
+  EXPECT_EQ(nav->viewControllers().at(1), screen.data());
+  auto* info = qobject_cast<QCameraInfoVC*>(nav->topViewController());
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->device(), cam.device);
+}
+
+// Lists devices as a backend would, noting the thread it is asked on.
+class ListingBackend : public HidingBackend {
+ public:
+  ListingBackend() : HidingBackend(nullptr) {}
+  std::vector<video::CaptureDevice> devices() override {
+    thread = QThread::currentThread()->objectName();
+    return {{"0x3152000b206b215", "other", "", "/dev/video4"}, {"0x3142000b206b215", "ours", "", "/dev/video2"}};
+  }
+  QString thread;
+};
+
+TEST(CaptureDeviceSearchTest, FindsThePairedDeviceOnItsOwnThreadAndAnswersOnTheCallers) {
+  auto backend = std::make_shared<ListingBackend>();
+  std::vector<std::optional<std::string>> answers;
+  QThread* answeredOn = nullptr;
+  {
+    CaptureDeviceSearch search(backend);
+    for (const std::int64_t location : {0x03142000, 0x03162000}) {
+      search.find(location, [&](const auto& device) {
+        answers.push_back(device ? std::optional(device->name) : std::nullopt);
+        answeredOn = QThread::currentThread();
+      });
+    }
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 2; }));
+    search.find(0x03142000, [&](const auto&) { answers.push_back("late"); });
+  }
+  settle();  // the search is gone: its last answer is dropped
+  EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"ours", std::nullopt}));
+  EXPECT_EQ(answeredOn, QThread::currentThread());
+  EXPECT_EQ(backend->thread, QStringLiteral("vexhal-devfind"));
+}
+
+}  // namespace
+}  // namespace vexhal
