@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "section/about/QAppVersion.h"
+
 namespace vexhal {
 
 namespace {
@@ -81,8 +83,8 @@ std::optional<int> CommandLine::parse(int argc, char** argv) {
 }
 
 QString CommandLine::versionText() {
-  QString text = QStringLiteral("vexhaltools " VEXHAL_VERSION);
-  const QString described = QStringLiteral(VEXHAL_GIT_DESCRIBE);
+  QString text = QStringLiteral("vexhaltools ") + QAppVersion::shortVersion();
+  const QString described = QAppVersion::gitVersion();
   if (!described.isEmpty()) {
     text += QStringLiteral(" (%1)").arg(described);
   }
