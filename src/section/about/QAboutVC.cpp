@@ -14,10 +14,10 @@
 #include "extension/QHudOverlay.h"
 #include "extension/QProgressHUD.h"
 #include "net/RNetManager.h"
+#include "section/QHidDelegateLink.h"
 #include "section/about/QAppVersion.h"
 #include "section/about/QServiceVC.h"
 #include "section/camera_info/QBrowserLink.h"
-#include "section/camera_info/QHidDelegateLink.h"
 #include "section/camera_info/QScreenHeader.h"
 #include "section/camera_info/QUpgradeVC.h"
 

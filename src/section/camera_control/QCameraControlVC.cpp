@@ -18,6 +18,7 @@
 #include "common/UiStyle.h"
 #include "device/hid/USBDevice.h"
 #include "extension/QHudOverlay.h"
+#include "section/QHidDelegateLink.h"
 #include "section/camera_control/CaptureDeviceSearch.h"
 #include "section/camera_control/PreviewFrameSink.h"
 #include "section/camera_control/PreviewGridOverlay.h"
@@ -67,23 +68,6 @@ QPushButton* makeActionButton(const QString& title, bool filled, QWidget* parent
 
 }  // namespace
 
-// The HID manager holds its delegates weakly and outside Qt's object tree, so the screen
-// registers this small link, which forwards to the screen while the screen exists.
-class QCameraControlVC::DelegateLink : public USBHidDelegate {
- public:
-  explicit DelegateLink(QCameraControlVC* screen) : screen_(screen) {}
-
-  void usbHidManagerDidRemoveDevice(USBHidManager& /*manager*/,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    if (screen_) {
-      screen_->usbHidManagerDidRemoveDevice(device);
-    }
-  }
-
- private:
-  QPointer<QCameraControlVC> screen_;
-};
-
 void QCameraControlVC::setDefaultCaptureBackend(std::shared_ptr<video::CaptureBackend> backend) {
   defaultBackendSlot() = std::move(backend);
 }
@@ -103,7 +87,7 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, USBHidMana
       device_(std::move(device)),
       manager_(manager),
       dataBase_(std::move(dataBase)),
-      delegateLink_(std::make_shared<DelegateLink>(this)),
+      delegateLink_(std::make_shared<QHidDelegateLink<QCameraControlVC>>(this)),
       frameSink_(std::make_shared<PreviewFrameSink>([self = QPointer(this)] {
         // The capture thread only posts; the screen, if it still exists, looks again.
         QMetaObject::invokeMethod(qApp, [self] { if (self) self->captureStopped(); },

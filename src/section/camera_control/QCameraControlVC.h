@@ -97,6 +97,8 @@ class QCameraControlVC : public QViewController {
   // Either page's working copy differs from its baseline.
   bool hasUnsavedChanges() const;
 
+  // An arriving camera changes nothing here; the removal of this screen's camera closes it.
+  void usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& /*device*/) {}
   void usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device);
 
   // The clock of the overlay button's throttle (tests drive it by hand).
@@ -107,7 +109,6 @@ class QCameraControlVC : public QViewController {
   void hideEvent(QHideEvent* event) override;
 
  private:
-  class DelegateLink;
 
   QWidget* makeHeader();
   QWidget* makePreviewArea();
@@ -122,7 +123,7 @@ class QCameraControlVC : public QViewController {
   std::shared_ptr<USBDevice> device_;
   USBHidManager& manager_;
   QDataBase dataBase_;
-  std::shared_ptr<DelegateLink> delegateLink_;
+  std::shared_ptr<USBHidDelegate> delegateLink_;
   std::shared_ptr<PreviewFrameSink> frameSink_;
   std::shared_ptr<video::QCameraVideoCapturer> cameraCapture_;
   CaptureDeviceSearch* deviceSearch_;

@@ -18,7 +18,7 @@
 #include "extension/QHudOverlay.h"
 #include "extension/QProgressHUD.h"
 #include "net/RNetManager.h"
-#include "section/camera_info/QHidDelegateLink.h"
+#include "section/QHidDelegateLink.h"
 #include "section/camera_info/QScreenHeader.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 #include "section/camera_info/QUpgradeVC.h"

@@ -15,6 +15,7 @@
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
 #include "device/uvc/UVCCameraControl.h"
+#include "section/QHidDelegateLink.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_list/QCameraAccess.h"
@@ -32,29 +33,6 @@ std::string describe(const USBDevice& device) {
 
 }  // namespace
 
-// The manager holds its delegates weakly and outside Qt's object tree, so the screen registers
-// this small link, which forwards to the screen while the screen exists.
-class QCameraListVC::DelegateLink : public USBHidDelegate {
- public:
-  explicit DelegateLink(QCameraListVC* screen) : screen_(screen) {}
-
-  void usbHidManagerDidAttachDevice(USBHidManager& /*manager*/,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    if (screen_) {
-      screen_->usbHidManagerDidAttachDevice(device);
-    }
-  }
-  void usbHidManagerDidRemoveDevice(USBHidManager& /*manager*/,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    if (screen_) {
-      screen_->usbHidManagerDidRemoveDevice(device);
-    }
-  }
-
- private:
-  QPointer<QCameraListVC> screen_;
-};
-
 QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget* parent)
     : QViewController("QCameraListVC", parent),
       manager_(manager),
@@ -62,7 +40,7 @@ QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget
       tableView_(new QTableWidget(0, 1, this)),
       emptyView_(new QEmptyStateView(QStringLiteral("empty_noCamera"),
                                      QStringLiteral("Please Connect Device"), this)),
-      delegateLink_(std::make_shared<DelegateLink>(this)),
+      delegateLink_(std::make_shared<QHidDelegateLink<QCameraListVC>>(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }),
       settingAction_([this] { QCameraAccess::showHelp(this, permissionProblem_); }) {
   setAutoFillBackground(true);

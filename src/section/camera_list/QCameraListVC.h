@@ -67,7 +67,6 @@ class QCameraListVC : public QViewController {
   static constexpr std::chrono::milliseconds tapThrottle{300};
 
  private:
-  class DelegateLink;
 
   void reloadData();
   void reloadRow(int row);
@@ -81,7 +80,7 @@ class QCameraListVC : public QViewController {
   QEmptyStateView* emptyView_;
   QPointer<QAlertController> permissionAlert_;
   std::optional<QCameraAccessProblem> permissionProblem_;
-  std::shared_ptr<DelegateLink> delegateLink_;
+  std::shared_ptr<USBHidDelegate> delegateLink_;
   QTapThrottle::Clock tapClock_;
   std::function<void()> settingAction_;
 };
