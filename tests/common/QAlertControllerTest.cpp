@@ -312,43 +312,12 @@ TEST(AlertTest, ADialogDestroyedByItsOwnerTakesTheDimmingAlong) {
   EXPECT_TRUE(scrim.isNull());
 }
 
-struct LookCase {
-  int raw;
-  std::optional<QColor> background;
-  std::optional<QColor> border;
-  QColor title;
-  std::optional<int> fontPixels;
-  std::optional<QFont::Weight> fontWeight;
-};
-
-class AlertActionLookTest : public testing::TestWithParam<LookCase> {};
-
-TEST_P(AlertActionLookTest, EachStyleHasItsColoursAndFont) {
-  const LookCase& c = GetParam();
-  const auto style = QAlertAction::styleFromRaw(c.raw);
-  ASSERT_TRUE(style.has_value());
-  EXPECT_EQ(static_cast<int>(*style), c.raw);
-  const QAlertAction::Look look = QAlertAction::look(style);
-  EXPECT_EQ(look.background, c.background);
-  EXPECT_EQ(look.border, c.border);
-  EXPECT_EQ(look.title, c.title);
-  ASSERT_EQ(look.font.has_value(), c.fontPixels.has_value());
-  if (look.font) {
-    EXPECT_EQ(look.font->pixelSize(), *c.fontPixels);
-    EXPECT_EQ(look.font->weight(), *c.fontWeight);
+TEST(AlertActionTest, RawValuesZeroToFiveAreTheStyles) {
+  for (int raw = 0; raw <= 5; ++raw) {
+    ASSERT_TRUE(QAlertAction::styleFromRaw(raw).has_value()) << raw;
+    EXPECT_EQ(static_cast<int>(*QAlertAction::styleFromRaw(raw)), raw);
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Styles, AlertActionLookTest,
-    testing::Values(
-        LookCase{0, std::nullopt, QColor(224, 224, 224), QColor(102, 102, 102), std::nullopt, std::nullopt},
-        LookCase{1, QColor(244, 244, 244), std::nullopt, QColor(102, 102, 102), 12, QFont::Normal},
-        LookCase{2, std::nullopt, QColor(0, 163, 122), QColor(0, 163, 122), std::nullopt, std::nullopt},
-        LookCase{3, QColor(52, 118, 255), QColor(52, 118, 255), QColor(255, 255, 255), 12, QFont::Medium},
-        LookCase{4, std::nullopt, QColor(219, 44, 58), QColor(219, 44, 58), std::nullopt, std::nullopt},
-        LookCase{5, QColor(219, 44, 58), QColor(219, 44, 58), QColor(250, 250, 250), std::nullopt,
-                 std::nullopt}));
 
 TEST(AlertActionTest, RawValuesOutsideZeroToFiveGiveNoStyle) {
   for (const int raw : {-1, 6, 42}) {
