@@ -2,31 +2,16 @@
 
 // Helpers for the widget suites (linked through vexhal_qt_test_main).
 
-#include <ostrane/ostrane.h>
+#include "logkit/MemoryLog.h"
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace vexhal::test {
 
-class MemoryLogHandler : public ostrane::QLogHandler {
- public:
-  void log(const std::string& line) override {
-    std::lock_guard lock(mutex_);
-    lines_.push_back(line);
-  }
-  std::vector<std::string> lines() const {
-    std::lock_guard lock(mutex_);
-    return lines_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
-};
+using MemoryLogHandler = ostrane::test::MemoryHandler;
 
 // The handler behind the default logger of the test process.
 std::shared_ptr<MemoryLogHandler> logHandler();

@@ -61,11 +61,7 @@ TEST_F(OverlayTest, TheBusyOverlayCoversAndBlocksTheContentView) {
   EXPECT_EQ(hud->parentWidget(), window.centralWidget());
   EXPECT_EQ(hud->geometry(), window.centralWidget()->rect());
   EXPECT_FALSE(hud->testAttribute(Qt::WA_TransparentForMouseEvents));
-  EXPECT_EQ(hud->bezelColor(), QColor(0, 0, 0, 153));
-  EXPECT_EQ(hud->margin(), 20);
   EXPECT_EQ(hud->mode(), QProgressHUD::Mode::indeterminate);
-  EXPECT_EQ(hud->label()->font().pixelSize(), 12);
-  EXPECT_EQ(hud->label()->palette().color(QPalette::WindowText), QColor(Qt::white));
   window.resize(1000, 700);
   EXPECT_EQ(hud->geometry(), window.centralWidget()->rect());
 }
@@ -95,46 +91,25 @@ TEST_F(OverlayTest, AToastHidesItselfAfterTwoSeconds) {
 TEST_F(OverlayTest, AToastLetsClicksThroughAndDrawsItsTextOnADarkPlate) {
   QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"));
   EXPECT_TRUE(toast->testAttribute(Qt::WA_TransparentForMouseEvents));
-  EXPECT_EQ(toast->margin(), 0);
   EXPECT_EQ(toast->bezelColor().alpha(), 0);
   EXPECT_EQ(toast->mode(), QProgressHUD::Mode::customView);
   auto* plate = qobject_cast<QToastView*>(toast->customView());
   ASSERT_NE(plate, nullptr);
   EXPECT_EQ(plate->label()->text(), QStringLiteral("Successfully saved"));
-  EXPECT_EQ(plate->label()->font().pixelSize(), 12);
-  EXPECT_EQ(plate->label()->textColor(), QColor(Qt::white));
-  EXPECT_EQ(plate->label()->lineSpacing(), 5);
-  EXPECT_EQ(QToastView::plateColor(), QColor(0, 0, 0, 178));
-  EXPECT_EQ(QToastView::cornerRadius, 4);
   EXPECT_TRUE(plate->isVisible());
 }
 
-struct ToastSizeCase {
-  const char* name;
-  QString text;
-};
-
-class ToastSizeTest : public testing::TestWithParam<ToastSizeCase> {};
-
-TEST_P(ToastSizeTest, ThePlateIsAtLeast32AndAtMost280Wide) {
-  QToastView plate(GetParam().text);
-  const QSize size = plate.sizeHint();
-  EXPECT_LE(size.width(), 280);
-  EXPECT_GE(size.width(), 32);
-  EXPECT_GE(size.height(), 32);
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, ToastSizeTest,
-                         testing::Values(ToastSizeCase{"OneCharacter", QStringLiteral("!")},
-                                         ToastSizeCase{"Short", QStringLiteral("Successfully saved")},
-                                         ToastSizeCase{"Long", QStringLiteral("The camera did not answer. ").repeated(10)}),
-                         [](const testing::TestParamInfo<ToastSizeCase>& p) { return std::string(p.param.name); });
-
-TEST(ToastWrapTest, ALongTextWrapsInsteadOfWidening) {
-  QToastView shortPlate(QStringLiteral("Saved"));
-  QToastView longPlate(QStringLiteral("The camera did not answer. ").repeated(10));
-  EXPECT_EQ(longPlate.sizeHint().width(), 280);
-  EXPECT_GT(longPlate.sizeHint().height(), shortPlate.sizeHint().height() * 3);
+TEST(ToastSizeTest, ThePlateIsAtLeast32SquareAndALongTextWrapsAt280) {
+  const QString longText = QStringLiteral("The camera did not answer. ").repeated(10);
+  for (const QString& text : {QStringLiteral("!"), QStringLiteral("Saved"), longText}) {
+    const QSize size = QToastView(text).sizeHint();
+    EXPECT_LE(size.width(), 280) << text.toStdString();
+    EXPECT_GE(size.width(), 32) << text.toStdString();
+    EXPECT_GE(size.height(), 32) << text.toStdString();
+  }
+  EXPECT_EQ(QToastView(longText).sizeHint().width(), 280);
+  EXPECT_GT(QToastView(longText).sizeHint().height(),
+            QToastView(QStringLiteral("Saved")).sizeHint().height() * 3);
 }
 
 TEST_F(OverlayTest, ANewToastReplacesTheOneOnScreen) {

@@ -24,24 +24,6 @@ namespace {
 
 using sim::test::Answer;
 
-// Records arrivals and removals by key, holding the devices only weakly so that the test can
-// see the manager let go of them.
-class WeakRecordingDelegate : public USBHidDelegate {
- public:
-  void usbHidManagerDidAttachDevice(USBHidManager&,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    events.push_back("+" + device->key());
-    seen.push_back(device);
-  }
-  void usbHidManagerDidRemoveDevice(USBHidManager&,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    events.push_back("-" + device->key());
-  }
-
-  std::vector<std::string> events;
-  std::vector<std::weak_ptr<USBDevice>> seen;
-};
-
 class KernelHid : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -58,15 +40,13 @@ class KernelHid : public ::testing::Test {
     return manager->devices().empty() ? nullptr : manager->devices().front();
   }
 
-  // Waits for one completion that reports a code and a value.
   template <typename Value, typename Call>
   Answer<Value> ask(Call call) {
-    Answer<Value> answer;
-    call([&answer](std::int64_t code, Value value) {
-      answer = {code, std::move(value), answer.calls + 1};
-    });
-    EXPECT_TRUE(waitUntil([&answer] { return answer.arrived(); }, kBusBound));
-    return answer;
+    return sim::test::ask<Value>(call, kBusBound);
+  }
+  template <typename Call>
+  std::int64_t askCode(Call call) {
+    return sim::test::askCode(call, kBusBound);
   }
 
   // Waits for the camera to leave the manager and a new device to take its place.
@@ -80,15 +60,8 @@ class KernelHid : public ::testing::Test {
            rig.settle();
   }
 
-  std::int64_t askCode(const std::function<void(USBDevice::CodeCallback)>& call) {
-    Answer<int> answer;
-    call([&answer](std::int64_t code) { answer = {code, 0, answer.calls + 1}; });
-    EXPECT_TRUE(waitUntil([&answer] { return answer.arrived(); }, kBusBound));
-    return answer.code.value_or(-100);
-  }
-
   GadgetCamera rig;
-  std::shared_ptr<WeakRecordingDelegate> delegate = std::make_shared<WeakRecordingDelegate>();
+  std::shared_ptr<sim::test::RecordingDelegate> delegate = std::make_shared<sim::test::RecordingDelegate>();
   std::unique_ptr<USBHidManager> manager;
 };
 
@@ -144,50 +117,9 @@ TEST_F(KernelHid, StateVersionAndSerialNumberComeBackOverHidraw) {
 
 // Each setting is set to a value other than the camera's default, read back over the link,
 // and compared with what the camera holds.
-struct SettingCase {
-  const char* name;
-  std::int64_t value;
-  std::function<void(USBDevice&, std::int64_t, USBDevice::CodeCallback)> set;
-  std::function<void(USBDevice&, USBDevice::ValueCallback)> get;
-  std::function<std::int64_t(const sim::CameraFunctions&)> held;
-};
-
-const std::vector<SettingCase>& settingCases() {
-  using V = USBDevice::ValueCallback;
-  using C = USBDevice::CodeCallback;
-  // Flag getters report through a FlagCallback; the table reads them as 0 or 1.
-  const auto flag = [](void (USBDevice::*getter)(USBDevice::FlagCallback)) {
-    return [getter](USBDevice& d, V done) {
-      (d.*getter)([done](std::int64_t code, bool on) { done(code, on ? 1 : 0); });
-    };
-  };
-  static const std::vector<SettingCase> cases = {
-      {"autoFramingMode", 1,
-       [](USBDevice& d, std::int64_t v, C c) { d.setAutoFramingMode(v, c); },
-       [](USBDevice& d, V done) { d.getAutoFramingMode(done); },
-       [](const sim::CameraFunctions& f) { return std::int64_t{f.autoFramingMode}; }},
-      {"frameMaster", 1, [](USBDevice& d, std::int64_t v, C c) { d.setFrameMaster(v != 0, c); },
-       flag(&USBDevice::getFrameMaster),
-       [](const sim::CameraFunctions& f) { return std::int64_t{f.frameMaster}; }},
-      {"pickup", 37, [](USBDevice& d, std::int64_t v, C c) { d.setPickup(v, c); },
-       [](USBDevice& d, V done) { d.getPickup(done); },
-       [](const sim::CameraFunctions& f) { return std::int64_t{f.pickup}; }},
-      {"autoFraming", 0, [](USBDevice& d, std::int64_t v, C c) { d.setAutoFraming(v != 0, c); },
-       flag(&USBDevice::getAutoFraming),
-       [](const sim::CameraFunctions& f) { return std::int64_t{f.autoFraming}; }},
-      {"hMirror", 1, [](USBDevice& d, std::int64_t v, C c) { d.setHMirror(v != 0, c); },
-       flag(&USBDevice::getHMirror),
-       [](const sim::CameraFunctions& f) { return std::int64_t{f.hMirror}; }},
-      {"angle", 90, [](USBDevice& d, std::int64_t v, C c) { d.setAngle(v, c); },
-       [](USBDevice& d, V done) { d.getAngle(done); },
-       [](const sim::CameraFunctions& f) { return std::int64_t{f.angle}; }},
-  };
-  return cases;
-}
-
 TEST_F(KernelHid, EverySettingIsSetReadBackAndSaved) {
   const auto camera = device();
-  for (const SettingCase& setting : settingCases()) {
+  for (const sim::test::FunctionCase& setting : sim::test::functionCases()) {
     SCOPED_TRACE(setting.name);
     ASSERT_NE(setting.held(rig.camera.functions()), setting.value) << "not a change";
     EXPECT_EQ(askCode([&](auto done) { setting.set(*camera, setting.value, done); }), 0);
@@ -273,13 +205,11 @@ TEST_F(KernelHid, ACameraLostMidTransferReturnsFailedAndASecondTransferRepairsIt
   delegate->events.clear();
 
   // Gone without an answer: the transfer reports nothing, the manager sees the camera leave.
-  Answer<int> cutOff;
-  device()->startUpgrade(firmwareImage({2, 0, 0}), [&cutOff](std::int64_t code) {
-    cutOff = {code, 0, cutOff.calls + 1};
-  });
+  bool cutOff = false;
+  device()->startUpgrade(firmwareImage({2, 0, 0}), [&cutOff](std::int64_t) { cutOff = true; });
   ASSERT_TRUE(comesBack(before));
   sim::test::settle();
-  EXPECT_FALSE(cutOff.arrived());
+  EXPECT_FALSE(cutOff);
   EXPECT_EQ(delegate->events.size(), 2u);
   rig.camera.setFaults({});
 

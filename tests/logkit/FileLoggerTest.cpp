@@ -190,10 +190,5 @@ INSTANTIATE_TEST_SUITE_P(
                       SliceCase{"/d/a_ 5.log", 0}, SliceCase{"/d/a_99999999999999999999.log", 0},
                       SliceCase{"", 0}));
 
-TEST(LogFileName, JoinsNameStampAndSlice) {
-    EXPECT_EQ(detail::logFileName("VexhalTools", "2024-03-05 09:00:01", 0), "VexhalTools_2024-03-05 09:00:01_0.log");
-    EXPECT_EQ(detail::logFileName("", "2024-03-05 09:00:01", 12), "_2024-03-05 09:00:01_12.log");
-}
-
 } // namespace
 } // namespace ostrane

@@ -1,11 +1,12 @@
 #pragma once
 
-// Shared helpers for the logging library's tests: a scratch directory, a handler that keeps
-// its lines in memory, and a clock the test sets by hand.
+// Shared helpers for the logging library's tests: a scratch directory, a clock the test sets
+// by hand, and file and process helpers (the in-memory handler is in MemoryLog.h).
 
 #include <ostrane/ostrane.h>
 
 #include "Clock.h"
+#include "MemoryLog.h"
 
 #include <algorithm>
 #include <atomic>
@@ -42,22 +43,6 @@ public:
 
 private:
     std::string path_;
-};
-
-class MemoryHandler : public QLogHandler {
-public:
-    void log(const std::string& line) override {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(line);
-    }
-    std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
 };
 
 // A clock the test moves by hand; installed for the whole test process.

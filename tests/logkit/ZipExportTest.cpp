@@ -84,20 +84,14 @@ TEST_F(ZipExport, TrailingSlashAndEmptyDirectoryStillGiveAValidArchive) {
     EXPECT_EQ(pythonEntries(archive), std::vector<std::string>{"Bare/"});
 }
 
-TEST_F(ZipExport, DefaultTargetReplacesThePreviousArchive) {
+TEST_F(ZipExport, DefaultTargetReplacesThePreviousArchiveAndAnExplicitOneLeavesItAlone) {
     const std::string defaultPath = home / "VexhalTools/QLogs.zip";
     fs::create_directories(home / "VexhalTools");
     test::writeFile(defaultPath, "stale, not a zip");
+    ASSERT_EQ(logger->zipLogDir(work / "other.zip"), work / "other.zip");
+    EXPECT_EQ(test::readFile(defaultPath), "stale, not a zip");
     ASSERT_EQ(logger->zipLogDir(), defaultPath);
     EXPECT_TRUE(unzipTestPasses(defaultPath));
-}
-
-TEST_F(ZipExport, ExplicitTargetLeavesTheDefaultAlone) {
-    const std::string defaultPath = home / "VexhalTools/QLogs.zip";
-    fs::create_directories(home / "VexhalTools");
-    test::writeFile(defaultPath, "left alone");
-    ASSERT_EQ(logger->zipLogDir(work / "other.zip"), work / "other.zip");
-    EXPECT_EQ(test::readFile(defaultPath), "left alone");
 }
 
 TEST_F(ZipExport, FailureReturnsEmptyTextAndTheStaleArchiveIsGone) {

@@ -48,8 +48,9 @@ TEST_P(GoodDownloadTest, PackageLandsWholeWithRisingProgress) {
   const QString save = scratchPath("firmware.bin");
   ASSERT_TRUE(writeFile(save, "the previous package"));
 
-  const DownloadOutcome outcome =
-      download(manager_, service_.url(kPackagePath, GetParam()), save, sha256Of(package_));
+  // The expected checksum's case does not matter.
+  const QByteArray sha = GetParam() ? sha256Of(package_).toUpper() : sha256Of(package_);
+  const DownloadOutcome outcome = download(manager_, service_.url(kPackagePath, GetParam()), save, sha);
 
   EXPECT_EQ(outcome.calls, 1);
   EXPECT_FALSE(outcome.offMainThread);
@@ -67,35 +68,38 @@ TEST_P(GoodDownloadTest, PackageLandsWholeWithRisingProgress) {
 INSTANTIATE_TEST_SUITE_P(Schemes, GoodDownloadTest, ::testing::Bool(),
                          [](const auto& p) { return p.param ? "Https" : "Http"; });
 
-TEST_F(DownloadTest, PackageWithoutLengthEndsAtFullProgress) {
-  service_.setFault(kPackagePath, UpdateService::Fault::NoLength);
-  const QString save = scratchPath("firmware.bin");
+struct VariantCase {
+  const char* name;
+  UpdateService::Fault fault;
+  const char* saveAs;
+  std::optional<std::vector<int>> progress;  // when it is fixed
+};
 
-  const DownloadOutcome outcome = download(manager_, service_.url(kPackagePath, true), save);
+class DownloadVariantTest : public DownloadTest, public ::testing::WithParamInterface<VariantCase> {};
 
-  EXPECT_EQ(outcome.response.code, 0);
-  EXPECT_EQ(readFile(save), package_);
-  EXPECT_EQ(outcome.progress, std::vector<int>{100});
-}
-
-TEST_F(DownloadTest, PackageComesByteForByteFromACompressingServer) {
-  service_.setFault(kPackagePath, UpdateService::Fault::Compressed);
-  const QString save = scratchPath("firmware.bin");
+TEST_P(DownloadVariantTest, PackageLandsByteForByte) {
+  const VariantCase& c = GetParam();
+  service_.setFault(kPackagePath, c.fault);
+  const QString save = scratchPath(QString::fromUtf8(c.saveAs));
 
   const DownloadOutcome outcome = download(manager_, service_.url(kPackagePath, true), save);
 
   EXPECT_EQ(outcome.response.code, 0) << outcome.response.message.toStdString();
   EXPECT_EQ(readFile(save), package_);
+  if (c.progress) {
+    EXPECT_EQ(outcome.progress, *c.progress);
+  }
 }
 
-TEST_F(DownloadTest, MissingFoldersOfTheSavePathAreMade) {
-  const QString save = scratchPath("a/b/firmware.bin");
-
-  const DownloadOutcome outcome = download(manager_, service_.url(kPackagePath, false), save);
-
-  EXPECT_EQ(outcome.response.code, 0);
-  EXPECT_EQ(readFile(save), package_);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Variants, DownloadVariantTest,
+    ::testing::Values(
+        VariantCase{"WithoutLengthEndsAtFullProgress", UpdateService::Fault::NoLength,
+                    "firmware.bin", std::vector<int>{100}},
+        VariantCase{"FromACompressingServer", UpdateService::Fault::Compressed, "firmware.bin", {}},
+        VariantCase{"MissingFoldersOfTheSavePathAreMade", UpdateService::Fault::None,
+                    "a/b/firmware.bin", {}}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 struct FailureCase {
   const char* name;
@@ -195,13 +199,6 @@ TEST_F(DownloadTest, ChecksumFromTheVersionCheckIsExpected) {
   service_.setFault(kPackagePath, UpdateService::Fault::None);
   EXPECT_EQ(download(manager_, url, save).response.code, 0);
   EXPECT_EQ(readFile(save), package_);
-}
-
-TEST_F(DownloadTest, ExplicitChecksumIgnoresCase) {
-  const DownloadOutcome outcome = download(manager_, service_.url(kPackagePath, false),
-                                           scratchPath("p.bin"), sha256Of(package_).toUpper());
-
-  EXPECT_EQ(outcome.response.code, 0);
 }
 
 TEST_F(DownloadTest, UnsafeAddressesAreRefusedWithoutARequest) {

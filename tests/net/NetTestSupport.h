@@ -17,18 +17,10 @@
 #include <vector>
 
 #include "UpdateService.h"
+#include "common/EventLoop.h"
 #include "net/RNetManager.h"
 
 namespace vexhal::test {
-
-inline void ensureCoreApplication() {
-  if (QCoreApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "net-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-  }
-}
 
 inline QByteArray readFile(const QString& path) {
   QFile file(path);
@@ -39,19 +31,8 @@ inline QByteArray testCertFile(const char* name) {
   return readFile(QStringLiteral(VEXHAL_TEST_CERT_DIR "/") + QLatin1StringView(name));
 }
 
-// Runs the event loop until `done` holds, for at most 20 s (a bound, not a timing claim).
-template <typename Predicate>
-bool waitUntil(Predicate done) {
-  return QTest::qWaitFor(done, 20000);
-}
-
 // Lets anything already queued run, without waiting for the clock.
-inline void drainEvents() {
-  for (int i = 0; i < 16; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-  }
-}
+inline void drainEvents() { pumpEvents(16); }
 
 struct CheckOutcome {
   int calls = 0;

@@ -57,11 +57,5 @@ TEST(LoopbackHostTest, OnlyThisMachineCounts) {
   }
 }
 
-TEST(ServiceEndpointTest, DefaultsAreTheMakersService) {
-  EXPECT_EQ(serviceHost, QString::fromLatin1(kDefaultServiceHost));
-  EXPECT_EQ(servicePort, QStringLiteral("443"));
-  EXPECT_TRUE(serviceBaseUrl(serviceHost, servicePort).has_value());
-}
-
 }  // namespace
 }  // namespace vexhal

@@ -4,9 +4,9 @@
 #include <QImage>
 
 #include <cerrno>
-#include <mutex>
 #include <numeric>
 
+#include "Inbox.h"
 #include "SimCaptureBackend.h"
 #include "SimTestSupport.h"
 #include "SimUvcTransportFactory.h"
@@ -22,44 +22,18 @@ namespace {
 
 using test::waitUntil;
 
-// Collects what arrives on the capture threads.
-class Collector {
- public:
-  void add(const video::VideoSample& sample) {
-    const std::lock_guard lock(mutex_);
-    samples_.push_back(sample);
-  }
-  void fail(const video::CaptureError& error) {
-    const std::lock_guard lock(mutex_);
-    errors_.push_back(error);
-  }
-  std::size_t count() const {
-    const std::lock_guard lock(mutex_);
-    return samples_.size();
-  }
-  std::vector<video::VideoSample> samples() const {
-    const std::lock_guard lock(mutex_);
-    return samples_;
-  }
-  std::vector<video::CaptureError> errors() const {
-    const std::lock_guard lock(mutex_);
-    return errors_;
-  }
+using Samples = video::testing::Inbox<video::VideoSample>;
 
- private:
-  mutable std::mutex mutex_;
-  std::vector<video::VideoSample> samples_;
-  std::vector<video::CaptureError> errors_;
-};
-
+// What the program's capturer hands its delegate, on the capture threads.
 class FrameDelegate : public video::QCameraVideoCapturerDelegate {
  public:
   void didOutputFrameWithRemoteFrame(std::shared_ptr<const video::VideoFrame>,
                                      std::shared_ptr<const video::VideoFrame> frame) override {
-    collector.add(frame->buffer());
+    samples.push(frame->buffer());
   }
-  void didStopWithError(const video::CaptureError& error) override { collector.fail(error); }
-  Collector collector;
+  void didStopWithError(const video::CaptureError& error) override { errors.push(error); }
+  Samples samples;
+  video::testing::Inbox<video::CaptureError> errors;
 };
 
 QImage decode(const video::VideoSample& sample) {
@@ -115,13 +89,13 @@ TEST_F(SimCapture, TheProgramsCapturerChoosesMjpeg1080AndGetsDecodableFrames) {
   capturer->startCapture(device(), [&](const std::optional<video::CaptureError>& error) {
     started = error;
   });
-  ASSERT_TRUE(waitUntil([&] { return delegate->collector.count() >= 3; }));
+  ASSERT_TRUE(waitUntil([&] { return delegate->samples.size() >= 3; }));
   ASSERT_TRUE(started.has_value());
   EXPECT_FALSE(started->has_value());
   ASSERT_TRUE(capturer->format().has_value());
   EXPECT_EQ(capturer->format()->pixelFormat, video::kFourccMjpeg);
   EXPECT_EQ(capturer->format()->width, 1920);
-  const auto samples = delegate->collector.samples();
+  const auto samples = delegate->samples.items();
   const QImage image = decode(samples.back());
   EXPECT_EQ(image.size(), QSize(1920, 1080));
   EXPECT_NE(*samples[0].payload, *samples[1].payload);  // a moving picture
@@ -134,13 +108,13 @@ class EveryFormat : public SimCapture,
 
 TEST_P(EveryFormat, DeliversDecodableFramesOfThatFormat) {
   const video::CaptureFormat& format = GetParam();
-  Collector collector;
+  Samples collector;
   video::QRTCCamera capture(backend);
-  capture.setOutputBlock([&](const video::VideoSample& sample) { collector.add(sample); });
+  capture.setOutputBlock([&](const video::VideoSample& sample) { collector.push(sample); });
   std::optional<std::optional<video::CaptureError>> started;
   capture.startCapture(device(), format, format.frameRateRanges.front().maxFrameRate,
                        [&](const std::optional<video::CaptureError>& e) { started = e; });
-  ASSERT_TRUE(waitUntil([&] { return collector.count() >= 2; }));
+  ASSERT_TRUE(waitUntil([&] { return collector.size() >= 2; }));
   EXPECT_FALSE(started->has_value());
   // The capture info reports the stream.
   EXPECT_TRUE(waitUntil([&] {
@@ -150,7 +124,7 @@ TEST_P(EveryFormat, DeliversDecodableFramesOfThatFormat) {
     return reply && readLittleEndian(&reply->data[0], 4) == format.width &&
            readLittleEndian(&reply->data[4], 4) == format.height;
   }));
-  const video::VideoSample sample = collector.samples().back();
+  const video::VideoSample sample = collector.items().back();
   EXPECT_EQ(sample.pixelFormat, format.pixelFormat);
   EXPECT_EQ(decode(sample).size(), QSize(format.width, format.height));
   capture.stopCapture({});
@@ -165,20 +139,20 @@ INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat,
                          });
 
 TEST_F(SimCapture, ThePictureFollowsAnImageControlSetThroughUvc) {
-  Collector collector;
+  Samples collector;
   video::QRTCCamera capture(backend);
-  capture.setOutputBlock([&](const video::VideoSample& sample) { collector.add(sample); });
+  capture.setOutputBlock([&](const video::VideoSample& sample) { collector.push(sample); });
   const video::CaptureFormat small{640, 480, video::kFourccMjpeg, {{30, 30}}};
   capture.startCapture(device(), small, 30, {});
-  ASSERT_TRUE(waitUntil([&] { return collector.count() >= 1; }));
-  const double before = meanLuma(decode(collector.samples().back()));
+  ASSERT_TRUE(waitUntil([&] { return collector.size() >= 1; }));
+  const double before = meanLuma(decode(collector.items().back()));
 
   SimUvcTransportFactory factory({&camera});
   ASSERT_TRUE(UVCCameraControl(static_cast<std::uint32_t>(camera.locationId()), factory)
                   .setBrightness(178));
   // The loop is made again in the background; the stream switches to it when it is ready.
   EXPECT_TRUE(waitUntil([&] {
-    return meanLuma(decode(collector.samples().back())) > before + 30;
+    return meanLuma(decode(collector.items().back())) > before + 30;
   }));
   capture.stopCapture({});
 }
@@ -187,10 +161,10 @@ TEST_F(SimCapture, UnpluggingEndsTheCaptureWithAnError) {
   auto delegate = std::make_shared<FrameDelegate>();
   auto capturer = video::QCameraVideoCapturer::create(delegate, false, backend);
   capturer->startCapture(device());
-  ASSERT_TRUE(waitUntil([&] { return delegate->collector.count() >= 1; }));
+  ASSERT_TRUE(waitUntil([&] { return delegate->samples.size() >= 1; }));
   camera.unplug();
-  ASSERT_TRUE(waitUntil([&] { return !delegate->collector.errors().empty(); }));
-  EXPECT_EQ(delegate->collector.errors().front().code, ENODEV);
+  ASSERT_TRUE(waitUntil([&] { return !delegate->errors.items().empty(); }));
+  EXPECT_EQ(delegate->errors.items().front().code, ENODEV);
   capturer->stopCapture();
 }
 

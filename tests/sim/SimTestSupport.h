@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
@@ -11,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "CameraCommand.h"
+#include "CameraFunctions.h"
 #include "SimHidDiscovery.h"
+#include "common/EventLoop.h"
 #include "VirtualCamera.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidDelegate.h"
@@ -22,46 +24,21 @@ namespace vexhal::sim::test {
 inline constexpr std::uint16_t kVendorId = 0xB206;
 inline constexpr std::uint16_t kProductId = 0xB215;
 
-// The application object that notifiers, timers and posted completions need.
-inline void ensureCoreApplication() {
-  if (QCoreApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "sim-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-  }
-}
+using vexhal::test::ensureCoreApplication;
+using vexhal::test::waitUntil;
 
-// Runs the event loop until `done` holds, or gives up after a generous bound (the tests never
-// depend on how fast anything happens, only on it happening).
-inline bool waitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds bound = std::chrono::seconds(20)) {
-  QDeadlineTimer deadline(bound);
-  while (!done()) {
-    if (deadline.hasExpired()) {
-      return false;
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-  }
-  return true;
-}
+// Enough rounds of the event loop for every report already written to be answered and every
+// posted completion to run.
+inline void settle() { vexhal::test::pumpEvents(20); }
 
-// Runs the event loop for a while without waiting for anything in particular: enough rounds
-// for every report already written to be answered and every posted completion to run.
-inline void settle(int rounds = 20) {
-  for (int i = 0; i < rounds; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-  }
-}
-
-// Records what the manager tells its delegates.
+// Records what the manager tells its delegates, holding the devices only weakly so that a
+// test can see the manager let go of them.
 class RecordingDelegate : public USBHidDelegate {
  public:
   void usbHidManagerDidAttachDevice(USBHidManager&,
                                     const std::shared_ptr<USBDevice>& device) override {
     events.push_back("+" + device->key());
-    attached.push_back(device);
+    seen.push_back(device);
   }
   void usbHidManagerDidRemoveDevice(USBHidManager&,
                                     const std::shared_ptr<USBDevice>& device) override {
@@ -69,7 +46,7 @@ class RecordingDelegate : public USBHidDelegate {
   }
 
   std::vector<std::string> events;
-  std::vector<std::shared_ptr<USBDevice>> attached;
+  std::vector<std::weak_ptr<USBDevice>> seen;
 };
 
 // A virtual camera found by the program's own HID manager.
@@ -96,6 +73,14 @@ struct CameraOnManager {
   std::shared_ptr<RecordingDelegate> delegate;
 };
 
+// A test on one virtual camera that the manager has found.
+struct OnManager : ::testing::Test {
+  void SetUp() override { ASSERT_NE(device, nullptr); }
+
+  CameraOnManager rig;
+  std::shared_ptr<USBDevice> device = rig.device();
+};
+
 // A completion's result, filled when it runs.
 template <typename Value>
 struct Answer {
@@ -105,5 +90,74 @@ struct Answer {
 
   bool arrived() const { return code.has_value(); }
 };
+
+// Makes one request and waits for its completion; `call` passes the completion it is given on
+// to the device. The device keeps a completion for later replies of the same kind, so the
+// answer it fills outlives this call.
+template <typename Value, typename Call>
+Answer<Value> ask(Call call, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+  auto answer = std::make_shared<Answer<Value>>();
+  call([answer](std::int64_t code, Value value) {
+    *answer = {code, std::move(value), answer->calls + 1};
+  });
+  EXPECT_TRUE(waitUntil([&answer] { return answer->arrived(); }, bound));
+  return *answer;
+}
+
+// The same for a request whose completion carries only a code; -100 when none came.
+template <typename Call>
+std::int64_t askCode(Call call, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+  auto answer = std::make_shared<Answer<int>>();
+  call([answer](std::int64_t code) { *answer = {code, 0, answer->calls + 1}; });
+  EXPECT_TRUE(waitUntil([&answer] { return answer->arrived(); }, bound));
+  return answer->code.value_or(-100);
+}
+
+// One camera function as the device layer sets and reads it (flags read as 0 or 1): a value
+// other than the factory one, a byte the camera refuses, and where the camera keeps it.
+struct FunctionCase {
+  const char* name;
+  std::int64_t value;
+  std::int64_t factory;
+  std::uint16_t setCommand;
+  std::uint8_t invalid;
+  std::function<void(USBDevice&, std::int64_t, USBDevice::CodeCallback)> set;
+  std::function<void(USBDevice&, USBDevice::ValueCallback)> get;
+  std::function<std::int64_t(const CameraFunctions&)> held;
+};
+
+inline std::vector<FunctionCase> functionCases() {
+  using C = USBDevice::CodeCallback;
+  using V = USBDevice::ValueCallback;
+  using F = const CameraFunctions&;
+  const auto flag = [](void (USBDevice::*getter)(USBDevice::FlagCallback)) {
+    return [getter](USBDevice& d, V done) {
+      (d.*getter)([done](std::int64_t code, bool on) { done(code, on ? 1 : 0); });
+    };
+  };
+  return {
+      {"AutoFramingMode", 1, 0, kCmdSetAutoFramingMode, 7,
+       [](USBDevice& d, std::int64_t v, C c) { d.setAutoFramingMode(v, c); },
+       [](USBDevice& d, V done) { d.getAutoFramingMode(done); },
+       [](F f) -> std::int64_t { return f.autoFramingMode; }},
+      {"FrameMaster", 1, 0, kCmdSetFrameMaster, 2,
+       [](USBDevice& d, std::int64_t v, C c) { d.setFrameMaster(v != 0, c); },
+       flag(&USBDevice::getFrameMaster), [](F f) -> std::int64_t { return f.frameMaster; }},
+      {"Pickup", 80, 50, kCmdSetPickup, 101,
+       [](USBDevice& d, std::int64_t v, C c) { d.setPickup(v, c); },
+       [](USBDevice& d, V done) { d.getPickup(done); },
+       [](F f) -> std::int64_t { return f.pickup; }},
+      {"AutoFraming", 0, 1, kCmdSetAutoFraming, 2,
+       [](USBDevice& d, std::int64_t v, C c) { d.setAutoFraming(v != 0, c); },
+       flag(&USBDevice::getAutoFraming), [](F f) -> std::int64_t { return f.autoFraming; }},
+      {"HMirror", 1, 0, kCmdSetHMirror, 2,
+       [](USBDevice& d, std::int64_t v, C c) { d.setHMirror(v != 0, c); },
+       flag(&USBDevice::getHMirror), [](F f) -> std::int64_t { return f.hMirror; }},
+      {"Angle", 90, 120, kCmdSetAngle, 75,
+       [](USBDevice& d, std::int64_t v, C c) { d.setAngle(v, c); },
+       [](USBDevice& d, V done) { d.getAngle(done); },
+       [](F f) -> std::int64_t { return f.angle; }},
+  };
+}
 
 }  // namespace vexhal::sim::test

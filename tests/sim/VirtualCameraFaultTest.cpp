@@ -8,83 +8,60 @@ namespace vexhal::sim {
 namespace {
 
 using test::Answer;
+using test::ask;
 using test::CameraOnManager;
 using test::waitUntil;
 
-TEST(VirtualCameraFault, AChosenErrorCodeReachesTheCompletionWithNoValue) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+class VirtualCameraFault : public test::OnManager {};
+
+TEST_F(VirtualCameraFault, AChosenErrorCodeReachesTheCompletionWithNoValue) {
   SimFaults faults;
   faults.errorCodes[kCmdGetAngle] = 0x1234;
   faults.errorCodes[kCmdSetHMirror] = 9;
   faults.errorCodes[kCmdGetVersion] = 7;
   rig.camera.setFaults(faults);
 
-  Answer<std::int64_t> angle;
-  Answer<int> mirror;
-  Answer<std::optional<std::string>> version;
-  device->getAngle([&](std::int64_t c, std::int64_t v) { angle = {c, v, 1}; });
-  device->setHMirror(true, [&](std::int64_t c) { mirror = {c, 0, 1}; });
-  device->getVersion([&](std::int64_t c, const std::optional<std::string>& v) {
-    version = {c, v, 1};
-  });
-  ASSERT_TRUE(waitUntil([&] { return angle.arrived() && mirror.arrived() && version.arrived(); }));
-  EXPECT_EQ(*angle.code, 0x1234);
+  const auto angle = ask<std::int64_t>([&](auto done) { device->getAngle(done); });
+  EXPECT_EQ(angle.code, 0x1234);
   EXPECT_EQ(angle.value, 0);
-  EXPECT_EQ(*mirror.code, 9);
+  EXPECT_EQ(test::askCode([&](auto done) { device->setHMirror(true, done); }), 9);
   EXPECT_FALSE(rig.camera.functions().hMirror);  // a failed command changes nothing
-  EXPECT_EQ(*version.code, 7);
+  const auto version = ask<std::optional<std::string>>([&](auto done) { device->getVersion(done); });
+  EXPECT_EQ(version.code, 7);
   EXPECT_FALSE(version.value.has_value());
   EXPECT_FALSE(device->version().has_value());
 }
 
-TEST(VirtualCameraFault, AnUnansweredCommandLeavesItsCompletionUncalled) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+TEST_F(VirtualCameraFault, AnUnansweredCommandLeavesItsCompletionUncalled) {
   SimFaults faults;
   faults.noReply.insert(kCmdGetState);
   rig.camera.setFaults(faults);
   Answer<std::int64_t> state;
-  Answer<std::int64_t> pickup;
   device->getState([&](std::int64_t c, std::int64_t v) { state = {c, v, 1}; });
-  device->getPickup([&](std::int64_t c, std::int64_t v) { pickup = {c, v, 1}; });
   // The pick-up reply, asked for after the state, proves the state request was handled.
-  ASSERT_TRUE(waitUntil([&] { return pickup.arrived(); }));
+  ASSERT_TRUE(ask<std::int64_t>([&](auto done) { device->getPickup(done); }).arrived());
   test::settle();
   EXPECT_FALSE(state.arrived());
   EXPECT_EQ(device->state(), 0);
   EXPECT_EQ(rig.camera.reportsReceived(), 2U);
 }
 
-TEST(VirtualCameraFault, AGarbageReplyIsDecodedAsTheDeviceLayerDecodesAnyReply) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+TEST_F(VirtualCameraFault, AGarbageReplyIsDecodedAsTheDeviceLayerDecodesAnyReply) {
   SimFaults faults;
   faults.garbage = {kCmdGetState, kCmdGetPickup};
   rig.camera.setFaults(faults);
 
-  Answer<std::int64_t> state;
-  device->getState([&](std::int64_t c, std::int64_t v) { state = {c, v, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return state.arrived(); }));
-  const hid_cmd_pack_t stateReply = *rig.camera.lastReply();
-  EXPECT_EQ(*state.code, stateReply.head.packNum.get());
-  EXPECT_NE(*state.code, 0);
+  const auto state = ask<std::int64_t>([&](auto done) { device->getState(done); });
+  EXPECT_EQ(state.code, rig.camera.lastReply()->head.packNum.get());
+  EXPECT_NE(state.code, 0);
   EXPECT_EQ(state.value, 0);  // a failed state reply gives 0 whatever its bytes
 
-  Answer<std::int64_t> pickup;
-  device->getPickup([&](std::int64_t c, std::int64_t v) { pickup = {c, v, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return pickup.arrived(); }));
-  EXPECT_EQ(*pickup.code, rig.camera.lastReply()->head.packNum.get());
+  const auto pickup = ask<std::int64_t>([&](auto done) { device->getPickup(done); });
+  EXPECT_EQ(pickup.code, rig.camera.lastReply()->head.packNum.get());
   EXPECT_EQ(pickup.value, 0);
 }
 
-TEST(VirtualCameraFault, SlowRepliesArriveLaterAndInOrder) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+TEST_F(VirtualCameraFault, SlowRepliesArriveLaterAndInOrder) {
   SimFaults faults;
   faults.replyDelay = std::chrono::milliseconds(40);
   rig.camera.setFaults(faults);
@@ -97,10 +74,7 @@ TEST(VirtualCameraFault, SlowRepliesArriveLaterAndInOrder) {
   EXPECT_EQ(order, (std::vector<std::string>{"set 0", "get 0 60"}));
 }
 
-TEST(VirtualCameraFault, AReplyDueAfterTheCameraLeftIsNotDelivered) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+TEST_F(VirtualCameraFault, AReplyDueAfterTheCameraLeftIsNotDelivered) {
   SimFaults faults;
   faults.replyDelay = std::chrono::milliseconds(30);
   rig.camera.setFaults(faults);
@@ -114,10 +88,8 @@ TEST(VirtualCameraFault, AReplyDueAfterTheCameraLeftIsNotDelivered) {
     return rig.manager->devices().size() == 1 && rig.manager->devices().front() != device;
   }));
   // The new attachment answers its own requests, and nothing of the old one.
-  Answer<std::int64_t> state;
-  rig.manager->devices().front()->getState(
-      [&](std::int64_t c, std::int64_t v) { state = {c, v, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return state.arrived(); }));
+  ASSERT_TRUE(
+      ask<std::int64_t>([&](auto done) { rig.manager->devices().front()->getState(done); }).arrived());
   test::waitUntil([] { return false; }, std::chrono::milliseconds(60));
   EXPECT_FALSE(called);
   EXPECT_EQ(rig.camera.reportsReceived(), 2U);

@@ -16,17 +16,18 @@ namespace vexhal::sim {
 namespace {
 
 using test::Answer;
+using test::ask;
 using test::CameraOnManager;
 using test::waitUntil;
 
-TEST(VirtualCameraHid, ArrivalAndRemovalReachTheManagerAndItsDelegates) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+class VirtualCameraHid : public test::OnManager {};
+
+TEST_F(VirtualCameraHid, ArrivalAndRemovalReachTheManagerAndItsDelegates) {
   EXPECT_EQ(device->locationID(), 0x03142000);
   EXPECT_EQ(device->modelName(), "VX-K31D");
   EXPECT_TRUE(isMatched(rig.camera.captureUniqueId(), device->locationID()));
   EXPECT_EQ(rig.camera.captureUniqueId(), "0x3142000b206b215");
+  EXPECT_FALSE(rig.camera.openHid().isValid()) << "the interface is held exclusively";
 
   rig.camera.unplug();
   EXPECT_TRUE(waitUntil([&] { return rig.manager->devices().empty(); }));
@@ -37,7 +38,7 @@ TEST(VirtualCameraHid, ArrivalAndRemovalReachTheManagerAndItsDelegates) {
   EXPECT_NE(rig.manager->devices().front(), device);  // a new object for the new attachment
 }
 
-TEST(VirtualCameraHid, ACameraOfOtherIdsIsNotReported) {
+TEST(VirtualCameraHidIdentity, ACameraOfOtherIdsIsNotReported) {
   VirtualCameraIdentity other;
   other.productId = 0x1234;
   CameraOnManager rig(other);
@@ -46,13 +47,7 @@ TEST(VirtualCameraHid, ACameraOfOtherIdsIsNotReported) {
   EXPECT_TRUE(rig.delegate->events.empty());
 }
 
-TEST(VirtualCameraHid, TheInterfaceIsExclusive) {
-  CameraOnManager rig;
-  ASSERT_NE(rig.device(), nullptr);
-  EXPECT_FALSE(rig.camera.openHid().isValid());
-}
-
-TEST(VirtualCameraHid, IdentityRepliesOfAFreshCamera) {
+TEST(VirtualCameraHidIdentity, RepliesOfAFreshCamera) {
   VirtualCameraIdentity identity;
   identity.serialNumber = "SN0123456789X";
   identity.version = {2, 7, 200};
@@ -60,57 +55,17 @@ TEST(VirtualCameraHid, IdentityRepliesOfAFreshCamera) {
   const auto device = rig.device();
   ASSERT_NE(device, nullptr);
 
-  Answer<std::int64_t> state;
-  Answer<std::optional<std::string>> version;
-  Answer<std::optional<std::string>> serial;
-  device->getState([&](std::int64_t code, std::int64_t value) { state = {code, value, 1}; });
-  device->getVersion([&](std::int64_t code, const std::optional<std::string>& text) {
-    version = {code, text, 1};
-  });
-  device->getSerialNumber([&](std::int64_t code, const std::optional<std::string>& text) {
-    serial = {code, text, 1};
-  });
-  ASSERT_TRUE(waitUntil([&] { return state.arrived() && version.arrived() && serial.arrived(); }));
-  EXPECT_EQ(*state.code, 0);
+  const auto state = ask<std::int64_t>([&](auto done) { device->getState(done); });
+  const auto version = ask<std::optional<std::string>>([&](auto done) { device->getVersion(done); });
+  const auto serial =
+      ask<std::optional<std::string>>([&](auto done) { device->getSerialNumber(done); });
+  EXPECT_EQ(state.code, 0);
   EXPECT_EQ(state.value, 1);  // the camera reported "ready"
   EXPECT_EQ(device->state(), 1);
   EXPECT_EQ(version.value, "2.7.-56");  // each number is one signed byte on the wire
   EXPECT_EQ(serial.value, "SN0123456789X");
   EXPECT_EQ(device->serialNumber(), "SN0123456789X");
 }
-
-TEST(VirtualCameraHid, FreshCameraReadsFactoryFunctions) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
-  Answer<bool> framing, peopleBox, mirror;
-  Answer<std::int64_t> mode, pickup, angle;
-  device->getAutoFraming([&](std::int64_t c, bool v) { framing = {c, v, 1}; });
-  device->getAutoFramingMode([&](std::int64_t c, std::int64_t v) { mode = {c, v, 1}; });
-  device->getFrameMaster([&](std::int64_t c, bool v) { peopleBox = {c, v, 1}; });
-  device->getAngle([&](std::int64_t c, std::int64_t v) { angle = {c, v, 1}; });
-  device->getHMirror([&](std::int64_t c, bool v) { mirror = {c, v, 1}; });
-  device->getPickup([&](std::int64_t c, std::int64_t v) { pickup = {c, v, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return pickup.arrived(); }));
-  ASSERT_TRUE(framing.arrived() && mode.arrived() && peopleBox.arrived() && angle.arrived() &&
-              mirror.arrived());
-  EXPECT_TRUE(framing.value);
-  EXPECT_EQ(mode.value, 0);
-  EXPECT_FALSE(peopleBox.value);
-  EXPECT_EQ(angle.value, 120);
-  EXPECT_FALSE(mirror.value);
-  EXPECT_EQ(pickup.value, 50);
-}
-
-// One function: how to set it, how to read it back, and a value to set.
-struct FunctionCase {
-  const char* name;
-  std::function<void(USBDevice&, std::int64_t, USBDevice::CodeCallback)> set;
-  std::function<void(USBDevice&, USBDevice::ValueCallback)> get;
-  std::int64_t value;
-  std::uint16_t setCommand;
-  std::uint8_t invalid;  // a byte the camera refuses
-};
 
 // A set request carrying any byte, which the typed operations cannot always express.
 hid_cmd_pack_t rawSetting(std::uint16_t cmd, std::uint8_t byte) {
@@ -122,13 +77,13 @@ hid_cmd_pack_t rawSetting(std::uint16_t cmd, std::uint8_t byte) {
   return pack;
 }
 
-class FunctionRoundTrip : public ::testing::TestWithParam<FunctionCase> {};
+class FunctionRoundTrip : public test::OnManager,
+                          public ::testing::WithParamInterface<test::FunctionCase> {};
 
-TEST_P(FunctionRoundTrip, SetThenGetReturnsTheValueAndInvalidValuesAreRefused) {
-  const FunctionCase& c = GetParam();
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+TEST_P(FunctionRoundTrip, StartsAtTheFactoryValueSetThenGetReturnsItInvalidOnesAreRefused) {
+  const test::FunctionCase& c = GetParam();
+
+  EXPECT_EQ(ask<std::int64_t>([&](auto done) { c.get(*device, done); }).value, c.factory);
 
   Answer<int> set;
   c.set(*device, c.value, [&](std::int64_t code) { set = {code, 0, set.calls + 1}; });
@@ -138,6 +93,7 @@ TEST_P(FunctionRoundTrip, SetThenGetReturnsTheValueAndInvalidValuesAreRefused) {
   EXPECT_EQ(*set.code, 0);
   EXPECT_EQ(*got.code, 0);
   EXPECT_EQ(got.value, c.value);
+  EXPECT_EQ(c.held(rig.camera.functions()), c.value);
 
   // The reply to the refused request goes to the slot the first request filled.
   ASSERT_TRUE(device->sendOutputReport(rawSetting(c.setCommand, c.invalid)));
@@ -150,87 +106,29 @@ TEST_P(FunctionRoundTrip, SetThenGetReturnsTheValueAndInvalidValuesAreRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryFunction, FunctionRoundTrip,
-    ::testing::Values(
-        FunctionCase{"AutoFraming",
-                     [](USBDevice& d, std::int64_t v, USBDevice::CodeCallback cb) {
-                       d.setAutoFraming(v != 0, std::move(cb));
-                     },
-                     [](USBDevice& d, USBDevice::ValueCallback cb) {
-                       d.getAutoFraming([cb](std::int64_t c, bool v) { cb(c, v ? 1 : 0); });
-                     },
-                     0, kCmdSetAutoFraming, 2},
-        FunctionCase{"AutoFramingMode",
-                     [](USBDevice& d, std::int64_t v, USBDevice::CodeCallback cb) {
-                       d.setAutoFramingMode(v, std::move(cb));
-                     },
-                     [](USBDevice& d, USBDevice::ValueCallback cb) {
-                       d.getAutoFramingMode(std::move(cb));
-                     },
-                     1, kCmdSetAutoFramingMode, 7},
-        FunctionCase{"FrameMaster",
-                     [](USBDevice& d, std::int64_t v, USBDevice::CodeCallback cb) {
-                       d.setFrameMaster(v != 0, std::move(cb));
-                     },
-                     [](USBDevice& d, USBDevice::ValueCallback cb) {
-                       d.getFrameMaster([cb](std::int64_t c, bool v) { cb(c, v ? 1 : 0); });
-                     },
-                     1, kCmdSetFrameMaster, 2},
-        FunctionCase{"Pickup",
-                     [](USBDevice& d, std::int64_t v, USBDevice::CodeCallback cb) {
-                       d.setPickup(v, std::move(cb));
-                     },
-                     [](USBDevice& d, USBDevice::ValueCallback cb) { d.getPickup(std::move(cb)); },
-                     80, kCmdSetPickup, 101},
-        FunctionCase{"HMirror",
-                     [](USBDevice& d, std::int64_t v, USBDevice::CodeCallback cb) {
-                       d.setHMirror(v != 0, std::move(cb));
-                     },
-                     [](USBDevice& d, USBDevice::ValueCallback cb) {
-                       d.getHMirror([cb](std::int64_t c, bool v) { cb(c, v ? 1 : 0); });
-                     },
-                     1, kCmdSetHMirror, 2},
-        FunctionCase{"Angle",
-                     [](USBDevice& d, std::int64_t v, USBDevice::CodeCallback cb) {
-                       d.setAngle(v, std::move(cb));
-                     },
-                     [](USBDevice& d, USBDevice::ValueCallback cb) { d.getAngle(std::move(cb)); },
-                     60, kCmdSetAngle, 75}),
-    [](const ::testing::TestParamInfo<FunctionCase>& param) { return param.param.name; });
+    ::testing::ValuesIn(test::functionCases()),
+    [](const ::testing::TestParamInfo<test::FunctionCase>& param) { return param.param.name; });
 
-TEST(VirtualCameraHid, SavedFunctionsSurviveARestartAndUnsavedOnesDoNot) {
-  CameraOnManager rig;
-  auto device = rig.device();
-  ASSERT_NE(device, nullptr);
-  Answer<int> saved;
+TEST_F(VirtualCameraHid, SavedFunctionsSurviveARestartAndUnsavedOnesDoNot) {
   device->setAngle(90, {});
-  device->saveUVC([&](std::int64_t code) { saved = {code, 0, 1}; });
+  EXPECT_EQ(test::askCode([&](auto done) { device->saveUVC(done); }), 0);
   device->setHMirror(true, {});
-  ASSERT_TRUE(waitUntil([&] { return saved.arrived(); }));
-  EXPECT_EQ(*saved.code, 0);
   ASSERT_TRUE(waitUntil([&] { return rig.camera.functions().hMirror; }));
 
   // A good image makes the camera restart, loading what was saved.
-  Answer<int> upgraded;
-  device->startUpgrade(buildFirmwareImage({1, 1, 0}, QByteArray(100, 'x')),
-                       [&](std::int64_t code) { upgraded = {code, 0, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return upgraded.arrived(); }));
+  EXPECT_EQ(test::askCode([&](auto done) {
+              device->startUpgrade(buildFirmwareImage({1, 1, 0}, QByteArray(100, 'x')), done);
+            }),
+            0);
   ASSERT_TRUE(waitUntil([&] {
     return rig.manager->devices().size() == 1 && rig.manager->devices().front() != device;
   }));
   device = rig.manager->devices().front();
-  Answer<std::int64_t> angle;
-  Answer<bool> mirror;
-  device->getAngle([&](std::int64_t c, std::int64_t v) { angle = {c, v, 1}; });
-  device->getHMirror([&](std::int64_t c, bool v) { mirror = {c, v, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return angle.arrived() && mirror.arrived(); }));
-  EXPECT_EQ(angle.value, 90);
-  EXPECT_FALSE(mirror.value);
+  EXPECT_EQ(ask<std::int64_t>([&](auto done) { device->getAngle(done); }).value, 90);
+  EXPECT_FALSE(ask<bool>([&](auto done) { device->getHMirror(done); }).value);
 }
 
-TEST(VirtualCameraHid, CaptureInfoSaysWhenAnotherProgramCaptures4K) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+TEST_F(VirtualCameraHid, CaptureInfoSaysWhenAnotherProgramCaptures4K) {
   std::vector<bool> flags;
   const auto ask = [&] {
     device->getCaptureInfo([&](std::int64_t code, bool flag) {
@@ -262,15 +160,10 @@ struct BadRequestCase {
   std::uint32_t code;
 };
 
-class BadRequest : public ::testing::TestWithParam<BadRequestCase> {};
+class BadRequest : public test::OnManager, public ::testing::WithParamInterface<BadRequestCase> {};
 
 TEST_P(BadRequest, IsAnsweredWithItsCode) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
-  Answer<std::int64_t> state;
-  device->getState([&](std::int64_t code, std::int64_t value) { state = {code, value, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return state.arrived(); }));
+  ASSERT_TRUE(ask<std::int64_t>([&](auto done) { device->getState(done); }).arrived());
 
   hid_cmd_pack_t pack = getPackage(kCmdGetState);
   GetParam().spoil(pack);
@@ -302,10 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                        kResultInvalidValue}),
     [](const ::testing::TestParamInfo<BadRequestCase>& param) { return param.param.name; });
 
-TEST(VirtualCameraHid, AReportOfAnotherProtocolIsNotAnswered) {
-  CameraOnManager rig;
-  const auto device = rig.device();
-  ASSERT_NE(device, nullptr);
+TEST_F(VirtualCameraHid, AReportOfAnotherProtocolIsNotAnswered) {
   hid_cmd_pack_t pack = getPackage(kCmdGetState);
   pack.head.magic.set(0x1234);
   ASSERT_TRUE(device->sendOutputReport(pack));

@@ -3,18 +3,20 @@
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <mutex>
 
 #include "FakeCaptureBackend.h"
-#include "LogCapture.h"
+#include "Inbox.h"
+#include "logkit/MemoryLog.h"
 #include "video/QCameraVideoCapturer.h"
 
 namespace vexhal::video {
 namespace {
 
 using testing::FakeCaptureBackend;
-using testing::LogCapture;
+using testing::Inbox;
+using ostrane::test::LogCapture;
 
 constexpr std::uint32_t kOther = kFourccYuyv;
 
@@ -45,35 +47,14 @@ class RecordingDelegate final : public QCameraVideoCapturerDelegate {
 public:
   void didOutputFrameWithRemoteFrame(std::shared_ptr<const VideoFrame> remoteFrame,
                                      std::shared_ptr<const VideoFrame> localFrame) override {
-    const std::lock_guard lock(mutex_);
-    remoteSeen_ = remoteSeen_ || remoteFrame != nullptr;
-    frames_.push_back(std::move(localFrame));
-    changed_.notify_all();
+    remoteSeen = remoteSeen || remoteFrame != nullptr;
+    frames.push(std::move(localFrame));
   }
-  void didStopWithError(const CaptureError& error) override {
-    const std::lock_guard lock(mutex_);
-    failure_ = error;
-  }
-  std::vector<std::shared_ptr<const VideoFrame>> waitForFrames(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::seconds(20), [&] { return frames_.size() >= count; });
-    return frames_;
-  }
-  bool remoteSeen() {
-    const std::lock_guard lock(mutex_);
-    return remoteSeen_;
-  }
-  std::optional<CaptureError> failure() {
-    const std::lock_guard lock(mutex_);
-    return failure_;
-  }
+  void didStopWithError(const CaptureError& error) override { failures.push(error); }
 
-private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::shared_ptr<const VideoFrame>> frames_;
-  std::optional<CaptureError> failure_;
-  bool remoteSeen_ = false;
+  Inbox<std::shared_ptr<const VideoFrame>> frames;
+  Inbox<CaptureError> failures;
+  std::atomic<bool> remoteSeen = false;
 };
 
 class CapturerTest : public ::testing::Test {
@@ -219,11 +200,12 @@ TEST_F(CapturerTest, GoodSamplesReachTheDelegateWrappedWithoutCopying) {
   const VideoSample sent = sample(1920, 1080, kFourccMjpeg, 1000);
   const std::int64_t before = steadyNowNs();
   backend_->send(sent);
-  const auto frames = delegate_->waitForFrames(1);
+  ASSERT_TRUE(delegate_->frames.waitFor(1));
+  const auto frames = delegate_->frames.items();
   const std::int64_t after = steadyNowNs();
 
   ASSERT_EQ(frames.size(), 1U);
-  EXPECT_FALSE(delegate_->remoteSeen());
+  EXPECT_FALSE(delegate_->remoteSeen);
   EXPECT_EQ(frames[0]->rotation(), 0);
   EXPECT_EQ(frames[0]->buffer().payload, sent.payload);
   EXPECT_EQ(frames[0]->buffer().width, 1920);
@@ -248,8 +230,9 @@ TEST_F(CapturerTest, BadSamplesAreSkippedWithADebugText) {
   backend_->send(sample(1920, 1080, 0, 10));
   backend_->send(sample(1920, 1080, kFourccMjpeg, 0));
   backend_->send(sample(64, 48, kFourccMjpeg, 10));  // good: marks the end of the bad ones
-  const auto frames = delegate_->waitForFrames(1);
+  ASSERT_TRUE(delegate_->frames.waitFor(1));
   qInstallMessageHandler(previous);
+  const auto frames = delegate_->frames.items();
 
   ASSERT_EQ(frames.size(), 1U);
   EXPECT_EQ(frames[0]->buffer().width, 64);
@@ -266,8 +249,8 @@ TEST_F(CapturerTest, CaptureEndingOnItsOwnIsReported) {
   capturer_->startCapture(device_);
   backend_->fail({"gone", ENODEV});
   EXPECT_FALSE(capturer_->isCameraing());
-  ASSERT_TRUE(delegate_->failure().has_value());
-  EXPECT_EQ(delegate_->failure()->code, ENODEV);
+  ASSERT_EQ(delegate_->failures.size(), 1U);
+  EXPECT_EQ(delegate_->failures.items().front().code, ENODEV);
 }
 
 }  // namespace

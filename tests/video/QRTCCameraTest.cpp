@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
 #include "FakeCaptureBackend.h"
-#include "LogCapture.h"
+#include "Inbox.h"
+#include "logkit/MemoryLog.h"
 #include "video/QRTCCamera.h"
 #include "video/SerialOperationQueue.h"
 
@@ -12,7 +14,8 @@ namespace vexhal::video {
 namespace {
 
 using testing::FakeCaptureBackend;
-using testing::LogCapture;
+using ostrane::test::LogCapture;
+using testing::Inbox;
 
 // Holds the work queue's thread inside the first sample until released, so the number of
 // waiting samples is exactly what the test sends.
@@ -103,46 +106,33 @@ TEST(QRTCCameraTest, StopsTheCaptureItStartedWhenDestroyed) {
 }
 
 TEST(SerialOperationQueueTest, RunsTasksInOrderOneAtATime) {
-  std::mutex mutex;
-  std::condition_variable done;
-  std::vector<int> order;
-  int running = 0;
-  int maxRunning = 0;
+  Inbox<int> order;
+  std::atomic<int> running = 0;
+  std::atomic<bool> overlapped = false;
   {
     SerialOperationQueue queue("test-queue");
     for (int i = 0; i < 50; ++i) {
       queue.add([&, i] {
-        {
-          const std::lock_guard lock(mutex);
-          maxRunning = std::max(maxRunning, ++running);
-        }
-        const std::lock_guard lock(mutex);
+        if (++running > 1) overlapped = true;
         --running;
-        order.push_back(i);
-        done.notify_all();
+        order.push(i);
       });
     }
-    std::unique_lock lock(mutex);
-    done.wait_for(lock, std::chrono::seconds(20), [&] { return order.size() == 50; });
+    ASSERT_TRUE(order.waitFor(50));
   }
-  ASSERT_EQ(order.size(), 50U);
-  for (int i = 0; i < 50; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
-  EXPECT_EQ(maxRunning, 1);
+  const auto ran = order.items();
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
+  EXPECT_FALSE(overlapped);
 }
 
 TEST(SerialOperationQueueTest, MayBeDestroyedFromItsOwnTask) {
-  std::mutex mutex;
-  std::condition_variable done;
-  bool finished = false;
+  Inbox<bool> finished;
   auto* queue = new SerialOperationQueue("self-ending");
   queue->add([&] {
     delete queue;
-    const std::lock_guard lock(mutex);
-    finished = true;
-    done.notify_all();
+    finished.push(true);
   });
-  std::unique_lock lock(mutex);
-  EXPECT_TRUE(done.wait_for(lock, std::chrono::seconds(20), [&] { return finished; }));
+  EXPECT_TRUE(finished.waitFor(1));
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <turbojpeg.h>
 
 #include <QPainter>
-#include <algorithm>
-#include <cstdlib>
 
 #include "video/PixelFormat.h"
 
@@ -29,6 +27,8 @@ QImage quadrantPicture(int width, int height) {
   return picture;
 }
 
+namespace {
+
 std::vector<std::uint8_t> encodeJpeg(const QImage& picture, int subsampling, int quality) {
   const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
   tjhandle handle = tjInitCompress();
@@ -43,8 +43,6 @@ std::vector<std::uint8_t> encodeJpeg(const QImage& picture, int subsampling, int
   tjDestroy(handle);
   return bytes;
 }
-
-namespace {
 
 VideoSample sampleOf(std::vector<std::uint8_t> bytes, std::uint32_t pixelFormat,
                      const QImage& picture) {
@@ -79,20 +77,6 @@ VideoSample nv12Sample(const QImage& picture) {
   libyuv::ARGBToNV12(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(),
                      width, bytes.data() + luma, chromaStride, width, height);
   return sampleOf(std::move(bytes), kFourccNv12, picture);
-}
-
-int maxChannelDifference(const QImage& a, const QImage& b) {
-  if (a.size() != b.size()) return 255;
-  int worst = 0;
-  for (int y = 0; y < a.height(); ++y) {
-    for (int x = 0; x < a.width(); ++x) {
-      const QRgb p = a.pixel(x, y);
-      const QRgb q = b.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                        std::abs(qBlue(p) - qBlue(q))});
-    }
-  }
-  return worst;
 }
 
 }  // namespace vexhal::video::testing

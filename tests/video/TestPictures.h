@@ -2,8 +2,6 @@
 
 #include <QColor>
 #include <QImage>
-#include <cstdint>
-#include <vector>
 
 #include "video/VideoSample.h"
 
@@ -14,13 +12,8 @@ namespace vexhal::video::testing {
 QImage quadrantPicture(int width, int height);
 QColor quadrantColor(int quadrant);  // 0 top left, 1 top right, 2 bottom left, 3 bottom right
 
-std::vector<std::uint8_t> encodeJpeg(const QImage& picture, int subsampling, int quality);
-
 VideoSample mjpegSample(const QImage& picture);
 VideoSample yuyvSample(const QImage& picture);
 VideoSample nv12Sample(const QImage& picture);
-
-// Largest difference of any colour channel over the picture.
-int maxChannelDifference(const QImage& a, const QImage& b);
 
 }  // namespace vexhal::video::testing

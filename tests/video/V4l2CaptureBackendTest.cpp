@@ -1,10 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 
 #include "FakeV4l2Device.h"
+#include "Inbox.h"
 #include "video/PixelFormat.h"
 #include "video/linux/V4l2CaptureBackend.h"
 
@@ -12,68 +11,29 @@ namespace vexhal::video {
 namespace {
 
 using testing::FakeV4l2Device;
+using testing::Inbox;
 using ::testing::ElementsAre;
 
 constexpr std::uint32_t kH264 = makeFourcc('H', '2', '6', '4');
 
-// Collects what the capture thread reports; waits are bounded only as a safety net.
-class Collector {
-public:
+// What the capture thread reports: samples, a failure, the start's outcome.
+struct Collector {
   CaptureSink sink() {
-    return {[this](VideoSample sample) {
-              const std::lock_guard lock(mutex_);
-              samples_.push_back(std::move(sample));
-              changed_.notify_all();
-            },
-            [this](const CaptureError& error) {
-              const std::lock_guard lock(mutex_);
-              failure_ = error;
-              changed_.notify_all();
-            }};
+    return {[this](VideoSample sample) { samples.push(std::move(sample)); },
+            [this](const CaptureError& error) { failures.push(error); }};
   }
   CaptureCompletion completion() {
-    return [this](const std::optional<CaptureError>& error) {
-      const std::lock_guard lock(mutex_);
-      completed_ = true;
-      startError_ = error;
-      changed_.notify_all();
-    };
+    return [this](const std::optional<CaptureError>& error) { starts.push(error); };
   }
-  bool waitForSamples(std::size_t count) {
-    return wait([&] { return samples_.size() >= count; });
-  }
-  bool waitForFailure() {
-    return wait([&] { return failure_.has_value(); });
-  }
-  bool waitForCompletion() {
-    return wait([&] { return completed_; });
-  }
-  std::vector<VideoSample> samples() {
-    const std::lock_guard lock(mutex_);
-    return samples_;
-  }
+  // The start's outcome, once it has come.
   std::optional<CaptureError> startError() {
-    const std::lock_guard lock(mutex_);
-    return startError_;
-  }
-  std::optional<CaptureError> failure() {
-    const std::lock_guard lock(mutex_);
-    return failure_;
+    EXPECT_TRUE(starts.waitFor(1));
+    return starts.size() == 0 ? std::nullopt : starts.items().front();
   }
 
-private:
-  template <typename Predicate>
-  bool wait(Predicate predicate) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(20), predicate);
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<VideoSample> samples_;
-  std::optional<CaptureError> failure_;
-  std::optional<CaptureError> startError_;
-  bool completed_ = false;
+  Inbox<VideoSample> samples;
+  Inbox<CaptureError> failures;
+  Inbox<std::optional<CaptureError>> starts;
 };
 
 FakeV4l2Device::Node cameraNode() {
@@ -174,7 +134,6 @@ TEST_F(V4l2CaptureBackendTest, StreamsCopiesSoHeldSamplesPinNoDriverBuffer) {
   Collector collector;
   backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30.0003, collector.sink(),
                  collector.completion());
-  ASSERT_TRUE(collector.waitForCompletion());
   EXPECT_FALSE(collector.startError().has_value());
   ASSERT_TRUE(fake_->lastFormat().has_value());
   EXPECT_EQ(fake_->lastFormat()->pixelformat, kFourccMjpeg);
@@ -188,10 +147,10 @@ TEST_F(V4l2CaptureBackendTest, StreamsCopiesSoHeldSamplesPinNoDriverBuffer) {
   for (std::size_t i = 0; i < kFrames; ++i) {
     fake_->pushFrame(std::vector<std::uint8_t>(100 + i, static_cast<std::uint8_t>(i)));
   }
-  ASSERT_TRUE(collector.waitForSamples(kFrames));
+  ASSERT_TRUE(collector.samples.waitFor(kFrames));
   backend_.stop({});
 
-  const auto samples = collector.samples();
+  const auto samples = collector.samples.items();
   for (std::size_t i = 0; i < kFrames; ++i) {
     EXPECT_EQ(samples[i].bytes().size(), 100 + i);
     EXPECT_EQ(samples[i].bytes()[0], i);
@@ -213,10 +172,10 @@ TEST_F(V4l2CaptureBackendTest, SamplesCarryTheSizeTheDriverChose) {
   Collector collector;
   backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 0, collector.sink(), {});
   fake_->pushFrame({1, 2, 3});
-  ASSERT_TRUE(collector.waitForSamples(1));
+  ASSERT_TRUE(collector.samples.waitFor(1));
   backend_.stop({});
-  EXPECT_EQ(collector.samples()[0].width, 1280);
-  EXPECT_EQ(collector.samples()[0].height, 720);
+  EXPECT_EQ(collector.samples.items()[0].width, 1280);
+  EXPECT_EQ(collector.samples.items()[0].height, 720);
   EXPECT_FALSE(fake_->lastFrameInterval().has_value());
 }
 
@@ -228,7 +187,6 @@ TEST_F(V4l2CaptureBackendTest, StartFailuresAreReportedThroughTheCompletion) {
     Collector collector;
     backend_.start({"id", "n", "m", path}, {1920, 1080, kFourccMjpeg, {}}, 30,
                    collector.sink(), collector.completion());
-    ASSERT_TRUE(collector.waitForCompletion());
     ASSERT_TRUE(collector.startError().has_value()) << path;
     EXPECT_THAT(collector.startError()->message, ::testing::HasSubstr(path));
   }
@@ -240,10 +198,10 @@ TEST_F(V4l2CaptureBackendTest, UnpluggedDeviceEndsCaptureWithAnError) {
   Collector collector;
   backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30, collector.sink(), {});
   fake_->pushFrame({7});
-  ASSERT_TRUE(collector.waitForSamples(1));
+  ASSERT_TRUE(collector.samples.waitFor(1));
   fake_->unplug();
-  ASSERT_TRUE(collector.waitForFailure());
-  EXPECT_EQ(collector.failure()->code, ENODEV);
+  ASSERT_TRUE(collector.failures.waitFor(1));
+  EXPECT_EQ(collector.failures.items().front().code, ENODEV);
 
   bool stopped = false;
   backend_.stop([&stopped](const std::optional<CaptureError>& error) {
@@ -258,14 +216,14 @@ TEST_F(V4l2CaptureBackendTest, StartingAgainReplacesTheRunningCapture) {
   Collector first;
   Collector second;
   backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30, first.sink(), first.completion());
-  ASSERT_TRUE(first.waitForCompletion());
+  ASSERT_FALSE(first.startError());
   backend_.start(device_, {640, 480, kFourccYuyv, {}}, 30, second.sink(), second.completion());
-  ASSERT_TRUE(second.waitForCompletion());
+  ASSERT_FALSE(second.startError());
   fake_->pushFrame({9, 9});
-  ASSERT_TRUE(second.waitForSamples(1));
+  ASSERT_TRUE(second.samples.waitFor(1));
   backend_.stop({});
-  EXPECT_TRUE(first.samples().empty());
-  EXPECT_EQ(second.samples()[0].pixelFormat, kFourccYuyv);
+  EXPECT_TRUE(first.samples.items().empty());
+  EXPECT_EQ(second.samples.items()[0].pixelFormat, kFourccYuyv);
   EXPECT_EQ(fake_->streamOnCount(), 2);
   EXPECT_EQ(fake_->streamOffCount(), 2);
 }

@@ -51,22 +51,6 @@ INSTANTIATE_TEST_SUITE_P(
         TargetCase{"NoArea", kFit, kHd, {0, 0, 0, 0}, {}}),
     [](const auto& row) { return std::string(row.param.name); });
 
-struct MirrorCase {
-  QVideoMirrorMode mode;
-  bool mirrored;
-};
-
-class MirrorModeTest : public ::testing::TestWithParam<MirrorCase> {};
-
-TEST_P(MirrorModeTest, AutoMirrorsLikeEnabled) {
-  EXPECT_EQ(isMirrored(GetParam().mode), GetParam().mirrored);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, MirrorModeTest,
-                         ::testing::Values(MirrorCase{QVideoMirrorMode::auto_, true},
-                                           MirrorCase{QVideoMirrorMode::enabled, true},
-                                           MirrorCase{QVideoMirrorMode::disabled, false}));
-
 TEST(AboutCentreTest, FlipsAboutTheAreaCentre) {
   const QTransform flip = QTransform::fromScale(-1, 1);
   EXPECT_EQ(aboutCentre(flip, {0, 0, 400, 200}).map(QPointF(10, 5)), QPointF(390, 5));

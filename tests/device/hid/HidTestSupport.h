@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QCoreApplication>
-
 #include <sys/socket.h>
 
 #include <cstdint>
@@ -9,30 +7,12 @@
 #include <memory>
 #include <vector>
 
+#include "common/EventLoop.h"
 #include "device/hid/HidPacket.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/UniqueFd.h"
 
 namespace vexhal::test {
-
-// The application object that socket notifiers, timers and posted completions need.
-inline void ensureCoreApplication() {
-  if (QCoreApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "hid-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-  }
-}
-
-// Runs the event loop without waiting: reports already written are read, posted completions
-// and expired timers run. A bounded number of rounds lets chains of reads and posts finish.
-inline void pumpEvents(int rounds = 8) {
-  for (int i = 0; i < rounds; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-  }
-}
 
 // The camera's end of a SOCK_SEQPACKET pair whose other end stands in for /dev/hidrawN.
 class CameraEnd {

@@ -70,9 +70,7 @@ TEST_P(ImageSet, SendsClampedValueAsTwoLittleEndianBytes) {
   EXPECT_TRUE(log.lines.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ImageSet,
-    ::testing::Values(
+const std::vector<ImageSetCase> kImageSets = {
         ImageSetCase{"BrightnessBelowRange", &UVCCameraControl::setBrightness, 50, 0x0200, 0x4E, 0},
         ImageSetCase{"BrightnessAboveRange", &UVCCameraControl::setBrightness, 300, 0x0200, 0xB2,
                      0},
@@ -86,8 +84,9 @@ INSTANTIATE_TEST_SUITE_P(
                      (std::int64_t{1} << 32) + 100, 0x0700, 0xB2, 0},
         ImageSetCase{"SharpnessMinimum64", &UVCCameraControl::setSharpness,
                      std::numeric_limits<std::int64_t>::min(), 0x0800, 0x4E, 0},
-        ImageSetCase{"SharpnessInRange", &UVCCameraControl::setSharpness, 150, 0x0800, 0x96, 0}),
-    Named());
+        ImageSetCase{"SharpnessInRange", &UVCCameraControl::setSharpness, 150, 0x0800, 0x96, 0}};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ImageSet, ::testing::ValuesIn(kImageSets), Named());
 
 TEST_F(UVCCameraControlTest, SetValueClampsAnyControlIntoTheFixedRange) {
   EXPECT_EQ(control.getRangeForControl(kUvcGain), std::make_pair(78, 178));
@@ -165,9 +164,7 @@ TEST_P(Get, AsksTheControlAndReadsLittleEndian) {
   EXPECT_EQ(r.wLength, c.wLength);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Controls, Get,
-    ::testing::Values(
+const std::vector<GetCase> kGets = {
         GetCase{"TwoBytesComeBackUnsigned", &UVCCameraControl::getContrast, {0xFF, 0xFF}, 65535,
                 0x0300, 0x0200, 2},
         GetCase{"Saturation", &UVCCameraControl::getSaturation, {0x80, 0x00}, 128, 0x0700, 0x0200,
@@ -199,8 +196,9 @@ INSTANTIATE_TEST_SUITE_P(
         GetCase{"FieldOfView", &UVCCameraControl::getFieldOfView, {90}, 90, 0x0200, 0x0600, 1},
         GetCase{"HorizontalMirrorOff",
                 [](UVCCameraControl& c) -> std::int64_t { return c.getHorizontalMirror(); },
-                {0x00}, 0, 0x0300, 0x0600, 1}),
-    Named());
+                {0x00}, 0, 0x0300, 0x0600, 1}};
+
+INSTANTIATE_TEST_SUITE_P(Controls, Get, ::testing::ValuesIn(kGets), Named());
 
 TEST_F(UVCCameraControlTest, GetDataForPassesTheRequestCodeAndReadsEightBytes) {
   camera->answer = {1, 2, 3, 4, 5, 6, 7, 0x80};
@@ -239,9 +237,7 @@ TEST_P(FurtherSet, SendsItsOwnUnitSelectorAndSize) {
   EXPECT_EQ(std::vector(r.bytes.begin(), r.bytes.begin() + c.wLength), c.sent);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Controls, FurtherSet,
-    ::testing::Values(
+const std::vector<FurtherSetCase> kFurtherSets = {
         FurtherSetCase{"AutoExposureOn", [](auto& c) { return c.setAutoExposure(true); }, 0x0200,
                        0x0100, 1, {2}},
         FurtherSetCase{"AutoExposureOff", [](auto& c) { return c.setAutoExposure(false); }, 0x0200,
@@ -263,8 +259,9 @@ INSTANTIATE_TEST_SUITE_P(
         FurtherSetCase{"FieldOfView", [](auto& c) { return c.setFieldOfView(120); }, 0x0200,
                        0x0600, 1, {120}},
         FurtherSetCase{"HorizontalMirror", [](auto& c) { return c.setHorizontalMirror(true); },
-                       0x0300, 0x0600, 1, {1}}),
-    Named());
+                       0x0300, 0x0600, 1, {1}}};
+
+INSTANTIATE_TEST_SUITE_P(Controls, FurtherSet, ::testing::ValuesIn(kFurtherSets), Named());
 
 // ---- Failures.
 
@@ -301,32 +298,18 @@ TEST(UVCCameraControlMissing, EveryRequestFailsWithItsLogLine) {
   EXPECT_FALSE(control.hasInterface());
   EXPECT_THAT(factory.askedLocations, ElementsAre(0x01100000u));
 
-  const std::vector<std::function<std::int64_t()>> gets{
-      [&] { return control.getBrightness(); }, [&] { return control.getContrast(); },
-      [&] { return control.getSaturation(); }, [&] { return control.getSharpness(); },
-      [&] { return control.getExposureTime(); }, [&] { return control.getGain(); },
-      [&] { return control.getWhiteBalanceTemperature(); },
-      [&] { return control.getFieldOfView(); }, [&] { return control.getAutoExposure(); },
-      [&] { return control.getAutoWhiteBalance(); },
-      [&] { return control.getPeopleCentredFraming(); },
-      [&] { return control.getHorizontalMirror(); }};
-  const std::vector<std::function<bool()>> sets{
-      [&] { return control.setBrightness(128); }, [&] { return control.setContrast(128); },
-      [&] { return control.setSaturation(128); }, [&] { return control.setSharpness(128); },
-      [&] { return control.setExposureTime(100); }, [&] { return control.setGain(1); },
-      [&] { return control.setWhiteBalanceTemperature(5000); },
-      [&] { return control.setFieldOfView(90); }, [&] { return control.setAutoExposure(true); },
-      [&] { return control.setAutoWhiteBalance(true); },
-      [&] { return control.setPeopleCentredFraming(true); },
-      [&] { return control.setHorizontalMirror(true); }};
-  for (const auto& get : gets) {
-    EXPECT_EQ(get(), 0);
+  // Every operation of the tables above.
+  for (const GetCase& c : kGets) {
+    EXPECT_EQ(c.get(control), 0) << c.name;
   }
-  for (const auto& set : sets) {
-    EXPECT_FALSE(set());
+  for (const ImageSetCase& c : kImageSets) {
+    EXPECT_FALSE((control.*c.setter)(c.value)) << c.name;
+  }
+  for (const FurtherSetCase& c : kFurtherSets) {
+    EXPECT_FALSE(c.set(control)) << c.name;
   }
   EXPECT_TRUE(camera->seen.empty());
-  EXPECT_EQ(log.lines.size(), gets.size() + sets.size());
+  EXPECT_EQ(log.lines.size(), kGets.size() + kImageSets.size() + kFurtherSets.size());
   EXPECT_THAT(log.lines, Each(std::string("CameraControl Error: No interface to send request")));
 }
 

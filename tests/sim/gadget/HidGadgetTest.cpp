@@ -87,17 +87,11 @@ TEST_F(HidGadgetTest, ReportsFromTheHostAreAnsweredByTheCamera) {
   EXPECT_TRUE(bus.requests.empty()) << "a gadget that exists is bound already";
 
   const auto device = hostDevice();
-  Answer<std::optional<std::string>> version;
-  Answer<std::optional<std::string>> serial;
-  device->getVersion([&](std::int64_t c, const std::optional<std::string>& v) {
-    version = {c, v, 1};
-  });
-  device->getSerialNumber([&](std::int64_t c, const std::optional<std::string>& v) {
-    serial = {c, v, 1};
-  });
-  ASSERT_TRUE(waitUntil([&] { return version.arrived() && serial.arrived(); }));
-  EXPECT_EQ(version.value, camera.firmwareVersion().text());
-  EXPECT_EQ(serial.value, camera.serialNumber());
+  using Text = std::optional<std::string>;
+  EXPECT_EQ(test::ask<Text>([&](auto done) { device->getVersion(done); }).value,
+            camera.firmwareVersion().text());
+  EXPECT_EQ(test::ask<Text>([&](auto done) { device->getSerialNumber(done); }).value,
+            camera.serialNumber());
   EXPECT_EQ(gadget->reportsAnswered(), 2u);
 }
 
@@ -124,10 +118,7 @@ TEST_F(HidGadgetTest, UnplugAndPlugGoThroughTheBusAndReopenTheNodeOnlyOnceBound)
   test::settle();
   EXPECT_FALSE(oldState.arrived());
   const auto again = hostDevice();
-  Answer<std::int64_t> state;
-  again->getState([&](std::int64_t c, std::int64_t v) { state = {c, v, 1}; });
-  ASSERT_TRUE(waitUntil([&] { return state.arrived(); }));
-  EXPECT_EQ(state.code, 0);
+  EXPECT_EQ(test::ask<std::int64_t>([&](auto done) { again->getState(done); }).code, 0);
 }
 
 TEST_F(HidGadgetTest, AFailedBusChangeIsCountedAndTheNodeStaysClosedWhileUnplugged) {

@@ -1,0 +1,47 @@
+#pragma once
+
+// The application object and event-loop helpers for the suites that run Qt Core without
+// widgets (device, virtual camera, network).
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <chrono>
+#include <functional>
+
+namespace vexhal::test {
+
+// The application object that notifiers, timers and posted completions need.
+inline void ensureCoreApplication() {
+  if (QCoreApplication::instance() == nullptr) {
+    static int argc = 1;
+    static char name[] = "vexhal-test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+  }
+}
+
+// Runs the event loop until `done` holds, or gives up after a generous bound (the tests never
+// depend on how fast anything happens, only on it happening).
+inline bool waitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+  QDeadlineTimer deadline(bound);
+  while (!done()) {
+    if (deadline.hasExpired()) {
+      return false;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+  }
+  return true;
+}
+
+// Runs the event loop without waiting: reports already written are read, posted completions
+// and expired timers run. A bounded number of rounds lets chains of reads and posts finish.
+inline void pumpEvents(int rounds = 8) {
+  for (int i = 0; i < rounds; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+}
+
+}  // namespace vexhal::test
