@@ -36,7 +36,6 @@ class DownloadTest : public NetTest {
     NetTest::SetUp();
     package_ = packageBytes(3 * 1024 * 1024 + 17);
     service_.addPackage(kPackagePath, package_);
-    manager_.setIdleTimeout(std::chrono::milliseconds(300));
   }
 
   QByteArray package_;
@@ -115,6 +114,11 @@ class DownloadFailureTest : public DownloadTest,
 TEST_P(DownloadFailureTest, FailureLeavesThePreviousFile) {
   const auto& [c, secure] = GetParam();
   service_.setFault(kPackagePath, c.fault);
+  // Only the held-back answer waits for the idle timeout; the others keep the default, so a
+  // busy machine does not turn them into timeouts.
+  if (c.fault == UpdateService::Fault::Slow) {
+    manager_.setIdleTimeout(std::chrono::milliseconds(300));
+  }
   if (c.limit > 0) {
     manager_.setMaxPackageSize(c.limit);
   }
