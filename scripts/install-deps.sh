@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
   # program and library
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
-  libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev
+  libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev libssl-dev
   # tests and benchmarks (spdlog is the logging benchmark's anchor only)
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   python3 unzip xvfb xauth

@@ -81,7 +81,7 @@ RNetResponse PackageDownload::complete() {
   if (declared_ >= 0 && received_ != declared_) {
     return netFailure(RNetResponse::kDownloadCut);
   }
-  if (expectedSha256_ && hash_.result().toHex() != expectedSha256_->toLower()) {
+  if (expectedSha256_ && hash_.hexResult() != expectedSha256_->toLower()) {
     return netFailure(RNetResponse::kChecksumMismatch);
   }
   if (!file_->commit()) {

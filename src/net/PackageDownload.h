@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QSaveFile>
 
 #include <cstdint>
@@ -11,6 +10,7 @@
 
 #include "net/NetCall.h"
 #include "net/RNetResponse.h"
+#include "net/Sha256.h"
 
 namespace vexhal {
 
@@ -41,7 +41,7 @@ class PackageDownload : public NetCall {
 
   std::unique_ptr<QSaveFile> file_;
   std::optional<QByteArray> expectedSha256_;
-  QCryptographicHash hash_{QCryptographicHash::Sha256};
+  Sha256 hash_;
   std::int64_t maxSize_;
   std::int64_t declared_ = -1;  // Content-Length, when the answer gave one
   std::int64_t received_ = 0;
