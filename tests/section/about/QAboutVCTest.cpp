@@ -10,9 +10,7 @@
 #include "../../sim/SimTestSupport.h"
 #include "../camera_info/UpdateTestSupport.h"
 #include "common/QNavigationController.h"
-#include "common/UiTestSupport.h"
 #include "section/about/QAboutVC.h"
-#include "section/about/QAppVersion.h"
 #include "section/about/QServiceVC.h"
 #include "section/camera_info/QBrowserLink.h"
 
@@ -72,11 +70,6 @@ struct AboutTest : testing::Test {
   QNavigationController nav;
   QPointer<QAboutVC> about;
 };
-
-TEST_F(AboutTest, ShowsTheProgramsVersion) {
-  EXPECT_EQ(about->versionLab()->text(),
-            QAboutVC::versionText(QAppVersion::shortVersion(), QAppVersion::gitVersion()));
-}
 
 TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPages) {
   std::vector<QString> opened;

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -17,7 +16,6 @@
 #include "FirmwareImage.h"
 #include "UpdateTestSupport.h"
 #include "common/QNavigationController.h"
-#include "common/UiTestSupport.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_info/UpgradeState.h"
 
@@ -28,19 +26,8 @@ using namespace std::chrono_literals;
 using sim::FirmwareVersion;
 using sim::VirtualCamera;
 using sim::test::waitUntil;
-
-std::size_t countLogged(const std::string& text) {
-  const std::vector<std::string> lines = test::loggedLines();
-  return static_cast<std::size_t>(std::count_if(
-      lines.begin(), lines.end(), [&](const auto& line) { return line.find(text) != std::string::npos; }));
-}
-
-sim::VirtualCameraIdentity identity(const std::string& serial, std::int64_t locationId) {
-  sim::VirtualCameraIdentity id;
-  id.serialNumber = serial;
-  id.locationId = locationId;
-  return id;
-}
+using test::countLogged;
+using test::identity;
 
 const QString kFailed = QStringLiteral("Updating failed. Please try again.");
 
