@@ -29,7 +29,6 @@ namespace {
 
 using sim::VirtualCamera;
 using test::countLogged;
-using test::identity;
 
 using sim::test::settle;
 using sim::test::waitUntil;
@@ -44,16 +43,8 @@ const std::string kInfoLine = "CameraList, pushCameraInfoVC(_:)";
 
 // Two virtual cameras under the real HID manager and UVC controls, unplugged at first, and a
 // settings store of the test's own.
-struct CameraListTest : testing::Test {
-  CameraListTest()
-      : first(identity("VXK31D2612001", 0x03142000)),
-        second(identity("VXK31D2612002", 0x03143000)),
-        uvcFactory(std::make_shared<sim::SimUvcTransportFactory>(
-            std::vector<VirtualCamera*>{&first, &second})),
-        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<VirtualCamera*>{&first, &second})) {
-    UVCTransportFactory::install(uvcFactory);
-    manager.startMonitoringForVendorID(0xB206, 0xB215);
-  }
+struct CameraListTest : testing::Test, test::TwoCameras {
+  CameraListTest() { UVCTransportFactory::install(uvcFactory); }
   ~CameraListTest() override {
     list.reset();
     UVCTransportFactory::install(nullptr);
@@ -61,12 +52,6 @@ struct CameraListTest : testing::Test {
   }
 
   QDataBase dataBase() const { return QDataBase(dir.filePath(QStringLiteral("settings.ini"))); }
-
-  void plug(VirtualCamera& camera) {
-    const std::size_t before = manager.devices().size();
-    camera.plug();
-    ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == before + 1; }));
-  }
 
   void openList() {
     list = std::make_unique<QCameraListVC>(manager, dataBase());
@@ -94,10 +79,8 @@ struct CameraListTest : testing::Test {
   }
 
   QTemporaryDir dir;
-  VirtualCamera first;
-  VirtualCamera second;
-  std::shared_ptr<sim::SimUvcTransportFactory> uvcFactory;
-  USBHidManager manager;
+  std::shared_ptr<sim::SimUvcTransportFactory> uvcFactory =
+      std::make_shared<sim::SimUvcTransportFactory>(std::vector<VirtualCamera*>{&first, &second});
   std::unique_ptr<QCameraListVC> list;
   std::chrono::steady_clock::time_point now{std::chrono::seconds(1000)};
 };

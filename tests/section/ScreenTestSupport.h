@@ -5,12 +5,15 @@
 
 #include <QApplication>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "SimHidDiscovery.h"
 #include "VirtualCameraRig.h"
 #include "common/EventLoop.h"
 #include "common/QAlertController.h"
@@ -34,6 +37,27 @@ inline sim::VirtualCameraIdentity identity(const std::string& serial, std::int64
   id.locationId = locationId;
   return id;
 }
+
+// Two virtual cameras under the program's own HID manager, unplugged until the test plugs them.
+struct TwoCameras {
+  TwoCameras()
+      : first(identity("VXK31D2612001", 0x03142000)),
+        second(identity("VXK31D2612002", 0x03143000)),
+        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<sim::VirtualCamera*>{&first, &second})) {
+    manager.startMonitoringForVendorID(first.vendorId(), first.productId());
+  }
+
+  // Plugs `camera` in and waits until the manager has it.
+  void plug(sim::VirtualCamera& camera) {
+    const std::size_t before = manager.devices().size();
+    camera.plug();
+    ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == before + 1; }));
+  }
+
+  sim::VirtualCamera first;
+  sim::VirtualCamera second;
+  USBHidManager manager;
+};
 
 struct CameraOnManager {
   explicit CameraOnManager(sim::VirtualCameraIdentity id = {})

@@ -27,19 +27,13 @@ using sim::FirmwareVersion;
 using sim::VirtualCamera;
 using sim::test::waitUntil;
 using test::countLogged;
-using test::identity;
 
 const QString kFailed = QStringLiteral("Updating failed. Please try again.");
 
 // Two virtual cameras under the real HID manager, the local update service as the client's
 // endpoint, and a screen stack in a window of its own.
-struct CameraInfoTest : testing::Test {
-  CameraInfoTest()
-      : first(identity("VXK31D2612001", 0x03142000)),
-        second(identity("VXK31D2612002", 0x03143000)),
-        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<VirtualCamera*>{&first, &second})),
-        nav(new QViewController("RootScreen")) {
-    manager.startMonitoringForVendorID(sim::test::kVendorId, sim::test::kProductId);
+struct CameraInfoTest : testing::Test, test::TwoCameras {
+  CameraInfoTest() : nav(new QViewController("RootScreen")) {
     first.setRestartDelay(50ms);
     nav.resize(900, 600);
     nav.show();
@@ -51,12 +45,6 @@ struct CameraInfoTest : testing::Test {
     nav.popToRoot(false);
     test::processDeferredDeletes();
     setUpgradeInProgress(false);
-  }
-
-  void plug(VirtualCamera& camera) {
-    const std::size_t before = manager.devices().size();
-    camera.plug();
-    ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == before + 1; }));
   }
 
   void openInfo() {
@@ -97,9 +85,6 @@ struct CameraInfoTest : testing::Test {
 
   bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
 
-  VirtualCamera first;
-  VirtualCamera second;
-  USBHidManager manager;
   test::LocalUpdateService local;
   QNavigationController nav;
   QPointer<QCameraInfoVC> info;
