@@ -75,7 +75,6 @@ struct LoadCase {
   bool peopleBox;
   int angleItem;
   int pickupItem;
-  int contentHeight;
 };
 
 class FunctionPageLoad : public FunctionPage, public ::testing::WithParamInterface<LoadCase> {};
@@ -95,21 +94,16 @@ TEST_P(FunctionPageLoad, ShowsTheCameraValues) {
   EXPECT_EQ(page->angleSegment()->isEnabled(), !c.intelligent);
   EXPECT_EQ(page->hMirrorSwitch()->isChecked(), c.camera.hMirror);
   EXPECT_EQ(page->pickupSegment()->selectedIndex(), c.pickupItem);
-  QTRY_COMPARE(page->contentHeight(), c.contentHeight);
   EXPECT_EQ(page->model().lastTracking(), c.peopleBox ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cameras, FunctionPageLoad,
     ::testing::Values(
-        LoadCase{"Factory", functions(true, 0, false, 120, false, 50), true, true, false, false,
-                 2, 1, 548},
-        LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false, true, true,
-                 2, 2, 500},
-        LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false, false, false, 0,
-                 0, 404},
-        LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false, false,
-                 false, 1, 1, 404}),
+        LoadCase{"Factory", functions(true, 0, false, 120, false, 50), true, true, false, false, 2, 1},
+        LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false, true, true, 2, 2},
+        LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false, false, false, 0, 0},
+        LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false, false, false, 1, 1}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FunctionPage, CameraFailingEveryReadLoadsAsOffWithAngleZero) {
@@ -140,7 +134,6 @@ TEST_F(FunctionPage, IntelligentOnFrom60WidensTheViewAndStartsAutoFraming) {
   EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
   EXPECT_FALSE(page->angleSegment()->isEnabled());
   EXPECT_TRUE(page->autoFramingBtn()->isChecked());
-  QTRY_COMPARE(page->contentHeight(), 548);
 }
 
 TEST_F(FunctionPage, PeopleBoxComesBackAfterOffAndOn) {
@@ -150,7 +143,6 @@ TEST_F(FunctionPage, PeopleBoxComesBackAfterOffAndOn) {
   EXPECT_TRUE(waitUntil([&] { return !cam.camera().functions().frameMaster; }));
   EXPECT_TRUE(page->autoFramingGroup()->isHidden());
   EXPECT_TRUE(page->angleSegment()->isEnabled());
-  QTRY_COMPARE(page->contentHeight(), 404);
   click(page->intelligentSwitch());
   EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().frameMaster; }));
   EXPECT_FALSE(cam.camera().functions().autoFraming);
@@ -176,7 +168,6 @@ TEST_F(FunctionPage, RadiosSwitchTrackingAndMode) {
   EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().frameMaster; }));
   EXPECT_FALSE(cam.camera().functions().autoFraming);
   EXPECT_FALSE(page->autoFramingBtn()->isChecked());
-  QTRY_COMPARE(page->contentHeight(), 500);
   click(page->autoFramingBtn());
   EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().autoFraming; }));
   EXPECT_FALSE(cam.camera().functions().frameMaster);
