@@ -7,15 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-
 #include <cerrno>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "common/QAlertController.h"
-#include "device/hid/HidPacket.h"
+#include "../device/hid/HidTestSupport.h"
 #include "device/hid/USBHidManager.h"
 #include "section/camera_list/QCameraAccess.h"
 #include "section/camera_list/QCameraCellView.h"
@@ -27,15 +25,6 @@ namespace {
 constexpr std::int64_t kLocation = 0x03142000;
 const QString kHidraw = QStringLiteral("/dev/hidraw3");
 const QString kVideo = QStringLiteral("/dev/video2");
-
-// A socketpair standing in for /dev/hidrawN: the first descriptor is the program's.
-std::pair<UniqueFd, UniqueFd> hidrawPair() {
-  int fds[2] = {-1, -1};
-  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) {
-    return {};
-  }
-  return {UniqueFd(fds[0]), UniqueFd(fds[1])};
-}
 
 void writeFile(const QString& path, const QByteArray& text = "x") {
   QDir().mkpath(QFileInfo(path).path());
@@ -71,13 +60,10 @@ struct FakeTree {
   QString videoGroup = QStringLiteral("video");
 };
 
-std::shared_ptr<USBDevice> camera(int hidError, std::pair<UniqueFd, UniqueFd>& pair) {
+std::shared_ptr<USBDevice> camera(int hidError, test::CameraEnd& end) {
   const HidDeviceRecord record{kHidraw.toStdString(), 0xB206, 0xB215, kLocation};
-  if (hidError != 0) {
-    return std::make_shared<USBDevice>(record, UniqueFd(), hidError);
-  }
-  pair = hidrawPair();
-  return std::make_shared<USBDevice>(record, std::move(pair.first));
+  return hidError != 0 ? std::make_shared<USBDevice>(record, UniqueFd(), hidError)
+                       : std::make_shared<USBDevice>(record, end.takeHostFd());
 }
 
 enum class Setup {
@@ -133,8 +119,8 @@ TEST_P(AccessTable, NamesTheNodeAndTheFix) {
     case Setup::None:
       break;
   }
-  std::pair<UniqueFd, UniqueFd> pair;
-  const auto device = camera(c.hidError, pair);
+  test::CameraEnd end;
+  const auto device = camera(c.hidError, end);
 
   const auto problem = QCameraAccess::diagnose(*device, tree.system);
   if (std::string(c.node).empty()) {
@@ -223,9 +209,8 @@ class RefusingDiscovery : public HidDiscovery {
     if (refused) {
       return OpenResult{UniqueFd(), EACCES};
     }
-    auto pair = hidrawPair();
-    cameraEnd = std::move(pair.second);
-    return OpenResult{std::move(pair.first), 0};
+    cameraEnd = std::make_unique<test::CameraEnd>();
+    return OpenResult{cameraEnd->takeHostFd(), 0};
   }
   HidDeviceRecord record() const { return {kHidraw.toStdString(), 0xB206, 0xB215, kLocation}; }
   void plug() { events_.arrived(record()); }
@@ -233,19 +218,13 @@ class RefusingDiscovery : public HidDiscovery {
 
   // Answers every getState request the camera has received with "ready".
   void answerStates() {
-    hid_cmd_pack_t pack{};
-    while (::recv(cameraEnd.get(), &pack, sizeof pack, 0) == static_cast<ssize_t>(sizeof pack)) {
-      if (pack.head.cmd.get() == 0x5000) {
-        hid_cmd_pack_t reply{};
-        reply.head.reportId = kHidReportId;
-        reply.head.cmd.set(0x5000);
-        ::send(cameraEnd.get(), &reply, sizeof reply, MSG_NOSIGNAL);
-      }
+    for (const hid_cmd_pack_t& request : cameraEnd->requests()) {
+      if (request.head.cmd.get() == 0x5000) cameraEnd->reply(0x5000, 0);
     }
   }
 
   bool refused = true;
-  UniqueFd cameraEnd;
+  std::unique_ptr<test::CameraEnd> cameraEnd;
 
  private:
   Events events_;

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "../sim/SimTestSupport.h"
+#include "ScreenTestSupport.h"
 #include "CameraCommand.h"
 #include "SimHidDiscovery.h"
 #include "SimUvcTransportFactory.h"
 #include "VirtualCamera.h"
 #include "common/QAlertController.h"
 #include "common/QEmptyStateView.h"
-#include "common/UiTestSupport.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "section/camera_list/QCameraAccess.h"
 #include "section/camera_list/QCameraCellView.h"
@@ -28,24 +28,10 @@ namespace vexhal {
 namespace {
 
 using sim::VirtualCamera;
-using sim::VirtualCameraIdentity;
+using test::countLogged;
 
 using sim::test::settle;
 using sim::test::waitUntil;
-
-std::size_t countLogged(const std::string& text) {
-  const std::vector<std::string> lines = test::loggedLines();
-  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
-    return line.find(text) != std::string::npos;
-  }));
-}
-
-VirtualCameraIdentity identity(const std::string& serial, std::int64_t locationId) {
-  VirtualCameraIdentity id;
-  id.serialNumber = serial;
-  id.locationId = locationId;
-  return id;
-}
 
 QUVCParams record(QUVCParams::ImageMode mode, std::int64_t b, std::int64_t c, std::int64_t s,
                   std::int64_t sh) {
@@ -57,16 +43,8 @@ const std::string kInfoLine = "CameraList, pushCameraInfoVC(_:)";
 
 // Two virtual cameras under the real HID manager and UVC controls, unplugged at first, and a
 // settings store of the test's own.
-struct CameraListTest : testing::Test {
-  CameraListTest()
-      : first(identity("VXK31D2612001", 0x03142000)),
-        second(identity("VXK31D2612002", 0x03143000)),
-        uvcFactory(std::make_shared<sim::SimUvcTransportFactory>(
-            std::vector<VirtualCamera*>{&first, &second})),
-        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<VirtualCamera*>{&first, &second})) {
-    UVCTransportFactory::install(uvcFactory);
-    manager.startMonitoringForVendorID(0xB206, 0xB215);
-  }
+struct CameraListTest : testing::Test, test::TwoCameras {
+  CameraListTest() { UVCTransportFactory::install(uvcFactory); }
   ~CameraListTest() override {
     list.reset();
     UVCTransportFactory::install(nullptr);
@@ -74,12 +52,6 @@ struct CameraListTest : testing::Test {
   }
 
   QDataBase dataBase() const { return QDataBase(dir.filePath(QStringLiteral("settings.ini"))); }
-
-  void plug(VirtualCamera& camera) {
-    const std::size_t before = manager.devices().size();
-    camera.plug();
-    ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == before + 1; }));
-  }
 
   void openList() {
     list = std::make_unique<QCameraListVC>(manager, dataBase());
@@ -107,10 +79,8 @@ struct CameraListTest : testing::Test {
   }
 
   QTemporaryDir dir;
-  VirtualCamera first;
-  VirtualCamera second;
-  std::shared_ptr<sim::SimUvcTransportFactory> uvcFactory;
-  USBHidManager manager;
+  std::shared_ptr<sim::SimUvcTransportFactory> uvcFactory =
+      std::make_shared<sim::SimUvcTransportFactory>(std::vector<VirtualCamera*>{&first, &second});
   std::unique_ptr<QCameraListVC> list;
   std::chrono::steady_clock::time_point now{std::chrono::seconds(1000)};
 };
@@ -125,15 +95,11 @@ TEST_F(CameraListTest, WithoutCamerasTheTableIsEmptyAndTheEmptyStateShows) {
   EXPECT_TRUE(test::logged(kRefreshLine + "0"));
 }
 
-struct CountCase {
-  int cameras;
-};
-
-struct CameraListCountTest : CameraListTest, testing::WithParamInterface<CountCase> {};
+struct CameraListCountTest : CameraListTest, testing::WithParamInterface<int> {};
 
 // Cameras present when the list opens get a row each, their state, and their stored settings.
 TEST_P(CameraListCountTest, RowsFollowTheManagersCamerasWithAFooterLast) {
-  const int cameras = GetParam().cameras;
+  const int cameras = GetParam();
   std::vector<VirtualCamera*> plugged{&first, &second};
   plugged.resize(static_cast<std::size_t>(cameras));
   std::int64_t brightness = 90;
@@ -149,12 +115,10 @@ TEST_P(CameraListCountTest, RowsFollowTheManagersCamerasWithAFooterLast) {
   EXPECT_TRUE(list->tableView()->isVisible());
   EXPECT_FALSE(list->emptyView()->isVisible());
   for (int row = 0; row < cameras; ++row) {
-    EXPECT_EQ(list->tableView()->rowHeight(row), QCameraListVC::cameraRowHeight);
     ASSERT_NE(list->cellAt(row), nullptr);
     EXPECT_EQ(list->cellAt(row)->nameLabel()->text().toStdString(),
               manager.devices()[static_cast<std::size_t>(row)]->name());
   }
-  EXPECT_EQ(list->tableView()->rowHeight(cameras), QCameraListVC::footerRowHeight);
   EXPECT_NE(qobject_cast<QCameraFooterCellView*>(list->tableView()->cellWidget(cameras, 0)),
             nullptr);
 
@@ -168,9 +132,7 @@ TEST_P(CameraListCountTest, RowsFollowTheManagersCamerasWithAFooterLast) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cameras, CameraListCountTest,
-                         testing::Values(CountCase{1}, CountCase{2}),
-                         [](const auto& param) { return std::to_string(param.param.cameras); });
+INSTANTIATE_TEST_SUITE_P(Cameras, CameraListCountTest, testing::Values(1, 2));
 
 TEST_F(CameraListTest, AnArrivalRefreshesOnceAndAsksOnlyTheNewCameraForItsSerialNumber) {
   ASSERT_TRUE(dataBase().setUVCParams(record(QUVCParams::ImageMode::custom, 95, 96, 97, 98),
@@ -235,15 +197,19 @@ TEST_F(CameraListTest, AFailedStateReplyLeavesItsRowAlone) {
   EXPECT_EQ(stateTextAt(0), QStringLiteral("Connected"));
 }
 
-TEST_F(CameraListTest, AStoredVividRecordSendsOnlyItsFourValues) {
+// A stored vivid record sends its four values and nothing else; a camera without a record
+// keeps all of its values.
+TEST_F(CameraListTest, AStoredRecordSendsOnlyItsFourValues) {
   const QUVCParams stored = record(QUVCParams::ImageMode::vivid, 91, 102, 113, 124);
   ASSERT_NE(QUVCParams::preset(QUVCParams::ImageMode::vivid).saturation, stored.saturation);
   ASSERT_TRUE(dataBase().setUVCParams(stored, QString::fromStdString(first.serialNumber())));
   const auto before = first.uvcControls().values();
+  const auto secondBefore = second.uvcControls().values();
   openList();
 
   plug(first);
-  ASSERT_TRUE(waitUntil([&] { return uvc(first, kUvcSharpness) == 124; }));
+  plug(second);
+  ASSERT_TRUE(waitUntil([&] { return uvc(first, kUvcSharpness) == 124 && allRowsConnected(); }));
   settle();
   EXPECT_EQ(uvc(first, kUvcBrightness), 91);
   EXPECT_EQ(uvc(first, kUvcContrast), 102);
@@ -253,15 +219,7 @@ TEST_F(CameraListTest, AStoredVividRecordSendsOnlyItsFourValues) {
     after[{sent.unit, sent.selector}] = before.at({sent.unit, sent.selector});
   }
   EXPECT_EQ(after, before);
-}
-
-TEST_F(CameraListTest, ACameraWithoutAStoredRecordKeepsItsValues) {
-  const auto before = first.uvcControls().values();
-  openList();
-  plug(first);
-  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
-  settle();
-  EXPECT_EQ(first.uvcControls().values(), before);
+  EXPECT_EQ(second.uvcControls().values(), secondBefore);
 }
 
 TEST_F(CameraListTest, TheRowButtonTakesOneTapPerThreeHundredMilliseconds) {
@@ -289,14 +247,25 @@ TEST_F(CameraListTest, TheRowButtonTakesOneTapPerThreeHundredMilliseconds) {
   }
 }
 
+// Refused access shows the permission alert, whose "Setting" opens the help; granted access
+// neither alerts nor opens the info screen.
 TEST_F(CameraListTest, RefusedAccessShowsThePermissionAlertAndSettingOpensTheHelp) {
-  QCameraAccess::install([](const USBDevice&) { return false; });
+  bool granted = true;
+  QCameraAccess::install([&](const USBDevice&) { return granted; });
   int settingsShown = 0;
   plug(first);
   openList();
   list->setSettingAction([&] { ++settingsShown; });
   ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  const std::size_t infos = countLogged(kInfoLine);
+  QTest::mouseClick(list->cellAt(0)->cameraBtn(), Qt::LeftButton);
+  settle();
+  EXPECT_EQ(list->permissionAlert(), nullptr);
+  EXPECT_EQ(countLogged(kInfoLine), infos);
 
+  granted = false;
+  now += std::chrono::seconds(1);  // past the tap throttle
+  const std::size_t pushes = countLogged("CameraList, pushCameraControlVC(_:)");
   QTest::mouseClick(list->cellAt(0)->cameraBtn(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([&] { return list->permissionAlert() != nullptr; }));
   QAlertController* alert = list->permissionAlert();
@@ -304,44 +273,22 @@ TEST_F(CameraListTest, RefusedAccessShowsThePermissionAlertAndSettingOpensTheHel
   EXPECT_EQ(alert->alertMessage(),
             QStringLiteral("Please allow Vexhaltools access to your camera in Security and "
                            "Privacy under System Preferences."));
-  ASSERT_EQ(alert->actions().size(), 2);
-  EXPECT_EQ(alert->actions()[0]->title, QStringLiteral("Setting"));
-  EXPECT_EQ(alert->actions()[1]->title, QStringLiteral("Cancel"));
-  EXPECT_TRUE(test::logged("CameraList, pushCameraControlVC(_:)"));
-
+  EXPECT_EQ(test::actionTitles(alert), (QStringList{"Setting", "Cancel"}));
+  EXPECT_EQ(countLogged("CameraList, pushCameraControlVC(_:)"), pushes + 1);
   QTest::mouseClick(alert->actions()[0]->button, Qt::LeftButton);
   EXPECT_EQ(settingsShown, 1);
   EXPECT_TRUE(alert->isDismissed());
 }
 
-TEST_F(CameraListTest, GrantedAccessShowsNoAlert) {
-  QCameraAccess::install([](const USBDevice&) { return true; });
-  plug(first);
-  openList();
-  ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
-  const std::size_t infos = countLogged(kInfoLine);
-  QTest::mouseClick(list->cellAt(0)->cameraBtn(), Qt::LeftButton);
-  settle();
-  EXPECT_EQ(list->permissionAlert(), nullptr);
-  EXPECT_EQ(countLogged(kInfoLine), infos);
-}
-
 TEST_F(CameraListTest, TheEmptyStateFollowsUnplugAndPlug) {
   plug(first);
   openList();
-  struct Step {
-    bool plugged;
-  };
-  for (const Step step : {Step{false}, Step{true}, Step{false}}) {
-    if (step.plugged) {
-      plug(first);
-    } else {
-      first.unplug();
-    }
-    ASSERT_TRUE(waitUntil([&] { return list->cameraArr().size() == (step.plugged ? 1u : 0u); }));
-    EXPECT_EQ(list->emptyView()->isVisible(), !step.plugged);
-    EXPECT_EQ(list->tableView()->isVisible(), step.plugged);
-    EXPECT_EQ(list->tableView()->rowCount(), step.plugged ? 2 : 0);
+  for (const bool plugged : {false, true, false}) {
+    plugged ? plug(first) : first.unplug();
+    ASSERT_TRUE(waitUntil([&] { return list->cameraArr().size() == (plugged ? 1u : 0u); }));
+    EXPECT_EQ(list->emptyView()->isVisible(), !plugged);
+    EXPECT_EQ(list->tableView()->isVisible(), plugged);
+    EXPECT_EQ(list->tableView()->rowCount(), plugged ? 2 : 0);
   }
 }
 

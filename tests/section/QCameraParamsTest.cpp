@@ -10,43 +10,27 @@ namespace {
 using Mode = QUVCParams::ImageMode;
 namespace cp = cameraparams;
 
-TEST(QHIDParams, DefaultRecordIsTheFactorySetting) {
-  const QHIDParams params = QHIDParams::defaultParams();
-  EXPECT_TRUE(params.autoFraming);
-  EXPECT_EQ(params.autoFramingMode, 0);
-  EXPECT_FALSE(params.frameMaster);
-  EXPECT_EQ(params.angle, 120);
-  EXPECT_FALSE(params.hMirror);
-  EXPECT_EQ(params.pickup, 50);
-  EXPECT_TRUE(params.isIntelligent());
-}
-
-TEST(QHIDParams, EqualityLooksAtEveryField) {
-  const QHIDParams base;
-  const std::vector<QHIDParams> changed{
-      {false, 0, false, 120, false, 50}, {true, 1, false, 120, false, 50},
-      {true, 0, true, 120, false, 50},   {true, 0, false, 90, false, 50},
-      {true, 0, false, 120, true, 50},   {true, 0, false, 120, false, 80}};
-  for (const QHIDParams& other : changed) {
-    EXPECT_NE(base, other);
+// Equality decides what is sent and what counts as unsaved: every field must take part.
+TEST(Params, EqualityLooksAtEveryField) {
+  const QHIDParams hid;
+  for (const QHIDParams& other : std::vector<QHIDParams>{
+           {false, 0, false, 120, false, 50}, {true, 1, false, 120, false, 50},
+           {true, 0, true, 120, false, 50}, {true, 0, false, 90, false, 50},
+           {true, 0, false, 120, true, 50}, {true, 0, false, 120, false, 80}}) {
+    EXPECT_NE(hid, other);
   }
-  EXPECT_EQ(base, (QHIDParams{true, 0, false, 120, false, 50}));
+  EXPECT_EQ(hid, QHIDParams::defaultParams());
   EXPECT_FALSE((QHIDParams{false, 0, false, 120, false, 50}).isIntelligent());
   EXPECT_TRUE((QHIDParams{false, 0, true, 120, false, 50}).isIntelligent());
-}
 
-TEST(QUVCParams, EqualityLooksAtEveryField) {
-  const QUVCParams base;
-  const std::vector<QUVCParams> changed{{Mode::custom, 128, 128, 128, 128},
-                                        {Mode::standard, 129, 128, 128, 128},
-                                        {Mode::standard, 128, 129, 128, 128},
-                                        {Mode::standard, 128, 128, 129, 128},
-                                        {Mode::standard, 128, 128, 128, 129}};
-  for (const QUVCParams& other : changed) {
-    EXPECT_NE(base, other);
+  const QUVCParams uvc;
+  for (const QUVCParams& other : std::vector<QUVCParams>{
+           {Mode::custom, 128, 128, 128, 128}, {Mode::standard, 129, 128, 128, 128},
+           {Mode::standard, 128, 129, 128, 128}, {Mode::standard, 128, 128, 129, 128},
+           {Mode::standard, 128, 128, 128, 129}}) {
+    EXPECT_NE(uvc, other);
   }
-  EXPECT_EQ(base, QUVCParams::defaultParams());
-  EXPECT_EQ(base, QUVCParams::preset(Mode::standard));
+  EXPECT_EQ(uvc, QUVCParams::defaultParams());
 }
 
 struct PresetCase {
@@ -62,9 +46,9 @@ TEST_P(Preset, HasItsRawValueLabelAndValues) {
   const PresetCase& c = GetParam();
   EXPECT_EQ(QUVCParams::rawValue(c.mode), c.raw);
   EXPECT_EQ(QUVCParams::imageMode(c.raw), c.mode);
-  EXPECT_EQ(QUVCParams::label(c.mode), QString::fromUtf8(c.label));
   EXPECT_EQ(QUVCParams::modeLabels().at(static_cast<qsizetype>(c.raw)), QString::fromUtf8(c.label));
   EXPECT_EQ(QUVCParams::preset(c.mode), c.values);
+  EXPECT_EQ(cp::imageModeForItem(static_cast<int>(c.raw)), c.mode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,12 +58,13 @@ INSTANTIATE_TEST_SUITE_P(
                       PresetCase{Mode::vivid, 2, "Vivid", {Mode::vivid, 130, 128, 140, 120}},
                       PresetCase{Mode::custom, 3, "Custom", {Mode::custom, 128, 128, 128, 128}}));
 
-TEST(QUVCParams, OnlyFourRawValuesNameAMode) {
+TEST(Preset, OnlyFourRawValuesNameAModeAndOtherItemsMeanCustom) {
   EXPECT_EQ(QUVCParams::modeLabels().size(), 4);
-  for (const std::int64_t raw : {std::int64_t{4}, std::int64_t{7}, std::int64_t{-1},
-                                 std::numeric_limits<std::int64_t>::min()}) {
+  for (const std::int64_t raw : {std::int64_t{4}, std::int64_t{-1}, std::numeric_limits<std::int64_t>::min()}) {
     EXPECT_EQ(QUVCParams::imageMode(raw), std::nullopt) << raw;
   }
+  EXPECT_EQ(cp::imageModeForItem(4), Mode::custom);
+  EXPECT_EQ(cp::imageModeForItem(-1), Mode::custom);
 }
 
 struct SliderCase {
@@ -104,11 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SliderCase{std::numeric_limits<std::int64_t>::min(), 0, "0"},
                       SliderCase{std::numeric_limits<std::int64_t>::max(), 100, "100%"}));
 
-TEST(Slider, PositionMapsOntoTheCameraRange) {
-  EXPECT_EQ(cp::uvcValueOffset, 78);
+TEST(Slider, PositionMapsOntoTheCameraRangeAndBack) {
   EXPECT_EQ(cp::uvcValueForPosition(0), 78);
-  EXPECT_EQ(cp::uvcValueForPosition(50), 128);
-  EXPECT_EQ(cp::uvcValueForPosition(100), 178);
   EXPECT_EQ(cp::uvcValueForPosition(101), 178);
   EXPECT_EQ(cp::uvcValueForPosition(-3), 78);
   for (int p = 0; p <= 100; ++p) {
@@ -116,52 +98,24 @@ TEST(Slider, PositionMapsOntoTheCameraRange) {
   }
 }
 
-TEST(ModeSelector, ItemsPastTheLastModeMeanCustom) {
-  EXPECT_EQ(cp::imageModeForItem(0), Mode::standard);
-  EXPECT_EQ(cp::imageModeForItem(1), Mode::bright);
-  EXPECT_EQ(cp::imageModeForItem(2), Mode::vivid);
-  EXPECT_EQ(cp::imageModeForItem(3), Mode::custom);
-  EXPECT_EQ(cp::imageModeForItem(4), Mode::custom);
-  EXPECT_EQ(cp::imageModeForItem(-1), Mode::custom);
-}
-
-struct SelectorCase {
-  std::int64_t value;
-  int item;
-};
-
-class AngleReadBack : public ::testing::TestWithParam<SelectorCase> {};
-TEST_P(AngleReadBack, SelectsItsItem) {
-  EXPECT_EQ(cp::itemForAngle(GetParam().value), GetParam().item) << GetParam().value;
-}
-INSTANTIATE_TEST_SUITE_P(Angles, AngleReadBack,
-                         ::testing::Values(SelectorCase{60, 0}, SelectorCase{90, 1},
-                                           SelectorCase{120, 2}, SelectorCase{75, 2},
-                                           SelectorCase{0, 2}, SelectorCase{61, 2}));
-
-class PickupReadBack : public ::testing::TestWithParam<SelectorCase> {};
-TEST_P(PickupReadBack, SelectsItsItem) {
-  EXPECT_EQ(cp::itemForPickup(GetParam().value), GetParam().item) << GetParam().value;
-}
-INSTANTIATE_TEST_SUITE_P(Pickups, PickupReadBack,
-                         ::testing::Values(SelectorCase{30, 0}, SelectorCase{50, 1},
-                                           SelectorCase{80, 2}, SelectorCase{0, 1},
-                                           SelectorCase{31, 1}, SelectorCase{100, 1}));
-
-TEST(Selectors, ItemsSendTheirValuesAndReadBackToThemselves) {
+// Each selector item sends its value, and a value read back selects its item; anything else
+// read back selects the middle item (pickup) or the widest angle.
+TEST(Selectors, ItemsSendTheirValuesAndValuesSelectTheirItems) {
   EXPECT_EQ(cp::angleItems(), (QStringList{"60°", "90°", "120°"}));
   EXPECT_EQ(cp::pickupItems(), (QStringList{"Low", "Medium", "High"}));
   const std::int64_t angles[] = {60, 90, 120};
   const std::int64_t pickups[] = {30, 50, 80};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(cp::angleForItem(i), angles[i]);
-    EXPECT_EQ(cp::itemForAngle(cp::angleForItem(i)), i);
+    EXPECT_EQ(cp::itemForAngle(angles[i]), i);
     EXPECT_EQ(cp::pickupForItem(i), pickups[i]);
-    EXPECT_EQ(cp::itemForPickup(cp::pickupForItem(i)), i);
+    EXPECT_EQ(cp::itemForPickup(pickups[i]), i);
   }
-  EXPECT_EQ(cp::angleForItem(5), 120);  // past the last item: the widest angle
+  EXPECT_EQ(cp::angleForItem(5), 120);
   EXPECT_EQ(cp::angleForItem(-1), 60);
   EXPECT_EQ(cp::pickupForItem(3), 80);
+  for (const std::int64_t odd : {0, 61, 75}) EXPECT_EQ(cp::itemForAngle(odd), 2) << odd;
+  for (const std::int64_t odd : {0, 31, 100}) EXPECT_EQ(cp::itemForPickup(odd), 1) << odd;
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // Run under a display (xvfb-run -a control_screen_shots DIR); it writes DIR/*.png.
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QScreen>
 #include <QTest>
@@ -28,13 +27,7 @@ namespace {
 
 using namespace vexhal;
 
-bool waitFor(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(20000);
-  while (!done() && !deadline.hasExpired()) {
-    QTest::qWait(20);
-  }
-  return done();
-}
+bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
 
 void pickItem(QSegmentedControl* segment, int index) {
   QTest::mouseClick(segment->findChildren<QAbstractButton*>().at(index), Qt::LeftButton);

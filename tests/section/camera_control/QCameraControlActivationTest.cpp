@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "CameraCommand.h"
-#include "CameraPageFixture.h"
+#include "../ScreenTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/DemoSession.h"
 #include "app/MainWindow.h"
 #include "common/QNavigationController.h"
-#include "common/UiTestSupport.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_list/QCameraListVC.h"
@@ -19,7 +18,7 @@ namespace vexhal {
 namespace {
 
 using test::settle;
-using test::waitFor;
+using test::waitUntil;
 
 TEST(ActivationTest, AsksForCaptureInfoOnlyWithTheControlScreenOnTop) {
   DemoSession demo;
@@ -35,7 +34,7 @@ TEST(ActivationTest, AsksForCaptureInfoOnlyWithTheControlScreenOnTop) {
   auto* outer = qobject_cast<QNavigationController*>(delegate.window()->contentViewController());
   QNavigationController* navVC = qobject_cast<QRootVC*>(outer->rootViewController())->navVC();
   auto* list = qobject_cast<QCameraListVC*>(navVC->rootViewController());
-  ASSERT_TRUE(waitFor([&] { return list->cameraArr().size() == 1 && list->cameraArr()[0]->state() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return list->cameraArr().size() == 1 && list->cameraArr()[0]->state() == 1; }));
   settle();
 
   const std::uint64_t before = camera.reportsReceived();
@@ -45,7 +44,7 @@ TEST(ActivationTest, AsksForCaptureInfoOnlyWithTheControlScreenOnTop) {
 
   list->cameraBtnAction(list->cameraArr().front());
   QCameraControlVC* screen = nullptr;
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] {
     screen = qobject_cast<QCameraControlVC*>(navVC->topViewController());
     return screen != nullptr && screen->functionControlVC()->model().isLoaded() && screen->framesRendered() > 0;
   }));
@@ -55,7 +54,7 @@ TEST(ActivationTest, AsksForCaptureInfoOnlyWithTheControlScreenOnTop) {
   camera.setFaults(faults);
   const std::uint64_t opened = camera.reportsReceived();
   delegate.applicationDidBecomeActive();
-  ASSERT_TRUE(waitFor([&] { return screen->functionControlVC()->model().is4KCapturing(); }));
+  ASSERT_TRUE(waitUntil([&] { return screen->functionControlVC()->model().is4KCapturing(); }));
   EXPECT_GT(camera.reportsReceived(), opened);
   EXPECT_EQ(camera.lastReply()->head.cmd.get(), sim::kCmdGetCaptureInfo);
 }

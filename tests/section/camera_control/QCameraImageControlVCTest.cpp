@@ -11,10 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "CameraPageFixture.h"
+#include "../ScreenTestSupport.h"
 #include "UvcControlStore.h"
 #include "common/QSegmentedControl.h"
-#include "common/UiTestSupport.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "device/uvc/UVCTransportFactory.h"
 #include "section/camera_control/QCameraImageControlVC.h"
@@ -79,7 +78,7 @@ struct ImagePage : ::testing::Test {
   void fetchSerialNumber() {
     bool done = false;
     cam.device->getSerialNumber([&](std::int64_t, const auto&) { done = true; });
-    ASSERT_TRUE(test::waitFor([&] { return done; }));
+    ASSERT_TRUE(test::waitUntil([&] { return done; }));
   }
   void open() {
     page = std::make_unique<QCameraImageControlVC>(cam.device, QDataBase(store()));
@@ -109,16 +108,6 @@ TEST_F(ImagePage, BrightSendsBrightnessSaturationSharpnessButNoContrast) {
   EXPECT_EQ(page->slider(Control::brightness)->value(), 60);
   EXPECT_EQ(page->label(Control::sharpness)->text(), QStringLiteral("42%"));
   EXPECT_TRUE(test::logged("CameraControl, SegmentBlock, 1"));
-}
-
-TEST_F(ImagePage, CustomSendsNothingAndLeavesTheSliders) {
-  setOnCamera(kUvcContrast, 150);
-  open();
-  sent.clear();
-  clickMode(3);
-  EXPECT_TRUE(sent.empty());
-  EXPECT_EQ(page->slider(Control::contrast)->value(), 72);
-  EXPECT_EQ(page->model().changeCameraParams()->mode, QUVCParams::ImageMode::custom);
 }
 
 TEST_F(ImagePage, OutOfRangeValuesAreCorrectedOnTheCameraAtLoad) {
@@ -216,11 +205,6 @@ TEST_F(ImagePage, WithoutAVideoControlChannelThePageIsDisabledAndUnchanged) {
   EXPECT_TRUE(sent.empty());
   EXPECT_FALSE(page->storeSettings(QStringLiteral("VXK31D2612001")));
   EXPECT_FALSE(QDataBase(store()).getUVCParams(QStringLiteral("VXK31D2612001")));
-}
-
-TEST_F(ImagePage, FirstDisplaySizesTheContent) {
-  open();
-  QTRY_COMPARE(page->contentHeight(), QCameraImageControlVC::kContentHeight);
 }
 
 }  // namespace

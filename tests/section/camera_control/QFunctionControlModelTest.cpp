@@ -162,15 +162,6 @@ TEST(ModelLoad, LastTrackingFollowsTheLoadedPeopleBox) {
   EXPECT_EQ(loaded(kFactory).lastTracking(), QFunctionControlModel::kTrackingAutoFraming);
 }
 
-TEST(ModelSave, SavedWorkingCopyBecomesTheBaseline) {
-  QFunctionControlModel model = loaded(kFactory);
-  model.setMirror(true);
-  EXPECT_TRUE(model.hasChanges());
-  model.markSaved();
-  EXPECT_FALSE(model.hasChanges());
-  EXPECT_TRUE(model.restore().empty());
-}
-
 TEST(Model4K, NoticeOnlyWhenTheFlagTurnsOn) {
   QFunctionControlModel model;
   EXPECT_FALSE(model.updateCaptureInfo(false));

@@ -132,15 +132,5 @@ TEST(ImageModel, WithoutALoadEveryActionIsIgnored) {
   EXPECT_FALSE(model.hasChanges());
 }
 
-TEST(ImageModel, SaveMakesTheWorkingCopyTheBaseline) {
-  QImageControlModel model;
-  model.load(QUVCParams::defaultParams(), std::nullopt);
-  model.chooseModeItem(1);
-  EXPECT_TRUE(model.hasChanges());
-  model.markSaved();
-  EXPECT_FALSE(model.hasChanges());
-  EXPECT_TRUE(model.restore().empty());
-}
-
 }  // namespace
 }  // namespace vexhal

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -17,7 +16,6 @@
 #include "FirmwareImage.h"
 #include "UpdateTestSupport.h"
 #include "common/QNavigationController.h"
-#include "common/UiTestSupport.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_info/UpgradeState.h"
 
@@ -28,31 +26,14 @@ using namespace std::chrono_literals;
 using sim::FirmwareVersion;
 using sim::VirtualCamera;
 using sim::test::waitUntil;
-
-std::size_t countLogged(const std::string& text) {
-  const std::vector<std::string> lines = test::loggedLines();
-  return static_cast<std::size_t>(std::count_if(
-      lines.begin(), lines.end(), [&](const auto& line) { return line.find(text) != std::string::npos; }));
-}
-
-sim::VirtualCameraIdentity identity(const std::string& serial, std::int64_t locationId) {
-  sim::VirtualCameraIdentity id;
-  id.serialNumber = serial;
-  id.locationId = locationId;
-  return id;
-}
+using test::countLogged;
 
 const QString kFailed = QStringLiteral("Updating failed. Please try again.");
 
 // Two virtual cameras under the real HID manager, the local update service as the client's
 // endpoint, and a screen stack in a window of its own.
-struct CameraInfoTest : testing::Test {
-  CameraInfoTest()
-      : first(identity("VXK31D2612001", 0x03142000)),
-        second(identity("VXK31D2612002", 0x03143000)),
-        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<VirtualCamera*>{&first, &second})),
-        nav(new QViewController("RootScreen")) {
-    manager.startMonitoringForVendorID(sim::test::kVendorId, sim::test::kProductId);
+struct CameraInfoTest : testing::Test, test::TwoCameras {
+  CameraInfoTest() : nav(new QViewController("RootScreen")) {
     first.setRestartDelay(50ms);
     nav.resize(900, 600);
     nav.show();
@@ -64,12 +45,6 @@ struct CameraInfoTest : testing::Test {
     nav.popToRoot(false);
     test::processDeferredDeletes();
     setUpgradeInProgress(false);
-  }
-
-  void plug(VirtualCamera& camera) {
-    const std::size_t before = manager.devices().size();
-    camera.plug();
-    ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == before + 1; }));
   }
 
   void openInfo() {
@@ -110,9 +85,6 @@ struct CameraInfoTest : testing::Test {
 
   bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
 
-  VirtualCamera first;
-  VirtualCamera second;
-  USBHidManager manager;
   test::LocalUpdateService local;
   QNavigationController nav;
   QPointer<QCameraInfoVC> info;

@@ -1,20 +1,11 @@
 #pragma once
 
-// The local update service on loopback as the process-wide client's endpoint, and readers of
-// what the screens show in their window.
+// The local update service on loopback as the process-wide client's endpoint.
 
-#include <QApplication>
-#include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <optional>
-
+#include "../ScreenTestSupport.h"
 #include "UpdateService.h"
-#include "common/QAlertController.h"
-#include "common/QParagraphLabel.h"
-#include "extension/QHudOverlay.h"
-#include "extension/QProgressHUD.h"
-#include "extension/QToastView.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
 #include "section/about/QNetLogForwarder.h"
@@ -52,32 +43,5 @@ struct LocalUpdateService {
 
   sim::UpdateService service;
 };
-
-// The text of the toast on `window`, if one is shown.
-inline std::optional<QString> toastText(QWidget* window) {
-  QProgressHUD* toast = QHudOverlay::toast(window);
-  auto* view = toast != nullptr ? qobject_cast<QToastView*>(toast->customView()) : nullptr;
-  return view != nullptr ? std::optional(view->label()->text()) : std::nullopt;
-}
-
-// The open top-level widget of type T, if any.
-template <typename T>
-T* shown() {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (auto* match = qobject_cast<T*>(widget); match != nullptr && match->isVisible()) {
-      return match;
-    }
-  }
-  return nullptr;
-}
-
-// The titles of an alert's actions, in order.
-inline QStringList actionTitles(const QAlertController* alert) {
-  QStringList titles;
-  for (const auto& action : alert->actions()) {
-    titles << action->title.value_or(QString());
-  }
-  return titles;
-}
 
 }  // namespace vexhal::test
