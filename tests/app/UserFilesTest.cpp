@@ -82,8 +82,15 @@ TEST(UserFiles, AStartedProgramWritesOnlyIntoTheUsersOwnFolders) {
   const auto listed = [&] {
     for (const QString& name : QDir(logs).entryList(QDir::Files)) {
       QFile file(logs + '/' + name);
-      if (file.open(QIODevice::ReadOnly) &&
-          file.readAll().contains("CameraList, getState, 0, 1")) {
+      if (!file.open(QIODevice::ReadOnly)) {
+        continue;
+      }
+      // The home screen has the camera, and the start-up version check has answered (a
+      // request cut off by the exit would leave Qt Network's connection objects behind).
+      const QByteArray text = file.readAll();
+      const qsizetype sent = text.count("RNetManager, version-check, GET ");
+      const qsizetype ended = text.count("RNetManager, version-check, ") - sent;
+      if (text.contains("CameraList, getState, 0, 1") && ended >= sent) {
         return true;
       }
     }

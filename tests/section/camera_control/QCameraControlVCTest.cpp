@@ -20,9 +20,9 @@
 #include "section/camera_control/CaptureDeviceSearch.h"
 #include "section/camera_control/PreviewGridOverlay.h"
 #include "section/camera_control/QCameraControlVC.h"
-#include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
+#include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_info/UpgradeState.h"
 
 namespace vexhal {
