@@ -15,6 +15,15 @@
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
 
+// What runs where. The main thread runs every screen, the HID reports (read and written under
+// socket notifiers), the UVC control requests and every completion, network ones included.
+// Besides it: "vexhal-capture" streams from the V4L2 node; "vexhal-frames" decodes frames and
+// hands them to the preview; "vexhal-devfind" looks for the control screen's capture device;
+// "com.log.queue" and "com.log.list" write and list Ostrane's files; Qt Network keeps one
+// thread of its own for HTTP. In --demo the virtual camera adds "vexhal-sim-render" (its
+// picture loop) and "vexhal-sim-video" (frame delivery); its HID side and the local update
+// service answer on the main thread.
+
 namespace {
 
 bool hasDisplay() {
