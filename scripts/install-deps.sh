@@ -21,7 +21,8 @@ packages=(
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  # No pipe into grep -q: under pipefail the writer's SIGPIPE would fail the check by chance.
+  [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)" = "install ok installed" ] || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0

@@ -153,7 +153,7 @@ build() {
 }
 
 contents() {
-  local work=$1 expected_dir=$2 version=$3 libdir=$4 config=${5,,} p deb actual expected
+  local work=$1 expected_dir=$2 version=$3 libdir=$4 config=${5,,} p deb actual expected field
   for p in "${packages[@]}"; do
     deb=$(deb_of "$work" "$p")
     # File and link paths only; folders come and go with their files.
@@ -165,13 +165,15 @@ contents() {
       diff <(echo "$expected") <(echo "$actual") >&2 || true
       fail "$p holds other files than $p.contents lists (< expected, > packaged)"
     fi
-    dpkg-deb --field "$deb" Version | grep -qx "$version-[0-9]*" || fail "$p has the wrong version"
+    field=$(dpkg-deb --field "$deb" Version)
+    grep -qx "$version-[0-9]*" <<< "$field" || fail "$p has the wrong version: $field"
   done
   deb=$(deb_of "$work" vexhaltools)
-  dpkg-deb --field "$deb" Depends | grep -q "libqt6widgets6" ||
-    fail "vexhaltools does not depend on Qt: $(dpkg-deb --field "$deb" Depends)"
-  dpkg-deb --field "$(deb_of "$work" libostrane-dev)" Depends | grep -q "vexhaltools (= $version-" ||
-    fail "libostrane-dev does not depend on the library's package"
+  field=$(dpkg-deb --field "$deb" Depends)
+  grep -q "libqt6widgets6" <<< "$field" || fail "vexhaltools does not depend on Qt: $field"
+  field=$(dpkg-deb --field "$(deb_of "$work" libostrane-dev)" Depends)
+  grep -q "vexhaltools (= $version-" <<< "$field" ||
+    fail "libostrane-dev does not depend on the library's package: $field"
   echo "package contents as listed"
 }
 
@@ -196,7 +198,7 @@ install_packages() {
   local work=$1 version=$2 host_source=$3 p
   need_root
   for p in "${packages[@]}"; do
-    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)" = "install ok installed" ]; then
       echo "$p is already installed on this machine: skipped"
       exit 77
     fi
@@ -224,8 +226,9 @@ install_packages() {
   export XDG_CACHE_HOME=$tmp/cache
   "$tmp/cmake-build/consumer" via-cmake > /dev/null
   "$tmp/pkgconfig-host" via-pkg-config > /dev/null
-  ldd "$tmp/pkgconfig-host" | grep -Eq "libostrane.so.0 => (/usr)?/lib/" ||
-    fail "the host does not use the installed library: $(ldd "$tmp/pkgconfig-host")"
+  out=$(ldd "$tmp/pkgconfig-host")
+  grep -Eq "libostrane.so.0 => (/usr)?/lib/" <<< "$out" ||
+    fail "the host does not use the installed library: $out"
   local logs=("$XDG_CACHE_HOME"/OstraneConsumer/QLogs/OstraneConsumer_*_0.log) how
   for how in via-cmake via-pkg-config; do
     grep -q "Consumer, started $how" "${logs[@]}" || fail "no line from the $how host in ${logs[*]}"
