@@ -8,6 +8,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "FrameLoop.h"
@@ -206,6 +207,12 @@ void SimCaptureBackend::start(const video::CaptureDevice& device,
   VirtualCamera* camera = attachedCamera(device);
   if (camera == nullptr) {
     report(completion, video::CaptureError{"No such virtual camera: " + device.path, ENODEV});
+    return;
+  }
+  if (camera->faults().otherProgramCaptures4K) {
+    report(completion, video::CaptureError{"The virtual camera is streaming to another program: " +
+                                               std::string(std::strerror(EBUSY)),
+                                           EBUSY});
     return;
   }
   bool offered = false;

@@ -15,7 +15,8 @@ struct SimFaults {
   std::chrono::milliseconds replyDelay{0};            // every reply waits this long
   std::int64_t detachAfterPacket = 0;  // detach on receiving this firmware packet (0: never)
   bool neverReturn = false;            // a camera that detaches does not come back
-  bool otherProgramCaptures4K = false;  // the capture info says 3840 x 2160 is streaming
+  // The capture info says 3840 x 2160 is streaming, and starting a capture fails (EBUSY).
+  bool otherProgramCaptures4K = false;
 
   bool any() const {
     return !errorCodes.empty() || !noReply.empty() || !garbage.empty() ||

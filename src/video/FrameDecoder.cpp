@@ -23,6 +23,10 @@ bool endsWithEoi(std::span<const std::uint8_t> bytes) {
   return end >= 4 && bytes[end - 2] == 0xff && bytes[end - 1] == 0xd9;
 }
 
+// Progressive pictures with more than 500 scans are refused: each scan is a pass over the whole
+// picture. TurboJPEG 3 keeps honouring this flag in the API used here (as TJPARAM_SCANLIMIT).
+constexpr int kScanLimit = TJFLAG_LIMITSCANS;
+
 }  // namespace
 
 FrameDecoder::FrameDecoder() : handle_(tjInitDecompress()) {}
@@ -34,7 +38,7 @@ FrameDecoder::~FrameDecoder() {
 std::string FrameDecoder::decode(const VideoSample& sample, QImage& image, QSize wanted) {
   const auto bytes = sample.bytes();
   if (bytes.empty()) return "empty sample";
-  if (sample.pixelFormat == kFourccMjpeg) return decodeMjpeg(bytes, image, wanted);
+  if (sample.pixelFormat == kFourccMjpeg) return decodeMjpeg(sample, image, wanted);
 
   const int width = sample.width;
   const int height = sample.height;
@@ -66,8 +70,8 @@ std::string FrameDecoder::decode(const VideoSample& sample, QImage& image, QSize
   return "unsupported pixel format " + fourccText(sample.pixelFormat);
 }
 
-std::string FrameDecoder::decodeMjpeg(std::span<const std::uint8_t> bytes, QImage& image,
-                                      QSize wanted) {
+std::string FrameDecoder::decodeMjpeg(const VideoSample& sample, QImage& image, QSize wanted) {
+  const auto bytes = sample.bytes();
   if (handle_ == nullptr) return "no JPEG decoder";
   if (!endsWithEoi(bytes)) return "truncated JPEG frame";
   int width = 0;
@@ -80,6 +84,13 @@ std::string FrameDecoder::decodeMjpeg(std::span<const std::uint8_t> bytes, QImag
   }
   if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
     return "bad JPEG size " + std::to_string(width) + "x" + std::to_string(height);
+  }
+  // A frame of another size than the stream's costs time and memory beyond what the preview
+  // planned for (a crafted 8192 x 8192 one takes half a second).
+  if (width != sample.width || height != sample.height) {
+    return "JPEG size " + std::to_string(width) + "x" + std::to_string(height) +
+           " differs from the stream's " + std::to_string(sample.width) + "x" +
+           std::to_string(sample.height);
   }
 
   int scaledWidth = width;
@@ -99,7 +110,7 @@ std::string FrameDecoder::decodeMjpeg(std::span<const std::uint8_t> bytes, QImag
   if (!ensureImage(image, scaledWidth, scaledHeight)) return "out of memory";
   if (tjDecompress2(handle_, bytes.data(), static_cast<unsigned long>(bytes.size()), image.bits(),
                     scaledWidth, static_cast<int>(image.bytesPerLine()), scaledHeight, TJPF_BGRX,
-                    TJFLAG_FASTDCT) != 0) {
+                    TJFLAG_FASTDCT | kScanLimit) != 0) {
     // Warnings too: they mean damaged picture data, and the previous frame is better to keep.
     return std::string("corrupt JPEG frame: ") + tjGetErrorStr2(handle_);
   }

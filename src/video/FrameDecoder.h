@@ -21,13 +21,14 @@ public:
   FrameDecoder& operator=(const FrameDecoder&) = delete;
 
   // Decodes into `image` (QImage::Format_RGB32), reusing its memory when the size is unchanged.
+  // MJPEG must have the sample's (the stream's) size, and at most 500 progressive scans.
   // With a `wanted` size, MJPEG is decoded at the smallest libjpeg-turbo scale that still
   // covers it. Returns an empty text on success, otherwise why the sample was refused; `image`
   // is then unspecified.
   std::string decode(const VideoSample& sample, QImage& image, QSize wanted = {});
 
 private:
-  std::string decodeMjpeg(std::span<const std::uint8_t> bytes, QImage& image, QSize wanted);
+  std::string decodeMjpeg(const VideoSample& sample, QImage& image, QSize wanted);
   void* handle_ = nullptr;
 };
 

@@ -30,9 +30,10 @@ std::shared_ptr<QCameraVideoCapturer> QCameraVideoCapturer::create(
   capturer->cameraCaptuer_->setOutputBlock([weak](const VideoSample& sample) {
     if (const auto strong = weak.lock()) strong->deliver(sample);
   });
-  capturer->cameraCaptuer_->setFailureBlock([weak](const CaptureError& error) {
-    if (const auto strong = weak.lock()) strong->captureFailed(error);
-  });
+  // Destroying the capturer stops and joins its capture thread first, so that thread needs no
+  // reference. It must hold none: were it left with the last one, it would have to join itself.
+  capturer->cameraCaptuer_->setFailureBlock(
+      [self = capturer.get()](const CaptureError& error) { self->captureFailed(error); });
   return capturer;
 }
 
@@ -117,8 +118,18 @@ void QCameraVideoCapturer::startCapture(const std::optional<CaptureDevice>& devi
     }
     return;
   }
-  cameraCaptuer_->startCapture(*device, *chosen, selectFPS(*chosen), std::move(completion));
+  // A start that fails leaves the capturer stopped, unless a newer start has overtaken it.
+  const std::uint64_t start = ++starts_;
   isCameraing_ = true;
+  cameraCaptuer_->startCapture(
+      *device, *chosen, selectFPS(*chosen),
+      [this, start, completion = std::move(completion)](const std::optional<CaptureError>& error) {
+        if (error && starts_ == start) {
+          isCameraing_ = false;
+          ostrane::QLog("QCameraVideoCapturer, startCapture, failed", error->message);
+        }
+        if (completion) completion(error);
+      });
 }
 
 void QCameraVideoCapturer::stopCapture(CaptureCompletion completion) {

@@ -39,7 +39,8 @@ public:
   std::optional<CaptureFormat> format() const;
 
   // Without a device nothing happens. A device without formats is not started; the completion
-  // then gets the error.
+  // then gets the error. Capturing from the call on; a start that fails (the completion gets
+  // the error, on the capture thread) ends it.
   void startCapture(const std::optional<CaptureDevice>& device, CaptureCompletion completion = {});
   void stopCapture(CaptureCompletion completion = {});
 
@@ -55,6 +56,7 @@ private:
 
   const bool isNeedRemoteBuffer_;
   std::atomic<bool> isCameraing_{false};
+  std::atomic<std::uint64_t> starts_{0};
   mutable std::mutex mutex_;
   std::weak_ptr<QCameraVideoCapturerDelegate> delegate_;
   std::optional<CaptureDevice> captureDevice_;

@@ -95,6 +95,31 @@ VideoSample withJpegSize(const VideoSample& sample, int width, int height) {
   return withBytes(sample, std::move(bytes));
 }
 
+// A well-formed progressive 8 x 8 grey JPEG of 694 scans: every AC coefficient is sent in its
+// own scan and refined one bit at a time. All coefficients are zero, so each scan carries one
+// end-of-band code.
+std::vector<std::uint8_t> manyScanJpeg() {
+  std::vector<std::uint8_t> jpeg = {0xff, 0xd8, 0xff, 0xdb, 0x00, 0x43, 0x00};
+  jpeg.insert(jpeg.end(), 64, 1);
+  jpeg.insert(jpeg.end(), {0xff, 0xc2, 0x00, 0x0b, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01,
+                           0x11, 0x00});
+  for (const std::uint8_t tableClass : {0x00, 0x10}) {  // one code "0" for symbol 0
+    jpeg.insert(jpeg.end(), {0xff, 0xc4, 0x00, 0x14, tableClass, 1});
+    jpeg.insert(jpeg.end(), 16, 0);
+  }
+  const auto scan = [&jpeg](std::uint8_t first, std::uint8_t last, int high, int low) {
+    jpeg.insert(jpeg.end(), {0xff, 0xda, 0x00, 0x08, 0x01, 0x01, 0x00, first, last,
+                             static_cast<std::uint8_t>(high << 4 | low), 0x7f});
+  };
+  scan(0, 0, 0, 0);
+  for (std::uint8_t k = 1; k < 64; ++k) {
+    scan(k, k, 0, 10);
+    for (int bit = 10; bit > 0; --bit) scan(k, k, bit, bit - 1);
+  }
+  jpeg.insert(jpeg.end(), {0xff, 0xd9});
+  return jpeg;
+}
+
 struct CorruptCase {
   const char* name;
   std::function<VideoSample()> make;
@@ -137,6 +162,20 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { return withJpegSize(mjpegSample(kPicture), 60000, 60000); }},
         CorruptCase{"ClaimedSizeLargerThanData",
                     [] { return withJpegSize(mjpegSample(kPicture), 4000, 3000); }},
+        CorruptCase{"OtherSizeThanTheStream",
+                    [] {
+                      auto sample = mjpegSample(kPicture);
+                      sample.width = 1920;
+                      sample.height = 1080;
+                      return sample;
+                    }},
+        CorruptCase{"ProgressiveBeyondTheScanLimit",
+                    [] {
+                      auto sample = withBytes(mjpegSample(kPicture), manyScanJpeg());
+                      sample.width = 8;
+                      sample.height = 8;
+                      return sample;
+                    }},
         CorruptCase{"ShortYuyv",
                     [] {
                       auto sample = yuyvSample(kPicture);

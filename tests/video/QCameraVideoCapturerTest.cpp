@@ -161,10 +161,10 @@ TEST_F(CapturerTest, StartUsesTheSelectedFormatAndRate) {
   EXPECT_EQ(backend_->starts[0].device, device_);
   EXPECT_EQ(backend_->starts[0].format, backend_->offered[1]);
   EXPECT_DOUBLE_EQ(backend_->starts[0].fps, 30);
-  // The error reaches the caller only through the completion; the state is set regardless.
+  // The error reaches the caller through the completion, and the capturer is not capturing.
   ASSERT_TRUE(reported.has_value());
   EXPECT_EQ(reported->code, EBUSY);
-  EXPECT_TRUE(capturer_->isCameraing());
+  EXPECT_FALSE(capturer_->isCameraing());
   EXPECT_EQ(capturer_->captureDevice(), device_);
   EXPECT_EQ(capturer_->format(), backend_->offered[1]);
 

@@ -1,10 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 
 #include "FakeV4l2Device.h"
 #include "Inbox.h"
 #include "video/PixelFormat.h"
+#include "video/QCameraVideoCapturer.h"
 #include "video/linux/V4l2CaptureBackend.h"
 
 namespace vexhal::video {
@@ -209,6 +212,33 @@ TEST_F(V4l2CaptureBackendTest, UnpluggedDeviceEndsCaptureWithAnError) {
   });
   EXPECT_TRUE(stopped);
   EXPECT_EQ(fake_->mappedBuffers(), 0);
+  EXPECT_EQ(fake_->openDescriptors(), 0);
+}
+
+// The screen may let go of its capturer just as the capture thread reports an unplug: the
+// capturer must still be destroyed by its owner, not by that thread (which would join itself).
+TEST_F(V4l2CaptureBackendTest, ACapturerDroppedDuringAnUnplugReportIsNotDestroyedByTheCaptureThread) {
+  struct Delegate final : QCameraVideoCapturerDelegate {
+    void didStopWithError(const CaptureError& /*error*/) override {
+      reporting.push(true);
+      // The report lasts until the owner has let go, if this thread holds a reference too.
+      for (int i = 0; i < 5000 && capturer.use_count() > 1; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    std::weak_ptr<QCameraVideoCapturer> capturer;
+    Inbox<bool> reporting;
+  };
+  auto delegate = std::make_shared<Delegate>();
+  auto capturer = QCameraVideoCapturer::create(
+      delegate, false, std::shared_ptr<CaptureBackend>(std::shared_ptr<void>(), &backend_));
+  delegate->capturer = capturer;
+  Collector collector;
+  capturer->startCapture(device_, collector.completion());
+  ASSERT_FALSE(collector.startError().has_value());
+  fake_->unplug();
+  ASSERT_TRUE(delegate->reporting.waitFor(1));
+  capturer.reset();
   EXPECT_EQ(fake_->openDescriptors(), 0);
 }
 

@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+
 #include <ostrane/ostrane.h>
 
 #include "common/Pictures.h"
@@ -194,6 +196,12 @@ QWidget* QCameraControlVC::makePreviewArea() {
   preView_ = new video::QVideoRenderView(previewArea_);
   segregatorImg_ = new PreviewGridOverlay(previewArea_);
   segregatorImg_->hide();
+  previewNotice_ = new QLabel(previewArea_);
+  previewNotice_->setObjectName(QStringLiteral("previewNotice"));
+  previewNotice_->setTextFormat(Qt::PlainText);
+  previewNotice_->setFont(ui::systemFont(14));
+  previewNotice_->setStyleSheet(QStringLiteral("color: white;"));
+  previewNotice_->hide();
   segregatorBtn_ = new QToolButton(previewArea_);
   segregatorBtn_->setObjectName(QStringLiteral("segregatorBtn"));
   segregatorBtn_->setIcon(pictureIcon(QStringLiteral("control_open")));
@@ -204,6 +212,7 @@ QWidget* QCameraControlVC::makePreviewArea() {
 
   stack->addWidget(preView_, 0, 0);
   stack->addWidget(segregatorImg_, 0, 0);
+  stack->addWidget(previewNotice_, 0, 0, Qt::AlignCenter);
   auto* corner = new QVBoxLayout;
   corner->setContentsMargins(0, 0, 12, 12);
   corner->addStretch(1);
@@ -319,6 +328,7 @@ void QCameraControlVC::startCapture() {
   delete preView_;
   preView_ = fresh;
   segregatorImg_->raise();
+  previewNotice_->raise();
   segregatorBtn_->raise();
 
   const std::uint64_t generation = ++searchGeneration_;
@@ -334,19 +344,36 @@ void QCameraControlVC::startCapture() {
 void QCameraControlVC::captureDeviceFound(const std::optional<video::CaptureDevice>& device) {
   timer_->stop();
   if (!device) {
+    previewNotice_->hide();
     timer_->start();
     return;
   }
-  cameraCapture_->startCapture(device);
+  // The outcome comes on the capture thread; the screen, if it still exists, takes it here.
+  cameraCapture_->startCapture(device, [self = QPointer(this)](const auto& error) {
+    QMetaObject::invokeMethod(qApp, [self, error] { if (self) self->captureStarted(error); },
+                              Qt::QueuedConnection);
+  });
   functionControlVC_->clear4KCapturing();
 }
 
-// The video device went away while the preview ran (its video interface alone may be gone):
-// search for it again every second, as when the screen appeared.
+void QCameraControlVC::captureStarted(const std::optional<video::CaptureError>& error) {
+  if (!error) {
+    previewNotice_->hide();
+    return;
+  }
+  QLog("CameraControl, startCapture(_:), failed", error->message);
+  // A busy camera is explained, since the user can free it; other failures are only retried.
+  previewNotice_->setText(QStringLiteral("The camera is in use by another program."));
+  previewNotice_->setVisible(error->code == EBUSY);
+  captureStopped();
+}
+
+// The capture ended, or never started, while the preview is wanted (the video interface alone
+// may be gone, or another program holds the camera): search and start again in a second.
 void QCameraControlVC::captureStopped() {
   if (wantsCapture_ && !cameraCapture_->isCameraing()) {
     QLog("CameraControl, capture stopped, searching again");
-    startCapture();
+    timer_->start();
   }
 }
 

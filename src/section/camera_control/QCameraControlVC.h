@@ -78,6 +78,8 @@ class QCameraControlVC : public QViewController {
   QPushButton* tabBtn(int tag) const { return tabBtns_[tag]; }
   QWidget* tabIndicator() const { return tabIndicator_; }
   QLabel* titleLabel() const { return titleLabel_; }
+  // Over the preview: why it shows nothing (the camera is busy), hidden otherwise.
+  QLabel* previewNotice() const { return previewNotice_; }
   int selectedTab() const;
   // The dialogs this screen shows now.
   QList<QAlertController*> presentedAlerts() const;
@@ -117,6 +119,7 @@ class QCameraControlVC : public QViewController {
   void present(QAlertController* alert);
   void confirm(const QString& message, void (QCameraControlVC::*confirmed)());
   void captureDeviceFound(const std::optional<video::CaptureDevice>& device);
+  void captureStarted(const std::optional<video::CaptureError>& error);
   void captureStopped();
   void popScreen();
 
@@ -139,6 +142,7 @@ class QCameraControlVC : public QViewController {
   QWidget* previewArea_ = nullptr;
   video::QVideoRenderView* preView_ = nullptr;
   PreviewGridOverlay* segregatorImg_ = nullptr;
+  QLabel* previewNotice_ = nullptr;
   QToolButton* segregatorBtn_ = nullptr;
   QPushButton* tabBtns_[2] = {nullptr, nullptr};
   QWidget* tabIndicator_ = nullptr;

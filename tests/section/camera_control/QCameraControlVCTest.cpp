@@ -243,6 +243,22 @@ TEST_F(ControlScreen, APreviewCutOffByTheCameraStartsAgainWhenTheCameraReturns) 
   ASSERT_TRUE(waitUntil([&] { return screen->isCapturing() && screen->framesRendered() > before; }));
 }
 
+TEST_F(ControlScreen, ACameraBusyWithAnotherProgramIsExplainedAndRetriedUntilFree) {
+  sim::SimFaults busy;
+  busy.otherProgramCaptures4K = true;
+  cam.camera().setFaults(busy);
+  open();
+  ASSERT_TRUE(waitUntil([&] { return screen->previewNotice()->isVisible(); }));
+  EXPECT_EQ(screen->previewNotice()->text(), QStringLiteral("The camera is in use by another program."));
+  EXPECT_FALSE(screen->isCapturing());
+  const int listed = backend->listings;
+  ASSERT_TRUE(waitUntil([&] { return backend->listings > listed; }));
+  cam.camera().setFaults({});
+  ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
+  EXPECT_TRUE(screen->isCapturing());
+  EXPECT_FALSE(screen->previewNotice()->isVisible());
+}
+
 TEST_F(ControlScreen, ShowsTheCameraTabsAndDetails) {
   open();
   EXPECT_EQ(screen->titleLabel()->text().toStdString(), cam.device->name());
