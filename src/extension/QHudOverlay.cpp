@@ -104,8 +104,7 @@ QProgressHUD* QHudOverlay::toast(QWidget* window) {
 }
 
 QBusyClaim::~QBusyClaim() {
-  // A window being torn down is hidden first; its overlay goes with it.
-  if (running_ > 0 && hud_ && hud_->isVisible()) {
+  if (running_ > 0 && hud_) {
     hud_->hideAnimated(false);
   }
 }
