@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QMainWindow>
 
+#include <algorithm>
+
 #include "common/UiStyle.h"
 #include "extension/QProgressHUD.h"
 #include "extension/QToastView.h"
@@ -99,6 +101,28 @@ QProgressHUD* QHudOverlay::showToast(QWidget* window, const std::optional<QStrin
 
 QProgressHUD* QHudOverlay::toast(QWidget* window) {
   return find(window, kToastName);
+}
+
+QBusyClaim::~QBusyClaim() {
+  if (running_ > 0 && hud_) {
+    hud_->hideAnimated(false);
+  }
+}
+
+void QBusyClaim::show(QWidget* screen) {
+  hud_ = QHudOverlay::showBusy(screen);
+  if (hud_) {
+    hud_->setMargin(kBusyMargin);
+    hud_->setMode(QProgressHUD::Mode::indeterminate);
+  }
+  ++running_;
+}
+
+void QBusyClaim::done() {
+  running_ = std::max(0, running_ - 1);
+  if (hud_) {
+    hud_->hideAnimated(false);
+  }
 }
 
 }  // namespace vexhal

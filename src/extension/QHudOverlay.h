@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 #include <optional>
@@ -29,6 +30,26 @@ class QHudOverlay {
 
   // Where a window's overlays go.
   static QWidget* contentView(QWidget* window);
+};
+
+// A screen's use of its window's busy overlay while its requests run. Each finished request
+// hides the overlay; requests still running when the screen goes away (it closed while
+// waiting, so their replies will be ignored) hide it then, so it cannot stay for good.
+class QBusyClaim {
+ public:
+  QBusyClaim() = default;
+  QBusyClaim(const QBusyClaim&) = delete;
+  QBusyClaim& operator=(const QBusyClaim&) = delete;
+  ~QBusyClaim();
+
+  // Shows the busy overlay over the window of `screen` for one more request.
+  void show(QWidget* screen);
+  // One request ended, with or without success: the overlay goes.
+  void done();
+
+ private:
+  QPointer<QProgressHUD> hud_;
+  int running_ = 0;
 };
 
 }  // namespace vexhal

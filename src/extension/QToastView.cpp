@@ -30,7 +30,7 @@ QToastView::QToastView(const QString& text, QWidget* parent)
 }
 
 QSize QToastView::sizeHint() const {
-  const int textWidth = std::min(label_->naturalWidth(), maxWidth - 2 * kPadX);
+  const int textWidth = std::min(label_->naturalWidth(), maxWidth);
   const int width = std::max(textWidth + 2 * kPadX, minSize);
   const int height = std::max(label_->heightForWidth(textWidth) + 2 * kPadY, minSize);
   return {width, height};

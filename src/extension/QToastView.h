@@ -6,7 +6,7 @@ namespace vexhal {
 
 class QParagraphLabel;
 
-// The bubble of a toast: white text on a rounded dark plate, at most 280 pixels wide.
+// The bubble of a toast: white text, at most 280 pixels wide, on a rounded dark plate.
 class QToastView : public QWidget {
   Q_OBJECT
 
@@ -16,7 +16,7 @@ class QToastView : public QWidget {
   QParagraphLabel* label() const { return label_; }
   QSize sizeHint() const override;
 
-  static constexpr int maxWidth = 280;
+  static constexpr int maxWidth = 280;  // of the text; the plate adds its padding
   static constexpr int minSize = 32;
   static constexpr int cornerRadius = 4;
   static constexpr int lineSpacing = 5;

@@ -328,6 +328,7 @@ TEST_P(CameraCellStateTest, ShowsTheStatesTextAndColour) {
   QCameraCellView cell;
   cell.configure("PICO EDGE", GetParam().state);
   EXPECT_EQ(cell.nameLabel()->text(), QStringLiteral("PICO EDGE"));
+  EXPECT_EQ(cell.nameLabel()->textFormat(), Qt::PlainText);  // the camera's text, never markup
   EXPECT_EQ(cell.stateLabel()->text(), QString::fromUtf8(GetParam().text));
   cell.show();
   cell.stateLabel()->ensurePolished();

@@ -12,7 +12,6 @@
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
 #include "extension/QHudOverlay.h"
-#include "extension/QProgressHUD.h"
 #include "net/RNetManager.h"
 #include "section/QHidDelegateLink.h"
 #include "section/about/QAppVersion.h"
@@ -138,10 +137,7 @@ void QAboutVC::checkVersionBtnAction() {
     return;
   }
   QLog("About, needVersionUpgrade");
-  if (QProgressHUD* hud = QHudOverlay::showBusy(window())) {
-    hud->setMargin(20);
-    hud->setMode(QProgressHUD::Mode::indeterminate);
-  }
+  busy_.show(this);
   RNetManager::share().needVersionUpgrade(
       QStringLiteral("KVR"), QAppVersion::shortVersion(),
       [self = QPointer(this)](const RNetResponse& response,
@@ -149,7 +145,7 @@ void QAboutVC::checkVersionBtnAction() {
         if (!self) {
           return;
         }
-        QHudOverlay::hideBusy(self->window());
+        self->busy_.done();
         QLog("About, needVersionUpgrade, " + std::to_string(response.code));
         if (!response.ok()) {
           QHudOverlay::showToast(self->window(), response.message, 2.0);

@@ -5,6 +5,7 @@
 #include "common/QViewController.h"
 #include "device/hid/USBHidDelegate.h"
 #include "device/hid/USBHidManager.h"
+#include "extension/QHudOverlay.h"
 
 class QLabel;
 class QPushButton;
@@ -46,6 +47,7 @@ class QAboutVC : public QViewController {
   QLabel* versionLab_;
   QPushButton* checkVersionBtn_;
   QPushButton* serviceSettingsBtn_;
+  QBusyClaim busy_;
 };
 
 }  // namespace vexhal

@@ -163,6 +163,7 @@ QWidget* QCameraControlVC::makeHeader() {
 
   titleLabel_ = new QLabel(header);
   titleLabel_->setFont(ui::systemFont(16, QFont::DemiBold));
+  titleLabel_->setTextFormat(Qt::PlainText);
   titleLabel_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::ink().name()));
   titleLabel_->setAlignment(Qt::AlignCenter);
 

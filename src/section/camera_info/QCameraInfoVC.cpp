@@ -16,7 +16,6 @@
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
 #include "extension/QHudOverlay.h"
-#include "extension/QProgressHUD.h"
 #include "net/RNetManager.h"
 #include "section/QHidDelegateLink.h"
 #include "section/camera_info/QScreenHeader.h"
@@ -31,6 +30,9 @@ namespace {
 using Style = QAlertAction::QAlertActionStyle;
 
 const QString kUpdateFailed = QStringLiteral("Updating failed. Please try again.");
+const QString kVersionUnknown = QStringLiteral(
+    "The camera's firmware version could not be read, so the update was not installed. "
+    "Reconnect the camera and check for updates again.");
 
 // A reply value as the log shows it: Optional("text"), or nil.
 std::string debugForm(const std::optional<std::string>& value) {
@@ -54,6 +56,7 @@ QLabel* valueLabel(QWidget* parent, const char* name) {
   auto* label = new QLabel(QStringLiteral("--"), parent);
   label->setObjectName(QLatin1String(name));
   label->setFont(ui::systemFont(14));
+  label->setTextFormat(Qt::PlainText);  // the camera's texts, shown as they are
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return label;
 }
@@ -148,10 +151,14 @@ void QCameraInfoVC::refreshInfo() {
       [self = QPointer(this)](std::int64_t code, const std::optional<std::string>& value) {
         QLog("CameraInfo, getVersion, " + std::to_string(code) + ", " + debugForm(value));
         if (self && code == 0 && value) {
-          self->lastVersion_ = displayText(*value);
-          self->versionLabel_->setText(self->lastVersion_);
+          self->showVersion(displayText(*value));
         }
       });
+}
+
+void QCameraInfoVC::showVersion(const QString& version) {
+  lastVersion_ = version;
+  versionLabel_->setText(version);
 }
 
 void QCameraInfoVC::checkVersionBtnAction() {
@@ -159,18 +166,20 @@ void QCameraInfoVC::checkVersionBtnAction() {
     return;
   }
   QLog("CameraInfo, needVersionUpgrade");
-  QProgressHUD* hud = QHudOverlay::showBusy(window());
-  if (hud != nullptr) {
-    hud->setMargin(20);
-    hud->setMode(QProgressHUD::Mode::indeterminate);
-  }
+  busy_.show(this);
   device_->getVersion(
       [self = QPointer(this)](std::int64_t code, const std::optional<std::string>& value) {
         QLog("CameraInfo, needVersionUpgrade, getVersion, " + std::to_string(code) + ", " +
              debugForm(value));
-        if (self) {
-          self->needVersionUpgradeRequest();
+        if (!self) {
+          return;
         }
+        // The installation's success test needs the version it starts from; the read made
+        // when the screen opened may have failed.
+        if (code == 0 && value) {
+          self->showVersion(displayText(*value));
+        }
+        self->needVersionUpgradeRequest();
       });
 }
 
@@ -184,7 +193,7 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
         if (!self) {
           return;
         }
-        QHudOverlay::hideBusy(self->window());
+        self->busy_.done();
         QLog("CameraInfo, needVersionUpgrade, " + std::to_string(response.code));
         if (!response.ok()) {
           self->showToast(response.message);
@@ -217,6 +226,13 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
 
 void QCameraInfoVC::showInstallHud() {
   if (upgradeInProgress()) {
+    return;
+  }
+  if (lastVersion_.isEmpty()) {
+    // Without the version the camera starts from, a restart could not tell an installed
+    // update from a failed one.
+    QLog("CameraInfo, startUpgrade, refused: the current firmware version is unknown");
+    showToast(kVersionUnknown);
     return;
   }
   startTimer();

@@ -13,6 +13,7 @@
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidDelegate.h"
 #include "device/hid/USBHidManager.h"
+#include "extension/QHudOverlay.h"
 #include "net/RVersionUpgradeInfo.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 #include "section/camera_info/QUpgradeVC.h"
@@ -84,6 +85,7 @@ class QCameraInfoVC : public QViewController {
   void upgradeFailed();
   void reattached(const std::shared_ptr<USBDevice>& device);
   void showToast(const QString& text);
+  void showVersion(const QString& version);
 
   std::shared_ptr<USBDevice> device_;
   USBHidManager& manager_;
@@ -102,6 +104,7 @@ class QCameraInfoVC : public QViewController {
   QLabel* serialLabel_;
   QLabel* versionLabel_;
   QPushButton* checkVersionBtn_;
+  QBusyClaim busy_;
 };
 
 }  // namespace vexhal

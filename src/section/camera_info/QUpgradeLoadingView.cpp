@@ -14,6 +14,7 @@ QUpgradeLoadingView::QUpgradeLoadingView(QWidget* parent)
     : QWidget(parent), imageLabel_(new QLabel(this)), messageLabel_(new QLabel(this)) {
   setObjectName(QStringLiteral("QUpgradeLoadingView"));
   setAttribute(Qt::WA_NoMousePropagation);
+  setFocusPolicy(Qt::StrongFocus);
   imageLabel_->setAlignment(Qt::AlignCenter);
   messageLabel_->setText(
       QStringLiteral("The installation process will take a long time. Please wait."));
@@ -51,6 +52,25 @@ void QUpgradeLoadingView::showFrame(int frame) {
 void QUpgradeLoadingView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.fillRect(rect(), QColor(0, 0, 0, 128));
+}
+
+// Nor may a key reach what lies under it (Tab and Space would press "Back"): the overlay takes
+// the focus when shown and swallows every key, shortcuts and Tab included.
+void QUpgradeLoadingView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  setFocus(Qt::OtherFocusReason);
+}
+
+bool QUpgradeLoadingView::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      event->accept();
+      return true;
+    default:
+      return QWidget::event(event);
+  }
 }
 
 // Nothing under the overlay may be clicked while the camera is being written.

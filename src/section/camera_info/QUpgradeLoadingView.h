@@ -8,7 +8,7 @@ class QLabel;
 namespace vexhal {
 
 // The overlay that covers the main window while firmware is installed: black at 50 % opacity,
-// swallowing every click, with a turning picture (frames "upgrade_0" to "upgrade_13", one
+// swallowing every click and, holding the keyboard focus, every key, with a turning picture (frames "upgrade_0" to "upgrade_13", one
 // second per turn) and a line telling the user to wait.
 class QUpgradeLoadingView : public QWidget {
   Q_OBJECT
@@ -26,6 +26,8 @@ class QUpgradeLoadingView : public QWidget {
   static constexpr int cycleMs = 1000;
 
  protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

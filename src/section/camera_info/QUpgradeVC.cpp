@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <ostrane/ostrane.h>
@@ -25,6 +27,8 @@ namespace vexhal {
 namespace {
 
 using Style = QAlertAction::QAlertActionStyle;
+
+constexpr int textWidth = QUpgradeVC::sheetWidth - 2 * QAlertController::alertPadding;
 
 QAlertButton* makeButton(const QString& title, Style style, QWidget* parent) {
   auto* button = new QAlertButton(title, QAlertAction::look(style), ui::systemFont(12), parent);
@@ -58,7 +62,8 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
       isApp_(isApp),
       terminator_([] { QApplication::quit(); }),
       titleLabel_(new QLabel(this)),
-      detailLabel_(new QLabel(this)),
+      detailScroll_(new QScrollArea(this)),
+      detailLabel_(new QLabel),
       progressView_(new QWidget(this)),
       progressTrack_(new QWidget(progressView_)),
       progressBar_(new QWidget(progressTrack_)),
@@ -77,7 +82,8 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
   titleLabel_->setFont(ui::systemFont(16, QFont::DemiBold));
   titleLabel_->setAlignment(Qt::AlignHCenter);
   titleLabel_->setWordWrap(true);
-  titleLabel_->setFixedWidth(sheetWidth - 2 * QAlertController::alertPadding);
+  titleLabel_->setTextFormat(Qt::PlainText);  // the service's version text, shown as it is
+  titleLabel_->setFixedWidth(textWidth);
   titleLabel_->setText(versionTitle_ + QStringLiteral(" V") + versionInfo_.version);
 
   detailLabel_->setObjectName(QStringLiteral("detailLabel"));
@@ -87,7 +93,14 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
   detailLabel_->setTextFormat(Qt::PlainText);
   detailLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   detailLabel_->setText(versionInfo_.details);
-  detailLabel_->setFixedWidth(sheetWidth - 2 * QAlertController::alertPadding);
+  // The notes scroll inside the sheet, which keeps to its window (fitToWindow).
+  detailScroll_->setObjectName(QStringLiteral("detailScroll"));
+  detailScroll_->setFrameShape(QFrame::NoFrame);
+  detailScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  detailScroll_->setWidgetResizable(true);
+  detailScroll_->setWidget(detailLabel_);
+  detailScroll_->setFixedWidth(textWidth);
+  detailScroll_->viewport()->setAutoFillBackground(false);
 
   progressTrack_->setFixedSize(barWidth, barHeight);
   progressTrack_->setStyleSheet(QStringLiteral("background: #eeeeee; border-radius: 3px;"));
@@ -96,6 +109,7 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
   progressLabel_->setFont(ui::systemFont(12));
   progressLabel_->setStyleSheet(QStringLiteral("color: #666666;"));
   progressLabel_->setAlignment(Qt::AlignHCenter);
+  progressLabel_->setTextFormat(Qt::PlainText);
   progressLabel_->setText(QStringLiteral("0.0MB/") + versionInfo_.packageSize);
   auto* progressLayout = new QVBoxLayout(progressView_);
   progressLayout->setContentsMargins(0, 0, 0, 0);
@@ -120,7 +134,7 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
                              QAlertController::actionBottomInset);
   layout->setSpacing(14);
   layout->addWidget(titleLabel_);
-  layout->addWidget(detailLabel_, 1);
+  layout->addWidget(detailScroll_);
   layout->addWidget(progressView_);
   layout->addLayout(buttons);
   // The sheet follows its content: the detail text and the progress area change its height.
@@ -139,12 +153,12 @@ void QUpgradeVC::present(QWidget* askingScreen) {
   QWidget* window = askingScreen != nullptr ? askingScreen->window() : nullptr;
   setParent(window, windowFlags());
   setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
-  adjustSize();
   if (window != nullptr) {
     delete scrim_;
     scrim_ = new QDimmingScrim(window);
+    window->installEventFilter(this);
   }
-  centreOverWindow();
+  fitToWindow();
   show();
   raise();
   activateWindow();
@@ -155,6 +169,29 @@ void QUpgradeVC::centreOverWindow() {
     const QPoint centre = window->mapToGlobal(window->rect().center());
     move(centre - QPoint(width() / 2, height() / 2));
   }
+}
+
+// The notes get the height the rest of the sheet leaves inside the window, and scroll when
+// they need more.
+void QUpgradeVC::fitToWindow() {
+  const int notesHeight = detailLabel_->heightForWidth(textWidth);
+  int height = notesHeight;
+  if (QWidget* window = parentWidget()) {
+    detailScroll_->setFixedHeight(0);
+    const int rest = layout()->totalSizeHint().height();
+    height = std::min(notesHeight, window->height() - 2 * windowMargin - rest);
+    height = std::max(height, detailLabel_->fontMetrics().lineSpacing());
+  }
+  detailScroll_->setFixedHeight(height);
+  adjustSize();
+  centreOverWindow();
+}
+
+bool QUpgradeVC::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parentWidget() && event->type() == QEvent::Resize) {
+    fitToWindow();
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void QUpgradeVC::resizeEvent(QResizeEvent* event) {
@@ -199,6 +236,7 @@ void QUpgradeVC::upgradeBtnAction() {
       "Installation package downloading… Do not power the device off or shut it down. The "
       "software will be installed automatically after downloaded."));
   setProgress(0);
+  fitToWindow();
   RNetManager::share().download(
       versionInfo_.downLoadUrl, firmwarePackagePath(),
       [self = QPointer(this)](int percent) {

@@ -11,6 +11,7 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace vexhal {
 
@@ -61,13 +62,17 @@ class QUpgradeVC : public QDialog {
   static constexpr int sheetWidth = 360;
   static constexpr int barWidth = 248;
   static constexpr int barHeight = 6;
+  // Least space between the sheet and its window's top and bottom edges.
+  static constexpr int windowMargin = 24;
 
  protected:
   void reject() override;
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void centreOverWindow();
+  void fitToWindow();
   void downloadCompleted(const RNetResponse& response);
   void showDownloadFailure(const RNetResponse& response);
 
@@ -77,6 +82,7 @@ class QUpgradeVC : public QDialog {
   CompletedBlock completedBlock_;
   std::function<void()> terminator_;
   QLabel* titleLabel_;
+  QScrollArea* detailScroll_;
   QLabel* detailLabel_;
   QWidget* progressView_;
   QWidget* progressTrack_;

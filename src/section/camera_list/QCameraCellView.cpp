@@ -41,6 +41,7 @@ QCameraCellView::QCameraCellView(QWidget* parent)
   iconLabel_->setFixedSize(64, 64);
   iconLabel_->setScaledContents(true);
   nameLabel_->setFont(ui::systemFont(18, QFont::DemiBold));
+  nameLabel_->setTextFormat(Qt::PlainText);
   setTextColor(nameLabel_, ui::ink());
   stateLabel_->setFont(ui::systemFont(14));
 

@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,19 @@ TEST_F(AboutTest, RemovingAnyCameraReturnsToTheCameraList) {
   first.unplug();
   ASSERT_TRUE(waitUntil([&] { return manager.devices().empty(); }));
   EXPECT_EQ(nav.topViewController(), nav.rootViewController());
+}
+
+// The screen closes (a camera went away) while the service has not answered: the busy
+// overlay goes with it.
+TEST_F(AboutTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
+  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
+                         sim::UpdateService::Fault::Slow);
+  QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
+  ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
+  first.unplug();
+  ASSERT_TRUE(waitUntil([&] { return nav.topViewController() == nav.rootViewController(); }));
+  test::processDeferredDeletes();
+  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
 }
 
 TEST_F(AboutTest, AnswersOfTheProgramsCheckAreShown) {

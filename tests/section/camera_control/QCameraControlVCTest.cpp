@@ -262,6 +262,7 @@ TEST_F(ControlScreen, ACameraBusyWithAnotherProgramIsExplainedAndRetriedUntilFre
 TEST_F(ControlScreen, ShowsTheCameraTabsAndDetails) {
   open();
   EXPECT_EQ(screen->titleLabel()->text().toStdString(), cam.device->name());
+  EXPECT_EQ(screen->titleLabel()->textFormat(), Qt::PlainText);  // the camera's text, never markup
   EXPECT_EQ(screen->selectedTab(), QCameraControlVC::kFunctionTab);
   QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
   EXPECT_EQ(screen->selectedTab(), QCameraControlVC::kImageTab);

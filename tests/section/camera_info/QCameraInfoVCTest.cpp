@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -47,24 +48,30 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
     setUpgradeInProgress(false);
   }
 
-  void openInfo() {
+  // Opens the screen and waits for its first version read (which `versionReadFails`).
+  void openInfo(bool versionReadFails = false) {
     plug(first);
     info = new QCameraInfoVC(manager.devices().front(), manager);
     info->setScheduler([](QObject* context, int, std::function<void()> task) {
       QTimer::singleShot(0, context, std::move(task));
     });
     nav.push(info, false);
-    ASSERT_TRUE(waitUntil([&] { return info->versionLabel()->text() == QStringLiteral("1.0.6"); }));
+    ASSERT_TRUE(waitUntil([&] {
+      return versionReadFails ? test::logged("CameraInfo, getVersion, " + std::to_string(kVersionFault))
+                              : info->versionLabel()->text() == QStringLiteral("1.0.6");
+    }));
   }
 
-  // The service offers `version` for the camera's 1.0.6, as a package the camera accepts.
+  // The service offers `version` for the camera's 1.0.6 (or `forVersion`), as a package the
+  // camera accepts.
   void offer(FirmwareVersion version, bool force,
-             sim::UpdateService::Fault fault = sim::UpdateService::Fault::None) {
+             sim::UpdateService::Fault fault = sim::UpdateService::Fault::None,
+             const QString& forVersion = QStringLiteral("1.0.6")) {
     const QByteArray package = sim::buildFirmwareImage(version, QByteArray(8192, 'x'));
     local.service.addPackage(QStringLiteral("/fw.bin"), package);
     local.service.setFault(QStringLiteral("/fw.bin"), fault);
     local.service.setAnswer(
-        QStringLiteral("VX-K31D"), QStringLiteral("1.0.6"),
+        QStringLiteral("VX-K31D"), forVersion,
         sim::UpdateService::offer(QString::fromStdString(version.text()),
                                   local.url(QStringLiteral("/fw.bin")), QStringLiteral("Notes"),
                                   package, force));
@@ -85,6 +92,8 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
 
   bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
 
+  static constexpr std::uint32_t kVersionFault = 7;
+
   test::LocalUpdateService local;
   QNavigationController nav;
   QPointer<QCameraInfoVC> info;
@@ -96,6 +105,9 @@ TEST_F(CameraInfoTest, ShowsTheCamerasNameSerialNumberAndVersion) {
   EXPECT_TRUE(waitUntil([&] { return info->serialLabel()->text() == QStringLiteral("VXK31D2612001"); }));
   EXPECT_EQ(info->lastVersion(), QStringLiteral("1.0.6"));
   EXPECT_TRUE(test::logged("CameraInfo, getVersion, 0, Optional(\"1.0.6\")"));
+  for (QLabel* label : {info->nameLabel(), info->serialLabel(), info->versionLabel()}) {
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);  // the camera's texts, never markup
+  }
 }
 
 TEST_F(CameraInfoTest, TheFullUpdateDownloadsInstallsWaitsForTheRestartAndEndsComplete) {
@@ -148,6 +160,79 @@ INSTANTIATE_TEST_SUITE_P(
     ForcedOrNot, SameVersionTest,
     testing::Values(SameVersionCase{false, {QStringLiteral("Later"), QStringLiteral("Retry")}},
                     SameVersionCase{true, {QStringLiteral("Retry")}}));
+
+// The version read as the screen opened failed: the check's own read is the reference for the
+// success test, and while the version stays unknown no installation starts.
+class UnknownVersionTest : public CameraInfoTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(UnknownVersionTest, TheChecksReadIsTheReferenceAndNoneRefusesTheInstallation) {
+  const bool checkReadsIt = GetParam();
+  offer({1, 0, 6}, false, sim::UpdateService::Fault::None, QStringLiteral("*"));
+  sim::SimFaults faults;
+  faults.errorCodes[sim::kCmdGetVersion] = kVersionFault;
+  first.setFaults(faults);
+  openInfo(true);
+  const std::size_t transfers = countLogged("CameraInfo, startUpgrade, 0");
+  if (checkReadsIt) {
+    first.setFaults({});
+  }
+  QUpgradeVC* sheet = checkForUpdate();
+  ASSERT_NE(sheet, nullptr);
+  QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] {
+    return info.isNull() || info->failureAlert() != nullptr || test::toastText(&nav).has_value();
+  }));
+  ASSERT_FALSE(onRoot()) << test::toastText(&nav).value_or(QString()).toStdString();
+  if (checkReadsIt) {  // the camera came back unchanged
+    EXPECT_EQ(info->lastVersion(), QStringLiteral("1.0.6"));
+    EXPECT_NE(info->failureAlert(), nullptr);
+  } else {
+    EXPECT_TRUE(test::toastText(&nav).value_or(QString()).startsWith(
+        QStringLiteral("The camera's firmware version could not be read")));
+    EXPECT_FALSE(upgradeInProgress());
+    EXPECT_EQ(info->loadingView(), nullptr);
+    EXPECT_EQ(countLogged("CameraInfo, startUpgrade, 0"), transfers);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadByTheCheckOrNot, UnknownVersionTest, testing::Bool());
+
+// Keys pressed during the installation reach nothing under its overlay ("Back" among them),
+// so the restart is still awaited.
+TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
+  offer({1, 1, 0}, false);
+  first.setRestartDelay(std::chrono::hours(1));
+  openInfo();
+  const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
+  QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return info->updateVC() != nullptr; }));
+  QTest::mouseClick(info->updateVC()->upgradeBtn(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return info->loadingView() != nullptr; }));
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(nav.windowHandle(), Qt::Key_Tab);
+    QTest::keyClick(nav.windowHandle(), Qt::Key_Space);
+  }
+  QTest::keyClick(nav.windowHandle(), Qt::Key_Escape);
+  test::settle();
+  EXPECT_EQ(nav.topViewController(), info.data());
+  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
+}
+
+// The screen closes (its camera went away) while the service has not answered: the busy
+// overlay goes with it.
+TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
+  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
+                         sim::UpdateService::Fault::Slow);
+  openInfo();
+  QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
+  ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
+  ASSERT_TRUE(waitUntil([&] { return !local.service.requests().isEmpty(); }));
+  first.unplug();
+  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+  test::processDeferredDeletes();
+  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+}
 
 TEST_F(CameraInfoTest, LaterGoesBackToTheCameraList) {
   offer({1, 0, 6}, false);

@@ -1,5 +1,8 @@
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -171,6 +174,46 @@ TEST_P(DownloadFailureTest, OffersTryAgainAndLaterOnlyWhenNotForced) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ForcedOrNot, DownloadFailureTest, testing::Bool());
+
+// Texts of the service are shown as they stand, never read as markup.
+TEST_F(SheetTest, ShowsTheServicesTextsAsTheyStand) {
+  RVersionUpgradeInfo value = info(false, QStringLiteral("https://example.com/p"),
+                                   QStringLiteral("<b>9</b> MB"));
+  value.version = QStringLiteral("<img src=x>2.0");
+  open(value, false);
+  for (QLabel* label : {sheet->titleLabel(), sheet->progressLabel()}) {
+    EXPECT_TRUE(Qt::mightBeRichText(label->text()));
+    EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+  }
+}
+
+// Long release notes scroll inside a sheet that stays within its window, so that even a
+// forced update can be taken.
+TEST_F(SheetTest, LongNotesScrollInsideASheetThatFitsTheWindow) {
+  std::vector<QUrl> opened;
+  QBrowserLink::setOpener([&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  RVersionUpgradeInfo value = info(true);
+  QStringList lines;
+  for (int line = 1; line <= 80; ++line) {
+    lines << QStringLiteral("Line %1 of the release notes").arg(line);
+  }
+  value.details = lines.join(QLatin1Char('\n'));
+  open(value, true);
+  const QRect window(host.mapToGlobal(QPoint(0, 0)), host.size());
+  EXPECT_TRUE(window.contains(sheet->frameGeometry())) << sheet->height();
+  QPushButton* upgrade = sheet->upgradeBtn();
+  EXPECT_TRUE(window.contains(QRect(upgrade->mapToGlobal(QPoint(0, 0)), upgrade->size())));
+  auto* notes = sheet->findChild<QScrollArea*>();
+  ASSERT_NE(notes, nullptr);
+  EXPECT_GT(notes->verticalScrollBar()->maximum(), 0);
+  host.resize(800, 400);
+  EXPECT_TRUE(QRect(host.mapToGlobal(QPoint(0, 0)), host.size()).contains(sheet->frameGeometry()));
+  QTest::mouseClick(upgrade, Qt::LeftButton);
+  EXPECT_EQ(opened.size(), 1U);
+}
 
 TEST_F(SheetTest, ExitAsksAndConfirmEndsTheProgram) {
   int terminated = 0;
