@@ -190,6 +190,10 @@ TEST_P(VersionFailureTest, FaultGivesItsFailureClass) {
   if (c.fault == UpdateService::Fault::Slow) {
     manager_.setIdleTimeout(std::chrono::milliseconds(300));  // the others keep the default
   }
+  if (c.fault == UpdateService::Fault::Trickle) {
+    service_.setSlowDelay(std::chrono::milliseconds(50));  // each byte well within the idle timeout
+    manager_.setCheckDeadline(std::chrono::milliseconds(300));
+  }
   useService(manager_, true);
 
   const CheckOutcome outcome = check(manager_, "VX-1", "1");
@@ -199,6 +203,8 @@ TEST_P(VersionFailureTest, FaultGivesItsFailureClass) {
   EXPECT_FALSE(outcome.response.message.isEmpty());
   EXPECT_TRUE(outcome.response.message.contains(QString::fromUtf8(c.inMessage)));
   EXPECT_FALSE(outcome.data.has_value());
+  // An endless answer is cut off near the size cap, not taken in whole.
+  EXPECT_LT(service_.bodyBytesSent(), UpdateService::kFloodSize / 8);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -211,7 +217,11 @@ INSTANTIATE_TEST_SUITE_P(
         CheckFailureCase{"Truncated", UpdateService::Fault::Truncated, RNetResponse::kBadAnswer},
         CheckFailureCase{"Slow", UpdateService::Fault::Slow, RNetResponse::kTimeout},
         CheckFailureCase{"DropMidway", UpdateService::Fault::DropMidway,
-                         RNetResponse::kNoConnection}),
+                         RNetResponse::kNoConnection},
+        CheckFailureCase{"Trickle", UpdateService::Fault::Trickle, RNetResponse::kTimeout},
+        CheckFailureCase{"DeclaredTooLarge", UpdateService::Fault::HugeLength,
+                         RNetResponse::kBadAnswer},
+        CheckFailureCase{"Flood", UpdateService::Fault::Flood, RNetResponse::kBadAnswer}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(NetTest, NothingListeningIsNoConnection) {
