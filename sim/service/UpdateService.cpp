@@ -188,7 +188,8 @@ ServiceReply UpdateService::withFault(ServiceReply reply, Fault fault,
       break;
     case Fault::Compressed:
     case Fault::UnaskedEncoding:
-      if (fault == Fault::UnaskedEncoding || request.header("accept-encoding").contains("deflate")) {
+      if (fault == Fault::UnaskedEncoding ||
+          request.header("accept-encoding").contains("deflate")) {
         reply.body = qCompress(reply.body).mid(4);  // the zlib stream without Qt's length prefix
         reply.encoding = "deflate";
       }

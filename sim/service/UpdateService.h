@@ -34,18 +34,18 @@ class UpdateService : public QObject {
 
   enum class Fault {
     None,
-    ServerError,   // status 500
-    Garbage,       // status 200 with a body that is not JSON
-    Slow,          // the answer is held back for slowDelay()
-    DropMidway,    // the connection closes after half the body
-    Damaged,       // one byte of the body is changed, the length stays
-    Truncated,     // only the first half of the body, announced as the whole
-    NoLength,      // no Content-Length; the closing connection ends the body
-    HugeLength,    // announces a Content-Length of 600 MiB
-    Compressed,    // deflate-compressed whenever the request accepts it, as web servers do
-    UnaskedEncoding,  // deflate-compressed even when the request asks for none
-    Trickle,       // the answer goes out one byte every slowDelay()
-    Flood          // the body repeated in chunks, kFloodSize bytes in all, no Content-Length
+    ServerError,      // status 500
+    Garbage,          // status 200 with a body that is not JSON
+    Slow,             // the answer is held back for slowDelay()
+    DropMidway,       // the connection closes after half the body
+    Damaged,          // one byte of the body is changed, the length stays
+    Truncated,        // only the first half of the body, announced as the whole
+    NoLength,         // no Content-Length; the closing connection ends the body
+    HugeLength,       // announces a Content-Length of 600 MiB
+    Compressed,       // deflate-compressed whenever the request accepts it, as web servers do
+    UnaskedEncoding,  // deflate-compressed even when the request asks for no encoding
+    Trickle,          // the answer goes out one byte every slowDelay()
+    Flood             // the body repeated in chunks, kFloodSize bytes in all, no Content-Length
   };
   static constexpr qint64 kFloodSize = 150LL * 1024 * 1024;
 
