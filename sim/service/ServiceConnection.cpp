@@ -1,6 +1,9 @@
 #include "ServiceConnection.h"
 
+#include <QSslSocket>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace vexhal::sim {
 
@@ -25,11 +28,16 @@ QString formDecoded(QByteArray text) {
 
 }  // namespace
 
-ServiceConnection::ServiceConnection(QTcpSocket* socket, bool secure, Route route,
+ServiceConnection::ServiceConnection(QTcpSocket* socket, bool secure, Route route, Sent sent,
                                      QObject* parent)
-    : QObject(parent), socket_(socket), secure_(secure), route_(std::move(route)) {
+    : QObject(parent),
+      socket_(socket),
+      secure_(secure),
+      route_(std::move(route)),
+      sent_(std::move(sent)) {
   socket->setParent(this);
   delay_.setSingleShot(true);
+  connect(&pace_, &QTimer::timeout, this, &ServiceConnection::trickle);
   connect(socket, &QTcpSocket::readyRead, this, &ServiceConnection::readRequest);
   connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
   readRequest();
@@ -125,10 +133,71 @@ void ServiceConnection::send(const ServiceReply& reply) {
     case ServiceReply::Delivery::FalseLength:
       head += "Content-Length: " + QByteArray::number(reply.declaredLength) + "\r\n";
       break;
+    case ServiceReply::Delivery::Trickle:
+      head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+      socket_->write(head + "\r\n");
+      rest_ = body;
+      pace_.start(reply.pace);
+      return;
+    case ServiceReply::Delivery::Flood:
+      socket_->write(head + "Transfer-Encoding: chunked\r\n\r\n");
+      rest_ = body.isEmpty() ? QByteArray(" ") : body;
+      floodLeft_ = reply.declaredLength;
+      connect(socket_, &QTcpSocket::bytesWritten, this, &ServiceConnection::pour);
+      if (auto* tls = qobject_cast<QSslSocket*>(socket_)) {
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, &ServiceConnection::pour);
+      }
+      pour();
+      return;
   }
-  socket_->write(head + "\r\n" + body);
+  socket_->write(head + "\r\n");
+  writeBody(body);
   // Closes once everything written has gone out.
   socket_->disconnectFromHost();
+}
+
+void ServiceConnection::writeBody(const QByteArray& bytes) {
+  socket_->write(bytes);
+  if (sent_) {
+    sent_(bytes.size());
+  }
+}
+
+void ServiceConnection::trickle() {
+  if (socket_ == nullptr || rest_.isEmpty()) {
+    pace_.stop();
+    return;
+  }
+  writeBody(rest_.first(1));
+  rest_.remove(0, 1);
+  if (rest_.isEmpty()) {
+    pace_.stop();
+    socket_->disconnectFromHost();
+  }
+}
+
+// Keeps about one chunk queued on the socket, so the count of bytes sent follows what the peer
+// takes rather than what was queued.
+void ServiceConnection::pour() {
+  const auto queued = [this] {
+    const auto* tls = qobject_cast<QSslSocket*>(socket_);
+    return socket_->bytesToWrite() + (tls != nullptr ? tls->encryptedBytesToWrite() : 0);
+  };
+  while (socket_ != nullptr && socket_->state() == QAbstractSocket::ConnectedState &&
+         floodLeft_ > 0 && queued() < kFloodChunk) {
+    QByteArray chunk;
+    while (chunk.size() < kFloodChunk) {
+      chunk += rest_;
+    }
+    chunk.truncate(std::min(kFloodChunk, floodLeft_));
+    floodLeft_ -= chunk.size();
+    socket_->write(QByteArray::number(chunk.size(), 16) + "\r\n");
+    writeBody(chunk);
+    socket_->write(floodLeft_ > 0 ? QByteArray("\r\n") : QByteArray("\r\n0\r\n\r\n"));
+    if (floodLeft_ == 0) {
+      socket_->disconnectFromHost();
+    }
+  }
 }
 
 }  // namespace vexhal::sim

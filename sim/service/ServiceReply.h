@@ -13,7 +13,9 @@ struct ServiceReply {
     Whole,       // the body with its Content-Length
     DropMidway,  // the full Content-Length, half the body, then the connection closes
     NoLength,    // the body without Content-Length; closing the connection ends it
-    FalseLength  // announces `declaredLength` bytes and sends the body
+    FalseLength,  // announces `declaredLength` bytes and sends the body
+    Trickle,      // the body with its Content-Length, one byte every `pace`
+    Flood         // the body over and over in chunks until `declaredLength` bytes have gone
   };
 
   int status = 200;
@@ -24,6 +26,7 @@ struct ServiceReply {
   QByteArray location = {};  // sent as Location, for redirections
   QByteArray encoding = {};  // sent as Content-Encoding
   std::chrono::milliseconds delay{0};  // how long to hold the answer back
+  std::chrono::milliseconds pace{0};   // between the bytes of a trickle
 };
 
 }  // namespace vexhal::sim

@@ -59,7 +59,8 @@ void UpdateService::accept(QTcpServer& server, bool secure) {
   connect(&server, &QTcpServer::pendingConnectionAvailable, this, [this, &server, secure] {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
       new ServiceConnection(  // owned by this service, gone when its peer is
-          socket, secure, [this](const ServiceRequest& request) { return route(request); }, this);
+          socket, secure, [this](const ServiceRequest& request) { return route(request); },
+          [this](qint64 bytes) { bodyBytesSent_ += bytes; }, this);
     }
   });
 }
@@ -186,10 +187,20 @@ ServiceReply UpdateService::withFault(ServiceReply reply, Fault fault,
       reply.declaredLength = 600LL * 1024 * 1024;
       break;
     case Fault::Compressed:
-      if (request.header("accept-encoding").contains("deflate")) {
+    case Fault::UnaskedEncoding:
+      if (fault == Fault::UnaskedEncoding ||
+          request.header("accept-encoding").contains("deflate")) {
         reply.body = qCompress(reply.body).mid(4);  // the zlib stream without Qt's length prefix
         reply.encoding = "deflate";
       }
+      break;
+    case Fault::Trickle:
+      reply.delivery = ServiceReply::Delivery::Trickle;
+      reply.pace = slowDelay_;
+      break;
+    case Fault::Flood:
+      reply.delivery = ServiceReply::Delivery::Flood;
+      reply.declaredLength = kFloodSize;
       break;
   }
   return reply;

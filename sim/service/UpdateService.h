@@ -34,16 +34,20 @@ class UpdateService : public QObject {
 
   enum class Fault {
     None,
-    ServerError,   // status 500
-    Garbage,       // status 200 with a body that is not JSON
-    Slow,          // the answer is held back for slowDelay()
-    DropMidway,    // the connection closes after half the body
-    Damaged,       // one byte of the body is changed, the length stays
-    Truncated,     // only the first half of the body, announced as the whole
-    NoLength,      // no Content-Length; the closing connection ends the body
-    HugeLength,    // announces a Content-Length of 600 MiB
-    Compressed     // deflate-compressed whenever the request accepts it, as web servers do
+    ServerError,      // status 500
+    Garbage,          // status 200 with a body that is not JSON
+    Slow,             // the answer is held back for slowDelay()
+    DropMidway,       // the connection closes after half the body
+    Damaged,          // one byte of the body is changed, the length stays
+    Truncated,        // only the first half of the body, announced as the whole
+    NoLength,         // no Content-Length; the closing connection ends the body
+    HugeLength,       // announces a Content-Length of 600 MiB
+    Compressed,       // deflate-compressed whenever the request accepts it, as web servers do
+    UnaskedEncoding,  // deflate-compressed even when the request asks for no encoding
+    Trickle,          // the answer goes out one byte every slowDelay()
+    Flood             // the body repeated in chunks, kFloodSize bytes in all, no Content-Length
   };
+  static constexpr qint64 kFloodSize = 150LL * 1024 * 1024;
 
   explicit UpdateService(QObject* parent = nullptr);
   ~UpdateService() override;
@@ -74,6 +78,8 @@ class UpdateService : public QObject {
 
   // Every request received so far, oldest first.
   const QList<ServiceRequest>& requests() const { return requests_; }
+  // Body bytes handed to connections so far; a flood counts only what its peer took.
+  qint64 bodyBytesSent() const { return bodyBytesSent_; }
 
   // A successful answer offering `version` at `downLoadUrl`, with the package's size text and
   // sha256; and one saying there is nothing newer.
@@ -97,6 +103,7 @@ class UpdateService : public QObject {
   QHash<QString, Fault> faults_;
   std::chrono::milliseconds slowDelay_{60000};
   QList<ServiceRequest> requests_;
+  qint64 bodyBytesSent_ = 0;
 };
 
 }  // namespace vexhal::sim

@@ -7,13 +7,21 @@
 
 namespace vexhal {
 
-NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QObject* parent)
+NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QObject* parent,
+                 std::optional<std::chrono::milliseconds> deadline)
     : QObject(parent), reply_(reply) {
   reply->setParent(this);
+  const auto timedOut = [this] { fail(netFailure(RNetResponse::kTimeout)); };
   idle_.setSingleShot(true);
   idle_.setInterval(idleTimeout);
-  connect(&idle_, &QTimer::timeout, this,
-          [this] { fail(netFailure(RNetResponse::kTimeout)); });
+  connect(&idle_, &QTimer::timeout, this, timedOut);
+  // The idle timer restarts with every byte; this one does not, so a peer that trickles its
+  // answer cannot keep the call alive.
+  deadline_.setSingleShot(true);
+  connect(&deadline_, &QTimer::timeout, this, timedOut);
+  if (deadline) {
+    deadline_.start(*deadline);
+  }
   const auto progressed = [this] {
     if (!ended()) {
       idle_.start();
@@ -34,6 +42,7 @@ NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QO
   connect(reply, &QNetworkReply::encrypted, this, progressed);
   // A redirection may lead only where a request could go in the first place.
   connect(reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
+    redirected_ = true;
     if (isSecureOrLocal(target)) {
       emit reply_->redirectAllowed();
     } else {
@@ -58,6 +67,7 @@ void NetCall::fail(const RNetResponse& failure) {
   }
   failure_ = failure;
   idle_.stop();
+  deadline_.stop();
   // abort() emits finished(), which delivers the failure; a reply that already failed on its
   // own (an error status, say) is finishing anyway.
   if (reply_->error() == QNetworkReply::NoError) {
@@ -71,7 +81,13 @@ void NetCall::finished() {
   }
   ended_ = true;
   idle_.stop();
+  deadline_.stop();
   deleteLater();
+  // The network layer can give up on a chain of redirections (a loop, say) with neither an
+  // error nor a final status: that is no answer.
+  if (!failure_ && reply_->error() == QNetworkReply::NoError && httpStatus(*reply_) < 200) {
+    failure_ = netFailure(redirected_ ? RNetResponse::kRedirectFailure : RNetResponse::kBadAnswer);
+  }
   finish(failure_);
 }
 

@@ -34,6 +34,10 @@ RNetResponse netFailure(std::int64_t code, const QString& detail) {
     case RNetResponse::kTooLarge:
       message = QStringLiteral("The package is too large to download.");
       break;
+    case RNetResponse::kRedirectFailure:
+      message = QStringLiteral(
+          "The update service's redirections did not lead to an answer. Please try again later.");
+      break;
     case RNetResponse::kFileError:
       message = QStringLiteral("The package could not be saved: %1").arg(detail);
       break;
@@ -49,6 +53,9 @@ int httpStatus(const QNetworkReply& reply) {
 }
 
 RNetResponse replyFailure(const QNetworkReply& reply, bool bodyStarted) {
+  if (reply.error() == QNetworkReply::TooManyRedirectsError) {
+    return netFailure(RNetResponse::kRedirectFailure);
+  }
   const int status = httpStatus(reply);
   if ((status >= 300 && status < 400) || reply.error() == QNetworkReply::InsecureRedirectError) {
     return netFailure(RNetResponse::kBadAddress);  // a redirection that was not followed

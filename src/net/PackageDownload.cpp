@@ -24,6 +24,13 @@ void PackageDownload::headersArrived() {
   if (status != 200) {
     return;  // a redirection the network layer follows, or a refusal told at the end
   }
+  // Only the identity encoding was asked for, and nothing is decoded: encoded bytes are not
+  // the package.
+  const QByteArray encoding = reply().rawHeader("Content-Encoding").trimmed();
+  if (!encoding.isEmpty() && encoding.compare("identity", Qt::CaseInsensitive) != 0) {
+    fail(netFailure(RNetResponse::kBadAnswer));
+    return;
+  }
   const QVariant length = reply().header(QNetworkRequest::ContentLengthHeader);
   if (length.isValid()) {
     declared_ = length.toLongLong();

@@ -91,6 +91,10 @@ bool RNetManager::addTrustedAuthority(const QByteArray& pem) {
 
 void RNetManager::setIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
 
+void RNetManager::setCheckDeadline(std::chrono::milliseconds deadline) {
+  checkDeadline_ = deadline;
+}
+
 void RNetManager::setMaxPackageSize(std::int64_t bytes) { maxPackageSize_ = bytes; }
 
 void RNetManager::log(const QString& message) {
@@ -152,7 +156,7 @@ void RNetManager::needVersionUpgrade(const QString& product, const QString& vers
   QNetworkReply* reply = network_->get(request);
   watchTls(reply);
   new VersionCheckCall(  // owned by calls_
-      reply, idleTimeout_,
+      reply, idleTimeout_, checkDeadline_,
       [this, callback = std::move(callback)](const RNetResponse& response,
                                              const std::optional<RVersionUpgradeInfo>& data) {
         log(QStringLiteral("RNetManager, version-check, %1, %2").arg(response.code).arg(

@@ -47,6 +47,7 @@ class RNetManager {
 
   static constexpr std::int64_t kMaxPackageSize = 512LL * 1024 * 1024;
   static constexpr std::chrono::milliseconds kDefaultIdleTimeout{15000};
+  static constexpr std::chrono::milliseconds kDefaultCheckDeadline{30000};
 
   // The process-wide manager, created on first call (after the QCoreApplication, on the main
   // thread); its network machinery goes away with the application object.
@@ -68,6 +69,9 @@ class RNetManager {
   bool addTrustedAuthority(const QByteArray& pem);
   // A call that makes no progress for this long (connecting included) fails with kTimeout.
   void setIdleTimeout(std::chrono::milliseconds timeout);
+  // A version check not finished this long after it started fails with kTimeout, however
+  // steadily bytes arrive. Downloads have no such limit: a package may take long.
+  void setCheckDeadline(std::chrono::milliseconds deadline);
   // Packages larger than this fail with kTooLarge, whether declared or counted.
   void setMaxPackageSize(std::int64_t bytes);
 
@@ -100,6 +104,7 @@ class RNetManager {
   QString host_;
   QString port_;
   std::chrono::milliseconds idleTimeout_ = kDefaultIdleTimeout;
+  std::chrono::milliseconds checkDeadline_ = kDefaultCheckDeadline;
   std::int64_t maxPackageSize_ = kMaxPackageSize;
   std::optional<QSslConfiguration> tls_;  // set once an authority is added
   std::map<QString, QByteArray> knownSha256_;  // downLoadUrl -> sha256 of its package

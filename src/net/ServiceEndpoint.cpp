@@ -29,7 +29,7 @@ std::optional<QUrl> serviceBaseUrl(const QString& host, const QString& port) {
   QUrl url;
   if (startsWithScheme(hostText, "http://") || startsWithScheme(hostText, "https://")) {
     url = QUrl(hostText, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || url.hasQuery() || url.hasFragment() ||
+    if (!isSecureOrLocal(url) || url.hasQuery() || url.hasFragment() ||
         !url.userInfo().isEmpty()) {
       return std::nullopt;
     }
@@ -58,6 +58,15 @@ std::optional<QUrl> serviceBaseUrl(const QString& host, const QString& port) {
   }
   url.setPath(path);
   return url;
+}
+
+bool isPlainHttpElsewhere(const QString& host) {
+  const QString hostText = host.trimmed();
+  if (!startsWithScheme(hostText, "http://")) {
+    return false;
+  }
+  const QUrl url(hostText, QUrl::StrictMode);
+  return url.isValid() && !url.host().isEmpty() && !isLoopbackHost(url.host());
 }
 
 bool isLoopbackHost(const QString& host) {

@@ -17,10 +17,14 @@ extern QString serviceHost;
 extern QString servicePort;
 
 // The base address for a host text and a port text: "https://host:port". A host text beginning
-// with "http://" (or "https://") is taken as a whole address, for local services; its own port,
+// with "https://" or, for local services, "http://" is taken as a whole address; its own port,
 // when it has one, wins over the port text. Surrounding blanks are ignored. Nothing when the
-// texts do not form a usable address.
+// texts do not form a usable address, plain http to another machine included.
 std::optional<QUrl> serviceBaseUrl(const QString& host, const QString& port);
+
+// True for a host text that is a plain-http address of another machine, which serviceBaseUrl
+// refuses: answers that are not encrypted could be changed on the way.
+bool isPlainHttpElsewhere(const QString& host);
 
 // True for plain http that may be used: loopback hosts only.
 bool isLoopbackHost(const QString& host);

@@ -12,11 +12,22 @@
 namespace vexhal {
 
 VersionCheckCall::VersionCheckCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout,
-                                   Completion completion, QObject* parent)
-    : NetCall(reply, idleTimeout, parent), completion_(std::move(completion)) {}
+                                   std::chrono::milliseconds deadline, Completion completion,
+                                   QObject* parent)
+    : NetCall(reply, idleTimeout, parent, deadline), completion_(std::move(completion)) {
+  reply->setReadBufferSize(kReadBufferSize);
+}
+
+void VersionCheckCall::headersArrived() {
+  const QVariant length = reply().header(QNetworkRequest::ContentLengthHeader);
+  if (httpStatus(reply()) == 200 && length.isValid() && length.toLongLong() > kMaxAnswerSize) {
+    fail(netFailure(RNetResponse::kBadAnswer));
+  }
+}
 
 void VersionCheckCall::dataArrived() {
-  body_ += reply().readAll();
+  // Never more than one byte past the cap: that byte is enough to refuse the answer.
+  body_ += reply().read(kMaxAnswerSize + 1 - body_.size());
   if (body_.size() > kMaxAnswerSize) {
     fail(netFailure(RNetResponse::kBadAnswer));
   }

@@ -159,7 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
             FailureCase{"LargerThanLimit", UpdateService::Fault::None, false, 1024 * 1024,
                         RNetResponse::kTooLarge},
             FailureCase{"CountedTooLarge", UpdateService::Fault::NoLength, false, 1024 * 1024,
-                        RNetResponse::kTooLarge}),
+                        RNetResponse::kTooLarge},
+            FailureCase{"UnaskedEncoding", UpdateService::Fault::UnaskedEncoding, false, 0,
+                        RNetResponse::kBadAnswer}),
         ::testing::Bool()),
     [](const auto& p) {
       return std::string(std::get<0>(p.param).name) +
@@ -288,7 +290,9 @@ INSTANTIATE_TEST_SUITE_P(
         RedirectCase{"ToHttpsPath", "https://127.0.0.1:%1/packages/firmware.bin", 0},
         RedirectCase{"ToPlainHttpElsewhere", "http://updates.vexhal.example/firmware.bin",
                      RNetResponse::kBadAddress},
-        RedirectCase{"ToFile", "file:///etc/hostname", RNetResponse::kBadAddress}),
+        RedirectCase{"ToFile", "file:///etc/hostname", RNetResponse::kBadAddress},
+        RedirectCase{"InALoop", "https://127.0.0.1:%1/latest.bin",
+                     RNetResponse::kRedirectFailure}),
     [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -46,7 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
         EndpointCase{"host/path", "443", nullptr},
         EndpointCase{"http://", "80", nullptr},
         EndpointCase{"http://127.0.0.1", "abc", nullptr},
-        EndpointCase{"http://127.0.0.1?x=1", "80", nullptr}));
+        EndpointCase{"http://127.0.0.1?x=1", "80", nullptr},
+        EndpointCase{"http://localhost:8080", "", "http://localhost:8080"},
+        EndpointCase{"http://updates.vexhal.example", "80", nullptr},
+        EndpointCase{" http://10.0.0.1:8080/base", "", nullptr}));
 
 TEST(LoopbackHostTest, OnlyThisMachineCounts) {
   for (const char* host : {"127.0.0.1", "127.8.9.10", "::1", "localhost", "LOCALHOST"}) {

@@ -190,6 +190,10 @@ TEST_P(VersionFailureTest, FaultGivesItsFailureClass) {
   if (c.fault == UpdateService::Fault::Slow) {
     manager_.setIdleTimeout(std::chrono::milliseconds(300));  // the others keep the default
   }
+  if (c.fault == UpdateService::Fault::Trickle) {
+    service_.setSlowDelay(std::chrono::milliseconds(50));  // each byte well within the idle timeout
+    manager_.setCheckDeadline(std::chrono::milliseconds(300));
+  }
   useService(manager_, true);
 
   const CheckOutcome outcome = check(manager_, "VX-1", "1");
@@ -211,8 +215,43 @@ INSTANTIATE_TEST_SUITE_P(
         CheckFailureCase{"Truncated", UpdateService::Fault::Truncated, RNetResponse::kBadAnswer},
         CheckFailureCase{"Slow", UpdateService::Fault::Slow, RNetResponse::kTimeout},
         CheckFailureCase{"DropMidway", UpdateService::Fault::DropMidway,
-                         RNetResponse::kNoConnection}),
+                         RNetResponse::kNoConnection},
+        CheckFailureCase{"Trickle", UpdateService::Fault::Trickle, RNetResponse::kTimeout},
+        CheckFailureCase{"DeclaredTooLarge", UpdateService::Fault::HugeLength,
+                         RNetResponse::kBadAnswer}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(NetTest, EndlessAnswerIsCutOffNearTheCap) {
+  // Served from a thread of its own, so the answer pours in as fast as a distant server's would.
+  QThread thread;
+  thread.start();
+  auto* flood = new UpdateService;
+  flood->moveToThread(&thread);
+  const auto onFlood = [&](const std::function<void()>& work) {
+    QMetaObject::invokeMethod(flood, work, Qt::BlockingQueuedConnection);
+  };
+  QString url;
+  onFlood([&] {
+    if (flood->listenHttp()) {
+      flood->setFault(UpdateService::kVersionCheckPath, UpdateService::Fault::Flood);
+      url = flood->url(QString(), false);
+    }
+  });
+  EXPECT_FALSE(url.isEmpty());
+  manager_.config(url, QString());
+
+  const CheckOutcome outcome = check(manager_, "VX-1", "1");
+  qint64 sent = 0;
+  onFlood([&] {
+    sent = flood->bodyBytesSent();
+    delete flood;
+  });
+  thread.quit();
+  thread.wait();
+
+  EXPECT_EQ(outcome.response.code, RNetResponse::kBadAnswer);
+  EXPECT_LT(sent, UpdateService::kFloodSize / 8);
+}
 
 TEST_F(NetTest, NothingListeningIsNoConnection) {
   manager_.config(QStringLiteral("127.0.0.1"), QString::number(closedPort()));

@@ -37,7 +37,10 @@ QServiceVC::QServiceVC(QWidget* parent)
       portTF_(textField(servicePort, QStringLiteral("443"), "portTF", this)),
       saveBtn_(new QAlertButton(QStringLiteral("Save"),
                                 QAlertAction::look(QAlertAction::QAlertActionStyle::blueFilled),
-                                std::nullopt, this)) {
+                                std::nullopt, this)),
+      refusalLab_(new QLabel(QStringLiteral("Plain http is allowed only for this computer "
+                                            "(localhost). Use an https address for other hosts."),
+                             this)) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -63,11 +66,19 @@ QServiceVC::QServiceVC(QWidget* parent)
   note->setFont(ui::systemFont(12));
   note->setStyleSheet(QStringLiteral("color: #666666;"));
   note->setWordWrap(true);
+  refusalLab_->setObjectName(QStringLiteral("refusalLab"));
+  refusalLab_->setFont(ui::systemFont(12));
+  QPalette warning = refusalLab_->palette();
+  warning.setColor(QPalette::WindowText, ui::red());
+  refusalLab_->setPalette(warning);
+  refusalLab_->setWordWrap(true);
+  refusalLab_->hide();
 
   auto* centred = new QVBoxLayout;
   centred->addLayout(form);
   centred->addSpacing(12);
   centred->addWidget(note);
+  centred->addWidget(refusalLab_);
   centred->addSpacing(24);
   centred->addWidget(saveBtn_, 0, Qt::AlignHCenter);
   auto* row = new QHBoxLayout;
@@ -86,6 +97,9 @@ QServiceVC::QServiceVC(QWidget* parent)
 
   connect(hostTF_, &QLineEdit::textChanged, this, &QServiceVC::updateSaveEnabled);
   connect(portTF_, &QLineEdit::textChanged, this, &QServiceVC::updateSaveEnabled);
+  for (QLineEdit* field : {hostTF_, portTF_}) {
+    connect(field, &QLineEdit::textEdited, refusalLab_, &QWidget::hide);
+  }
   connect(saveBtn_, &QPushButton::clicked, this, &QServiceVC::saveBtnAction);
   updateSaveEnabled();
 }
@@ -96,6 +110,10 @@ void QServiceVC::updateSaveEnabled() {
 
 void QServiceVC::saveBtnAction() {
   if (!saveBtn_->isEnabled()) {
+    return;
+  }
+  if (isPlainHttpElsewhere(hostTF_->text())) {
+    refusalLab_->show();
     return;
   }
   serviceHost = hostTF_->text();

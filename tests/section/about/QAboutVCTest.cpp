@@ -143,6 +143,21 @@ INSTANTIATE_TEST_SUITE_P(
                     SaveCase{QStringLiteral(" "), QStringLiteral(" "), true},
                     SaveCase{QStringLiteral("updates.example.com"), QStringLiteral("443"), true}));
 
+TEST_F(AboutTest, PlainHttpToAnotherMachineIsRefusedWithTheReason) {
+  const QString before = serviceHost;
+  QServiceVC* service = openService();
+  ASSERT_NE(service, nullptr);
+  QTest::keyClick(service->hostTF(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(service->hostTF(), QStringLiteral("http://updates.example.com"));
+  QTest::mouseClick(service->saveBtn(), Qt::LeftButton);
+
+  const auto* refusal = service->findChild<QLabel*>(QStringLiteral("refusalLab"));
+  ASSERT_NE(refusal, nullptr);
+  EXPECT_TRUE(refusal->isVisible());
+  EXPECT_EQ(nav.topViewController(), service);
+  EXPECT_EQ(serviceHost, before);
+}
+
 TEST_F(AboutTest, SavedSettingsSendTheNextCheckToTheNewEndpoint) {
   const QString localHost = serviceHost;
   const QString localPort = servicePort;
