@@ -165,6 +165,35 @@ TEST_F(FileLoggerTest, LinesThroughALoggerReachTheFile) {
     EXPECT_NE(lines[0].find("[2024-03-05 09:00:01.000] [warn]: via queue 1 ["), std::string::npos) << lines[0];
 }
 
+struct NameCase {
+    const char* name;
+    const char* displayName;
+    const char* component;
+};
+
+class DisplayNameInPaths : public FileLoggerTest, public ::testing::WithParamInterface<NameCase> {
+protected:
+    void TearDown() override {
+        detail::registerDisplayName("VexhalTools");
+        unsetenv("XDG_CACHE_HOME");
+    }
+};
+
+TEST_P(DisplayNameInPaths, IsOneSafePathComponent) {
+    detail::registerDisplayName(GetParam().displayName);
+    setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(GetParam().component) + "/QLogs"));
+    logger->write("line");
+    EXPECT_EQ(fileNames(logDir()),
+              std::vector<std::string>{std::string(GetParam().component) + "_2024-03-05 09:00:01_0.log"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DisplayNameInPaths,
+                         ::testing::Values(NameCase{"Parent", "../../escape", ".._.._escape"},
+                                           NameCase{"Slash", "a/b", "a_b"}, NameCase{"DotDot", "..", "__"},
+                                           NameCase{"ControlCharacter", "tab\there", "tab_here"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
 struct SliceCase {
     const char* path;
     std::int64_t slice;
