@@ -4,15 +4,21 @@
 #include "AppendFile.h"
 #include "Clock.h"
 #include "DirScan.h"
+#include "LibraryNotice.h"
 #include "ListingWorker.h"
 #include "LogFileName.h"
 #include "ZipExport.h"
+
+#include <ostrane/Logging.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -115,8 +121,17 @@ void QFileLogger::getLogList(std::function<void(std::vector<QlogFileModel>)> com
 std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
     try {
         const std::string archive = target ? *target : detail::cachesDirectory() + "/QLogs.zip";
-        std::error_code ec;
-        fs::remove_all(archive, ec);
+        struct stat st {};
+        if (lstat(archive.c_str(), &st) == 0) {
+            // Only a previous archive, a plain file, is replaced; a directory (or anything else)
+            // at the target is someone's data.
+            if (!S_ISREG(st.st_mode)) {
+                ddLog().log(detail::libraryNotice("Log export refused, not a regular file: " + archive,
+                                                  "QFileLogger", "zipLogDir"));
+                return {};
+            }
+            ::unlink(archive.c_str());
+        }
         return detail::zipDirectory(getLogConfig()->cacheDir(), archive) ? archive : std::string();
     } catch (...) {
         return {};

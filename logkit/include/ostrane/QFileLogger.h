@@ -42,7 +42,8 @@ public:
 
     // Packs cacheDir into a zip archive whose entries start with the directory's own name
     // (QLogs/...). The target defaults to the application's cache directory + "/QLogs.zip";
-    // anything at the target is removed first. Returns the archive's path, or "" on failure.
+    // a file at the target is replaced, while a directory or other non-file there is left alone,
+    // the export refused and a warning logged. Returns the archive's path, or "" on failure.
     // Runs on the caller's thread.
     std::string zipLogDir(std::optional<std::string> target = std::nullopt) const;
 
