@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <limits>
 #include <mutex>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +26,10 @@ namespace ostrane {
 // All state below is guarded by `mutex`: the log queue is the usual caller, but write() and
 // setLogConfig() may come from any thread.
 struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
-    explicit Impl(std::shared_ptr<QFileLogConfig> cfg) : config(std::move(cfg)) {}
+    Impl(const QFileLogger& self, std::shared_ptr<QFileLogConfig> cfg)
+        : config(std::move(cfg)), file([&self](std::string text) {
+              return self.formatLog(detail::libraryNotice(std::move(text), "QFileLogger", "write"));
+          }) {}
 
     std::shared_ptr<QFileLogConfig> config;
     std::mutex mutex;
@@ -80,9 +82,10 @@ std::int64_t ageSeconds(std::int64_t nowNs, std::int64_t thenNs) {
 QFileLogger::QFileLogger() : QFileLogger(std::make_shared<QFileLogConfig>()) {}
 
 QFileLogger::QFileLogger(std::shared_ptr<QFileLogConfig> config)
-    : impl_(std::make_unique<Impl>(config ? std::move(config) : std::make_shared<QFileLogConfig>())) {}
+    : impl_(std::make_unique<Impl>(*this, config ? std::move(config) : std::make_shared<QFileLogConfig>())) {}
 
-QFileLogger::~QFileLogger() = default;
+// The last flush may write a loss notice through formatLog: close while this object is whole.
+QFileLogger::~QFileLogger() { impl_->file.close(); }
 
 void QFileLogger::log(const std::string& line) {
     std::lock_guard lock(impl_->mutex);
@@ -142,22 +145,22 @@ void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) noexcept
     try {
         checkLogDir();
         checkLogFile(detail::floorSeconds(detail::nowNs()));
-        if (!file.isOpen()) return;
-        file.append(text, "\n");
-        if (flushNow) flushFile();
+        file.appendLine(text); // counted as lost when no file could be opened
+        if (flushNow || file.bufferFull()) flushFile();
     } catch (...) {
         // Out of memory while listing or buffering: this line is lost, logging goes on.
     }
 }
 
+// Every write-out first checks that the file is still there, so a file or directory deleted in
+// the middle of a burst costs no lines.
 void QFileLogger::Impl::flushFile() {
     if (file.unlinked()) {
-        // The file, or its whole directory, was deleted under us: go on in a fresh file.
-        std::string pending = file.takeBuffer();
+        // The file, or its whole directory, was deleted under us: go on in a fresh file, which
+        // takes the buffered lines along (createLogFile).
         dirChecked = false;
         checkLogDir();
         startNewFile(0, detail::floorSeconds(detail::nowNs()));
-        file.append(pending);
     }
     file.flush();
 }
@@ -216,27 +219,27 @@ bool QFileLogger::Impl::getCurDayLogs(const std::string& dir, const std::string&
 }
 
 // Makes `path`, a file of `day`, the current file (creating it when missing).
+// Lines still buffered for a file that has been deleted move to the new one.
 void QFileLogger::Impl::createLogFile(const std::string& path, const std::string& day) {
+    detail::AppendFile::Pending carried;
+    if (file.unlinked()) carried = file.takePending();
     file.close();
     curfilePath.reset();
     fileDay.clear();
-    if (file.open(path, false)) {
+    if (file.open(path, detail::AppendFile::Mode::openOrCreate) == 0) {
         curfilePath = path;
         fileDay = day;
     }
+    file.restorePending(std::move(carried));
 }
 
 void QFileLogger::Impl::startNewFile(std::int64_t slice, std::int64_t nowSeconds) {
     const std::string dir = config->cacheDir();
     const std::string path = dir + "/" + detail::logFileName(detail::displayName(), detail::stampText(nowSeconds), slice);
-    const std::string& day = today.textFor(nowSeconds);
-    createLogFile(path, day);
-    if (!file.isOpen()) {
-        // The directory is missing (removed, or a new cacheDir): make it rather than lose lines.
-        std::error_code ec;
-        fs::create_directories(dir, ec);
-        createLogFile(path, day);
-    }
+    // The directory may be missing (removed, or a new cacheDir): make it rather than lose lines.
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    createLogFile(path, today.textFor(nowSeconds));
     compactLogFiles(dir);
 }
 

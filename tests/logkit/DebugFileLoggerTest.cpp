@@ -44,6 +44,18 @@ TEST(DebugFileLogger, ANewHandlerStartsAFreshFileAndOneThatNeverWritesLeavesNoTr
     EXPECT_EQ(test::readFile(dir / "QDebugLogs/2024-03-05 09:00:02.log"), "second run\n");
 }
 
+TEST(DebugFileLogger, HandlersStartedInTheSameSecondKeepTheirOwnFiles) {
+    TempDir dir;
+    ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
+    QDebugFileLogger first(dir / "QDebugLogs");
+    QDebugFileLogger second(dir / "QDebugLogs");
+    first.writeDebug("first");
+    second.writeDebug("second");
+    first.writeDebug("first again");
+    EXPECT_EQ(test::readFile(dir / "QDebugLogs/2024-03-05 09:00:01.log"), "first\nfirst again\n");
+    EXPECT_EQ(test::readFile(dir / "QDebugLogs/2024-03-05 09:00:01_1.log"), "second\n");
+}
+
 TEST(DebugFileLogger, LinesThroughALoggerAreFormatted) {
     TempDir dir;
     ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
@@ -66,7 +78,10 @@ TEST(DebugFileLogger, UnwritableDirectoryDropsLinesAndRecovers) {
     fs::remove(dir / "blocker");
     ManualClock::advance(1);
     logger.writeDebug("kept");
-    EXPECT_EQ(test::readFile(dir / "blocker/QDebugLogs/2024-03-05 09:00:02.log"), "kept\n");
+    const auto lines = test::readLines(dir / "blocker/QDebugLogs/2024-03-05 09:00:02.log");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("[warn]: 1 lines lost: Not a directory ["), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "kept");
 }
 
 TEST(DebugFileLogger, DefaultDirectoryIsInTheApplicationCache) {
