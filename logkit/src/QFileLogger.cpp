@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <limits>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,26 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
 };
 
 namespace {
+
+// Files this process has created: compaction leaves them alone whatever their dates say (the
+// clock may have jumped since).
+struct CreatedFiles {
+    std::mutex mutex;
+    std::set<std::string> paths;
+
+    static CreatedFiles& instance() {
+        static auto* created = new CreatedFiles; // never destroyed: loggers may outlive statics
+        return *created;
+    }
+    void add(const std::string& path) {
+        std::lock_guard lock(mutex);
+        paths.insert(path);
+    }
+    bool contains(const std::string& path) {
+        std::lock_guard lock(mutex);
+        return paths.count(path) != 0;
+    }
+};
 
 bool isAncestorOf(const std::string& dir, const std::string& path) {
     return path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 && path[dir.size()] == '/';
@@ -229,6 +250,7 @@ void QFileLogger::Impl::createLogFile(const std::string& path, const std::string
     if (file.open(path, detail::AppendFile::Mode::openOrCreate) == 0) {
         curfilePath = path;
         fileDay = day;
+        if (file.created()) CreatedFiles::instance().add(path);
     }
     file.restorePending(std::move(carried));
 }
@@ -243,18 +265,23 @@ void QFileLogger::Impl::startNewFile(std::int64_t slice, std::int64_t nowSeconds
     compactLogFiles(dir);
 }
 
+// Removes old log files of this program from the directory itself: files of any other name,
+// sub-directories, and files this process created are never touched.
 void QFileLogger::Impl::compactLogFiles(const std::string& dir) {
     const std::int64_t now = detail::nowNs();
     const std::int64_t limit = config->limitFileInterval();
-    for (const auto& sub : detail::listSubpaths(dir)) {
-        const std::string path = dir + "/" + sub;
-        if (curfilePath && (path == *curfilePath || isAncestorOf(path, *curfilePath))) continue;
-        // An entry that cannot be read (often: its directory went earlier in this pass) is skipped.
+    const std::string name = detail::displayName();
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string path = it->path().string();
+        if (!detail::isLogFileName(it->path().filename().string(), name)) continue;
+        if (curfilePath == path || CreatedFiles::instance().contains(path)) continue;
+        std::error_code typeError;
+        if (it->symlink_status(typeError).type() != fs::file_type::regular) continue;
         const auto created = detail::creationTimeNs(path);
-        if (!created) continue;
-        if (ageSeconds(now, *created) > limit) {
-            std::error_code ec;
-            fs::remove_all(path, ec);
+        if (created && ageSeconds(now, *created) > limit) {
+            std::error_code removeError;
+            fs::remove(path, removeError);
         }
     }
 }

@@ -15,9 +15,11 @@ namespace ostrane {
 
 // Appends lines to rotating files in the configuration's cacheDir, named
 // "<display name>_<yyyy-MM-dd HH:mm:ss>_<slice>.log". A new file starts at a change of day and
-// when the current one has reached limitFileSize; each new file is followed by removing the
-// entries of cacheDir older than limitFileInterval. Through a logger it runs on the log queue;
-// direct calls from other threads are serialized with it.
+// when the current one has reached limitFileSize; each new file is followed by removing this
+// program's log files in cacheDir older than limitFileInterval (other entries, and files made
+// by the running process, stay). Lines that cannot be written are counted, and the file says
+// "N lines lost: <reason>" once writing works again. Through a logger it runs on the log
+// queue; direct calls from other threads are serialized with it.
 class OSTRANE_EXPORT QFileLogger : public QLogHandler {
 public:
     QFileLogger();
