@@ -84,7 +84,8 @@ void AppendFile::appendLine(std::string_view text) {
         countLost(1, openError_);
         return;
     }
-    ends_.reserve(ends_.size() + 1); // so that the push below cannot fail after the bytes went in
+    // Room first, so that the push below cannot fail after the bytes went in.
+    if (ends_.size() == ends_.capacity()) ends_.reserve(std::max<std::size_t>(256, 2 * ends_.capacity()));
     buffer_.append(text);
     buffer_ += '\n';
     ends_.push_back(buffer_.size());
