@@ -27,4 +27,21 @@ std::int64_t sliceOfLogFileName(std::string_view path) {
     return value;
 }
 
+bool isLogFileName(std::string_view name, std::string_view displayName) {
+    constexpr std::string_view stampShape = "dddd-dd-dd dd:dd:dd";
+    constexpr std::string_view suffix = ".log";
+    if (!name.starts_with(displayName) || !name.ends_with(suffix)) return false;
+    name = name.substr(displayName.size(), name.size() - displayName.size() - suffix.size());
+    // What is left: "_" stamp "_" slice digits.
+    if (name.size() < stampShape.size() + 3 || name[0] != '_' || name[stampShape.size() + 1] != '_') return false;
+    for (std::size_t i = 0; i < stampShape.size(); ++i) {
+        const char c = name[1 + i];
+        const bool digit = c >= '0' && c <= '9';
+        if (stampShape[i] == 'd' ? !digit : c != stampShape[i]) return false;
+    }
+    for (const char c : name.substr(stampShape.size() + 2))
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
 } // namespace ostrane::detail

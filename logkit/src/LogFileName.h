@@ -14,4 +14,7 @@ std::string logFileName(std::string_view displayName, std::string_view stamp, st
 // or not a signed decimal number (for example after a manual rename).
 std::int64_t sliceOfLogFileName(std::string_view path);
 
+// Whether `name` (no directory) has the form of the files logFileName makes for `displayName`.
+bool isLogFileName(std::string_view name, std::string_view displayName);
+
 } // namespace ostrane::detail

@@ -1,6 +1,7 @@
 #include "LogQueue.h"
 
 #include "Clock.h"
+#include "LibraryNotice.h"
 
 #include <ostrane/LogFuncOC.h>
 #include <ostrane/Logging.h>
@@ -276,17 +277,7 @@ void LogQueue::reportPendingDrops() noexcept {
         const bool known = !loggerForDrops_.array().empty() || !loggerForDrops_.delegate().expired();
         QLogger target = known ? loggerForDrops_ : ddLog();
         loggerForDrops_ = QLogger();
-        QLogMsg notice;
-        notice.content = droppedNotice(count);
-        char date[23];
-        formatLineDate(nowNs(), date);
-        notice.date.assign(date, sizeof(date));
-        notice.file = "LogQueue";
-        notice.method = "deliver";
-        notice.line = "0";
-        notice.level = LogLevel::warn;
-        notice.threadId = LogFuncOC::getThreadId();
-        notice.pId = LogFuncOC::getProgressId();
+        const QLogMsg notice = libraryNotice(droppedNotice(count), "LogQueue", "deliver");
         // The notice is about lost lines, so it passes whatever the threshold.
         target.setLevel(LogLevel::verbose);
         deliver(target, notice);

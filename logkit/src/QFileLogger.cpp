@@ -4,15 +4,21 @@
 #include "AppendFile.h"
 #include "Clock.h"
 #include "DirScan.h"
+#include "LibraryNotice.h"
 #include "ListingWorker.h"
 #include "LogFileName.h"
 #include "ZipExport.h"
+
+#include <ostrane/Logging.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -21,7 +27,10 @@ namespace ostrane {
 // All state below is guarded by `mutex`: the log queue is the usual caller, but write() and
 // setLogConfig() may come from any thread.
 struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
-    explicit Impl(std::shared_ptr<QFileLogConfig> cfg) : config(std::move(cfg)) {}
+    Impl(const QFileLogger& self, std::shared_ptr<QFileLogConfig> cfg)
+        : config(std::move(cfg)), file([&self](std::string text) {
+              return self.formatLog(detail::libraryNotice(std::move(text), "QFileLogger", "write"));
+          }) {}
 
     std::shared_ptr<QFileLogConfig> config;
     std::mutex mutex;
@@ -46,6 +55,26 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
 };
 
 namespace {
+
+// Files this process has created: compaction leaves them alone whatever their dates say (the
+// clock may have jumped since).
+struct CreatedFiles {
+    std::mutex mutex;
+    std::set<std::string> paths;
+
+    static CreatedFiles& instance() {
+        static auto* created = new CreatedFiles; // never destroyed: loggers may outlive statics
+        return *created;
+    }
+    void add(const std::string& path) {
+        std::lock_guard lock(mutex);
+        paths.insert(path);
+    }
+    bool contains(const std::string& path) {
+        std::lock_guard lock(mutex);
+        return paths.count(path) != 0;
+    }
+};
 
 bool isAncestorOf(const std::string& dir, const std::string& path) {
     return path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 && path[dir.size()] == '/';
@@ -74,9 +103,10 @@ std::int64_t ageSeconds(std::int64_t nowNs, std::int64_t thenNs) {
 QFileLogger::QFileLogger() : QFileLogger(std::make_shared<QFileLogConfig>()) {}
 
 QFileLogger::QFileLogger(std::shared_ptr<QFileLogConfig> config)
-    : impl_(std::make_unique<Impl>(config ? std::move(config) : std::make_shared<QFileLogConfig>())) {}
+    : impl_(std::make_unique<Impl>(*this, config ? std::move(config) : std::make_shared<QFileLogConfig>())) {}
 
-QFileLogger::~QFileLogger() = default;
+// The last flush may write a loss notice through formatLog: close while this object is whole.
+QFileLogger::~QFileLogger() { impl_->file.close(); }
 
 void QFileLogger::log(const std::string& line) {
     std::lock_guard lock(impl_->mutex);
@@ -115,8 +145,17 @@ void QFileLogger::getLogList(std::function<void(std::vector<QlogFileModel>)> com
 std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
     try {
         const std::string archive = target ? *target : detail::cachesDirectory() + "/QLogs.zip";
-        std::error_code ec;
-        fs::remove_all(archive, ec);
+        struct stat st {};
+        if (lstat(archive.c_str(), &st) == 0) {
+            // Only a previous archive, a plain file, is replaced; a directory (or anything else)
+            // at the target is someone's data.
+            if (!S_ISREG(st.st_mode)) {
+                ddLog().log(detail::libraryNotice("Log export refused, not a regular file: " + archive,
+                                                  "QFileLogger", "zipLogDir"));
+                return {};
+            }
+            ::unlink(archive.c_str());
+        }
         return detail::zipDirectory(getLogConfig()->cacheDir(), archive) ? archive : std::string();
     } catch (...) {
         return {};
@@ -127,22 +166,22 @@ void QFileLogger::Impl::writeLine(std::string_view text, bool flushNow) noexcept
     try {
         checkLogDir();
         checkLogFile(detail::floorSeconds(detail::nowNs()));
-        if (!file.isOpen()) return;
-        file.append(text, "\n");
-        if (flushNow) flushFile();
+        file.appendLine(text); // counted as lost when no file could be opened
+        if (flushNow || file.bufferFull()) flushFile();
     } catch (...) {
         // Out of memory while listing or buffering: this line is lost, logging goes on.
     }
 }
 
+// Every write-out first checks that the file is still there, so a file or directory deleted in
+// the middle of a burst costs no lines.
 void QFileLogger::Impl::flushFile() {
     if (file.unlinked()) {
-        // The file, or its whole directory, was deleted under us: go on in a fresh file.
-        std::string pending = file.takeBuffer();
+        // The file, or its whole directory, was deleted under us: go on in a fresh file, which
+        // takes the buffered lines along (createLogFile).
         dirChecked = false;
         checkLogDir();
         startNewFile(0, detail::floorSeconds(detail::nowNs()));
-        file.append(pending);
     }
     file.flush();
 }
@@ -201,42 +240,48 @@ bool QFileLogger::Impl::getCurDayLogs(const std::string& dir, const std::string&
 }
 
 // Makes `path`, a file of `day`, the current file (creating it when missing).
+// Lines still buffered for a file that has been deleted move to the new one.
 void QFileLogger::Impl::createLogFile(const std::string& path, const std::string& day) {
+    detail::AppendFile::Pending carried;
+    if (file.unlinked()) carried = file.takePending();
     file.close();
     curfilePath.reset();
     fileDay.clear();
-    if (file.open(path, false)) {
+    if (file.open(path, detail::AppendFile::Mode::openOrCreate) == 0) {
         curfilePath = path;
         fileDay = day;
+        if (file.created()) CreatedFiles::instance().add(path);
     }
+    file.restorePending(std::move(carried));
 }
 
 void QFileLogger::Impl::startNewFile(std::int64_t slice, std::int64_t nowSeconds) {
     const std::string dir = config->cacheDir();
     const std::string path = dir + "/" + detail::logFileName(detail::displayName(), detail::stampText(nowSeconds), slice);
-    const std::string& day = today.textFor(nowSeconds);
-    createLogFile(path, day);
-    if (!file.isOpen()) {
-        // The directory is missing (removed, or a new cacheDir): make it rather than lose lines.
-        std::error_code ec;
-        fs::create_directories(dir, ec);
-        createLogFile(path, day);
-    }
+    // The directory may be missing (removed, or a new cacheDir): make it rather than lose lines.
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    createLogFile(path, today.textFor(nowSeconds));
     compactLogFiles(dir);
 }
 
+// Removes old log files of this program from the directory itself: files of any other name,
+// sub-directories, and files this process created are never touched.
 void QFileLogger::Impl::compactLogFiles(const std::string& dir) {
     const std::int64_t now = detail::nowNs();
     const std::int64_t limit = config->limitFileInterval();
-    for (const auto& sub : detail::listSubpaths(dir)) {
-        const std::string path = dir + "/" + sub;
-        if (curfilePath && (path == *curfilePath || isAncestorOf(path, *curfilePath))) continue;
-        // An entry that cannot be read (often: its directory went earlier in this pass) is skipped.
+    const std::string name = detail::displayName();
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string path = it->path().string();
+        if (!detail::isLogFileName(it->path().filename().string(), name)) continue;
+        if (curfilePath == path || CreatedFiles::instance().contains(path)) continue;
+        std::error_code typeError;
+        if (it->symlink_status(typeError).type() != fs::file_type::regular) continue;
         const auto created = detail::creationTimeNs(path);
-        if (!created) continue;
-        if (ageSeconds(now, *created) > limit) {
-            std::error_code ec;
-            fs::remove_all(path, ec);
+        if (created && ageSeconds(now, *created) > limit) {
+            std::error_code removeError;
+            fs::remove(path, removeError);
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include <ostrane/ostrane.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -34,6 +35,8 @@ bool hasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file that reaches the size limit (ulimit -f) then fails to grow instead of ending us.
+  std::signal(SIGXFSZ, SIG_IGN);
   vexhal::CommandLine commandLine;
   if (const auto exitCode = commandLine.parse(argc, argv)) {
     return *exitCode;

@@ -77,6 +77,8 @@ TEST(DefaultLogger, FunctionsCarryTheirLevelTagAndThreadId) {
     ErrorLog(Tag{std::string("USB")}, "tagged error");
     VerboseLog(Tag{""}, "empty tag");
     ErrorLog(); const int bareLine = __LINE__;
+    QLog(42, "int first"); // a leading integer or bool is an item, not a thread id
+    QLog(true); const int boolLine = __LINE__;
     EXPECT_NE(linesWith("Upgrade, progress 42")[0].find("[debug]: Upgrade, progress 42 [77] ["), std::string::npos);
     EXPECT_NE(linesWith("verbose line")[0].find("[verbose]: verbose line ["), std::string::npos);
     EXPECT_NE(linesWith("warn line")[0].find("[warn]: warn line ["), std::string::npos);
@@ -87,6 +89,10 @@ TEST(DefaultLogger, FunctionsCarryTheirLevelTagAndThreadId) {
     const auto bare = linesWith("DefaultLoggerTest.cpp:" + std::to_string(bareLine) + "]");
     ASSERT_EQ(bare.size(), 1u);
     EXPECT_NE(bare[0].find("[error]:  ["), std::string::npos) << bare[0];
+    EXPECT_EQ(linesWith("[debug]: 42 int first [" + std::to_string(gettid()) + "] [").size(), 1u);
+    const auto boolean = linesWith("DefaultLoggerTest.cpp:" + std::to_string(boolLine) + "]");
+    ASSERT_EQ(boolean.size(), 1u);
+    EXPECT_NE(boolean[0].find("[debug]: true [" + std::to_string(gettid()) + "] ["), std::string::npos) << boolean[0];
 }
 
 TEST(DefaultLogger, StartsWithOneFileHandlerAndCanBeReplaced) {

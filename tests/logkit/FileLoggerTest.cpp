@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
 #include <limits>
@@ -114,7 +113,26 @@ TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesUntilItCanBeCreated) {
     logger->write("kept");
     const auto names = fileNames(dir / "blocker/QLogs");
     ASSERT_EQ(names.size(), 1u);
-    EXPECT_EQ(readFile(dir / "blocker/QLogs/" + names[0]), "kept\n");
+    const auto lines = readLines(dir / "blocker/QLogs/" + names[0]);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("[warn]: 2 lines lost: Not a directory ["), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "kept");
+}
+
+TEST_F(FileLoggerTest, UnwritableDirectoryAtAChangeOfDayIsReportedOnceWritingWorks) {
+    ManualClock::install(test::localTime(2024, 3, 5, 23, 59, 59));
+    logger->write("before midnight");
+    fs::remove_all(logDir());
+    test::writeFile(logDir(), "a file where the directory was");
+    ManualClock::advance(2);
+    logger->write("lost");
+    fs::remove(logDir());
+    ManualClock::advance(1);
+    logger->write("after");
+    const auto lines = readLines(logPath("VexhalTools_2024-03-06 00:00:02_0.log"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("[warn]: 1 lines lost: Not a directory ["), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "after");
 }
 
 TEST_F(FileLoggerTest, DeletedDirectoryIsRecreatedAndLoggingGoesOn) {
@@ -126,21 +144,39 @@ TEST_F(FileLoggerTest, DeletedDirectoryIsRecreatedAndLoggingGoesOn) {
     EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:04_0.log")), "two\n");
 }
 
-TEST_F(FileLoggerTest, AFullFileSystemLosesLinesButLoggingGoesOn) {
+TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWorks) {
     const std::string a(99, 'a');
-    const std::string b(99, 'b');
     logger->write(a);
-    // From here on the file may not grow: writes fail as on a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // From here on the file may grow by 50 bytes: each write stops half-way through its line
+    // and then fails as on a full disk. SIGXFSZ is left at its default, which ends the process.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit tight = saved;
-    tight.rlim_cur = 100;
+    tight.rlim_cur = 150;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    logger->write("lost");
+    logger->write(std::string(99, 'x'));
+    logger->write(std::string(99, 'y'));
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
-    logger->write(b);
-    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:01_0.log")), a + "\n" + b + "\n");
+    logger->write("b");
+    const auto lines = readLines(logPath("VexhalTools_2024-03-05 09:00:01_0.log"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], a);
+    EXPECT_NE(lines[1].find("[warn]: 2 lines lost: File too large ["), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[2], "b");
+}
+
+TEST_F(FileLoggerTest, DeletingTheDirectoryDuringABurstLosesNoLines) {
+    // About 100 KB of lines buffered as through a logger: the 64 KiB buffer fills once after
+    // the directory has gone.
+    constexpr int kLines = 1000;
+    for (int i = 0; i < kLines; ++i) {
+        if (i == 100) fs::remove_all(logDir());
+        logger->log(std::to_string(i) + std::string(96, '.'));
+    }
+    logger->flush();
+    std::size_t found = 0;
+    for (const auto& name : fileNames(logDir())) found += readLines(logPath(name)).size();
+    EXPECT_EQ(found, static_cast<std::size_t>(kLines));
 }
 
 TEST_F(FileLoggerTest, ChangedCacheDirTakesEffectForTheNextFile) {
@@ -164,6 +200,35 @@ TEST_F(FileLoggerTest, LinesThroughALoggerReachTheFile) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("[2024-03-05 09:00:01.000] [warn]: via queue 1 ["), std::string::npos) << lines[0];
 }
+
+struct NameCase {
+    const char* name;
+    const char* displayName;
+    const char* component;
+};
+
+class DisplayNameInPaths : public FileLoggerTest, public ::testing::WithParamInterface<NameCase> {
+protected:
+    void TearDown() override {
+        detail::registerDisplayName("VexhalTools");
+        unsetenv("XDG_CACHE_HOME");
+    }
+};
+
+TEST_P(DisplayNameInPaths, IsOneSafePathComponent) {
+    detail::registerDisplayName(GetParam().displayName);
+    setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(GetParam().component) + "/QLogs"));
+    logger->write("line");
+    EXPECT_EQ(fileNames(logDir()),
+              std::vector<std::string>{std::string(GetParam().component) + "_2024-03-05 09:00:01_0.log"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DisplayNameInPaths,
+                         ::testing::Values(NameCase{"Parent", "../../escape", ".._.._escape"},
+                                           NameCase{"Slash", "a/b", "a_b"}, NameCase{"DotDot", "..", "__"},
+                                           NameCase{"ControlCharacter", "tab\there", "tab_here"}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 struct SliceCase {
     const char* path;

@@ -104,6 +104,16 @@ TEST_F(ZipExport, FailureReturnsEmptyTextAndTheStaleArchiveIsGone) {
     EXPECT_EQ(logger->zipLogDir(work / "no/such/dir/x.zip"), "");
 }
 
+TEST_F(ZipExport, ADirectoryAtTheTargetIsRefusedAndKept) {
+    test::LogCapture log;
+    const std::string target = work / "target.zip";
+    fs::create_directories(target);
+    test::writeFile(target + "/keep.txt", "someone's data");
+    EXPECT_EQ(logger->zipLogDir(target), "");
+    EXPECT_EQ(test::readFile(target + "/keep.txt"), "someone's data");
+    EXPECT_EQ(log.count("Log export refused, not a regular file: " + target), 1u);
+}
+
 TEST_F(ZipExport, ExportWhileTheQueueKeepsWriting) {
     QLogger log;
     auto live = std::make_shared<QFileLogger>(std::make_shared<QFileLogConfig>(logDir));

@@ -32,9 +32,10 @@ struct Tag {
 };
 
 // A thread id given by the caller: QLog(ostrane::ThreadId{tid}, "x"). Takes the call site.
+// Explicit, so that QLog(42, "x") and QLog(true) log their first item rather than a thread id.
 struct ThreadId {
     template <std::integral I>
-    ThreadId(I id, std::source_location where = std::source_location::current()) noexcept
+    explicit ThreadId(I id, std::source_location where = std::source_location::current()) noexcept
         : value(static_cast<std::uint64_t>(id)), site(where) {}
 
     std::uint64_t value;

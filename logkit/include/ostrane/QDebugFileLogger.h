@@ -13,7 +13,8 @@
 namespace ostrane {
 
 // Writes every line of its life into one fresh file "<yyyy-MM-dd HH:mm:ss>.log" of
-// debugDirPath, named by the moment of its first line. No rotation, no clean-up.
+// debugDirPath, named by the moment of its first line ("<...>_1.log" and so on when another
+// handler took that name in the same second). No rotation, no clean-up.
 class OSTRANE_EXPORT QDebugFileLogger : public QLogHandler {
 public:
     // debugDirPath is the application's cache directory + "/QDebugLogs".

@@ -15,9 +15,11 @@ namespace ostrane {
 
 // Appends lines to rotating files in the configuration's cacheDir, named
 // "<display name>_<yyyy-MM-dd HH:mm:ss>_<slice>.log". A new file starts at a change of day and
-// when the current one has reached limitFileSize; each new file is followed by removing the
-// entries of cacheDir older than limitFileInterval. Through a logger it runs on the log queue;
-// direct calls from other threads are serialized with it.
+// when the current one has reached limitFileSize; each new file is followed by removing this
+// program's log files in cacheDir older than limitFileInterval (other entries, and files made
+// by the running process, stay). Lines that cannot be written are counted, and the file says
+// "N lines lost: <reason>" once writing works again. Through a logger it runs on the log
+// queue; direct calls from other threads are serialized with it.
 class OSTRANE_EXPORT QFileLogger : public QLogHandler {
 public:
     QFileLogger();
@@ -42,7 +44,8 @@ public:
 
     // Packs cacheDir into a zip archive whose entries start with the directory's own name
     // (QLogs/...). The target defaults to the application's cache directory + "/QLogs.zip";
-    // anything at the target is removed first. Returns the archive's path, or "" on failure.
+    // a file at the target is replaced, while a directory or other non-file there is left alone,
+    // the export refused and a warning logged. Returns the archive's path, or "" on failure.
     // Runs on the caller's thread.
     std::string zipLogDir(std::optional<std::string> target = std::nullopt) const;
 
