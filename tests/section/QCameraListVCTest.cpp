@@ -222,6 +222,57 @@ TEST_F(CameraListTest, AStoredRecordSendsOnlyItsFourValues) {
   EXPECT_EQ(second.uvcControls().values(), secondBefore);
 }
 
+// A camera pads its serial number with zero bytes; its record is found whether it was stored
+// under the text without them or, by earlier versions, with them.
+struct PaddedSerialTest : CameraListTest, testing::WithParamInterface<bool> {};
+
+TEST_P(PaddedSerialTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
+  const std::string serial("VXK31D26\0\0\0\0\0", 13);
+  test::CameraOnManager padded(test::identity(serial, 0x03145000));
+  UVCTransportFactory::install(padded.rig.uvcTransportFactory());
+  const QString key = GetParam() ? QString::fromUtf8(serial.data(), 13) : QStringLiteral("VXK31D26");
+  ASSERT_TRUE(dataBase().setUVCParams(record(QUVCParams::ImageMode::custom, 91, 92, 93, 94), key));
+  QCameraListVC paddedList(padded.manager, dataBase());
+  EXPECT_TRUE(waitUntil([&] { return uvc(padded.camera(), kUvcSharpness) == 94; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, PaddedSerialTest, testing::Values(false, true),
+                         [](const auto& key) { return key.param ? "Padded" : "Trimmed"; });
+
+// The video-control channel can appear after the HID side: the stored settings are tried again
+// every second, ten times, and then given up with a log line.
+struct LateChannelTest : CameraListTest, testing::WithParamInterface<int> {};
+
+TEST_P(LateChannelTest, StoredSettingsWaitForTheVideoControlChannel) {
+  const int appearsAfter = GetParam();  // retries run before the channel appears
+  const bool appears = appearsAfter < QCameraListVC::kApplyRetries;
+  const std::string givingUp = "CameraList, applyStoredUVCParams(_:), no video-control channel, giving up";
+  const std::size_t givenUp = countLogged(givingUp);
+  auto late = std::make_shared<sim::SimUvcTransportFactory>();
+  UVCTransportFactory::install(late);
+  ASSERT_TRUE(dataBase().setUVCParams(record(QUVCParams::ImageMode::custom, 91, 92, 93, 94),
+                                      QString::fromStdString(first.serialNumber())));
+  openList();
+  test::RecordingScheduler scheduler;
+  list->setScheduler(scheduler.function<QObject>());
+  plug(first);
+  ASSERT_TRUE(waitUntil([&] { return !scheduler.tasks->empty(); }));
+  int ran = 0;
+  for (; ran < static_cast<int>(scheduler.tasks->size()); ++ran) {
+    EXPECT_EQ(scheduler.tasks->at(ran).ms, 1000);
+    if (ran == appearsAfter) late->addCamera(first);
+    const std::function<void()> task = scheduler.tasks->at(ran).run;
+    task();
+  }
+  EXPECT_EQ(ran, appears ? appearsAfter + 1 : QCameraListVC::kApplyRetries);
+  EXPECT_EQ(uvc(first, kUvcSharpness) == 94, appears);
+  EXPECT_EQ(countLogged(givingUp), givenUp + (appears ? 0 : 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Retries, LateChannelTest, testing::Values(0, 9, 10), [](const auto& row) {
+  return row.param == 0 ? "AtTheFirstRetry" : row.param == 9 ? "AtTheLastRetry" : "Never";
+});
+
 TEST_F(CameraListTest, TheRowButtonTakesOneTapPerThreeHundredMilliseconds) {
   sim::SimFaults faults;
   faults.noReply.insert(sim::kCmdGetState);  // no state: the row opens the info screen

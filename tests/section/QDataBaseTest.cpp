@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <set>
 
 namespace vexhal {
@@ -31,6 +34,22 @@ class QDataBaseTest : public ::testing::Test {
 
   QTemporaryDir dir;
   QString path = dir.filePath(QStringLiteral("settings.conf"));
+};
+
+// No file of this process grows past `bytes` while it lives, as on a full disk.
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) : oldHandler(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+  }
+  void (*oldHandler)(int);
+  rlimit saved{};
 };
 
 // ---- Decoding of stored entries, damaged ones included.
@@ -164,6 +183,41 @@ TEST_F(QDataBaseTest, UnwritableStoreReportsFailure) {
   QFile::rename(path, dir.filePath(QStringLiteral("file")));
   QDataBase store(blocked);
   EXPECT_FALSE(store.setUVCParams(QUVCParams{}, QStringLiteral("SN1")));
+}
+
+// A damaged line read before the write must not hide that the write failed; the record read
+// afterwards in this process is the one still on disk.
+TEST_F(QDataBaseTest, AWriteThatCannotReachTheDiskFailsEvenAfterADamagedLine) {
+  for (const char* damaged : {"[broken\n", "\"broken\n"}) {
+    writeFile(QByteArray("[UVCParams]\nSN1\\brightness=90\n") + damaged);
+    const QByteArray before = readFile();
+    bool written = true;
+    {
+      const FileSizeLimit full(static_cast<rlim_t>(before.size()));
+      written = QDataBase(path).setUVCParams({Mode::vivid, 130, 128, 140, 120}, QStringLiteral("SN1"));
+    }
+    EXPECT_FALSE(written) << damaged;
+    EXPECT_EQ(readFile(), before);
+    EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")),
+              (QUVCParams{Mode::custom, 90, 128, 128, 128})) << damaged;
+  }
+}
+
+// The camera pads its 13-byte serial number with zero bytes: its record is kept under the text
+// without them, and a record stored under the padded text is still found.
+TEST_F(QDataBaseTest, APaddedSerialNumberFindsItsRecordUnderEitherForm) {
+  const std::string padded("VXK31D26\0\0\0\0\0", 13);
+  EXPECT_EQ(QDataBase::storageKey(padded), QStringLiteral("VXK31D26"));
+  EXPECT_EQ(QDataBase::storageKey(std::string(13, '\0')), std::nullopt);
+  EXPECT_EQ(QDataBase::storageKey(std::nullopt), std::nullopt);
+  QDataBase store(path);
+  const QUVCParams legacy{Mode::vivid, 1, 2, 3, 4};
+  const QUVCParams current{Mode::bright, 5, 6, 7, 8};
+  ASSERT_TRUE(store.setUVCParams(legacy, QString::fromUtf8(padded.data(), 13)));
+  EXPECT_EQ(store.findUVCParams(padded), legacy);
+  ASSERT_TRUE(store.setUVCParams(current, *QDataBase::storageKey(padded)));
+  EXPECT_EQ(store.findUVCParams(padded), current);
+  EXPECT_EQ(store.findUVCParams(std::string("VXK31D26")), current);
 }
 
 TEST_F(QDataBaseTest, EverySerialNumberTextIsItsOwnKey) {

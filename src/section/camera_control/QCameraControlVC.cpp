@@ -437,26 +437,28 @@ void QCameraControlVC::saveParams() {
     return;
   }
   // The working copy as it is now: with "Save and Exit" the pages are gone before the camera's
-  // serial number or its save reply arrives.
+  // serial number or its save reply arrives. A record that could not be stored fails the save.
+  auto stored = std::make_shared<bool>(true);
   if (const std::optional<QUVCParams>& working = imageControlVC_->model().changeCameraParams()) {
-    if (const std::optional<QString> serial = imageControlVC_->serialNumber()) {
-      dataBase_.setUVCParams(*working, *serial);
+    const auto store = [dataBase = dataBase_, params = *working, stored](const QString& key) {
+      *stored = dataBase.setUVCParams(params, key);
+      if (!*stored) QLog("CameraControl, saveParams(), image settings not stored");
+    };
+    if (const std::optional<QString> known = QDataBase::storageKey(device_->serialNumber())) {
+      store(*known);
     } else {
-      device_->getSerialNumber([dataBase = dataBase_, params = *working](
-                                   std::int64_t /*code*/,
-                                   const std::optional<std::string>& text) mutable {
-        if (const std::optional<QString> key = QCameraImageControlVC::storageKey(text)) {
-          dataBase.setUVCParams(params, *key);
-        }
+      device_->getSerialNumber([store](std::int64_t, const std::optional<std::string>& text) {
+        if (const std::optional<QString> key = QDataBase::storageKey(text)) store(*key);
       });
     }
   }
   QPointer<QWidget> window = this->window();
-  device_->saveUVC([self = QPointer(this), window](std::int64_t code) {
+  device_->saveUVC([self = QPointer(this), window, stored](std::int64_t code) {
     QLog("CameraControl, saveParams(), code", code);
-    QHudOverlay::showToast(window, code == 0 ? QStringLiteral("Successfully saved")
-                                             : QStringLiteral("Save failed,please try it again"));
-    if (code == 0 && self) {
+    const bool saved = code == 0 && *stored;
+    QHudOverlay::showToast(window, saved ? QStringLiteral("Successfully saved")
+                                         : QStringLiteral("Save failed,please try it again"));
+    if (saved && self) {
       self->functionControlVC_->markSaved();
       self->imageControlVC_->markSaved();
     }

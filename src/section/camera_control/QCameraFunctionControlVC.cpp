@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -143,34 +142,30 @@ void QCameraFunctionControlVC::load() {
   if (!device) {
     return;
   }
-  // Each reply is stored whatever its code: a failed read gives 0 or false. The camera answers
-  // in order, so the pick-up reply comes last and completes the load.
+  // Each reply is stored whatever its code: a failed read gives 0 or false. The load ends when
+  // all six have answered or failed, in whatever order they come.
   const QPointer<QCameraFunctionControlVC> page(this);
-  const auto storeFlag = [page](Field field) {
-    return [page, field](std::int64_t, bool value) {
-      if (page) page->model_.storeLoaded(field, value ? 1 : 0);
-    };
+  const auto store = [page](Field field, std::int64_t value) {
+    if (page && page->model_.storeLoaded(field, value)) {
+      page->applyParams(*page->model_.changeCameraParams());
+      page->content_->setEnabled(true);
+    }
   };
-  const auto storeValue = [page](Field field) {
-    return [page, field](std::int64_t, std::int64_t value) {
-      if (page) page->model_.storeLoaded(field, value);
-    };
+  const auto storeFlag = [store](Field field) {
+    return [store, field](std::int64_t, bool value) { store(field, value ? 1 : 0); };
+  };
+  const auto storeValue = [store](Field field) {
+    return [store, field](std::int64_t, std::int64_t value) { store(field, value); };
   };
   device->getAutoFraming(storeFlag(Field::autoFraming));
   device->getAutoFramingMode(storeValue(Field::autoFramingMode));
   device->getFrameMaster(storeFlag(Field::frameMaster));
-  device->getAngle([page](std::int64_t, std::int64_t value) {
+  device->getAngle([store](std::int64_t, std::int64_t value) {
     qDebug().noquote() << "HIDDevice, angle" << value;
-    if (page) page->model_.storeLoaded(Field::angle, value);
+    store(Field::angle, value);
   });
   device->getHMirror(storeFlag(Field::hMirror));
-  device->getPickup([page](std::int64_t, std::int64_t value) {
-    if (!page) return;
-    page->model_.storeLoaded(Field::pickup, value);
-    page->model_.finishLoad();
-    page->applyParams(*page->model_.changeCameraParams());
-    page->content_->setEnabled(true);
-  });
+  device->getPickup(storeValue(Field::pickup));
 }
 
 void QCameraFunctionControlVC::applyParams(const QHIDParams& params) {
@@ -187,7 +182,9 @@ void QCameraFunctionControlVC::applyParams(const QHIDParams& params) {
   angleSegment_->setEnabled(!intelligent);
   hMirrorSwitch_->setChecked(params.hMirror);
   pickupSegment_->setSelectedIndex(cameraparams::itemForPickup(params.pickup));
-  relayoutLater();
+  if (rowsHeight() != content_->minimumHeight()) {
+    relayoutLater();
+  }
 }
 
 void QCameraFunctionControlVC::send(const QFunctionControlModel::Commands& commands) {
@@ -218,16 +215,18 @@ void QCameraFunctionControlVC::sendAndShow(const QFunctionControlModel::Commands
 
 int QCameraFunctionControlVC::contentHeight() const { return content_->minimumHeight(); }
 
+int QCameraFunctionControlVC::rowsHeight() const {
+  int height = autoFramingGroup_->isHidden() ? kContentHeightGroupHidden
+                                             : kContentHeightGroupVisible;
+  if (modeButtonsRow_->isHidden()) height -= kRowHeight;
+  if (peopleBoxRow_->isHidden()) height -= kRowHeight;
+  return height;
+}
+
 void QCameraFunctionControlVC::relayoutLater() {
-  // Rows have just been shown or hidden; lay out once the layouts have caught up.
-  QTimer::singleShot(10, this, [this] {
-    int height = autoFramingGroup_->isHidden() ? kContentHeightGroupHidden
-                                               : kContentHeightGroupVisible;
-    if (modeButtonsRow_->isHidden()) height -= kRowHeight;
-    if (peopleBoxRow_->isHidden()) height -= kRowHeight;
-    content_->setMinimumHeight(height);
-    scrollArea_->verticalScrollBar()->setValue(0);
-  });
+  // Rows have just been shown or hidden; lay out once the layouts have caught up. The page
+  // stays scrolled where the user left it.
+  QTimer::singleShot(10, this, [this] { content_->setMinimumHeight(rowsHeight()); });
 }
 
 void QCameraFunctionControlVC::show4KNotice() {

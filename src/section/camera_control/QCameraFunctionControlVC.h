@@ -67,6 +67,8 @@ class QCameraFunctionControlVC : public QViewController {
   void send(const QFunctionControlModel::Commands& commands);
   // Sends, then shows the working copy.
   void sendAndShow(const QFunctionControlModel::Commands& commands);
+  // The content height for the rows shown now.
+  int rowsHeight() const;
   void relayoutLater();
   void show4KNotice();
 

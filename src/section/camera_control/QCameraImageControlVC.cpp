@@ -53,7 +53,11 @@ QCameraImageControlVC::QCameraImageControlVC(const std::shared_ptr<USBDevice>& d
                                              QDataBase database, QWidget* parent)
     : QViewController("QCameraImageControlVC", parent),
       device_(device),
-      database_(std::move(database)) {
+      database_(std::move(database)),
+      retryTimer_(new QTimer(this)) {
+  retryTimer_->setSingleShot(true);
+  retryTimer_->setInterval(kRetryInterval);
+  connect(retryTimer_, &QTimer::timeout, this, &QCameraImageControlVC::load);
   buildView();
   load();
 }
@@ -96,29 +100,14 @@ void QCameraImageControlVC::buildView() {
 
   connect(imageModeSegment_, &QSegmentedControl::segmentSelected, this, [this](int item) {
     QLog("CameraControl, SegmentBlock, " + std::to_string(item));
-    sendAndShow(model_.chooseModeItem(item));
+    const QUVCParams::ImageMode mode = cameraparams::imageModeForItem(item);
+    resetParams(mode, QUVCParams::preset(mode));
   });
 }
 
 std::optional<QString> QCameraImageControlVC::serialNumber() const {
   const std::shared_ptr<USBDevice> device = device_.lock();
-  return device ? storageKey(device->serialNumber()) : std::nullopt;
-}
-
-std::optional<QString> QCameraImageControlVC::storageKey(
-    const std::optional<std::string>& serialNumber) {
-  if (!serialNumber) {
-    return std::nullopt;
-  }
-  // The camera pads its serial number with zero bytes.
-  std::string text = *serialNumber;
-  while (!text.empty() && text.back() == '\0') {
-    text.pop_back();
-  }
-  if (text.empty()) {
-    return std::nullopt;
-  }
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return device ? QDataBase::storageKey(device->serialNumber()) : std::nullopt;
 }
 
 void QCameraImageControlVC::load() {
@@ -129,12 +118,17 @@ void QCameraImageControlVC::load() {
     content_->setEnabled(false);
     return;
   }
+  const bool firstTry = !cameraControl_;
   cameraControl_.emplace(static_cast<std::uint32_t>(location));
   if (!cameraControl_->hasInterface()) {
     // Without the camera's video-control channel every read would give 0: leave the page
-    // disabled and without a working copy, so nothing counts as changed.
-    QLog("CameraControl, image controls unavailable: no video-control channel");
+    // disabled and without a working copy, so nothing counts as changed, until the channel
+    // appears (its video node can come after the HID side).
+    if (firstTry) {
+      QLog("CameraControl, image controls unavailable: no video-control channel");
+    }
     content_->setEnabled(false);
+    retryTimer_->start();
     return;
   }
   QUVCParams read;
@@ -142,11 +136,7 @@ void QCameraImageControlVC::load() {
   read.contrast = cameraControl_->getContrast();
   read.saturation = cameraControl_->getSaturation();
   read.sharpness = cameraControl_->getSharpness();
-  std::optional<QUVCParams> stored;
-  if (const std::optional<QString> serial = serialNumber()) {
-    stored = database_.getUVCParams(*serial);
-  }
-  send(model_.load(read, stored));
+  send(model_.load(read, database_.findUVCParams(device->serialNumber())));
   const QUVCParams& loaded = *model_.cameraParams();
   updatingControls_ = true;
   imageModeSegment_->setSelectedIndex(static_cast<int>(QUVCParams::rawValue(loaded.mode)));
@@ -154,6 +144,7 @@ void QCameraImageControlVC::load() {
     showValue(control, controlValue(loaded, control));
   }
   updatingControls_ = false;
+  content_->setEnabled(true);
 }
 
 void QCameraImageControlVC::send(const QImageControlModel::Commands& commands) {

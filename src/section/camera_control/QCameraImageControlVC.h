@@ -1,9 +1,9 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
-#include <string>
 
 #include "common/QViewController.h"
 #include "device/uvc/UVCCameraControl.h"
@@ -13,6 +13,7 @@
 class QLabel;
 class QScrollArea;
 class QSlider;
+class QTimer;
 
 namespace vexhal {
 
@@ -29,17 +30,16 @@ class QCameraImageControlVC : public QViewController {
 
  public:
   static constexpr int kContentHeight = 324;
+  static constexpr std::chrono::milliseconds kRetryInterval{1000};
 
-  // Opens the camera's UVC controls and loads at once. `database` holds the stored settings.
+  // Opens the camera's UVC controls and loads at once; while the camera has no video-control
+  // channel yet, tries again every second. `database` holds the stored settings.
   explicit QCameraImageControlVC(const std::shared_ptr<USBDevice>& device,
                                  QDataBase database = QDataBase(), QWidget* parent = nullptr);
 
   const QImageControlModel& model() const { return model_; }
   // The camera's serial number as the key of its stored settings, or nothing when unknown.
   std::optional<QString> serialNumber() const;
-  // The key a serial number as the camera sent it is stored under: without the zero bytes that
-  // pad it, or nothing when no text is left.
-  static std::optional<QString> storageKey(const std::optional<std::string>& serialNumber);
 
   // Applies `mode` with `values` (the control screen's reset passes standard and 128s).
   void resetParams(QUVCParams::ImageMode mode, const QUVCParams& values);
@@ -73,6 +73,7 @@ class QCameraImageControlVC : public QViewController {
   QDataBase database_;
   std::optional<UVCCameraControl> cameraControl_;
   QImageControlModel model_;
+  QTimer* retryTimer_ = nullptr;
   bool isFirstLoad_ = true;
   bool updatingControls_ = false;
 

@@ -1,9 +1,11 @@
 #include "section/camera_control/QDataBase.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 
-#include <array>
 #include <limits>
+#include <string_view>
 
 namespace vexhal {
 namespace {
@@ -45,6 +47,23 @@ std::optional<std::int64_t> integerOf(const QVariant& value) {
     default:
       return std::nullopt;
   }
+}
+
+// Whether the settings file on disk holds `params` for the camera. Read from a copy: the settings
+// objects of this process share what they read and what they failed to write, per file name.
+bool fileHolds(const QString& fileName, const QString& serialNumber, const QUVCParams& params) {
+  QFile file(fileName);
+  const QTemporaryDir dir;
+  if (!dir.isValid() || !file.open(QIODevice::ReadOnly)) {
+    return false;
+  }
+  QFile copy(dir.filePath(QStringLiteral("copy.conf")));
+  const QByteArray text = file.readAll();
+  if (!copy.open(QIODevice::WriteOnly) || copy.write(text) != text.size() || !copy.flush()) {
+    return false;
+  }
+  copy.close();
+  return QDataBase(copy.fileName()).getUVCParams(serialNumber) == params;
 }
 
 }  // namespace
@@ -102,25 +121,69 @@ std::optional<QUVCParams> QDataBase::getUVCParams(const QString& serialNumber) c
   return params;
 }
 
-bool QDataBase::setUVCParams(const QUVCParams& params, const QString& serialNumber) {
-  const std::unique_ptr<QSettings> settings = open();
-  // Reading a damaged file leaves a format error behind, which would hide a failed write, so
-  // whether the file can be written is asked first.
-  if (!settings->isWritable()) {
-    return false;
+std::optional<QString> QDataBase::storageKey(const std::optional<std::string>& serialNumber) {
+  if (!serialNumber) {
+    return std::nullopt;
   }
-  settings->beginGroup(kParamsGroup);
-  settings->remove(groupFor(serialNumber));
-  settings->beginGroup(groupFor(serialNumber));
-  settings->setValue(kMode, static_cast<qlonglong>(QUVCParams::rawValue(params.mode)));
-  settings->setValue(kBrightness, static_cast<qlonglong>(params.brightness));
-  settings->setValue(kContrast, static_cast<qlonglong>(params.contrast));
-  settings->setValue(kSaturation, static_cast<qlonglong>(params.saturation));
-  settings->setValue(kSharpness, static_cast<qlonglong>(params.sharpness));
+  std::string_view text = *serialNumber;
+  while (!text.empty() && text.back() == '\0') {
+    text.remove_suffix(1);
+  }
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::optional<QUVCParams> QDataBase::findUVCParams(
+    const std::optional<std::string>& serialNumber) const {
+  const std::optional<QString> key = storageKey(serialNumber);
+  if (!key) {
+    return std::nullopt;
+  }
+  if (std::optional<QUVCParams> params = getUVCParams(*key)) {
+    return params;
+  }
+  const QString padded =
+      QString::fromUtf8(serialNumber->data(), static_cast<qsizetype>(serialNumber->size()));
+  return padded != *key ? getUVCParams(padded) : std::nullopt;
+}
+
+bool QDataBase::setUVCParams(const QUVCParams& params, const QString& serialNumber) const {
+  const std::unique_ptr<QSettings> settings = open();
+  const QString group = kParamsGroup + u'/' + groupFor(serialNumber);
+  settings->beginGroup(group);
+  QVariantMap before;
+  for (const QString& key : settings->allKeys()) {
+    before.insert(key, settings->value(key));
+  }
   settings->endGroup();
-  settings->endGroup();
+
+  const auto write = [&settings, &group](const QVariantMap& entries) {
+    settings->remove(group);
+    settings->beginGroup(group);
+    for (auto entry = entries.cbegin(); entry != entries.cend(); ++entry) {
+      settings->setValue(entry.key(), entry.value());
+    }
+    settings->endGroup();
+  };
+  write({{kMode, static_cast<qlonglong>(QUVCParams::rawValue(params.mode))},
+         {kBrightness, static_cast<qlonglong>(params.brightness)},
+         {kContrast, static_cast<qlonglong>(params.contrast)},
+         {kSaturation, static_cast<qlonglong>(params.saturation)},
+         {kSharpness, static_cast<qlonglong>(params.sharpness)}});
   settings->sync();
-  return settings->status() != QSettings::AccessError;
+  // The status keeps the first error met: a damaged line read before the write hides whether
+  // the write worked, so the file itself is asked then.
+  const QSettings::Status status = settings->status();
+  if (status == QSettings::NoError ||
+      (status == QSettings::FormatError && fileHolds(settings->fileName(), serialNumber, params))) {
+    return true;
+  }
+  // Unwritten changes stay with the file's shared settings data; put the old record back there,
+  // so that nothing in this process reads the new one as stored.
+  write(before);
+  return false;
 }
 
 }  // namespace vexhal

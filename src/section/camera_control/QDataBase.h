@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "section/camera_control/QUVCParams.h"
 
@@ -23,9 +24,16 @@ class QDataBase {
   // The record stored for the camera, or nothing when none was stored. Values that are missing
   // or damaged read as custom for the mode and 128 for the image values.
   std::optional<QUVCParams> getUVCParams(const QString& serialNumber) const;
-  // Replaces the camera's record and writes the store through at once. False when the store
-  // cannot be written.
-  bool setUVCParams(const QUVCParams& params, const QString& serialNumber);
+  // The record of the camera whose serial number is given as the camera sent it: under its
+  // storage key, or else under the zero-padded text that earlier versions stored it under.
+  std::optional<QUVCParams> findUVCParams(const std::optional<std::string>& serialNumber) const;
+  // Replaces the camera's record and writes the store through at once. False when the record
+  // did not reach the store; the store then keeps what it had.
+  bool setUVCParams(const QUVCParams& params, const QString& serialNumber) const;
+
+  // The key a camera's settings are stored under: its serial number as the camera sent it,
+  // without the zero bytes that pad it to 13 bytes; nothing when no text is left.
+  static std::optional<QString> storageKey(const std::optional<std::string>& serialNumber);
 
   // The settings group of a serial number. Every text maps to its own group: characters other
   // than letters, digits, '-' and '.' are written as "_XX" or "_uXXXX", and the empty

@@ -36,21 +36,21 @@ bool QFunctionControlModel::hasChanges() const {
 void QFunctionControlModel::beginLoad() {
   cameraParams_ = QHIDParams::defaultParams();
   changeCameraParams_.reset();
+  answered_.reset();
 }
 
-void QFunctionControlModel::storeLoaded(Field field, std::int64_t value) {
-  if (!cameraParams_) {
-    cameraParams_ = QHIDParams::defaultParams();
+bool QFunctionControlModel::storeLoaded(Field field, std::int64_t value) {
+  if (!cameraParams_ || changeCameraParams_) {
+    return false;
   }
   setFieldValue(*cameraParams_, field, value);
-}
-
-void QFunctionControlModel::finishLoad() {
-  if (!cameraParams_) {
-    cameraParams_ = QHIDParams::defaultParams();
+  answered_.set(static_cast<std::size_t>(field));
+  if (!answered_.all()) {
+    return false;
   }
   changeCameraParams_ = cameraParams_;
   lastTracking_ = cameraParams_->frameMaster ? kTrackingPeopleBox : kTrackingAutoFraming;
+  return true;
 }
 
 void QFunctionControlModel::send(Commands& out, Field field, std::int64_t value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -30,10 +31,10 @@ class QFunctionControlModel {
 
   // Starts a load: the baseline becomes the default record until the camera's replies arrive.
   void beginLoad();
-  // One load reply, failed or not: its value replaces the baseline's field.
-  void storeLoaded(QHIDSetting::Field field, std::int64_t value);
-  // All replies are in: the working copy starts from the baseline.
-  void finishLoad();
+  // One load reply, failed or not: its value replaces the baseline's field. When all six fields
+  // have answered, in whatever order, the working copy starts from the baseline and this
+  // returns true.
+  bool storeLoaded(QHIDSetting::Field field, std::int64_t value);
 
   Commands setIntelligent(bool on);
   Commands chooseAutoFraming();
@@ -61,6 +62,7 @@ class QFunctionControlModel {
 
   std::optional<QHIDParams> cameraParams_;
   std::optional<QHIDParams> changeCameraParams_;
+  std::bitset<6> answered_;  // the fields whose load reply has arrived
   std::int64_t lastTracking_ = kTrackingAutoFraming;
   bool is4KCapturing_ = false;
 };

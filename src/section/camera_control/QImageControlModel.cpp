@@ -63,11 +63,6 @@ QImageControlModel::Commands QImageControlModel::load(const QUVCParams& read,
   return out;
 }
 
-QImageControlModel::Commands QImageControlModel::chooseModeItem(int item) {
-  const QUVCParams::ImageMode mode = cameraparams::imageModeForItem(item);
-  return resetParams(mode, QUVCParams::preset(mode));
-}
-
 QImageControlModel::Commands QImageControlModel::resetParams(QUVCParams::ImageMode mode,
                                                              const QUVCParams& values) {
   Commands out;

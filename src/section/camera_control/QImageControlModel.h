@@ -30,8 +30,6 @@ class QImageControlModel {
   // that differ from the camera's, and values outside 78..178 brought to the nearest end.
   Commands load(const QUVCParams& read, const std::optional<QUVCParams>& stored);
 
-  // A mode chosen on the selector (any item past the last mode is custom): its preset.
-  Commands chooseModeItem(int item);
   // The mode and, unless it is custom, the given values that differ from the working copy.
   Commands resetParams(QUVCParams::ImageMode mode, const QUVCParams& values);
   // A slider moves: the values no longer follow a preset.

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QMetaObject>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <ostrane/ostrane.h>
@@ -42,7 +43,10 @@ QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget
                                      QStringLiteral("Please Connect Device"), this)),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraListVC>>(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }),
-      settingAction_([this] { QCameraAccess::showHelp(this, permissionProblem_); }) {
+      settingAction_([this] { QCameraAccess::showHelp(this, permissionProblem_); }),
+      scheduler_([](QObject* context, int ms, std::function<void()> task) {
+        QTimer::singleShot(ms, context, std::move(task));
+      }) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -154,27 +158,39 @@ void QCameraListVC::reloadRow(int row) {
 
 void QCameraListVC::applyStoredUVCParams(const std::shared_ptr<USBDevice>& device,
                                          const std::optional<std::string>& serialNumber) {
-  if (!device || !serialNumber) {
+  if (!device) {
     return;
   }
-  const std::optional<QUVCParams> params = dataBase_.getUVCParams(
-      QString::fromUtf8(serialNumber->data(), static_cast<qsizetype>(serialNumber->size())));
-  if (!params) {
-    return;
+  if (const std::optional<QUVCParams> params = dataBase_.findUVCParams(serialNumber)) {
+    sendStoredUVCParams(device, *params, kApplyRetries);
   }
-  const std::int64_t locationId = device->locationID();
+}
+
+void QCameraListVC::sendStoredUVCParams(const std::weak_ptr<USBDevice>& weakDevice,
+                                        const QUVCParams& params, int retriesLeft) {
+  const std::shared_ptr<USBDevice> device = weakDevice.lock();
+  const std::int64_t locationId = device ? device->locationID() : -1;
   if (locationId < 0 || locationId > std::numeric_limits<std::uint32_t>::max()) {
     return;
   }
   UVCCameraControl control(static_cast<std::uint32_t>(locationId));
   if (!control.hasInterface()) {
+    if (retriesLeft > 0) {
+      scheduler_(this, static_cast<int>(kApplyRetryInterval.count()),
+                 [self = QPointer(this), weakDevice, params, retriesLeft] {
+                   if (self) self->sendStoredUVCParams(weakDevice, params, retriesLeft - 1);
+                 });
+    } else {
+      QLog("CameraList, applyStoredUVCParams(_:), no video-control channel, giving up, " +
+           describe(*device));
+    }
     return;
   }
   // The stored mode only labels the values; the camera gets the four values.
-  control.setBrightness(params->brightness);
-  control.setContrast(params->contrast);
-  control.setSaturation(params->saturation);
-  control.setSharpness(params->sharpness);
+  control.setBrightness(params.brightness);
+  control.setContrast(params.contrast);
+  control.setSaturation(params.saturation);
+  control.setSharpness(params.sharpness);
 }
 
 void QCameraListVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device) {

@@ -4,6 +4,7 @@
 #include <QTableWidget>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,13 @@ class QCameraListVC : public QViewController {
   Q_OBJECT
 
  public:
+  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
+  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
+  // Stored image settings wait for the camera's video-control channel, which can appear after
+  // its HID side: tried again this often, this many times.
+  static constexpr std::chrono::milliseconds kApplyRetryInterval{1000};
+  static constexpr int kApplyRetries = 10;
+
   explicit QCameraListVC(USBHidManager& manager = USBHidManager::shared(),
                          QDataBase dataBase = QDataBase(), QWidget* parent = nullptr);
   ~QCameraListVC() override;
@@ -43,7 +51,8 @@ class QCameraListVC : public QViewController {
   QAlertController* permissionAlert() const { return permissionAlert_; }
 
   void refreshCameraList(bool isNeedAsyncUVC);
-  // Sends the stored image settings of the camera whose serial number arrived.
+  // Sends the stored image settings of the camera whose serial number arrived, once its
+  // video-control channel is there too.
   void applyStoredUVCParams(const std::shared_ptr<USBDevice>& device,
                             const std::optional<std::string>& serialNumber);
 
@@ -61,6 +70,8 @@ class QCameraListVC : public QViewController {
   // What the permission alert's "Setting" does; it shows the help on device access for the
   // problem the alert names, unless a test says otherwise.
   void setSettingAction(std::function<void()> action) { settingAction_ = std::move(action); }
+  // The delays between attempts to apply stored settings; by default a single-shot timer.
+  void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
 
   static constexpr int cameraRowHeight = 120;
   static constexpr int footerRowHeight = 52;
@@ -72,6 +83,10 @@ class QCameraListVC : public QViewController {
   void reloadRow(int row);
   void showCameraControlVC(const std::shared_ptr<USBDevice>& device);
   void showPermissionAlert(const QCameraAccessProblem& problem);
+  // Sends `params` once the camera's video-control channel is there, trying again later while
+  // retries are left.
+  void sendStoredUVCParams(const std::weak_ptr<USBDevice>& device, const QUVCParams& params,
+                           int retriesLeft);
 
   USBHidManager& manager_;
   QDataBase dataBase_;
@@ -83,6 +98,7 @@ class QCameraListVC : public QViewController {
   std::shared_ptr<USBHidDelegate> delegateLink_;
   QTapThrottle::Clock tapClock_;
   std::function<void()> settingAction_;
+  Scheduler scheduler_;
 };
 
 }  // namespace vexhal

@@ -3,6 +3,7 @@
 // retry and the tabs. What was sent is read back from the camera's own state.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -69,8 +70,7 @@ struct ControlScreen : ::testing::Test {
     nav = new QNavigationController(new QViewController("ListStandIn"));
     nav->resize(900, 600);
     nav->show();
-    screen = new QCameraControlVC(cam.device, cam.manager, backend,
-                                  QDataBase(dir.filePath(QStringLiteral("settings.ini"))));
+    screen = new QCameraControlVC(cam.device, cam.manager, backend, QDataBase(settings));
     nav->push(screen, false);
     ASSERT_TRUE(waitUntil([&] {
       return screen->functionControlVC()->model().isLoaded() && screen->imageControlVC()->model().isLoaded();
@@ -87,6 +87,7 @@ struct ControlScreen : ::testing::Test {
   std::int64_t brightness() { return cam.camera().uvcControls().value(kUvcBrightness).value_or(-1); }
 
   QTemporaryDir dir;
+  QString settings = dir.filePath(QStringLiteral("settings.ini"));
   test::CameraOnManager cam;
   std::shared_ptr<HidingBackend> backend = std::make_shared<HidingBackend>(cam.rig.captureBackend());
   QNavigationController* nav = nullptr;
@@ -96,13 +97,19 @@ struct ControlScreen : ::testing::Test {
 struct SaveCase {
   const char* name;
   std::uint32_t saveCode;
+  bool storeWorks;
   const char* toast;
   bool backPopsAtOnce;
 };
 
 class SaveThenBack : public ControlScreen, public ::testing::WithParamInterface<SaveCase> {};
 
-TEST_P(SaveThenBack, PopsAtOnceOnlyWhenTheCameraSaved) {
+TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
+  if (!GetParam().storeWorks) {
+    QFile notADirectory(dir.filePath(QStringLiteral("blocked")));
+    ASSERT_TRUE(notADirectory.open(QIODevice::WriteOnly));
+    settings = dir.filePath(QStringLiteral("blocked/settings.ini"));
+  }
   if (GetParam().saveCode != 0) {
     sim::SimFaults faults;
     faults.errorCodes[sim::kCmdSave] = GetParam().saveCode;
@@ -119,8 +126,8 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenTheCameraSaved) {
   ASSERT_TRUE(waitUntil([&] { return test::toastText(nav->window()) == QString::fromUtf8(GetParam().toast); }));
   EXPECT_EQ(cam.camera().savedFunctions().hMirror, GetParam().saveCode == 0);
   // The image settings are stored on this computer whatever the camera answered.
-  EXPECT_TRUE(QDataBase(dir.filePath(QStringLiteral("settings.ini")))
-                  .getUVCParams(QString::fromStdString(cam.camera().serialNumber())).has_value());
+  EXPECT_EQ(QDataBase(settings).getUVCParams(QString::fromStdString(cam.camera().serialNumber())).has_value(),
+            GetParam().storeWorks);
 
   screen->backBtnAction();
   ASSERT_EQ(onList(), GetParam().backPopsAtOnce);
@@ -132,8 +139,9 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenTheCameraSaved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, SaveThenBack,
-                         ::testing::Values(SaveCase{"Saved", 0, "Successfully saved", true},
-                                           SaveCase{"Failed", 7, "Save failed,please try it again", false}),
+                         ::testing::Values(SaveCase{"Saved", 0, true, "Successfully saved", true},
+                                           SaveCase{"Failed", 7, true, "Save failed,please try it again", false},
+                                           SaveCase{"NotStored", 0, false, "Save failed,please try it again", false}),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {

@@ -4,7 +4,10 @@
 
 #include <QAbstractButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "CameraCommand.h"
 #include "../ScreenTestSupport.h"
@@ -23,9 +26,11 @@ using test::waitUntil;
 
 void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-void clickItem(QSegmentedControl* segment, int index) {
-  click(segment->findChildren<QAbstractButton*>().at(index));
+QAbstractButton* itemButton(QSegmentedControl* segment, int index) {
+  return segment->findChildren<QAbstractButton*>().at(index);
 }
+
+void clickItem(QSegmentedControl* segment, int index) { click(itemButton(segment, index)); }
 
 CameraFunctions functions(bool autoFraming, int mode, bool frameMaster, int angle, bool mirror,
                           int pickup) {
@@ -122,6 +127,23 @@ TEST_F(FunctionPage, CameraFailingEveryReadLoadsAsOffWithAngleZero) {
   EXPECT_EQ(page->pickupSegment()->selectedIndex(), 1);
   EXPECT_EQ(page->model().cameraParams()->angle, 0);
   EXPECT_EQ(page->model().cameraParams()->pickup, 0);
+}
+
+// A lost reply keeps the page loading whichever reply came last: it shows nothing the camera
+// did not report (here, the default "Roomwise AI" on).
+TEST_F(FunctionPage, ALostReadKeepsThePageLoading) {
+  prepare(functions(false, 0, false, 60, false, 30));
+  sim::SimFaults faults;
+  faults.noReply.insert(sim::kCmdGetAutoFraming);
+  cam.camera().setFaults(faults);
+  const auto before = cam.camera().reportsReceived();
+  page = std::make_unique<QCameraFunctionControlVC>(cam.device);
+  page->show();
+  ASSERT_TRUE(waitUntil([&] { return cam.camera().reportsReceived() == before + 6; }));
+  settle();
+  EXPECT_FALSE(page->model().isLoaded());
+  EXPECT_FALSE(page->intelligentSwitch()->isEnabled());
+  EXPECT_FALSE(page->intelligentSwitch()->isChecked());
 }
 
 TEST_F(FunctionPage, IntelligentOnFrom60WidensTheViewAndStartsAutoFraming) {
@@ -237,6 +259,47 @@ TEST_F(FunctionPage, With4KCapturing60DegreesIsSentAndTheNoticeShown) {
             QString::fromUtf8("Other apps are using 4k images, \n\"Roomwise AI\" and  \"60° FOV\" "
                               "not able\nto use."));
 }
+
+using Page = QCameraFunctionControlVC;
+using Button = QAbstractButton*;
+
+struct ScrollCase {
+  const char* name;
+  CameraFunctions camera;
+  std::function<Button(Page&)> control;
+  int contentHeight;  // after the click
+};
+
+class FunctionPageScroll : public FunctionPage, public ::testing::WithParamInterface<ScrollCase> {};
+
+// A change keeps the page where the user scrolled it; rows shown or hidden only resize it.
+TEST_P(FunctionPageScroll, AChangeKeepsTheScrollPosition) {
+  prepare(GetParam().camera);
+  open();
+  page->resize(420, 200);
+  QScrollBar* bar = page->scrollArea()->verticalScrollBar();
+  ASSERT_TRUE(waitUntil([&] { return page->contentHeight() > 0 && bar->maximum() >= 96; }));
+  bar->setValue(96);
+  click(GetParam().control(*page));
+  bool later = false;  // a timer due after the page's relayout
+  QTimer::singleShot(50, page.get(), [&] { later = true; });
+  ASSERT_TRUE(waitUntil([&] { return later; }));
+  EXPECT_EQ(page->contentHeight(), GetParam().contentHeight);
+  EXPECT_EQ(bar->value(), 96);
+}
+
+const CameraFunctions kFactory = functions(true, 0, false, 120, false, 50);
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, FunctionPageScroll,
+    ::testing::Values(
+        ScrollCase{"Mirror", kFactory, [](Page& p) -> Button { return p.hMirrorSwitch(); }, 548},
+        ScrollCase{"PickUp", kFactory, [](Page& p) { return itemButton(p.pickupSegment(), 0); }, 548},
+        ScrollCase{"Mode", kFactory, [](Page& p) -> Button { return p.singleModeBtn(); }, 548},
+        ScrollCase{"Angle", functions(false, 0, false, 120, false, 50),
+                   [](Page& p) { return itemButton(p.angleSegment(), 1); }, 404},
+        ScrollCase{"IntelligentOff", kFactory, [](Page& p) -> Button { return p.intelligentSwitch(); }, 404}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FunctionPage, RepliesReachingAClosedPageAreDroppedAndTheNextPageLoads) {
   prepare(functions(false, 1, false, 90, true, 80));

@@ -99,9 +99,12 @@ struct ImagePage : ::testing::Test {
 };
 
 TEST_F(ImagePage, BrightSendsBrightnessSaturationSharpnessButNoContrast) {
+  const std::string reset = "CameraControl, resetParams(mode:brightness:contrast:saturation:sharpness:)";
   open();
   sent.clear();
+  const std::size_t resets = test::countLogged(reset);
   clickMode(1);
+  EXPECT_EQ(test::countLogged(reset), resets + 1);
   EXPECT_EQ(sent, (Sent{{kUvcBrightness, 138}, {kUvcSaturation, 130}, {kUvcSharpness, 120}}));
   EXPECT_EQ(onCamera(kUvcBrightness), 138);
   EXPECT_EQ(onCamera(kUvcSaturation), 130);
@@ -196,7 +199,8 @@ TEST_F(ImagePage, RestoreAndResetPutValuesBackSaveStoresThem) {
   EXPECT_EQ(onCamera(kUvcBrightness), 138) << "the saved values are the baseline now";
 }
 
-TEST_F(ImagePage, WithoutAVideoControlChannelThePageIsDisabledAndUnchanged) {
+// The page waits, disabled and unchanged, until the camera's video-control channel appears.
+TEST_F(ImagePage, WithoutAVideoControlChannelThePageIsDisabledUntilItAppears) {
   available = false;
   open();
   EXPECT_FALSE(page->model().isLoaded());
@@ -205,6 +209,11 @@ TEST_F(ImagePage, WithoutAVideoControlChannelThePageIsDisabledAndUnchanged) {
   EXPECT_TRUE(sent.empty());
   EXPECT_FALSE(page->storeSettings(QStringLiteral("VXK31D2612001")));
   EXPECT_FALSE(QDataBase(store()).getUVCParams(QStringLiteral("VXK31D2612001")));
+
+  available = true;
+  ASSERT_TRUE(test::waitUntil([&] { return page->slider(Control::brightness)->isEnabled(); }));
+  clickMode(1);
+  EXPECT_EQ(sent, (Sent{{kUvcBrightness, 138}, {kUvcSaturation, 130}, {kUvcSharpness, 120}}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "section/camera_control/QCameraParamsMapping.h"
 #include "section/camera_control/QImageControlModel.h"
 
 namespace vexhal {
@@ -13,6 +14,12 @@ namespace {
 using Control = QUVCSetting::Control;
 using Mode = QUVCParams::ImageMode;
 using Commands = QImageControlModel::Commands;
+
+// A mode chosen on the selector (any item past the last mode is custom), as the page applies it.
+Commands chooseModeItem(QImageControlModel& model, int item) {
+  const Mode mode = cameraparams::imageModeForItem(item);
+  return model.resetParams(mode, QUVCParams::preset(mode));
+}
 
 QUVCParams values(Mode mode, std::int64_t b, std::int64_t c, std::int64_t s, std::int64_t sh) {
   return {mode, b, c, s, sh};
@@ -74,18 +81,18 @@ TEST_P(ImageModelAction, SendsOnlyWhatChanges) {
 INSTANTIATE_TEST_SUITE_P(
     Actions, ImageModelAction,
     ::testing::Values(
-        ActionCase{"BrightSendsNoContrast", [](QImageControlModel& m) { return m.chooseModeItem(1); },
+        ActionCase{"BrightSendsNoContrast", [](QImageControlModel& m) { return chooseModeItem(m, 1); },
                    {{Control::brightness, 138}, {Control::saturation, 130}, {Control::sharpness, 120}},
                    values(Mode::bright, 138, 128, 130, 120)},
-        ActionCase{"CustomSendsNothing", [](QImageControlModel& m) { return m.chooseModeItem(3); },
+        ActionCase{"CustomSendsNothing", [](QImageControlModel& m) { return chooseModeItem(m, 3); },
                    {}, values(Mode::custom, 128, 128, 128, 128)},
         ActionCase{"ItemPastTheLastIsCustom",
-                   [](QImageControlModel& m) { return m.chooseModeItem(9); }, {},
+                   [](QImageControlModel& m) { return chooseModeItem(m, 9); }, {},
                    values(Mode::custom, 128, 128, 128, 128)},
         ActionCase{"VividAfterBrightSendsOnlyTheDifference",
                    [](QImageControlModel& m) {
-                     m.chooseModeItem(1);
-                     return m.chooseModeItem(2);
+                     chooseModeItem(m, 1);
+                     return chooseModeItem(m, 2);
                    },
                    {{Control::brightness, 130}, {Control::saturation, 140}},
                    values(Mode::vivid, 130, 128, 140, 120)},
@@ -103,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{Control::sharpness, 78}}, values(Mode::custom, 128, 128, 128, 78)},
         ActionCase{"RestoreSendsTheBaselineButNoMode",
                    [](QImageControlModel& m) {
-                     m.chooseModeItem(2);
+                     chooseModeItem(m, 2);
                      m.sliderReleased(Control::contrast, 100);
                      return m.restore();
                    },
@@ -114,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                    values(Mode::vivid, 128, 128, 128, 128)},
         ActionCase{"ResetToStandard",
                    [](QImageControlModel& m) {
-                     m.chooseModeItem(1);
+                     chooseModeItem(m, 1);
                      return m.resetParams(Mode::standard, QUVCParams::preset(Mode::standard));
                    },
                    {{Control::brightness, 128}, {Control::saturation, 128}, {Control::sharpness, 128}},
@@ -123,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ImageModel, WithoutALoadEveryActionIsIgnored) {
   QImageControlModel model;
-  EXPECT_TRUE(model.chooseModeItem(1).empty());
+  EXPECT_TRUE(chooseModeItem(model, 1).empty());
   EXPECT_TRUE(model.sliderReleased(Control::brightness, 0).empty());
   EXPECT_TRUE(model.restore().empty());
   model.sliderMoving();
