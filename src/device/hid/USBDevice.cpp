@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <type_traits>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "device/hid/HidLog.h"
 

@@ -19,12 +19,12 @@
 
 namespace vexhal {
 
-// One attached camera's HID link: its identity, the last values it reported, one completion slot
-// per command kind, and the firmware transfer.
+// One attached camera's HID link: its identity, the last values it reported, the waiting
+// completions of each command kind, and the firmware transfer.
 //
 // Threading: everything runs on the main thread. Each reply is decoded as it is read, the
 // properties it reports are updated at once, and its completion is posted to the main loop as a
-// separate task that calls whatever the slot holds when the task runs.
+// separate task.
 //
 // Every command completes exactly once: with its reply, or with kCommandNoReply when none came
 // within the command timeout. Replies carry no request number, so a reply answers the oldest
