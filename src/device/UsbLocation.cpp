@@ -1,7 +1,9 @@
 #include "UsbLocation.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 namespace vexhal {
 
@@ -9,8 +11,7 @@ std::optional<std::int64_t> composeLocationId(int busNumber, std::string_view de
   if (busNumber < 0 || busNumber > 0xFF || devpath.empty()) {
     return std::nullopt;
   }
-  std::int64_t location = static_cast<std::int64_t>(busNumber) << 24;
-  int shift = 20;
+  std::vector<int> ports;
   std::size_t pos = 0;
   while (pos <= devpath.size()) {
     const std::size_t dot = devpath.find('.', pos);
@@ -19,15 +20,32 @@ std::optional<std::int64_t> composeLocationId(int busNumber, std::string_view de
     int port = 0;
     const auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), port);
     if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size() || port < 1 ||
-        port > 0xF || shift < 0) {
+        port > 0xFF) {
       return std::nullopt;
     }
-    location |= static_cast<std::int64_t>(port) << shift;
-    shift -= 4;
+    ports.push_back(port);
     if (dot == std::string_view::npos) {
       break;
     }
     pos = dot + 1;
+  }
+  const bool wide = ports.front() > 0xF;
+  const std::size_t maxLevels = wide ? 4 : 6;
+  if (ports.size() > maxLevels ||
+      std::any_of(ports.begin() + 1, ports.end(), [](int port) { return port > 0xF; })) {
+    return std::nullopt;
+  }
+  std::int64_t location = static_cast<std::int64_t>(busNumber) << 24;
+  int shift = 20;
+  if (wide) {
+    location |= static_cast<std::int64_t>(ports.front()) << 12;
+    shift = 8;
+  } else {
+    location |= static_cast<std::int64_t>(ports.front()) << shift;
+    shift -= 4;
+  }
+  for (std::size_t i = 1; i < ports.size(); ++i, shift -= 4) {
+    location |= static_cast<std::int64_t>(ports[i]) << shift;
   }
   return location;
 }

@@ -28,7 +28,12 @@ INSTANTIATE_TEST_SUITE_P(
                       LocationCase{20, "1.4.1", 0x14141000},
                       LocationCase{255, "15.15.15.15.15.15", 0xFFFFFFFF},
                       LocationCase{1, "1.2.3.4.5.6.7", std::nullopt},  // seven levels
-                      LocationCase{1, "16", std::nullopt},             // port beyond one digit
+                      LocationCase{1, "16", 0x01010000},  // a root port above 15: two digits
+                      LocationCase{3, "17.2", 0x03011200},
+                      LocationCase{3, "255.15.15.15", 0x030FFFFF},
+                      LocationCase{3, "17.1.1.1.1", std::nullopt},  // five levels after a wide port
+                      LocationCase{3, "1.16", std::nullopt},        // only the first may be wide
+                      LocationCase{3, "256", std::nullopt},
                       LocationCase{1, "0", std::nullopt},              // ports count from 1
                       LocationCase{1, "", std::nullopt}, LocationCase{1, "1..2", std::nullopt},
                       LocationCase{1, "1.2.", std::nullopt}, LocationCase{1, "a", std::nullopt},

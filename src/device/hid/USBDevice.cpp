@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "device/hid/HidLog.h"
 
@@ -66,12 +67,14 @@ USBDevice::USBDevice(HidDeviceRecord device, UniqueFd fd, int openError)
     name_ = std::to_string(device_.productId);
   }
   transferTimer_.setSingleShot(true);
-  transferTimer_.setInterval(kDefaultTransferReplyTimeout);
   QObject::connect(&transferTimer_, &QTimer::timeout, &context_, [this] {
     if (step_ != TransferStep::Idle) {
-      hidLog(LOG_ERR, "HIDDevice, firmware transfer: no reply for %lld ms, packet %ld of %ld",
-             static_cast<long long>(transferTimer_.interval()), static_cast<long>(packNum_),
-             static_cast<long>(allPackNum_));
+      hidLog(LOG_ERR, "HIDDevice, firmware transfer: no reply for %lld ms, %s, packet %ld of %ld",
+             static_cast<long long>(transferTimer_.interval()),
+             step_ == TransferStep::Starting    ? "start"
+             : step_ == TransferStep::Finishing ? "finish"
+                                                : "data",
+             static_cast<long>(packNum_), static_cast<long>(allPackNum_));
       endTransfer(kUpgradeNoReply);
     }
   });
@@ -79,20 +82,64 @@ USBDevice::USBDevice(HidDeviceRecord device, UniqueFd fd, int openError)
 
 USBDevice::~USBDevice() = default;
 
-template <typename Slot, typename... Args>
-void USBDevice::post(Slot USBDevice::*slot, Args... args) {
-  // The task reads the slot when it runs; it keeps a shared device alive until then, and is
-  // dropped with `context_` if the device was not shared.
+template <typename Callback>
+void USBDevice::await(Slot<Callback>& slot, std::uint16_t cmd, Callback callback) {
+  const std::uint64_t id = ++lastRequestId_;
+  slot.waiting.push_back({id, std::move(callback)});
+  QTimer::singleShot(commandReplyTimeout_, &context_, [this, &slot, id, cmd] {
+    const auto it = std::find_if(slot.waiting.begin(), slot.waiting.end(),
+                                 [id](const auto& waiting) { return waiting.id == id; });
+    if (it == slot.waiting.end()) {
+      return;  // answered meanwhile
+    }
+    Callback expired = std::move(it->callback);
+    slot.waiting.erase(it);
+    hidLog(LOG_WARNING, "HIDDevice, cmd: %x, no reply within %lld ms",
+           static_cast<unsigned>(cmd), static_cast<long long>(commandReplyTimeout_.count()));
+    if constexpr (std::is_same_v<Callback, CodeCallback>) {
+      post(std::move(expired), kCommandNoReply);
+    } else if constexpr (std::is_same_v<Callback, ValueCallback>) {
+      post(std::move(expired), kCommandNoReply, std::int64_t{0});
+    } else if constexpr (std::is_same_v<Callback, FlagCallback>) {
+      post(std::move(expired), kCommandNoReply, false);
+    } else {
+      post(std::move(expired), kCommandNoReply, std::optional<std::string>());
+    }
+  });
+}
+
+template <typename Callback>
+std::optional<Callback> USBDevice::take(Slot<Callback>& slot, std::uint16_t cmd) {
+  if (slot.waiting.empty()) {
+    hidLog(LOG_WARNING, "HIDDevice, cmd: %x, reply without a waiting request ignored",
+           static_cast<unsigned>(cmd));
+    return std::nullopt;
+  }
+  Callback callback = std::move(slot.waiting.front().callback);
+  slot.waiting.pop_front();
+  return callback;
+}
+
+template <typename Callback, typename... Args>
+void USBDevice::post(Callback callback, Args... args) {
+  if (!callback) {
+    return;
+  }
+  // The task keeps a shared device alive until it has run, and is dropped with `context_` if
+  // the device was not shared.
   QMetaObject::invokeMethod(
       &context_,
-      [this, keep = weak_from_this().lock(), slot, args...] {
-        // A copy, because the completion may store a new one in the same slot.
-        const Slot callback = this->*slot;
-        if (callback) {
-          callback(args...);
-        }
+      [keep = weak_from_this().lock(), callback = std::move(callback), args...] {
+        callback(args...);
       },
       Qt::QueuedConnection);
+}
+
+template <typename Callback, typename... Args>
+void USBDevice::answer(Slot<Callback>& slot, std::uint16_t cmd, Args... args) {
+  if (auto callback = take(slot, cmd)) {
+    post(std::move(*callback), args...);
+  }
 }
 
 bool USBDevice::sendOutputReport(const hid_cmd_pack_t& pack) {
@@ -143,87 +190,87 @@ void USBDevice::sendSetting(std::uint16_t cmd, std::int64_t value, std::uint32_t
 }
 
 void USBDevice::getState(ValueCallback callback) {
-  stateCallback_ = std::move(callback);
+  await(stateCallback_, kGetState, std::move(callback));
   sendHeaderOnly(kGetState);
 }
 
 void USBDevice::getVersion(TextCallback callback) {
-  versionCallback_ = std::move(callback);
+  await(versionCallback_, kGetVersion, std::move(callback));
   sendHeaderOnly(kGetVersion);
 }
 
 void USBDevice::getSerialNumber(TextCallback callback) {
-  serialNumberCallback_ = std::move(callback);
+  await(serialNumberCallback_, kGetSerialNumber, std::move(callback));
   sendHeaderOnly(kGetSerialNumber);
 }
 
 void USBDevice::getCaptureInfo(FlagCallback callback) {
-  getCaptureInfoCallback_ = std::move(callback);
+  await(getCaptureInfoCallback_, kGetCaptureInfo, std::move(callback));
   sendHeaderOnly(kGetCaptureInfo);
 }
 
 void USBDevice::getAutoFramingMode(ValueCallback callback) {
-  getAutoFramingModeCallback_ = std::move(callback);
+  await(getAutoFramingModeCallback_, kGetAutoFramingMode, std::move(callback));
   sendHeaderOnly(kGetAutoFramingMode);
 }
 
 void USBDevice::setAutoFramingMode(std::int64_t mode, CodeCallback callback) {
-  setAutoFramingModeCallback_ = std::move(callback);
+  await(setAutoFramingModeCallback_, kSetAutoFramingMode, std::move(callback));
   sendSetting(kSetAutoFramingMode, mode, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getFrameMaster(FlagCallback callback) {
-  getFrameMasterModeCallback_ = std::move(callback);
+  await(getFrameMasterModeCallback_, kGetFrameMaster, std::move(callback));
   sendHeaderOnly(kGetFrameMaster);
 }
 
 void USBDevice::setFrameMaster(bool on, CodeCallback callback) {
-  setFrameMasterModeCallback_ = std::move(callback);
+  await(setFrameMasterModeCallback_, kSetFrameMaster, std::move(callback));
   sendSetting(kSetFrameMaster, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getPickup(ValueCallback callback) {
-  getPickupCallback_ = std::move(callback);
+  await(getPickupCallback_, kGetPickup, std::move(callback));
   sendHeaderOnly(kGetPickup);
 }
 
 void USBDevice::setPickup(std::int64_t pickup, CodeCallback callback) {
-  setPickupCallback_ = std::move(callback);
+  await(setPickupCallback_, kSetPickup, std::move(callback));
   sendSetting(kSetPickup, pickup, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getAutoFraming(FlagCallback callback) {
-  getAutoFramingCallback_ = std::move(callback);
+  await(getAutoFramingCallback_, kGetAutoFraming, std::move(callback));
   sendHeaderOnly(kGetAutoFraming);
 }
 
 void USBDevice::setAutoFraming(bool on, CodeCallback callback) {
-  setAutoFramingCallback_ = std::move(callback);
+  await(setAutoFramingCallback_, kSetAutoFraming, std::move(callback));
   sendSetting(kSetAutoFraming, on ? 1 : 0, 0);
 }
 
 void USBDevice::getHMirror(FlagCallback callback) {
-  getHMirrorCallback_ = std::move(callback);
+  await(getHMirrorCallback_, kGetHMirror, std::move(callback));
   sendHeaderOnly(kGetHMirror);
 }
 
 void USBDevice::setHMirror(bool on, CodeCallback callback) {
-  setHMirrorCallback_ = std::move(callback);
+  await(setHMirrorCallback_, kSetHMirror, std::move(callback));
   sendSetting(kSetHMirror, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getAngle(ValueCallback callback) {
-  getAngleCallback_ = std::move(callback);
+  await(getAngleCallback_, kGetAngle, std::move(callback));
   sendHeaderOnly(kGetAngle);
 }
 
 void USBDevice::setAngle(std::int64_t degrees, CodeCallback callback) {
-  setAngleCallback_ = std::move(callback);
+  await(setAngleCallback_, kSetAngle, std::move(callback));
   sendSetting(kSetAngle, degrees, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::saveUVC(CodeCallback callback) {
-  saveCallback_ = std::move(callback);
+  await(saveCallback_, kSaveUVC, std::move(callback));
   sendHeaderOnly(kSaveUVC);
 }
 
@@ -246,11 +293,20 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
   };
   const bool flag = code == 0 && d[0] != 0;
   switch (cmd) {
-    case kGetState:
+    case kGetState: {
+      auto callback = take(stateCallback_, cmd);
+      if (!callback) {
+        break;
+      }
       state_ = code != 0 ? 0 : d[0] == 0 ? 1 : d[0] == 1 ? 2 : 0;
-      post(&USBDevice::stateCallback_, code, state_);
+      post(std::move(*callback), code, state_);
       break;
-    case kGetVersion:
+    }
+    case kGetVersion: {
+      auto callback = take(versionCallback_, cmd);
+      if (!callback) {
+        break;
+      }
       version_.reset();
       if (code == 0) {
         char text[16];
@@ -258,15 +314,20 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
                       static_cast<long>(std::int8_t(d[1])), static_cast<long>(std::int8_t(d[2])));
         version_ = text;
       }
-      post(&USBDevice::versionCallback_, code, version_);
+      post(std::move(*callback), code, version_);
       break;
+    }
     case kGetSerialNumber: {
+      auto callback = take(serialNumberCallback_, cmd);
+      if (!callback) {
+        break;
+      }
       serialNumber_.reset();
       const auto* bytes = reinterpret_cast<const char*>(d.data());
       if (code == 0 && QUtf8StringView(bytes, kSerialNumberBytes).isValidUtf8()) {
         serialNumber_ = std::string(bytes, kSerialNumberBytes);
       }
-      post(&USBDevice::serialNumberCallback_, code, serialNumber_);
+      post(std::move(*callback), code, serialNumber_);
       break;
     }
     case kGetCaptureInfo: {
@@ -275,48 +336,47 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
       const std::int32_t height = readLe32(&d[4]);
       const std::int32_t status = readLe32(&d[32]);
       hidLog(LOG_DEBUG, "%d, %d, %d", width, height, status);
-      post(&USBDevice::getCaptureInfoCallback_, code,
-           status == 1 && height == 2160 && width == 3840);
+      answer(getCaptureInfoCallback_, cmd, code, status == 1 && height == 2160 && width == 3840);
       break;
     }
     case kGetAutoFramingMode:
-      post(&USBDevice::getAutoFramingModeCallback_, code, signedByte());
+      answer(getAutoFramingModeCallback_, cmd, code, signedByte());
       break;
     case kGetPickup:
-      post(&USBDevice::getPickupCallback_, code, signedByte());
+      answer(getPickupCallback_, cmd, code, signedByte());
       break;
     case kGetAngle:
-      post(&USBDevice::getAngleCallback_, code, signedByte());
+      answer(getAngleCallback_, cmd, code, signedByte());
       break;
     case kGetFrameMaster:
-      post(&USBDevice::getFrameMasterModeCallback_, code, flag);
+      answer(getFrameMasterModeCallback_, cmd, code, flag);
       break;
     case kGetAutoFraming:
-      post(&USBDevice::getAutoFramingCallback_, code, flag);
+      answer(getAutoFramingCallback_, cmd, code, flag);
       break;
     case kGetHMirror:
-      post(&USBDevice::getHMirrorCallback_, code, flag);
+      answer(getHMirrorCallback_, cmd, code, flag);
       break;
     case kSetAutoFramingMode:
-      post(&USBDevice::setAutoFramingModeCallback_, code);
+      answer(setAutoFramingModeCallback_, cmd, code);
       break;
     case kSetFrameMaster:
-      post(&USBDevice::setFrameMasterModeCallback_, code);
+      answer(setFrameMasterModeCallback_, cmd, code);
       break;
     case kSetPickup:
-      post(&USBDevice::setPickupCallback_, code);
+      answer(setPickupCallback_, cmd, code);
       break;
     case kSetAutoFraming:
-      post(&USBDevice::setAutoFramingCallback_, code);
+      answer(setAutoFramingCallback_, cmd, code);
       break;
     case kSetHMirror:
-      post(&USBDevice::setHMirrorCallback_, code);
+      answer(setHMirrorCallback_, cmd, code);
       break;
     case kSetAngle:
-      post(&USBDevice::setAngleCallback_, code);
+      answer(setAngleCallback_, cmd, code);
       break;
     case kSaveUVC:
-      post(&USBDevice::saveCallback_, code);
+      answer(saveCallback_, cmd, code);
       break;
     case kUpgradeStart:
     case kUpgradeData:
@@ -345,11 +405,21 @@ void USBDevice::startUpgrade(QByteArray image, CodeCallback callback) {
 }
 
 void USBDevice::setTransferReplyTimeout(std::chrono::milliseconds timeout) {
-  transferTimer_.setInterval(timeout);
+  transferReplyTimeout_ = timeout;
+  if (step_ == TransferStep::Sending) {
+    transferTimer_.setInterval(timeout);  // restarts a running wait
+  }
+}
+
+void USBDevice::setTransferStepReplyTimeout(std::chrono::milliseconds timeout) {
+  transferStepReplyTimeout_ = timeout;
+  if (step_ == TransferStep::Starting || step_ == TransferStep::Finishing) {
+    transferTimer_.setInterval(timeout);
+  }
 }
 
 void USBDevice::sendTransferStep(std::uint16_t cmd) {
-  transferTimer_.start();
+  transferTimer_.start(transferStepReplyTimeout_);
   sendHeaderOnly(cmd);
 }
 
@@ -364,7 +434,7 @@ void USBDevice::sendNextPacket() {
   std::memcpy(tx_.data.data(), data_.constData() + offset, length);
   std::fill(tx_.data.begin() + static_cast<std::ptrdiff_t>(length), tx_.data.end(), 0);
   sealPacket(tx_);
-  transferTimer_.start();
+  transferTimer_.start(transferReplyTimeout_);
   sendOutputReport(tx_);
 }
 
@@ -400,7 +470,7 @@ void USBDevice::handleTransferReply(std::uint16_t cmd, std::int64_t code) {
 void USBDevice::endTransfer(std::int64_t code) {
   transferTimer_.stop();
   step_ = TransferStep::Idle;
-  post(&USBDevice::upgradeCallback_, code);
+  post(upgradeCallback_, code);
 }
 
 void USBDevice::channelGone() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,12 +19,17 @@
 
 namespace vexhal {
 
-// One attached camera's HID link: its identity, the last values it reported, one completion slot
-// per command kind, and the firmware transfer.
+// One attached camera's HID link: its identity, the last values it reported, the waiting
+// completions of each command kind, and the firmware transfer.
 //
 // Threading: everything runs on the main thread. Each reply is decoded as it is read, the
 // properties it reports are updated at once, and its completion is posted to the main loop as a
-// separate task that calls whatever the slot holds when the task runs.
+// separate task.
+//
+// Every command completes exactly once: with its reply, or with kCommandNoReply when none came
+// within the command timeout. Replies carry no request number, so a reply answers the oldest
+// waiting request of its command; a reply that finds none (late, repeated or unasked) is logged
+// and ignored.
 //
 // Every completion carries the camera's result code: 0 is success, a positive value is the
 // camera's failure code. The negative codes below are this program's own.
@@ -32,7 +38,11 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   static constexpr std::int64_t kUpgradeEmptyImage = -1;  // nothing to send; nothing was sent
   static constexpr std::int64_t kUpgradeNoReply = -2;     // the camera stopped answering
   static constexpr std::int64_t kNotOpen = -3;  // the HID node could not be opened; nothing sent
+  static constexpr std::int64_t kCommandNoReply = -4;  // no reply within the command timeout
+  static constexpr std::chrono::milliseconds kDefaultCommandReplyTimeout{5000};
   static constexpr std::chrono::milliseconds kDefaultTransferReplyTimeout{5000};
+  // The start and finish steps: the camera answers them after erasing or checking its flash.
+  static constexpr std::chrono::milliseconds kDefaultTransferStepReplyTimeout{60000};
 
   using CodeCallback = std::function<void(std::int64_t code)>;
   using ValueCallback = std::function<void(std::int64_t code, std::int64_t value)>;
@@ -80,12 +90,16 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   void getAngle(ValueCallback callback);
   void setAngle(std::int64_t degrees, CodeCallback callback);
   void saveUVC(CodeCallback callback);
+  // How long each command sent from now on waits for its reply.
+  void setCommandReplyTimeout(std::chrono::milliseconds timeout) { commandReplyTimeout_ = timeout; }
 
   // Sends `image` in lock-step packets; `callback` gets exactly one outcome per transfer (none
   // if the camera is unplugged meanwhile). Starting again abandons a transfer in progress.
   void startUpgrade(QByteArray image, CodeCallback callback);
-  // How long a transfer waits for each reply before it ends with kUpgradeNoReply.
+  // How long a transfer waits for the reply to a data packet, and to the start or finish step,
+  // before it ends with kUpgradeNoReply.
   void setTransferReplyTimeout(std::chrono::milliseconds timeout);
+  void setTransferStepReplyTimeout(std::chrono::milliseconds timeout);
 
   // Sends one report as it is. Returns false when it could not be sent.
   bool sendOutputReport(const hid_cmd_pack_t& pack);
@@ -97,6 +111,16 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   friend class USBHidManager;
   enum class TransferStep { Idle, Starting, Sending, Finishing };
 
+  // The requests of one command that wait for their replies, oldest first.
+  template <typename Callback>
+  struct Slot {
+    struct Waiting {
+      std::uint64_t id;
+      Callback callback;
+    };
+    std::deque<Waiting> waiting;
+  };
+
   void setGoneHandler(std::function<void()> gone) { goneHandler_ = std::move(gone); }
   void channelGone();
   bool failUnopened(std::uint16_t cmd);
@@ -107,8 +131,14 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   void sendTransferStep(std::uint16_t cmd);
   void sendNextPacket();
   void endTransfer(std::int64_t code);
-  template <typename Slot, typename... Args>
-  void post(Slot USBDevice::*slot, Args... args);
+  template <typename Callback>
+  void await(Slot<Callback>& slot, std::uint16_t cmd, Callback callback);
+  template <typename Callback>
+  std::optional<Callback> take(Slot<Callback>& slot, std::uint16_t cmd);
+  template <typename Callback, typename... Args>
+  void post(Callback callback, Args... args);
+  template <typename Callback, typename... Args>
+  void answer(Slot<Callback>& slot, std::uint16_t cmd, Args... args);
 
   HidDeviceRecord device_;
   int openError_ = 0;
@@ -118,29 +148,33 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   std::optional<std::string> version_;
   std::optional<std::string> serialNumber_;
 
-  ValueCallback stateCallback_;
-  TextCallback versionCallback_;
-  TextCallback serialNumberCallback_;
-  CodeCallback saveCallback_;
+  Slot<ValueCallback> stateCallback_;
+  Slot<TextCallback> versionCallback_;
+  Slot<TextCallback> serialNumberCallback_;
+  Slot<CodeCallback> saveCallback_;
   CodeCallback upgradeCallback_;
-  FlagCallback getCaptureInfoCallback_;
-  CodeCallback setAutoFramingCallback_;
-  CodeCallback setAutoFramingModeCallback_;
-  CodeCallback setFrameMasterModeCallback_;
-  CodeCallback setPickupCallback_;
-  CodeCallback setAngleCallback_;
-  CodeCallback setHMirrorCallback_;
-  FlagCallback getAutoFramingCallback_;
-  FlagCallback getFrameMasterModeCallback_;
-  FlagCallback getHMirrorCallback_;
-  ValueCallback getAutoFramingModeCallback_;
-  ValueCallback getPickupCallback_;
-  ValueCallback getAngleCallback_;
+  Slot<FlagCallback> getCaptureInfoCallback_;
+  Slot<CodeCallback> setAutoFramingCallback_;
+  Slot<CodeCallback> setAutoFramingModeCallback_;
+  Slot<CodeCallback> setFrameMasterModeCallback_;
+  Slot<CodeCallback> setPickupCallback_;
+  Slot<CodeCallback> setAngleCallback_;
+  Slot<CodeCallback> setHMirrorCallback_;
+  Slot<FlagCallback> getAutoFramingCallback_;
+  Slot<FlagCallback> getFrameMasterModeCallback_;
+  Slot<FlagCallback> getHMirrorCallback_;
+  Slot<ValueCallback> getAutoFramingModeCallback_;
+  Slot<ValueCallback> getPickupCallback_;
+  Slot<ValueCallback> getAngleCallback_;
 
   QByteArray data_;
   std::int64_t allPackNum_ = 0;
   std::int64_t packNum_ = 0;
   TransferStep step_ = TransferStep::Idle;
+  std::chrono::milliseconds commandReplyTimeout_ = kDefaultCommandReplyTimeout;
+  std::chrono::milliseconds transferReplyTimeout_ = kDefaultTransferReplyTimeout;
+  std::chrono::milliseconds transferStepReplyTimeout_ = kDefaultTransferStepReplyTimeout;
+  std::uint64_t lastRequestId_ = 0;
 
   std::function<void()> goneHandler_;
   hid_cmd_pack_t rx_{};  // the last reply, as far as reports have overwritten it

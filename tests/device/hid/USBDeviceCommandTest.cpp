@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -92,6 +93,20 @@ TEST_P(USBDeviceRequest, SendsOneWellFormedReport) {
   const std::uint16_t crc = hidChecksum(bytes.subspan(14, c.payload ? 1 : 0),
                                         hidChecksum(bytes.first(12), 0xFFFF));
   EXPECT_EQ(pack.head.crc.get(), crc);
+}
+
+TEST_P(USBDeviceRequest, CompletesOnceWithItsOwnCodeWhenNoReplyComes) {
+  WiredDevice wired;
+  Recorder recorder;
+  wired.device->setCommandReplyTimeout(std::chrono::milliseconds(0));
+  GetParam().call(*wired.device, recorder);
+  pumpEvents();
+  wired.camera.reply(GetParam().cmd, 0);  // too late: ignored
+  pumpEvents();
+  ASSERT_EQ(recorder.calls.size(), 1U);
+  EXPECT_TRUE(recorder.calls[0].starts_with(std::to_string(USBDevice::kCommandNoReply) + ":") ||
+              recorder.calls[0] == std::to_string(USBDevice::kCommandNoReply))
+      << recorder.calls[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -227,6 +242,12 @@ TEST(USBDeviceReplies, UpdateThePropertyBeforeTheCompletionRuns) {
 
 TEST(USBDeviceReplies, FailuresOverwriteThePropertiesWithNothing) {
   WiredDevice wired;
+  const auto ask = [&] {
+    wired.device->getState(nullptr);
+    wired.device->getVersion(nullptr);
+    wired.device->getSerialNumber(nullptr);
+  };
+  ask();
   wired.camera.reply(0x5000, 0, {0});
   wired.camera.reply(0x5001, 0, {1, 0, 0});
   wired.camera.reply(0x5010, 0, {'A', 'B', 'C', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'Z'});
@@ -236,6 +257,7 @@ TEST(USBDeviceReplies, FailuresOverwriteThePropertiesWithNothing) {
   EXPECT_EQ(wired.device->serialNumber(), std::string("ABC\0\0\0\0\0\0\0\0\0\0", 13))
       << "the serial number keeps its zero bytes";
 
+  ask();
   wired.camera.reply(0x5000, 1);
   wired.camera.reply(0x5001, 1);
   wired.camera.reply(0x5010, 1);
@@ -243,9 +265,13 @@ TEST(USBDeviceReplies, FailuresOverwriteThePropertiesWithNothing) {
   EXPECT_EQ(wired.device->state(), 0);
   EXPECT_EQ(wired.device->version(), std::nullopt);
   EXPECT_EQ(wired.device->serialNumber(), std::nullopt);
+
+  wired.camera.reply(0x5000, 0, {0});  // nobody asked: ignored
+  pumpEvents();
+  EXPECT_EQ(wired.device->state(), 0);
 }
 
-TEST(USBDeviceSlots, ASecondRequestReplacesTheFirstCompletion) {
+TEST(USBDeviceSlots, RequestsOfOneKindAreAnsweredOnceEachInOrder) {
   WiredDevice wired;
   Recorder first;
   Recorder second;
@@ -253,20 +279,10 @@ TEST(USBDeviceSlots, ASecondRequestReplacesTheFirstCompletion) {
   wired.device->getState(second.value());
   wired.camera.reply(0x5000, 0, {0});
   wired.camera.reply(0x5000, 0, {1});
+  wired.camera.reply(0x5000, 5);  // repeated: ignored
   pumpEvents();
-  EXPECT_TRUE(first.calls.empty());
-  EXPECT_EQ(second.calls, (std::vector<std::string>{"0:1", "0:2"}));
-}
-
-TEST(USBDeviceSlots, ASlotKeepsItsCompletionForLateAndRepeatedReplies) {
-  WiredDevice wired;
-  Recorder recorder;
-  wired.device->setAngle(60, recorder.code());
-  wired.camera.reply(0x50A1, 0);
-  pumpEvents();
-  wired.camera.reply(0x50A1, 5);
-  pumpEvents();
-  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"0", "5"}));
+  EXPECT_EQ(first.calls, std::vector<std::string>{"0:1"});
+  EXPECT_EQ(second.calls, std::vector<std::string>{"0:2"});
 }
 
 TEST(USBDeviceSlots, RepliesReachOnlyTheirOwnSlotInArrivalOrder) {
@@ -318,6 +334,7 @@ TEST(USBDeviceReplies, AShortReportReadsTheRestFromTheEarlierOne) {
   wired.device->getVersion(recorder.text());
   wired.camera.reply(0x5001, 0, {7, 8, 9});
   pumpEvents();
+  wired.device->getVersion(recorder.text());
   hid_cmd_pack_t shortReply{};
   shortReply.head.cmd.set(0x5001);
   shortReply.data[0] = 1;  // only the header and this byte travel

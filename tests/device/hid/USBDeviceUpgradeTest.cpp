@@ -26,7 +26,10 @@ struct Transfer : WiredDevice {
   std::vector<hid_cmd_pack_t> sent;
   std::vector<std::int64_t> outcomes;
 
-  Transfer() { device->setTransferReplyTimeout(std::chrono::hours(1)); }
+  Transfer() {
+    device->setTransferReplyTimeout(std::chrono::hours(1));
+    device->setTransferStepReplyTimeout(std::chrono::hours(1));
+  }
 
   USBDevice::CodeCallback record() {
     return [this](std::int64_t code) { outcomes.push_back(code); };
@@ -195,6 +198,23 @@ TEST(FirmwareTransferTimeout, ACameraThatStopsAnsweringEndsTheTransfer) {
   pumpEvents();
   EXPECT_TRUE(t.camera.requests().empty());
   EXPECT_EQ(t.outcomes.size(), 1U);
+}
+
+TEST(FirmwareTransferTimeout, StartAndFinishAreNotHeldToThePacketLimit) {
+  for (const std::uint16_t silent : {0x4000, 0x4300}) {
+    SCOPED_TRACE(silent);
+    Transfer t;
+    t.device->startUpgrade(image(1), t.record());
+    t.run([&](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
+      return request.head.cmd.get() == silent ? std::nullopt : std::optional<std::uint32_t>(0);
+    });
+    t.device->setTransferReplyTimeout(std::chrono::milliseconds(0));
+    pumpEvents();
+    EXPECT_TRUE(t.outcomes.empty()) << "the camera may be erasing or checking its flash";
+    t.device->setTransferStepReplyTimeout(std::chrono::milliseconds(0));
+    pumpEvents();
+    EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{USBDevice::kUpgradeNoReply});
+  }
 }
 
 TEST(FirmwareTransferTimeout, DoesNotFireAfterTheOutcome) {

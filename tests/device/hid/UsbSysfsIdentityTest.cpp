@@ -1,4 +1,5 @@
 #include "device/hid/linux/UsbSysfsIdentity.h"
+#include "device/hid/linux/HidReportDescriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace vexhal {
 namespace {
@@ -68,6 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         SysfsCase{"vendorTooWide", with(camera("3\n", "1\n"), "idVendor", "1b206\n"),
                   std::nullopt},
         SysfsCase{"busNotANumber", camera("three\n", "1\n"), std::nullopt},
+        SysfsCase{"rootPortAboveFifteen", camera("3\n", "17\n"), 0x03011000},
+        SysfsCase{"pathWithoutALocationIsListedAtZero", camera("3\n", "17.16\n"), 0},
         // Which bus and port paths make a location is composeLocationId's own table.
         SysfsCase{"emptyBus", camera("\n", "1\n"), std::nullopt}),
     [](const auto& param) { return std::string(param.param.name); });
@@ -75,6 +79,48 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UsbSysfsIdentityRead, ADirectoryThatDoesNotExistGivesNothing) {
   EXPECT_FALSE(UsbSysfsIdentity::read("/nonexistent/usb1/1-4").has_value());
 }
+
+struct DescriptorCase {
+  const char* name;
+  std::optional<std::vector<std::uint8_t>> descriptor;  // nothing: the file is missing
+  bool vendor;
+};
+
+void PrintTo(const DescriptorCase& c, std::ostream* os) { *os << c.name; }
+
+class HidReportDescriptorRead : public ::testing::TestWithParam<DescriptorCase> {};
+
+TEST_P(HidReportDescriptorRead, KeepsOnlyTheVendorInterface) {
+  const DescriptorCase& c = GetParam();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string root = dir.path().toStdString();
+  if (c.descriptor) {
+    std::ofstream(root + "/report_descriptor", std::ios::binary)
+        .write(reinterpret_cast<const char*>(c.descriptor->data()),
+               static_cast<std::streamsize>(c.descriptor->size()));
+  }
+  EXPECT_EQ(isVendorHidInterface(root), c.vendor);
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptors, HidReportDescriptorRead,
+    ::testing::Values(
+        DescriptorCase{"vendorPage", Bytes{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01}, true},
+        DescriptorCase{"lastVendorPage", Bytes{0x06, 0xFF, 0xFF}, true},
+        DescriptorCase{"fourByteVendorPage", Bytes{0x07, 0x00, 0xFF, 0x00, 0x00}, true},
+        DescriptorCase{"usageBeforeThePage", Bytes{0x09, 0x01, 0x06, 0x00, 0xFF}, true},
+        DescriptorCase{"longItemSkipped", Bytes{0xFE, 0x02, 0x10, 0x05, 0x01, 0x06, 0x00, 0xFF},
+                       true},
+        DescriptorCase{"keyboard", Bytes{0x05, 0x01, 0x09, 0x06, 0xA1, 0x01}, false},
+        DescriptorCase{"onlyTheFirstPageCounts", Bytes{0x05, 0x0C, 0x09, 0x01, 0x06, 0x00, 0xFF},
+                       false},
+        DescriptorCase{"cutInsideTheItem", Bytes{0x06, 0x00}, false},
+        DescriptorCase{"empty", Bytes{}, false},
+        DescriptorCase{"unreadableIsKept", std::nullopt, true}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace vexhal

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "device/hid/HidLog.h"
+#include "device/hid/linux/HidReportDescriptor.h"
 #include "device/hid/linux/UdevHidEventRoute.h"
 #include "device/hid/linux/UsbSysfsIdentity.h"
 
@@ -108,9 +109,24 @@ std::optional<HidDeviceRecord> UdevHidDiscovery::recordFor(struct udev_device* h
   if (node == nullptr || usb == nullptr) {
     return std::nullopt;
   }
-  const auto identity = UsbSysfsIdentity::read(udev_device_get_syspath(usb));
+  const char* usbPath = udev_device_get_syspath(usb);
+  const auto identity = UsbSysfsIdentity::read(usbPath);
   if (!identity || identity->vendorId != vendorId_ || identity->productId != productId_) {
     return std::nullopt;
+  }
+  // A camera may offer more HID interfaces than the one that speaks its protocol.
+  struct udev_device* hid = udev_device_get_parent_with_subsystem_devtype(hidraw, "hid", nullptr);
+  if (hid != nullptr && !isVendorHidInterface(udev_device_get_syspath(hid))) {
+    hidLog(LOG_INFO, "HIDDevice, %s is not the camera's vendor interface; skipped", node);
+    return std::nullopt;
+  }
+  if (identity->locationId == 0) {
+    hidLog(LOG_WARNING,
+           "HIDDevice, %s: USB port path of %s has no location id; listed unpaired", node,
+           usbPath);
+  } else if ((identity->locationId & 0x00F00000) == 0) {
+    hidLog(LOG_INFO, "HIDDevice, %s: %s is on a port above 15; location id 0x%08llx", node,
+           usbPath, static_cast<unsigned long long>(identity->locationId));
   }
   return HidDeviceRecord{node, identity->vendorId, identity->productId, identity->locationId};
 }

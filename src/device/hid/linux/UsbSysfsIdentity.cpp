@@ -47,11 +47,8 @@ std::optional<UsbSysfsIdentity> UsbSysfsIdentity::read(const std::string& usbDev
   if (!vendor || !product || !bus || !devpath) {
     return std::nullopt;
   }
-  const auto location = composeLocationId(*bus, *devpath);
-  if (!location) {
-    return std::nullopt;
-  }
-  return UsbSysfsIdentity{*vendor, *product, *location};
+  // A path without a location id still names a device: it is listed, unpaired (0).
+  return UsbSysfsIdentity{*vendor, *product, composeLocationId(*bus, *devpath).value_or(0)};
 }
 
 }  // namespace vexhal

@@ -11,10 +11,10 @@ namespace vexhal {
 struct UsbSysfsIdentity {
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
-  std::int64_t locationId = 0;
+  std::int64_t locationId = 0;  // 0 when the port path has no location id
 
   // Reads idVendor, idProduct (hexadecimal), busnum (decimal) and devpath ("1.4.2") under
-  // `usbDeviceDir`. Nothing when an attribute is missing or malformed.
+  // `usbDeviceDir`. Nothing when an attribute is missing or the ids or bus are malformed.
   static std::optional<UsbSysfsIdentity> read(const std::string& usbDeviceDir);
 };
 
