@@ -1,5 +1,6 @@
 // The function page on the virtual camera under the real HID link: what it shows after loading,
 // and what reaches the camera when the user clicks its controls.
+#include <chrono>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -131,11 +132,12 @@ TEST_F(FunctionPage, CameraFailingEveryReadLoadsAsOffWithAngleZero) {
 
 // A lost reply keeps the page loading whichever reply came last: it shows nothing the camera
 // did not report (here, the default "Roomwise AI" on).
-TEST_F(FunctionPage, ALostReadKeepsThePageLoading) {
+TEST_F(FunctionPage, ALostReadKeepsThePageLoadingUntilItTimesOutAsAFailedRead) {
   prepare(functions(false, 0, false, 60, false, 30));
   sim::SimFaults faults;
   faults.noReply.insert(sim::kCmdGetAutoFraming);
   cam.camera().setFaults(faults);
+  cam.device->setCommandReplyTimeout(std::chrono::milliseconds(300));
   const auto before = cam.camera().reportsReceived();
   page = std::make_unique<QCameraFunctionControlVC>(cam.device);
   page->show();
@@ -143,6 +145,10 @@ TEST_F(FunctionPage, ALostReadKeepsThePageLoading) {
   settle();
   EXPECT_FALSE(page->model().isLoaded());
   EXPECT_FALSE(page->intelligentSwitch()->isEnabled());
+  EXPECT_FALSE(page->intelligentSwitch()->isChecked());
+  // The lost read fails with the command timeout, and the page opens with framing off.
+  ASSERT_TRUE(waitUntil([&] { return page->model().isLoaded(); }));
+  EXPECT_TRUE(page->intelligentSwitch()->isEnabled());
   EXPECT_FALSE(page->intelligentSwitch()->isChecked());
 }
 

@@ -234,6 +234,22 @@ TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
   EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
 }
 
+// A camera that never answers the version read still lets the check finish: the read fails
+// with the command timeout and the overlay goes.
+TEST_F(CameraInfoTest, ASilentCameraDoesNotHoldTheBusyOverlay) {
+  openInfo();
+  sim::SimFaults faults;
+  faults.noReply.insert(sim::kCmdGetVersion);
+  first.setFaults(faults);
+  info->device()->setCommandReplyTimeout(300ms);
+  QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
+  ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
+  EXPECT_TRUE(waitUntil([&] { return QHudOverlay::busyOverlay(&nav) == nullptr; }));
+  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, getVersion, " +
+                           std::to_string(USBDevice::kCommandNoReply)));
+  EXPECT_EQ(nav.topViewController(), info.data());
+}
+
 TEST_F(CameraInfoTest, LaterGoesBackToTheCameraList) {
   offer({1, 0, 6}, false);
   openInfo();
