@@ -19,6 +19,7 @@ inline void useTemporaryHome() {
   static const bool set = [] {
     qputenv("HOME", home.path().toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CACHE_HOME");  // the firmware download goes into the cache folder
     return true;
   }();
   (void)set;
