@@ -13,7 +13,7 @@
 
 namespace vexhal::test {
 
-// Keeps the downloaded package (in the documents folder) inside a folder of the test's own.
+// Keeps the downloaded package (in the cache folder) inside a folder of the test's own.
 inline void useTemporaryHome() {
   static QTemporaryDir home;
   static const bool set = [] {
