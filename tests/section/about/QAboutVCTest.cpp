@@ -1,3 +1,5 @@
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,7 +12,9 @@
 
 #include "../../sim/SimTestSupport.h"
 #include "../camera_info/UpdateTestSupport.h"
+#include "common/QAlertController.h"
 #include "common/QNavigationController.h"
+#include "common/QParagraphLabel.h"
 #include "section/about/QAboutVC.h"
 #include "section/about/QServiceVC.h"
 #include "section/camera_info/QBrowserLink.h"
@@ -66,17 +70,36 @@ struct AboutTest : testing::Test, test::TwoCameras {
   QPointer<QAboutVC> about;
 };
 
-TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPages) {
+// Clicked links open the store's pages; without a browser, a dialog shows the address and copies
+// it.
+TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPagesOrShowTheAddress) {
   std::vector<QString> opened;
+  bool browser = true;
   QBrowserLink::setOpener([&](const QUrl& url) {
     opened.push_back(url.toString());
-    return true;
+    return browser;
   });
-  about->serviceBtnAction();
-  about->privacyBtnAction();
-  EXPECT_EQ(opened, (std::vector<QString>{
-                        QStringLiteral("https://store.vexhal.example/pages/terms-of-service"),
-                        QStringLiteral("https://store.vexhal.example/pages/privacy-policy")}));
+  const QString terms = QStringLiteral("https://store.vexhal.example/pages/terms-of-service");
+  const QString privacy = QStringLiteral("https://store.vexhal.example/pages/privacy-policy");
+  const auto click = [&](const char* name) {
+    QTest::mouseClick(about->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+  };
+  click("termsBtn");
+  click("privacyBtn");
+  EXPECT_EQ(opened, (std::vector<QString>{terms, privacy}));
+  EXPECT_EQ(test::shown<QAlertController>(), nullptr);
+
+  browser = false;
+  for (const auto& [name, address] : {std::pair{"termsBtn", terms}, std::pair{"privacyBtn", privacy}}) {
+    click(name);
+    QAlertController* alert = test::shown<QAlertController>();
+    ASSERT_NE(alert, nullptr) << name;
+    EXPECT_TRUE(alert->messageLabel()->text().contains(address));
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(alert->actions().first()->button, Qt::LeftButton);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
+    test::processDeferredDeletes();
+  }
 }
 
 TEST_F(AboutTest, RemovingAnyCameraReturnsToTheCameraList) {
