@@ -7,7 +7,8 @@
 
 namespace vexhal {
 
-NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QObject* parent,
+NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout,
+                 std::chrono::milliseconds connectTimeout, QObject* parent,
                  std::optional<std::chrono::milliseconds> deadline)
     : QObject(parent), reply_(reply) {
   reply->setParent(this);
@@ -22,7 +23,16 @@ NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QO
   if (deadline) {
     deadline_.start(*deadline);
   }
+  // Name lookup, connection and TLS handshake end when the request goes out. A service that
+  // cannot be reached (no answer to the lookup or the connection) fails after this, not after
+  // the longer idle timeout.
+  connecting_.setSingleShot(true);
+  connect(&connecting_, &QTimer::timeout, this,
+          [this] { fail(netFailure(RNetResponse::kNoConnection)); });
+  connect(reply, &QNetworkReply::requestSent, &connecting_, qOverload<>(&QTimer::stop));
+  connecting_.start(connectTimeout);
   const auto progressed = [this] {
+    connecting_.stop();
     if (!ended()) {
       idle_.start();
     }
@@ -68,6 +78,7 @@ void NetCall::fail(const RNetResponse& failure) {
   failure_ = failure;
   idle_.stop();
   deadline_.stop();
+  connecting_.stop();
   // abort() emits finished(), which delivers the failure; a reply that already failed on its
   // own (an error status, say) is finishing anyway.
   if (reply_->error() == QNetworkReply::NoError) {
@@ -82,6 +93,7 @@ void NetCall::finished() {
   ended_ = true;
   idle_.stop();
   deadline_.stop();
+  connecting_.stop();
   deleteLater();
   // The network layer can give up on a chain of redirections (a loop, say) with neither an
   // error nor a final status: that is no answer.

@@ -13,13 +13,14 @@ class QNetworkReply;
 
 namespace vexhal {
 
-// One GET in flight: owns its reply, fails it after an idle timeout (and, when given, after a
-// total deadline), lets it follow only redirections to https or loopback http, and finishes
+// One GET in flight: owns its reply, fails it when it has not reached the server within a
+// connect timeout, after an idle timeout (and, when given, after a total deadline), lets it follow only redirections to https or loopback http, and finishes
 // exactly once.
 // Subclasses read the answer and deliver the single completion from finish().
 class NetCall : public QObject {
  public:
-  NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout, QObject* parent,
+  NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout,
+          std::chrono::milliseconds connectTimeout, QObject* parent,
           std::optional<std::chrono::milliseconds> deadline = std::nullopt);
   ~NetCall() override;
 
@@ -39,6 +40,7 @@ class NetCall : public QObject {
 
   QPointer<QNetworkReply> reply_;
   QTimer idle_;
+  QTimer connecting_;
   QTimer deadline_;
   std::optional<RNetResponse> failure_;
   bool redirected_ = false;

@@ -10,9 +10,10 @@ namespace vexhal {
 
 PackageDownload::PackageDownload(QNetworkReply* reply, std::unique_ptr<QSaveFile> file,
                                  std::optional<QByteArray> expectedSha256, std::int64_t maxSize,
-                                 std::chrono::milliseconds idleTimeout, Progress progress,
+                                 std::chrono::milliseconds idleTimeout,
+                                 std::chrono::milliseconds connectTimeout, Progress progress,
                                  Completion completion, QObject* parent)
-    : NetCall(reply, idleTimeout, parent),
+    : NetCall(reply, idleTimeout, connectTimeout, parent),
       file_(std::move(file)),
       expectedSha256_(std::move(expectedSha256)),
       maxSize_(maxSize),

@@ -27,8 +27,8 @@ class PackageDownload : public NetCall {
 
   PackageDownload(QNetworkReply* reply, std::unique_ptr<QSaveFile> file,
                   std::optional<QByteArray> expectedSha256, std::int64_t maxSize,
-                  std::chrono::milliseconds idleTimeout, Progress progress, Completion completion,
-                  QObject* parent);
+                  std::chrono::milliseconds idleTimeout, std::chrono::milliseconds connectTimeout,
+                  Progress progress, Completion completion, QObject* parent);
 
  private:
   void headersArrived() override;

@@ -91,6 +91,10 @@ bool RNetManager::addTrustedAuthority(const QByteArray& pem) {
 
 void RNetManager::setIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
 
+void RNetManager::setConnectTimeout(std::chrono::milliseconds timeout) {
+  connectTimeout_ = timeout;
+}
+
 void RNetManager::setCheckDeadline(std::chrono::milliseconds deadline) {
   checkDeadline_ = deadline;
 }
@@ -156,7 +160,7 @@ void RNetManager::needVersionUpgrade(const QString& product, const QString& vers
   QNetworkReply* reply = network_->get(request);
   watchTls(reply);
   new VersionCheckCall(  // owned by calls_
-      reply, idleTimeout_, checkDeadline_,
+      reply, idleTimeout_, connectTimeout_, checkDeadline_,
       [this, callback = std::move(callback)](const RNetResponse& response,
                                              const std::optional<RVersionUpgradeInfo>& data) {
         log(QStringLiteral("RNetManager, version-check, %1, %2").arg(response.code).arg(
@@ -215,7 +219,8 @@ void RNetManager::download(const QString& url, const QString& savePath,
   reply->setReadBufferSize(PackageDownload::kReadBufferSize);
   watchTls(reply);
   new PackageDownload(reply, std::move(file), std::move(expectedSha256), maxPackageSize_,
-                      idleTimeout_, std::move(progress), std::move(finished), calls_);
+                      idleTimeout_, connectTimeout_, std::move(progress), std::move(finished),
+                      calls_);
 }
 
 }  // namespace vexhal

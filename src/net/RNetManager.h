@@ -47,6 +47,8 @@ class RNetManager {
 
   static constexpr std::int64_t kMaxPackageSize = 512LL * 1024 * 1024;
   static constexpr std::chrono::milliseconds kDefaultIdleTimeout{15000};
+  // Long enough for one unanswered name server (the resolver waits 5 s) and a slow handshake.
+  static constexpr std::chrono::milliseconds kDefaultConnectTimeout{8000};
   static constexpr std::chrono::milliseconds kDefaultCheckDeadline{30000};
 
   // The process-wide manager, created on first call (after the QCoreApplication, on the main
@@ -69,6 +71,9 @@ class RNetManager {
   bool addTrustedAuthority(const QByteArray& pem);
   // A call that makes no progress for this long (connecting included) fails with kTimeout.
   void setIdleTimeout(std::chrono::milliseconds timeout);
+  // A call whose request has not gone out this long after it started (name lookup, connection
+  // and TLS handshake) fails with kNoConnection.
+  void setConnectTimeout(std::chrono::milliseconds timeout);
   // A version check not finished this long after it started fails with kTimeout, however
   // steadily bytes arrive. Downloads have no such limit: a package may take long.
   void setCheckDeadline(std::chrono::milliseconds deadline);
@@ -104,6 +109,7 @@ class RNetManager {
   QString host_;
   QString port_;
   std::chrono::milliseconds idleTimeout_ = kDefaultIdleTimeout;
+  std::chrono::milliseconds connectTimeout_ = kDefaultConnectTimeout;
   std::chrono::milliseconds checkDeadline_ = kDefaultCheckDeadline;
   std::int64_t maxPackageSize_ = kMaxPackageSize;
   std::optional<QSslConfiguration> tls_;  // set once an authority is added

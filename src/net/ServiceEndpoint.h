@@ -22,9 +22,17 @@ extern QString servicePort;
 // texts do not form a usable address, plain http to another machine included.
 std::optional<QUrl> serviceBaseUrl(const QString& host, const QString& port);
 
-// True for a host text that is a plain-http address of another machine, which serviceBaseUrl
-// refuses: answers that are not encrypted could be changed on the way.
-bool isPlainHttpElsewhere(const QString& host);
+// An address as typed in the service settings ("https://updates.example.com",
+// "http://127.0.0.1:8080") split into the endpoint texts, or the reason it cannot be used.
+struct ServiceAddress {
+  QString host;     // the address without its port
+  QString port;     // its own port, or the scheme's default
+  QString problem;  // for the user; empty when the address is usable
+};
+ServiceAddress parseServiceAddress(const QString& address);
+
+// The endpoint texts as one address, as the service settings show it.
+QString serviceAddressText(const QString& host, const QString& port);
 
 // True for plain http that may be used: loopback hosts only.
 bool isLoopbackHost(const QString& host);

@@ -12,9 +12,10 @@
 namespace vexhal {
 
 VersionCheckCall::VersionCheckCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout,
+                                   std::chrono::milliseconds connectTimeout,
                                    std::chrono::milliseconds deadline, Completion completion,
                                    QObject* parent)
-    : NetCall(reply, idleTimeout, parent, deadline), completion_(std::move(completion)) {
+    : NetCall(reply, idleTimeout, connectTimeout, parent, deadline), completion_(std::move(completion)) {
   reply->setReadBufferSize(kReadBufferSize);
 }
 

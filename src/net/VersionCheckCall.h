@@ -20,7 +20,8 @@ class VersionCheckCall : public NetCall {
   static constexpr qint64 kReadBufferSize = 64 * 1024;
 
   VersionCheckCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout,
-                   std::chrono::milliseconds deadline, Completion completion, QObject* parent);
+                   std::chrono::milliseconds connectTimeout, std::chrono::milliseconds deadline,
+                   Completion completion, QObject* parent);
 
   // Decodes a whole answer body: {"code": integer, "message": text, "data": ...}. A non-zero
   // code is the service's own failure; anything not of this shape is kBadAnswer.

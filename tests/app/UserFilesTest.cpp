@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/AppDelegate.h"
+#include "section/camera_info/UpgradeState.h"
 
 namespace vexhal {
 namespace {
@@ -26,7 +27,7 @@ QStringList entriesBelow(const QString& dir) {
   return entries;
 }
 
-// Settings and logs are found by these names; a change would strand every user's files.
+// Settings, logs and the firmware download are found by these names; a change would strand every user's files.
 TEST(ApplicationNames, SettingsAndCachesAreKeyedOnVexhalTools) {
   QTemporaryDir scratch;
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath("config")));
@@ -39,6 +40,9 @@ TEST(ApplicationNames, SettingsAndCachesAreKeyedOnVexhalTools) {
   EXPECT_EQ(QSettings().fileName(), scratch.filePath("config/VexhalTools/VexhalTools.conf"));
   EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::CacheLocation),
             scratch.filePath("cache/VexhalTools/VexhalTools"));
+  // Each download replaces this file: it must not be one a user could have made.
+  EXPECT_EQ(firmwarePackagePath().toStdString(),
+            scratch.filePath("cache/VexhalTools/VexhalTools/firmware.bin").toStdString());
   qunsetenv("XDG_CONFIG_HOME");
   qunsetenv("XDG_CACHE_HOME");
 }

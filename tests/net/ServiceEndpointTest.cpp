@@ -51,6 +51,47 @@ INSTANTIATE_TEST_SUITE_P(
         EndpointCase{"http://updates.vexhal.example", "80", nullptr},
         EndpointCase{" http://10.0.0.1:8080/base", "", nullptr}));
 
+struct AddressCase {
+  const char* address;
+  const char* host;  // nullptr: refused with a reason
+  const char* port;
+};
+
+class ServiceAddressTest : public ::testing::TestWithParam<AddressCase> {};
+
+// The split texts form the same address again (see serviceBaseUrl).
+TEST_P(ServiceAddressTest, SplitsIntoHostAndPortOrRefuses) {
+  const AddressCase& c = GetParam();
+  const ServiceAddress split = parseServiceAddress(QString::fromUtf8(c.address));
+  if (c.host == nullptr) {
+    EXPECT_FALSE(split.problem.isEmpty()) << split.host.toStdString();
+    return;
+  }
+  EXPECT_EQ(split.problem.toStdString(), "");
+  EXPECT_EQ(split.host.toStdString(), c.host);
+  EXPECT_EQ(split.port.toStdString(), c.port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, ServiceAddressTest,
+    ::testing::Values(
+        AddressCase{"https://updates.example.com", "https://updates.example.com", "443"},
+        AddressCase{" HTTPS://updates.example.com:8443/base ", "HTTPS://updates.example.com/base",
+                    "8443"},
+        AddressCase{"http://127.0.0.1:8080", "http://127.0.0.1", "8080"},
+        AddressCase{"http://[::1]:81", "http://[::1]", "81"},
+        AddressCase{"http://localhost", "http://localhost", "80"},
+        AddressCase{"", nullptr, nullptr},
+        AddressCase{"updates.example.com", nullptr, nullptr},
+        AddressCase{"ftp://updates.example.com", nullptr, nullptr},
+        AddressCase{"http://10.0.0.1:8080", nullptr, nullptr},
+        AddressCase{"https://updates.example.com:", nullptr, nullptr},
+        AddressCase{"https://updates.example.com:0", nullptr, nullptr},
+        AddressCase{"https://updates.example.com: 80", nullptr, nullptr},
+        AddressCase{"https://user@updates.example.com", nullptr, nullptr},
+        AddressCase{"https://updates.example.com/?x=1", nullptr, nullptr},
+        AddressCase{"https://", nullptr, nullptr}));
+
 TEST(LoopbackHostTest, OnlyThisMachineCounts) {
   for (const char* host : {"127.0.0.1", "127.8.9.10", "::1", "localhost", "LOCALHOST"}) {
     EXPECT_TRUE(isLoopbackHost(QString::fromLatin1(host))) << host;

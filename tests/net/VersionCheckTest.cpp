@@ -253,9 +253,16 @@ TEST_F(NetTest, EndlessAnswerIsCutOffNearTheCap) {
   EXPECT_LT(sent, UpdateService::kFloodSize / 8);
 }
 
-TEST_F(NetTest, NothingListeningIsNoConnection) {
+// Refused, or never answered (the handshake stays unanswered, as for a host that cannot be
+// reached): told as no connection, the latter once the connect timeout is over.
+TEST_F(NetTest, UnreachableServiceIsNoConnection) {
   manager_.config(QStringLiteral("127.0.0.1"), QString::number(closedPort()));
+  EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kNoConnection);
 
+  QTcpServer silent;
+  ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+  manager_.setConnectTimeout(std::chrono::milliseconds(300));  // the idle timeout stays at 15 s
+  manager_.config(QStringLiteral("127.0.0.1"), QString::number(silent.serverPort()));
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kNoConnection);
 }
 

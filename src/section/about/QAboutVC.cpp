@@ -167,11 +167,13 @@ void QAboutVC::checkVersionBtnAction() {
 }
 
 void QAboutVC::serviceBtnAction() {
-  QBrowserLink::open(QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/terms-of-service")));
+  QBrowserLink::openOrShowAddress(
+      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/terms-of-service")), this);
 }
 
 void QAboutVC::privacyBtnAction() {
-  QBrowserLink::open(QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/privacy-policy")));
+  QBrowserLink::openOrShowAddress(
+      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/privacy-policy")), this);
 }
 
 void QAboutVC::clicked() {

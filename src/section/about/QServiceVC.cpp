@@ -33,14 +33,12 @@ QLineEdit* textField(const QString& text, const QString& placeholder, const char
 
 QServiceVC::QServiceVC(QWidget* parent)
     : QViewController("QServiceVC", parent),
-      hostTF_(textField(serviceHost, QStringLiteral("updates.example.com"), "hostTF", this)),
-      portTF_(textField(servicePort, QStringLiteral("443"), "portTF", this)),
+      addressTF_(textField(serviceAddressText(serviceHost, servicePort),
+                           QStringLiteral("https://updates.example.com"), "addressTF", this)),
       saveBtn_(new QAlertButton(QStringLiteral("Save"),
                                 QAlertAction::look(QAlertAction::QAlertActionStyle::blueFilled),
                                 std::nullopt, this)),
-      refusalLab_(new QLabel(QStringLiteral("Plain http is allowed only for this computer "
-                                            "(localhost). Use an https address for other hosts."),
-                             this)) {
+      problemLab_(new QLabel(this)) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -54,11 +52,9 @@ QServiceVC::QServiceVC(QWidget* parent)
   form->setHorizontalSpacing(16);
   form->setVerticalSpacing(14);
   form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  for (auto [caption, field] : {std::pair{"Host", hostTF_}, std::pair{"Port", portTF_}}) {
-    auto* label = new QLabel(QLatin1String(caption), this);
-    label->setFont(ui::systemFont(14));
-    form->addRow(label, field);
-  }
+  auto* caption = new QLabel(QStringLiteral("Address"), this);
+  caption->setFont(ui::systemFont(14));
+  form->addRow(caption, addressTF_);
   auto* note = new QLabel(
       QStringLiteral("Applies until the program quits; the default service is used again after "
                      "a restart."),
@@ -66,19 +62,19 @@ QServiceVC::QServiceVC(QWidget* parent)
   note->setFont(ui::systemFont(12));
   note->setStyleSheet(QStringLiteral("color: #666666;"));
   note->setWordWrap(true);
-  refusalLab_->setObjectName(QStringLiteral("refusalLab"));
-  refusalLab_->setFont(ui::systemFont(12));
-  QPalette warning = refusalLab_->palette();
+  problemLab_->setObjectName(QStringLiteral("problemLab"));
+  problemLab_->setFont(ui::systemFont(12));
+  QPalette warning = problemLab_->palette();
   warning.setColor(QPalette::WindowText, ui::red());
-  refusalLab_->setPalette(warning);
-  refusalLab_->setWordWrap(true);
-  refusalLab_->hide();
+  problemLab_->setPalette(warning);
+  problemLab_->setWordWrap(true);
+  problemLab_->hide();
 
   auto* centred = new QVBoxLayout;
   centred->addLayout(form);
   centred->addSpacing(12);
   centred->addWidget(note);
-  centred->addWidget(refusalLab_);
+  centred->addWidget(problemLab_);
   centred->addSpacing(24);
   centred->addWidget(saveBtn_, 0, Qt::AlignHCenter);
   auto* row = new QHBoxLayout;
@@ -95,29 +91,27 @@ QServiceVC::QServiceVC(QWidget* parent)
   layout->addLayout(row);
   layout->addStretch(1);
 
-  connect(hostTF_, &QLineEdit::textChanged, this, &QServiceVC::updateSaveEnabled);
-  connect(portTF_, &QLineEdit::textChanged, this, &QServiceVC::updateSaveEnabled);
-  for (QLineEdit* field : {hostTF_, portTF_}) {
-    connect(field, &QLineEdit::textEdited, refusalLab_, &QWidget::hide);
-  }
+  connect(addressTF_, &QLineEdit::textChanged, this, &QServiceVC::addressChanged);
+  connect(addressTF_, &QLineEdit::returnPressed, this, &QServiceVC::saveBtnAction);
   connect(saveBtn_, &QPushButton::clicked, this, &QServiceVC::saveBtnAction);
-  updateSaveEnabled();
+  addressChanged();
 }
 
-void QServiceVC::updateSaveEnabled() {
-  saveBtn_->setEnabled(!hostTF_->text().isEmpty() && !portTF_->text().isEmpty());
+// An empty field only disables Save; anything typed that cannot be used says why.
+void QServiceVC::addressChanged() {
+  const QString problem = parseServiceAddress(addressTF_->text()).problem;
+  problemLab_->setText(problem);
+  problemLab_->setVisible(!problem.isEmpty() && !addressTF_->text().trimmed().isEmpty());
+  saveBtn_->setEnabled(problem.isEmpty());
 }
 
 void QServiceVC::saveBtnAction() {
-  if (!saveBtn_->isEnabled()) {
+  const ServiceAddress address = parseServiceAddress(addressTF_->text());
+  if (!address.problem.isEmpty()) {
     return;
   }
-  if (isPlainHttpElsewhere(hostTF_->text())) {
-    refusalLab_->show();
-    return;
-  }
-  serviceHost = hostTF_->text();
-  servicePort = portTF_->text();
+  serviceHost = address.host;
+  servicePort = address.port;
   QNetLogForwarder::configure(serviceHost, servicePort);
   if (QNavigationController* nav = navigationController()) {
     nav->popToRoot(false);

@@ -8,9 +8,10 @@ class QPushButton;
 
 namespace vexhal {
 
-// Changes the update service's host and port for the rest of the run (nothing is stored).
-// Save is enabled exactly when both fields hold at least one character; a plain-http address of
-// another machine is refused with the reason shown under the fields. Main thread only.
+// Changes the update service's address for the rest of the run (nothing is stored). The one
+// address field ("https://updates.example.com", "http://127.0.0.1:8080") is checked as it is
+// typed: Save is enabled only for a usable address (https, or plain http to this computer), and
+// the reason an address cannot be used is shown under the field. Main thread only.
 class QServiceVC : public QViewController {
   Q_OBJECT
 
@@ -20,17 +21,16 @@ class QServiceVC : public QViewController {
   void saveBtnAction();
   void backAction();
 
-  QLineEdit* hostTF() const { return hostTF_; }
-  QLineEdit* portTF() const { return portTF_; }
+  QLineEdit* addressTF() const { return addressTF_; }
   QPushButton* saveBtn() const { return saveBtn_; }
+  QLabel* problemLab() const { return problemLab_; }
 
  private:
-  void updateSaveEnabled();
+  void addressChanged();
 
-  QLineEdit* hostTF_;
-  QLineEdit* portTF_;
+  QLineEdit* addressTF_;
   QPushButton* saveBtn_;
-  QLabel* refusalLab_;
+  QLabel* problemLab_;
 };
 
 }  // namespace vexhal

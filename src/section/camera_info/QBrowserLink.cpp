@@ -1,6 +1,15 @@
 #include "section/camera_info/QBrowserLink.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QGuiApplication>
+
+#include <ostrane/ostrane.h>
+
+#include <memory>
+
+#include "common/QAlertController.h"
+#include "common/UiStyle.h"
 
 namespace vexhal {
 
@@ -25,6 +34,32 @@ bool QBrowserLink::open(const QUrl& url) {
     return opener(url);
   }
   return QDesktopServices::openUrl(url);
+}
+
+bool QBrowserLink::openOrShowAddress(const QUrl& url, QWidget* askingScreen) {
+  if (open(url)) {
+    return true;
+  }
+  const QString address = url.toString();
+  QLog("Browser, open, failed, " + address.toStdString());
+  auto* alert = new QAlertController(
+      QStringLiteral("Unable to open the browser"),
+      QStringLiteral("The address could not be opened in a browser. Copy it and open it "
+                     "yourself: ") +
+          address);
+  const QFont font = ui::systemFont(14, QFont::Medium);
+  alert->addAction(std::make_shared<QAlertAction>(
+                       QStringLiteral("Copy"), QAlertAction::QAlertActionStyle::blueFilled, font,
+                       [address](QAlertAction&) {
+                         QGuiApplication::clipboard()->setText(address);
+                       }),
+                   true);
+  alert->addAction(std::make_shared<QAlertAction>(
+                       QStringLiteral("Close"), QAlertAction::QAlertActionStyle::grayFilled, font,
+                       nullptr),
+                   true);
+  alert->present(askingScreen);
+  return false;
 }
 
 void QBrowserLink::setOpener(Opener opener) {

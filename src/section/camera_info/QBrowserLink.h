@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace vexhal {
 
 // Opens addresses in the user's web browser: only http and https addresses with a host, so an
@@ -15,6 +17,9 @@ class QBrowserLink {
   static bool isWebAddress(const QUrl& url);
   // Opens `url` when it is a web address; false when it is not or the desktop refused it.
   static bool open(const QUrl& url);
+  // Opens `url`; when no browser takes it, a dialog over `askingScreen` says so, shows the
+  // address and offers to copy it, so the user can still get there. False when it was not opened.
+  static bool openOrShowAddress(const QUrl& url, QWidget* askingScreen);
   // Replaces the desktop's handler (tests record the addresses instead); null restores it.
   static void setOpener(Opener opener);
 };

@@ -13,8 +13,10 @@ bool upgradeInProgress() { return inProgress; }
 void setUpgradeInProgress(bool value) { inProgress = value; }
 
 const QString& firmwarePackagePath() {
-  static const QString path =
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/firmware.bin");
+  // The program's own cache folder: the file is replaced by every download, so it must never be
+  // one of the user's files.
+  static const QString path = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                              QStringLiteral("/firmware.bin");
   return path;
 }
 

@@ -10,8 +10,8 @@ namespace vexhal {
 bool upgradeInProgress();
 void setUpgradeInProgress(bool inProgress);
 
-// Where the downloaded firmware package is kept: the user's documents directory joined with
-// "/firmware.bin", computed once.
+// Where the downloaded firmware package is kept: "firmware.bin" in the program's cache folder
+// ($XDG_CACHE_HOME/VexhalTools/VexhalTools), computed once, after the application's names are set.
 const QString& firmwarePackagePath();
 
 }  // namespace vexhal

@@ -1,3 +1,5 @@
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,7 +12,9 @@
 
 #include "../../sim/SimTestSupport.h"
 #include "../camera_info/UpdateTestSupport.h"
+#include "common/QAlertController.h"
 #include "common/QNavigationController.h"
+#include "common/QParagraphLabel.h"
 #include "section/about/QAboutVC.h"
 #include "section/about/QServiceVC.h"
 #include "section/camera_info/QBrowserLink.h"
@@ -66,17 +70,36 @@ struct AboutTest : testing::Test, test::TwoCameras {
   QPointer<QAboutVC> about;
 };
 
-TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPages) {
+// Clicked links open the store's pages; without a browser, a dialog shows the address and copies
+// it.
+TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPagesOrShowTheAddress) {
   std::vector<QString> opened;
+  bool browser = true;
   QBrowserLink::setOpener([&](const QUrl& url) {
     opened.push_back(url.toString());
-    return true;
+    return browser;
   });
-  about->serviceBtnAction();
-  about->privacyBtnAction();
-  EXPECT_EQ(opened, (std::vector<QString>{
-                        QStringLiteral("https://store.vexhal.example/pages/terms-of-service"),
-                        QStringLiteral("https://store.vexhal.example/pages/privacy-policy")}));
+  const QString terms = QStringLiteral("https://store.vexhal.example/pages/terms-of-service");
+  const QString privacy = QStringLiteral("https://store.vexhal.example/pages/privacy-policy");
+  const auto click = [&](const char* name) {
+    QTest::mouseClick(about->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+  };
+  click("termsBtn");
+  click("privacyBtn");
+  EXPECT_EQ(opened, (std::vector<QString>{terms, privacy}));
+  EXPECT_EQ(test::shown<QAlertController>(), nullptr);
+
+  browser = false;
+  for (const auto& [name, address] : {std::pair{"termsBtn", terms}, std::pair{"privacyBtn", privacy}}) {
+    click(name);
+    QAlertController* alert = test::shown<QAlertController>();
+    ASSERT_NE(alert, nullptr) << name;
+    EXPECT_TRUE(alert->messageLabel()->text().contains(address));
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(alert->actions().first()->button, Qt::LeftButton);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
+    test::processDeferredDeletes();
+  }
 }
 
 TEST_F(AboutTest, RemovingAnyCameraReturnsToTheCameraList) {
@@ -119,65 +142,61 @@ TEST_F(AboutTest, AnswersOfTheProgramsCheckAreShown) {
   EXPECT_TRUE(test::logged("About, needVersionUpgrade, true, false, 9.9.9, https://example.com/get)"));
 }
 
-// Save is enabled exactly when both fields hold text, blanks included.
-struct SaveCase {
-  QString host;
-  QString port;
-  bool enabled;
+// The address is checked as it is typed: Save only for a usable one, and the reason otherwise.
+struct AddressCase {
+  const char* typed;
+  const char* problem;  // part of the reason shown; nullptr: usable, nothing shown
 };
-class ServiceSaveTest : public AboutTest, public testing::WithParamInterface<SaveCase> {};
+class ServiceAddressTest : public AboutTest, public testing::WithParamInterface<AddressCase> {};
 
-TEST_P(ServiceSaveTest, EnablesSaveWhenBothFieldsHoldText) {
+TEST_P(ServiceAddressTest, TypedAddressEnablesSaveOrSaysWhy) {
   QServiceVC* service = openService();
   ASSERT_NE(service, nullptr);
-  service->hostTF()->setText(GetParam().host);
-  service->portTF()->setText(GetParam().port);
-  EXPECT_EQ(service->saveBtn()->isEnabled(), GetParam().enabled);
+  QTest::keyClick(service->addressTF(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(service->addressTF(), QString::fromUtf8(GetParam().typed));
+  EXPECT_EQ(service->saveBtn()->isEnabled(), GetParam().problem == nullptr);
+  EXPECT_EQ(service->problemLab()->isVisible(), GetParam().problem != nullptr);
+  if (GetParam().problem != nullptr) {
+    EXPECT_TRUE(service->problemLab()->text().contains(QString::fromUtf8(GetParam().problem)))
+        << service->problemLab()->text().toStdString();
+  }
+  const QString before = serviceHost;
+  QTest::mouseClick(service->saveBtn(), Qt::LeftButton);
+  EXPECT_EQ(nav.topViewController() == service, GetParam().problem != nullptr);
+  EXPECT_EQ(serviceHost == before, GetParam().problem != nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ServiceSaveTest,
-    testing::Values(SaveCase{QString(), QString(), false},
-                    SaveCase{QStringLiteral("h"), QString(), false},
-                    SaveCase{QString(), QStringLiteral("1"), false},
-                    SaveCase{QStringLiteral(" "), QStringLiteral(" "), true},
-                    SaveCase{QStringLiteral("updates.example.com"), QStringLiteral("443"), true}));
+    Cases, ServiceAddressTest,
+    testing::Values(AddressCase{"https://updates.example.com", nullptr},
+                    AddressCase{"http://127.0.0.1:8080", nullptr},
+                    AddressCase{"http://updates.example.com", "only for this computer"},
+                    AddressCase{"updates.example.com", "must begin with https://"},
+                    AddressCase{"https://updates.example.com:65536", "port"},
+                    AddressCase{"https://updates example.com", "not a valid address"}));
 
-TEST_F(AboutTest, PlainHttpToAnotherMachineIsRefusedWithTheReason) {
-  const QString before = serviceHost;
-  QServiceVC* service = openService();
-  ASSERT_NE(service, nullptr);
-  QTest::keyClick(service->hostTF(), Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(service->hostTF(), QStringLiteral("http://updates.example.com"));
-  QTest::mouseClick(service->saveBtn(), Qt::LeftButton);
-
-  const auto* refusal = service->findChild<QLabel*>(QStringLiteral("refusalLab"));
-  ASSERT_NE(refusal, nullptr);
-  EXPECT_TRUE(refusal->isVisible());
-  EXPECT_EQ(nav.topViewController(), service);
-  EXPECT_EQ(serviceHost, before);
-}
-
-TEST_F(AboutTest, SavedSettingsSendTheNextCheckToTheNewEndpoint) {
-  const QString localHost = serviceHost;
-  const QString localPort = servicePort;
-  const auto checksAt = [&](const QString& host, const QString& port) {
+// Saved addresses are split into host and port, and the next check goes there.
+TEST_F(AboutTest, SavedAddressSendsTheNextCheckToTheNewEndpoint) {
+  const QString localAddress = QStringLiteral("http://127.0.0.1:%1").arg(local.service.httpPort());
+  const auto checksAt = [&](const QString& address) {
     QServiceVC* service = openService();
-    service->hostTF()->setText(host);
-    service->portTF()->setText(port);
-    service->saveBtn()->click();
+    QTest::keyClick(service->addressTF(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(service->addressTF(), address);
+    QTest::mouseClick(service->saveBtn(), Qt::LeftButton);
     EXPECT_EQ(nav.topViewController(), nav.rootViewController());
-    EXPECT_EQ(serviceHost, host);
     about = new QAboutVC(manager);
     nav.push(about, false);
     const auto before = local.service.requests().size();
     QHudOverlay::toast(&nav) != nullptr ? QHudOverlay::toast(&nav)->hideAnimated() : void();
-    about->checkVersionBtnAction();
+    QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
     waitUntil([&] { return test::toastText(&nav).has_value(); });
     return local.service.requests().size() - before;
   };
-  EXPECT_EQ(checksAt(QStringLiteral("http://127.0.0.1:1"), localPort), 0);  // nothing listens
-  EXPECT_EQ(checksAt(localHost, localPort), 1);
+  EXPECT_EQ(checksAt(QStringLiteral("http://127.0.0.1:1")), 0);  // nothing listens
+  EXPECT_EQ(serviceHost, QStringLiteral("http://127.0.0.1"));
+  EXPECT_EQ(servicePort, QStringLiteral("1"));
+  EXPECT_EQ(checksAt(localAddress), 1);
+  EXPECT_EQ(openService()->addressTF()->text(), localAddress);
 }
 
 }  // namespace

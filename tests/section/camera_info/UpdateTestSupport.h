@@ -13,12 +13,13 @@
 
 namespace vexhal::test {
 
-// Keeps the downloaded package (in the documents folder) inside a folder of the test's own.
+// Keeps the downloaded package (in the cache folder) inside a folder of the test's own.
 inline void useTemporaryHome() {
   static QTemporaryDir home;
   static const bool set = [] {
     qputenv("HOME", home.path().toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CACHE_HOME");  // the firmware download goes into the cache folder
     return true;
   }();
   (void)set;
