@@ -42,7 +42,7 @@ TEST(ApplicationNames, SettingsAndCachesAreKeyedOnVexhalTools) {
             scratch.filePath("cache/VexhalTools/VexhalTools"));
   // Each download replaces this file: it must not be one a user could have made.
   EXPECT_EQ(firmwarePackagePath().toStdString(),
-            scratch.filePath("cache/VexhalTools/VexhalTools/firmware.bin").toStdString());
+            scratch.filePath("cache/VexhalTools/firmware.bin").toStdString());
   qunsetenv("XDG_CONFIG_HOME");
   qunsetenv("XDG_CACHE_HOME");
 }

@@ -1,5 +1,6 @@
 #include "section/camera_info/UpgradeState.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 
 namespace vexhal {
@@ -13,10 +14,11 @@ bool upgradeInProgress() { return inProgress; }
 void setUpgradeInProgress(bool value) { inProgress = value; }
 
 const QString& firmwarePackagePath() {
-  // The program's own cache folder: the file is replaced by every download, so it must never be
-  // one of the user's files.
-  static const QString path = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-                              QStringLiteral("/firmware.bin");
+  // The program's own cache folder, beside its logs: the file is replaced by every download, so
+  // it must never be one of the user's files.
+  static const QString path =
+      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QLatin1Char('/') +
+      QCoreApplication::applicationName() + QStringLiteral("/firmware.bin");
   return path;
 }
 
