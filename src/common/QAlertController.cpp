@@ -101,6 +101,9 @@ bool QAlertController::addAction(std::shared_ptr<QAlertAction> action, bool clos
     return false;
   }
   actions_.append(action);
+  if (closesDialog && !action->handler && cancelAction_.expired()) {
+    cancelAction_ = action;
+  }
   auto* button = new QAlertButton(*action->title, QAlertAction::look(action->style), action->font,
                                   actionStackView_);
   button->setFixedSize(actionWidth, actionHeight);
@@ -188,6 +191,19 @@ void QAlertController::present(QWidget* askingScreen) {
     move(centre - QPoint(width() / 2, height() / 2));
   }
   show();
+  // Enter and the first keyboard focus go to the cancel action, never to one that acts: the
+  // dialog picks its first button as the default when it is shown, so that choice is undone.
+  const std::shared_ptr<QAlertAction> cancel = cancelAction();
+  for (const auto& action : std::as_const(actions_)) {
+    if (action->button) {
+      action->button->setDefault(action == cancel);
+    }
+  }
+  if (cancel && cancel->button) {
+    cancel->button->setFocus(Qt::OtherFocusReason);
+  } else {
+    setFocus(Qt::OtherFocusReason);
+  }
   raise();
   activateWindow();
 }
@@ -203,9 +219,12 @@ void QAlertController::dismissController() {
   deleteLater();
 }
 
-// Escape closes only a dialog that offers a close button; the others need a choice.
+// Escape chooses the cancel action, or else closes a dialog that offers a close button; the
+// others need a choice.
 void QAlertController::reject() {
-  if (isShowCloseBtn_) {
+  if (const std::shared_ptr<QAlertAction> cancel = cancelAction(); cancel && cancel->button) {
+    cancel->button->click();
+  } else if (isShowCloseBtn_) {
     dismissController();
   }
 }
