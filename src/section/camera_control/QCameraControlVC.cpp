@@ -415,7 +415,7 @@ void QCameraControlVC::present(QAlertController* alert) {
 
 void QCameraControlVC::saveBtnAction() {
   QLog("CameraControl, saveBtnAction(_:)");
-  confirm(QStringLiteral("Save the settings\uFF1F"), &QCameraControlVC::saveParams);
+  confirm(saveQuestionText(), &QCameraControlVC::saveParams);
 }
 
 // A dialog with "Cancel", which does nothing, and "Confirm", which runs `confirmed` if the
