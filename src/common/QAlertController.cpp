@@ -23,6 +23,7 @@ constexpr int kLeftAlignedLineSpacing = 12;
 constexpr int kLineSpacing = 5;
 constexpr int kCloseBtnSize = 24;
 constexpr int kCloseBtnInset = 8;
+constexpr int kFocusBorder = 2;  // of ui::styleHeaderButton
 
 int itemHeight(QWidget* view, int width) {
   return view->hasHeightForWidth() ? view->heightForWidth(width) : view->sizeHint().height();
@@ -66,9 +67,7 @@ QAlertController::QAlertController(std::optional<QString> title, std::optional<Q
   closeBtn_->setAutoRaise(true);
   closeBtn_->setCursor(Qt::PointingHandCursor);
   closeBtn_->setToolTip(QStringLiteral("Close"));
-  closeBtn_->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
-                                          "QToolButton:hover { background: #f4f4f4;"
-                                          " border-radius: 4px; }"));
+  ui::styleHeaderButton(closeBtn_);
   connect(closeBtn_, &QToolButton::clicked, this, &QAlertController::dismissController);
 
   if (alertTitle_) {
@@ -132,8 +131,10 @@ void QAlertController::loadViewIfNeeded() {
   }
   loaded_ = true;
   closeBtn_->setVisible(isShowCloseBtn_);
-  closeBtn_->setGeometry(alertWidth - kCloseBtnInset - kCloseBtnSize, kCloseBtnInset,
-                         kCloseBtnSize, kCloseBtnSize);
+  // The focus outline lies around the icon, so the icon keeps its place.
+  closeBtn_->setGeometry(alertWidth - kCloseBtnInset - kCloseBtnSize - kFocusBorder,
+                         kCloseBtnInset - kFocusBorder, kCloseBtnSize + 2 * kFocusBorder,
+                         kCloseBtnSize + 2 * kFocusBorder);
 
   const int contentWidth = alertWidth - 2 * alertPadding;
   QList<QRect> frames;

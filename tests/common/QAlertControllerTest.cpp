@@ -337,6 +337,29 @@ TEST(AlertTest, EscapeAndEnterNeverChooseAnActionThatActs) {
   }
 }
 
+TEST(AlertTest, TheCloseButtonShowsAFocusMarkWhenTabbedTo) {
+  QWidget window;
+  window.show();
+  QPointer<QAlertController> alert =
+      new QAlertController(std::nullopt, QStringLiteral("m"), Qt::AlignHCenter, true);
+  alert->addAction(makeAction(QStringLiteral("Exit"), Style::grayFilled, [](QAlertAction&) {}), true);
+  alert->present(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(alert.data()));
+  const auto markPixels = [&] {
+    const QImage image = alert->closeBtn()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == ui::blue() ? 1 : 0;
+    }
+    return count;
+  };
+  EXPECT_EQ(markPixels(), 0);
+  QTest::keyClick(alert.data(), Qt::Key_Tab);
+  ASSERT_TRUE(alert->closeBtn()->hasFocus());
+  EXPECT_GT(markPixels(), 0);
+  delete alert;
+}
+
 TEST(AlertTest, PresentingMakesItWindowModalOverTheAskingWindow) {
   QMainWindow window;
   auto* screen = new QWidget;
