@@ -9,6 +9,8 @@ packages=(
   # program and library
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
   libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev libssl-dev
+  # full-width punctuation and Chinese texts (the package depends on it too)
+  fonts-wqy-microhei
   # tests and benchmarks (spdlog is the logging benchmark's anchor only)
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   python3 unzip xvfb xauth

@@ -23,6 +23,7 @@ constexpr int kLeftAlignedLineSpacing = 12;
 constexpr int kLineSpacing = 5;
 constexpr int kCloseBtnSize = 24;
 constexpr int kCloseBtnInset = 8;
+constexpr int kFocusBorder = 2;  // of ui::styleHeaderButton
 
 int itemHeight(QWidget* view, int width) {
   return view->hasHeightForWidth() ? view->heightForWidth(width) : view->sizeHint().height();
@@ -66,9 +67,7 @@ QAlertController::QAlertController(std::optional<QString> title, std::optional<Q
   closeBtn_->setAutoRaise(true);
   closeBtn_->setCursor(Qt::PointingHandCursor);
   closeBtn_->setToolTip(QStringLiteral("Close"));
-  closeBtn_->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
-                                          "QToolButton:hover { background: #f4f4f4;"
-                                          " border-radius: 4px; }"));
+  ui::styleHeaderButton(closeBtn_);
   connect(closeBtn_, &QToolButton::clicked, this, &QAlertController::dismissController);
 
   if (alertTitle_) {
@@ -101,6 +100,9 @@ bool QAlertController::addAction(std::shared_ptr<QAlertAction> action, bool clos
     return false;
   }
   actions_.append(action);
+  if (closesDialog && !action->handler && cancelAction_.expired()) {
+    cancelAction_ = action;
+  }
   auto* button = new QAlertButton(*action->title, QAlertAction::look(action->style), action->font,
                                   actionStackView_);
   button->setFixedSize(actionWidth, actionHeight);
@@ -129,8 +131,10 @@ void QAlertController::loadViewIfNeeded() {
   }
   loaded_ = true;
   closeBtn_->setVisible(isShowCloseBtn_);
-  closeBtn_->setGeometry(alertWidth - kCloseBtnInset - kCloseBtnSize, kCloseBtnInset,
-                         kCloseBtnSize, kCloseBtnSize);
+  // The focus outline lies around the icon, so the icon keeps its place.
+  closeBtn_->setGeometry(alertWidth - kCloseBtnInset - kCloseBtnSize - kFocusBorder,
+                         kCloseBtnInset - kFocusBorder, kCloseBtnSize + 2 * kFocusBorder,
+                         kCloseBtnSize + 2 * kFocusBorder);
 
   const int contentWidth = alertWidth - 2 * alertPadding;
   QList<QRect> frames;
@@ -188,6 +192,19 @@ void QAlertController::present(QWidget* askingScreen) {
     move(centre - QPoint(width() / 2, height() / 2));
   }
   show();
+  // Enter and the first keyboard focus go to the cancel action, never to one that acts: the
+  // dialog picks its first button as the default when it is shown, so that choice is undone.
+  const std::shared_ptr<QAlertAction> cancel = cancelAction();
+  for (const auto& action : std::as_const(actions_)) {
+    if (action->button) {
+      action->button->setDefault(action == cancel);
+    }
+  }
+  if (cancel && cancel->button) {
+    cancel->button->setFocus(Qt::OtherFocusReason);
+  } else {
+    setFocus(Qt::OtherFocusReason);
+  }
   raise();
   activateWindow();
 }
@@ -203,9 +220,12 @@ void QAlertController::dismissController() {
   deleteLater();
 }
 
-// Escape closes only a dialog that offers a close button; the others need a choice.
+// Escape chooses the cancel action, or else closes a dialog that offers a close button; the
+// others need a choice.
 void QAlertController::reject() {
-  if (isShowCloseBtn_) {
+  if (const std::shared_ptr<QAlertAction> cancel = cancelAction(); cancel && cancel->button) {
+    cancel->button->click();
+  } else if (isShowCloseBtn_) {
     dismissController();
   }
 }

@@ -34,7 +34,8 @@ class QAlertController : public QDialog {
 
   // Appends an action and makes its button; buttons appear left to right in this order.
   // An action without a title is refused (false). Actions must be in place before the dialog
-  // is shown.
+  // is shown. The first action that only closes the dialog (close flag, no handler) is its
+  // cancel action: Escape chooses it, and the dialog opens with the keyboard on it.
   bool addAction(std::shared_ptr<QAlertAction> action, bool closesDialog);
 
   // Shows the dialog window-modal over the window of `askingScreen`, centred on it, and dims
@@ -51,6 +52,8 @@ class QAlertController : public QDialog {
   bool isShowCloseBtn() const { return isShowCloseBtn_; }
   const QList<QAlertItem>& items() const { return items_; }
   const QList<std::shared_ptr<QAlertAction>>& actions() const { return actions_; }
+  // The action Escape chooses, or none.
+  std::shared_ptr<QAlertAction> cancelAction() const { return cancelAction_.lock(); }
   const std::optional<QString>& alertTitle() const { return alertTitle_; }
   const std::optional<QString>& alertMessage() const { return alertMessage_; }
   QParagraphLabel* titleLabel() const { return titleLabel_; }
@@ -81,6 +84,7 @@ class QAlertController : public QDialog {
   bool isShowCloseBtn_;
   QList<QAlertItem> items_;
   QList<std::shared_ptr<QAlertAction>> actions_;
+  std::weak_ptr<QAlertAction> cancelAction_;
   std::optional<QString> alertTitle_;
   std::optional<QString> alertMessage_;
   QParagraphLabel* titleLabel_;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vexhal {
@@ -44,7 +45,12 @@ void QParagraphLabel::setSingleLine(bool singleLine) {
 }
 
 int QParagraphLabel::naturalWidth() const {
-  return static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(text_)));
+  const QFontMetricsF metrics(font());
+  qreal widest = 0;
+  for (const QString& line : text_.split(QLatin1Char('\n'))) {
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  }
+  return static_cast<int>(std::ceil(widest));
 }
 
 int QParagraphLabel::heightForWidth(int width) const {
@@ -81,6 +87,9 @@ qreal QParagraphLabel::layoutText(qreal width, QPainter* painter) const {
   QString shown = text_;
   if (singleLine_) {
     shown = metrics.elidedText(text_.simplified(), Qt::ElideRight, width);
+  } else {
+    // QTextLayout breaks lines only at line separators; a plain newline would vanish.
+    shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
   }
   QTextLayout layout(shown, font());
   QTextOption option;

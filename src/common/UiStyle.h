@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFont>
 
+class QToolButton;
+
 // The colours and fonts the program's screens share. Sizes are in device-independent pixels.
 namespace vexhal::ui {
 
@@ -17,5 +19,9 @@ inline QColor separator() { return {238, 238, 238}; }
 
 // The desktop's sans-serif font at a fixed pixel size, so layouts match across screens.
 QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+// Makes a header's tool button flat, tinted on hover and press, with a blue outline while it
+// holds the focus (tool buttons take focus from the keyboard only); `text` colours its title.
+void styleHeaderButton(QToolButton* button, const QColor& text = ink());
 
 }  // namespace vexhal::ui

@@ -6,11 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "common/QAlertButton.h"
 #include "common/QAlertController.h"
 #include "common/QParagraphLabel.h"
 #include "common/UiStyle.h"
 #include "common/UiTestSupport.h"
+#include "extension/QToastView.h"
+#include "section/about/QAboutVC.h"
+#include "section/camera_control/QCameraControlVC.h"
+#include "section/camera_control/QCameraFunctionControlVC.h"
+#include "section/camera_list/QCameraDeviceType.h"
 
 namespace vexhal {
 namespace {
@@ -137,6 +144,34 @@ TEST(AlertTest, LineSpacingAddsToTheWrappedMessagesHeight) {
   const int centredHeight = centred.messageLabel()->heightForWidth(212);
   ASSERT_GT(centredHeight, QFontMetrics(centred.messageLabel()->font()).height() + 4) << "wraps";
   EXPECT_GT(leftHeight, centredHeight);
+}
+
+// Full-width punctuation and the Chinese category names need a font beyond the Latin ones;
+// without it they draw as boxes.
+TEST(AlertTest, FullWidthAndChineseTextsHaveEveryGlyph) {
+  const QFontMetrics metrics(ui::systemFont(12));
+  for (const QString& text :
+       {QCameraControlVC::saveQuestionText(), QAboutVC::versionText(QStringLiteral("1.0"), QStringLiteral("v1.0")),
+        rawValue(QCameraDeviceType::usb), rawValue(QCameraDeviceType::offset),
+        rawValue(QCameraDeviceType::terminal)}) {
+    QString missing;
+    for (const char32_t c : text.toUcs4()) {
+      if (!metrics.inFontUcs4(c)) missing += QString::fromUcs4(&c, 1);
+    }
+    EXPECT_EQ(missing.toStdString(), "") << text.toStdString();
+  }
+}
+
+// Each newline of a toast or message starts a line of its own.
+TEST(AlertTest, TheFourKNoticeTakesThreeLines) {
+  QToastView toast(QCameraFunctionControlVC::fourKNoticeText());
+  QParagraphLabel* label = toast.label();
+  const QString text = label->text();
+  label->setText(QStringLiteral("x"));
+  const double line = label->heightForWidth(QToastView::maxWidth) + QToastView::lineSpacing;
+  label->setText(text);
+  const double height = label->heightForWidth(QToastView::maxWidth) + QToastView::lineSpacing;
+  EXPECT_EQ(std::lround(height / line), 3);
 }
 
 TEST(AlertTest, ButtonsAppearInTheOrderTheActionsWereAdded) {
@@ -276,6 +311,53 @@ TEST(AlertTest, OnlyADialogAskedForACloseButtonShowsOneAndClosesOnEscape) {
   EXPECT_TRUE(closable->isDismissed());
   delete plain;
   processDeferredDeletes();
+}
+
+// Escape chooses the action that only closes, and the keyboard starts there; a dialog without
+// one starts on no button, so neither Escape nor Enter acts.
+TEST(AlertTest, EscapeAndEnterNeverChooseAnActionThatActs) {
+  for (const bool withCancel : {true, false}) {
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+      QWidget window;
+      window.show();
+      QPointer<QAlertController> alert = new QAlertController(std::nullopt, QStringLiteral("m"));
+      int acted = 0;
+      auto cancel = makeAction(QStringLiteral("Cancel"), Style::grayFilled);
+      if (withCancel) alert->addAction(cancel, true);
+      alert->addAction(makeAction(QStringLiteral("Exit"), Style::red, [&](QAlertAction&) { ++acted; }), true);
+      alert->addAction(makeAction(QStringLiteral("Confirm"), Style::blueFilled, [&](QAlertAction&) { ++acted; }),
+                       true);
+      alert->present(&window);
+      EXPECT_EQ(alert->focusWidget(), withCancel ? static_cast<QWidget*>(cancel->button) : alert.data());
+      QTest::keyClick(alert.data(), key);
+      EXPECT_EQ(acted, 0) << withCancel << key;
+      EXPECT_EQ(alert->isDismissed(), withCancel) << key;
+      delete alert;
+    }
+  }
+}
+
+TEST(AlertTest, TheCloseButtonShowsAFocusMarkWhenTabbedTo) {
+  QWidget window;
+  window.show();
+  QPointer<QAlertController> alert =
+      new QAlertController(std::nullopt, QStringLiteral("m"), Qt::AlignHCenter, true);
+  alert->addAction(makeAction(QStringLiteral("Exit"), Style::grayFilled, [](QAlertAction&) {}), true);
+  alert->present(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(alert.data()));
+  const auto markPixels = [&] {
+    const QImage image = alert->closeBtn()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == ui::blue() ? 1 : 0;
+    }
+    return count;
+  };
+  EXPECT_EQ(markPixels(), 0);
+  QTest::keyClick(alert.data(), Qt::Key_Tab);
+  ASSERT_TRUE(alert->closeBtn()->hasFocus());
+  EXPECT_GT(markPixels(), 0);
+  delete alert;
 }
 
 TEST(AlertTest, PresentingMakesItWindowModalOverTheAskingWindow) {

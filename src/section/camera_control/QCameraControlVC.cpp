@@ -156,7 +156,7 @@ QWidget* QCameraControlVC::makeHeader() {
   backBtn_->setIconSize(QSize(16, 16));
   backBtn_->setText(QStringLiteral("Back"));
   backBtn_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  backBtn_->setAutoRaise(true);
+  ui::styleHeaderButton(backBtn_);
   backBtn_->setCursor(Qt::PointingHandCursor);
   backBtn_->setFont(ui::systemFont(13));
   connect(backBtn_, &QToolButton::clicked, this, &QCameraControlVC::backBtnAction);
@@ -170,10 +170,9 @@ QWidget* QCameraControlVC::makeHeader() {
   cameraDetailBtn_ = new QToolButton(header);
   cameraDetailBtn_->setObjectName(QStringLiteral("cameraDetailBtn"));
   cameraDetailBtn_->setText(QStringLiteral("Device info"));
-  cameraDetailBtn_->setAutoRaise(true);
   cameraDetailBtn_->setCursor(Qt::PointingHandCursor);
   cameraDetailBtn_->setFont(ui::systemFont(13));
-  cameraDetailBtn_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::blue().name()));
+  ui::styleHeaderButton(cameraDetailBtn_, ui::blue());
   connect(cameraDetailBtn_, &QToolButton::clicked, this, &QCameraControlVC::cameraDetailBtnAction);
 
   // The title stays centred on the header whatever the widths of the buttons beside it.
@@ -415,7 +414,7 @@ void QCameraControlVC::present(QAlertController* alert) {
 
 void QCameraControlVC::saveBtnAction() {
   QLog("CameraControl, saveBtnAction(_:)");
-  confirm(QStringLiteral("Save the settings\uFF1F"), &QCameraControlVC::saveParams);
+  confirm(saveQuestionText(), &QCameraControlVC::saveParams);
 }
 
 // A dialog with "Cancel", which does nothing, and "Confirm", which runs `confirmed` if the

@@ -58,6 +58,8 @@ class QCameraControlVC : public QViewController {
   // another (the demo sets its virtual camera's).
   static void setDefaultCaptureBackend(std::shared_ptr<video::CaptureBackend> backend);
   static std::shared_ptr<video::CaptureBackend> defaultCaptureBackend();
+  // The question "Save" asks, with its full-width question mark.
+  static QString saveQuestionText() { return QStringLiteral("Save the settings\uFF1F"); }
 
   explicit QCameraControlVC(std::shared_ptr<USBDevice> device,
                             USBHidManager& manager = USBHidManager::shared(),

@@ -14,7 +14,7 @@ QScreenHeader::QScreenHeader(const QString& title, std::function<void()> back, Q
   backBtn_->setObjectName(QStringLiteral("backBtn"));
   backBtn_->setIcon(pictureIcon(QStringLiteral("icon_back")));
   backBtn_->setIconSize(QSize(20, 20));
-  backBtn_->setAutoRaise(true);
+  ui::styleHeaderButton(backBtn_);
   backBtn_->setToolTip(QStringLiteral("Back"));
   backBtn_->setCursor(Qt::PointingHandCursor);
   connect(backBtn_, &QToolButton::clicked, this, [back = std::move(back)] { back(); });

@@ -86,8 +86,7 @@ QCameraSupportedVC::QCameraSupportedVC(QWidget* parent)
   close->setIcon(pictureIcon(QStringLiteral("icon_close")));
   close->setIconSize(QSize(24, 24));
   close->setCursor(Qt::PointingHandCursor);
-  close->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
-                                      "QToolButton:hover { background: #f4f4f4; border-radius: 4px; }"));
+  ui::styleHeaderButton(close);
   connect(close, &QToolButton::clicked, this, &QCameraSupportedVC::closeBtnAction);
   headerLayout->addWidget(close);
   layout->addWidget(header);

@@ -53,9 +53,7 @@ QRootVC::QRootVC(QWidget* parent)
   moreBtn_->setFixedSize(36, 36);
   moreBtn_->setCursor(Qt::PointingHandCursor);
   moreBtn_->setToolTip(QStringLiteral("More"));
-  moreBtn_->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
-                                         "QToolButton:hover { background: #f4f4f4; border-radius: 6px; }"
-                                         "QToolButton:pressed { background: #eaeaea; border-radius: 6px; }"));
+  ui::styleHeaderButton(moreBtn_);
   connect(moreBtn_, &QToolButton::clicked, this, [this] { moreBtnAction(moreBtn_); });
   header->addWidget(moreBtn_);
 
