@@ -330,8 +330,8 @@ void QCameraInfoVC::removeLoadingView() {
 }
 
 void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device) {
-  // Only the camera coming back from an installation is of interest here; a camera plugged in
-  // at any other time is not an update to verify.
+  // Only the camera coming back from an installation, or from a transfer it broke off, is of
+  // interest here; a camera plugged in at any other time is not an update to verify.
   if (!isTopScreen() || (!installing_ && !cameraAway_)) {
     return;
   }
