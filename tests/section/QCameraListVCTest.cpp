@@ -370,7 +370,7 @@ TEST_F(CameraListTest, RepliesAfterTheListHasGoneAreIgnored) {
 struct StateCase {
   std::int64_t state;
   const char* text;
-  bool warning;
+  bool warning;  // also: the hint that clicking repairs the firmware
 };
 
 struct CameraCellStateTest : testing::TestWithParam<StateCase> {};
@@ -385,6 +385,7 @@ TEST_P(CameraCellStateTest, ShowsTheStatesTextAndColour) {
   cell.stateLabel()->ensurePolished();
   const QColor shown = cell.stateLabel()->palette().color(QPalette::WindowText);
   EXPECT_EQ(shown == QCameraCellView::stateColor(2), GetParam().warning);
+  EXPECT_EQ(cell.repairHintLabel()->isVisibleTo(&cell), GetParam().warning);
 }
 
 INSTANTIATE_TEST_SUITE_P(States, CameraCellStateTest,

@@ -238,6 +238,13 @@ void QCameraInfoVC::showInstallHud() {
   startTimer();
   setUpgradeInProgress(true);
   installing_ = true;
+  transferAccepted_ = false;
+  if (!device_->isOpen()) {
+    // The camera left and has not come back: there is nothing to send the package to.
+    QLog("CameraInfo, startUpgrade, the camera is not connected");
+    upgradeFailed();
+    return;
+  }
   QFile file(firmwarePackagePath());
   QByteArray image;
   if (file.open(QIODevice::ReadOnly)) {
@@ -255,14 +262,18 @@ void QCameraInfoVC::showInstallHud() {
     QLog("CameraInfo, startUpgrade, " + std::to_string(code));
     if (self && code != 0) {
       self->upgradeFailed();
+    } else if (self) {
+      self->transferAccepted_ = true;
     }
   });
   if (!loadingView_) {
     loadingView_ = new QUpgradeLoadingView;
   }
-  QWidget* host = QHudOverlay::contentView(window());
-  loadingView_->setParent(host);
+  // The whole window, toolbar included, is blocked and dimmed.
+  loadingView_->setParent(window());
   QFillParent::attach(loadingView_);
+  loadingView_->keepClearOf(checkVersionBtn_->isVisible() ? static_cast<QWidget*>(checkVersionBtn_)
+                                                          : versionLabel_);
   loadingView_->show();
   loadingView_->raise();
   loadingView_->startLoading();
@@ -319,9 +330,9 @@ void QCameraInfoVC::removeLoadingView() {
 }
 
 void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device) {
-  // Only the camera coming back from an installation is of interest here; a camera plugged in
-  // at any other time is not an update to verify.
-  if (!isTopScreen() || !installing_) {
+  // Only the camera coming back from an installation, or from a transfer it broke off, is of
+  // interest here; a camera plugged in at any other time is not an update to verify.
+  if (!isTopScreen() || (!installing_ && !cameraAway_)) {
     return;
   }
   scheduler_(this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
@@ -333,9 +344,16 @@ void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
       QLog("CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, " + std::to_string(code) +
            ", " + debugForm(value));
       std::shared_ptr<USBDevice> returned = weak.lock();
-      if (self && returned && code == 0 && value &&
-          returned->serialNumber() == self->device_->serialNumber()) {
+      if (!self || !returned || code != 0 || !value ||
+          returned->serialNumber() != self->device_->serialNumber()) {
+        return;
+      }
+      if (self->installing_) {
         self->reattached(returned);
+      } else if (self->cameraAway_) {
+        // Back after a broken transfer: "Retry" sends the package to it.
+        self->device_ = returned;
+        self->cameraAway_ = false;
       }
     });
   });
@@ -419,7 +437,18 @@ void QCameraInfoVC::checkDeviceVersion() {
 }
 
 void QCameraInfoVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
-  if (device->locationID() != device_->locationID() || upgradeInProgress() || !isTopScreen()) {
+  if (device->locationID() != device_->locationID()) {
+    return;
+  }
+  if (installing_ && !transferAccepted_) {
+    // Gone before it took the whole image: no restart will bring a new version, so the
+    // installation has failed now rather than when the watchdog gives up.
+    QLog("CameraInfo, usbHidManager(_:didRemove:), the camera left during the transfer");
+    cameraAway_ = true;
+    upgradeFailed();
+    return;
+  }
+  if (upgradeInProgress() || !isTopScreen()) {
     return;
   }
   if (updateVC_) {

@@ -5,13 +5,23 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "common/Pictures.h"
 #include "common/UiStyle.h"
 
 namespace vexhal {
+namespace {
+
+constexpr int kMargin = 24;
+
+}  // namespace
 
 QUpgradeLoadingView::QUpgradeLoadingView(QWidget* parent)
-    : QWidget(parent), imageLabel_(new QLabel(this)), messageLabel_(new QLabel(this)) {
+    : QWidget(parent),
+      imageLabel_(new QLabel(this)),
+      messageLabel_(new QLabel(this)),
+      layout_(new QVBoxLayout(this)) {
   setObjectName(QStringLiteral("QUpgradeLoadingView"));
   setAttribute(Qt::WA_NoMousePropagation);
   setFocusPolicy(Qt::StrongFocus);
@@ -23,13 +33,12 @@ QUpgradeLoadingView::QUpgradeLoadingView(QWidget* parent)
   messageLabel_->setAlignment(Qt::AlignCenter);
   messageLabel_->setWordWrap(true);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(24, 24, 24, 24);
-  layout->setSpacing(16);
-  layout->addStretch(1);
-  layout->addWidget(imageLabel_);
-  layout->addWidget(messageLabel_);
-  layout->addStretch(1);
+  layout_->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  layout_->setSpacing(16);
+  layout_->addStretch(1);
+  layout_->addWidget(imageLabel_, 0, Qt::AlignHCenter);
+  layout_->addWidget(messageLabel_);
+  layout_->addStretch(1);
 
   frameTimer_.setInterval(cycleMs / frameCount);
   connect(&frameTimer_, &QTimer::timeout, this, [this] { showFrame((frame_ + 1) % frameCount); });
@@ -42,6 +51,26 @@ void QUpgradeLoadingView::startLoading() {
 
 void QUpgradeLoadingView::stopLoading() {
   frameTimer_.stop();
+}
+
+void QUpgradeLoadingView::keepClearOf(QWidget* widget) {
+  clearOf_ = widget;
+  placeContent();
+}
+
+// The picture and the message are centred in the space below the widget to keep clear of.
+void QUpgradeLoadingView::placeContent() {
+  int top = kMargin;
+  if (clearOf_ && clearOf_->isVisible()) {
+    const int bottom = mapFromGlobal(clearOf_->mapToGlobal(QPoint(0, clearOf_->height()))).y();
+    top = std::max(top, bottom + kMargin);
+  }
+  layout_->setContentsMargins(kMargin, top, kMargin, kMargin);
+}
+
+void QUpgradeLoadingView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  placeContent();
 }
 
 void QUpgradeLoadingView::showFrame(int frame) {
@@ -58,6 +87,7 @@ void QUpgradeLoadingView::paintEvent(QPaintEvent* /*event*/) {
 // the focus when shown and swallows every key, shortcuts and Tab included.
 void QUpgradeLoadingView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  placeContent();
   setFocus(Qt::OtherFocusReason);
 }
 

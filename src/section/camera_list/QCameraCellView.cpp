@@ -22,7 +22,8 @@ QCameraCellView::QCameraCellView(QWidget* parent)
       cameraBtn_(new QPushButton(this)),
       iconLabel_(new QLabel(cameraBtn_)),
       nameLabel_(new QLabel(cameraBtn_)),
-      stateLabel_(new QLabel(cameraBtn_)) {
+      stateLabel_(new QLabel(cameraBtn_)),
+      repairHintLabel_(new QLabel(QStringLiteral("Firmware needs repair, click to repair"), cameraBtn_)) {
   cameraBtn_->setObjectName(QStringLiteral("cameraBtn"));
   cameraBtn_->setCursor(Qt::PointingHandCursor);
   cameraBtn_->setFocusPolicy(Qt::TabFocus);
@@ -34,7 +35,7 @@ QCameraCellView::QCameraCellView(QWidget* parent)
       "#cameraBtn:focus { border-color: #3476ff; }"));
 
   // The labels sit on the button and let every click through to it.
-  for (QLabel* label : {iconLabel_, nameLabel_, stateLabel_}) {
+  for (QLabel* label : {iconLabel_, nameLabel_, stateLabel_, repairHintLabel_}) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
   iconLabel_->setPixmap(picture(QStringLiteral("app_icon_64")));
@@ -44,6 +45,9 @@ QCameraCellView::QCameraCellView(QWidget* parent)
   nameLabel_->setTextFormat(Qt::PlainText);
   setTextColor(nameLabel_, ui::ink());
   stateLabel_->setFont(ui::systemFont(14));
+  repairHintLabel_->setFont(ui::systemFont(13));
+  setTextColor(repairHintLabel_, ui::gray());
+  repairHintLabel_->hide();
 
   auto* chevron = new QLabel(QStringLiteral("\u203A"), cameraBtn_);
   chevron->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -54,7 +58,12 @@ QCameraCellView::QCameraCellView(QWidget* parent)
   texts->setSpacing(6);
   texts->addStretch();
   texts->addWidget(nameLabel_);
-  texts->addWidget(stateLabel_);
+  auto* state = new QHBoxLayout;
+  state->setSpacing(10);
+  state->addWidget(stateLabel_);
+  state->addWidget(repairHintLabel_);
+  state->addStretch();
+  texts->addLayout(state);
   texts->addStretch();
 
   auto* card = new QHBoxLayout(cameraBtn_);
@@ -73,7 +82,10 @@ void QCameraCellView::configure(const std::string& name, std::int64_t state) {
   nameLabel_->setText(QString::fromStdString(name));
   stateLabel_->setText(stateText(state));
   setTextColor(stateLabel_, stateColor(state));
-  cameraBtn_->setAccessibleName(nameLabel_->text() + QLatin1Char(' ') + stateLabel_->text());
+  repairHintLabel_->setVisible(state == 2);
+  cameraBtn_->setAccessibleName(nameLabel_->text() + QLatin1Char(' ') + stateLabel_->text() +
+                                (state == 2 ? QStringLiteral(", ") + repairHintLabel_->text()
+                                            : QString()));
 }
 
 void QCameraCellView::configureNoAccess(const std::string& name) {

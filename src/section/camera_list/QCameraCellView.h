@@ -10,7 +10,7 @@
 namespace vexhal {
 
 // One camera row of the camera list: the camera's name and its state text on a card that is
-// itself the row's button.
+// itself the row's button. A failed camera's row also says that clicking it repairs the firmware.
 class QCameraCellView : public QWidget {
   Q_OBJECT
 
@@ -25,6 +25,8 @@ class QCameraCellView : public QWidget {
   QPushButton* cameraBtn() const { return cameraBtn_; }
   QLabel* nameLabel() const { return nameLabel_; }
   QLabel* stateLabel() const { return stateLabel_; }
+  // Beside "Failed": the firmware needs repairing, and the row opens the repair.
+  QLabel* repairHintLabel() const { return repairHintLabel_; }
 
   // "Connected" for 1, "Failed" for 2, nothing for any other state.
   static QString stateText(std::int64_t state);
@@ -36,6 +38,7 @@ class QCameraCellView : public QWidget {
   QLabel* iconLabel_;
   QLabel* nameLabel_;
   QLabel* stateLabel_;
+  QLabel* repairHintLabel_;
 };
 
 }  // namespace vexhal

@@ -2,9 +2,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -283,6 +286,68 @@ TEST_F(CameraInfoTest, AnotherCameraDuringInstallationIsIgnoredAndTheWatchdogFir
   EXPECT_FALSE(upgradeInProgress());
   EXPECT_TRUE(test::logged("CameraInfo, startTimer(), 超时未检测到设备插入"));
   EXPECT_EQ(countLogged("CameraInfo, getState"), stateChecks);
+}
+
+// A camera that leaves before it has taken the whole image has failed: the failure shows at
+// once, not when the watchdog gives up, and "Retry" reaches the camera once it is back.
+TEST_F(CameraInfoTest, ACameraLostDuringTheTransferFailsAtOnceAndRetryReachesItWhenBack) {
+  offer({1, 1, 0}, false);
+  sim::SimFaults faults;
+  faults.detachAfterPacket = 3;
+  faults.neverReturn = true;
+  first.setFaults(faults);
+  openInfo();
+  info->setTickInterval(std::chrono::hours(1));
+  QTest::mouseClick(checkForUpdate()->upgradeBtn(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return info->failureAlert() != nullptr; }));
+  EXPECT_EQ(info->failureAlert()->alertMessage(), kFailed);
+  EXPECT_LT(info->totalTime(), QCameraInfoVC::timeoutSeconds);
+  EXPECT_EQ(info->loadingView(), nullptr);
+  EXPECT_FALSE(upgradeInProgress());
+
+  // While it is away, "Retry" has nothing to send to and fails again at once.
+  QPointer<QAlertController> away = info->failureAlert();
+  QTest::mouseClick(away->actions().back()->button, Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return info->failureAlert() != away && info->failureAlert(); }));
+
+  first.setFaults({});
+  first.plug();
+  ASSERT_TRUE(waitUntil([&] { return info->device()->isOpen(); }));
+  QTest::mouseClick(info->failureAlert()->actions().back()->button, Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+  EXPECT_EQ(test::toastText(&nav), QStringLiteral("Update Complete"));
+  EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
+}
+
+// The installation overlay dims the whole window, toolbar included, and its spinner lies on
+// no text, neither its own nor that of the screen showing through it.
+TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText) {
+  QMainWindow main;
+  main.addToolBar(new QToolBar(&main));
+  main.setCentralWidget(&nav);
+  const auto release = qScopeGuard([&] {
+    main.takeCentralWidget();
+    nav.setParent(nullptr);
+  });
+  main.resize(760, 560);  // the smallest the program's window gets
+  main.show();
+  offer({1, 1, 0}, false);
+  first.setRestartDelay(std::chrono::hours(1));
+  openInfo();
+  startInstallation();
+  test::settle();
+  ASSERT_GT(nav.y(), 0);  // below the toolbar
+  const auto inWindow = [&](const QWidget* w) { return QRect(w->mapTo(&main, QPoint()), w->size()); };
+  EXPECT_EQ(inWindow(info->loadingView()), main.rect());
+  const QRect spinner = inWindow(info->loadingView()->imageLabel());
+  for (QWidget* widget : main.findChildren<QWidget*>()) {
+    const auto* label = qobject_cast<QLabel*>(widget);
+    const auto* button = qobject_cast<QAbstractButton*>(widget);
+    const QString text = label ? label->text() : button ? button->text() : QString();
+    if (widget->isVisible() && !text.isEmpty()) {
+      EXPECT_FALSE(spinner.intersects(inWindow(widget))) << text.toStdString();
+    }
+  }
 }
 
 TEST_F(CameraInfoTest, TheWatchdogCountsTenSecondsATickAndGivesUpOnlyAtTheTwelfth) {
