@@ -44,8 +44,8 @@ DemoSession& demoSession() {
 }
 
 // The visible buttons, switches and selectors under `root` that a click at their centre on
-// `window` would not reach.
-QStringList coveredControls(QWidget* window, QWidget* root) {
+// `window` would not reach, comma-separated.
+std::string coveredControls(QWidget* window, QWidget* root) {
   QList<QWidget*> controls;
   for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) controls << button;
   for (QSegmentedControl* segment : root->findChildren<QSegmentedControl*>()) controls << segment;
@@ -61,7 +61,7 @@ QStringList coveredControls(QWidget* window, QWidget* root) {
                                                  control->objectName(), button ? button->text() : QString());
     }
   }
-  return covered;
+  return covered.join(QStringLiteral(", ")).toStdString();
 }
 
 TEST(ActivationTest, AsksForCaptureInfoOnlyWithTheControlScreenOnTop) {
@@ -118,13 +118,13 @@ TEST(ActivationTest, EveryScreenTakesClicksOnItsControls) {
   auto* list = qobject_cast<QCameraListVC*>(navVC->rootViewController());
   ASSERT_TRUE(waitUntil([&] { return list->cameraArr().size() == 1 && list->cameraArr()[0]->state() == 1; }));
   settle();
-  EXPECT_EQ(coveredControls(window, window), QStringList()) << "camera list";
+  EXPECT_EQ(coveredControls(window, window), "") << "camera list";
 
   list->supportBtnAction();
   QPointer sheet = list->findChild<QCameraSupportedVC*>();
   ASSERT_TRUE(sheet);
   settle();
-  EXPECT_EQ(coveredControls(window, sheet), QStringList()) << "supported devices";
+  EXPECT_EQ(coveredControls(window, sheet), "") << "supported devices";
   sheet->closeBtnAction();
   ASSERT_TRUE(waitUntil([&] { return sheet.isNull() || !sheet->isVisible(); }));
 
@@ -135,16 +135,16 @@ TEST(ActivationTest, EveryScreenTakesClicksOnItsControls) {
     return screen && screen->functionControlVC()->model().isLoaded();
   }));
   settle();
-  EXPECT_EQ(coveredControls(window, window), QStringList()) << "function page";
+  EXPECT_EQ(coveredControls(window, window), "") << "function page";
   QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
   settle();
-  EXPECT_EQ(coveredControls(window, window), QStringList()) << "image page";
+  EXPECT_EQ(coveredControls(window, window), "") << "image page";
 
   screen->cameraDetailBtnAction();
   auto* info = qobject_cast<QCameraInfoVC*>(navVC->topViewController());
   ASSERT_NE(info, nullptr);
   settle();
-  EXPECT_EQ(coveredControls(window, window), QStringList()) << "camera info";
+  EXPECT_EQ(coveredControls(window, window), "") << "camera info";
   info->backBtnAction();
   ASSERT_EQ(navVC->topViewController(), screen.data());
   settle();
@@ -158,10 +158,10 @@ TEST(ActivationTest, EveryScreenTakesClicksOnItsControls) {
   auto* about = qobject_cast<QAboutVC*>(navVC->topViewController());
   ASSERT_NE(about, nullptr);
   settle();
-  EXPECT_EQ(coveredControls(window, window), QStringList()) << "about";
+  EXPECT_EQ(coveredControls(window, window), "") << "about";
   about->clicked();
   settle();
-  EXPECT_EQ(coveredControls(window, window), QStringList()) << "service settings";
+  EXPECT_EQ(coveredControls(window, window), "") << "service settings";
 }
 
 }  // namespace
