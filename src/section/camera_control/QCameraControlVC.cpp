@@ -304,7 +304,8 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   saveBtn_->setObjectName(QStringLiteral("saveBtn"));
   connect(saveBtn_, &QPushButton::clicked, this, &QCameraControlVC::saveBtnAction);
   auto* buttons = new QHBoxLayout;
-  buttons->setContentsMargins(20, 12, 20, 16);
+  // 8 above: at the smallest window the function page's rows still fit without scrolling.
+  buttons->setContentsMargins(20, 8, 20, 16);
   buttons->setSpacing(20);
   buttons->addWidget(resetBtn_);
   buttons->addWidget(saveBtn_);
