@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <ostrane/ostrane.h>
@@ -43,6 +44,44 @@ constexpr int kPanelWidth = 400;
 constexpr int kTabBarWidth = 360;
 constexpr int kTabBarHeight = 44;
 constexpr int kTabIndicatorWidth = 28;
+// The capture asks for the format nearest 1920 x 1080: the preview keeps that shape.
+constexpr int kPictureWidth = 16;
+constexpr int kPictureHeight = 9;
+
+// The preview on the left with the picture's aspect ratio, as large as the panel's width leaves
+// room for, centred in a black column; the panel takes the rest of the width. The whole picture
+// shows, since the preview's aspect-fill then crops nothing.
+class PreviewBody : public QWidget {
+ public:
+  PreviewBody(QWidget* preview, QWidget* panel, QWidget* parent)
+      : QWidget(parent), preview_(preview), panel_(panel) {
+    preview->setParent(this);
+    panel->setParent(this);
+    setAttribute(Qt::WA_StyledBackground);
+    setObjectName(QStringLiteral("previewBody"));
+    setStyleSheet(QStringLiteral("#previewBody { background: black; }"));
+  }
+
+  QSize minimumSizeHint() const override {
+    return {kPanelWidth + 160, std::max(panel_->minimumSizeHint().height(), 90)};
+  }
+  QSize sizeHint() const override { return minimumSizeHint(); }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    const int free = std::max(0, width() - kPanelWidth);
+    const int previewWidth = std::min(free, height() * kPictureWidth / kPictureHeight);
+    const int previewHeight = previewWidth * kPictureHeight / kPictureWidth;
+    preview_->setGeometry(0, (height() - previewHeight) / 2,
+                          previewWidth, previewHeight);
+    panel_->setGeometry(previewWidth, 0, width() - previewWidth, height());
+  }
+
+ private:
+  QWidget* preview_;
+  QWidget* panel_;
+};
 
 std::shared_ptr<video::CaptureBackend>& defaultBackendSlot() {
   static std::shared_ptr<video::CaptureBackend> backend;
@@ -106,16 +145,11 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, USBHidMana
   palette.setColor(QPalette::Window, Qt::white);
   setPalette(palette);
 
-  auto* body = new QHBoxLayout;
-  body->setContentsMargins(0, 0, 0, 0);
-  body->setSpacing(0);
-  body->addWidget(makePreviewArea(), 1);
-  body->addWidget(makeSettingsPanel());
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(makeHeader());
-  layout->addLayout(body, 1);
+  layout->addWidget(new PreviewBody(makePreviewArea(), makeSettingsPanel(), this), 1);
 
   // Selecting the image page and then the function page lays both out at once; both pages
   // start reading the camera as soon as they are made.
@@ -175,12 +209,16 @@ QWidget* QCameraControlVC::makeHeader() {
   ui::styleHeaderButton(cameraDetailBtn_, ui::blue());
   connect(cameraDetailBtn_, &QToolButton::clicked, this, &QCameraControlVC::cameraDetailBtnAction);
 
-  // The title stays centred on the header whatever the widths of the buttons beside it.
+  // The title sits between the buttons, never over them; the two side columns are equally
+  // wide, so it stays centred on the header whatever the widths of the buttons.
   auto* row = new QGridLayout(header);
-  row->setContentsMargins(12, 0, 16, 0);
-  row->addWidget(titleLabel_, 0, 0, 1, 3);
+  row->setContentsMargins(12, 0, 12, 0);
   row->addWidget(backBtn_, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+  row->addWidget(titleLabel_, 0, 1);
   row->addWidget(cameraDetailBtn_, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
+  const int side = std::max(backBtn_->sizeHint().width(), cameraDetailBtn_->sizeHint().width());
+  row->setColumnMinimumWidth(0, side);
+  row->setColumnMinimumWidth(2, side);
   row->setColumnStretch(1, 1);
   return header;
 }
@@ -224,7 +262,7 @@ QWidget* QCameraControlVC::makePreviewArea() {
 QWidget* QCameraControlVC::makeSettingsPanel() {
   auto* panel = new QWidget(this);
   panel->setObjectName(QStringLiteral("settingsPanel"));
-  panel->setFixedWidth(kPanelWidth);
+  panel->setMinimumWidth(kPanelWidth);
   panel->setAttribute(Qt::WA_StyledBackground);
   // The pages' scroll areas show white behind their content.
   panel->setStyleSheet(QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }"
@@ -266,7 +304,8 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   saveBtn_->setObjectName(QStringLiteral("saveBtn"));
   connect(saveBtn_, &QPushButton::clicked, this, &QCameraControlVC::saveBtnAction);
   auto* buttons = new QHBoxLayout;
-  buttons->setContentsMargins(20, 12, 20, 16);
+  // 8 above: at the smallest window the function page's rows still fit without scrolling.
+  buttons->setContentsMargins(20, 8, 20, 16);
   buttons->setSpacing(20);
   buttons->addWidget(resetBtn_);
   buttons->addWidget(saveBtn_);

@@ -216,11 +216,11 @@ void QCameraFunctionControlVC::sendAndShow(const QFunctionControlModel::Commands
 int QCameraFunctionControlVC::contentHeight() const { return content_->minimumHeight(); }
 
 int QCameraFunctionControlVC::rowsHeight() const {
-  int height = autoFramingGroup_->isHidden() ? kContentHeightGroupHidden
-                                             : kContentHeightGroupVisible;
-  if (modeButtonsRow_->isHidden()) height -= kRowHeight;
-  if (peopleBoxRow_->isHidden()) height -= kRowHeight;
-  return height;
+  // Intelligent framing, field of view, mirror and pick-up always show; no blank tail below.
+  int rows = 4;
+  if (!autoFramingGroup_->isHidden()) rows += modeButtonsRow_->isHidden() ? 1 : 2;
+  if (!peopleBoxRow_->isHidden()) rows += 1;
+  return rows * kRowHeight;
 }
 
 void QCameraFunctionControlVC::relayoutLater() {

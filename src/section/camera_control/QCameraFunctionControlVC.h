@@ -26,8 +26,6 @@ class QCameraFunctionControlVC : public QViewController {
 
  public:
   static constexpr int kRowHeight = 48;
-  static constexpr int kContentHeightGroupHidden = 500;
-  static constexpr int kContentHeightGroupVisible = 548;
   static const QString& fourKNoticeText();
 
   // Loads at once from `device` (held weakly: a camera that is gone receives nothing).

@@ -6,16 +6,20 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
 
+#include <algorithm>
 #include <atomic>
 
 #include "CameraCommand.h"
 #include "../ScreenTestSupport.h"
 #include "common/QNavigationController.h"
+#include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
 #include "device/uvc/UVCCameraControl.h"
 #include "section/camera_control/CaptureDeviceSearch.h"
@@ -25,6 +29,7 @@
 #include "section/camera_control/QCameraImageControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_info/UpgradeState.h"
+#include "video/QVideoRenderView.h"
 
 namespace vexhal {
 namespace {
@@ -282,6 +287,32 @@ TEST_F(ControlScreen, ShowsTheCameraTabsAndDetails) {
   ASSERT_NE(info, nullptr);
   EXPECT_EQ(info->device(), cam.device);
 }
+
+class ControlScreenSize : public ControlScreen, public ::testing::WithParamInterface<QSize> {};
+
+// The whole 16:9 picture shows beside the whole panel, and the function page scrolls no further
+// than its rows reach.
+TEST_P(ControlScreenSize, ThePreviewHasThePictureShapeAndThePageNoBlankTail) {
+  open();
+  nav->resize(GetParam());
+  settle();
+  const QRect preview(screen->preView()->mapTo(screen, QPoint()), screen->preView()->size());
+  const auto* panel = screen->findChild<QWidget*>(QStringLiteral("settingsPanel"));
+  EXPECT_NEAR(preview.width(), preview.height() * 16.0 / 9.0, 2.0);
+  EXPECT_LE(preview.right(), panel->mapTo(screen, QPoint()).x());
+  EXPECT_GE(panel->width(), 400);
+  QCameraFunctionControlVC* page = screen->functionControlVC();
+  const QWidget* lastRow = page->pickupSegment()->parentWidget();
+  const int rows = lastRow->mapTo(page->scrollArea()->widget(), QPoint(0, lastRow->height())).y();
+  EXPECT_EQ(page->scrollArea()->verticalScrollBar()->maximum(),
+            std::max(0, rows - page->scrollArea()->viewport()->height()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, ControlScreenSize,
+                         ::testing::Values(QSize(760, 480), QSize(900, 600), QSize(1600, 700)),
+                         [](const auto& row) {
+                           return std::to_string(row.param.width()) + "x" + std::to_string(row.param.height());
+                         });
 
 // Lists devices as a backend would, noting the thread it is asked on.
 class ListingBackend : public HidingBackend {

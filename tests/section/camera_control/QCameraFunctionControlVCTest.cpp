@@ -273,7 +273,7 @@ struct ScrollCase {
   const char* name;
   CameraFunctions camera;
   std::function<Button(Page&)> control;
-  int contentHeight;  // after the click
+  int contentHeight;  // after the click: the rows shown, 48 each
 };
 
 class FunctionPageScroll : public FunctionPage, public ::testing::WithParamInterface<ScrollCase> {};
@@ -282,16 +282,16 @@ class FunctionPageScroll : public FunctionPage, public ::testing::WithParamInter
 TEST_P(FunctionPageScroll, AChangeKeepsTheScrollPosition) {
   prepare(GetParam().camera);
   open();
-  page->resize(420, 200);
+  page->resize(420, 120);
   QScrollBar* bar = page->scrollArea()->verticalScrollBar();
-  ASSERT_TRUE(waitUntil([&] { return page->contentHeight() > 0 && bar->maximum() >= 96; }));
-  bar->setValue(96);
+  ASSERT_TRUE(waitUntil([&] { return page->contentHeight() > 0 && bar->maximum() >= 48; }));
+  bar->setValue(48);
   click(GetParam().control(*page));
   bool later = false;  // a timer due after the page's relayout
   QTimer::singleShot(50, page.get(), [&] { later = true; });
   ASSERT_TRUE(waitUntil([&] { return later; }));
   EXPECT_EQ(page->contentHeight(), GetParam().contentHeight);
-  EXPECT_EQ(bar->value(), 96);
+  EXPECT_EQ(bar->value(), 48);
 }
 
 const CameraFunctions kFactory = functions(true, 0, false, 120, false, 50);
@@ -299,12 +299,12 @@ const CameraFunctions kFactory = functions(true, 0, false, 120, false, 50);
 INSTANTIATE_TEST_SUITE_P(
     Changes, FunctionPageScroll,
     ::testing::Values(
-        ScrollCase{"Mirror", kFactory, [](Page& p) -> Button { return p.hMirrorSwitch(); }, 548},
-        ScrollCase{"PickUp", kFactory, [](Page& p) { return itemButton(p.pickupSegment(), 0); }, 548},
-        ScrollCase{"Mode", kFactory, [](Page& p) -> Button { return p.singleModeBtn(); }, 548},
+        ScrollCase{"Mirror", kFactory, [](Page& p) -> Button { return p.hMirrorSwitch(); }, 336},
+        ScrollCase{"PickUp", kFactory, [](Page& p) { return itemButton(p.pickupSegment(), 0); }, 336},
+        ScrollCase{"Mode", kFactory, [](Page& p) -> Button { return p.singleModeBtn(); }, 336},
         ScrollCase{"Angle", functions(false, 0, false, 120, false, 50),
-                   [](Page& p) { return itemButton(p.angleSegment(), 1); }, 404},
-        ScrollCase{"IntelligentOff", kFactory, [](Page& p) -> Button { return p.intelligentSwitch(); }, 404}),
+                   [](Page& p) { return itemButton(p.angleSegment(), 1); }, 192},
+        ScrollCase{"IntelligentOff", kFactory, [](Page& p) -> Button { return p.intelligentSwitch(); }, 192}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FunctionPage, RepliesReachingAClosedPageAreDroppedAndTheNextPageLoads) {
