@@ -40,7 +40,8 @@ class VirtualCameraRig {
 
   // Answers one control line (see SimControlCommands).
   QString execute(const QString& line) { return commands_.execute(line); }
-  // Opens the control server under `name`; false with the reason in `error`.
+  // Opens the control server under `name` (in the user's runtime folder unless it is a path);
+  // false with the reason in `error`.
   bool listen(const QString& name = QString::fromLatin1(kDefaultServerName),
               QString* error = nullptr);
 

@@ -5,12 +5,15 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "SimControlServer.h"
+
 namespace {
 
 constexpr int kTimeoutMs = 5000;
 
 void usage(QTextStream& out) {
   out << "usage: vexhal-sim [--server NAME] COMMAND...\n"
+         "  (NAME, \"vexhal-sim\" by default, lives in $XDG_RUNTIME_DIR unless it is a path)\n"
          "  plug | unplug | status | restart-delay MS | help\n"
          "  fault error COMMAND CODE | fault no-reply COMMAND | fault garbage COMMAND\n"
          "  fault slow MS | fault detach-after PACKET | fault never-return on|off\n"
@@ -36,8 +39,14 @@ int main(int argc, char* argv[]) {
     usage(args.isEmpty() ? err : out);
     return args.isEmpty() ? 2 : 0;
   }
+  QString folderError;
+  const QString path = vexhal::sim::SimControlServer::socketPath(server, false, &folderError);
+  if (path.isEmpty()) {
+    err << "vexhal-sim: cannot reach " << server << ": " << folderError << "\n";
+    return 2;
+  }
   QLocalSocket socket;
-  socket.connectToServer(server);
+  socket.connectToServer(path);
   if (!socket.waitForConnected(kTimeoutMs)) {
     err << "vexhal-sim: cannot reach " << server << ": " << socket.errorString()
         << " (is the program running with a virtual camera?)\n";

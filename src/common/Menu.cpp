@@ -24,10 +24,11 @@ void Menu::showAt(QWidget* anchor) {
   auto* menu = new QMenu(anchor);
   menu->setAttribute(Qt::WA_DeleteOnClose);
   menu->setFont(ui::systemFont(13));
-  menu->setStyleSheet(QStringLiteral(
-      "QMenu { background: white; border: 1px solid #e0e0e0; padding: 6px 0; }"
-      "QMenu::item { color: #141414; padding: 8px 36px 8px 20px; min-width: 96px; }"
-      "QMenu::item:selected { background: #f4f4f4; color: #00a37a; }"));
+  menu->setStyleSheet(
+      QStringLiteral("QMenu { background: white; border: 1px solid #e0e0e0; padding: 6px 0; }"
+                     "QMenu::item { color: %1; padding: 8px 36px 8px 20px; min-width: 96px; }"
+                     "QMenu::item:selected { background: %2; color: %3; }")
+          .arg(ui::ink().name(), ui::paleFill().name(), ui::tealText().name()));
   for (const MenuItem& item : std::as_const(items_)) {
     QAction* entry = menu->addAction(item.title);
     entry->setData(item.identifier);

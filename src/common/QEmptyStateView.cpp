@@ -16,7 +16,7 @@ QEmptyStateView::QEmptyStateView(const QString& pictureName, const QString& text
   text_->setAlignment(Qt::AlignCenter);
   text_->setFont(ui::systemFont(14));
   QPalette palette = text_->palette();
-  palette.setColor(QPalette::WindowText, QColor(153, 153, 153));
+  palette.setColor(QPalette::WindowText, ui::gray());
   text_->setPalette(palette);
 
   auto* layout = new QVBoxLayout(this);

@@ -17,13 +17,16 @@ QSegmentedControl::QSegmentedControl(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("segmentedControl"));
   setAttribute(Qt::WA_StyledBackground);
   setFixedHeight(kHeight);
+  // Disabled items stay readable; their grey differs from the enabled items' near-black.
   setStyleSheet(QStringLiteral(
-      "#segmentedControl { background: #f4f4f4; border-radius: 6px; }"
-      "QPushButton { border: none; border-radius: 4px; color: #666666; background: transparent;"
-      " padding: 0 12px; }"
-      "QPushButton:checked { background: white; color: #00a37a; }"
-      "QPushButton:disabled { color: #bbbbbb; }"
-      "QPushButton:checked:disabled { color: #8fcfbf; }"));
+                    "#segmentedControl { background: %1; border-radius: 6px; }"
+                    "QPushButton { border: none; border-radius: 4px; color: %2;"
+                    " background: transparent; padding: 0 12px; }"
+                    "QPushButton:checked { background: white; color: %3; }"
+                    "QPushButton:disabled { color: %4; }"
+                    "QPushButton:checked:disabled { color: %5; }")
+                    .arg(ui::paleFill().name(), ui::ink().name(), ui::tealText().name(),
+                         ui::disabledText().name(), ui::disabledTealText().name()));
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);

@@ -3,6 +3,9 @@
 #include <QFontDatabase>
 #include <QToolButton>
 
+#include <algorithm>
+#include <cmath>
+
 namespace vexhal::ui {
 
 QFont systemFont(int pixelSize, QFont::Weight weight) {
@@ -10,6 +13,19 @@ QFont systemFont(int pixelSize, QFont::Weight weight) {
   font.setPixelSize(pixelSize);
   font.setWeight(weight);
   return font;
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& c) {
+    const auto channel = [](double v) {
+      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+           0.0722 * channel(c.blueF());
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 void styleHeaderButton(QToolButton* button, const QColor& text) {

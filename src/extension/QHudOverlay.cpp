@@ -1,5 +1,8 @@
 #include "extension/QHudOverlay.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMainWindow>
 
@@ -15,6 +18,23 @@ namespace {
 const QString kBusyName = QStringLiteral("busyOverlay");
 const QString kToastName = QStringLiteral("toastOverlay");
 constexpr int kBusyMargin = 20;
+
+// The control the user is working with: the window's focused widget, and the control (a widget
+// that takes focus, or a button) under the mouse, when they lie in `view`.
+QList<QWidget*> activeControls(QWidget* view) {
+  QList<QWidget*> controls;
+  if (QWidget* focused = view->window()->focusWidget(); focused && view->isAncestorOf(focused)) {
+    controls.append(focused);
+  }
+  for (QWidget* under = QApplication::widgetAt(QCursor::pos()); under && view->isAncestorOf(under);
+       under = under->parentWidget()) {
+    if (under->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(under)) {
+      controls.append(under);
+      break;
+    }
+  }
+  return controls;
+}
 
 QProgressHUD* find(QWidget* window, const QString& name) {
   QWidget* view = QHudOverlay::contentView(window);
@@ -93,6 +113,8 @@ QProgressHUD* QHudOverlay::showToast(QWidget* window, const std::optional<QStrin
   hud->setCustomView(new QToastView(*text));
   hud->setMode(QProgressHUD::Mode::customView);
   hud->setBlocksInput(false);
+  // Centred, unless that covers the control that led to the toast.
+  hud->setAvoidedWidgets(activeControls(view));
   hud->show();
   hud->raise();
   hud->hideAfterDelay(seconds);

@@ -22,7 +22,8 @@ class QHudOverlay {
   static void hideBusy(QWidget* window);
 
   // Shows `text` for `seconds` (every caller asks for 2). No text, or an empty one, shows
-  // nothing and gives null. A new toast replaces the one still on screen.
+  // nothing and gives null. A new toast replaces the one still on screen. It is centred unless
+  // that covers the focused control or the one under the mouse; then it sits near the bottom.
   static QProgressHUD* showToast(QWidget* window, const std::optional<QString>& text,
                                  double seconds = 2.0);
   // The toast on screen, or null.

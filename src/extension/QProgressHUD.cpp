@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "common/QFillParent.h"
 #include "extension/QSpinnerView.h"
 
@@ -11,6 +13,7 @@ namespace vexhal {
 namespace {
 
 constexpr int kLabelGap = 10;
+constexpr int kAvoidGap = 24;  // between a moved bezel and the edge or widget it stays clear of
 
 QProgressHUD::Scheduler& scheduler() {
   static QProgressHUD::Scheduler current = QProgressHUD::defaultScheduler();
@@ -99,6 +102,38 @@ void QProgressHUD::setBlocksInput(bool blocks) {
   setAttribute(Qt::WA_TransparentForMouseEvents, !blocks);
 }
 
+void QProgressHUD::setAvoidedWidgets(const QList<QWidget*>& widgets) {
+  avoided_.clear();
+  for (QWidget* widget : widgets) {
+    avoided_.append(widget);
+  }
+  relayout();
+}
+
+QRect QProgressHUD::placeBezel(QSize size) const {
+  QRect bezel(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+  QList<QRect> areas;
+  for (const QPointer<QWidget>& widget : avoided_) {
+    if (widget && widget->isVisible()) {
+      areas.append(QRect(mapFromGlobal(widget->mapToGlobal(QPoint(0, 0))), widget->size()));
+    }
+  }
+  const auto covers = [&](const QRect& r) {
+    return std::any_of(areas.cbegin(), areas.cend(), [&](const QRect& a) { return a.intersects(r); });
+  };
+  if (!covers(bezel)) {
+    return bezel;
+  }
+  bezel.moveBottom(height() - 1 - kAvoidGap);
+  for (const QRect& area : std::as_const(areas)) {
+    if (area.intersects(bezel)) {
+      bezel.moveBottom(area.top() - 1 - kAvoidGap);
+    }
+  }
+  bezel.moveTop(std::max(0, bezel.top()));
+  return bezel;
+}
+
 void QProgressHUD::hideAnimated(bool) {
   QWidget::hide();
   deleteLater();
@@ -158,7 +193,7 @@ void QProgressHUD::relayout() {
   }
   const int bezelWidth = std::max(contentWidth + 2 * margin_, minSize_.width());
   const int bezelHeight = std::max(contentHeight + 2 * margin_, minSize_.height());
-  bezel_ = QRect((width() - bezelWidth) / 2, (height() - bezelHeight) / 2, bezelWidth, bezelHeight);
+  bezel_ = placeBezel(QSize(bezelWidth, bezelHeight));
   int y = bezel_.top() + (bezelHeight - contentHeight) / 2;
   if (indicator != nullptr) {
     indicator->setGeometry(bezel_.left() + (bezelWidth - indicatorSize.width()) / 2, y,

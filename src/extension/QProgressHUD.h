@@ -46,6 +46,9 @@ class QProgressHUD : public QWidget {
   void setCustomView(QWidget* view);
   QWidget* customView() const { return customView_; }
   void setBlocksInput(bool blocks);
+  // Widgets the bezel must not cover: when the centred bezel would, it sits above the
+  // overlay's bottom edge instead (or above those widgets when they reach down there).
+  void setAvoidedWidgets(const QList<QWidget*>& widgets);
 
   // Removes the overlay now.
   void hideAnimated(bool animated = false);
@@ -58,6 +61,7 @@ class QProgressHUD : public QWidget {
 
  private:
   void relayout();
+  QRect placeBezel(QSize size) const;
 
   Mode mode_ = Mode::indeterminate;
   int margin_ = 20;
@@ -67,6 +71,7 @@ class QProgressHUD : public QWidget {
   QSpinnerView* spinner_;
   QLabel* label_;
   QPointer<QWidget> customView_;
+  QList<QPointer<QWidget>> avoided_;
   QRect bezel_;
 };
 

@@ -1,11 +1,14 @@
 #include <QAbstractButton>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "common/QEmptyStateView.h"
 #include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
+#include "common/UiStyle.h"
 
 namespace vexhal {
 namespace {
@@ -85,6 +88,31 @@ TEST_F(SegmentTest, NewItemsReplaceTheOldOnesAndTheSelection) {
   EXPECT_EQ(segment.items().first(), QStringLiteral("Low"));
   EXPECT_EQ(segment.selectedIndex(), -1);
   EXPECT_EQ(segment.findChildren<QAbstractButton*>().size(), 4);
+}
+
+// The kit's texts of free colour, each against its background, reach 4.5:1 (WCAG); the first
+// row anchors the ratio itself at its known extreme.
+TEST(KitContrast, FreeTextColoursReachFourAndAHalfToOne) {
+  const QEmptyStateView empty(QStringLiteral("empty_noCamera"), QStringLiteral("No camera"));
+  const QColor emptyText =
+      empty.findChild<QLabel*>(QStringLiteral("emptyStateText"))->palette().color(QPalette::WindowText);
+  EXPECT_DOUBLE_EQ(ui::contrastRatio(Qt::black, Qt::white), 21.0);
+  const struct {
+    const char* what;
+    QColor text;
+    QColor background;
+  } rows[] = {
+      {"selector item", ui::ink(), ui::paleFill()},
+      {"selected selector item", ui::tealText(), Qt::white},
+      {"disabled selector item", ui::disabledText(), ui::paleFill()},
+      {"disabled selected selector item", ui::disabledTealText(), Qt::white},
+      {"selected menu item", ui::tealText(), ui::paleFill()},
+      {"empty-state text", emptyText, Qt::white},
+      {"grey text on a pale fill", ui::gray(), ui::paleFill()},
+  };
+  for (const auto& row : rows) {
+    EXPECT_GE(ui::contrastRatio(row.text, row.background), 4.5) << row.what;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +113,29 @@ TEST(ToastSizeTest, ThePlateIsAtLeast32SquareAndALongTextWrapsAt280) {
   }
   EXPECT_GT(QToastView(longText).sizeHint().height(),
             QToastView(QStringLiteral("Saved")).sizeHint().height() * 3);
+}
+
+TEST_F(OverlayTest, AToastStaysCentredUnlessItWouldCoverTheControlThatShowedIt) {
+  auto* save = new QPushButton(QStringLiteral("Save"), window.centralWidget());
+  save->setGeometry(350, 280, 100, 40);  // in the middle, where the toast would go
+  save->show();
+  QPointer<QProgressHUD> toast;
+  QObject::connect(save, &QPushButton::clicked, [&] {
+    toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"));
+  });
+  const auto plate = [&] {
+    return QRect(toast->customView()->mapTo(window.centralWidget(), QPoint(0, 0)),
+                 toast->customView()->size());
+  };
+
+  QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));  // over no control
+  toast = QHudOverlay::showToast(&window, QStringLiteral("Software is up to date"));
+  EXPECT_LE((plate().center() - window.centralWidget()->rect().center()).manhattanLength(), 1);
+  QTest::mouseClick(save, Qt::LeftButton);
+  ASSERT_TRUE(toast);
+  EXPECT_FALSE(plate().intersects(save->geometry()));
+  EXPECT_GT(plate().top(), save->geometry().bottom());
+  EXPECT_TRUE(window.centralWidget()->rect().contains(plate()));
 }
 
 TEST_F(OverlayTest, ANewToastReplacesTheOneOnScreen) {

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QLocalSocket>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include "CameraCommand.h"
 #include "SimTestSupport.h"
@@ -64,10 +66,12 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"status", "ok attached serial=VXK31D2612001 version=1.0.6 state=ready",
                  [](const VirtualCamera& c) { return c.isAttached(); }}));
 
-// A program hosting a rig with its control server, as the demo does.
+// A program hosting a rig with its control server, as the demo does, in a runtime folder of
+// its own.
 struct ServedRig : ::testing::Test {
   ServedRig() {
     test::ensureCoreApplication();
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     name = QStringLiteral("vexhal-sim-test-%1").arg(QCoreApplication::applicationPid());
     QString error;
     listening = rig.listen(name, &error);
@@ -82,10 +86,32 @@ struct ServedRig : ::testing::Test {
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
   }
 
+  ~ServedRig() override {
+    if (savedRuntime.isNull()) {
+      qunsetenv("XDG_RUNTIME_DIR");
+    } else {
+      qputenv("XDG_RUNTIME_DIR", savedRuntime);
+    }
+  }
+
+  QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+  QTemporaryDir runtime;
   VirtualCameraRig rig;
   QString name;
   bool listening = false;
 };
+
+TEST_F(ServedRig, TheSocketLivesInTheUsersRuntimeFolderWhereTheToolFindsIt) {
+  ASSERT_TRUE(rig.listen());
+  EXPECT_TRUE(QFileInfo(runtime.filePath(QStringLiteral("vexhal-sim"))).exists());
+  QProcess process;
+  process.start(QStringLiteral(VEXHAL_SIM_TOOL), QStringList{"status"});
+  ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  // A folder others may write to could let them replace the socket: it is refused.
+  QFile::setPermissions(runtime.path(), QFile::permissions(runtime.path()) | QFile::WriteOther);
+  EXPECT_FALSE(rig.listen());
+}
 
 TEST_F(ServedRig, TheToolPlugsAndUnplugsTheCameraOfARunningProgram) {
   ASSERT_TRUE(listening);
@@ -116,7 +142,7 @@ TEST_F(ServedRig, TheToolReportsAProgramItCannotReach) {
 TEST_F(ServedRig, SeveralLinesOnOneConnectionAreAnsweredInOrder) {
   ASSERT_TRUE(listening);
   QLocalSocket socket;
-  socket.connectToServer(name);
+  socket.connectToServer(runtime.filePath(name));
   ASSERT_TRUE(waitUntil([&] { return socket.state() == QLocalSocket::ConnectedState; }));
   socket.write("fault slow 5\nunplug\nstatus\n");
   QStringList answers;
