@@ -113,12 +113,14 @@ TEST_F(AboutTest, RemovingAnyCameraReturnsToTheCameraList) {
 TEST_F(AboutTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
   local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
                          sim::UpdateService::Fault::Slow);
+  local.service.setSlowDelay(std::chrono::seconds(2));
   QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
   ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
   first.unplug();
   ASSERT_TRUE(waitUntil([&] { return nav.topViewController() == nav.rootViewController(); }));
   test::processDeferredDeletes();
   EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+  EXPECT_TRUE(waitUntil(test::versionChecksAnswered));
 }
 
 TEST_F(AboutTest, AnswersOfTheProgramsCheckAreShown) {

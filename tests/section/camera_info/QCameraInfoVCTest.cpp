@@ -227,6 +227,7 @@ TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
 TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
   local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
                          sim::UpdateService::Fault::Slow);
+  local.service.setSlowDelay(std::chrono::seconds(2));
   openInfo();
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
   ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
@@ -235,6 +236,7 @@ TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
   ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
   test::processDeferredDeletes();
   EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+  EXPECT_TRUE(waitUntil(test::versionChecksAnswered));
 }
 
 // A camera that never answers the version read still lets the check finish: the read fails
