@@ -11,8 +11,7 @@ targets=(hid_reply_fuzz)
 
 bash scripts/install-deps.sh
 
-CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVEXHAL_BUILD_FUZZ=ON -DVEXHAL_SANITIZE=ON -DVEXHAL_BUILD_TESTS=OFF -DVEXHAL_BUILD_BENCH=OFF
+cmake --preset fuzz -B "$build_dir"
 cmake --build "$build_dir" --parallel "$(nproc)" --target "${targets[@]}"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}

@@ -14,7 +14,7 @@ esac
 
 build_dir=${BUILD_DIR:-build}
 bash scripts/install-deps.sh
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --preset regular -B "$build_dir"
 cmake --build "$build_dir" --parallel "$(nproc)" --target vexhaltools vexhal-sim
 
 program="$build_dir/src/app/vexhaltools"

@@ -5,18 +5,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-sanitize=OFF
+preset=regular
 build_dir=${BUILD_DIR:-build}
 if [ "${1:-}" = "--sanitize" ]; then
-  sanitize=ON
+  preset=sanitize
   build_dir=${BUILD_DIR:-build-asan}
 fi
 
 bash scripts/install-deps.sh
 
-# Installed under /usr, as the Debian packages made from this build are.
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_INSTALL_PREFIX=/usr -DVEXHAL_SANITIZE="$sanitize"
+# The builds are described in CMakePresets.json (installed under /usr, as the Debian packages are).
+cmake --preset "$preset" -B "$build_dir"
 cmake --build "$build_dir" --parallel "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
