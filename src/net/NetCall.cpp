@@ -54,7 +54,7 @@ NetCall::NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout,
   connect(reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
     redirected_ = true;
     if (isSecureOrLocal(target)) {
-      emit reply_->redirectAllowed();
+      Q_EMIT reply_->redirectAllowed();
     } else {
       fail(netFailure(RNetResponse::kBadAddress));
     }
