@@ -24,6 +24,11 @@ OSTRANE_DISPLAY_NAME("VexhalTools")
 // thread of its own for HTTP. In --demo the virtual camera adds "vexhal-sim-render" (its
 // picture loop) and "vexhal-sim-video" (frame delivery); its HID side and the local update
 // service answer on the main thread.
+// Locks on the frame path, always taken in this order and never held across a call out of the
+// video layer: the preview's render handle, then the view's size lock, then the presenter's
+// decode lock, then the presenter's picture lock (the last two are leaves: nothing is called
+// while they are held but the decoder). The camera's output and failure blocks are copied out
+// of their lock before they run.
 
 namespace {
 
