@@ -9,34 +9,12 @@
 #include <cstring>
 #include <type_traits>
 
+#include "device/hid/CameraCommand.h"
 #include "device/hid/HidLog.h"
 
 namespace vexhal {
 
 namespace {
-
-enum Command : std::uint16_t {
-  kGetState = 0x5000,
-  kGetVersion = 0x5001,
-  kGetSerialNumber = 0x5010,
-  kGetCaptureInfo = 0x5020,
-  kGetAutoFramingMode = 0x5030,
-  kSetAutoFramingMode = 0x5031,
-  kGetFrameMaster = 0x5040,
-  kSetFrameMaster = 0x5041,
-  kGetPickup = 0x5070,
-  kSetPickup = 0x5071,
-  kGetAutoFraming = 0x5080,
-  kSetAutoFraming = 0x5081,
-  kGetHMirror = 0x5090,
-  kSetHMirror = 0x5091,
-  kGetAngle = 0x50A0,
-  kSetAngle = 0x50A1,
-  kSaveUVC = 0x5100,
-  kUpgradeStart = 0x4000,
-  kUpgradeData = 0x4200,
-  kUpgradeFinish = 0x4300,
-};
 
 constexpr std::uint16_t kCameraProductId = 0xB215;
 constexpr std::size_t kSerialNumberBytes = 13;
@@ -183,95 +161,95 @@ void USBDevice::sendSetting(std::uint16_t cmd, std::int64_t value, std::uint32_t
   tx_.data.fill(0);
   tx_.data[0] = static_cast<std::uint8_t>(value);
   sealPacket(tx_);
-  if (cmd == kSetAutoFraming) {
+  if (cmd == kCmdSetAutoFraming) {
     hidLog(LOG_DEBUG, "crc: %d", static_cast<int>(tx_.head.crc.get()));
   }
   sendOutputReport(tx_);
 }
 
 void USBDevice::getState(ValueCallback callback) {
-  await(stateCallback_, kGetState, std::move(callback));
-  sendHeaderOnly(kGetState);
+  await(stateCallback_, kCmdGetState, std::move(callback));
+  sendHeaderOnly(kCmdGetState);
 }
 
 void USBDevice::getVersion(TextCallback callback) {
-  await(versionCallback_, kGetVersion, std::move(callback));
-  sendHeaderOnly(kGetVersion);
+  await(versionCallback_, kCmdGetVersion, std::move(callback));
+  sendHeaderOnly(kCmdGetVersion);
 }
 
 void USBDevice::getSerialNumber(TextCallback callback) {
-  await(serialNumberCallback_, kGetSerialNumber, std::move(callback));
-  sendHeaderOnly(kGetSerialNumber);
+  await(serialNumberCallback_, kCmdGetSerialNumber, std::move(callback));
+  sendHeaderOnly(kCmdGetSerialNumber);
 }
 
 void USBDevice::getCaptureInfo(FlagCallback callback) {
-  await(getCaptureInfoCallback_, kGetCaptureInfo, std::move(callback));
-  sendHeaderOnly(kGetCaptureInfo);
+  await(getCaptureInfoCallback_, kCmdGetCaptureInfo, std::move(callback));
+  sendHeaderOnly(kCmdGetCaptureInfo);
 }
 
 void USBDevice::getAutoFramingMode(ValueCallback callback) {
-  await(getAutoFramingModeCallback_, kGetAutoFramingMode, std::move(callback));
-  sendHeaderOnly(kGetAutoFramingMode);
+  await(getAutoFramingModeCallback_, kCmdGetAutoFramingMode, std::move(callback));
+  sendHeaderOnly(kCmdGetAutoFramingMode);
 }
 
 void USBDevice::setAutoFramingMode(std::int64_t mode, CodeCallback callback) {
-  await(setAutoFramingModeCallback_, kSetAutoFramingMode, std::move(callback));
-  sendSetting(kSetAutoFramingMode, mode, static_cast<std::uint32_t>(packNum_));
+  await(setAutoFramingModeCallback_, kCmdSetAutoFramingMode, std::move(callback));
+  sendSetting(kCmdSetAutoFramingMode, mode, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getFrameMaster(FlagCallback callback) {
-  await(getFrameMasterModeCallback_, kGetFrameMaster, std::move(callback));
-  sendHeaderOnly(kGetFrameMaster);
+  await(getFrameMasterModeCallback_, kCmdGetFrameMaster, std::move(callback));
+  sendHeaderOnly(kCmdGetFrameMaster);
 }
 
 void USBDevice::setFrameMaster(bool on, CodeCallback callback) {
-  await(setFrameMasterModeCallback_, kSetFrameMaster, std::move(callback));
-  sendSetting(kSetFrameMaster, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
+  await(setFrameMasterModeCallback_, kCmdSetFrameMaster, std::move(callback));
+  sendSetting(kCmdSetFrameMaster, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getPickup(ValueCallback callback) {
-  await(getPickupCallback_, kGetPickup, std::move(callback));
-  sendHeaderOnly(kGetPickup);
+  await(getPickupCallback_, kCmdGetPickup, std::move(callback));
+  sendHeaderOnly(kCmdGetPickup);
 }
 
 void USBDevice::setPickup(std::int64_t pickup, CodeCallback callback) {
-  await(setPickupCallback_, kSetPickup, std::move(callback));
-  sendSetting(kSetPickup, pickup, static_cast<std::uint32_t>(packNum_));
+  await(setPickupCallback_, kCmdSetPickup, std::move(callback));
+  sendSetting(kCmdSetPickup, pickup, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getAutoFraming(FlagCallback callback) {
-  await(getAutoFramingCallback_, kGetAutoFraming, std::move(callback));
-  sendHeaderOnly(kGetAutoFraming);
+  await(getAutoFramingCallback_, kCmdGetAutoFraming, std::move(callback));
+  sendHeaderOnly(kCmdGetAutoFraming);
 }
 
 void USBDevice::setAutoFraming(bool on, CodeCallback callback) {
-  await(setAutoFramingCallback_, kSetAutoFraming, std::move(callback));
-  sendSetting(kSetAutoFraming, on ? 1 : 0, 0);
+  await(setAutoFramingCallback_, kCmdSetAutoFraming, std::move(callback));
+  sendSetting(kCmdSetAutoFraming, on ? 1 : 0, 0);
 }
 
 void USBDevice::getHMirror(FlagCallback callback) {
-  await(getHMirrorCallback_, kGetHMirror, std::move(callback));
-  sendHeaderOnly(kGetHMirror);
+  await(getHMirrorCallback_, kCmdGetHMirror, std::move(callback));
+  sendHeaderOnly(kCmdGetHMirror);
 }
 
 void USBDevice::setHMirror(bool on, CodeCallback callback) {
-  await(setHMirrorCallback_, kSetHMirror, std::move(callback));
-  sendSetting(kSetHMirror, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
+  await(setHMirrorCallback_, kCmdSetHMirror, std::move(callback));
+  sendSetting(kCmdSetHMirror, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::getAngle(ValueCallback callback) {
-  await(getAngleCallback_, kGetAngle, std::move(callback));
-  sendHeaderOnly(kGetAngle);
+  await(getAngleCallback_, kCmdGetAngle, std::move(callback));
+  sendHeaderOnly(kCmdGetAngle);
 }
 
 void USBDevice::setAngle(std::int64_t degrees, CodeCallback callback) {
-  await(setAngleCallback_, kSetAngle, std::move(callback));
-  sendSetting(kSetAngle, degrees, static_cast<std::uint32_t>(packNum_));
+  await(setAngleCallback_, kCmdSetAngle, std::move(callback));
+  sendSetting(kCmdSetAngle, degrees, static_cast<std::uint32_t>(packNum_));
 }
 
 void USBDevice::saveUVC(CodeCallback callback) {
-  await(saveCallback_, kSaveUVC, std::move(callback));
-  sendHeaderOnly(kSaveUVC);
+  await(saveCallback_, kCmdSave, std::move(callback));
+  sendHeaderOnly(kCmdSave);
 }
 
 void USBDevice::processInput(const std::uint8_t* report, std::size_t length) {
@@ -293,7 +271,7 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
   };
   const bool flag = code == 0 && d[0] != 0;
   switch (cmd) {
-    case kGetState: {
+    case kCmdGetState: {
       auto callback = take(stateCallback_, cmd);
       if (!callback) {
         break;
@@ -302,7 +280,7 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
       post(std::move(*callback), code, state_);
       break;
     }
-    case kGetVersion: {
+    case kCmdGetVersion: {
       auto callback = take(versionCallback_, cmd);
       if (!callback) {
         break;
@@ -317,7 +295,7 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
       post(std::move(*callback), code, version_);
       break;
     }
-    case kGetSerialNumber: {
+    case kCmdGetSerialNumber: {
       auto callback = take(serialNumberCallback_, cmd);
       if (!callback) {
         break;
@@ -330,7 +308,7 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
       post(std::move(*callback), code, serialNumber_);
       break;
     }
-    case kGetCaptureInfo: {
+    case kCmdGetCaptureInfo: {
       // Read whatever the code: the camera fills these in even when it reports a failure.
       const std::int32_t width = readLe32(&d[0]);
       const std::int32_t height = readLe32(&d[4]);
@@ -339,48 +317,48 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
       answer(getCaptureInfoCallback_, cmd, code, status == 1 && height == 2160 && width == 3840);
       break;
     }
-    case kGetAutoFramingMode:
+    case kCmdGetAutoFramingMode:
       answer(getAutoFramingModeCallback_, cmd, code, signedByte());
       break;
-    case kGetPickup:
+    case kCmdGetPickup:
       answer(getPickupCallback_, cmd, code, signedByte());
       break;
-    case kGetAngle:
+    case kCmdGetAngle:
       answer(getAngleCallback_, cmd, code, signedByte());
       break;
-    case kGetFrameMaster:
+    case kCmdGetFrameMaster:
       answer(getFrameMasterModeCallback_, cmd, code, flag);
       break;
-    case kGetAutoFraming:
+    case kCmdGetAutoFraming:
       answer(getAutoFramingCallback_, cmd, code, flag);
       break;
-    case kGetHMirror:
+    case kCmdGetHMirror:
       answer(getHMirrorCallback_, cmd, code, flag);
       break;
-    case kSetAutoFramingMode:
+    case kCmdSetAutoFramingMode:
       answer(setAutoFramingModeCallback_, cmd, code);
       break;
-    case kSetFrameMaster:
+    case kCmdSetFrameMaster:
       answer(setFrameMasterModeCallback_, cmd, code);
       break;
-    case kSetPickup:
+    case kCmdSetPickup:
       answer(setPickupCallback_, cmd, code);
       break;
-    case kSetAutoFraming:
+    case kCmdSetAutoFraming:
       answer(setAutoFramingCallback_, cmd, code);
       break;
-    case kSetHMirror:
+    case kCmdSetHMirror:
       answer(setHMirrorCallback_, cmd, code);
       break;
-    case kSetAngle:
+    case kCmdSetAngle:
       answer(setAngleCallback_, cmd, code);
       break;
-    case kSaveUVC:
+    case kCmdSave:
       answer(saveCallback_, cmd, code);
       break;
-    case kUpgradeStart:
-    case kUpgradeData:
-    case kUpgradeFinish:
+    case kCmdUpgradeStart:
+    case kCmdUpgradeData:
+    case kCmdUpgradeFinish:
       handleTransferReply(cmd, code);
       break;
     default:
@@ -401,7 +379,7 @@ void USBDevice::startUpgrade(QByteArray image, CodeCallback callback) {
   packNum_ = 0;
   hidLog(LOG_INFO, "总包数：%ld", static_cast<long>(allPackNum_));
   step_ = TransferStep::Starting;
-  sendTransferStep(kUpgradeStart);
+  sendTransferStep(kCmdUpgradeStart);
 }
 
 void USBDevice::setTransferReplyTimeout(std::chrono::milliseconds timeout) {
@@ -429,7 +407,7 @@ void USBDevice::sendNextPacket() {
   const std::size_t length =
       std::min(static_cast<std::size_t>(data_.size()) - offset, kHidDataCapacity);
   const std::uint8_t status = packNum_ == allPackNum_ ? kHidLastPacket : kHidDataPresent;
-  tx_.head = newHeader(kUpgradeData, status, static_cast<std::uint16_t>(length),
+  tx_.head = newHeader(kCmdUpgradeData, status, static_cast<std::uint16_t>(length),
                        static_cast<std::uint32_t>(packNum_));
   std::memcpy(tx_.data.data(), data_.constData() + offset, length);
   std::fill(tx_.data.begin() + static_cast<std::ptrdiff_t>(length), tx_.data.end(), 0);
@@ -441,25 +419,25 @@ void USBDevice::sendNextPacket() {
 void USBDevice::handleTransferReply(std::uint16_t cmd, std::int64_t code) {
   // Only the reply to the step in flight moves the transfer on; a repeated or stray reply
   // would otherwise send a step twice or report a second outcome.
-  const TransferStep expected = cmd == kUpgradeStart  ? TransferStep::Starting
-                                : cmd == kUpgradeData ? TransferStep::Sending
+  const TransferStep expected = cmd == kCmdUpgradeStart  ? TransferStep::Starting
+                                : cmd == kCmdUpgradeData ? TransferStep::Sending
                                                       : TransferStep::Finishing;
   if (step_ != expected) {
     hidLog(LOG_DEBUG, "HIDDevice, firmware transfer: reply %x ignored", static_cast<unsigned>(cmd));
     return;
   }
-  if (code != 0 || cmd == kUpgradeFinish) {
+  if (code != 0 || cmd == kCmdUpgradeFinish) {
     endTransfer(code);
     return;
   }
-  if (cmd == kUpgradeStart) {
+  if (cmd == kCmdUpgradeStart) {
     step_ = TransferStep::Sending;
     sendNextPacket();
     return;
   }
   if (packNum_ == allPackNum_) {
     step_ = TransferStep::Finishing;
-    sendTransferStep(kUpgradeFinish);
+    sendTransferStep(kCmdUpgradeFinish);
   } else {
     sendNextPacket();
   }
