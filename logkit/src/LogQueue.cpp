@@ -19,11 +19,11 @@ struct Barrier {
     std::condition_variable cv;
     bool done = false;
 
+    // Notifies under the lock: the waiter's stack frame owns this barrier and may end as soon as
+    // it sees done, so nothing may touch the barrier after the lock is released.
     void open() {
-        {
-            std::lock_guard lock(mutex);
-            done = true;
-        }
+        std::lock_guard lock(mutex);
+        done = true;
         cv.notify_all();
     }
 };
