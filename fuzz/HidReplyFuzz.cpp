@@ -3,6 +3,7 @@
 // (taken modulo 1025), so short, empty and whole reports all occur.
 
 #include <QCoreApplication>
+#include <QEvent>
 
 #include <sys/socket.h>
 
@@ -85,5 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QCoreApplication::sendPostedEvents();
   device.reset();
   QCoreApplication::sendPostedEvents();
+  // The reply timers of the commands are deleted later; without a loop they would pile up in the
+  // event dispatcher and slow every later run.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   return 0;
 }

@@ -63,14 +63,16 @@ USBDevice::~USBDevice() = default;
 template <typename Callback>
 void USBDevice::await(Slot<Callback>& slot, std::uint16_t cmd, Callback callback) {
   const std::uint64_t id = ++lastRequestId_;
-  slot.waiting.push_back({id, std::move(callback)});
-  QTimer::singleShot(commandReplyTimeout_, &context_, [this, &slot, id, cmd] {
+  auto timeout = std::make_unique<QTimer>();
+  timeout->setSingleShot(true);
+  QObject::connect(timeout.get(), &QTimer::timeout, &context_, [this, &slot, id, cmd] {
     const auto it = std::find_if(slot.waiting.begin(), slot.waiting.end(),
                                  [id](const auto& waiting) { return waiting.id == id; });
     if (it == slot.waiting.end()) {
       return;  // answered meanwhile
     }
     Callback expired = std::move(it->callback);
+    it->timeout.release()->deleteLater();  // it is emitting this signal
     slot.waiting.erase(it);
     hidLog(LOG_WARNING, "HIDDevice, cmd: %x, no reply within %lld ms",
            static_cast<unsigned>(cmd), static_cast<long long>(commandReplyTimeout_.count()));
@@ -84,6 +86,8 @@ void USBDevice::await(Slot<Callback>& slot, std::uint16_t cmd, Callback callback
       post(std::move(expired), kCommandNoReply, std::optional<std::string>());
     }
   });
+  timeout->start(commandReplyTimeout_);
+  slot.waiting.push_back({id, std::move(callback), std::move(timeout)});
 }
 
 template <typename Callback>

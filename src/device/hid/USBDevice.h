@@ -117,6 +117,7 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
     struct Waiting {
       std::uint64_t id;
       Callback callback;
+      std::unique_ptr<QTimer> timeout;  // stopped with the request, so none outlives the device
     };
     std::deque<Waiting> waiting;
   };
