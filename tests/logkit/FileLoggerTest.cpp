@@ -1,14 +1,17 @@
-// The rotating file handler: file names, adopting today's file, rotation by size and by day,
-// and a directory that cannot be written or disappears.
+// Files and rotation: the rotating and the debug file handlers, their names and folders, and
+// folders or disks that refuse writing.
 
+#include "AppDirs.h"
 #include "LogFileName.h"
 #include "LogTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sys/resource.h>
 #include <limits>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
 
@@ -21,41 +24,52 @@ using test::ManualClock;
 using test::readFile;
 using test::readLines;
 using test::TempDir;
+using test::writeFile;
+using Names = std::vector<std::string>;
 
 class FileLoggerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
-        config = std::make_shared<QFileLogConfig>(dir / "QLogs");
         // Files here are born at the real time, far from the test clock: keep compaction out.
         config->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
-        logger = std::make_shared<QFileLogger>(config);
     }
-    std::string logDir() const { return dir / "QLogs"; }
-    std::string logPath(const std::string& name) const { return logDir() + "/" + name; }
+    void startAt(int day, int hour, int minute, int second) { ManualClock::install(test::localTime(2024, 3, day, hour, minute, second)); }
+    std::string logPath(const std::string& name) const { return logDir + "/" + name; }
 
     TempDir dir;
-    std::shared_ptr<QFileLogConfig> config;
-    std::shared_ptr<QFileLogger> logger;
+    const std::string logDir = dir / "QLogs";
+    std::shared_ptr<QFileLogConfig> config = std::make_shared<QFileLogConfig>(logDir);
+    std::shared_ptr<QFileLogger> logger = std::make_shared<QFileLogger>(config);
 };
 
-TEST_F(FileLoggerTest, FirstWriteCreatesTheDirectoryAndSliceZero) {
+TEST_F(FileLoggerTest, FirstWriteCreatesTheDirectoryAndSliceZeroAlsoThroughALogger) {
     logger->write("first line");
-    EXPECT_EQ(fileNames(logDir()), std::vector<std::string>{"VexhalTools_2024-03-05 09:00:01_0.log"});
-    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:01_0.log")), "first line\n");
     logger->write(std::nullopt);
-    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:01_0.log")), "first line\n\n");
+    QLogger log;
+    log.add(logger);
+    log.warn("via queue", 1);
+    flushLogQueue();
+    EXPECT_EQ(fileNames(logDir), Names{"VexhalTools_2024-03-05 09:00:01_0.log"});
+    const auto lines = readLines(logPath("VexhalTools_2024-03-05 09:00:01_0.log"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "first line");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2].rfind("[2024-03-05 09:00:01.000] [warn]: via queue 1 [", 0), 0u) << lines[2];
 }
 
-TEST_F(FileLoggerTest, FirstWriteOfARunAppendsToTodaysNewestFileWithoutCompaction) {
-    fs::create_directories(logDir());
-    test::writeFile(logPath("VexhalTools_2024-03-05 08:00:00_0.log"), "a\n");
-    test::writeFile(logPath("VexhalTools_2024-03-05 08:30:00_1.log"), "b\n");
-    test::writeFile(logPath("VexhalTools_2024-03-04 23:00:00_0.log"), "yesterday\n");
+TEST_F(FileLoggerTest, FirstWriteOfARunAppendsToTodaysNewestFileWithoutCheckOrCompaction) {
+    fs::create_directories(logDir);
+    writeFile(logPath("VexhalTools_2024-03-05 08:00:00_0.log"), "a\n");
+    writeFile(logPath("VexhalTools_2024-03-05 08:30:00_1.log"), "b\n");
+    writeFile(logPath("VexhalTools_2024-03-04 23:00:00_0.log"), "yesterday\n");
     config->setLimitFileInterval(-1); // a compaction pass would remove every other file
+    config->setLimitFileSize(1);
     logger->write("appended");
     EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 08:30:00_1.log")), "b\nappended\n");
-    EXPECT_EQ(fileNames(logDir()).size(), 3u);
+    EXPECT_EQ(fileNames(logDir).size(), 3u);
+    logger->write("rotates");
+    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:01_2.log")), "rotates\n");
 }
 
 TEST_F(FileLoggerTest, SizeLimitIsCheckedBeforeEachLine) {
@@ -63,47 +77,34 @@ TEST_F(FileLoggerTest, SizeLimitIsCheckedBeforeEachLine) {
     logger->write(std::string(98, 'a')); // 99 bytes: one below the limit
     ManualClock::advance(5);
     logger->write("crosses the limit");
-    EXPECT_EQ(fileNames(logDir()).size(), 1u);
+    EXPECT_EQ(fileNames(logDir).size(), 1u);
     ManualClock::advance(5);
     logger->write("next file");
-    EXPECT_EQ(fileNames(logDir()), (std::vector<std::string>{"VexhalTools_2024-03-05 09:00:01_0.log",
-                                                             "VexhalTools_2024-03-05 09:00:11_1.log"}));
+    EXPECT_EQ(fileNames(logDir), (Names{"VexhalTools_2024-03-05 09:00:01_0.log", "VexhalTools_2024-03-05 09:00:11_1.log"}));
     EXPECT_EQ(readLines(logPath("VexhalTools_2024-03-05 09:00:01_0.log")).back(), "crosses the limit");
     EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:11_1.log")), "next file\n");
 }
 
-TEST_F(FileLoggerTest, RenamedCurrentFileCountsAsSliceZero) {
-    fs::create_directories(logDir());
-    test::writeFile(logPath("VexhalTools_2024-03-05 08:00:00_renamed.log"), std::string(10, 'x'));
-    config->setLimitFileSize(10);
-    logger->write("adopted: no size check on the first write");
-    logger->write("rotates");
-    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:01_1.log")), "rotates\n");
-}
-
-TEST_F(FileLoggerTest, ChangeOfDayStartsSliceZeroOfTheNewDay) {
-    ManualClock::install(test::localTime(2024, 3, 5, 23, 59, 59));
+TEST_F(FileLoggerTest, ChangeOfDayStartsSliceZeroOrAdoptsAFileOfTheNewDay) {
+    startAt(5, 23, 59, 59);
     config->setLimitFileSize(1); // the old file's slice must not carry over
     logger->write("before midnight");
     ManualClock::advance(2);
     logger->write("after midnight");
-    EXPECT_EQ(fileNames(logDir()), (std::vector<std::string>{"VexhalTools_2024-03-05 23:59:59_0.log",
-                                                             "VexhalTools_2024-03-06 00:00:01_0.log"}));
+    EXPECT_EQ(fileNames(logDir), (Names{"VexhalTools_2024-03-05 23:59:59_0.log", "VexhalTools_2024-03-06 00:00:01_0.log"}));
     EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-06 00:00:01_0.log")), "after midnight\n");
-}
 
-TEST_F(FileLoggerTest, ChangeOfDayAdoptsAnExistingFileOfTheNewDay) {
-    ManualClock::install(test::localTime(2024, 3, 5, 23, 59, 59));
-    logger->write("before midnight");
-    test::writeFile(logPath("VexhalTools_2024-03-06 00:00:00_3.log"), "other run\n");
+    config->setLimitFileSize(1 << 20);
+    startAt(6, 23, 59, 59);
+    logger->write("late");
+    writeFile(logPath("VexhalTools_2024-03-07 00:00:00_3.log"), "other run\n");
     ManualClock::advance(2);
-    logger->write("after midnight");
-    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-06 00:00:00_3.log")), "other run\nafter midnight\n");
-    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 23:59:59_0.log")), "before midnight\n");
+    logger->write("next day");
+    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-07 00:00:00_3.log")), "other run\nnext day\n");
 }
 
-TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesUntilItCanBeCreated) {
-    test::writeFile(dir / "blocker", "a file where a directory should be");
+TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesUntilItCanBeCreatedAndSaysHowMany) {
+    writeFile(dir / "blocker", "a file where a directory should be");
     config->setCacheDir(dir / "blocker/QLogs");
     logger->write("dropped");
     EXPECT_FALSE(fs::exists(dir / "blocker/QLogs"));
@@ -120,28 +121,19 @@ TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesUntilItCanBeCreated) {
 }
 
 TEST_F(FileLoggerTest, UnwritableDirectoryAtAChangeOfDayIsReportedOnceWritingWorks) {
-    ManualClock::install(test::localTime(2024, 3, 5, 23, 59, 59));
+    startAt(5, 23, 59, 59);
     logger->write("before midnight");
-    fs::remove_all(logDir());
-    test::writeFile(logDir(), "a file where the directory was");
+    fs::remove_all(logDir);
+    writeFile(logDir, "a file where the directory was");
     ManualClock::advance(2);
     logger->write("lost");
-    fs::remove(logDir());
+    fs::remove(logDir);
     ManualClock::advance(1);
     logger->write("after");
     const auto lines = readLines(logPath("VexhalTools_2024-03-06 00:00:02_0.log"));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("[warn]: 1 lines lost: Not a directory ["), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1], "after");
-}
-
-TEST_F(FileLoggerTest, DeletedDirectoryIsRecreatedAndLoggingGoesOn) {
-    logger->write("one");
-    fs::remove_all(logDir());
-    ManualClock::advance(3);
-    logger->write("two");
-    EXPECT_EQ(fileNames(logDir()), std::vector<std::string>{"VexhalTools_2024-03-05 09:00:04_0.log"});
-    EXPECT_EQ(readFile(logPath("VexhalTools_2024-03-05 09:00:04_0.log")), "two\n");
 }
 
 TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWorks) {
@@ -166,16 +158,15 @@ TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWo
 }
 
 TEST_F(FileLoggerTest, DeletingTheDirectoryDuringABurstLosesNoLines) {
-    // About 100 KB of lines buffered as through a logger: the 64 KiB buffer fills once after
-    // the directory has gone.
+    // About 100 KB of buffered lines: the 64 KiB buffer fills once after the directory has gone.
     constexpr int kLines = 1000;
     for (int i = 0; i < kLines; ++i) {
-        if (i == 100) fs::remove_all(logDir());
+        if (i == 100) fs::remove_all(logDir);
         logger->log(std::to_string(i) + std::string(96, '.'));
     }
     logger->flush();
     std::size_t found = 0;
-    for (const auto& name : fileNames(logDir())) found += readLines(logPath(name)).size();
+    for (const auto& name : fileNames(logDir)) found += readLines(logPath(name)).size();
     EXPECT_EQ(found, static_cast<std::size_t>(kLines));
 }
 
@@ -191,69 +182,124 @@ TEST_F(FileLoggerTest, ChangedCacheDirTakesEffectForTheNextFile) {
     EXPECT_EQ(readFile(dir / "Other/VexhalTools_2024-03-05 09:00:02_1.log"), "new dir\n");
 }
 
-TEST_F(FileLoggerTest, LinesThroughALoggerReachTheFile) {
-    QLogger log;
-    log.add(logger);
-    log.warn("via queue", 1);
-    flushLogQueue();
-    const auto lines = readLines(logPath("VexhalTools_2024-03-05 09:00:01_0.log"));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("[2024-03-05 09:00:01.000] [warn]: via queue 1 ["), std::string::npos) << lines[0];
-}
-
-struct NameCase {
-    const char* name;
-    const char* displayName;
-    const char* component;
-};
-
-class DisplayNameInPaths : public FileLoggerTest, public ::testing::WithParamInterface<NameCase> {
-protected:
-    void TearDown() override {
-        detail::registerDisplayName("VexhalTools");
-        unsetenv("XDG_CACHE_HOME");
-    }
-};
-
-TEST_P(DisplayNameInPaths, IsOneSafePathComponent) {
-    detail::registerDisplayName(GetParam().displayName);
+TEST_F(FileLoggerTest, DisplayNameIsOneSafePathComponent) {
     setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
-    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(GetParam().component) + "/QLogs"));
-    logger->write("line");
-    EXPECT_EQ(fileNames(logDir()),
-              std::vector<std::string>{std::string(GetParam().component) + "_2024-03-05 09:00:01_0.log"});
+    for (const auto& [displayName, component] : {std::pair{"../../escape", ".._.._escape"}, std::pair{"a/b", "a_b"},
+                                                 std::pair{"..", "__"}, std::pair{"tab\there", "tab_here"}}) {
+        detail::registerDisplayName(displayName);
+        EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(component) + "/QLogs"));
+        auto own = std::make_shared<QFileLogConfig>(dir / component);
+        own->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
+        QFileLogger(own).write("line");
+        EXPECT_EQ(fileNames(dir / component), Names{std::string(component) + "_2024-03-05 09:00:01_0.log"});
+    }
+    detail::registerDisplayName("VexhalTools");
+    unsetenv("XDG_CACHE_HOME");
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DisplayNameInPaths,
-                         ::testing::Values(NameCase{"Parent", "../../escape", ".._.._escape"},
-                                           NameCase{"Slash", "a/b", "a_b"}, NameCase{"DotDot", "..", "__"},
-                                           NameCase{"ControlCharacter", "tab\there", "tab_here"}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-struct SliceCase {
-    const char* path;
-    std::int64_t slice;
-};
-
-class SliceOfName : public ::testing::TestWithParam<SliceCase> {};
-
-TEST_P(SliceOfName, ReadsTheLastUnderscorePiece) {
-    EXPECT_EQ(detail::sliceOfLogFileName(GetParam().path), GetParam().slice) << GetParam().path;
+TEST(LogFileName, SliceIsTheLastUnderscorePiece) {
+    const std::pair<const char*, std::int64_t> rows[] = {
+        {"/d/VexhalTools_2024-03-05 09:00:01_0.log", 0}, {"/d/VexhalTools_2024-03-05 09:00:01_17.log", 17},
+        {"/d/VexhalTools_2024-03-05 09:00:01_-3.log", -3}, {"/d/VexhalTools_2024-03-05 09:00:01_+4.log", 4},
+        {"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0}, {"/d/VexhalTools_2024-03-05 09:00:01_.log", 0},
+        {"/d/VexhalTools_2024-03-05 09:00:01_7", 7}, {"/d/VexhalTools_1_2.tar.log", 0}, {"/d/42.log", 0},
+        {"42.log", 42}, {"/d.x/a_5", 5}, {"/d/a_5x.log", 0}, {"/d/a_+-5.log", 0}, {"/d/a_ 5.log", 0},
+        {"/d/a_99999999999999999999.log", 0}, {"", 0}};
+    for (const auto& [path, slice] : rows) EXPECT_EQ(detail::sliceOfLogFileName(path), slice) << path;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SliceOfName,
-    ::testing::Values(SliceCase{"/d/VexhalTools_2024-03-05 09:00:01_0.log", 0},
-                      SliceCase{"/d/VexhalTools_2024-03-05 09:00:01_17.log", 17},
-                      SliceCase{"/d/VexhalTools_2024-03-05 09:00:01_-3.log", -3},
-                      SliceCase{"/d/VexhalTools_2024-03-05 09:00:01_+4.log", 4},
-                      SliceCase{"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0},
-                      SliceCase{"/d/VexhalTools_2024-03-05 09:00:01_.log", 0},
-                      SliceCase{"/d/VexhalTools_2024-03-05 09:00:01_7", 7},
-                      SliceCase{"/d/VexhalTools_1_2.tar.log", 0}, SliceCase{"/d/42.log", 0}, SliceCase{"42.log", 42},
-                      SliceCase{"/d.x/a_5", 5}, SliceCase{"/d/a_5x.log", 0}, SliceCase{"/d/a_+-5.log", 0},
-                      SliceCase{"/d/a_ 5.log", 0}, SliceCase{"/d/a_99999999999999999999.log", 0},
-                      SliceCase{"", 0}));
+TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWrite) {
+    TempDir dir;
+    { QDebugFileLogger idle(dir / "QDebugLogs"); }
+    EXPECT_FALSE(fs::exists(dir / "QDebugLogs")) << "a handler that never writes leaves no trace";
+    ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
+    auto first = std::make_shared<QDebugFileLogger>(dir / "QDebugLogs");
+    QDebugFileLogger second(dir / "QDebugLogs"); // started in the same second: a file of its own
+    first->writeDebug("one");
+    second.writeDebug("second");
+    ManualClock::advance(90000); // a day later: still the same file
+    first->writeDebug(std::nullopt);
+    QLogger logger;
+    logger.add(first);
+    logger.error(Tag{"UVC"}, "brightness", 128);
+    flushLogQueue();
+    QDebugFileLogger(dir / "QDebugLogs").writeDebug("next run");
+    EXPECT_EQ(fileNames(dir / "QDebugLogs"),
+              (Names{"2024-03-05 09:00:01.log", "2024-03-05 09:00:01_1.log", "2024-03-06 10:00:01.log"}));
+    const auto lines = readLines(dir / "QDebugLogs/2024-03-05 09:00:01.log");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "one");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2].rfind("[2024-03-06 10:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u) << lines[2];
+    EXPECT_EQ(readFile(dir / "QDebugLogs/2024-03-05 09:00:01_1.log"), "second\n");
+    EXPECT_EQ(readFile(dir / "QDebugLogs/2024-03-06 10:00:01.log"), "next run\n");
+}
+
+TEST(DebugFileLogger, UnwritableDirectoryDropsLinesAndRecovers) {
+    TempDir dir;
+    ManualClock::install(test::localTime(2024, 3, 5, 9, 0, 1));
+    writeFile(dir / "blocker", "x");
+    QDebugFileLogger logger(dir / "blocker/QDebugLogs");
+    logger.writeDebug("dropped");
+    fs::remove(dir / "blocker");
+    ManualClock::advance(1);
+    logger.writeDebug("kept");
+    const auto lines = readLines(dir / "blocker/QDebugLogs/2024-03-05 09:00:02.log");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("[warn]: 1 lines lost: Not a directory ["), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "kept");
+}
+
+TEST(CacheDirectory, IsInTheApplicationCacheOrAPrivateTemporaryOne) {
+    TempDir dir;
+    setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(QDebugFileLogger().debugDirPath(), dir / "VexhalTools/QDebugLogs");
+    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / "VexhalTools/QLogs");
+    unsetenv("XDG_CACHE_HOME");
+    setenv("HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / ".cache/VexhalTools/QLogs");
+
+    // Without any home the caches go under /tmp: only into a directory that is the user's own.
+    const struct {
+        const char* name;
+        bool kept;
+        void (*prepare)(const std::string& wanted, const std::string& root);
+    } rows[] = {
+        {"Missing", true, [](const std::string&, const std::string&) {}},
+        {"OwnDirectory", true, [](const std::string& wanted, const std::string&) { mkdir(wanted.c_str(), 0755); }},
+        {"Link", false,
+         [](const std::string& wanted, const std::string& root) {
+             fs::create_directories(root + "/elsewhere");
+             fs::create_directory_symlink(root + "/elsewhere", wanted);
+         }},
+        {"WritableByOthers", false,
+         [](const std::string& wanted, const std::string&) {
+             mkdir(wanted.c_str(), 0700);
+             chmod(wanted.c_str(), 0777);
+         }},
+        {"OwnedBySomeoneElse", false,
+         [](const std::string& wanted, const std::string&) {
+             mkdir(wanted.c_str(), 0700);
+             [[maybe_unused]] const int given = chown(wanted.c_str(), 65534, 65534);
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir root;
+        const std::string wanted = root / ("VexhalTools-" + std::to_string(getuid()));
+        row.prepare(wanted, root.path());
+        struct stat st {};
+        if (std::string(row.name) == "OwnedBySomeoneElse" && geteuid() != 0) continue; // giving away needs root
+        const std::string got = detail::privateTempDirectory(root.path(), "VexhalTools");
+        ASSERT_EQ(lstat(got.c_str(), &st), 0) << got;
+        EXPECT_TRUE(S_ISDIR(st.st_mode)) << got;
+        EXPECT_EQ(st.st_uid, geteuid());
+        EXPECT_EQ(st.st_mode & (S_IWGRP | S_IWOTH), 0u);
+        if (row.kept) EXPECT_EQ(got, wanted);
+        else EXPECT_EQ(got.rfind(wanted + "-", 0), 0u) << got;
+        EXPECT_EQ(detail::privateTempDirectory(root.path(), "VexhalTools"), got); // the same for the whole run
+    }
+}
 
 } // namespace
 } // namespace ostrane

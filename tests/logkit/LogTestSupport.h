@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared helpers for the logging library's tests: a scratch directory, a clock the test sets
-// by hand, and file and process helpers (the in-memory handler is in MemoryLog.h).
+// Helpers for the logging library's tests: a scratch directory, a clock the test sets by hand,
+// and file and process helpers (the in-memory handler is in MemoryLog.h).
 
 #include <ostrane/ostrane.h>
 
@@ -12,24 +12,19 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
-#include <sys/wait.h>
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace ostrane::test {
 
 class TempDir {
 public:
-    TempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "ostrane-test-XXXXXX").string();
-        if (!mkdtemp(templ.data())) std::abort();
-        path_ = templ;
+    TempDir() : path_((std::filesystem::temp_directory_path() / "ostrane-test-XXXXXX").string()) {
+        if (!mkdtemp(path_.data())) std::abort();
     }
     ~TempDir() {
         std::error_code ec;
@@ -37,7 +32,6 @@ public:
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
@@ -48,16 +42,11 @@ private:
 // A clock the test moves by hand; installed for the whole test process.
 class ManualClock {
 public:
-    static void install(std::int64_t seconds) {
-        set(seconds);
-        detail::setClockForTesting(&now);
-    }
+    static void install(std::int64_t seconds) { installNs(seconds * 1000000000); }
     static void installNs(std::int64_t value) {
-        setNs(value);
+        ns().store(value);
         detail::setClockForTesting(&now);
     }
-    static void set(std::int64_t seconds, std::int64_t nanos = 0) { ns().store(seconds * 1000000000 + nanos); }
-    static void setNs(std::int64_t value) { ns().store(value); }
     static void advance(std::int64_t seconds) { ns().fetch_add(seconds * 1000000000); }
 
 private:
@@ -95,6 +84,23 @@ inline std::vector<std::string> readLines(const std::string& path) {
     return lines;
 }
 
+inline void writeFile(const std::string& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+
+// Names of the entries directly in a directory, sorted.
+inline std::vector<std::string> fileNames(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 // Runs a shell command; returns its exit status and fills `output` with its standard output.
 inline int runCommand(const std::string& command, std::string* output = nullptr) {
     FILE* pipe = popen(command.c_str(), "r");
@@ -107,24 +113,10 @@ inline int runCommand(const std::string& command, std::string* output = nullptr)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline std::string shellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-inline void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
-// Names of the entries directly in a directory, sorted.
-inline std::vector<std::string> fileNames(const std::string& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+// How many of `lines` contain `marker`.
+inline std::size_t countWith(const std::vector<std::string>& lines, const std::string& marker) {
+    return static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(marker) != std::string::npos; }));
 }
 
 } // namespace ostrane::test
