@@ -10,9 +10,13 @@
 namespace vexhal::video::testing {
 
 QColor quadrantColor(int quadrant) {
-  static const QColor colors[] = {QColor(220, 30, 30), QColor(30, 200, 40), QColor(40, 50, 210),
-                                  QColor(235, 235, 235)};
+  static const QColor colors[] = {QColor(220, 30, 30), QColor(30, 200, 40), QColor(40, 50, 210), QColor(235, 235, 235)};
   return colors[quadrant];
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 QImage quadrantPicture(int width, int height) {
@@ -29,23 +33,7 @@ QImage quadrantPicture(int width, int height) {
 
 namespace {
 
-std::vector<std::uint8_t> encodeJpeg(const QImage& picture, int subsampling, int quality) {
-  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-  tjhandle handle = tjInitCompress();
-  unsigned char* jpeg = nullptr;
-  unsigned long size = 0;
-  const int result = tjCompress2(handle, rgb.constBits(), rgb.width(),
-                                 static_cast<int>(rgb.bytesPerLine()), rgb.height(), TJPF_BGRX,
-                                 &jpeg, &size, subsampling, quality, 0);
-  std::vector<std::uint8_t> bytes;
-  if (result == 0) bytes.assign(jpeg, jpeg + size);
-  tjFree(jpeg);
-  tjDestroy(handle);
-  return bytes;
-}
-
-VideoSample sampleOf(std::vector<std::uint8_t> bytes, std::uint32_t pixelFormat,
-                     const QImage& picture) {
+VideoSample sampleOf(std::vector<std::uint8_t> bytes, std::uint32_t pixelFormat, const QImage& picture) {
   VideoSample sample;
   sample.payload = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
   sample.pixelFormat = pixelFormat;
@@ -57,14 +45,24 @@ VideoSample sampleOf(std::vector<std::uint8_t> bytes, std::uint32_t pixelFormat,
 }  // namespace
 
 VideoSample mjpegSample(const QImage& picture) {
-  return sampleOf(encodeJpeg(picture, TJSAMP_422, 90), kFourccMjpeg, picture);
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  tjhandle handle = tjInitCompress();
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  const int result = tjCompress2(handle, rgb.constBits(), rgb.width(), static_cast<int>(rgb.bytesPerLine()), rgb.height(),
+                                 TJPF_BGRX, &jpeg, &size, TJSAMP_422, 90, 0);
+  std::vector<std::uint8_t> bytes;
+  if (result == 0) bytes.assign(jpeg, jpeg + size);
+  tjFree(jpeg);
+  tjDestroy(handle);
+  return sampleOf(std::move(bytes), kFourccMjpeg, picture);
 }
 
 VideoSample yuyvSample(const QImage& picture) {
   const int stride = (picture.width() + 1) / 2 * 4;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stride) * picture.height());
-  libyuv::ARGBToYUY2(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(),
-                     stride, picture.width(), picture.height());
+  libyuv::ARGBToYUY2(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(), stride, picture.width(),
+                     picture.height());
   return sampleOf(std::move(bytes), kFourccYuyv, picture);
 }
 
@@ -74,8 +72,8 @@ VideoSample nv12Sample(const QImage& picture) {
   const int chromaStride = (width + 1) / 2 * 2;
   const std::size_t luma = static_cast<std::size_t>(width) * height;
   std::vector<std::uint8_t> bytes(luma + static_cast<std::size_t>(chromaStride) * ((height + 1) / 2));
-  libyuv::ARGBToNV12(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(),
-                     width, bytes.data() + luma, chromaStride, width, height);
+  libyuv::ARGBToNV12(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(), width,
+                     bytes.data() + luma, chromaStride, width, height);
   return sampleOf(std::move(bytes), kFourccNv12, picture);
 }
 
