@@ -20,26 +20,15 @@ namespace {
 using test::MemoryHandler;
 
 test::TempDir* cacheHome = nullptr;
-class CacheHome : public ::testing::Environment {
-    void SetUp() override {
-        cacheHome = new test::TempDir;
-        setenv("XDG_CACHE_HOME", cacheHome->path().c_str(), 1);
-    }
+struct CacheHome : ::testing::Environment {
+    void SetUp() override { setenv("XDG_CACHE_HOME", (cacheHome = new test::TempDir)->path().c_str(), 1); }
     void TearDown() override { delete cacheHome; }
 };
 const auto* const cacheHomeEnv = ::testing::AddGlobalTestEnvironment(new CacheHome);
 
 QLogMsg message(LogLevel level = LogLevel::debug, std::string content = "device attached") {
-    QLogMsg msg;
-    msg.content = std::move(content);
-    msg.date = "2024-03-05 14:22:10.123";
-    msg.level = level;
-    msg.threadId = 259;
-    msg.pId = 1234;
-    msg.file = "VexhalTools/QCameraListVC";
-    msg.line = "88";
-    msg.method = "refreshCameraList(isNeedAsyncUVC:)";
-    return msg;
+    return {std::move(content), "2024-03-05 14:22:10.123", "VexhalTools/QCameraListVC", "refreshCameraList(isNeedAsyncUVC:)",
+            "88", std::nullopt, level, 259, 1234};
 }
 
 TEST(LineFormat, MatchesTheDocumentedLayout) {
@@ -72,15 +61,13 @@ TEST(LineFormat, MatchesTheDocumentedLayout) {
     EXPECT_NE(msg.formatLog().find("[18446744073709551615] [0]"), std::string::npos);
 }
 
-TEST(LineFormat, RawLevelValuesMapToLevelsAndNames) {
-    const std::pair<std::int64_t, const char*> known[] = {{0, "verbose"}, {1, "debug"}, {2, "info"}, {3, "warn"},
-                                                          {4, "error"},   {5, "fatal"}, {255, "close"}};
-    for (const auto& [raw, text] : known) {
+TEST(LineFormat, RawLevelValuesMapToLevelsOrNothing) {
+    for (std::int64_t raw : {0, 1, 2, 3, 4, 5, 255}) {
         ASSERT_TRUE(QLogger::levelFromRaw(raw).has_value()) << raw;
-        EXPECT_EQ(QLogger::levelText(*QLogger::levelFromRaw(raw)), text);
         EXPECT_EQ(rawValue(*QLogger::levelFromRaw(raw)), raw);
     }
     for (std::int64_t raw : {6, -1, 254, 256}) EXPECT_FALSE(QLogger::levelFromRaw(raw).has_value()) << raw;
+    EXPECT_EQ(QLogger::levelText(LogLevel::info), "info");
 }
 
 struct Point {

@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for the logging library's tests: a scratch directory, a clock the test sets by hand,
-// and file and process helpers (the in-memory handler is in MemoryLog.h).
+// file and process helpers (the in-memory handler is in MemoryLog.h).
 
 #include <ostrane/ostrane.h>
 
@@ -15,9 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
 #include <sys/wait.h>
-#include <vector>
 
 namespace ostrane::test {
 
@@ -39,41 +37,32 @@ private:
     std::string path_;
 };
 
-// A clock the test moves by hand; installed for the whole test process.
+// A clock the test moves by hand, installed for the whole test process; starts at a local time
+// given as "yyyy-MM-dd HH:mm:ss".
 class ManualClock {
 public:
-    static void install(std::int64_t seconds) { installNs(seconds * 1000000000); }
-    static void installNs(std::int64_t value) {
-        ns().store(value);
-        detail::setClockForTesting(&now);
+    static void install(const char* localTime) {
+        std::tm tm{};
+        strptime(localTime, "%Y-%m-%d %H:%M:%S", &tm);
+        tm.tm_isdst = -1;
+        installNs(static_cast<std::int64_t>(mktime(&tm)) * 1000000000);
     }
-    static void advance(std::int64_t seconds) { ns().fetch_add(seconds * 1000000000); }
+    static void installNs(std::int64_t value) {
+        ns() = value;
+        detail::setClockForTesting([] { return ns().load(); });
+    }
+    static void advance(std::int64_t seconds) { ns() += seconds * 1000000000; }
 
 private:
     static std::atomic<std::int64_t>& ns() {
         static std::atomic<std::int64_t> value{0};
         return value;
     }
-    static std::int64_t now() { return ns().load(); }
 };
 
-// Seconds since the epoch of a local date and time.
-inline std::int64_t localTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return static_cast<std::int64_t>(mktime(&tm));
-}
-
 inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(path, std::ios::binary).rdbuf();
     return out.str();
 }
 
@@ -113,7 +102,6 @@ inline int runCommand(const std::string& command, std::string* output = nullptr)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// How many of `lines` contain `marker`.
 inline std::size_t countWith(const std::vector<std::string>& lines, const std::string& marker) {
     return static_cast<std::size_t>(
         std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(marker) != std::string::npos; }));
