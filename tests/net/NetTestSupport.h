@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QNetworkReply>
 #include <QSslCertificate>
 #include <QSslKey>
@@ -11,10 +9,6 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <optional>
-#include <vector>
 
 #include "UpdateService.h"
 #include "common/EventLoop.h"
@@ -53,8 +47,8 @@ class NetTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(scratch_.isValid());
     ASSERT_TRUE(service_.listenHttp());
-    const QSslCertificate certificate(testCertFile("server.pem"), QSsl::Pem);
-    ASSERT_TRUE(service_.listenHttps(certificate, QSslKey(testCertFile("server.key"), QSsl::Rsa, QSsl::Pem)));
+    ASSERT_TRUE(service_.listenHttps(QSslCertificate(testCertFile("server.pem"), QSsl::Pem),
+                                     QSslKey(testCertFile("server.key"), QSsl::Rsa, QSsl::Pem)));
     ASSERT_TRUE(manager_.addTrustedAuthority(testCertFile("ca.pem")));
   }
 
@@ -68,9 +62,9 @@ class NetTest : public ::testing::Test {
   }
 
   // Runs one call to its completion, which must come later, once, on this thread.
-  Outcome await(const std::function<void(std::shared_ptr<Outcome>)>& call) {
+  Outcome await(const std::function<void(std::shared_ptr<Outcome>, QThread*)>& call) {
     auto outcome = std::make_shared<Outcome>();
-    call(outcome);
+    call(outcome, QThread::currentThread());
     EXPECT_EQ(outcome->calls, 0) << "completion ran inside the call";
     EXPECT_TRUE(waitUntil([&] { return outcome->calls > 0; }));
     pumpEvents(16);  // a second completion would come now
@@ -80,8 +74,7 @@ class NetTest : public ::testing::Test {
   }
 
   Outcome check(RNetManager& manager, const QString& product, const QString& version) {
-    QThread* const main = QThread::currentThread();
-    return await([&](std::shared_ptr<Outcome> outcome) {
+    return await([&](std::shared_ptr<Outcome> outcome, QThread* main) {
       manager.needVersionUpgrade(product, version, [outcome, main](const RNetResponse& response, const auto& data) {
         ++outcome->calls;
         outcome->offMainThread |= QThread::currentThread() != main;
@@ -93,8 +86,7 @@ class NetTest : public ::testing::Test {
 
   Outcome download(RNetManager& manager, const QString& url, const QString& path,
                    std::optional<std::optional<QByteArray>> sha256 = std::nullopt) {
-    QThread* const main = QThread::currentThread();
-    return await([&](std::shared_ptr<Outcome> outcome) {
+    return await([&](std::shared_ptr<Outcome> outcome, QThread* main) {
       auto progress = [outcome, main](int percent) {
         outcome->offMainThread |= QThread::currentThread() != main;
         outcome->progress.push_back(percent);

@@ -287,44 +287,5 @@ TEST_F(NetTest, ManagerGoneDropsCallsWithoutCompletions) {
   EXPECT_TRUE(scratchFiles().isEmpty());
 }
 
-// The local service's answer table, as the demo loads it from a file.
-TEST_F(NetTest, ServiceTableAnswersAndServesAndBrokenTablesAreRefused) {
-  const QByteArray package(70000, '\x5a');
-  ASSERT_TRUE(writeFile(scratchPath("fw.img"), package));
-  const QString url = service_.url("/packages/fw.img", true);
-  const QJsonObject answer = UpdateService::upToDate();
-  const QJsonObject table{
-      {"answers", QJsonArray{QJsonObject{{"product", "VX-1"}, {"version", "1.0"},
-                                         {"answer", UpdateService::offer("1.1", url, "n", package, true)}},
-                             QJsonObject{{"product", "VX-1"}, {"version", "*"}, {"answer", answer}}}},
-      {"packages", QJsonArray{QJsonObject{{"path", "/packages/fw.img"}, {"file", "fw.img"}}}}};
-  QString error;
-  ASSERT_TRUE(service_.loadTable(table, QDir(scratch_.path()), &error)) << error.toStdString();
-  useService(manager_, true);
-
-  const Outcome offered = check(manager_, "VX-1", "1.0");
-  ASSERT_TRUE(offered.data.has_value());
-  EXPECT_TRUE(offered.data->needUpgrade);
-  EXPECT_TRUE(offered.data->forceStatus);
-  EXPECT_EQ(offered.data->packageSize, "0.1 MB");
-  const Outcome current = check(manager_, "VX-1", "1.1");
-  ASSERT_TRUE(current.data.has_value());
-  EXPECT_FALSE(current.data->needUpgrade);
-  EXPECT_EQ(check(manager_, "VX-9", "1.0").response.code, 1);
-  EXPECT_EQ(download(manager_, offered.data->downLoadUrl, scratchPath("saved.img")).response.code, 0);
-  EXPECT_EQ(readFile(scratchPath("saved.img")), package);
-
-  for (const QJsonObject& broken : std::vector<QJsonObject>{
-           {{"answers", QJsonArray{QJsonObject{{"version", "1"}, {"answer", answer}}}}},
-           {{"answers", QJsonArray{QJsonObject{{"product", "A"}, {"version", "1"}, {"answer", 3}}}}},
-           {{"answers", QJsonArray{QStringLiteral("row")}}},
-           {{"packages", QJsonArray{QJsonObject{{"path", "/p.bin"}, {"file", "missing.bin"}}}}},
-           {{"packages", QJsonArray{QJsonObject{{"path", "p.bin"}, {"file", "missing.bin"}}}}}}) {
-    error.clear();
-    EXPECT_FALSE(service_.loadTable(broken, QDir(scratch_.path()), &error)) << json(broken).toStdString();
-    EXPECT_FALSE(error.isEmpty());
-  }
-}
-
 }  // namespace
 }  // namespace vexhal::test

@@ -23,13 +23,12 @@ namespace vexhal::video::testing {
 // while a pushed frame waits, so the capture thread's poll() works unchanged.
 class FakeV4l2Device final : public V4l2Io {
 public:
-  struct Size {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::vector<v4l2_fract> intervals;                 // discrete; ignored when a range is set
+  struct Size {  // discrete intervals, or a range
+    std::uint32_t width = 0, height = 0;
+    std::vector<v4l2_fract> intervals;
     std::optional<v4l2_frmival_stepwise> intervalRange;
   };
-  struct Format {
+  struct Format {  // discrete sizes, or a range
     std::uint32_t pixelFormat = 0;
     std::vector<Size> sizes;
     std::optional<v4l2_frmsize_stepwise> sizeRange;
@@ -40,14 +39,11 @@ public:
     std::vector<Format> formats;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> forcedSize;  // the driver's own choice
   };
-  // What the code under test did.
-  struct State {
+  struct State {  // what the code under test did
     std::optional<v4l2_pix_format> format;
     std::optional<v4l2_fract> interval;
     std::size_t openDescriptors = 0;
-    int mappedBuffers = 0;
-    int streamOns = 0;
-    int streamOffs = 0;
+    int mappedBuffers = 0, streamOns = 0, streamOffs = 0;
   };
 
   ~FakeV4l2Device() override {
@@ -182,10 +178,7 @@ public:
 private:
   static constexpr std::uint32_t kBufferStride = 1U << 24;
 
-  static int fail(int code) {
-    errno = code;
-    return -1;
-  }
+  static int fail(int code) { return errno = code, -1; }
   static const Format* find(const Node& node, std::uint32_t pixelFormat) {
     for (const Format& format : node.formats) {
       if (format.pixelFormat == pixelFormat) return &format;
