@@ -42,7 +42,10 @@ public:
     frames.push(std::move(localFrame));
   }
 
+  void didStopWithError(const CaptureError& error) override { failures.push(error); }
+
   Inbox<std::shared_ptr<const VideoFrame>> frames;
+  Inbox<CaptureError> failures;
   std::atomic<bool> remoteSeen = false;
 };
 
@@ -156,6 +159,15 @@ TEST_F(CapturerTest, GoodSamplesReachTheDelegateUncopiedAndBadOnesAreSkippedWith
   EXPECT_NE(debugLines[0].find("sampleBuffer is bad"), std::string::npos);
   EXPECT_NE(debugLines[1].find("sampleBuffer is bad"), std::string::npos);
   EXPECT_NE(debugLines[2].find("sampleBuffer is not buffer"), std::string::npos);
+}
+
+TEST_F(CapturerTest, CaptureEndingOnItsOwnIsReported) {
+  backend_->offered = {format(1920, 1080, kFourccMjpeg)};
+  capturer_->startCapture(device_);
+  backend_->fail({"gone", ENODEV});
+  EXPECT_FALSE(capturer_->isCameraing());
+  ASSERT_EQ(delegate_->failures.size(), 1U);
+  EXPECT_EQ(delegate_->failures.items().front().code, ENODEV);
 }
 
 TEST(QRTCCameraTest, DropsEveryWaitingSampleOnlyPastTheBound) {
