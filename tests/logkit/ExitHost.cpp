@@ -9,9 +9,9 @@
 #include <ostrane/ostrane.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <thread>
+#include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 OSTRANE_DISPLAY_NAME("ExitHost")
@@ -34,34 +34,27 @@ struct LogsAtDestruction {
 
 int main(int argc, char** argv) {
     if (argc != 3) return 2;
+    const std::string mode = argv[1];
     const int n = std::atoi(argv[2]);
-    if (std::strcmp(argv[1], "drain") == 0) {
-        std::thread worker([n] {
-            for (int i = 0; i < n; ++i) QLog("worker", i);
-        });
-        for (int i = 0; i < n; ++i) QLog("main", i);
-        worker.join();
+    const auto logMany = [n](const char* what, int t) {
+        for (int i = 0; i < n; ++i) t < 0 ? QLog(what, i) : QLog(what, t, i);
+    };
+    if (mode == "drain" || mode == "flood") {
+        std::thread a(logMany, mode == "drain" ? "worker" : "flood", mode == "drain" ? -1 : 0);
+        if (mode == "flood") std::thread(logMany, "flood", 1).join();
+        else logMany("main", -1);
+        a.join();
         return 0;
     }
-    if (std::strcmp(argv[1], "exit") == 0) {
+    if (mode == "exit") {
         std::thread([n] {
             for (int i = 0; i < n; ++i) WarnLog("exiting thread", i);
             std::exit(0);
         }).detach();
         for (;;) pause();
     }
-    if (std::strcmp(argv[1], "flood") == 0) {
-        auto flood = [n](int t) {
-            for (int i = 0; i < n; ++i) QLog("flood", t, i);
-        };
-        std::thread a(flood, 0);
-        std::thread b(flood, 1);
-        a.join();
-        b.join();
-        return 0;
-    }
-    if (std::strcmp(argv[1], "fork") == 0) {
-        for (int i = 0; i < n; ++i) QLog("before fork", i);
+    if (mode == "fork") {
+        logMany("before fork", -1);
         const pid_t child = fork();
         if (child == 0) {
             QLog("in child");
@@ -69,17 +62,16 @@ int main(int argc, char** argv) {
             std::exit(0);
         }
         int status = 0;
-        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            return 3;
+        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 3;
         QLog("after fork");
         return 0;
     }
-    if (std::strcmp(argv[1], "handler-exit") == 0) {
+    if (mode == "handler-exit") {
         ostrane::QLogger logger = ostrane::ddLog();
         logger.add(std::make_shared<ExitingHandler>());
         ostrane::setDdLog(logger);
         QLog("bye");
-        for (int i = 0; i < n; ++i) QLog("waiting", i);
+        logMany("waiting", -1);
         for (;;) pause();
     }
     return 2;

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared helpers for the logging library's tests: a scratch directory, a clock the test sets
-// by hand, and file and process helpers (the in-memory handler is in MemoryLog.h).
+// Helpers for the logging library's tests: a scratch directory, a clock the test sets by hand,
+// file and process helpers (the in-memory handler is in MemoryLog.h).
 
 #include <ostrane/ostrane.h>
 
@@ -12,24 +12,17 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
-#include <sys/wait.h>
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
-#include <string>
-#include <vector>
+#include <sys/wait.h>
 
 namespace ostrane::test {
 
 class TempDir {
 public:
-    TempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "ostrane-test-XXXXXX").string();
-        if (!mkdtemp(templ.data())) std::abort();
-        path_ = templ;
+    TempDir() : path_((std::filesystem::temp_directory_path() / "ostrane-test-XXXXXX").string()) {
+        if (!mkdtemp(path_.data())) std::abort();
     }
     ~TempDir() {
         std::error_code ec;
@@ -37,7 +30,6 @@ public:
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
@@ -45,46 +37,32 @@ private:
     std::string path_;
 };
 
-// A clock the test moves by hand; installed for the whole test process.
+// A clock the test moves by hand, installed for the whole test process; starts at a local time
+// given as "yyyy-MM-dd HH:mm:ss".
 class ManualClock {
 public:
-    static void install(std::int64_t seconds) {
-        set(seconds);
-        detail::setClockForTesting(&now);
+    static void install(const char* localTime) {
+        std::tm tm{};
+        strptime(localTime, "%Y-%m-%d %H:%M:%S", &tm);
+        tm.tm_isdst = -1;
+        installNs(static_cast<std::int64_t>(mktime(&tm)) * 1000000000);
     }
     static void installNs(std::int64_t value) {
-        setNs(value);
-        detail::setClockForTesting(&now);
+        ns() = value;
+        detail::setClockForTesting([] { return ns().load(); });
     }
-    static void set(std::int64_t seconds, std::int64_t nanos = 0) { ns().store(seconds * 1000000000 + nanos); }
-    static void setNs(std::int64_t value) { ns().store(value); }
-    static void advance(std::int64_t seconds) { ns().fetch_add(seconds * 1000000000); }
+    static void advance(std::int64_t seconds) { ns() += seconds * 1000000000; }
 
 private:
     static std::atomic<std::int64_t>& ns() {
         static std::atomic<std::int64_t> value{0};
         return value;
     }
-    static std::int64_t now() { return ns().load(); }
 };
 
-// Seconds since the epoch of a local date and time.
-inline std::int64_t localTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return static_cast<std::int64_t>(mktime(&tm));
-}
-
 inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(path, std::ios::binary).rdbuf();
     return out.str();
 }
 
@@ -93,6 +71,23 @@ inline std::vector<std::string> readLines(const std::string& path) {
     std::istringstream in(readFile(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+inline void writeFile(const std::string& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+
+// Names of the entries directly in a directory, sorted.
+inline std::vector<std::string> fileNames(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 // Runs a shell command; returns its exit status and fills `output` with its standard output.
@@ -107,24 +102,9 @@ inline int runCommand(const std::string& command, std::string* output = nullptr)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline std::string shellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-inline void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
-// Names of the entries directly in a directory, sorted.
-inline std::vector<std::string> fileNames(const std::string& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+inline std::size_t countWith(const std::vector<std::string>& lines, const std::string& marker) {
+    return static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(marker) != std::string::npos; }));
 }
 
 } // namespace ostrane::test

@@ -6,38 +6,25 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <future>
 
 namespace ostrane {
 namespace {
 
-// Holds the log queue inside its first line until released.
+// Holds the log queue inside its first line until opened.
 class GateHandler : public test::MemoryHandler {
 public:
     void log(const std::string& line) override {
-        {
-            std::unique_lock lock(mutex_);
-            entered_ = true;
-            changed_.notify_all();
-            changed_.wait(lock, [&] { return open_; });
-        }
+        if (!std::exchange(entered_, true)) entered.set_value();
+        gate.wait();
         MemoryHandler::log(line);
     }
-    void waitUntilEntered() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return entered_; });
-    }
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
+    std::promise<void> entered;
+    std::promise<void> open;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool entered_ = false;
-    bool open_ = false;
+    std::shared_future<void> gate = open.get_future().share();
+    bool entered_ = false; // only the queue thread delivers
 };
 
 TEST(QueueOverflow, DropsWithoutBlockingAndReportsTheCount) {
@@ -49,12 +36,11 @@ TEST(QueueOverflow, DropsWithoutBlockingAndReportsTheCount) {
     QLogger logger;
     logger.add(gate);
     logger.warn("held");
-    gate->waitUntilEntered(); // the worker now sits in the handler; its slot stays taken
-
+    gate->entered.get_future().wait(); // the worker now sits in the handler; its slot stays taken
     constexpr int kQueued = kCapacity - 1;
     for (int i = 0; i < kQueued; ++i) logger.warn("queued", i);
     for (int i = 0; i < 5; ++i) logger.warn("lost", i); // would block forever if callers waited
-    gate->open();
+    gate->open.set_value();
     flushLogQueue();
     logger.warn("after");
     flushLogQueue();
@@ -62,12 +48,10 @@ TEST(QueueOverflow, DropsWithoutBlockingAndReportsTheCount) {
     const auto lines = gate->lines();
     ASSERT_EQ(lines.size(), 1u + kQueued + 1u + 1u);
     EXPECT_NE(lines[0].find("held"), std::string::npos);
-    for (int i = 0; i < kQueued; ++i)
-        EXPECT_NE(lines[1 + i].find("queued " + std::to_string(i)), std::string::npos) << lines[1 + i];
-    EXPECT_NE(lines[kQueued + 1].find("[warn]: " + detail::LogQueue::droppedNotice(5)), std::string::npos)
-        << lines[kQueued + 1];
+    for (int i = 0; i < kQueued; ++i) EXPECT_NE(lines[1 + i].find("queued " + std::to_string(i)), std::string::npos) << lines[1 + i];
+    EXPECT_NE(lines[kQueued + 1].find("[warn]: " + detail::LogQueue::droppedNotice(5)), std::string::npos) << lines[kQueued + 1];
     EXPECT_NE(lines.back().find("after"), std::string::npos);
-    for (const auto& line : lines) EXPECT_EQ(line.find("lost"), std::string::npos) << line;
+    EXPECT_EQ(test::countWith(lines, "lost"), 0u);
 }
 
 } // namespace

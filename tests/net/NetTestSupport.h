@@ -1,20 +1,14 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
+#include <QNetworkReply>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <optional>
-#include <vector>
 
 #include "UpdateService.h"
 #include "common/EventLoop.h"
@@ -22,30 +16,28 @@
 
 namespace vexhal::test {
 
+using sim::UpdateService;
+
 inline QByteArray readFile(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 inline QByteArray testCertFile(const char* name) {
   return readFile(QStringLiteral(VEXHAL_TEST_CERT_DIR "/") + QLatin1StringView(name));
 }
 
-// Lets anything already queued run, without waiting for the clock.
-inline void drainEvents() { pumpEvents(16); }
-
-struct CheckOutcome {
+struct Outcome {
   int calls = 0;
   bool offMainThread = false;
   RNetResponse response;
-  std::optional<RVersionUpgradeInfo> data;
-};
-
-struct DownloadOutcome {
-  int calls = 0;
-  bool offMainThread = false;
-  RNetResponse response;
-  std::vector<int> progress;
+  std::optional<RVersionUpgradeInfo> data;  // of a version check
+  std::vector<int> progress;                // of a download
 };
 
 // A local update service on HTTP and HTTPS and a client that trusts its test authority, with a
@@ -53,12 +45,10 @@ struct DownloadOutcome {
 class NetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ensureCoreApplication();
     ASSERT_TRUE(scratch_.isValid());
     ASSERT_TRUE(service_.listenHttp());
-    const QSslCertificate certificate(testCertFile("server.pem"), QSsl::Pem);
-    const QSslKey key(testCertFile("server.key"), QSsl::Rsa, QSsl::Pem);
-    ASSERT_TRUE(service_.listenHttps(certificate, key));
+    ASSERT_TRUE(service_.listenHttps(QSslCertificate(testCertFile("server.pem"), QSsl::Pem),
+                                     QSslKey(testCertFile("server.key"), QSsl::Rsa, QSsl::Pem)));
     ASSERT_TRUE(manager_.addTrustedAuthority(testCertFile("ca.pem")));
   }
 
@@ -71,54 +61,54 @@ class NetTest : public ::testing::Test {
     }
   }
 
-  CheckOutcome check(RNetManager& manager, const QString& product, const QString& version) {
-    auto outcome = std::make_shared<CheckOutcome>();
-    QThread* const main = QThread::currentThread();
-    manager.needVersionUpgrade(product, version,
-                               [outcome, main](const RNetResponse& response,
-                                               const std::optional<RVersionUpgradeInfo>& data) {
-                                 ++outcome->calls;
-                                 outcome->offMainThread |= QThread::currentThread() != main;
-                                 outcome->response = response;
-                                 outcome->data = data;
-                               });
+  // Runs one call to its completion, which must come later, once, on this thread.
+  Outcome await(const std::function<void(std::shared_ptr<Outcome>, QThread*)>& call) {
+    auto outcome = std::make_shared<Outcome>();
+    call(outcome, QThread::currentThread());
     EXPECT_EQ(outcome->calls, 0) << "completion ran inside the call";
     EXPECT_TRUE(waitUntil([&] { return outcome->calls > 0; }));
-    drainEvents();
+    pumpEvents(16);  // a second completion would come now
+    EXPECT_EQ(outcome->calls, 1);
+    EXPECT_FALSE(outcome->offMainThread);
     return *outcome;
   }
 
-  DownloadOutcome download(RNetManager& manager, const QString& url, const QString& path,
-                           std::optional<std::optional<QByteArray>> sha256 = std::nullopt) {
-    auto outcome = std::make_shared<DownloadOutcome>();
-    QThread* const main = QThread::currentThread();
-    auto progress = [outcome, main](int percent) {
-      outcome->offMainThread |= QThread::currentThread() != main;
-      outcome->progress.push_back(percent);
-    };
-    auto complete = [outcome, main](const RNetResponse& response) {
-      ++outcome->calls;
-      outcome->offMainThread |= QThread::currentThread() != main;
-      outcome->response = response;
-    };
-    if (sha256) {
-      manager.download(url, path, *sha256, progress, complete);
-    } else {
-      manager.download(url, path, progress, complete);
-    }
-    EXPECT_EQ(outcome->calls, 0) << "completion ran inside the call";
-    EXPECT_TRUE(waitUntil([&] { return outcome->calls > 0; }));
-    drainEvents();
-    return *outcome;
+  Outcome check(RNetManager& manager, const QString& product, const QString& version) {
+    return await([&](std::shared_ptr<Outcome> outcome, QThread* main) {
+      manager.needVersionUpgrade(product, version, [outcome, main](const RNetResponse& response, const auto& data) {
+        ++outcome->calls;
+        outcome->offMainThread |= QThread::currentThread() != main;
+        outcome->response = response;
+        outcome->data = data;
+      });
+    });
+  }
+
+  Outcome download(RNetManager& manager, const QString& url, const QString& path,
+                   std::optional<std::optional<QByteArray>> sha256 = std::nullopt) {
+    return await([&](std::shared_ptr<Outcome> outcome, QThread* main) {
+      auto progress = [outcome, main](int percent) {
+        outcome->offMainThread |= QThread::currentThread() != main;
+        outcome->progress.push_back(percent);
+      };
+      auto complete = [outcome, main](const RNetResponse& response) {
+        ++outcome->calls;
+        outcome->offMainThread |= QThread::currentThread() != main;
+        outcome->response = response;
+      };
+      if (sha256) {
+        manager.download(url, path, *sha256, progress, complete);
+      } else {
+        manager.download(url, path, progress, complete);
+      }
+    });
   }
 
   QString scratchPath(const QString& name) const { return scratch_.filePath(name); }
-
   // Every file name in the scratch directory, to see that no temporary file stayed behind.
   QStringList scratchFiles() const {
     return QDir(scratch_.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
   }
-
   // A port on which nothing listens.
   static quint16 closedPort() {
     QTcpServer probe;
@@ -130,7 +120,7 @@ class NetTest : public ::testing::Test {
     AppFirst() { ensureCoreApplication(); }
   } appFirst_;  // network objects need the application object before they are made
   QTemporaryDir scratch_;
-  sim::UpdateService service_;
+  UpdateService service_;
   RNetManager manager_;
 };
 

@@ -1,4 +1,5 @@
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include "NetTestSupport.h"
@@ -7,158 +8,95 @@
 namespace vexhal::test {
 namespace {
 
-using sim::UpdateService;
-
 const QString kSha = QStringLiteral("9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08");
 
-QJsonObject upgradeData() {
-  return {{"needUpgrade", true},  {"forceStatus", false},     {"version", "2.1.0"},
-          {"downLoadUrl", "https://127.0.0.1/pkg.bin"},       {"details", "Fixes"},
-          {"packageSize", "12.5 MB"}};
+QJsonObject upgradeData(const char* key = nullptr, const QJsonValue& value = {}) {
+  QJsonObject data{{"needUpgrade", true},       {"forceStatus", false}, {"version", "2.1.0"},
+                   {"downLoadUrl", "https://127.0.0.1/pkg.bin"}, {"details", "Fixes"}, {"packageSize", "12.5 MB"}};
+  if (key != nullptr && value.isUndefined()) data.remove(QLatin1StringView(key));
+  if (key != nullptr && !value.isUndefined()) data.insert(QLatin1StringView(key), value);
+  return data;
 }
 
-QJsonObject answerWith(const QJsonValue& data) {
-  return {{"code", 0}, {"message", "success"}, {"data", data}};
+QByteArray answerWith(const QJsonValue& data) {
+  return QJsonDocument(QJsonObject{{"code", 0}, {"message", "success"}, {"data", data}}).toJson();
 }
 
-QJsonObject withField(QJsonObject object, const char* key, const QJsonValue& value) {
-  object.insert(QLatin1StringView(key), value);
-  return object;
-}
+QByteArray json(const QJsonObject& object) { return QJsonDocument(object).toJson(); }
 
-QJsonObject withoutField(QJsonObject object, const char* key) {
-  object.remove(QLatin1StringView(key));
-  return object;
-}
-
-struct DecodeCase {
-  const char* name;
-  QJsonObject answer;
-  std::int64_t code;
-  bool hasData;
-};
-
-std::vector<DecodeCase> decodeCases() {
-  return {
-      {"Upgrade", answerWith(upgradeData()), 0, true},
-      {"UpgradeWithSha", answerWith(withField(upgradeData(), "sha256", kSha)), 0, true},
-      {"UpToDate", UpdateService::upToDate(), 0, true},
-      {"DataIsText", answerWith(QStringLiteral("no update")), 0, false},
-      {"DataIsArray", answerWith(QJsonArray{1, 2}), 0, false},
-      {"DataIsNull", answerWith(QJsonValue::Null), 0, false},
-      {"DataMissing", QJsonObject{{"code", 0}, {"message", "success"}}, 0, false},
-      {"FieldMissing", answerWith(withoutField(upgradeData(), "packageSize")), 0, false},
-      {"FlagAsText", answerWith(withField(upgradeData(), "needUpgrade", "true")), 0, false},
-      {"VersionAsNumber", answerWith(withField(upgradeData(), "version", 2)), 0, false},
-      {"ShaNotHex", answerWith(withField(upgradeData(), "sha256", "abc")), 0, false},
-      {"ServiceFailure", QJsonObject{{"code", 4003}, {"message", "Unknown model"}}, 4003, false},
-      {"CodeAsText", QJsonObject{{"code", "0"}, {"data", upgradeData()}},
-       RNetResponse::kBadAnswer, false},
-      {"CodeFraction", QJsonObject{{"code", 0.5}, {"data", upgradeData()}},
-       RNetResponse::kBadAnswer, false},
-      {"CodeMissing", QJsonObject{{"data", upgradeData()}}, RNetResponse::kBadAnswer, false},
-      {"MessageAsNumber", QJsonObject{{"code", 0}, {"message", 7}, {"data", upgradeData()}},
-       RNetResponse::kBadAnswer, false},
+TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
+  const struct {
+    const char* name;
+    QByteArray body;
+    std::int64_t code;
+    bool hasData;
+    const char* message;  // the service's own, or nullptr: any text of ours
+  } rows[] = {
+      {"Upgrade", answerWith(upgradeData()), 0, true, "success"},
+      {"UpToDate", json(UpdateService::upToDate()), 0, true, "success"},
+      {"DataIsText", answerWith(QStringLiteral("no update")), 0, false, "success"},
+      {"DataIsArray", answerWith(QJsonArray{1, 2}), 0, false, "success"},
+      {"DataIsNull", answerWith(QJsonValue::Null), 0, false, "success"},
+      {"DataMissing", json({{"code", 0}, {"message", "success"}}), 0, false, "success"},
+      {"FieldMissing", answerWith(upgradeData("packageSize")), 0, false, "success"},
+      {"FlagAsText", answerWith(upgradeData("needUpgrade", "true")), 0, false, "success"},
+      {"VersionAsNumber", answerWith(upgradeData("version", 2)), 0, false, "success"},
+      {"ShaNotHex", answerWith(upgradeData("sha256", "abc")), 0, false, "success"},
+      {"ServiceFailure", json({{"code", 4003}, {"message", "Unknown model"}}), 4003, false, "Unknown model"},
+      {"CodeAsText", json({{"code", "0"}, {"data", upgradeData()}}), RNetResponse::kBadAnswer, false, nullptr},
+      {"CodeFraction", json({{"code", 0.5}, {"data", upgradeData()}}), RNetResponse::kBadAnswer, false, nullptr},
+      {"CodeMissing", json({{"data", upgradeData()}}), RNetResponse::kBadAnswer, false, nullptr},
+      {"MessageAsNumber", json({{"code", 0}, {"message", 7}, {"data", upgradeData()}}), RNetResponse::kBadAnswer, false,
+       nullptr},
+      {"Array", "[1,2]", RNetResponse::kBadAnswer, false, nullptr},
+      {"Unclosed", "{\"code\":0", RNetResponse::kBadAnswer, false, nullptr},
+      {"Empty", "", RNetResponse::kBadAnswer, false, nullptr},
+      {"Html", "<html></html>", RNetResponse::kBadAnswer, false, nullptr},
+      {"Null", "null", RNetResponse::kBadAnswer, false, nullptr},
   };
-}
-
-class VersionDecodeTest : public NetTest,
-                          public ::testing::WithParamInterface<std::tuple<DecodeCase, bool>> {};
-
-TEST_P(VersionDecodeTest, AnswerIsDecodedOverTheWire) {
-  const auto& [c, secure] = GetParam();
-  service_.setAnswer(QStringLiteral("VX-1"), QStringLiteral("1.0.0"), c.answer);
-  useService(manager_, secure);
-
-  const CheckOutcome outcome = check(manager_, QStringLiteral("VX-1"), QStringLiteral("1.0.0"));
-
-  EXPECT_EQ(outcome.calls, 1);
-  EXPECT_FALSE(outcome.offMainThread);
-  EXPECT_EQ(outcome.response.code, c.code);
-  EXPECT_EQ(outcome.data.has_value(), c.hasData);
-  if (c.code != RNetResponse::kBadAnswer && c.answer.contains("message")) {
-    EXPECT_EQ(outcome.response.message, c.answer["message"].toString());  // the service's own
-  } else if (c.code != 0) {
-    EXPECT_FALSE(outcome.response.message.isEmpty());
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto [response, data] = VersionCheckCall::decode(row.body);
+    EXPECT_EQ(response.code, row.code);
+    EXPECT_EQ(data.has_value(), row.hasData);
+    if (row.message != nullptr) {
+      EXPECT_EQ(response.message, QString::fromUtf8(row.message));
+    } else {
+      EXPECT_FALSE(response.message.isEmpty());
+    }
   }
-  ASSERT_EQ(service_.requests().size(), 1);
-  EXPECT_EQ(service_.requests().front().secure, secure);
+  const auto [response, data] = VersionCheckCall::decode(answerWith(upgradeData("sha256", kSha)));
+  ASSERT_TRUE(data.has_value());
+  EXPECT_TRUE(data->needUpgrade);
+  EXPECT_FALSE(data->forceStatus);
+  EXPECT_EQ(data->version, "2.1.0");
+  EXPECT_EQ(data->downLoadUrl, "https://127.0.0.1/pkg.bin");
+  EXPECT_EQ(data->details, "Fixes");
+  EXPECT_EQ(data->packageSize, "12.5 MB");
+  EXPECT_EQ(data->sha256, kSha.toLower().toLatin1());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, VersionDecodeTest,
-    ::testing::Combine(::testing::ValuesIn(decodeCases()), ::testing::Bool()),
-    [](const auto& p) {
-      return std::string(std::get<0>(p.param).name) +
-             (std::get<1>(p.param) ? "Https" : "Http");
-    });
-
-TEST_F(NetTest, DecodedFieldsCarryTheServiceValues) {
-  service_.setAnswer("VX-1", "1.0.0", answerWith(withField(upgradeData(), "sha256", kSha)));
-  useService(manager_, true);
-
-  const CheckOutcome outcome = check(manager_, "VX-1", "1.0.0");
-
-  ASSERT_TRUE(outcome.data.has_value());
-  EXPECT_EQ(outcome.response.message, "success");
-  EXPECT_TRUE(outcome.data->needUpgrade);
-  EXPECT_FALSE(outcome.data->forceStatus);
-  EXPECT_EQ(outcome.data->version, "2.1.0");
-  EXPECT_EQ(outcome.data->downLoadUrl, "https://127.0.0.1/pkg.bin");
-  EXPECT_EQ(outcome.data->details, "Fixes");
-  EXPECT_EQ(outcome.data->packageSize, "12.5 MB");
-  EXPECT_EQ(outcome.data->sha256, kSha.toLower().toLatin1());
-}
-
-TEST(VersionAnswerTest, BodiesThatAreNotAJsonObjectAreRefused) {
-  for (const QByteArray& body : {QByteArray("[1,2]"), QByteArray("{\"code\":0"), QByteArray(""),
-                                QByteArray("<html></html>"), QByteArray("null")}) {
-    const auto [response, data] = VersionCheckCall::decode(body);
-    EXPECT_EQ(response.code, RNetResponse::kBadAnswer) << body.constData();
-    EXPECT_FALSE(data.has_value());
-  }
-}
-
-TEST_F(NetTest, QueryValuesArriveUnchanged) {
+TEST_F(NetTest, QueryValuesArriveUnchangedAndTheAnswerIsDecoded) {
   const QString product = QStringLiteral("Vexhal Cam+Pro&x=1");
   const QString version = QStringLiteral("1.0 β/测试?#%");
   service_.setAnswer(product, version, UpdateService::upToDate());
   useService(manager_, true);
 
-  const CheckOutcome outcome = check(manager_, product, version);
+  const Outcome outcome = check(manager_, product, version);
 
   EXPECT_EQ(outcome.response.code, 0);
-  EXPECT_TRUE(outcome.data.has_value());
+  ASSERT_TRUE(outcome.data.has_value());
+  EXPECT_FALSE(outcome.data->needUpgrade);
   ASSERT_EQ(service_.requests().size(), 1);
   const sim::ServiceRequest& request = service_.requests().front();
+  EXPECT_TRUE(request.secure);
   EXPECT_EQ(request.path, UpdateService::kVersionCheckPath);
   EXPECT_EQ(request.queryValue("product"), product);
   EXPECT_EQ(request.queryValue("version"), version);
   EXPECT_EQ(request.query.size(), 2);
 }
 
-TEST_F(NetTest, PathOfAWholeAddressIsKept) {
-  manager_.config(service_.url(QStringLiteral("/base/"), false), QStringLiteral("443"));
-
-  const CheckOutcome outcome = check(manager_, "VX-1", "1");
-
-  ASSERT_EQ(service_.requests().size(), 1);
-  EXPECT_EQ(service_.requests().front().path, "/base/api/v1/version-check");
-  EXPECT_EQ(outcome.response.code, RNetResponse::kHttpStatus);
-}
-
-TEST_F(NetTest, UnusableEndpointFailsWithoutARequest) {
-  manager_.config(QStringLiteral("   "), QStringLiteral("  "));
-
-  const CheckOutcome outcome = check(manager_, "VX-1", "1");
-
-  EXPECT_EQ(outcome.calls, 1);
-  EXPECT_EQ(outcome.response.code, RNetResponse::kBadAddress);
-  EXPECT_FALSE(outcome.response.message.isEmpty());
-  EXPECT_TRUE(service_.requests().isEmpty());
-}
-
-TEST_F(NetTest, LaterChecksGoToTheNewEndpoint) {
+TEST_F(NetTest, EndpointsTakeEffectForLaterChecksAndKeepTheirPath) {
   sim::UpdateService other;
   ASSERT_TRUE(other.listenHttp());
   service_.setAnswer("VX-1", "*", UpdateService::upToDate());
@@ -166,60 +104,52 @@ TEST_F(NetTest, LaterChecksGoToTheNewEndpoint) {
 
   useService(manager_, false);
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, 0);
+  EXPECT_FALSE(service_.requests().front().secure);
   manager_.config(QStringLiteral("http://127.0.0.1"), QString::number(other.httpPort()));
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, 7);
-
-  EXPECT_EQ(service_.requests().size(), 1);
+  manager_.config(service_.url(QStringLiteral("/base/"), false), QStringLiteral("443"));
+  EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kHttpStatus);
+  ASSERT_EQ(service_.requests().size(), 2);
+  EXPECT_EQ(service_.requests().back().path, "/base/api/v1/version-check");
   EXPECT_EQ(other.requests().size(), 1);
+
+  manager_.config(QStringLiteral("   "), QStringLiteral("  "));
+  const Outcome unusable = check(manager_, "VX-1", "1");
+  EXPECT_EQ(unusable.response.code, RNetResponse::kBadAddress);
+  EXPECT_FALSE(unusable.response.message.isEmpty());
+  EXPECT_EQ(service_.requests().size() + other.requests().size(), 3);
 }
 
-struct CheckFailureCase {
-  const char* name;
-  UpdateService::Fault fault;
-  std::int64_t code;
-  const char* inMessage = "";
-};
-
-class VersionFailureTest : public NetTest,
-                           public ::testing::WithParamInterface<CheckFailureCase> {};
-
-TEST_P(VersionFailureTest, FaultGivesItsFailureClass) {
-  const CheckFailureCase& c = GetParam();
-  service_.setAnswer("VX-1", "*", answerWith(upgradeData()));
-  service_.setFault(UpdateService::kVersionCheckPath, c.fault);
-  if (c.fault == UpdateService::Fault::Slow) {
-    manager_.setIdleTimeout(std::chrono::milliseconds(300));  // the others keep the default
+TEST_F(NetTest, TransportFaultsGiveTheirFailureClass) {
+  const struct {
+    UpdateService::Fault fault;
+    std::int64_t code;
+    const char* inMessage;
+  } rows[] = {{UpdateService::Fault::ServerError, RNetResponse::kHttpStatus, "500"},
+              {UpdateService::Fault::Truncated, RNetResponse::kBadAnswer, ""},
+              {UpdateService::Fault::Slow, RNetResponse::kTimeout, ""},
+              {UpdateService::Fault::DropMidway, RNetResponse::kNoConnection, ""},
+              {UpdateService::Fault::HugeLength, RNetResponse::kBadAnswer, ""},
+              {UpdateService::Fault::Trickle, RNetResponse::kTimeout, ""}};
+  service_.setAnswer("VX-1", "*", QJsonObject{{"code", 0}, {"message", "success"}, {"data", upgradeData()}});
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.fault));
+    service_.setFault(UpdateService::kVersionCheckPath, row.fault);
+    RNetManager manager;  // only the held-back answers wait for a timeout; the others keep the defaults
+    ASSERT_TRUE(manager.addTrustedAuthority(testCertFile("ca.pem")));
+    if (row.fault == UpdateService::Fault::Slow) manager.setIdleTimeout(std::chrono::milliseconds(300));
+    if (row.fault == UpdateService::Fault::Trickle) {
+      service_.setSlowDelay(std::chrono::milliseconds(50));  // each byte well within the idle timeout
+      manager.setCheckDeadline(std::chrono::milliseconds(300));
+    }
+    useService(manager, true);
+    const Outcome outcome = check(manager, "VX-1", "1");
+    EXPECT_EQ(outcome.response.code, row.code);
+    EXPECT_FALSE(outcome.response.message.isEmpty());
+    EXPECT_TRUE(outcome.response.message.contains(QString::fromUtf8(row.inMessage)));
+    EXPECT_FALSE(outcome.data.has_value());
   }
-  if (c.fault == UpdateService::Fault::Trickle) {
-    service_.setSlowDelay(std::chrono::milliseconds(50));  // each byte well within the idle timeout
-    manager_.setCheckDeadline(std::chrono::milliseconds(300));
-  }
-  useService(manager_, true);
-
-  const CheckOutcome outcome = check(manager_, "VX-1", "1");
-
-  EXPECT_EQ(outcome.calls, 1);
-  EXPECT_EQ(outcome.response.code, c.code);
-  EXPECT_FALSE(outcome.response.message.isEmpty());
-  EXPECT_TRUE(outcome.response.message.contains(QString::fromUtf8(c.inMessage)));
-  EXPECT_FALSE(outcome.data.has_value());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, VersionFailureTest,
-    ::testing::Values(
-        CheckFailureCase{"ServerError", UpdateService::Fault::ServerError, RNetResponse::kHttpStatus,
-                         "500"},
-        CheckFailureCase{"Garbage", UpdateService::Fault::Garbage, RNetResponse::kBadAnswer},
-        CheckFailureCase{"Damaged", UpdateService::Fault::Damaged, RNetResponse::kBadAnswer},
-        CheckFailureCase{"Truncated", UpdateService::Fault::Truncated, RNetResponse::kBadAnswer},
-        CheckFailureCase{"Slow", UpdateService::Fault::Slow, RNetResponse::kTimeout},
-        CheckFailureCase{"DropMidway", UpdateService::Fault::DropMidway,
-                         RNetResponse::kNoConnection},
-        CheckFailureCase{"Trickle", UpdateService::Fault::Trickle, RNetResponse::kTimeout},
-        CheckFailureCase{"DeclaredTooLarge", UpdateService::Fault::HugeLength,
-                         RNetResponse::kBadAnswer}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(NetTest, EndlessAnswerIsCutOffNearTheCap) {
   // Served from a thread of its own, so the answer pours in as fast as a distant server's would.
@@ -240,7 +170,7 @@ TEST_F(NetTest, EndlessAnswerIsCutOffNearTheCap) {
   EXPECT_FALSE(url.isEmpty());
   manager_.config(url, QString());
 
-  const CheckOutcome outcome = check(manager_, "VX-1", "1");
+  const Outcome outcome = check(manager_, "VX-1", "1");
   qint64 sent = 0;
   onFlood([&] {
     sent = flood->bodyBytesSent();
@@ -258,6 +188,9 @@ TEST_F(NetTest, EndlessAnswerIsCutOffNearTheCap) {
 TEST_F(NetTest, UnreachableServiceIsNoConnection) {
   manager_.config(QStringLiteral("127.0.0.1"), QString::number(closedPort()));
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kNoConnection);
+  const QString url = QStringLiteral("http://127.0.0.1:%1/x.bin").arg(closedPort());
+  EXPECT_EQ(download(manager_, url, scratchPath("x.bin")).response.code, RNetResponse::kNoConnection);
+  EXPECT_TRUE(scratchFiles().isEmpty());
 
   QTcpServer silent;
   ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
@@ -266,21 +199,92 @@ TEST_F(NetTest, UnreachableServiceIsNoConnection) {
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kNoConnection);
 }
 
-TEST_F(NetTest, UntrustedCertificateIsTlsFailure) {
-  RNetManager stranger;  // trusts the system's authorities only
+// Lines a delegate heard, kept apart from the delegate so they outlive it.
+struct Heard {
+  QStringList lines;
+  std::vector<const RNetManager*> senders;
+};
+
+class RecordingDelegate : public RNetManagerDelegate {
+ public:
+  void onPrintLog(RNetManager& sender, const QString& message) override {
+    heard->lines.append(message);
+    heard->senders.push_back(&sender);
+  }
+  const std::shared_ptr<Heard> heard = std::make_shared<Heard>();
+};
+
+TEST_F(NetTest, LogLinesReachEveryLivingDelegateOnce) {
+  auto a = std::make_shared<RecordingDelegate>();
+  auto b = std::make_shared<RecordingDelegate>();
+  auto gone = std::make_shared<RecordingDelegate>();
+  const auto heardA = a->heard;
+  const auto heardGone = gone->heard;
+  manager_.addDelegate(gone);
+  manager_.addDelegate(a);
+  manager_.addDelegate(b);
+  manager_.addDelegate(a);  // the program adds its forwarder again after every config
+  gone.reset();
   service_.setAnswer("VX-1", "*", UpdateService::upToDate());
-  useService(stranger, true);
 
-  const CheckOutcome outcome = check(stranger, "VX-1", "1");
+  useService(manager_, false);
+  check(manager_, "VX-1", "1.0");
+  const QString url = service_.url("/missing.bin", true);
+  download(manager_, url, scratchPath("x.bin"));
 
-  EXPECT_EQ(outcome.response.code, RNetResponse::kTlsFailure);
-  EXPECT_FALSE(outcome.data.has_value());
-  EXPECT_TRUE(service_.requests().isEmpty());
+  ASSERT_EQ(heardA->lines.size(), 5) << heardA->lines.join('\n').toStdString();
+  EXPECT_EQ(heardA->lines, b->heard->lines);
+  EXPECT_TRUE(heardGone->lines.isEmpty());
+  EXPECT_TRUE(heardA->lines[0].startsWith("RNetManager, config, http://127.0.0.1:"));
+  EXPECT_TRUE(heardA->lines[1].contains("/api/v1/version-check?product=VX-1&version=1.0"));
+  EXPECT_EQ(heardA->lines[2], "RNetManager, version-check, 0, success");
+  EXPECT_TRUE(heardA->lines[3].contains(url));
+  EXPECT_TRUE(heardA->lines[4].startsWith(QStringLiteral("RNetManager, download, %1, ").arg(RNetResponse::kHttpStatus)));
+  EXPECT_TRUE(heardA->lines[4].contains("404"));
+  EXPECT_EQ(heardA->senders, std::vector<const RNetManager*>(5, &manager_));
 }
 
-TEST_F(NetTest, AuthorityThatIsNotPemIsRefused) {
+TEST_F(NetTest, UntrustedCertificateIsATlsFailureThatIsLoggedAndKeepsThePreviousFile) {
   EXPECT_FALSE(manager_.addTrustedAuthority("not a certificate"));
   EXPECT_FALSE(manager_.addTrustedAuthority(testCertFile("server.key")));
+  RNetManager stranger;  // trusts the system's authorities only
+  auto delegate = std::make_shared<RecordingDelegate>();
+  stranger.addDelegate(delegate);
+  service_.setAnswer("VX-1", "*", UpdateService::upToDate());
+  service_.addPackage("/p.bin", "package");
+  useService(stranger, true);
+  const QString save = scratchPath("p.bin");
+  ASSERT_TRUE(writeFile(save, "kept"));
+
+  const Outcome checked = check(stranger, "VX-1", "1");
+  const Outcome downloaded = download(stranger, service_.url("/p.bin", true), save);
+
+  EXPECT_EQ(checked.response.code, RNetResponse::kTlsFailure);
+  EXPECT_FALSE(checked.data.has_value());
+  EXPECT_EQ(downloaded.response.code, RNetResponse::kTlsFailure);
+  EXPECT_EQ(readFile(save), "kept");
+  EXPECT_EQ(scratchFiles(), QStringList{"p.bin"});
+  EXPECT_TRUE(service_.requests().isEmpty());
+  EXPECT_FALSE(delegate->heard->lines.filter("RNetManager, TLS, ").isEmpty())
+      << delegate->heard->lines.join('\n').toStdString();
+}
+
+TEST_F(NetTest, ManagerGoneDropsCallsWithoutCompletions) {
+  service_.setFault(UpdateService::kVersionCheckPath, UpdateService::Fault::Slow);
+  service_.addPackage("/p.bin", QByteArray(1024, 'p'));
+  service_.setFault("/p.bin", UpdateService::Fault::Slow);
+  auto completions = std::make_shared<int>(0);
+  {
+    RNetManager doomed;
+    useService(doomed, false);
+    doomed.needVersionUpgrade("VX-1", "1", [completions](const auto&, const auto&) { ++*completions; });
+    doomed.download(service_.url("/p.bin", false), scratchPath("p.bin"), nullptr,
+                    [completions](const RNetResponse&) { ++*completions; });
+    ASSERT_TRUE(waitUntil([&] { return service_.requests().size() == 2; }));
+  }
+  pumpEvents(16);
+  EXPECT_EQ(*completions, 0);
+  EXPECT_TRUE(scratchFiles().isEmpty());
 }
 
 }  // namespace

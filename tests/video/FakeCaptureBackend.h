@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -8,8 +9,8 @@
 
 namespace vexhal::video::testing {
 
-// A capture backend whose formats the test chooses and whose samples the test sends, on the
-// test's own thread.
+// A capture backend the test configures: the devices it lists (or hides), the formats it
+// offers, a start it refuses; the test sends samples or ends the capture, on its own thread.
 class FakeCaptureBackend final : public CaptureBackend {
 public:
   struct Start {
@@ -18,16 +19,18 @@ public:
     double fps = 0;
   };
 
+  std::vector<CaptureDevice> listed;
+  std::atomic<bool> hidden{false};
   std::vector<CaptureFormat> offered;
   std::optional<CaptureError> startError;
   std::vector<Start> starts;
   int stops = 0;
 
-  std::vector<CaptureDevice> devices() override { return {}; }
+  std::vector<CaptureDevice> devices() override { return hidden ? std::vector<CaptureDevice>{} : listed; }
   std::vector<CaptureFormat> formats(const CaptureDevice& /*device*/) override { return offered; }
   std::uint32_t preferredOutputPixelFormat() const override { return kFourccMjpeg; }
-  void start(const CaptureDevice& device, const CaptureFormat& format, double fps,
-             CaptureSink sink, CaptureCompletion completion) override {
+  void start(const CaptureDevice& device, const CaptureFormat& format, double fps, CaptureSink sink,
+             CaptureCompletion completion) override {
     starts.push_back({device, format, fps});
     sink_ = std::move(sink);
     if (completion) completion(startError);
@@ -41,6 +44,7 @@ public:
   void send(VideoSample sample) {
     if (sink_.sample) sink_.sample(std::move(sample));
   }
+  // The capture ends by itself, as when the camera is unplugged.
   void fail(const CaptureError& error) {
     if (sink_.failed) sink_.failed(error);
   }

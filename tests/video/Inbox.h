@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstddef>
 #include <mutex>
 #include <vector>
 
@@ -22,10 +21,7 @@ public:
     const std::lock_guard lock(mutex_);
     return items_;
   }
-  std::size_t size() const {
-    const std::lock_guard lock(mutex_);
-    return items_.size();
-  }
+  std::size_t size() const { return items().size(); }
   // Waits for at least `count` items; false when they did not come.
   bool waitFor(std::size_t count) {
     std::unique_lock lock(mutex_);

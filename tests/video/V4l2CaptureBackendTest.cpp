@@ -42,12 +42,9 @@ struct Collector {
 FakeV4l2Device::Node cameraNode() {
   FakeV4l2Device::Node node;
   node.card = "Conference Camera";
-  FakeV4l2Device::Format mjpeg{kFourccMjpeg, {}, std::nullopt};
-  mjpeg.sizes.push_back({1920, 1080, {{1, 30}, {1, 15}}, std::nullopt});
-  mjpeg.sizes.push_back({1280, 720, {{1, 60}, {1001, 30000}}, std::nullopt});
-  FakeV4l2Device::Format h264{kH264, {{1920, 1080, {{1, 30}}, std::nullopt}}, std::nullopt};
-  FakeV4l2Device::Format yuyv{kFourccYuyv, {}, std::nullopt};
-  yuyv.sizes.push_back({640, 480, {}, v4l2_frmival_stepwise{{1, 30}, {1, 5}, {1, 1}}});
+  FakeV4l2Device::Format mjpeg{kFourccMjpeg, {{1920, 1080, {{1, 30}, {1, 15}}, {}}, {1280, 720, {{1, 60}, {1001, 30000}}, {}}}, {}};
+  FakeV4l2Device::Format h264{kH264, {{1920, 1080, {{1, 30}}, {}}}, {}};
+  FakeV4l2Device::Format yuyv{kFourccYuyv, {{640, 480, {}, v4l2_frmival_stepwise{{1, 30}, {1, 5}, {1, 1}}}}, {}};
   node.formats = {mjpeg, h264, yuyv};
   return node;
 }
@@ -63,8 +60,7 @@ protected:
   std::shared_ptr<FakeV4l2Device> fake_ = std::make_shared<FakeV4l2Device>();
   std::vector<VideoNode> nodes_{usbNode("/dev/video0")};
   V4l2CaptureBackend backend_{fake_, [this] { return nodes_; }};
-  CaptureDevice device_{"0x3142000b206b215", "Conference Camera: Video", "b206:b215",
-                        "/dev/video0"};
+  CaptureDevice device_{"0x3142000b206b215", "Conference Camera: Video", "b206:b215", "/dev/video0"};
 };
 
 TEST_F(V4l2CaptureBackendTest, ListsCaptureNodesWithTheirCameraIdentity) {
@@ -76,80 +72,51 @@ TEST_F(V4l2CaptureBackendTest, ListsCaptureNodesWithTheirCameraIdentity) {
   nodes_.push_back({"/dev/video2", "", std::nullopt});
   nodes_.push_back(usbNode("/dev/video9"));  // vanished between listing and opening
 
-  EXPECT_THAT(backend_.devices(),
-              ElementsAre(device_, CaptureDevice{"/dev/video2", "Fake Camera", "", "/dev/video2"}));
-  EXPECT_EQ(fake_->openDescriptors(), 0);
+  EXPECT_THAT(backend_.devices(), ElementsAre(device_, CaptureDevice{"/dev/video2", "Fake Camera", "", "/dev/video2"}));
+  EXPECT_EQ(fake_->state().openDescriptors, 0U);
+  // A path deeper than a location id can express keeps the node path as id.
+  EXPECT_EQ(captureDeviceFor({"/dev/video0", "Cam", VideoNode::UsbParent{1, "2", 0x046d, 0x0825}}, "card"),
+            (CaptureDevice{"0x1200000046d0825", "Cam", "046d:0825", "/dev/video0"}));
+  EXPECT_EQ(captureDeviceFor({"/dev/video4", "", VideoNode::UsbParent{2, "1.2.3.4.5.6.7", 1, 2}}, "Card name"),
+            (CaptureDevice{"/dev/video4", "Card name", "0001:0002", "/dev/video4"}));
 }
-
-struct IdentityCase {
-  VideoNode node;
-  std::string card;
-  CaptureDevice expected;
-};
-
-class CaptureIdentityTest : public ::testing::TestWithParam<IdentityCase> {};
-
-TEST_P(CaptureIdentityTest, ComposesTheDevice) {
-  EXPECT_EQ(captureDeviceFor(GetParam().node, GetParam().card), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Nodes, CaptureIdentityTest,
-    ::testing::Values(
-        IdentityCase{{"/dev/video0", "Cam", VideoNode::UsbParent{1, "2", 0x046d, 0x0825}},
-                     "card",
-                     {"0x1200000046d0825", "Cam", "046d:0825", "/dev/video0"}},
-        // A path deeper than a location id can express keeps the node path as id.
-        IdentityCase{{"/dev/video4", "", VideoNode::UsbParent{2, "1.2.3.4.5.6.7", 1, 2}},
-                     "Card name",
-                     {"/dev/video4", "Card name", "0001:0002", "/dev/video4"}},
-        IdentityCase{{"/dev/video5", "Loopback", std::nullopt},
-                     "x",
-                     {"/dev/video5", "Loopback", "", "/dev/video5"}}));
 
 TEST_F(V4l2CaptureBackendTest, EnumeratesShownFormatsSizesAndRates) {
   const auto formats = backend_.formats(device_);
   ASSERT_EQ(formats.size(), 3U);  // H.264 is not offered: the preview cannot show it
   EXPECT_EQ(formats[0], (CaptureFormat{1920, 1080, kFourccMjpeg, {{30, 30}, {15, 15}}}));
-  EXPECT_EQ(formats[1].pixelFormat, kFourccMjpeg);
   EXPECT_EQ(formats[1].width, 1280);
   ASSERT_EQ(formats[1].frameRateRanges.size(), 2U);
   EXPECT_DOUBLE_EQ(formats[1].frameRateRanges[1].minFrameRate, 30000.0 / 1001);
   EXPECT_EQ(formats[2], (CaptureFormat{640, 480, kFourccYuyv, {{5, 30}}}));
-  EXPECT_EQ(fake_->openDescriptors(), 0);
-}
+  EXPECT_EQ(fake_->state().openDescriptors, 0U);
 
-TEST_F(V4l2CaptureBackendTest, StepwiseSizesOfferTheEndsAndCommonSizesOnTheGrid) {
+  // Stepwise sizes offer the ends and the common sizes on the grid.
   FakeV4l2Device::Node node;
-  node.formats.push_back(
-      {kFourccNv12, {}, v4l2_frmsize_stepwise{320, 1920, 16, 240, 1080, 8}});
+  node.formats.push_back({kFourccNv12, {}, v4l2_frmsize_stepwise{320, 1920, 16, 240, 1080, 8}});
   fake_->addNode("/dev/video3", node);
   std::vector<std::pair<int, int>> sizes;
   for (const auto& format : backend_.formats({"id", "n", "m", "/dev/video3"})) {
     sizes.emplace_back(format.width, format.height);
     EXPECT_TRUE(format.frameRateRanges.empty());
   }
-  EXPECT_THAT(sizes, ElementsAre(std::pair(1920, 1080), std::pair(1280, 720),
-                                 std::pair(640, 480), std::pair(320, 240)));
+  EXPECT_THAT(sizes, ElementsAre(std::pair(1920, 1080), std::pair(1280, 720), std::pair(640, 480), std::pair(320, 240)));
 }
 
 TEST_F(V4l2CaptureBackendTest, StreamsCopiesSoHeldSamplesPinNoDriverBuffer) {
   Collector collector;
-  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30.0003, collector.sink(),
-                 collector.completion());
+  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30.0003, collector.sink(), collector.completion());
   EXPECT_FALSE(collector.startError().has_value());
-  ASSERT_TRUE(fake_->lastFormat().has_value());
-  EXPECT_EQ(fake_->lastFormat()->pixelformat, kFourccMjpeg);
-  EXPECT_EQ(fake_->lastFormat()->width, 1920U);
-  ASSERT_TRUE(fake_->lastFrameInterval().has_value());
-  EXPECT_EQ(fake_->lastFrameInterval()->numerator, 1000U);
-  EXPECT_EQ(fake_->lastFrameInterval()->denominator, 30000U);
+  ASSERT_TRUE(fake_->state().format.has_value());
+  EXPECT_EQ(fake_->state().format->pixelformat, kFourccMjpeg);
+  EXPECT_EQ(fake_->state().format->width, 1920U);
+  ASSERT_TRUE(fake_->state().interval.has_value());
+  EXPECT_EQ(fake_->state().interval->numerator, 1000U);
+  EXPECT_EQ(fake_->state().interval->denominator, 30000U);
 
   // Ten frames through four driver buffers while the test keeps every sample.
   constexpr std::size_t kFrames = 10;
-  for (std::size_t i = 0; i < kFrames; ++i) {
-    fake_->pushFrame(std::vector<std::uint8_t>(100 + i, static_cast<std::uint8_t>(i)));
-  }
+  for (std::size_t i = 0; i < kFrames; ++i) fake_->pushFrame(std::vector<std::uint8_t>(100 + i, static_cast<std::uint8_t>(i)));
   ASSERT_TRUE(collector.samples.waitFor(kFrames));
   backend_.stop({});
 
@@ -163,23 +130,34 @@ TEST_F(V4l2CaptureBackendTest, StreamsCopiesSoHeldSamplesPinNoDriverBuffer) {
     EXPECT_EQ(samples[i].height, 1080);
     EXPECT_EQ(samples[i].timestampNs, static_cast<std::int64_t>(i) * 1'000'000'000);
   }
-  EXPECT_EQ(fake_->streamOffCount(), 1);
-  EXPECT_EQ(fake_->mappedBuffers(), 0);
-  EXPECT_EQ(fake_->openDescriptors(), 0);
+  EXPECT_EQ(fake_->state().streamOffs, 1);
+  EXPECT_EQ(fake_->state().mappedBuffers, 0);
+  EXPECT_EQ(fake_->state().openDescriptors, 0U);
 }
 
-TEST_F(V4l2CaptureBackendTest, SamplesCarryTheSizeTheDriverChose) {
+TEST_F(V4l2CaptureBackendTest, StartingAgainReplacesTheRunningCaptureWithTheSizeTheDriverChose) {
+  Collector first;
+  Collector second;
+  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30, first.sink(), first.completion());
+  ASSERT_FALSE(first.startError());
+  const v4l2_fract interval = fake_->state().interval.value_or(v4l2_fract{});
   auto node = cameraNode();
-  node.forcedSize = std::pair(1280U, 720U);
+  node.forcedSize = std::pair(320U, 240U);
   fake_->addNode("/dev/video0", node);
-  Collector collector;
-  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 0, collector.sink(), {});
-  fake_->pushFrame({1, 2, 3});
-  ASSERT_TRUE(collector.samples.waitFor(1));
+  backend_.start(device_, {640, 480, kFourccYuyv, {}}, 0, second.sink(), second.completion());
+  ASSERT_FALSE(second.startError());
+  fake_->pushFrame({9, 9});
+  ASSERT_TRUE(second.samples.waitFor(1));
   backend_.stop({});
-  EXPECT_EQ(collector.samples.items()[0].width, 1280);
-  EXPECT_EQ(collector.samples.items()[0].height, 720);
-  EXPECT_FALSE(fake_->lastFrameInterval().has_value());
+  EXPECT_TRUE(first.samples.items().empty());
+  EXPECT_EQ(second.samples.items()[0].pixelFormat, kFourccYuyv);
+  EXPECT_EQ(second.samples.items()[0].width, 320);
+  EXPECT_EQ(second.samples.items()[0].height, 240);
+  const auto state = fake_->state();
+  ASSERT_TRUE(state.interval.has_value());  // no rate asked: the previous one stays untouched
+  EXPECT_EQ(state.interval->denominator, interval.denominator);
+  EXPECT_EQ(state.streamOns, 2);
+  EXPECT_EQ(state.streamOffs, 2);
 }
 
 TEST_F(V4l2CaptureBackendTest, StartFailuresAreReportedThroughTheCompletion) {
@@ -188,13 +166,12 @@ TEST_F(V4l2CaptureBackendTest, StartFailuresAreReportedThroughTheCompletion) {
   fake_->addNode("/dev/video7", output);
   for (const char* path : {"/dev/video8", "/dev/video7"}) {
     Collector collector;
-    backend_.start({"id", "n", "m", path}, {1920, 1080, kFourccMjpeg, {}}, 30,
-                   collector.sink(), collector.completion());
+    backend_.start({"id", "n", "m", path}, {1920, 1080, kFourccMjpeg, {}}, 30, collector.sink(), collector.completion());
     ASSERT_TRUE(collector.startError().has_value()) << path;
     EXPECT_THAT(collector.startError()->message, ::testing::HasSubstr(path));
   }
   backend_.stop({});
-  EXPECT_EQ(fake_->openDescriptors(), 0);
+  EXPECT_EQ(fake_->state().openDescriptors, 0U);
 }
 
 TEST_F(V4l2CaptureBackendTest, UnpluggedDeviceEndsCaptureWithAnError) {
@@ -207,12 +184,10 @@ TEST_F(V4l2CaptureBackendTest, UnpluggedDeviceEndsCaptureWithAnError) {
   EXPECT_EQ(collector.failures.items().front().code, ENODEV);
 
   bool stopped = false;
-  backend_.stop([&stopped](const std::optional<CaptureError>& error) {
-    stopped = !error.has_value();
-  });
+  backend_.stop([&stopped](const std::optional<CaptureError>& error) { stopped = !error.has_value(); });
   EXPECT_TRUE(stopped);
-  EXPECT_EQ(fake_->mappedBuffers(), 0);
-  EXPECT_EQ(fake_->openDescriptors(), 0);
+  EXPECT_EQ(fake_->state().mappedBuffers, 0);
+  EXPECT_EQ(fake_->state().openDescriptors, 0U);
 }
 
 // The screen may let go of its capturer just as the capture thread reports an unplug: the
@@ -222,16 +197,13 @@ TEST_F(V4l2CaptureBackendTest, ACapturerDroppedDuringAnUnplugReportIsNotDestroye
     void didStopWithError(const CaptureError& /*error*/) override {
       reporting.push(true);
       // The report lasts until the owner has let go, if this thread holds a reference too.
-      for (int i = 0; i < 5000 && capturer.use_count() > 1; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
+      for (int i = 0; i < 5000 && capturer.use_count() > 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::weak_ptr<QCameraVideoCapturer> capturer;
     Inbox<bool> reporting;
   };
   auto delegate = std::make_shared<Delegate>();
-  auto capturer = QCameraVideoCapturer::create(
-      delegate, false, std::shared_ptr<CaptureBackend>(std::shared_ptr<void>(), &backend_));
+  auto capturer = QCameraVideoCapturer::create(delegate, false, std::shared_ptr<CaptureBackend>(std::shared_ptr<void>(), &backend_));
   delegate->capturer = capturer;
   Collector collector;
   capturer->startCapture(device_, collector.completion());
@@ -239,23 +211,7 @@ TEST_F(V4l2CaptureBackendTest, ACapturerDroppedDuringAnUnplugReportIsNotDestroye
   fake_->unplug();
   ASSERT_TRUE(delegate->reporting.waitFor(1));
   capturer.reset();
-  EXPECT_EQ(fake_->openDescriptors(), 0);
-}
-
-TEST_F(V4l2CaptureBackendTest, StartingAgainReplacesTheRunningCapture) {
-  Collector first;
-  Collector second;
-  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30, first.sink(), first.completion());
-  ASSERT_FALSE(first.startError());
-  backend_.start(device_, {640, 480, kFourccYuyv, {}}, 30, second.sink(), second.completion());
-  ASSERT_FALSE(second.startError());
-  fake_->pushFrame({9, 9});
-  ASSERT_TRUE(second.samples.waitFor(1));
-  backend_.stop({});
-  EXPECT_TRUE(first.samples.items().empty());
-  EXPECT_EQ(second.samples.items()[0].pixelFormat, kFourccYuyv);
-  EXPECT_EQ(fake_->streamOnCount(), 2);
-  EXPECT_EQ(fake_->streamOffCount(), 2);
+  EXPECT_EQ(fake_->state().openDescriptors, 0U);
 }
 
 }  // namespace
