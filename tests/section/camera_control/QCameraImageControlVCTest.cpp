@@ -19,7 +19,7 @@ const QString kSerial = QStringLiteral("VXK31D2612001");
 
 // Passes every request on to the camera and notes the values set.
 struct RecordingTransport : UVCTransport {
-  RecordingTransport(std::unique_ptr<UVCTransport> inner, Sent& sent) : inner(std::move(inner)), sent(sent) {}
+  RecordingTransport(std::unique_ptr<UVCTransport> from, Sent& to) : inner(std::move(from)), sent(to) {}
   int controlRequest(UVCControlRequest& request) override {
     if (request.bRequest == kUvcSetCur) {
       const UVCControlInfo control{request.wIndex >> 8, request.wValue >> 8, request.wLength};
@@ -33,8 +33,8 @@ struct RecordingTransport : UVCTransport {
 
 // Opens recording transports while `available`, none otherwise.
 struct RecordingFactory : UVCTransportFactory {
-  RecordingFactory(std::shared_ptr<UVCTransportFactory> inner, Sent& sent, bool& available)
-      : inner(std::move(inner)), sent(sent), available(available) {}
+  RecordingFactory(std::shared_ptr<UVCTransportFactory> from, Sent& to, bool& open)
+      : inner(std::move(from)), sent(to), available(open) {}
   std::unique_ptr<UVCTransport> openByLocation(std::uint32_t locationId) override {
     auto transport = available ? inner->openByLocation(locationId) : nullptr;
     return transport ? std::make_unique<RecordingTransport>(std::move(transport), sent) : nullptr;
