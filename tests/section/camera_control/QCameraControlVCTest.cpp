@@ -181,7 +181,9 @@ TEST_P(Removal, ReturnsToTheListOnlyForItsOwnCameraOutsideAnUpgrade) {
   }
   settle();
   EXPECT_EQ(onList(), GetParam().backToList);
-  if (!GetParam().backToList) EXPECT_NE(onlyAlert(), nullptr);
+  if (!GetParam().backToList) {
+    EXPECT_NE(onlyAlert(), nullptr);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Removal,

@@ -317,7 +317,9 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText)
     const auto* label = qobject_cast<QLabel*>(widget);
     const auto* button = qobject_cast<QAbstractButton*>(widget);
     const QString text = label ? label->text() : button ? button->text() : QString();
-    if (widget->isVisible() && !text.isEmpty()) EXPECT_FALSE(spinner.intersects(inWindow(widget))) << text.toStdString();
+    if (widget->isVisible() && !text.isEmpty()) {
+      EXPECT_FALSE(spinner.intersects(inWindow(widget))) << text.toStdString();
+    }
   }
 }
 
