@@ -1,6 +1,7 @@
 #include <QFile>
 
 #include "FirmwareImage.h"
+#include "VirtualCameraRig.h"
 #include "app/CameraMonitoring.h"
 #include "app/DemoSession.h"
 #include "common/QEmptyStateView.h"

@@ -40,7 +40,8 @@ struct ActivationTest : ::testing::Test {
     delegate.applicationDidFinishLaunching();
     scheduler.tasks->at(0).run();
     window = delegate.window();
-    rootVC = qobject_cast<QRootVC*>(qobject_cast<QNavigationController*>(window->contentViewController())->rootViewController());
+    rootVC = qobject_cast<QRootVC*>(
+        qobject_cast<QNavigationController*>(delegate.window()->contentViewController())->rootViewController());
     navVC = rootVC->navVC();
     list = qobject_cast<QCameraListVC*>(navVC->rootViewController());
     EXPECT_TRUE(waitUntil([&] { return list->cameraArr().size() == 1 && list->cameraArr()[0]->state() == 1; }));

@@ -117,7 +117,8 @@ TEST_P(DownloadFailureTest, OffersTryAgainAndLaterOnlyWhenNotForced) {
   QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
   ASSERT_TRUE(test::waitUntil([&] { return sheet->alert() != nullptr; }));
   EXPECT_EQ(sheet->alert()->alertMessage(), QStringLiteral("Downloading failed. Please try again."));
-  ASSERT_EQ(test::actionTitles(sheet->alert()), force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"});
+  const QStringList titles = force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"};
+  ASSERT_EQ(test::actionTitles(sheet->alert()), titles);
   EXPECT_FALSE(handed.has_value());
   if (!force) {
     test::choose(sheet->alert(), QStringLiteral("Try again later"));
