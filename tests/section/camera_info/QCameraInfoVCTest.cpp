@@ -187,25 +187,6 @@ TEST_P(UnknownVersionTest, TheChecksReadIsTheReferenceAndNoneRefusesTheInstallat
 
 INSTANTIATE_TEST_SUITE_P(ReadByTheCheckOrNot, UnknownVersionTest, testing::Bool());
 
-// Keys pressed during the installation reach nothing under its overlay ("Back" among them),
-// so the restart is still awaited.
-TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
-  offer({1, 1, 0}, false);
-  first.setRestartDelay(std::chrono::hours(1));
-  openInfo();
-  const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
-  startInstallation();
-  for (int i = 0; i < 6; ++i) {
-    QTest::keyClick(nav.windowHandle(), Qt::Key_Tab);
-    QTest::keyClick(nav.windowHandle(), Qt::Key_Space);
-  }
-  QTest::keyClick(nav.windowHandle(), Qt::Key_Escape);
-  test::settle();
-  EXPECT_EQ(nav.topViewController(), info.data());
-  EXPECT_TRUE(upgradeInProgress());
-  EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
-}
-
 // The screen closes (its camera went away) while the service has not answered: the busy
 // overlay goes with it.
 TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
@@ -292,9 +273,10 @@ TEST_F(CameraInfoTest, ACameraLostDuringTheTransferFailsAtOnceAndRetryReachesItW
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
 }
 
-// The installation overlay dims the whole window, toolbar included, and its spinner lies on
-// no text, neither its own nor that of the screen showing through it.
-TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText) {
+// The installation overlay dims the whole window, toolbar included, its spinner lies on no text
+// (its own or the screen's showing through it), and keys pressed meanwhile ("Back" among them)
+// reach nothing under it, so the restart is still awaited.
+TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowItsSpinnerNoTextAndTakesTheKeys) {
   QMainWindow main;
   main.addToolBar(new QToolBar(&main));
   main.setCentralWidget(&nav);
@@ -307,6 +289,7 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText)
   offer({1, 1, 0}, false);
   first.setRestartDelay(std::chrono::hours(1));
   openInfo();
+  const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
   startInstallation();
   test::settle();
   ASSERT_GT(nav.y(), 0);  // below the toolbar
@@ -321,6 +304,15 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText)
       EXPECT_FALSE(spinner.intersects(inWindow(widget))) << text.toStdString();
     }
   }
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(main.windowHandle(), Qt::Key_Tab);
+    QTest::keyClick(main.windowHandle(), Qt::Key_Space);
+  }
+  QTest::keyClick(main.windowHandle(), Qt::Key_Escape);
+  test::settle();
+  EXPECT_EQ(nav.topViewController(), info.data());
+  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
 }
 
 // A camera unplugged while its info screen is on top closes the screen and its sheet, unless an
