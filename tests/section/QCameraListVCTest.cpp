@@ -147,16 +147,22 @@ TEST_F(CameraListTest, ARemovalAsksTheRemainingCameraForItsStateAndAFailedReplyC
   EXPECT_EQ(stateTextAt(0), QStringLiteral("Connected"));
 }
 
-// A camera pads its serial number with zero bytes; its record, kept under the text without
-// them, is found.
-TEST_F(CameraListTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
+// A camera pads its serial number with zero bytes; its record is found whether it was stored
+// under the text without them or, by earlier versions, with them.
+struct PaddedSerialTest : CameraListTest, testing::WithParamInterface<bool> {};
+
+TEST_P(PaddedSerialTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
   const std::string serial("VXK31D26\0\0\0\0\0", 13);
   test::CameraOnManager padded(test::identity(serial, 0x03145000));
   UVCTransportFactory::install(padded.rig.uvcTransportFactory());
-  ASSERT_TRUE(dataBase().setUVCParams({Mode::custom, 91, 92, 93, 94}, QStringLiteral("VXK31D26")));
+  const QString key = GetParam() ? QString::fromUtf8(serial.data(), 13) : QStringLiteral("VXK31D26");
+  ASSERT_TRUE(dataBase().setUVCParams({Mode::custom, 91, 92, 93, 94}, key));
   QCameraListVC paddedList(padded.manager, dataBase());
   EXPECT_TRUE(waitUntil([&] { return uvc(padded.camera(), kUvcSharpness) == 94; }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Keys, PaddedSerialTest, testing::Values(false, true),
+                         [](const auto& key) { return key.param ? "Padded" : "Trimmed"; });
 
 // The video-control channel can appear after the HID side: the stored settings are tried again
 // every second, ten times, and then given up with a log line.
@@ -215,7 +221,7 @@ TEST_F(CameraListTest, RepliesAfterTheListHasGoneAreIgnored) {
 }
 
 // Each state's text and colour; a failed camera's row also says that clicking repairs it.
-TEST(CameraCellTest, ShowsTheStatesTextAndColour) {
+TEST(CameraCellStateTest, ShowsTheStatesTextAndColour) {
   const struct {
     std::int64_t state;
     const char* text;

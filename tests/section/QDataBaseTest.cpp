@@ -57,6 +57,7 @@ TEST_F(QDataBaseTest, DamagedOrMissingValuesReadAsTheirDefaults) {
       {"\xff\xfe[[[=\n\\\\\\=@Variant(\n", std::nullopt},
   };
   for (const auto& row : rows) {
+    path = dir.filePath(QString::number(&row - rows) + ".conf");  // a file each: QSettings caches by name
     if (row.entry != nullptr) writeFile(QByteArray("[UVCParams]\n") + row.entry);
     EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")), row.expected) << (row.entry ? row.entry : "none");
   }
@@ -96,12 +97,15 @@ TEST_F(QDataBaseTest, WritesThroughAtOnceAndReplacesTheWholeRecord) {
   EXPECT_EQ(raw.value(QStringLiteral("mode")).toString(), QStringLiteral("3"));
 }
 
-// A failed write is reported, also after a damaged line was read; the record on disk stays.
-TEST_F(QDataBaseTest, AWriteThatCannotReachTheDiskFails) {
+TEST_F(QDataBaseTest, UnwritableStoreReportsFailure) {
   writeFile("not a directory");
   QFile::rename(path, dir.filePath(QStringLiteral("file")));
   EXPECT_FALSE(QDataBase(dir.filePath(QStringLiteral("file/settings.conf"))).setUVCParams({}, QStringLiteral("SN1")));
+}
 
+// A damaged line read before the write must not hide that the write failed; the record read
+// afterwards in this process is the one still on disk.
+TEST_F(QDataBaseTest, AWriteThatCannotReachTheDiskFailsEvenAfterADamagedLine) {
   for (const char* damaged : {"[broken\n", "\"broken\n"}) {
     writeFile(QByteArray("[UVCParams]\nSN1\\brightness=90\n") + damaged);
     const QByteArray before = readFile();
@@ -146,9 +150,10 @@ TEST_F(QDataBaseTest, EverySerialNumberTextIsItsOwnKey) {
       QStringLiteral("%2F"), QStringLiteral(" spaced "), QStringLiteral("[General]"), QStringLiteral("a=b;c#d"),
       QStringLiteral("\"quoted\""), QStringLiteral("line\nbreak"), QStringLiteral("mode"), QStringLiteral("@Variant(x)"),
   };
+  QDataBase store(path);
   std::int64_t value = 1;
   for (const QString& serial : serials) {
-    ASSERT_TRUE(QDataBase(path).setUVCParams({Mode::vivid, value, value + 1, value + 2, value + 3}, serial));
+    ASSERT_TRUE(store.setUVCParams({Mode::vivid, value, value + 1, value + 2, value + 3}, serial));
     value += 10;
   }
   QDataBase reopened(path);

@@ -192,9 +192,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, Removal,
                                            RemovalCase{"OwnDuringUpgrade", true, true, false}),
                          [](const auto& test) { return std::string(test.param.name); });
 
-// The preview retries while the video device is missing and starts when it appears; another
-// screen on top stops it, coming back starts it, and a camera cut off (restarting) is taken up
-// again when it returns.
 TEST_F(ControlScreen, PreviewRetriesWhileTheVideoDeviceIsMissingAndStartsWhenItAppears) {
   backend->hidden = true;
   open();
@@ -204,10 +201,16 @@ TEST_F(ControlScreen, PreviewRetriesWhileTheVideoDeviceIsMissingAndStartsWhenItA
   backend->hidden = false;
   ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
   EXPECT_TRUE(screen->isCapturing());
+  // Pushing another screen on top stops the preview; coming back starts it again.
   nav->push(new QViewController("InfoStandIn"), false);
   EXPECT_FALSE(screen->isCapturing());
   nav->pop(false);
   ASSERT_TRUE(waitUntil([&] { return screen->isCapturing(); }));
+}
+
+TEST_F(ControlScreen, APreviewCutOffByTheCameraStartsAgainWhenTheCameraReturns) {
+  open();
+  ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
   setUpgradeInProgress(true);  // the screen stays while the camera restarts
   cam.camera().unplug();
   ASSERT_TRUE(waitUntil([&] { return !screen->isCapturing(); }));

@@ -89,14 +89,19 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
   QPointer<QCameraInfoVC> info;
 };
 
-TEST_F(CameraInfoTest, ShowsTheCamerasTextsPlainAndTheServicesFailureOrUpToDate) {
+TEST_F(CameraInfoTest, ShowsTheCamerasNameSerialNumberAndVersion) {
   openInfo();
   EXPECT_EQ(info->nameLabel()->text(), QStringLiteral("PICO EDGE"));
   EXPECT_TRUE(waitUntil([&] { return info->serialLabel()->text() == QStringLiteral("VXK31D2612001"); }));
+  EXPECT_EQ(info->lastVersion(), QStringLiteral("1.0.6"));
   EXPECT_TRUE(test::logged("CameraInfo, getVersion, 0, Optional(\"1.0.6\")"));
   for (QLabel* label : {info->nameLabel(), info->serialLabel(), info->versionLabel()}) {
     EXPECT_EQ(label->textFormat(), Qt::PlainText);  // the camera's texts, never markup
   }
+}
+
+TEST_F(CameraInfoTest, AServiceFailureIsToldAndNothingNewerSaysUpToDate) {
+  openInfo();
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);  // the service knows no such product
   ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav).has_value(); }));
   EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
@@ -187,6 +192,25 @@ TEST_P(UnknownVersionTest, TheChecksReadIsTheReferenceAndNoneRefusesTheInstallat
 
 INSTANTIATE_TEST_SUITE_P(ReadByTheCheckOrNot, UnknownVersionTest, testing::Bool());
 
+// Keys pressed during the installation reach nothing under its overlay ("Back" among them),
+// so the restart is still awaited.
+TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
+  offer({1, 1, 0}, false);
+  first.setRestartDelay(std::chrono::hours(1));
+  openInfo();
+  const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
+  startInstallation();
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(nav.windowHandle(), Qt::Key_Tab);
+    QTest::keyClick(nav.windowHandle(), Qt::Key_Space);
+  }
+  QTest::keyClick(nav.windowHandle(), Qt::Key_Escape);
+  test::settle();
+  EXPECT_EQ(nav.topViewController(), info.data());
+  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
+}
+
 // The screen closes (its camera went away) while the service has not answered: the busy
 // overlay goes with it.
 TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
@@ -273,10 +297,9 @@ TEST_F(CameraInfoTest, ACameraLostDuringTheTransferFailsAtOnceAndRetryReachesItW
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
 }
 
-// The installation overlay dims the whole window, toolbar included, its spinner lies on no text
-// (its own or the screen's showing through it), and keys pressed meanwhile ("Back" among them)
-// reach nothing under it, so the restart is still awaited.
-TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowItsSpinnerNoTextAndTakesTheKeys) {
+// The installation overlay dims the whole window, toolbar included, and its spinner lies on
+// no text, neither its own nor that of the screen showing through it.
+TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText) {
   QMainWindow main;
   main.addToolBar(new QToolBar(&main));
   main.setCentralWidget(&nav);
@@ -289,7 +312,6 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowItsSpinnerNoTextAndT
   offer({1, 1, 0}, false);
   first.setRestartDelay(std::chrono::hours(1));
   openInfo();
-  const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
   startInstallation();
   test::settle();
   ASSERT_GT(nav.y(), 0);  // below the toolbar
@@ -304,15 +326,6 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowItsSpinnerNoTextAndT
       EXPECT_FALSE(spinner.intersects(inWindow(widget))) << text.toStdString();
     }
   }
-  for (int i = 0; i < 6; ++i) {
-    QTest::keyClick(main.windowHandle(), Qt::Key_Tab);
-    QTest::keyClick(main.windowHandle(), Qt::Key_Space);
-  }
-  QTest::keyClick(main.windowHandle(), Qt::Key_Escape);
-  test::settle();
-  EXPECT_EQ(nav.topViewController(), info.data());
-  EXPECT_TRUE(upgradeInProgress());
-  EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
 }
 
 // A camera unplugged while its info screen is on top closes the screen and its sheet, unless an
