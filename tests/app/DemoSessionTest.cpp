@@ -1,18 +1,12 @@
 #include <QFile>
-#include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <optional>
-
-#include "../sim/SimTestSupport.h"
 #include "FirmwareImage.h"
 #include "VirtualCameraRig.h"
 #include "app/CameraMonitoring.h"
 #include "app/DemoSession.h"
 #include "common/QEmptyStateView.h"
 #include "common/QNavigationController.h"
-#include "device/hid/USBHidManager.h"
+#include "common/UiTestSupport.h"
 #include "device/uvc/UVCTransportFactory.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
@@ -23,7 +17,7 @@
 namespace vexhal {
 namespace {
 
-using sim::test::waitUntil;
+using test::waitUntil;
 
 // The demo as `vexhaltools --demo` runs it: the process-wide manager finds the virtual camera,
 // the home screen lists it, and the control lines of the vexhal-sim tool move it.
@@ -43,8 +37,7 @@ TEST(DemoSessionTest, TheHomeScreenListsTheVirtualCameraAndFollowsUnplugAndPlug)
   EXPECT_EQ(list->tableView()->rowCount(), 2);
   EXPECT_TRUE(QCameraAccess::isGranted(*list->cameraArr().front()));
   // The UVC controls reach the virtual camera too.
-  EXPECT_NE(UVCTransportFactory::current()->openByLocation(
-                static_cast<std::uint32_t>(demo.rig().camera().locationId())),
+  EXPECT_NE(UVCTransportFactory::current()->openByLocation(static_cast<std::uint32_t>(demo.rig().camera().locationId())),
             nullptr);
 
   EXPECT_TRUE(demo.rig().execute(QStringLiteral("unplug")).startsWith(QStringLiteral("ok")));
@@ -74,11 +67,10 @@ TEST(DemoSessionTest, TheLocalServiceOffersTheCameraANewerFirmwareItAccepts) {
   const auto check = [&](const QString& product, const QString& version) {
     std::optional<RVersionUpgradeInfo> answer;
     bool done = false;
-    client.needVersionUpgrade(product, version,
-                              [&](const RNetResponse&, const std::optional<RVersionUpgradeInfo>& data) {
-                                answer = data;
-                                done = true;
-                              });
+    client.needVersionUpgrade(product, version, [&](const RNetResponse&, const std::optional<RVersionUpgradeInfo>& data) {
+      answer = data;
+      done = true;
+    });
     waitUntil([&] { return done; });
     return answer;
   };

@@ -1,7 +1,6 @@
 #pragma once
 
-// The application object and event-loop helpers for the suites that run Qt Core without
-// widgets (device, virtual camera, network).
+// The application object and event-loop helpers for every suite, with or without widgets.
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -21,27 +20,27 @@ inline void ensureCoreApplication() {
   }
 }
 
-// Runs the event loop until `done` holds, or gives up after a generous bound (the tests never
-// depend on how fast anything happens, only on it happening).
+// Runs the event loop until `done` holds, or gives up after a generous bound.
 inline bool waitUntil(const std::function<bool()>& done,
                       std::chrono::milliseconds bound = std::chrono::seconds(20)) {
   QDeadlineTimer deadline(bound);
   while (!done()) {
-    if (deadline.hasExpired()) {
-      return false;
-    }
+    if (deadline.hasExpired()) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
   }
   return true;
 }
 
-// Runs the event loop without waiting: reports already written are read, posted completions
-// and expired timers run. A bounded number of rounds lets chains of reads and posts finish.
+// Runs the event loop without waiting, a bounded number of rounds so that chains of reads and
+// posted completions finish.
 inline void pumpEvents(int rounds = 8) {
   for (int i = 0; i < rounds; ++i) {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
 }
+
+// Enough rounds for every report already written to be answered and every completion to run.
+inline void settle() { pumpEvents(30); }
 
 }  // namespace vexhal::test

@@ -1,16 +1,6 @@
-#include <QLabel>
 #include <QMainWindow>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
 
-#include <gtest/gtest.h>
-
-#include "common/QParagraphLabel.h"
 #include "common/UiTestSupport.h"
-#include "extension/QHudOverlay.h"
-#include "extension/QProgressHUD.h"
-#include "extension/QToastView.h"
 
 namespace vexhal {
 namespace {
@@ -30,75 +20,52 @@ struct OverlayTest : testing::Test {
   QMainWindow window;
 };
 
-TEST_F(OverlayTest, AskingTwiceForTheBusyOverlayGivesTheSameOne) {
-  QProgressHUD* first = QHudOverlay::showBusy(&window);
-  QProgressHUD* second = QHudOverlay::showBusy(window.centralWidget());
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first, second);
-  EXPECT_EQ(window.centralWidget()->findChildren<QProgressHUD*>().size(), 1);
-}
-
-TEST_F(OverlayTest, OneHideRemovesTheBusyOverlay) {
+// One busy overlay per window, over its content view (or the window itself without one),
+// blocking clicks and following its size; one hide removes it, and it is apart from the toast.
+TEST_F(OverlayTest, OneBusyOverlayPerWindowCoversAndBlocksItsContent) {
   QPointer<QProgressHUD> hud = QHudOverlay::showBusy(&window);
-  QHudOverlay::showBusy(&window);
+  EXPECT_EQ(QHudOverlay::showBusy(window.centralWidget()), hud.data());
+  EXPECT_EQ(hud->parentWidget(), window.centralWidget());
+  EXPECT_FALSE(hud->testAttribute(Qt::WA_TransparentForMouseEvents));
+  window.resize(1000, 700);
+  EXPECT_EQ(hud->geometry(), window.centralWidget()->rect());
+  QWidget plain;
+  plain.show();
+  EXPECT_EQ(QHudOverlay::showBusy(&plain)->parentWidget(), &plain);
+  EXPECT_EQ(QHudOverlay::showBusy(nullptr), nullptr);
+  QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Saved"));
+  EXPECT_NE(toast, hud.data());
   QHudOverlay::hideBusy(&window);
   EXPECT_EQ(QHudOverlay::busyOverlay(&window), nullptr);
+  EXPECT_EQ(QHudOverlay::toast(&window), toast);
   processDeferredDeletes();
   EXPECT_TRUE(hud.isNull());
   QHudOverlay::hideBusy(&window);  // nothing left to hide
 }
 
-TEST_F(OverlayTest, EachWindowHasItsOwnBusyOverlay) {
-  QMainWindow other;
-  other.setCentralWidget(new QWidget);
-  other.show();
-  QProgressHUD* mine = QHudOverlay::showBusy(&window);
-  QProgressHUD* theirs = QHudOverlay::showBusy(&other);
-  EXPECT_NE(mine, theirs);
-  EXPECT_EQ(theirs->parentWidget(), other.centralWidget());
-}
-
-TEST_F(OverlayTest, TheBusyOverlayCoversAndBlocksTheContentView) {
-  QProgressHUD* hud = QHudOverlay::showBusy(&window);
-  EXPECT_EQ(hud->parentWidget(), window.centralWidget());
-  EXPECT_EQ(hud->geometry(), window.centralWidget()->rect());
-  EXPECT_FALSE(hud->testAttribute(Qt::WA_TransparentForMouseEvents));
-  EXPECT_EQ(hud->mode(), QProgressHUD::Mode::indeterminate);
-  window.resize(1000, 700);
-  EXPECT_EQ(hud->geometry(), window.centralWidget()->rect());
-}
-
-TEST_F(OverlayTest, AToastWithoutTextShowsNothing) {
+// A toast without text shows nothing; one with text lets clicks through, shows its text on a
+// plate and hides itself after two seconds; a newer toast replaces it, and the older one's
+// timer firing late leaves the newer alone.
+TEST_F(OverlayTest, AToastHidesItselfAfterTwoSecondsAndANewOneReplacesIt) {
   EXPECT_EQ(QHudOverlay::showToast(&window, std::nullopt), nullptr);
   EXPECT_EQ(QHudOverlay::showToast(&window, QString()), nullptr);
-  EXPECT_TRUE(window.centralWidget()->findChildren<QProgressHUD*>().isEmpty());
+  EXPECT_EQ(QHudOverlay::showToast(nullptr, QStringLiteral("x")), nullptr);
   EXPECT_TRUE(scheduler.tasks->empty());
-}
-
-TEST_F(OverlayTest, AToastHidesItselfAfterTwoSeconds) {
-  QPointer<QProgressHUD> toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), 2.0);
-  ASSERT_FALSE(toast.isNull());
-  EXPECT_TRUE(toast->isVisible());
-  EXPECT_EQ(QHudOverlay::toast(&window), toast.data());
+  QPointer<QProgressHUD> first = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), 2.0);
+  EXPECT_TRUE(first->isVisible());
+  EXPECT_TRUE(first->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_EQ(test::toastText(&window), QStringLiteral("Successfully saved"));
   ASSERT_EQ(scheduler.tasks->size(), 1u);
   EXPECT_EQ(scheduler.tasks->at(0).ms, 2000);
-
+  QPointer<QProgressHUD> second = QHudOverlay::showToast(&window, QStringLiteral("two"));
+  processDeferredDeletes();
+  EXPECT_TRUE(first.isNull());
   scheduler.tasks->at(0).run();
-
+  EXPECT_EQ(QHudOverlay::toast(&window), second.data());
+  scheduler.tasks->at(1).run();
   EXPECT_EQ(QHudOverlay::toast(&window), nullptr);
   processDeferredDeletes();
-  EXPECT_TRUE(toast.isNull());
-}
-
-TEST_F(OverlayTest, AToastLetsClicksThroughAndDrawsItsTextOnADarkPlate) {
-  QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"));
-  EXPECT_TRUE(toast->testAttribute(Qt::WA_TransparentForMouseEvents));
-  EXPECT_EQ(toast->bezelColor().alpha(), 0);
-  EXPECT_EQ(toast->mode(), QProgressHUD::Mode::customView);
-  auto* plate = qobject_cast<QToastView*>(toast->customView());
-  ASSERT_NE(plate, nullptr);
-  EXPECT_EQ(plate->label()->text(), QStringLiteral("Successfully saved"));
-  EXPECT_TRUE(plate->isVisible());
+  EXPECT_TRUE(second.isNull());
 }
 
 TEST(ToastSizeTest, ThePlateIsAtLeast32SquareAndALongTextWrapsAt280) {
@@ -106,13 +73,11 @@ TEST(ToastSizeTest, ThePlateIsAtLeast32SquareAndALongTextWrapsAt280) {
   for (const QString& text : {QStringLiteral("!"), QStringLiteral("Saved"), longText}) {
     QToastView view(text);
     view.show();
-    EXPECT_EQ(view.label()->width(), text == longText ? 280 : view.label()->naturalWidth())
-        << text.toStdString();
+    EXPECT_EQ(view.label()->width(), text == longText ? 280 : view.label()->naturalWidth()) << text.toStdString();
     EXPECT_GE(view.width(), 32) << text.toStdString();
     EXPECT_GE(view.height(), 32) << text.toStdString();
   }
-  EXPECT_GT(QToastView(longText).sizeHint().height(),
-            QToastView(QStringLiteral("Saved")).sizeHint().height() * 3);
+  EXPECT_GT(QToastView(longText).sizeHint().height(), QToastView(QStringLiteral("Saved")).sizeHint().height() * 3);
 }
 
 TEST_F(OverlayTest, AToastStaysCentredUnlessItWouldCoverTheControlThatShowedIt) {
@@ -120,14 +85,11 @@ TEST_F(OverlayTest, AToastStaysCentredUnlessItWouldCoverTheControlThatShowedIt) 
   save->setGeometry(350, 280, 100, 40);  // in the middle, where the toast would go
   save->show();
   QPointer<QProgressHUD> toast;
-  QObject::connect(save, &QPushButton::clicked, [&] {
-    toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"));
-  });
+  QObject::connect(save, &QPushButton::clicked,
+                   [&] { toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved")); });
   const auto plate = [&] {
-    return QRect(toast->customView()->mapTo(window.centralWidget(), QPoint(0, 0)),
-                 toast->customView()->size());
+    return QRect(toast->customView()->mapTo(window.centralWidget(), QPoint(0, 0)), toast->customView()->size());
   };
-
   QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));  // over no control
   toast = QHudOverlay::showToast(&window, QStringLiteral("Software is up to date"));
   EXPECT_LE((plate().center() - window.centralWidget()->rect().center()).manhattanLength(), 1);
@@ -136,35 +98,6 @@ TEST_F(OverlayTest, AToastStaysCentredUnlessItWouldCoverTheControlThatShowedIt) 
   EXPECT_FALSE(plate().intersects(save->geometry()));
   EXPECT_GT(plate().top(), save->geometry().bottom());
   EXPECT_TRUE(window.centralWidget()->rect().contains(plate()));
-}
-
-TEST_F(OverlayTest, ANewToastReplacesTheOneOnScreen) {
-  QPointer<QProgressHUD> first = QHudOverlay::showToast(&window, QStringLiteral("one"));
-  QPointer<QProgressHUD> second = QHudOverlay::showToast(&window, QStringLiteral("two"));
-  EXPECT_EQ(QHudOverlay::toast(&window), second.data());
-  processDeferredDeletes();
-  EXPECT_TRUE(first.isNull());
-  // The first toast's timer firing late leaves the second alone.
-  ASSERT_EQ(scheduler.tasks->size(), 2u);
-  scheduler.tasks->at(0).run();
-  EXPECT_EQ(QHudOverlay::toast(&window), second.data());
-}
-
-TEST_F(OverlayTest, TheToastAndTheBusyOverlayAreApart) {
-  QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Saved"));
-  QProgressHUD* busy = QHudOverlay::showBusy(&window);
-  EXPECT_NE(toast, busy);
-  QHudOverlay::hideBusy(&window);
-  EXPECT_EQ(QHudOverlay::toast(&window), toast);
-}
-
-TEST_F(OverlayTest, AWindowWithoutCentralWidgetUsesItself) {
-  QWidget plain;
-  plain.show();
-  QProgressHUD* hud = QHudOverlay::showBusy(&plain);
-  EXPECT_EQ(hud->parentWidget(), &plain);
-  EXPECT_EQ(QHudOverlay::showBusy(nullptr), nullptr);
-  EXPECT_EQ(QHudOverlay::showToast(nullptr, QStringLiteral("x")), nullptr);
 }
 
 }  // namespace

@@ -1,14 +1,6 @@
 #include "section/camera_list/QCameraDeviceType.h"
 
-#include <array>
-
 namespace vexhal {
-namespace {
-
-constexpr std::array kTypes{QCameraDeviceType::usb, QCameraDeviceType::offset,
-                            QCameraDeviceType::terminal};
-
-}  // namespace
 
 QString rawValue(QCameraDeviceType type) {
   switch (type) {
@@ -20,15 +12,6 @@ QString rawValue(QCameraDeviceType type) {
       return QStringLiteral("会议终端");
   }
   return {};
-}
-
-std::optional<QCameraDeviceType> cameraDeviceTypeFromRawValue(const QString& text) {
-  for (const QCameraDeviceType type : kTypes) {
-    if (rawValue(type) == text) {
-      return type;
-    }
-  }
-  return std::nullopt;
 }
 
 }  // namespace vexhal

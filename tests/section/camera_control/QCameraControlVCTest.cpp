@@ -1,29 +1,20 @@
 // The camera control screen on the virtual camera under the real HID link, UVC controls and
-// capture backend: leaving with and without saving, removal, the overlay button, the preview
-// retry and the tabs. What was sent is read back from the camera's own state.
-#include <gtest/gtest.h>
-
+// capture backend: leaving with and without saving, removal, the preview's retries and the tabs.
 #include <QFile>
-#include <QLabel>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 #include <QToolButton>
 
-#include <algorithm>
 #include <atomic>
 
-#include "CameraCommand.h"
 #include "../ScreenTestSupport.h"
+#include "CameraCommand.h"
 #include "common/QNavigationController.h"
 #include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
 #include "device/uvc/UVCCameraControl.h"
 #include "section/camera_control/CaptureDeviceSearch.h"
-#include "section/camera_control/PreviewGridOverlay.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
@@ -34,32 +25,29 @@
 namespace vexhal {
 namespace {
 
-using test::settle;
 using test::choose;
+using test::settle;
 using test::waitUntil;
 
-// The virtual camera's capture side, with its video device hidden on demand as if only the
-// camera's video interface were unplugged.
-class HidingBackend : public video::CaptureBackend {
- public:
-  explicit HidingBackend(std::shared_ptr<video::CaptureBackend> inner) : inner_(std::move(inner)) {}
+// The virtual camera's capture side, its video device hidden on demand as if only the camera's
+// video interface were unplugged.
+struct HidingBackend : video::CaptureBackend {
+  explicit HidingBackend(std::shared_ptr<video::CaptureBackend> from) : inner(std::move(from)) {}
   std::vector<video::CaptureDevice> devices() override {
     ++listings;
-    return hidden ? std::vector<video::CaptureDevice>{} : inner_->devices();
+    return hidden ? std::vector<video::CaptureDevice>{} : inner->devices();
   }
-  std::vector<video::CaptureFormat> formats(const video::CaptureDevice& d) override { return inner_->formats(d); }
-  std::uint32_t preferredOutputPixelFormat() const override { return inner_->preferredOutputPixelFormat(); }
-  void start(const video::CaptureDevice& d, const video::CaptureFormat& f, double fps,
-             video::CaptureSink sink, video::CaptureCompletion done) override {
-    inner_->start(d, f, fps, std::move(sink), std::move(done));
+  std::vector<video::CaptureFormat> formats(const video::CaptureDevice& d) override { return inner->formats(d); }
+  std::uint32_t preferredOutputPixelFormat() const override { return inner->preferredOutputPixelFormat(); }
+  void start(const video::CaptureDevice& d, const video::CaptureFormat& f, double fps, video::CaptureSink sink,
+             video::CaptureCompletion done) override {
+    inner->start(d, f, fps, std::move(sink), std::move(done));
   }
-  void stop(video::CaptureCompletion done) override { inner_->stop(std::move(done)); }
+  void stop(video::CaptureCompletion done) override { inner->stop(std::move(done)); }
 
   std::atomic<bool> hidden{false};
   std::atomic<int> listings{0};
-
- private:
-  std::shared_ptr<video::CaptureBackend> inner_;
+  std::shared_ptr<video::CaptureBackend> inner;
 };
 
 struct ControlScreen : ::testing::Test {
@@ -121,19 +109,17 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
     cam.camera().setFaults(faults);
   }
   open();
-  screen->functionControlVC()->hMirrorSwitch()->click();
+  QTest::mouseClick(screen->functionControlVC()->hMirrorSwitch(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([&] { return cam.camera().functions().hMirror; }));
   screen->saveBtnAction();
-  QAlertController* confirm = onlyAlert();
-  ASSERT_NE(confirm, nullptr);
-  EXPECT_EQ(confirm->alertMessage(), QStringLiteral("Save the settings\uFF1F"));
-  choose(confirm, QStringLiteral("Confirm"));
+  ASSERT_NE(onlyAlert(), nullptr);
+  EXPECT_EQ(onlyAlert()->alertMessage(), QStringLiteral("Save the settings\uFF1F"));
+  choose(onlyAlert(), QStringLiteral("Confirm"));
   ASSERT_TRUE(waitUntil([&] { return test::toastText(nav->window()) == QString::fromUtf8(GetParam().toast); }));
   EXPECT_EQ(cam.camera().savedFunctions().hMirror, GetParam().saveCode == 0);
   // The image settings are stored on this computer whatever the camera answered.
   EXPECT_EQ(QDataBase(settings).getUVCParams(QString::fromStdString(cam.camera().serialNumber())).has_value(),
             GetParam().storeWorks);
-
   screen->backBtnAction();
   ASSERT_EQ(onList(), GetParam().backPopsAtOnce);
   if (GetParam().backPopsAtOnce) {
@@ -156,7 +142,6 @@ TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
   ASSERT_TRUE(waitUntil([&] { return cam.camera().functions().hMirror; }));
   open();
   const sim::CameraFunctions baseline = cam.camera().functions();
-
   screen->resetBtnAction();
   EXPECT_EQ(onlyAlert()->alertMessage(), QStringLiteral("Reset parameters?"));
   choose(onlyAlert(), QStringLiteral("Confirm"));
@@ -165,12 +150,11 @@ TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
   EXPECT_EQ(brightness(), 128);
 
   screen->backBtnAction();
-  QAlertController* notice = onlyAlert();
-  ASSERT_NE(notice, nullptr);
-  EXPECT_EQ(notice->alertTitle(), QStringLiteral("Notice"));
-  EXPECT_TRUE(notice->isShowCloseBtn());
+  ASSERT_NE(onlyAlert(), nullptr);
+  EXPECT_EQ(onlyAlert()->alertTitle(), QStringLiteral("Notice"));
+  EXPECT_TRUE(onlyAlert()->isShowCloseBtn());
   EXPECT_TRUE(test::logged("CameraControl, backBtnAction(_:), false"));
-  choose(notice, QStringLiteral("Exit"));
+  choose(onlyAlert(), QStringLiteral("Exit"));
   EXPECT_TRUE(onList());
   ASSERT_TRUE(waitUntil([&] { return cam.camera().functions() == baseline; }));
   EXPECT_EQ(brightness(), 150);
@@ -178,9 +162,7 @@ TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
 
 struct RemovalCase {
   const char* name;
-  bool ownCamera;
-  bool upgrading;
-  bool backToList;
+  bool ownCamera, upgrading, backToList;
 };
 
 class Removal : public ControlScreen, public ::testing::WithParamInterface<RemovalCase> {};
@@ -193,9 +175,7 @@ TEST_P(Removal, ReturnsToTheListOnlyForItsOwnCameraOutsideAnUpgrade) {
     cam.camera().unplug();
     ASSERT_TRUE(waitUntil([&] { return cam.manager.devices().empty(); }));
   } else {
-    sim::VirtualCameraIdentity identity;
-    identity.locationId = 0x03152000;
-    test::CameraOnManager other(identity);
+    test::CameraOnManager other(test::identity("VXK31D2612009", 0x03152000));
     ASSERT_NE(other.device, nullptr);
     screen->usbHidManagerDidRemoveDevice(other.device);
   }
@@ -211,22 +191,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, Removal,
                                            RemovalCase{"Other", false, false, false},
                                            RemovalCase{"OwnDuringUpgrade", true, true, false}),
                          [](const auto& test) { return std::string(test.param.name); });
-
-TEST_F(ControlScreen, OverlayTapsWithinThreeHundredMillisecondsToggleOnce) {
-  auto now = std::chrono::steady_clock::time_point{};
-  open();
-  screen->setTapClock([&] { return now; });
-  const auto tapAt = [&](int ms) {
-    now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(ms);
-    QTest::mouseClick(screen->segregatorBtn(), Qt::LeftButton);
-  };
-  EXPECT_FALSE(screen->segregatorImg()->isVisible());
-  tapAt(1000);
-  tapAt(1100);
-  EXPECT_TRUE(screen->segregatorImg()->isVisible());
-  tapAt(1400);
-  EXPECT_FALSE(screen->segregatorImg()->isVisible());
-}
 
 TEST_F(ControlScreen, PreviewRetriesWhileTheVideoDeviceIsMissingAndStartsWhenItAppears) {
   backend->hidden = true;
@@ -315,8 +279,7 @@ INSTANTIATE_TEST_SUITE_P(Windows, ControlScreenSize,
                          });
 
 // Lists devices as a backend would, noting the thread it is asked on.
-class ListingBackend : public HidingBackend {
- public:
+struct ListingBackend : HidingBackend {
   ListingBackend() : HidingBackend(nullptr) {}
   std::vector<video::CaptureDevice> devices() override {
     thread = QThread::currentThread()->objectName();

@@ -1,21 +1,14 @@
 // The function page on the virtual camera under the real HID link: what it shows after loading,
-// and what reaches the camera when the user clicks its controls.
-#include <chrono>
-#include <gtest/gtest.h>
-
-#include <QAbstractButton>
+// and that the user's clicks reach the camera (the rules behind them are the model's).
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTest>
 #include <QTimer>
 
-#include "CameraCommand.h"
 #include "../ScreenTestSupport.h"
+#include "CameraCommand.h"
 #include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
-#include "extension/QHudOverlay.h"
-#include "extension/QProgressHUD.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 
 namespace vexhal {
@@ -26,17 +19,11 @@ using test::settle;
 using test::waitUntil;
 
 void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+QAbstractButton* item(QSegmentedControl* segment, int index) { return segment->findChildren<QAbstractButton*>().at(index); }
 
-QAbstractButton* itemButton(QSegmentedControl* segment, int index) {
-  return segment->findChildren<QAbstractButton*>().at(index);
-}
-
-void clickItem(QSegmentedControl* segment, int index) { click(itemButton(segment, index)); }
-
-CameraFunctions functions(bool autoFraming, int mode, bool frameMaster, int angle, bool mirror,
-                          int pickup) {
-  return {autoFraming, static_cast<std::int8_t>(mode), frameMaster,
-          static_cast<std::int8_t>(angle), mirror, static_cast<std::int8_t>(pickup)};
+CameraFunctions functions(bool autoFraming, int mode, bool frameMaster, int angle, bool mirror, int pickup) {
+  return {autoFraming, static_cast<std::int8_t>(mode), frameMaster, static_cast<std::int8_t>(angle), mirror,
+          static_cast<std::int8_t>(pickup)};
 }
 
 struct FunctionPage : ::testing::Test {
@@ -51,21 +38,14 @@ struct FunctionPage : ::testing::Test {
     cam.device->setPickup(state.pickup, ignore);
     ASSERT_TRUE(waitUntil([&] { return cam.camera().functions() == state; }));
   }
-
   void open() {
     page = std::make_unique<QCameraFunctionControlVC>(cam.device);
     page->resize(420, 640);
     page->show();
     ASSERT_TRUE(waitUntil([&] { return page->model().isLoaded(); }));
   }
-
-  // Runs the loop and tells whether the camera received any report meanwhile.
-  bool receivedAnything(const std::function<void()>& action) {
-    settle();
-    const auto before = cam.camera().reportsReceived();
-    action();
-    settle();
-    return cam.camera().reportsReceived() != before;
+  bool cameraHas(const CameraFunctions& state) {
+    return waitUntil([&] { return cam.camera().functions() == state; });
   }
 
   test::CameraOnManager cam;
@@ -75,12 +55,8 @@ struct FunctionPage : ::testing::Test {
 struct LoadCase {
   const char* name;
   CameraFunctions camera;
-  bool intelligent;
-  bool modeButtonsShown;
-  bool singleMode;
-  bool peopleBox;
-  int angleItem;
-  int pickupItem;
+  bool intelligent, modeButtonsShown, singleMode, peopleBox;
+  int angleItem, pickupItem;
 };
 
 class FunctionPageLoad : public FunctionPage, public ::testing::WithParamInterface<LoadCase> {};
@@ -100,38 +76,18 @@ TEST_P(FunctionPageLoad, ShowsTheCameraValues) {
   EXPECT_EQ(page->angleSegment()->isEnabled(), !c.intelligent);
   EXPECT_EQ(page->hMirrorSwitch()->isChecked(), c.camera.hMirror);
   EXPECT_EQ(page->pickupSegment()->selectedIndex(), c.pickupItem);
-  EXPECT_EQ(page->model().lastTracking(), c.peopleBox ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cameras, FunctionPageLoad,
-    ::testing::Values(
-        LoadCase{"Factory", functions(true, 0, false, 120, false, 50), true, true, false, false, 2, 1},
-        LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false, true, true, 2, 2},
-        LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false, false, false, 0, 0},
-        LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false, false, false, 1, 1}),
+    ::testing::Values(LoadCase{"Factory", functions(true, 0, false, 120, false, 50), true, true, false, false, 2, 1},
+                      LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false, true, true, 2, 2},
+                      LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false, false, false, 0, 0},
+                      LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false, false, false, 1, 1}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(FunctionPage, CameraFailingEveryReadLoadsAsOffWithAngleZero) {
-  sim::SimFaults faults;
-  for (const auto cmd : {sim::kCmdGetAutoFraming, sim::kCmdGetAutoFramingMode,
-                         sim::kCmdGetFrameMaster, sim::kCmdGetAngle, sim::kCmdGetHMirror,
-                         sim::kCmdGetPickup}) {
-    faults.errorCodes[cmd] = 3;
-  }
-  cam.camera().setFaults(faults);
-  open();
-  EXPECT_FALSE(page->intelligentSwitch()->isChecked());
-  EXPECT_TRUE(page->meetingModeBtn()->isChecked());
-  EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
-  EXPECT_FALSE(page->hMirrorSwitch()->isChecked());
-  EXPECT_EQ(page->pickupSegment()->selectedIndex(), 1);
-  EXPECT_EQ(page->model().cameraParams()->angle, 0);
-  EXPECT_EQ(page->model().cameraParams()->pickup, 0);
-}
-
-// A lost reply keeps the page loading whichever reply came last: it shows nothing the camera
-// did not report (here, the default "Roomwise AI" on).
+// A lost reply keeps the page loading, showing nothing the camera did not report, until the read
+// fails with the command timeout and the page opens with framing off.
 TEST_F(FunctionPage, ALostReadKeepsThePageLoadingUntilItTimesOutAsAFailedRead) {
   prepare(functions(false, 0, false, 60, false, 30));
   sim::SimFaults faults;
@@ -146,133 +102,69 @@ TEST_F(FunctionPage, ALostReadKeepsThePageLoadingUntilItTimesOutAsAFailedRead) {
   EXPECT_FALSE(page->model().isLoaded());
   EXPECT_FALSE(page->intelligentSwitch()->isEnabled());
   EXPECT_FALSE(page->intelligentSwitch()->isChecked());
-  // The lost read fails with the command timeout, and the page opens with framing off.
   ASSERT_TRUE(waitUntil([&] { return page->model().isLoaded(); }));
   EXPECT_TRUE(page->intelligentSwitch()->isEnabled());
   EXPECT_FALSE(page->intelligentSwitch()->isChecked());
 }
 
-TEST_F(FunctionPage, IntelligentOnFrom60WidensTheViewAndStartsAutoFraming) {
-  prepare(functions(false, 0, false, 60, false, 50));
-  open();
-  click(page->intelligentSwitch());
-  EXPECT_TRUE(waitUntil([&] {
-    return cam.camera().functions() == functions(true, 0, false, 120, false, 50);
-  }));
-  EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
-  EXPECT_FALSE(page->angleSegment()->isEnabled());
-  EXPECT_TRUE(page->autoFramingBtn()->isChecked());
-}
-
-TEST_F(FunctionPage, PeopleBoxComesBackAfterOffAndOn) {
-  prepare(functions(false, 0, true, 120, false, 50));
-  open();
-  click(page->intelligentSwitch());
-  EXPECT_TRUE(waitUntil([&] { return !cam.camera().functions().frameMaster; }));
-  EXPECT_TRUE(page->autoFramingGroup()->isHidden());
-  EXPECT_TRUE(page->angleSegment()->isEnabled());
-  click(page->intelligentSwitch());
-  EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().frameMaster; }));
-  EXPECT_FALSE(cam.camera().functions().autoFraming);
-  EXPECT_TRUE(page->pepleBoxBtn()->isChecked());
-  EXPECT_FALSE(page->autoFramingBtn()->isChecked());
-  EXPECT_TRUE(page->modeButtonsRow()->isHidden());
-}
-
-TEST_F(FunctionPage, ClickingTheSelectedRadioKeepsItAndSendsNothing) {
-  open();
-  for (QRadioButton* button : {page->autoFramingBtn(), page->meetingModeBtn()}) {
-    EXPECT_FALSE(receivedAnything([&] { click(button); }));
-    EXPECT_TRUE(button->isChecked());
-  }
-}
-
-TEST_F(FunctionPage, RadiosSwitchTrackingAndMode) {
-  open();
-  click(page->singleModeBtn());
-  EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().autoFramingMode == 1; }));
-  EXPECT_FALSE(page->meetingModeBtn()->isChecked());
-  click(page->pepleBoxBtn());
-  EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().frameMaster; }));
-  EXPECT_FALSE(cam.camera().functions().autoFraming);
-  EXPECT_FALSE(page->autoFramingBtn()->isChecked());
-  click(page->autoFramingBtn());
-  EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().autoFraming; }));
-  EXPECT_FALSE(cam.camera().functions().frameMaster);
-  EXPECT_TRUE(page->singleModeBtn()->isChecked()) << "the working copy's mode shows again";
-}
-
-TEST_F(FunctionPage, SelectorsAndMirrorReachTheCamera) {
-  prepare(functions(false, 0, false, 120, false, 50));
-  open();
-  clickItem(page->angleSegment(), 1);
-  clickItem(page->pickupSegment(), 2);
-  click(page->hMirrorSwitch());
-  EXPECT_TRUE(waitUntil([&] {
-    return cam.camera().functions() == functions(false, 0, false, 90, true, 80);
-  }));
-  EXPECT_TRUE(page->model().hasChanges());
-  EXPECT_TRUE(test::logged("CameraControl, angleSegmentBlock, 1"));
-  EXPECT_TRUE(test::logged("CameraControl, hMirrorSwitchAction(_:), true"));
-}
-
-TEST_F(FunctionPage, ResetPutsFactoryValuesOnCameraAndControls) {
-  prepare(functions(false, 1, true, 120, true, 30));
-  open();
-  click(page->intelligentSwitch());
-  clickItem(page->angleSegment(), 0);
-  page->resetParams();
-  EXPECT_TRUE(test::logged("CameraControl, resetParams()"));
-  EXPECT_TRUE(waitUntil([&] { return cam.camera().functions() == CameraFunctions{}; }));
-  EXPECT_TRUE(page->intelligentSwitch()->isChecked());
-  EXPECT_TRUE(page->autoFramingBtn()->isChecked());
-  EXPECT_TRUE(page->meetingModeBtn()->isChecked());
-  EXPECT_FALSE(page->pepleBoxBtn()->isChecked());
-  EXPECT_FALSE(page->peopleBoxRow()->isHidden());
-  EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
-  EXPECT_FALSE(page->angleSegment()->isEnabled());
-  EXPECT_EQ(page->pickupSegment()->selectedIndex(), 1);
-}
-
-TEST_F(FunctionPage, RestorePutsTheBaselineBackAndSaveMovesIt) {
-  const CameraFunctions baseline = functions(false, 0, true, 120, false, 30);
+TEST_F(FunctionPage, ClicksReachTheCameraAndResetRestoreAndSaveFollow) {
+  const CameraFunctions baseline = functions(false, 0, false, 60, false, 50);
   prepare(baseline);
   open();
-  click(page->autoFramingBtn());
+  click(page->intelligentSwitch());
+  EXPECT_TRUE(cameraHas(functions(true, 0, false, 120, false, 50)));
+  EXPECT_FALSE(page->angleSegment()->isEnabled());
+  settle();
+  const auto reports = cam.camera().reportsReceived();
+  click(page->autoFramingBtn());  // already selected: stays, sends nothing
+  settle();
+  EXPECT_EQ(cam.camera().reportsReceived(), reports);
+  EXPECT_TRUE(page->autoFramingBtn()->isChecked());
   click(page->singleModeBtn());
+  click(page->pepleBoxBtn());
+  EXPECT_TRUE(cameraHas(functions(false, 1, true, 120, false, 50)));
+  EXPECT_TRUE(page->modeButtonsRow()->isHidden());
+  click(page->intelligentSwitch());
+  click(item(page->angleSegment(), 1));
+  click(item(page->pickupSegment(), 2));
   click(page->hMirrorSwitch());
-  clickItem(page->pickupSegment(), 2);
-  EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().pickup == 80; }));
-  page->restoreParams();
-  EXPECT_TRUE(waitUntil([&] { return cam.camera().functions() == baseline; }));
+  EXPECT_TRUE(cameraHas(functions(false, 1, false, 90, true, 80)));
+  EXPECT_TRUE(page->autoFramingGroup()->isHidden());
+  EXPECT_TRUE(test::logged("CameraControl, angleSegmentBlock, 1"));
+  EXPECT_TRUE(test::logged("CameraControl, hMirrorSwitchAction(_:), true"));
 
-  click(page->hMirrorSwitch());
+  page->restoreParams();
+  EXPECT_TRUE(cameraHas(baseline));
+  page->resetParams();
+  EXPECT_TRUE(test::logged("CameraControl, resetParams()"));
+  EXPECT_TRUE(cameraHas(CameraFunctions{}));
+  EXPECT_TRUE(page->intelligentSwitch()->isChecked());
+  EXPECT_TRUE(page->autoFramingBtn()->isChecked());
+  EXPECT_EQ(page->angleSegment()->selectedIndex(), 2);
+  EXPECT_EQ(page->pickupSegment()->selectedIndex(), 1);
   page->markSaved();
   EXPECT_FALSE(page->model().hasChanges());
-  EXPECT_FALSE(receivedAnything([&] { page->restoreParams(); }));
+  page->restoreParams();
+  settle();
+  EXPECT_EQ(cam.camera().functions(), CameraFunctions{}) << "the saved values are the baseline now";
 }
 
 TEST_F(FunctionPage, With4KCapturing60DegreesIsSentAndTheNoticeShown) {
   prepare(functions(false, 0, false, 120, false, 50));
   open();
   page->handleCaptureInfo(true);
-  QProgressHUD* toast = QHudOverlay::toast(page->window());
-  ASSERT_NE(toast, nullptr);
-  toast->hideAnimated(false);
-  clickItem(page->angleSegment(), 0);
+  ASSERT_NE(QHudOverlay::toast(page->window()), nullptr);
+  QHudOverlay::toast(page->window())->hideAnimated(false);
+  click(item(page->angleSegment(), 0));
   EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().angle == 60; }));
   EXPECT_EQ(test::toastText(page->window()),
-            QString::fromUtf8("Other apps are using 4k images, \n\"Roomwise AI\" and  \"60° FOV\" "
-                              "not able\nto use."));
+            QString::fromUtf8("Other apps are using 4k images, \n\"Roomwise AI\" and  \"60° FOV\" not able\nto use."));
 }
-
-using Page = QCameraFunctionControlVC;
-using Button = QAbstractButton*;
 
 struct ScrollCase {
   const char* name;
   CameraFunctions camera;
-  std::function<Button(Page&)> control;
+  std::function<QAbstractButton*(QCameraFunctionControlVC&)> control;
   int contentHeight;  // after the click: the rows shown, 48 each
 };
 
@@ -294,17 +186,18 @@ TEST_P(FunctionPageScroll, AChangeKeepsTheScrollPosition) {
   EXPECT_EQ(bar->value(), 48);
 }
 
+using Page = QCameraFunctionControlVC;
+using Button = QAbstractButton*;
 const CameraFunctions kFactory = functions(true, 0, false, 120, false, 50);
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, FunctionPageScroll,
-    ::testing::Values(
-        ScrollCase{"Mirror", kFactory, [](Page& p) -> Button { return p.hMirrorSwitch(); }, 336},
-        ScrollCase{"PickUp", kFactory, [](Page& p) { return itemButton(p.pickupSegment(), 0); }, 336},
-        ScrollCase{"Mode", kFactory, [](Page& p) -> Button { return p.singleModeBtn(); }, 336},
-        ScrollCase{"Angle", functions(false, 0, false, 120, false, 50),
-                   [](Page& p) { return itemButton(p.angleSegment(), 1); }, 192},
-        ScrollCase{"IntelligentOff", kFactory, [](Page& p) -> Button { return p.intelligentSwitch(); }, 192}),
+    ::testing::Values(ScrollCase{"Mirror", kFactory, [](Page& p) -> Button { return p.hMirrorSwitch(); }, 336},
+                      ScrollCase{"PickUp", kFactory, [](Page& p) { return item(p.pickupSegment(), 0); }, 336},
+                      ScrollCase{"Mode", kFactory, [](Page& p) -> Button { return p.singleModeBtn(); }, 336},
+                      ScrollCase{"Angle", functions(false, 0, false, 120, false, 50),
+                                 [](Page& p) { return item(p.angleSegment(), 1); }, 192},
+                      ScrollCase{"IntelligentOff", kFactory, [](Page& p) -> Button { return p.intelligentSwitch(); }, 192}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FunctionPage, RepliesReachingAClosedPageAreDroppedAndTheNextPageLoads) {

@@ -13,38 +13,35 @@ namespace {
 
 using Field = QHIDSetting::Field;
 using Commands = QFunctionControlModel::Commands;
+using M = QFunctionControlModel;
+using P = QHIDParams;  // autoFraming, mode, frameMaster, angle, mirror, pickup
 
-QFunctionControlModel loaded(const QHIDParams& camera) {
-  QFunctionControlModel model;
+M loaded(const P& camera) {
+  M model;
   model.beginLoad();
-  for (const Field field : {Field::autoFraming, Field::autoFramingMode, Field::frameMaster,
-                            Field::angle, Field::hMirror, Field::pickup}) {
+  for (const Field field : {Field::autoFraming, Field::autoFramingMode, Field::frameMaster, Field::angle,
+                            Field::hMirror, Field::pickup}) {
     model.storeLoaded(field, fieldValue(camera, field));
   }
   return model;
 }
 
-QHIDParams params(bool autoFraming, std::int64_t mode, bool frameMaster, std::int64_t angle,
-                  bool mirror, std::int64_t pickup) {
-  return {autoFraming, mode, frameMaster, angle, mirror, pickup};
-}
-
-const QHIDParams kFactory = QHIDParams::defaultParams();
-const QHIDParams kOffAt60 = params(false, 0, false, 60, false, 50);
-const QHIDParams kPeopleBox = params(false, 0, true, 120, false, 50);
+const P kFactory = P::defaultParams();
+const P kOffAt60{false, 0, false, 60, false, 50};
+const P kPeopleBox{false, 0, true, 120, false, 50};
 
 struct ActionCase {
   const char* name;
-  QHIDParams camera;
-  std::function<Commands(QFunctionControlModel&)> action;
+  P camera;
+  std::function<Commands(M&)> action;
   Commands sent;
-  QHIDParams working;
+  P working;
 };
 
 class ModelAction : public ::testing::TestWithParam<ActionCase> {};
 
 TEST_P(ModelAction, SendsInOrderAndKeepsWhatWasAsked) {
-  QFunctionControlModel model = loaded(GetParam().camera);
+  M model = loaded(GetParam().camera);
   EXPECT_EQ(GetParam().action(model), GetParam().sent);
   EXPECT_EQ(*model.changeCameraParams(), GetParam().working);
   EXPECT_EQ(*model.cameraParams(), GetParam().camera) << "the baseline stays until saved";
@@ -53,73 +50,55 @@ TEST_P(ModelAction, SendsInOrderAndKeepsWhatWasAsked) {
 INSTANTIATE_TEST_SUITE_P(
     Actions, ModelAction,
     ::testing::Values(
-        ActionCase{"IntelligentOnFrom60SendsAngleFirst", kOffAt60,
-                   [](QFunctionControlModel& m) { return m.setIntelligent(true); },
-                   {{Field::angle, 120}, {Field::autoFraming, 1}},
-                   params(true, 0, false, 120, false, 50)},
-        ActionCase{"IntelligentOnAt120SendsOnlyTracking",
-                   params(false, 1, false, 120, true, 30),
-                   [](QFunctionControlModel& m) { return m.setIntelligent(true); },
-                   {{Field::autoFraming, 1}}, params(true, 1, false, 120, true, 30)},
-        ActionCase{"IntelligentOffStopsAutoFraming", kFactory,
-                   [](QFunctionControlModel& m) { return m.setIntelligent(false); },
-                   {{Field::autoFraming, 0}}, params(false, 0, false, 120, false, 50)},
+        ActionCase{"IntelligentOnFrom60SendsAngleFirst", kOffAt60, [](M& m) { return m.setIntelligent(true); },
+                   {{Field::angle, 120}, {Field::autoFraming, 1}}, P{true, 0, false, 120, false, 50}},
+        ActionCase{"IntelligentOnAt120SendsOnlyTracking", P{false, 1, false, 120, true, 30},
+                   [](M& m) { return m.setIntelligent(true); }, {{Field::autoFraming, 1}},
+                   P{true, 1, false, 120, true, 30}},
+        ActionCase{"IntelligentOffStopsAutoFraming", kFactory, [](M& m) { return m.setIntelligent(false); },
+                   {{Field::autoFraming, 0}}, P{false, 0, false, 120, false, 50}},
         ActionCase{"PeopleBoxComesBackAfterOffAndOn", kPeopleBox,
-                   [](QFunctionControlModel& m) {
+                   [](M& m) {
                      Commands all = m.setIntelligent(false);
                      const Commands on = m.setIntelligent(true);
                      all.insert(all.end(), on.begin(), on.end());
                      return all;
                    },
                    {{Field::frameMaster, 0}, {Field::frameMaster, 1}}, kPeopleBox},
-        ActionCase{"AutoFramingSwitchesPeopleBoxOffFirst", kPeopleBox,
-                   [](QFunctionControlModel& m) { return m.chooseAutoFraming(); },
+        ActionCase{"AutoFramingSwitchesPeopleBoxOffFirst", kPeopleBox, [](M& m) { return m.chooseAutoFraming(); },
                    {{Field::frameMaster, 0}, {Field::autoFraming, 1}}, kFactory},
-        ActionCase{"PeopleBoxSwitchesAutoFramingOffFirst", kFactory,
-                   [](QFunctionControlModel& m) { return m.choosePeopleBox(); },
+        ActionCase{"PeopleBoxSwitchesAutoFramingOffFirst", kFactory, [](M& m) { return m.choosePeopleBox(); },
                    {{Field::autoFraming, 0}, {Field::frameMaster, 1}}, kPeopleBox},
-        ActionCase{"SinglePersonMode", kFactory,
-                   [](QFunctionControlModel& m) { return m.chooseFramingMode(1); },
-                   {{Field::autoFramingMode, 1}}, params(true, 1, false, 120, false, 50)},
-        ActionCase{"AngleItems", kOffAt60,
-                   [](QFunctionControlModel& m) { return m.chooseAngleItem(1); },
-                   {{Field::angle, 90}}, params(false, 0, false, 90, false, 50)},
-        ActionCase{"PickupPastTheLastItemIsHigh", kFactory,
-                   [](QFunctionControlModel& m) { return m.choosePickupItem(5); },
-                   {{Field::pickup, 80}}, params(true, 0, false, 120, false, 80)},
-        ActionCase{"Mirror", kFactory, [](QFunctionControlModel& m) { return m.setMirror(true); },
-                   {{Field::hMirror, 1}}, params(true, 0, false, 120, true, 50)},
-        ActionCase{"ResetOnFactoryValuesSendsNothing", kFactory,
-                   [](QFunctionControlModel& m) { return m.reset(); }, {}, kFactory},
-        ActionCase{"ResetSendsTrackingBeforeAngle", params(false, 1, true, 120, true, 80),
-                   [](QFunctionControlModel& m) {
+        ActionCase{"SinglePersonMode", kFactory, [](M& m) { return m.chooseFramingMode(1); },
+                   {{Field::autoFramingMode, 1}}, P{true, 1, false, 120, false, 50}},
+        ActionCase{"AngleItems", kOffAt60, [](M& m) { return m.chooseAngleItem(1); }, {{Field::angle, 90}},
+                   P{false, 0, false, 90, false, 50}},
+        ActionCase{"PickupPastTheLastItemIsHigh", kFactory, [](M& m) { return m.choosePickupItem(5); },
+                   {{Field::pickup, 80}}, P{true, 0, false, 120, false, 80}},
+        ActionCase{"Mirror", kFactory, [](M& m) { return m.setMirror(true); }, {{Field::hMirror, 1}},
+                   P{true, 0, false, 120, true, 50}},
+        ActionCase{"ResetOnFactoryValuesSendsNothing", kFactory, [](M& m) { return m.reset(); }, {}, kFactory},
+        ActionCase{"ResetSendsTrackingBeforeAngle", P{false, 1, true, 120, true, 80},
+                   [](M& m) {
                      m.setIntelligent(false);
                      m.chooseAngleItem(0);
                      return m.reset();
                    },
-                   {{Field::autoFraming, 1},
-                    {Field::autoFramingMode, 0},
-                    {Field::angle, 120},
-                    {Field::hMirror, 0},
+                   {{Field::autoFraming, 1}, {Field::autoFramingMode, 0}, {Field::angle, 120}, {Field::hMirror, 0},
                     {Field::pickup, 50}},
                    kFactory},
-        ActionCase{"RestoreWithoutChangesSendsNothing", kOffAt60,
-                   [](QFunctionControlModel& m) { return m.restore(); }, {}, kOffAt60},
-        ActionCase{"RestoreAutoFramingSendsAngleAndStopsPeopleBoxFirst",
-                   params(true, 1, false, 90, false, 50),
-                   [](QFunctionControlModel& m) {
+        ActionCase{"RestoreWithoutChangesSendsNothing", kOffAt60, [](M& m) { return m.restore(); }, {}, kOffAt60},
+        ActionCase{"RestoreAutoFramingSendsAngleAndStopsPeopleBoxFirst", P{true, 1, false, 90, false, 50},
+                   [](M& m) {
                      m.choosePeopleBox();
                      m.chooseAngleItem(2);
                      m.chooseFramingMode(0);
                      return m.restore();
                    },
-                   {{Field::angle, 90},
-                    {Field::frameMaster, 0},
-                    {Field::autoFraming, 1},
-                    {Field::autoFramingMode, 1}},
-                   params(true, 1, false, 90, false, 50)},
+                   {{Field::angle, 90}, {Field::frameMaster, 0}, {Field::autoFraming, 1}, {Field::autoFramingMode, 1}},
+                   P{true, 1, false, 90, false, 50}},
         ActionCase{"RestorePeopleBoxSendsAngleAndStopsAutoFramingFirst", kPeopleBox,
-                   [](QFunctionControlModel& m) {
+                   [](M& m) {
                      m.setIntelligent(false);
                      m.chooseAngleItem(0);
                      m.setIntelligent(true);  // people box again: back to 120
@@ -128,13 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
                      m.choosePickupItem(0);
                      return m.restore();
                    },
-                   {{Field::autoFraming, 0},
-                    {Field::frameMaster, 1},
-                    {Field::hMirror, 0},
-                    {Field::pickup, 50}},
+                   {{Field::autoFraming, 0}, {Field::frameMaster, 1}, {Field::hMirror, 0}, {Field::pickup, 50}},
                    kPeopleBox},
         ActionCase{"RestoreSwitchedOffIntelligenceLeavesAngleLast", kOffAt60,
-                   [](QFunctionControlModel& m) {
+                   [](M& m) {
                      m.setIntelligent(true);
                      return m.restore();
                    },
@@ -144,12 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
 // The load ends with the sixth answer, whichever read it is; a failed read answers with 0.
 TEST(ModelLoad, EndsWhenAllSixReadsHaveAnsweredInAnyOrder) {
   using Order = std::array<Field, 6>;
-  for (const Order& order :
-       {Order{Field::pickup, Field::autoFraming, Field::autoFramingMode, Field::frameMaster,
-              Field::angle, Field::hMirror},
-        Order{Field::hMirror, Field::angle, Field::pickup, Field::frameMaster,
-              Field::autoFramingMode, Field::autoFraming}}) {
-    QFunctionControlModel model;
+  for (const Order& order : {Order{Field::pickup, Field::autoFraming, Field::autoFramingMode, Field::frameMaster,
+                                   Field::angle, Field::hMirror},
+                             Order{Field::hMirror, Field::angle, Field::pickup, Field::frameMaster,
+                                   Field::autoFramingMode, Field::autoFraming}}) {
+    M model;
     model.beginLoad();
     EXPECT_EQ(*model.cameraParams(), kFactory);
     for (std::size_t i = 0; i < order.size(); ++i) {
@@ -157,18 +132,15 @@ TEST(ModelLoad, EndsWhenAllSixReadsHaveAnsweredInAnyOrder) {
       EXPECT_EQ(model.storeLoaded(order[i], 0), i + 1 == order.size()) << i;
       EXPECT_EQ(model.isLoaded(), i + 1 == order.size()) << i;
     }
-    EXPECT_EQ(*model.changeCameraParams(), params(false, 0, false, 0, false, 0));
+    EXPECT_EQ(*model.changeCameraParams(), (P{false, 0, false, 0, false, 0}));
     EXPECT_FALSE(model.hasChanges());
   }
-}
-
-TEST(ModelLoad, LastTrackingFollowsTheLoadedPeopleBox) {
-  EXPECT_EQ(loaded(kPeopleBox).lastTracking(), QFunctionControlModel::kTrackingPeopleBox);
-  EXPECT_EQ(loaded(kFactory).lastTracking(), QFunctionControlModel::kTrackingAutoFraming);
+  EXPECT_EQ(loaded(kPeopleBox).lastTracking(), M::kTrackingPeopleBox);
+  EXPECT_EQ(loaded(kFactory).lastTracking(), M::kTrackingAutoFraming);
 }
 
 TEST(Model4K, NoticeOnlyWhenTheFlagTurnsOn) {
-  QFunctionControlModel model;
+  M model;
   EXPECT_FALSE(model.updateCaptureInfo(false));
   EXPECT_TRUE(model.updateCaptureInfo(true));
   EXPECT_FALSE(model.updateCaptureInfo(true));

@@ -1,22 +1,10 @@
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <QStandardPaths>
-#include <QTest>
 #include <QToolBar>
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "../../sim/SimTestSupport.h"
+#include "CameraCommand.h"
 #include "FirmwareImage.h"
 #include "UpdateTestSupport.h"
 #include "common/QNavigationController.h"
@@ -28,11 +16,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using sim::FirmwareVersion;
-using sim::VirtualCamera;
-using sim::test::waitUntil;
 using test::countLogged;
+using test::waitUntil;
 
 const QString kFailed = QStringLiteral("Updating failed. Please try again.");
+const std::string kTransfer = "CameraInfo, startUpgrade, 0";
 
 // Two virtual cameras under the real HID manager, the local update service as the client's
 // endpoint, and a screen stack in a window of its own.
@@ -43,9 +31,7 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
     nav.show();
   }
   ~CameraInfoTest() override {
-    if (QUpgradeVC* sheet = test::shown<QUpgradeVC>()) {
-      sheet->closeSheet();
-    }
+    if (QUpgradeVC* sheet = test::shown<QUpgradeVC>()) sheet->closeSheet();
     nav.popToRoot(false);
     test::processDeferredDeletes();
     setUpgradeInProgress(false);
@@ -67,21 +53,17 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
 
   // The service offers `version` for the camera's 1.0.6 (or `forVersion`), as a package the
   // camera accepts.
-  void offer(FirmwareVersion version, bool force,
-             sim::UpdateService::Fault fault = sim::UpdateService::Fault::None,
-             const QString& forVersion = QStringLiteral("1.0.6")) {
+  void offer(FirmwareVersion version, bool force, const QString& forVersion = QStringLiteral("1.0.6")) {
     const QByteArray package = sim::buildFirmwareImage(version, QByteArray(8192, 'x'));
     local.service.addPackage(QStringLiteral("/fw.bin"), package);
-    local.service.setFault(QStringLiteral("/fw.bin"), fault);
-    local.service.setAnswer(
-        QStringLiteral("VX-K31D"), forVersion,
-        sim::UpdateService::offer(QString::fromStdString(version.text()),
-                                  local.url(QStringLiteral("/fw.bin")), QStringLiteral("Notes"),
-                                  package, force));
+    local.service.setAnswer(QStringLiteral("VX-K31D"), forVersion,
+                            sim::UpdateService::offer(QString::fromStdString(version.text()),
+                                                      local.url(QStringLiteral("/fw.bin")), QStringLiteral("Notes"),
+                                                      package, force));
   }
 
   QUpgradeVC* checkForUpdate() {
-    info->checkVersionBtn()->click();
+    QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
     waitUntil([&] { return info->updateVC() != nullptr; });
     return info->updateVC();
   }
@@ -89,8 +71,13 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
   void startInstallation() {
     QUpgradeVC* sheet = checkForUpdate();
     ASSERT_NE(sheet, nullptr);
-    sheet->upgradeBtn()->click();
+    QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return info->loadingView() != nullptr; }));
+  }
+
+  void clickAction(bool last) {
+    const auto& actions = info->failureAlert()->actions();
+    QTest::mouseClick((last ? actions.back() : actions.front())->button, Qt::LeftButton);
   }
 
   bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
@@ -113,6 +100,18 @@ TEST_F(CameraInfoTest, ShowsTheCamerasNameSerialNumberAndVersion) {
   }
 }
 
+TEST_F(CameraInfoTest, AServiceFailureIsToldAndNothingNewerSaysUpToDate) {
+  openInfo();
+  QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);  // the service knows no such product
+  ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav).has_value(); }));
+  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, 1"));
+  local.service.setAnswer(QStringLiteral("VX-K31D"), QStringLiteral("*"), sim::UpdateService::upToDate());
+  QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
+  EXPECT_EQ(info->updateVC(), nullptr);
+}
+
 TEST_F(CameraInfoTest, TheFullUpdateDownloadsInstallsWaitsForTheRestartAndEndsComplete) {
   offer({1, 1, 0}, false);
   openInfo();
@@ -120,49 +119,46 @@ TEST_F(CameraInfoTest, TheFullUpdateDownloadsInstallsWaitsForTheRestartAndEndsCo
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(sheet->titleLabel()->text(), QStringLiteral("PICO EDGE V1.1.0"));
   EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, true, false, 1.1.0, "));
-  sheet->upgradeBtn()->click();
+  QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([&] { return info->loadingView() != nullptr; }));
   EXPECT_TRUE(upgradeInProgress());
   EXPECT_TRUE(info->loadingView()->isLoading());
-
   ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
   EXPECT_EQ(test::toastText(&nav), QStringLiteral("Update Complete"));
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
   EXPECT_FALSE(upgradeInProgress());
-  EXPECT_TRUE(test::logged("CameraInfo, startUpgrade, 0"));
+  EXPECT_TRUE(test::logged(kTransfer));
   EXPECT_TRUE(test::logged("CameraInfo, getState, 0, 1"));
 }
 
-// The camera restarts with the version it had: the update failed. "Later" only for an update
-// that is not forced; "Retry" sends the stored package again.
-struct SameVersionCase {
-  bool force;
-  QStringList actions;
-};
-class SameVersionTest : public CameraInfoTest, public testing::WithParamInterface<SameVersionCase> {};
+// The camera restarts with the version it had: the update failed. "Later" (only for an update
+// that is not forced) goes back to the list; "Retry" sends the stored package again.
+class SameVersionTest : public CameraInfoTest, public testing::WithParamInterface<bool> {};
 
-TEST_P(SameVersionTest, CountsAsAFailureAndRetrySendsThePackageAgain) {
-  offer({1, 0, 6}, GetParam().force);
+TEST_P(SameVersionTest, CountsAsAFailureLaterLeavesAndRetrySendsThePackageAgain) {
+  const bool force = GetParam();
+  offer({1, 0, 6}, force);
   openInfo();
   startInstallation();
   ASSERT_TRUE(waitUntil([&] { return info->failureAlert() != nullptr; }));
-  QAlertController* alert = info->failureAlert();
-  EXPECT_EQ(alert->alertMessage(), kFailed);
-  EXPECT_EQ(test::actionTitles(alert), GetParam().actions);
+  EXPECT_EQ(info->failureAlert()->alertMessage(), kFailed);
+  EXPECT_EQ(test::actionTitles(info->failureAlert()),
+            force ? QStringList{"Retry"} : (QStringList{"Later", "Retry"}));
   EXPECT_FALSE(upgradeInProgress());
   EXPECT_EQ(info->loadingView(), nullptr);
   EXPECT_FALSE(info->isTimerRunning());
-
-  const std::size_t sent = countLogged("CameraInfo, startUpgrade, 0");
-  alert->actions().back()->button->click();  // "Retry"
+  if (!force) {
+    clickAction(false);
+    EXPECT_TRUE(onRoot());
+    return;
+  }
+  const std::size_t sent = countLogged(kTransfer);
+  clickAction(true);
   EXPECT_TRUE(upgradeInProgress());
-  EXPECT_TRUE(waitUntil([&] { return countLogged("CameraInfo, startUpgrade, 0") == sent + 1; }));
+  EXPECT_TRUE(waitUntil([&] { return countLogged(kTransfer) == sent + 1; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ForcedOrNot, SameVersionTest,
-    testing::Values(SameVersionCase{false, {QStringLiteral("Later"), QStringLiteral("Retry")}},
-                    SameVersionCase{true, {QStringLiteral("Retry")}}));
+INSTANTIATE_TEST_SUITE_P(ForcedOrNot, SameVersionTest, testing::Bool());
 
 // The version read as the screen opened failed: the check's own read is the reference for the
 // success test, and while the version stays unknown no installation starts.
@@ -170,21 +166,17 @@ class UnknownVersionTest : public CameraInfoTest, public testing::WithParamInter
 
 TEST_P(UnknownVersionTest, TheChecksReadIsTheReferenceAndNoneRefusesTheInstallation) {
   const bool checkReadsIt = GetParam();
-  offer({1, 0, 6}, false, sim::UpdateService::Fault::None, QStringLiteral("*"));
+  offer({1, 0, 6}, false, QStringLiteral("*"));
   sim::SimFaults faults;
   faults.errorCodes[sim::kCmdGetVersion] = kVersionFault;
   first.setFaults(faults);
   openInfo(true);
-  const std::size_t transfers = countLogged("CameraInfo, startUpgrade, 0");
-  if (checkReadsIt) {
-    first.setFaults({});
-  }
+  const std::size_t transfers = countLogged(kTransfer);
+  if (checkReadsIt) first.setFaults({});
   QUpgradeVC* sheet = checkForUpdate();
   ASSERT_NE(sheet, nullptr);
   QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
-  ASSERT_TRUE(waitUntil([&] {
-    return info.isNull() || info->failureAlert() != nullptr || test::toastText(&nav).has_value();
-  }));
+  ASSERT_TRUE(waitUntil([&] { return info.isNull() || info->failureAlert() != nullptr || test::toastText(&nav); }));
   ASSERT_FALSE(onRoot()) << test::toastText(&nav).value_or(QString()).toStdString();
   if (checkReadsIt) {  // the camera came back unchanged
     EXPECT_EQ(info->lastVersion(), QStringLiteral("1.0.6"));
@@ -194,7 +186,7 @@ TEST_P(UnknownVersionTest, TheChecksReadIsTheReferenceAndNoneRefusesTheInstallat
         QStringLiteral("The camera's firmware version could not be read")));
     EXPECT_FALSE(upgradeInProgress());
     EXPECT_EQ(info->loadingView(), nullptr);
-    EXPECT_EQ(countLogged("CameraInfo, startUpgrade, 0"), transfers);
+    EXPECT_EQ(countLogged(kTransfer), transfers);
   }
 }
 
@@ -207,10 +199,7 @@ TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
   first.setRestartDelay(std::chrono::hours(1));
   openInfo();
   const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
-  QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
-  ASSERT_TRUE(waitUntil([&] { return info->updateVC() != nullptr; }));
-  QTest::mouseClick(info->updateVC()->upgradeBtn(), Qt::LeftButton);
-  ASSERT_TRUE(waitUntil([&] { return info->loadingView() != nullptr; }));
+  startInstallation();
   for (int i = 0; i < 6; ++i) {
     QTest::keyClick(nav.windowHandle(), Qt::Key_Tab);
     QTest::keyClick(nav.windowHandle(), Qt::Key_Space);
@@ -225,8 +214,7 @@ TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
 // The screen closes (its camera went away) while the service has not answered: the busy
 // overlay goes with it.
 TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
-  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
-                         sim::UpdateService::Fault::Slow);
+  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath), sim::UpdateService::Fault::Slow);
   local.service.setSlowDelay(std::chrono::seconds(2));
   openInfo();
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
@@ -250,18 +238,8 @@ TEST_F(CameraInfoTest, ASilentCameraDoesNotHoldTheBusyOverlay) {
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
   ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
   EXPECT_TRUE(waitUntil([&] { return QHudOverlay::busyOverlay(&nav) == nullptr; }));
-  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, getVersion, " +
-                           std::to_string(USBDevice::kCommandNoReply)));
+  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, getVersion, " + std::to_string(USBDevice::kCommandNoReply)));
   EXPECT_EQ(nav.topViewController(), info.data());
-}
-
-TEST_F(CameraInfoTest, LaterGoesBackToTheCameraList) {
-  offer({1, 0, 6}, false);
-  openInfo();
-  startInstallation();
-  ASSERT_TRUE(waitUntil([&] { return info->failureAlert() != nullptr; }));
-  info->failureAlert()->actions().front()->button->click();
-  EXPECT_TRUE(onRoot());
 }
 
 TEST_F(CameraInfoTest, AnotherCameraDuringInstallationIsIgnoredAndTheWatchdogFires) {
@@ -273,16 +251,15 @@ TEST_F(CameraInfoTest, AnotherCameraDuringInstallationIsIgnoredAndTheWatchdogFir
   startInstallation();
   ASSERT_TRUE(waitUntil([&] { return !first.isAttached(); }));
   EXPECT_EQ(nav.topViewController(), info.data());  // the restart does not close the screen
-
   plug(second);
   ASSERT_TRUE(waitUntil([] {
-    return test::logged(
-        "CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, 0, Optional(\"VXK31D2612002\")");
+    return test::logged("CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, 0, Optional(\"VXK31D2612002\")");
   }));
   EXPECT_TRUE(upgradeInProgress());
   EXPECT_EQ(info->device()->serialNumber(), std::optional<std::string>("VXK31D2612001"));
-
   info->setTickInterval(1ms);
+  ASSERT_TRUE(waitUntil([&] { return info.isNull() || info->totalTime() >= 110.0; }));
+  ASSERT_FALSE(onRoot()) << "gives up only at the twelfth tick of ten seconds";
   ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
   EXPECT_EQ(test::toastText(&nav), kFailed);
   EXPECT_FALSE(upgradeInProgress());
@@ -309,13 +286,12 @@ TEST_F(CameraInfoTest, ACameraLostDuringTheTransferFailsAtOnceAndRetryReachesItW
 
   // While it is away, "Retry" has nothing to send to and fails again at once.
   QPointer<QAlertController> away = info->failureAlert();
-  QTest::mouseClick(away->actions().back()->button, Qt::LeftButton);
+  clickAction(true);
   ASSERT_TRUE(waitUntil([&] { return info->failureAlert() != away && info->failureAlert(); }));
-
   first.setFaults({});
   first.plug();
   ASSERT_TRUE(waitUntil([&] { return info->device()->isOpen(); }));
-  QTest::mouseClick(info->failureAlert()->actions().back()->button, Qt::LeftButton);
+  clickAction(true);
   ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
   EXPECT_EQ(test::toastText(&nav), QStringLiteral("Update Complete"));
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
@@ -352,24 +328,10 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText)
   }
 }
 
-TEST_F(CameraInfoTest, TheWatchdogCountsTenSecondsATickAndGivesUpOnlyAtTheTwelfth) {
-  openInfo();
-  setUpgradeInProgress(true);
-  info->setTickInterval(1ms);
-  info->startTimer();
-  ASSERT_TRUE(waitUntil([&] { return info.isNull() || info->totalTime() >= 110.0; }));
-  ASSERT_FALSE(info.isNull());
-  EXPECT_EQ(nav.topViewController(), info.data());
-  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
-  EXPECT_FALSE(upgradeInProgress());
-}
-
 // A camera unplugged while its info screen is on top closes the screen and its sheet, unless an
 // installation runs; another camera going away changes nothing.
 struct RemovalCase {
-  bool installing;
-  bool removeShownCamera;
-  bool closes;
+  bool installing, removeShownCamera, closes;
 };
 class RemovalTest : public CameraInfoTest, public testing::WithParamInterface<RemovalCase> {};
 
@@ -379,16 +341,14 @@ TEST_P(RemovalTest, ClosesTheScreenOnlyForItsCameraOutsideAnInstallation) {
   plug(second);
   ASSERT_NE(checkForUpdate(), nullptr);
   setUpgradeInProgress(GetParam().installing);
-  VirtualCamera& gone = GetParam().removeShownCamera ? first : second;
-  gone.unplug();
+  (GetParam().removeShownCamera ? first : second).unplug();
   ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));
   EXPECT_EQ(onRoot(), GetParam().closes);
   EXPECT_EQ(test::shown<QUpgradeVC>() == nullptr, GetParam().closes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RemovalTest,
-                         testing::Values(RemovalCase{false, true, true},
-                                         RemovalCase{true, true, false},
+                         testing::Values(RemovalCase{false, true, true}, RemovalCase{true, true, false},
                                          RemovalCase{false, false, false}));
 
 // A package that is missing or empty fails at once instead of starting a transfer.
@@ -412,21 +372,6 @@ TEST_P(PackageFileTest, ANonePackageGoesToTheFailureStep) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MissingOrEmpty, PackageFileTest, testing::Bool());
-
-TEST_F(CameraInfoTest, AServiceFailureIsToldAndNothingNewerSaysUpToDate) {
-  openInfo();
-  info->checkVersionBtn()->click();  // the service knows no such product: its own failure
-  ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav).has_value(); }));
-  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
-  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, 1"));
-
-  local.service.setAnswer(QStringLiteral("VX-K31D"), QStringLiteral("*"),
-                          sim::UpdateService::upToDate());
-  info->checkVersionBtn()->click();
-  ASSERT_TRUE(waitUntil(
-      [&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
-  EXPECT_EQ(info->updateVC(), nullptr);
-}
 
 }  // namespace
 }  // namespace vexhal

@@ -2,8 +2,6 @@
 
 // The local update service on loopback as the process-wide client's endpoint.
 
-#include <QTemporaryDir>
-
 #include "../ScreenTestSupport.h"
 #include "UpdateService.h"
 #include "net/RNetManager.h"
@@ -13,30 +11,20 @@
 
 namespace vexhal::test {
 
-// Keeps the downloaded package (in the cache folder) inside a folder of the test's own.
-inline void useTemporaryHome() {
-  static QTemporaryDir home;
-  static const bool set = [] {
-    qputenv("HOME", home.path().toUtf8());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("XDG_CACHE_HOME");  // the firmware download goes into the cache folder
-    return true;
-  }();
-  (void)set;
-}
-
 // Every version check sent so far has had its answer (each logs its GET and then its outcome).
 // Tests that end while a check is held back wait for this, so no reply outlives the program.
 inline bool versionChecksAnswered() {
-  return countLogged("RNetManager, version-check, ") ==
-         2 * countLogged("RNetManager, version-check, GET ");
+  return countLogged("RNetManager, version-check, ") == 2 * countLogged("RNetManager, version-check, GET ");
 }
 
-// A service listening on plain HTTP, with the shared client and the endpoint texts pointed at
-// it, in a temporary home folder.
+// A service on plain HTTP with the shared client and the endpoint texts pointed at it, in a
+// temporary home folder (the firmware download goes into its cache folder).
 struct LocalUpdateService {
   LocalUpdateService() {
-    useTemporaryHome();
+    static QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CACHE_HOME");
     service.listenHttp();
     serviceHost = service.url(QString(), false);
     servicePort = QString::number(service.httpPort());
