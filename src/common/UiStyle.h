@@ -16,9 +16,10 @@ inline QColor gray() { return {102, 102, 102}; }
 inline QColor lightBorder() { return {224, 224, 224}; }
 inline QColor paleFill() { return {244, 244, 244}; }
 inline QColor separator() { return {238, 238, 238}; }
-// Text colours that keep 4.5:1 against white and paleFill(): the accent as text, and the
+// Text colours that keep 4.5:1 against white and paleFill(): the accents as text, and the
 // greys and accent of disabled controls.
 inline QColor tealText() { return {0, 122, 92}; }
+inline QColor blueText() { return {36, 99, 224}; }
 inline QColor disabledText() { return {110, 110, 110}; }
 inline QColor disabledTealText() { return {80, 125, 112}; }
 

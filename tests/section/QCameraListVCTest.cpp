@@ -17,6 +17,7 @@
 #include "VirtualCamera.h"
 #include "common/QAlertController.h"
 #include "common/QEmptyStateView.h"
+#include "common/UiStyle.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "section/camera_list/QCameraAccess.h"
 #include "section/camera_list/QCameraCellView.h"
@@ -385,6 +386,7 @@ TEST_P(CameraCellStateTest, ShowsTheStatesTextAndColour) {
   cell.stateLabel()->ensurePolished();
   const QColor shown = cell.stateLabel()->palette().color(QPalette::WindowText);
   EXPECT_EQ(shown == QCameraCellView::stateColor(2), GetParam().warning);
+  EXPECT_GE(ui::contrastRatio(shown, QColor(250, 250, 250)), 4.5);  // on the row's fill
   EXPECT_EQ(cell.repairHintLabel()->isVisibleTo(&cell), GetParam().warning);
 }
 
