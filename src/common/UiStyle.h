@@ -26,6 +26,10 @@ inline QColor disabledTealText() { return {80, 125, 112}; }
 // WCAG contrast ratio of two opaque colours (1 to 21), from their relative luminance.
 double contrastRatio(const QColor& a, const QColor& b);
 
+// Style sheet rules for vertical scroll bars on white: a grey thumb on a white track, without
+// arrows. The platform's light thumb vanishes on white and its grey track reads as a thumb.
+QString whiteScrollBarStyleSheet();
+
 // The desktop's sans-serif font at a fixed pixel size, so layouts match across screens.
 QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 

@@ -264,20 +264,12 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   panel->setObjectName(QStringLiteral("settingsPanel"));
   panel->setMinimumWidth(kPanelWidth);
   panel->setAttribute(Qt::WA_StyledBackground);
-  // The pages' scroll areas show white behind their content. Their scroll bars draw the thumb
-  // grey on a white track: the default light thumb vanished on white, and the grey track left
-  // beside it looked like thumbs at other places.
+  // The pages' scroll areas show white behind their content, with a thumb that shows on white.
   panel->setStyleSheet(QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }"
                                       " #qt_scrollarea_viewport,"
-                                      " #qt_scrollarea_viewport > QWidget { background: white; }"
-                                      " QScrollBar:vertical { background: white; width: 10px; margin: 0; }"
-                                      " QScrollBar::handle:vertical { background: %2; border-radius: 3px;"
-                                      " min-height: 24px; margin: 2px; }"
-                                      " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
-                                      " { height: 0; }"
-                                      " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical"
-                                      " { background: none; }")
-                           .arg(ui::separator().name(), QStringLiteral("#8c8c8c")));
+                                      " #qt_scrollarea_viewport > QWidget { background: white; }")
+                           .arg(ui::separator().name()) +
+                       ui::whiteScrollBarStyleSheet());
 
   // Two equal tab buttons across the panel; the indicator sits under the selected one.
   auto* tabBar = new QWidget(panel);
