@@ -4,6 +4,7 @@
 #include <QToolBar>
 
 #include "common/Pictures.h"
+#include "video/VideoSurface.h"
 
 namespace vexhal {
 namespace {
@@ -40,6 +41,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), toolBar_(new QToo
   setCentralWidget(contentView);
   resize(kInitialSize);
   setMinimumSize(kMinimumSize);
+  video::prepareWindowForVideoSurfaces(this);
 }
 
 void MainWindow::setContentViewController(QWidget* screen) {

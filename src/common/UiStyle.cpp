@@ -38,4 +38,12 @@ void styleHeaderButton(QToolButton* button, const QColor& text) {
                             .arg(text.name(), paleFill().name(), blue().name()));
 }
 
+QString whiteScrollBarStyleSheet() {
+  return QStringLiteral(
+      "QScrollBar:vertical { background: white; width: 10px; margin: 0; }"
+      " QScrollBar::handle:vertical { background: #8c8c8c; border-radius: 3px; min-height: 24px; margin: 2px; }"
+      " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+      " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
+}
+
 }  // namespace vexhal::ui

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLWidget>
 
 #include "video/GlVideoSurface.h"
 #include "video/RasterVideoSurface.h"
@@ -23,12 +24,25 @@ bool openGlUsable() {
   return surface.isValid() && context.makeCurrent(&surface);
 }
 
+bool useOpenGl() {
+  static const bool gl = openGlUsable();
+  return gl;
+}
+
 }  // namespace
 
 std::unique_ptr<VideoSurface> makeVideoSurface() {
-  static const bool gl = openGlUsable();
-  if (gl) return std::make_unique<GlVideoSurface>();
+  if (useOpenGl()) return std::make_unique<GlVideoSurface>();
   return std::make_unique<RasterVideoSurface>();
+}
+
+void prepareWindowForVideoSurfaces(QWidget* window) {
+  if (!useOpenGl()) return;
+  // The first OpenGL widget in a window switches it to composing through OpenGL, which
+  // recreates an already shown native window: the window would go black for a moment.
+  auto* placeholder = new QOpenGLWidget(window);
+  placeholder->setObjectName(QStringLiteral("openGlPlaceholder"));
+  placeholder->hide();
 }
 
 }  // namespace vexhal::video

@@ -31,4 +31,8 @@ public:
 // VEXHAL_PREVIEW=raster forces the raster surface (for broken GL drivers). GUI thread only.
 std::unique_ptr<VideoSurface> makeVideoSurface();
 
+// Makes the top-level `window`, before it is first shown, draw the way it will once it holds
+// an OpenGL surface, so that showing the first one later does not blank the window.
+void prepareWindowForVideoSurfaces(QWidget* window);
+
 }  // namespace vexhal::video

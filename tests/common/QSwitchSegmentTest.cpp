@@ -70,6 +70,7 @@ TEST(KitContrast, FreeTextColoursReachFourAndAHalfToOne) {
       {"selected menu item", ui::tealText(), ui::paleFill()},
       {"empty-state text", emptyText, Qt::white},
       {"grey text on a pale fill", ui::gray(), ui::paleFill()},
+      {"link on a pale fill, and white on its colour", ui::blueText(), ui::paleFill()},
   };
   for (const auto& row : rows) EXPECT_GE(ui::contrastRatio(row.text, row.background), 4.5) << row.what;
 }

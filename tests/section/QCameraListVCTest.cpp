@@ -2,6 +2,7 @@
 #include "CameraCommand.h"
 #include "SimUvcTransportFactory.h"
 #include "common/QEmptyStateView.h"
+#include "common/UiStyle.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "section/camera_list/QCameraCellView.h"
 #include "section/camera_list/QCameraFooterCellView.h"
@@ -237,6 +238,7 @@ TEST(CameraCellStateTest, ShowsTheStatesTextAndColour) {
     cell.stateLabel()->ensurePolished();
     const QColor shown = cell.stateLabel()->palette().color(QPalette::WindowText);
     EXPECT_EQ(shown == QCameraCellView::stateColor(2), row.warning) << row.state;
+    EXPECT_GE(ui::contrastRatio(shown, QColor(250, 250, 250)), 4.5) << row.state;  // on the row's fill
     EXPECT_EQ(cell.repairHintLabel()->isVisibleTo(&cell), row.warning) << row.state;
   }
 }

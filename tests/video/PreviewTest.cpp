@@ -9,6 +9,7 @@
 #include "video/QVideoRenderView.h"
 #include "video/RasterVideoSurface.h"
 #include "video/VideoFramePresenter.h"
+#include "video/VideoSurface.h"
 
 namespace vexhal::video {
 namespace {
@@ -135,6 +136,21 @@ TEST(DefaultSurfaceTest, DrawsTheLatestFrame) {
   // The second, mirrored picture is the one shown.
   EXPECT_TRUE(near(shot.pixelColor(10, 10), quadrantColor(1)));
   EXPECT_TRUE(near(shot.pixelColor(190, 90), quadrantColor(2)));
+}
+
+// A window made ready for video keeps its native window when its first preview appears: a
+// recreated one goes black on screen for a moment.
+TEST(DefaultSurfaceTest, AReadyWindowKeepsItsNativeWindowWhenThePreviewAppears) {
+  QWidget window;
+  prepareWindowForVideoSurfaces(&window);
+  window.resize(200, 100);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const WId shown = window.winId();
+  auto* view = new QVideoRenderView(&window);
+  view->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_EQ(window.winId(), shown);
 }
 
 TEST(PresenterTest, CorruptFramesAreSkippedWithOneLogLinePerInterval) {

@@ -30,8 +30,9 @@ QPushButton* linkButton(const QString& title, const char* name, QWidget* parent)
   button->setFlat(true);
   button->setCursor(Qt::PointingHandCursor);
   button->setFont(ui::systemFont(13));
-  button->setStyleSheet(QStringLiteral("QPushButton { color: #3476ff; border: none; padding: 2px; }"
-                                       "QPushButton:hover { text-decoration: underline; }"));
+  button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 2px; }"
+                                       "QPushButton:hover { text-decoration: underline; }")
+                            .arg(ui::blueText().name()));
   return button;
 }
 

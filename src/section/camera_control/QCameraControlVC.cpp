@@ -99,7 +99,7 @@ QPushButton* makeActionButton(const QString& title, bool filled, QWidget* parent
   button->setFixedSize(150, 36);
   button->setCursor(Qt::PointingHandCursor);
   button->setFont(ui::systemFont(13, filled ? QFont::Medium : QFont::Normal));
-  const QColor fill = filled ? ui::blue() : ui::paleFill();
+  const QColor fill = filled ? ui::blueText() : ui::paleFill();
   button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: none; "
                                        "border-radius: 4px; } QPushButton:pressed { background: %3; }")
                             .arg(fill.name(), filled ? QStringLiteral("white") : ui::gray().name(),
@@ -206,7 +206,7 @@ QWidget* QCameraControlVC::makeHeader() {
   cameraDetailBtn_->setText(QStringLiteral("Device info"));
   cameraDetailBtn_->setCursor(Qt::PointingHandCursor);
   cameraDetailBtn_->setFont(ui::systemFont(13));
-  ui::styleHeaderButton(cameraDetailBtn_, ui::blue());
+  ui::styleHeaderButton(cameraDetailBtn_, ui::blueText());
   connect(cameraDetailBtn_, &QToolButton::clicked, this, &QCameraControlVC::cameraDetailBtnAction);
 
   // The title sits between the buttons, never over them; the two side columns are equally
@@ -264,11 +264,12 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   panel->setObjectName(QStringLiteral("settingsPanel"));
   panel->setMinimumWidth(kPanelWidth);
   panel->setAttribute(Qt::WA_StyledBackground);
-  // The pages' scroll areas show white behind their content.
+  // The pages' scroll areas show white behind their content, with a thumb that shows on white.
   panel->setStyleSheet(QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }"
                                       " #qt_scrollarea_viewport,"
                                       " #qt_scrollarea_viewport > QWidget { background: white; }")
-                           .arg(ui::separator().name()));
+                           .arg(ui::separator().name()) +
+                       ui::whiteScrollBarStyleSheet());
 
   // Two equal tab buttons across the panel; the indicator sits under the selected one.
   auto* tabBar = new QWidget(panel);

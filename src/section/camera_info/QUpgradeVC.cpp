@@ -99,6 +99,9 @@ QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bo
   detailScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   detailScroll_->setWidgetResizable(true);
   detailScroll_->setWidget(detailLabel_);
+  // The notes show on the sheet's white, which the scroll area would fill over.
+  detailLabel_->setAutoFillBackground(false);
+  detailScroll_->setStyleSheet(ui::whiteScrollBarStyleSheet());
   detailScroll_->setFixedWidth(textWidth);
   detailScroll_->viewport()->setAutoFillBackground(false);
 

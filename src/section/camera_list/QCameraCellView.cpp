@@ -107,7 +107,7 @@ QString QCameraCellView::stateText(std::int64_t state) {
 }
 
 QColor QCameraCellView::stateColor(std::int64_t state) {
-  return state == 2 ? ui::red() : ui::teal();
+  return state == 2 ? ui::red() : ui::tealText();
 }
 
 }  // namespace vexhal
