@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev clang-format
   # program and library
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
   libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev libssl-dev
