@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
-
+// USBDevice over a socket pair: the report each command sends, how each reply is decoded, and
+// the order in which completions and properties see them.
 #include <chrono>
 #include <functional>
 #include <string>
@@ -13,27 +13,25 @@ namespace {
 using test::pumpEvents;
 using test::WiredDevice;
 
-// Collects what completions receive, as "code:value" texts.
+// Collects what completions receive, as "code:value" texts ("code" for a bare code).
 struct Recorder {
   std::vector<std::string> calls;
-
+  void add(std::int64_t code, const std::string& value) {
+    calls.push_back(std::to_string(code) + value);
+  }
   USBDevice::ValueCallback value() {
-    return [this](std::int64_t code, std::int64_t v) {
-      calls.push_back(std::to_string(code) + ":" + std::to_string(v));
-    };
+    return [this](std::int64_t c, std::int64_t v) { add(c, ":" + std::to_string(v)); };
   }
   USBDevice::FlagCallback flag() {
-    return [this](std::int64_t code, bool v) {
-      calls.push_back(std::to_string(code) + ":" + (v ? "1" : "0"));
-    };
+    return [this](std::int64_t c, bool v) { add(c, v ? ":1" : ":0"); };
   }
   USBDevice::TextCallback text() {
-    return [this](std::int64_t code, const std::optional<std::string>& t) {
-      calls.push_back(std::to_string(code) + ":" + t.value_or("none"));
+    return [this](std::int64_t c, const std::optional<std::string>& t) {
+      add(c, ":" + t.value_or("none"));
     };
   }
   USBDevice::CodeCallback code() {
-    return [this](std::int64_t c) { calls.push_back(std::to_string(c)); };
+    return [this](std::int64_t c) { add(c, ""); };
   }
 };
 
@@ -57,8 +55,6 @@ Call setFraming(bool v) { return [v](USBDevice& d, Recorder& r) { d.setAutoFrami
 Call setMirror(bool v) { return [v](USBDevice& d, Recorder& r) { d.setHMirror(v, r.code()); }; }
 Call setAngle(std::int64_t v) { return [v](USBDevice& d, Recorder& r) { d.setAngle(v, r.code()); }; }
 
-// ---- requests --------------------------------------------------------------------------------
-
 struct RequestCase {
   const char* name;
   Call call;
@@ -66,14 +62,13 @@ struct RequestCase {
   std::optional<std::uint8_t> payload;
 };
 
-void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
-
 class USBDeviceRequest : public ::testing::TestWithParam<RequestCase> {};
 
-TEST_P(USBDeviceRequest, SendsOneWellFormedReport) {
+TEST_P(USBDeviceRequest, SendsOneWellFormedReportAndCompletesOnceWhenNoReplyComes) {
   const RequestCase& c = GetParam();
   WiredDevice wired;
   Recorder recorder;
+  wired.device->setCommandReplyTimeout(std::chrono::milliseconds(0));
   c.call(*wired.device, recorder);
 
   const auto sent = wired.camera.requests();
@@ -90,18 +85,11 @@ TEST_P(USBDeviceRequest, SendsOneWellFormedReport) {
     ASSERT_EQ(pack.data[i], 0) << "data byte " << i;
   }
   const auto bytes = pack.bytes();
-  const std::uint16_t crc = hidChecksum(bytes.subspan(14, c.payload ? 1 : 0),
-                                        hidChecksum(bytes.first(12), 0xFFFF));
-  EXPECT_EQ(pack.head.crc.get(), crc);
-}
+  EXPECT_EQ(pack.head.crc.get(), hidChecksum(bytes.subspan(14, c.payload ? 1 : 0),
+                                             hidChecksum(bytes.first(12), 0xFFFF)));
 
-TEST_P(USBDeviceRequest, CompletesOnceWithItsOwnCodeWhenNoReplyComes) {
-  WiredDevice wired;
-  Recorder recorder;
-  wired.device->setCommandReplyTimeout(std::chrono::milliseconds(0));
-  GetParam().call(*wired.device, recorder);
   pumpEvents();
-  wired.camera.reply(GetParam().cmd, 0);  // too late: ignored
+  wired.camera.reply(c.cmd, 0);  // too late: ignored
   pumpEvents();
   ASSERT_EQ(recorder.calls.size(), 1U);
   EXPECT_TRUE(recorder.calls[0].starts_with(std::to_string(USBDevice::kCommandNoReply) + ":") ||
@@ -130,8 +118,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RequestCase{"saveUVC", saveUVC, 0x5100, std::nullopt}),
     [](const auto& param) { return std::string(param.param.name); });
 
-// ---- replies ---------------------------------------------------------------------------------
-
 struct ReplyCase {
   const char* name;
   Call call;
@@ -140,8 +126,6 @@ struct ReplyCase {
   std::vector<std::uint8_t> data;
   const char* expected;
 };
-
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
 
 class USBDeviceReply : public ::testing::TestWithParam<ReplyCase> {};
 
@@ -212,8 +196,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"setAngle", setAngle(120), 0x50A1, 0, {}, "0"},
         ReplyCase{"save", saveUVC, 0x5100, 0, {}, "0"}),
     [](const auto& param) { return std::string(param.param.name); });
-
-// ---- properties, slots and ordering -----------------------------------------------------------
 
 TEST(USBDeviceReplies, UpdateThePropertyBeforeTheCompletionRuns) {
   WiredDevice wired;
