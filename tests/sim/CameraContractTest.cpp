@@ -304,21 +304,6 @@ TEST_F(CameraContract, AControlHandleFailsWhileItsCameraIsUnpluggedAndANewOneWor
   EXPECT_EQ(fresh.getContrast(), 131);
 }
 
-TEST_F(CameraContract, ThePreviewChoosesMjpeg1080AndGetsDecodableFrames) {
-  const auto camera = captureDevice();
-  ASSERT_TRUE(camera);
-  ASSERT_EQ(start(*camera), std::nullopt);
-  ASSERT_TRUE(framesArrive(3));
-  EXPECT_EQ(capturer->format()->pixelFormat, video::kFourccMjpeg);
-  EXPECT_EQ(capturer->format()->width, 1920);
-  const video::VideoSample sample = collector->samples.items().back();
-  EXPECT_EQ(sample.pixelFormat, video::kFourccMjpeg);
-  expectDecodes(sample, 1920, 1080);
-  capturer->stopCapture();
-  EXPECT_FALSE(capturer->isCameraing());
-  EXPECT_TRUE(collector->errors.items().empty());
-}
-
 TEST_F(CameraContract, EveryListedFormatStreamsDecodableFramesOfItsSize) {
   const auto camera = captureDevice();
   ASSERT_TRUE(camera);
@@ -346,11 +331,15 @@ TEST_F(CameraContract, EveryListedFormatStreamsDecodableFramesOfItsSize) {
   }
 }
 
-TEST_F(CameraContract, UnpluggingEndsTheCaptureWithAnErrorAndARetryFindsTheCameraAgain) {
+TEST_F(CameraContract, ThePreviewStreamsMjpeg1080UntilUnpluggedAndARetryFindsTheCameraAgain) {
   const auto camera = captureDevice();
   ASSERT_TRUE(camera);
   ASSERT_EQ(start(*camera), std::nullopt);
   ASSERT_TRUE(framesArrive(2));
+  EXPECT_EQ(capturer->format()->pixelFormat, video::kFourccMjpeg);
+  const video::VideoSample sample = collector->samples.items().back();
+  EXPECT_EQ(sample.pixelFormat, video::kFourccMjpeg);
+  expectDecodes(sample, 1920, 1080);
 
   ASSERT_TRUE(backend->unplug());
   ASSERT_TRUE(waitUntil([&] { return collector->errors.size() > 0; }, bound));
@@ -366,6 +355,7 @@ TEST_F(CameraContract, UnpluggingEndsTheCaptureWithAnErrorAndARetryFindsTheCamer
   ASSERT_EQ(start(*again), std::nullopt);
   EXPECT_TRUE(framesArrive(2));
   capturer->stopCapture();
+  EXPECT_FALSE(capturer->isCameraing());
   EXPECT_EQ(collector->errors.size(), 1u);
 }
 
