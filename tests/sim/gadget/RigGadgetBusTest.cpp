@@ -17,26 +17,18 @@
 namespace vexhal::sim {
 namespace {
 
-struct ExportsCase {
-  const char* text;
-  std::map<std::string, std::string> expected;
-};
-
-class RigGadgetBusExports : public ::testing::TestWithParam<ExportsCase> {};
-
-TEST_P(RigGadgetBusExports, ParsesExportLines) {
-  EXPECT_EQ(RigGadgetBus::parseExports(GetParam().text), GetParam().expected);
+TEST(RigGadgetBus, ParsesExportLines) {
+  using Exports = std::map<std::string, std::string>;
+  for (const auto& [text, expected] : std::vector<std::pair<const char*, Exports>>{
+           {"export RIG_HIDRAW=/dev/hidraw1\nexport RIG_VIDEO=/dev/video2\n",
+            {{"RIG_HIDRAW", "/dev/hidraw1"}, {"RIG_VIDEO", "/dev/video2"}}},
+           {"export A='/dev/x y'\nexport B=\"q\"\n", {{"A", "/dev/x y"}, {"B", "q"}}},
+           {"noise\n export C=1\nexport =2\nexportD=3\nexport E\n", {}},
+           {"export F=\nexport G=a=b", {{"F", ""}, {"G", "a=b"}}},
+           {"", {}}}) {
+    EXPECT_EQ(RigGadgetBus::parseExports(text), expected) << text;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, RigGadgetBusExports,
-    ::testing::Values(
-        ExportsCase{"export RIG_HIDRAW=/dev/hidraw1\nexport RIG_VIDEO=/dev/video2\n",
-                    {{"RIG_HIDRAW", "/dev/hidraw1"}, {"RIG_VIDEO", "/dev/video2"}}},
-        ExportsCase{"export A='/dev/x y'\nexport B=\"q\"\n", {{"A", "/dev/x y"}, {"B", "q"}}},
-        ExportsCase{"noise\n export C=1\nexport =2\nexportD=3\nexport E\n", {}},
-        ExportsCase{"export F=\nexport G=a=b", {{"F", ""}, {"G", "a=b"}}},
-        ExportsCase{"", {}}));
 
 class RigGadgetBusRun : public ::testing::Test {
  protected:
