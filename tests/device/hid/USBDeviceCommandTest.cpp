@@ -1,5 +1,6 @@
 // USBDevice over a socket pair: the report each command sends, how each reply is decoded, and
 // the order in which completions and properties see them.
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -152,6 +153,13 @@ TEST_P(USBDeviceCommand, SendsOneWellFormedReportAndDecodesTheReply) {
 INSTANTIATE_TEST_SUITE_P(AllCommands, USBDeviceCommand, ::testing::ValuesIn(kCommands),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// The code alone, or with the empty value of the command's kind.
+std::vector<std::string> failed(const CommandCase& c, std::int64_t code) {
+  const bool text = c.cmd == 0x5001 || c.cmd == 0x5010;
+  const bool bare = std::string(c.expected).find(":") == std::string::npos;
+  return {std::to_string(code) + (bare ? "" : text ? ":none" : ":0")};
+}
+
 TEST(USBDeviceTimeout, EveryCommandCompletesOnceWithItsOwnCodeWhenNoReplyComes) {
   for (const CommandCase& c : kCommands) {
     WiredDevice wired;
@@ -161,11 +169,32 @@ TEST(USBDeviceTimeout, EveryCommandCompletesOnceWithItsOwnCodeWhenNoReplyComes) 
     pumpEvents();
     wired.camera.reply(c.cmd, 0);  // too late: ignored
     pumpEvents();
-    const std::string noReply = std::to_string(USBDevice::kCommandNoReply);
-    EXPECT_TRUE(recorder.calls == std::vector{noReply} ||
-                recorder.calls == std::vector{noReply + (c.cmd == 0x5001 || c.cmd == 0x5010 ? ":none" : ":0")})
-        << c.name << ": " << ::testing::PrintToString(recorder.calls);
+    EXPECT_EQ(recorder.calls, failed(c, USBDevice::kCommandNoReply)) << c.name;
   }
+}
+
+// A camera this user may not open answers nothing: every command completes at once with
+// kNotOpen, so no screen waits for a reply that cannot come.
+TEST(NotOpenDevice, EveryCommandCompletesWithTheNotOpenCode) {
+  test::ensureCoreApplication();
+  auto device = std::make_shared<USBDevice>(test::FakeDiscovery::record("/dev/hidraw3"),
+                                            UniqueFd(), EACCES);
+  for (const CommandCase& c : kCommands) {
+    Recorder recorder;
+    c.call(*device, recorder);
+    pumpEvents();
+    EXPECT_EQ(recorder.calls, failed(c, USBDevice::kNotOpen)) << c.name;
+  }
+  Recorder upgrade;
+  device->startUpgrade(QByteArray(3000, 'x'), upgrade.code());
+  pumpEvents();
+  EXPECT_EQ(upgrade.calls, std::vector{std::to_string(USBDevice::kNotOpen)});
+  EXPECT_EQ(device->state(), 0);
+  EXPECT_EQ(device->openError(), EACCES);
+  // Without a reason given, an invalid descriptor still counts as not open.
+  const USBDevice unexplained(test::FakeDiscovery::record("/dev/hidraw4"), UniqueFd());
+  EXPECT_FALSE(unexplained.isOpen());
+  EXPECT_NE(unexplained.openError(), 0);
 }
 
 TEST(USBDeviceReplies, UpdateThePropertyBeforeTheCompletionRuns) {

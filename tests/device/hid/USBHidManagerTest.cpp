@@ -180,47 +180,6 @@ TEST(USBHidManagerShared, UsesTheDiscoveryInstalledBeforeFirstUse) {
   EXPECT_EQ(shared.devices().size(), 1U);
 }
 
-// Every command of a camera that is not open completes at once with kNotOpen and its empty
-// value, so no screen waits for a reply that cannot come.
-TEST(NotOpenDevice, EveryCommandCompletesWithTheNotOpenCode) {
-  test::ensureCoreApplication();
-  auto device = std::make_shared<USBDevice>(FakeDiscovery::record("/dev/hidraw3"), UniqueFd(),
-                                            EACCES);
-  std::vector<std::int64_t> codes;
-  const auto code = [&](std::int64_t c) { codes.push_back(c); };
-  const auto value = [&](std::int64_t c, std::int64_t v) { codes.push_back(v == 0 ? c : 999); };
-  const auto flag = [&](std::int64_t c, bool v) { codes.push_back(v ? 999 : c); };
-  const auto text = [&](std::int64_t c, const std::optional<std::string>& t) {
-    codes.push_back(t ? 999 : c);
-  };
-  device->getState(value);
-  device->getVersion(text);
-  device->getSerialNumber(text);
-  device->getCaptureInfo(flag);
-  device->getAutoFramingMode(value);
-  device->setAutoFramingMode(1, code);
-  device->getFrameMaster(flag);
-  device->setFrameMaster(true, code);
-  device->getPickup(value);
-  device->setPickup(1, code);
-  device->getAutoFraming(flag);
-  device->setAutoFraming(true, code);
-  device->getHMirror(flag);
-  device->setHMirror(true, code);
-  device->getAngle(value);
-  device->setAngle(90, code);
-  device->saveUVC(code);
-  device->startUpgrade(QByteArray(3000, 'x'), code);
-  pumpEvents();
-  EXPECT_EQ(codes, std::vector<std::int64_t>(18, USBDevice::kNotOpen));
-  EXPECT_EQ(device->state(), 0);
-  EXPECT_EQ(device->openError(), EACCES);
-  // Without a reason given, an invalid descriptor still counts as not open.
-  const USBDevice unexplained(FakeDiscovery::record("/dev/hidraw4"), UniqueFd());
-  EXPECT_FALSE(unexplained.isOpen());
-  EXPECT_NE(unexplained.openError(), 0);
-}
-
 TEST(UdevEventRoute, ReachesTheRightEvent) {
   struct Row {
     const char* action;
