@@ -13,7 +13,8 @@ namespace vexhal::kernel::test {
 
 std::vector<std::string> missingRigVariables() {
   std::vector<std::string> missing;
-  for (const char* name : {"RIG_HIDG", "RIG_HIDRAW", "RIG_VIDEO", "RIG_UVC_LOG", "RIG_FRAMES_DIR"}) {
+  for (const char* name :
+       {"RIG_HIDG", "RIG_HIDRAW", "RIG_VIDEO", "RIG_UVC_LOG", "RIG_FRAMES_DIR"}) {
     if (rigVariable(name).empty()) {
       missing.emplace_back(name);
     }
@@ -36,12 +37,13 @@ std::vector<std::string> uvcLogLines() {
 }
 
 bool waitForUvcLogLine(std::size_t from, const std::string& line) {
-  return waitUntil([&] {
-    const std::vector<std::string> lines = uvcLogLines();
-    return lines.size() > from &&
-           std::find(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end(), line) !=
-               lines.end();
-  }, kBusBound);
+  return waitUntil(
+      [&] {
+        const std::vector<std::string> lines = uvcLogLines();
+        return lines.size() > from && std::find(lines.begin() + static_cast<std::ptrdiff_t>(from),
+                                                lines.end(), line) != lines.end();
+      },
+      kBusBound);
 }
 
 GadgetCamera::GadgetCamera() {
@@ -99,16 +101,18 @@ bool GadgetCamera::uvcWasSet(const UVCControlInfo& control, std::int64_t value) 
 bool GadgetCamera::sawStream(const video::CaptureFormat& format, double fps) {
   const bool mjpeg = format.pixelFormat == video::kFourccMjpeg;
   const int frame = mjpeg && format.height == 1080 ? 2 : 1;
-  return waitForUvcLogLine(logStart_, "SET_CUR streaming selector=2 format=" +
-                                          std::to_string(mjpeg ? 1 : 2) + " frame=" +
-                                          std::to_string(frame) + " interval=" +
-                                          std::to_string(std::lround(1e7 / fps)));
+  return waitForUvcLogLine(logStart_,
+                           "SET_CUR streaming selector=2 format=" + std::to_string(mjpeg ? 1 : 2) +
+                               " frame=" + std::to_string(frame) +
+                               " interval=" + std::to_string(std::lround(1e7 / fps)));
 }
 
 }  // namespace vexhal::kernel::test
 
 namespace vexhal::sim::test {
 
-std::unique_ptr<CameraBackend> makeBackend() { return std::make_unique<kernel::test::GadgetCamera>(); }
+std::unique_ptr<CameraBackend> makeBackend() {
+  return std::make_unique<kernel::test::GadgetCamera>();
+}
 
 }  // namespace vexhal::sim::test

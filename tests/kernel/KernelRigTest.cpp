@@ -61,7 +61,8 @@ TEST_F(KernelRig, FormatsAreListedAsDeclaredAndThePreviewsChoiceArrivesByteForBy
 
   // MJPEG 720p and 1080p, YUYV 360p, each at intervals of 333333 and 666666 x 100 ns.
   const std::vector<std::tuple<std::int32_t, std::int32_t, std::uint32_t>> declared = {
-      {1280, 720, video::kFourccMjpeg}, {1920, 1080, video::kFourccMjpeg},
+      {1280, 720, video::kFourccMjpeg},
+      {1920, 1080, video::kFourccMjpeg},
       {640, 360, video::kFourccYuyv}};
   const std::vector<CaptureFormat> formats = capture->formats(device);
   ASSERT_EQ(formats.size(), declared.size());
@@ -89,8 +90,8 @@ TEST_F(KernelRig, FormatsAreListedAsDeclaredAndThePreviewsChoiceArrivesByteForBy
   EXPECT_TRUE(rig.sawStream(*chosen, fps));
   capture->stop({});
   for (const video::VideoSample& sample : samples.items()) {
-    ASSERT_TRUE(std::equal(sample.bytes().begin(), sample.bytes().end(), served.begin(),
-                           served.end()))
+    ASSERT_TRUE(
+        std::equal(sample.bytes().begin(), sample.bytes().end(), served.begin(), served.end()))
         << "a frame of " << sample.bytes().size() << " bytes, " << served.size() << " served";
   }
 }

@@ -133,7 +133,8 @@ TEST_F(CameraContract, IsFoundAtItsLocationAndPairedWithOneCaptureDevice) {
             captureUniqueId(device()->locationID(), kVendorId, kProductId));
   const auto location = static_cast<std::uint32_t>(device()->locationID());
   EXPECT_TRUE(UVCCameraControl(location, backend->uvc()).hasInterface());
-  EXPECT_TRUE(UVCCameraControl::withUniqueId(paired.front().uniqueId, backend->uvc()).hasInterface());
+  EXPECT_TRUE(
+      UVCCameraControl::withUniqueId(paired.front().uniqueId, backend->uvc()).hasInterface());
 }
 
 TEST_F(CameraContract, StateVersionAndSerialNumberComeBack) {
@@ -267,20 +268,19 @@ TEST_F(CameraContract, RefusalsAndSilenceReachTheCompletionsAsTheCameraAnswers) 
 }
 
 TEST_F(CameraContract, ImageControlsSetReachTheCameraAndReadBack) {
-  UVCCameraControl byIds =
-      UVCCameraControl::withVendorProduct(kVendorId, kProductId, backend->uvc());
-  UVCCameraControl byLocation(static_cast<std::uint32_t>(backend->locationId()), backend->uvc());
+  using U = UVCCameraControl;
+  U byIds = U::withVendorProduct(kVendorId, kProductId, backend->uvc());
+  U byLocation(static_cast<std::uint32_t>(backend->locationId()), backend->uvc());
   struct Control {
     UVCControlInfo info;
-    bool (UVCCameraControl::*set)(std::int64_t);
-    std::int64_t (UVCCameraControl::*get)();
+    bool (U::*set)(std::int64_t);
+    std::int64_t (U::*get)();
     std::int64_t value;
   };
-  for (const Control& c :
-       {Control{kUvcBrightness, &UVCCameraControl::setBrightness, &UVCCameraControl::getBrightness, 79},
-        Control{kUvcContrast, &UVCCameraControl::setContrast, &UVCCameraControl::getContrast, 178},
-        Control{kUvcSaturation, &UVCCameraControl::setSaturation, &UVCCameraControl::getSaturation, 100},
-        Control{kUvcSharpness, &UVCCameraControl::setSharpness, &UVCCameraControl::getSharpness, 150}}) {
+  for (const Control& c : {Control{kUvcBrightness, &U::setBrightness, &U::getBrightness, 79},
+                           Control{kUvcContrast, &U::setContrast, &U::getContrast, 178},
+                           Control{kUvcSaturation, &U::setSaturation, &U::getSaturation, 100},
+                           Control{kUvcSharpness, &U::setSharpness, &U::getSharpness, 150}}) {
     SCOPED_TRACE(c.info.selector);
     EXPECT_TRUE((byIds.*c.set)(c.value));
     EXPECT_TRUE(backend->uvcWasSet(c.info, c.value));
@@ -290,15 +290,18 @@ TEST_F(CameraContract, ImageControlsSetReachTheCameraAndReadBack) {
 }
 
 TEST_F(CameraContract, AControlHandleFailsWhileItsCameraIsUnpluggedAndANewOneWorksAfter) {
-  UVCCameraControl stale = UVCCameraControl::withVendorProduct(kVendorId, kProductId, backend->uvc());
+  const auto open = [&] {
+    return UVCCameraControl::withVendorProduct(kVendorId, kProductId, backend->uvc());
+  };
+  UVCCameraControl stale = open();
   ASSERT_TRUE(stale.setContrast(120));
   ASSERT_TRUE(backend->unplug());
   EXPECT_FALSE(stale.setContrast(130));
   EXPECT_EQ(stale.getContrast(), 0);
-  EXPECT_FALSE(UVCCameraControl::withVendorProduct(kVendorId, kProductId, backend->uvc()).hasInterface());
+  EXPECT_FALSE(open().hasInterface());
 
   ASSERT_TRUE(backend->plug());
-  UVCCameraControl fresh = UVCCameraControl::withVendorProduct(kVendorId, kProductId, backend->uvc());
+  UVCCameraControl fresh = open();
   EXPECT_TRUE(fresh.setContrast(131));
   EXPECT_TRUE(backend->uvcWasSet(kUvcContrast, 131));
   EXPECT_EQ(fresh.getContrast(), 131);

@@ -52,8 +52,8 @@ struct CameraOnManager {
     ensureCoreApplication();
     camera.setRestartDelay(std::chrono::milliseconds(50));
     camera.plug();
-    manager = std::make_unique<USBHidManager>(
-        std::make_unique<SimHidDiscovery>(std::vector{&camera}));
+    manager =
+        std::make_unique<USBHidManager>(std::make_unique<SimHidDiscovery>(std::vector{&camera}));
     delegate = std::make_shared<RecordingDelegate>();
     manager->addDelegate(delegate);
     manager->startMonitoringForVendorID(kVendorId, kProductId);
@@ -66,9 +66,8 @@ struct CameraOnManager {
   }
   // Waits for a new device to take the place of `old` (after a restart or a replug).
   bool replaced(const std::shared_ptr<USBDevice>& old) {
-    return waitUntil([&] {
-      return manager->devices().size() == 1 && manager->devices().front() != old;
-    });
+    return waitUntil(
+        [&] { return manager->devices().size() == 1 && manager->devices().front() != old; });
   }
 
   VirtualCamera camera;
@@ -150,8 +149,7 @@ inline std::vector<FunctionCase> functionCases() {
        flag(&USBDevice::getHMirror), [](F f) -> std::int64_t { return f.hMirror; }},
       {"Angle", 90, 120, kCmdSetAngle, 75,
        [](USBDevice& d, std::int64_t v, C c) { d.setAngle(v, c); },
-       [](USBDevice& d, V done) { d.getAngle(done); },
-       [](F f) -> std::int64_t { return f.angle; }},
+       [](USBDevice& d, V done) { d.getAngle(done); }, [](F f) -> std::int64_t { return f.angle; }},
   };
 }
 
