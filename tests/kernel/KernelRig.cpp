@@ -97,14 +97,16 @@ bool GadgetCamera::uvcWasSet(const UVCControlInfo& control, std::int64_t value) 
                                           " value=" + std::to_string(value));
 }
 
-// The commit as the rig logs it: its formats are MJPEG 720p and 1080p, then YUYV 360p.
+// The commit as the rig logs it: its formats are MJPEG 720p and 1080p, then YUYV 360p, each at
+// intervals of 333333 and 666666 x 100 ns (the nearest to the rate asked for).
 bool GadgetCamera::sawStream(const video::CaptureFormat& format, double fps) {
   const bool mjpeg = format.pixelFormat == video::kFourccMjpeg;
   const int frame = mjpeg && format.height == 1080 ? 2 : 1;
-  return waitForUvcLogLine(logStart_,
-                           "SET_CUR streaming selector=2 format=" + std::to_string(mjpeg ? 1 : 2) +
-                               " frame=" + std::to_string(frame) +
-                               " interval=" + std::to_string(std::lround(1e7 / fps)));
+  const int interval =
+      std::abs(1e7 / fps - 333333) < std::abs(1e7 / fps - 666666) ? 333333 : 666666;
+  return waitForUvcLogLine(
+      logStart_, "SET_CUR streaming selector=2 format=" + std::to_string(mjpeg ? 1 : 2) +
+                     " frame=" + std::to_string(frame) + " interval=" + std::to_string(interval));
 }
 
 }  // namespace vexhal::kernel::test

@@ -17,8 +17,8 @@ TEST(FirmwareImage, LayoutIsHeaderPayloadAndCrc32) {
   EXPECT_EQ(image.left(8), QByteArray("VXFW\x01\x02\xFA\x00", 8));
   EXPECT_EQ(image.mid(8, 4), QByteArray("\x03\x00\x00\x00", 4));
   EXPECT_EQ(image.mid(12, 3), QByteArray("abc"));
-  const auto crc = static_cast<std::uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(image.constData()), 15));
+  const auto crc =
+      static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(image.constData()), 15));
   EXPECT_EQ(static_cast<std::uint8_t>(image[15]), crc & 0xFF);
   EXPECT_EQ(static_cast<std::uint8_t>(image[18]), crc >> 24);
 
@@ -31,7 +31,8 @@ TEST(FirmwareImage, LayoutIsHeaderPayloadAndCrc32) {
 
 TEST(FirmwareImage, ASpoiltImageIsNamedForWhatIsWrong) {
   using Spoil = std::function<void(QByteArray&)>;
-  for (const auto& [name, spoil, error] : std::vector<std::tuple<const char*, Spoil, FirmwareImageError>>{
+  for (const auto& [name, spoil, error] :
+       std::vector<std::tuple<const char*, Spoil, FirmwareImageError>>{
            {"Empty", [](QByteArray& i) { i.clear(); }, FirmwareImageError::TooShort},
            {"HeaderOnly", [](QByteArray& i) { i.truncate(15); }, FirmwareImageError::TooShort},
            {"Magic", [](QByteArray& i) { i[3] = 'X'; }, FirmwareImageError::BadMagic},

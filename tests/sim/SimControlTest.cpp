@@ -38,14 +38,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LineCase{"unplug", "ok", [](const VirtualCamera& c) { return !c.isAttached(); }},
         LineCase{"  plug ", "ok", [](const VirtualCamera& c) { return c.isAttached(); }},
-        LineCase{"fault error set-angle 5", "ok",
-                 [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdSetAngle) == 5; }},
-        LineCase{"fault error 0x5000 0x10", "ok",
-                 [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdGetState) == 16; }},
-        LineCase{"fault no-reply version", "ok",
-                 [](const VirtualCamera& c) { return c.faults().noReply.contains(kCmdGetVersion); }},
-        LineCase{"fault garbage upgrade-data", "ok",
-                 [](const VirtualCamera& c) { return c.faults().garbage.contains(kCmdUpgradeData); }},
+        LineCase{
+            "fault error set-angle 5", "ok",
+            [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdSetAngle) == 5; }},
+        LineCase{
+            "fault error 0x5000 0x10", "ok",
+            [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdGetState) == 16; }},
+        LineCase{
+            "fault no-reply version", "ok",
+            [](const VirtualCamera& c) { return c.faults().noReply.contains(kCmdGetVersion); }},
+        LineCase{
+            "fault garbage upgrade-data", "ok",
+            [](const VirtualCamera& c) { return c.faults().garbage.contains(kCmdUpgradeData); }},
         LineCase{"fault slow 250", "ok",
                  [](const VirtualCamera& c) { return c.faults().replyDelay.count() == 250; }},
         LineCase{"fault detach-after 12", "ok",
@@ -57,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"fault clear", "ok", [](const VirtualCamera& c) { return !c.faults().any(); }},
         LineCase{"fault error set-angel 5", "error",
                  [](const VirtualCamera& c) { return !c.faults().any(); }},
-        LineCase{"fault slow -3", "error", [](const VirtualCamera& c) { return !c.faults().any(); }},
+        LineCase{"fault slow -3", "error",
+                 [](const VirtualCamera& c) { return !c.faults().any(); }},
         LineCase{"fault 4k maybe", "error",
                  [](const VirtualCamera& c) { return !c.faults().any(); }},
         LineCase{"explode", "error", [](const VirtualCamera& c) { return c.isAttached(); }},

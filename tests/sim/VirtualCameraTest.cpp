@@ -52,12 +52,12 @@ TEST(VirtualCamera, RefusesMalformedAndOutOfOrderRequestsWithTheirCodes) {
       {request(kCmdUpgradeData, kHidDataPresent, 1010, 1), kResultOutOfOrder},  // no start
       {getPackage(kCmdUpgradeFinish), kResultOutOfOrder},
       {getPackage(kCmdUpgradeStart), 0},
-      {request(kCmdUpgradeData, kHidDataPresent, 1010, 2), kResultOutOfOrder},  // skips one
+      {request(kCmdUpgradeData, kHidDataPresent, 1010, 2), kResultOutOfOrder},    // skips one
       {request(kCmdUpgradeData, kHidDataPresent, 1000, 1), kResultInvalidValue},  // short
       {request(kCmdUpgradeData, kHidLastPacket, 20, 1), 0},
       {request(kCmdUpgradeData, kHidLastPacket, 20, 2), kResultOutOfOrder},  // after the last
-      {getPackage(kCmdUpgradeFinish), kResultImageRejected},  // zeros, no image
-      {getPackage(kCmdUpgradeFinish), kResultOutOfOrder}};    // finished already
+      {getPackage(kCmdUpgradeFinish), kResultImageRejected},                 // zeros, no image
+      {getPackage(kCmdUpgradeFinish), kResultOutOfOrder}};                   // finished already
   for (std::size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(answer(camera, rows[i].first), rows[i].second) << "row " << i;
   }
@@ -137,9 +137,9 @@ TEST(VirtualCamera, ImagesOfEveryPacketCountArriveWholeAndANeverReturningCameraS
   waitUntil([] { return false; }, std::chrono::milliseconds(300));
   EXPECT_FALSE(rig.camera.isAttached());
   rig.camera.plug();
-  EXPECT_EQ(ask<std::optional<std::string>>([&](auto done) { rig.device()->getVersion(done); })
-                .value,
-            "4.0.0");
+  EXPECT_EQ(
+      ask<std::optional<std::string>>([&](auto done) { rig.device()->getVersion(done); }).value,
+      "4.0.0");
 }
 
 TEST(VirtualCamera, UvcControlsKeepTheirRangesAndStallOnWhatTheCameraLacks) {
@@ -147,9 +147,12 @@ TEST(VirtualCamera, UvcControlsKeepTheirRangesAndStallOnWhatTheCameraLacks) {
   SimUvcTransportFactory factory{{&rig.camera}};
   UVCCameraControl uvc(static_cast<std::uint32_t>(rig.camera.locationId()), factory);
   // The camera's own range is wider than the program's, and it reports it.
-  for (const auto& [code, length, value] : std::vector<std::tuple<int, int, int>>{
-           {kUvcGetMin, 2, 0}, {kUvcGetMax, 2, 255}, {kUvcGetDef, 2, 128}, {kUvcGetLen, 2, 2},
-           {kUvcGetInfo, 1, 3}}) {
+  for (const auto& [code, length, value] :
+       std::vector<std::tuple<int, int, int>>{{kUvcGetMin, 2, 0},
+                                              {kUvcGetMax, 2, 255},
+                                              {kUvcGetDef, 2, 128},
+                                              {kUvcGetLen, 2, 2},
+                                              {kUvcGetInfo, 1, 3}}) {
     EXPECT_EQ(uvc.getDataFor(code, length, 3, 2), value) << code;
   }
   EXPECT_TRUE(uvc.getAutoExposure() && uvc.setAutoExposure(false));
@@ -171,6 +174,9 @@ TEST(VirtualCamera, UvcControlsKeepTheirRangesAndStallOnWhatTheCameraLacks) {
   std::uint8_t bytes[2] = {0x80, 0};
   UVCControlRequest toInterfaceOne{kUvcRequestTypeSet, kUvcSetCur, 2 << 8, (2 << 8) | 1, 2, bytes};
   EXPECT_EQ(rig.camera.uvcRequest(toInterfaceOne), EPIPE);
+  UVCControlRequest wrongDirection{kUvcRequestTypeGet, kUvcSetCur, 2 << 8, 2 << 8, 2, bytes};
+  EXPECT_EQ(rig.camera.uvcRequest(wrongDirection), EPIPE);
+  EXPECT_FALSE(uvc.setGain(101));
 
   // Saved values are what the camera starts with after a restart.
   ASSERT_TRUE(uvc.setContrast(150));

@@ -7,9 +7,14 @@ namespace vexhal {
 namespace {
 
 TEST(CaptureDevicePairing, ToHexGivesAtMostNineDigitsWithoutLeadingZeros) {
-  for (const auto& [value, hex] : std::vector<std::pair<std::int64_t, const char*>>{
-           {0, "0"}, {0xF, "F"}, {0x14100000, "14100000"}, {0x03142000, "3142000"},
-           {0xABCDEF012, "ABCDEF012"}, {0x123456789A, "23456789A"}, {-1, "FFFFFFFFF"}}) {
+  for (const auto& [value, hex] :
+       std::vector<std::pair<std::int64_t, const char*>>{{0, "0"},
+                                                         {0xF, "F"},
+                                                         {0x14100000, "14100000"},
+                                                         {0x03142000, "3142000"},
+                                                         {0xABCDEF012, "ABCDEF012"},
+                                                         {0x123456789A, "23456789A"},
+                                                         {-1, "FFFFFFFFF"}}) {
     EXPECT_EQ(toHex(value), hex);
   }
 }
@@ -20,17 +25,16 @@ TEST(CaptureDevicePairing, IsMatchedComparesTheIdentifierWithTheLocationDigits) 
     std::int64_t locationId;
     bool matched;
   };
-  for (const Row& row : {
-           Row{"0x14100000b206b215", 0x14100000, true}, Row{"0X14100000B206B215", 0x14100000, true},
-           Row{"14100000b206b215", 0x14100000, true}, Row{"0x14200000b206b215", 0x14100000, false},
-           Row{"0x1410000", 0x14100000, false},
-           Row{"0x14100000b206b215", 0x1410000, true},  // a shorter location is a prefix
-           Row{"0x3142000b206b215", 0x03142000, true}, Row{"0x0b206", 0, true},
-           Row{"0xb206", 0, false}, Row{"0", 0, true},
-           // two occurrences of 0x: the whole identifier is compared
-           Row{"0x141000000x1", 0x14100000, false}, Row{"0x141000000x1", 0, true},
-           Row{"usb-0x14100000", 0x14100000, true}, Row{"", 0, false},
-           Row{"", 0x14100000, false}}) {
+  for (const Row& row :
+       {Row{"0x14100000b206b215", 0x14100000, true}, Row{"0X14100000B206B215", 0x14100000, true},
+        Row{"14100000b206b215", 0x14100000, true}, Row{"0x14200000b206b215", 0x14100000, false},
+        Row{"0x1410000", 0x14100000, false},
+        Row{"0x14100000b206b215", 0x1410000, true},  // a shorter location is a prefix
+        Row{"0x3142000b206b215", 0x03142000, true}, Row{"0x0b206", 0, true},
+        Row{"0xb206", 0, false}, Row{"0", 0, true},
+        // two occurrences of 0x: the whole identifier is compared
+        Row{"0x141000000x1", 0x14100000, false}, Row{"0x141000000x1", 0, true},
+        Row{"usb-0x14100000", 0x14100000, true}, Row{"", 0, false}, Row{"", 0x14100000, false}}) {
     EXPECT_EQ(isMatched(row.uniqueId, row.locationId), row.matched)
         << "'" << row.uniqueId << "' at " << std::hex << row.locationId;
   }

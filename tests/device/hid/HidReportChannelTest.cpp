@@ -79,12 +79,14 @@ TEST_F(ChannelOverSocket, AHangUpIsReportedOnceAndEndsReadingAndWriting) {
 TEST(HidReportChannel, CannotWriteToAPeerGoneUnreadOrWithoutADescriptor) {
   test::ensureCoreApplication();
   CameraEnd camera;
-  HidReportChannel unread(camera.takeHostFd(), [](auto, std::size_t) {}, [] {});
+  HidReportChannel unread(
+      camera.takeHostFd(), [](auto, std::size_t) {}, [] {});
   camera.unplug();
   EXPECT_FALSE(unread.write(getPackage(0x5000).bytes()));
 
   int gone = 0;
-  HidReportChannel none(UniqueFd(), [](auto, std::size_t) {}, [&] { ++gone; });
+  HidReportChannel none(
+      UniqueFd(), [](auto, std::size_t) {}, [&] { ++gone; });
   EXPECT_FALSE(none.isOpen());
   EXPECT_FALSE(none.write(getPackage(0x5000).bytes()));
   pumpEvents();

@@ -37,6 +37,7 @@ struct Recorder {
 };
 
 // Every command, as the tables below call it.
+// clang-format off
 using Call = std::function<void(USBDevice&, Recorder&)>;
 const Call getState = [](USBDevice& d, Recorder& r) { d.getState(r.value()); };
 const Call getVersion = [](USBDevice& d, Recorder& r) { d.getVersion(r.text()); };
@@ -49,12 +50,12 @@ const Call getFraming = [](USBDevice& d, Recorder& r) { d.getAutoFraming(r.flag(
 const Call getMirror = [](USBDevice& d, Recorder& r) { d.getHMirror(r.flag()); };
 const Call getAngle = [](USBDevice& d, Recorder& r) { d.getAngle(r.value()); };
 const Call saveUVC = [](USBDevice& d, Recorder& r) { d.saveUVC(r.code()); };
-Call setMode(std::int64_t v) { return [v](USBDevice& d, Recorder& r) { d.setAutoFramingMode(v, r.code()); }; }
-Call setMaster(bool v) { return [v](USBDevice& d, Recorder& r) { d.setFrameMaster(v, r.code()); }; }
-Call setPickup(std::int64_t v) { return [v](USBDevice& d, Recorder& r) { d.setPickup(v, r.code()); }; }
-Call setFraming(bool v) { return [v](USBDevice& d, Recorder& r) { d.setAutoFraming(v, r.code()); }; }
-Call setMirror(bool v) { return [v](USBDevice& d, Recorder& r) { d.setHMirror(v, r.code()); }; }
-Call setAngle(std::int64_t v) { return [v](USBDevice& d, Recorder& r) { d.setAngle(v, r.code()); }; }
+using Int = std::int64_t;
+template <typename Value>
+Call set(void (USBDevice::*setter)(Value, USBDevice::CodeCallback), Value v) {
+  return [setter, v](USBDevice& d, Recorder& r) { (d.*setter)(v, r.code()); };
+}
+// clang-format on
 
 std::vector<std::uint8_t> captureInfo(std::uint16_t width, std::uint16_t height,
                                       std::uint8_t status) {
@@ -80,6 +81,7 @@ struct CommandCase {
 };
 
 const std::optional<std::uint8_t> none;
+// clang-format off
 const std::vector<CommandCase> kCommands = {
     {"stateReady", getState, 0x5000, none, 0, {0}, "0:1"},
     {"stateFailed", getState, 0x5000, none, 0, {1}, "0:2"},
@@ -91,7 +93,8 @@ const std::vector<CommandCase> kCommands = {
     {"serialThirteenBytes", getSerial, 0x5010, none, 0,
      {'V', 'X', '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', 'A', 'Z'}, "0:VX1234567890A"},
     {"serialMultiByteUtf8", getSerial, 0x5010, none, 0,
-     {'S', 'N', 0xE6, 0x91, 0x84, 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'}, "0:SN\xE6\x91\x84xxxxxxxx"},
+     {'S', 'N', 0xE6, 0x91, 0x84, 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'},
+     "0:SN\xE6\x91\x84xxxxxxxx"},
     {"serialInvalidUtf8", getSerial, 0x5010, none, 0,
      {'S', 'N', 0xFF, 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'}, "0:none"},
     {"serialCutMidCharacter", getSerial, 0x5010, none, 0,
@@ -108,13 +111,15 @@ const std::vector<CommandCase> kCommands = {
     {"frameMasterRefused", getMaster, 0x5040, none, 2, {1}, "2:0"},
     {"autoFramingOff", getFraming, 0x5080, none, 0, {0}, "0:0"},
     {"mirrorOn", getMirror, 0x5090, none, 0, {1}, "0:1"},
-    {"setFramingMode", setMode(2), 0x5031, 2, 0, {}, "0"},
-    {"setFrameMaster", setMaster(true), 0x5041, 1, 6, {}, "6"},
-    {"setPickupKeepsTheLowByte", setPickup(300), 0x5071, 0x2C, 4, {}, "4"},
-    {"setAutoFraming", setFraming(true), 0x5081, 1, 0, {}, "0"},
-    {"setMirrorOff", setMirror(false), 0x5091, 0, 0xFFFFFFFF, {}, "4294967295"},
-    {"setAngle", setAngle(90), 0x50A1, 90, 0, {}, "0"},
+    {"setFramingMode", set<Int>(&USBDevice::setAutoFramingMode, 2), 0x5031, 2, 0, {}, "0"},
+    {"setFrameMaster", set<bool>(&USBDevice::setFrameMaster, true), 0x5041, 1, 6, {}, "6"},
+    {"setPickupKeepsTheLowByte", set<Int>(&USBDevice::setPickup, 300), 0x5071, 0x2C, 4, {}, "4"},
+    {"setAutoFraming", set<bool>(&USBDevice::setAutoFraming, true), 0x5081, 1, 0, {}, "0"},
+    {"setMirrorOff", set<bool>(&USBDevice::setHMirror, false), 0x5091, 0, 0xFFFFFFFF, {},
+     "4294967295"},
+    {"setAngle", set<Int>(&USBDevice::setAngle, 90), 0x50A1, 90, 0, {}, "0"},
     {"save", saveUVC, 0x5100, none, 0, {}, "0"}};
+// clang-format on
 
 class USBDeviceCommand : public ::testing::TestWithParam<CommandCase> {};
 
@@ -177,8 +182,8 @@ TEST(USBDeviceTimeout, EveryCommandCompletesOnceWithItsOwnCodeWhenNoReplyComes) 
 // kNotOpen, so no screen waits for a reply that cannot come.
 TEST(NotOpenDevice, EveryCommandCompletesWithTheNotOpenCode) {
   test::ensureCoreApplication();
-  auto device = std::make_shared<USBDevice>(test::FakeDiscovery::record("/dev/hidraw3"),
-                                            UniqueFd(), EACCES);
+  auto device =
+      std::make_shared<USBDevice>(test::FakeDiscovery::record("/dev/hidraw3"), UniqueFd(), EACCES);
   for (const CommandCase& c : kCommands) {
     Recorder recorder;
     c.call(*device, recorder);
@@ -201,13 +206,11 @@ TEST(USBDeviceReplies, UpdateThePropertyBeforeTheCompletionRuns) {
   WiredDevice wired;
   std::int64_t seenInCompletion = -1;
   std::optional<std::string> versionInCompletion;
-  wired.device->getState([&](std::int64_t, std::int64_t) {
-    seenInCompletion = wired.device->state();
+  wired.device->getState(
+      [&](std::int64_t, std::int64_t) { seenInCompletion = wired.device->state(); });
+  wired.device->getVersion([&](std::int64_t, const std::optional<std::string>&) {
+    versionInCompletion = wired.device->version();
   });
-  wired.device->getVersion(
-      [&](std::int64_t, const std::optional<std::string>&) {
-        versionInCompletion = wired.device->version();
-      });
   hid_cmd_pack_t reply{};
   reply.head.cmd.set(0x5000);
   reply.data[0] = 1;

@@ -135,8 +135,8 @@ TEST(FirmwareRefusal, EndsWithTheCameraCodeAndSendsNothingMore) {
     Transfer t;
     t.device->startUpgrade(image(10 * 1010), t.record());
     t.run([&](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
-      const bool refused = request.head.cmd.get() == cmd &&
-                           (cmd != 0x4200 || request.head.packNum.get() == packNum);
+      const bool refused =
+          request.head.cmd.get() == cmd && (cmd != 0x4200 || request.head.packNum.get() == packNum);
       return refused ? 0x33 : 0;
     });
     EXPECT_EQ(t.commands(), sent) << cmd;

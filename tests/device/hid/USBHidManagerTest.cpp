@@ -98,9 +98,13 @@ TEST_F(Manager, AHangUpAndAUdevRemovalOfOneCameraAreOneRemovalInEitherOrder) {
 }
 
 TEST_F(Manager, OnlyACameraThisUserMayNotOpenIsListedAsNotOpen) {
-  for (const auto& [error, listed] : std::vector<std::pair<int, bool>>{
-           {0, true}, {EACCES, true}, {EPERM, true}, {EBUSY, false}, {ENOENT, false},
-           {ENODEV, false}, {EIO, false}}) {
+  for (const auto& [error, listed] : std::vector<std::pair<int, bool>>{{0, true},
+                                                                       {EACCES, true},
+                                                                       {EPERM, true},
+                                                                       {EBUSY, false},
+                                                                       {ENOENT, false},
+                                                                       {ENODEV, false},
+                                                                       {EIO, false}}) {
     log.clear();
     const std::string key = "/dev/hidraw" + std::to_string(error);
     discovery->attach(key, error);
@@ -187,13 +191,13 @@ TEST(UdevEventRoute, ReachesTheRightEvent) {
     bool watched;
     const char* fired;
   };
-  for (const Row& row : {Row{"add", "/dev/hidraw3", true, "arrived /dev/hidraw3"},
-                         Row{"add", "/dev/hidraw4", false, ""},
-                         Row{"change", "/dev/hidraw3", true, "changed /dev/hidraw3"},
-                         Row{"change", "/dev/hidraw4", false, ""},
-                         Row{"remove", "/dev/hidraw3", false, "removed /dev/hidraw3"},
-                         Row{"remove", "", false, ""}, Row{"bind", "/dev/hidraw3", true, ""},
-                         Row{"", "/dev/hidraw3", true, ""}}) {
+  for (const Row& row :
+       {Row{"add", "/dev/hidraw3", true, "arrived /dev/hidraw3"},
+        Row{"add", "/dev/hidraw4", false, ""},
+        Row{"change", "/dev/hidraw3", true, "changed /dev/hidraw3"},
+        Row{"change", "/dev/hidraw4", false, ""},
+        Row{"remove", "/dev/hidraw3", false, "removed /dev/hidraw3"}, Row{"remove", "", false, ""},
+        Row{"bind", "/dev/hidraw3", true, ""}, Row{"", "/dev/hidraw3", true, ""}}) {
     std::string fired;
     HidDiscovery::Events events;
     events.arrived = [&](const HidDeviceRecord& r) { fired += "arrived " + r.key; };

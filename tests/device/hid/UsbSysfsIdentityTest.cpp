@@ -16,7 +16,8 @@ namespace {
 using Attributes = std::map<std::string, std::string>;
 
 Attributes camera(const std::string& busnum, const std::string& devpath) {
-  return {{"idVendor", "b206\n"}, {"idProduct", "b215\n"}, {"busnum", busnum}, {"devpath", devpath}};
+  return {
+      {"idVendor", "b206\n"}, {"idProduct", "b215\n"}, {"busnum", busnum}, {"devpath", devpath}};
 }
 
 Attributes with(Attributes attributes, const std::string& name, const char* value) {
@@ -35,19 +36,19 @@ TEST(UsbSysfsIdentity, ComposesTheLocationFromBusAndPorts) {
     Attributes attributes;
     std::optional<std::int64_t> location;
   };
-  for (const Row& row : {
-           Row{"hubPorts", camera("3\n", "1.4.2\n"), 0x03142000},
-           Row{"noTrailingNewline", camera("3", "1.4.2"), 0x03142000},
-           Row{"upperCaseIds", with(camera("3\n", "2\n"), "idVendor", "B206\n"), 0x03200000},
-           Row{"missingBus", with(camera("3\n", "1\n"), "busnum", nullptr), std::nullopt},
-           Row{"missingDevpath", with(camera("3\n", "1\n"), "devpath", nullptr), std::nullopt},
-           Row{"missingVendor", with(camera("3\n", "1\n"), "idVendor", nullptr), std::nullopt},
-           Row{"vendorNotHex", with(camera("3\n", "1\n"), "idVendor", "xyz\n"), std::nullopt},
-           Row{"vendorTooWide", with(camera("3\n", "1\n"), "idVendor", "1b206\n"), std::nullopt},
-           Row{"busNotANumber", camera("three\n", "1\n"), std::nullopt},
-           Row{"rootPortAboveFifteen", camera("3\n", "17\n"), 0x03011000},
-           Row{"pathWithoutALocationIsListedAtZero", camera("3\n", "17.16\n"), 0},
-           Row{"emptyBus", camera("\n", "1\n"), std::nullopt}}) {
+  for (const Row& row :
+       {Row{"hubPorts", camera("3\n", "1.4.2\n"), 0x03142000},
+        Row{"noTrailingNewline", camera("3", "1.4.2"), 0x03142000},
+        Row{"upperCaseIds", with(camera("3\n", "2\n"), "idVendor", "B206\n"), 0x03200000},
+        Row{"missingBus", with(camera("3\n", "1\n"), "busnum", nullptr), std::nullopt},
+        Row{"missingDevpath", with(camera("3\n", "1\n"), "devpath", nullptr), std::nullopt},
+        Row{"missingVendor", with(camera("3\n", "1\n"), "idVendor", nullptr), std::nullopt},
+        Row{"vendorNotHex", with(camera("3\n", "1\n"), "idVendor", "xyz\n"), std::nullopt},
+        Row{"vendorTooWide", with(camera("3\n", "1\n"), "idVendor", "1b206\n"), std::nullopt},
+        Row{"busNotANumber", camera("three\n", "1\n"), std::nullopt},
+        Row{"rootPortAboveFifteen", camera("3\n", "17\n"), 0x03011000},
+        Row{"pathWithoutALocationIsListedAtZero", camera("3\n", "17.16\n"), 0},
+        Row{"emptyBus", camera("\n", "1\n"), std::nullopt}}) {
     SCOPED_TRACE(row.name);
     QTemporaryDir dir;
     for (const auto& [name, value] : row.attributes) {
@@ -71,16 +72,16 @@ TEST(HidReportDescriptor, OnlyTheVendorPageIsTheCamerasInterface) {
     std::optional<Bytes> descriptor;  // nothing: the file is missing
     bool vendor;
   };
-  for (const Row& row : {
-           Row{"vendorPage", Bytes{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01}, true},
-           Row{"lastVendorPage", Bytes{0x06, 0xFF, 0xFF}, true},
-           Row{"fourByteVendorPage", Bytes{0x07, 0x00, 0xFF, 0x00, 0x00}, true},
-           Row{"usageBeforeThePage", Bytes{0x09, 0x01, 0x06, 0x00, 0xFF}, true},
-           Row{"longItemSkipped", Bytes{0xFE, 0x02, 0x10, 0x05, 0x01, 0x06, 0x00, 0xFF}, true},
-           Row{"keyboard", Bytes{0x05, 0x01, 0x09, 0x06, 0xA1, 0x01}, false},
-           Row{"onlyTheFirstPageCounts", Bytes{0x05, 0x0C, 0x09, 0x01, 0x06, 0x00, 0xFF}, false},
-           Row{"cutInsideTheItem", Bytes{0x06, 0x00}, false}, Row{"empty", Bytes{}, false},
-           Row{"unreadableIsKept", std::nullopt, true}}) {
+  for (const Row& row :
+       {Row{"vendorPage", Bytes{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01}, true},
+        Row{"lastVendorPage", Bytes{0x06, 0xFF, 0xFF}, true},
+        Row{"fourByteVendorPage", Bytes{0x07, 0x00, 0xFF, 0x00, 0x00}, true},
+        Row{"usageBeforeThePage", Bytes{0x09, 0x01, 0x06, 0x00, 0xFF}, true},
+        Row{"longItemSkipped", Bytes{0xFE, 0x02, 0x10, 0x05, 0x01, 0x06, 0x00, 0xFF}, true},
+        Row{"keyboard", Bytes{0x05, 0x01, 0x09, 0x06, 0xA1, 0x01}, false},
+        Row{"onlyTheFirstPageCounts", Bytes{0x05, 0x0C, 0x09, 0x01, 0x06, 0x00, 0xFF}, false},
+        Row{"cutInsideTheItem", Bytes{0x06, 0x00}, false}, Row{"empty", Bytes{}, false},
+        Row{"unreadableIsKept", std::nullopt, true}}) {
     QTemporaryDir dir;
     if (row.descriptor) {
       std::ofstream(dir.filePath("report_descriptor").toStdString(), std::ios::binary)

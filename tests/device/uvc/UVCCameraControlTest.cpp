@@ -15,8 +15,8 @@
 namespace vexhal {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::Each;
+using ::testing::ElementsAre;
 using testing::FakeUvcCamera;
 using testing::FakeUvcTransport;
 using testing::FakeUvcTransportFactory;
@@ -80,6 +80,7 @@ TEST_P(Control, SendsItsUnitSelectorAndSizeAndReadsTheAnswerLittleEndian) {
 
 std::int64_t flag(bool value) { return value ? 1 : 0; }
 
+// clang-format off
 const std::vector<ControlCase> kControls = {
     // Only wLength bytes are taken from the camera.
     {"Brightness", [](auto& c) { return c.setBrightness(120); }, &UVCCameraControl::getBrightness,
@@ -97,7 +98,8 @@ const std::vector<ControlCase> kControls = {
     {"ShutterPriorityIsNotAuto", nullptr, [](auto& c) { return flag(c.getAutoExposure()); },
      0x0200, 0x0100, 1, {}, {4}, 0},
     {"ExposureTime", [](auto& c) { return c.setExposureTime(0x12345); },
-     &UVCCameraControl::getExposureTime, 0x0400, 0x0100, 4, {0x45, 0x23, 0x01, 0}, {0x45, 0x23, 0x01, 0}, 0x12345},
+     &UVCCameraControl::getExposureTime, 0x0400, 0x0100, 4, {0x45, 0x23, 0x01, 0},
+     {0x45, 0x23, 0x01, 0}, 0x12345},
     {"GainUnclamped", [](auto& c) { return c.setGain(255); }, &UVCCameraControl::getGain, 0x0400,
      0x0200, 2, {0xFF, 0}, {0x10, 0}, 16},
     {"WhiteBalanceTemperature", [](auto& c) { return c.setWhiteBalanceTemperature(6500); },
@@ -113,6 +115,7 @@ const std::vector<ControlCase> kControls = {
      &UVCCameraControl::getFieldOfView, 0x0200, 0x0600, 1, {120}, {90}, 90},
     {"HorizontalMirror", [](auto& c) { return c.setHorizontalMirror(true); },
      [](auto& c) { return flag(c.getHorizontalMirror()); }, 0x0300, 0x0600, 1, {1}, {0}, 0}};
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Controls, Control, ::testing::ValuesIn(kControls),
                          [](const auto& p) { return std::string(p.param.name); });
@@ -125,9 +128,12 @@ struct ClampCase {
 };
 
 const std::vector<ClampCase> kClamps = {
-    {&UVCCameraControl::setBrightness, 50, 78},    {&UVCCameraControl::setBrightness, 300, 178},
-    {&UVCCameraControl::setBrightness, 78, 78},    {&UVCCameraControl::setBrightness, 178, 178},
-    {&UVCCameraControl::setContrast, -5, 78},      {&UVCCameraControl::setSaturation, (std::int64_t{1} << 32) + 100, 178},
+    {&UVCCameraControl::setBrightness, 50, 78},
+    {&UVCCameraControl::setBrightness, 300, 178},
+    {&UVCCameraControl::setBrightness, 78, 78},
+    {&UVCCameraControl::setBrightness, 178, 178},
+    {&UVCCameraControl::setContrast, -5, 78},
+    {&UVCCameraControl::setSaturation, (std::int64_t{1} << 32) + 100, 178},
     {&UVCCameraControl::setSharpness, std::numeric_limits<std::int64_t>::min(), 78}};
 
 TEST_F(UVCCameraControlTest, ImageControlsAreClampedIntoTheProgramsRange) {
@@ -162,7 +168,8 @@ TEST_F(UVCCameraControlTest, LengthsThatDoNotFitTheValueAreRefusedBeforeSending)
   EXPECT_TRUE(camera->seen.empty());
   EXPECT_EQ(log.lines.size(), 11u);
   EXPECT_EQ(log.lines.back(), "CameraControl Error: Invalid request code 385");
-  EXPECT_EQ(log.lines.front(), "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
+  EXPECT_EQ(log.lines.front(),
+            "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
 }
 
 TEST(UVCCameraControlMissing, EveryRequestFailsWithItsLogLine) {
@@ -187,12 +194,18 @@ TEST(UVCCameraControlMissing, EveryRequestFailsWithItsLogLine) {
 }
 
 TEST(UVCCameraControlOpening, AUniqueIdNamesTheLocationBeforeTheUsbIds) {
-  for (const auto& [text, location] : std::vector<std::pair<const char*, std::optional<std::uint32_t>>>{
+  for (const auto& [text, location] :
+       std::vector<std::pair<const char*, std::optional<std::uint32_t>>>{
            {"0x3142000b206b215", 0x03142000},  // bus below 16
-           {"0x14100000046d085b", 0x14100000}, {"0x03142000", 0x03142000}, {"0X1f", 0x1f},
-           {"0x3142000b206b215-extra", 0x03142000}, {"0xFFFFFFFF00000000", 0xFFFFFFFF},
+           {"0x14100000046d085b", 0x14100000},
+           {"0x03142000", 0x03142000},
+           {"0X1f", 0x1f},
+           {"0x3142000b206b215-extra", 0x03142000},
+           {"0xFFFFFFFF00000000", 0xFFFFFFFF},
            {"0x1FFFFFFFF00000000", std::nullopt},  // beyond 32 bits
-           {"0x", std::nullopt}, {"3142000", std::nullopt}, {"0xg1", std::nullopt},
+           {"0x", std::nullopt},
+           {"3142000", std::nullopt},
+           {"0xg1", std::nullopt},
            {"", std::nullopt}}) {
     EXPECT_EQ(UVCCameraControl::locationIdFromUniqueId(text), location) << text;
   }

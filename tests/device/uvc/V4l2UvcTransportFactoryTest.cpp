@@ -12,8 +12,8 @@ namespace vexhal {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using testing::FakeV4l2Syscalls;
+using ::testing::IsEmpty;
 using testing::UvcLogCapture;
 
 constexpr std::uint32_t kCamera = 0x03142000;
@@ -86,7 +86,8 @@ TEST_F(V4l2UvcTransportFactoryTest, OlderDriversWithoutDeviceCapsUseTheCapabilit
 TEST_F(V4l2UvcTransportFactoryTest, NodeThatCannotBeOpenedIsLogged) {
   kernel.nodes["/dev/video2"] = -EACCES;
   EXPECT_EQ(factory.openByLocation(kCamera), nullptr);
-  EXPECT_THAT(log.lines, ElementsAre("CameraControl Error: Unable to create a plug-in (0000000d)\n"));
+  EXPECT_THAT(log.lines,
+              ElementsAre("CameraControl Error: Unable to create a plug-in (0000000d)\n"));
 }
 
 TEST_F(V4l2UvcTransportFactoryTest, NodeThatRefusesItsCapabilitiesIsLoggedAndClosed) {

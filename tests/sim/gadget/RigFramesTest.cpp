@@ -15,7 +15,8 @@ namespace vexhal::sim {
 namespace {
 
 TEST(RigFrames, EncodesAJpegOfAnyEvenSizeAndNothingOfAnOddOrEmptyOne) {
-  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{1920, 1080}, {1280, 720}, {2, 2}}) {
+  for (const auto& [width, height] :
+       std::vector<std::pair<int, int>>{{1920, 1080}, {1280, 720}, {2, 2}}) {
     const std::vector<std::uint8_t> jpeg = RigFrames::encode(width, height, PictureSettings{});
     ASSERT_FALSE(jpeg.empty());
     tjhandle handle = tjInitDecompress();
@@ -23,12 +24,16 @@ TEST(RigFrames, EncodesAJpegOfAnyEvenSizeAndNothingOfAnOddOrEmptyOne) {
     int h = 0;
     int subsampling = 0;
     int colourspace = 0;
-    EXPECT_EQ(tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &w, &h, &subsampling, &colourspace), 0);
+    EXPECT_EQ(
+        tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &w, &h, &subsampling, &colourspace),
+        0);
     tjDestroy(handle);
     EXPECT_EQ(std::make_pair(w, h), std::make_pair(width, height));
   }
-  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{0, 0}, {3, 2}, {2, 5}, {-2, 2}}) {
-    EXPECT_TRUE(RigFrames::encode(width, height, PictureSettings{}).empty()) << width << "x" << height;
+  for (const auto& [width, height] :
+       std::vector<std::pair<int, int>>{{0, 0}, {3, 2}, {2, 5}, {-2, 2}}) {
+    EXPECT_TRUE(RigFrames::encode(width, height, PictureSettings{}).empty())
+        << width << "x" << height;
   }
 }
 
@@ -49,8 +54,8 @@ TEST(RigFrames, PlacesThePictureWholeUnderItsSizeName) {
 
 TEST(RigFrames, AFolderThatCannotBeWrittenGivesNothing) {
   QTemporaryDir dir;
-  EXPECT_TRUE(
-      RigFrames::place(dir.filePath("missing").toStdString(), 1280, 720, PictureSettings{}).empty());
+  EXPECT_TRUE(RigFrames::place(dir.filePath("missing").toStdString(), 1280, 720, PictureSettings{})
+                  .empty());
 }
 
 }  // namespace

@@ -46,9 +46,9 @@ class RigGadgetBusRun : public ::testing::Test {
 
 TEST_F(RigGadgetBusRun, CommandsRunInOrderAndThePlugsNodesAreKept) {
   const std::string log = dir.filePath("log").toStdString();
-  RigGadgetBus bus(script("unplug", "echo unplug >> " + log),
-                   script("plug", "echo plug >> " + log +
-                                      "; echo 'export RIG_GADGET_TEST_NODE=/dev/hidraw7'"));
+  RigGadgetBus bus(
+      script("unplug", "echo unplug >> " + log),
+      script("plug", "echo plug >> " + log + "; echo 'export RIG_GADGET_TEST_NODE=/dev/hidraw7'"));
   std::vector<std::string> done;
   bus.setAttached(false, [&](bool ok) { done.push_back(ok ? "unplugged" : "unplug failed"); });
   bus.setAttached(true, [&](bool ok) { done.push_back(ok ? "plugged" : "plug failed"); });
@@ -60,8 +60,8 @@ TEST_F(RigGadgetBusRun, CommandsRunInOrderAndThePlugsNodesAreKept) {
   std::string second;
   lines >> first >> second;
   EXPECT_EQ(first + " " + second, "unplug plug");
-  EXPECT_EQ(bus.nodes(), (std::map<std::string, std::string>{
-                             {"RIG_GADGET_TEST_NODE", "/dev/hidraw7"}}));
+  EXPECT_EQ(bus.nodes(),
+            (std::map<std::string, std::string>{{"RIG_GADGET_TEST_NODE", "/dev/hidraw7"}}));
   EXPECT_EQ(qgetenv("RIG_GADGET_TEST_NODE"), "/dev/hidraw7");
   test::settle();
   EXPECT_FALSE(bus.isBusy());
