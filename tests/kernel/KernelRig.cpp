@@ -1,15 +1,20 @@
 #include "KernelRig.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include "device/hid/linux/UdevHidDiscovery.h"
+#include "video/PixelFormat.h"
 
 namespace vexhal::kernel::test {
 
 std::vector<std::string> missingRigVariables() {
   std::vector<std::string> missing;
-  for (const char* name : {"RIG_HIDG", "RIG_HIDRAW", "RIG_VIDEO", "RIG_UVC_LOG", "RIG_FRAMES_DIR"}) {
+  for (const char* name :
+       {"RIG_HIDG", "RIG_HIDRAW", "RIG_VIDEO", "RIG_UVC_LOG", "RIG_FRAMES_DIR"}) {
     if (rigVariable(name).empty()) {
       missing.emplace_back(name);
     }
@@ -22,27 +27,6 @@ std::string rigVariable(const char* name) {
   return value != nullptr ? value : "";
 }
 
-int usbBusNumberOf(const std::string& node) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  // /dev/hidraw0 is /sys/class/hidraw/hidraw0; its device link leads into the USB tree.
-  const fs::path name = fs::path(node).filename();
-  for (const char* subsystem : {"hidraw", "video4linux"}) {
-    fs::path dir = fs::canonical(fs::path("/sys/class") / subsystem / name / "device", error);
-    if (error) {
-      continue;
-    }
-    for (; dir.has_relative_path(); dir = dir.parent_path()) {
-      std::ifstream busnum(dir / "busnum");
-      int bus = 0;
-      if (busnum >> bus) {
-        return bus;
-      }
-    }
-  }
-  return 0;
-}
-
 std::vector<std::string> uvcLogLines() {
   std::vector<std::string> lines;
   std::ifstream log(rigVariable("RIG_UVC_LOG"));
@@ -53,40 +37,84 @@ std::vector<std::string> uvcLogLines() {
 }
 
 bool waitForUvcLogLine(std::size_t from, const std::string& line) {
-  return waitUntil([&] {
-    const std::vector<std::string> lines = uvcLogLines();
-    return lines.size() > from &&
-           std::find(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end(), line) !=
-               lines.end();
-  }, kBusBound);
+  return waitUntil(
+      [&] {
+        const std::vector<std::string> lines = uvcLogLines();
+        return lines.size() > from && std::find(lines.begin() + static_cast<std::ptrdiff_t>(from),
+                                                lines.end(), line) != lines.end();
+      },
+      kBusBound);
 }
 
 GadgetCamera::GadgetCamera() {
   sim::test::ensureCoreApplication();
-  camera.setRestartDelay(std::chrono::milliseconds(200));
-  gadget = std::make_unique<sim::HidGadget>(camera, rigVariable("RIG_HIDG"), bus);
+  camera_.setRestartDelay(std::chrono::milliseconds(200));
+  gadget_ = std::make_unique<sim::HidGadget>(camera_, rigVariable("RIG_HIDG"), bus_);
 }
 
 GadgetCamera::~GadgetCamera() {
   // The next test finds the camera plugged in, whatever this one did to it.
   settle();
-  if (!camera.isAttached()) {
+  if (!camera_.isAttached()) {
     plug();
   }
 }
 
+std::unique_ptr<HidDiscovery> GadgetCamera::discovery() { return UdevHidDiscovery::create(); }
+
+std::int64_t GadgetCamera::locationId() {
+  // /dev/hidraw0 is /sys/class/hidraw/hidraw0; its device link leads into the USB tree.
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path name = fs::path(rigVariable("RIG_HIDRAW")).filename();
+  fs::path dir = fs::canonical(fs::path("/sys/class/hidraw") / name / "device", error);
+  for (; !error && dir.has_relative_path(); dir = dir.parent_path()) {
+    int bus = 0;
+    if (std::ifstream(dir / "busnum") >> bus) {
+      return std::int64_t{bus} << 24 | 0x00100000;
+    }
+  }
+  return -1;
+}
+
 bool GadgetCamera::unplug() {
-  camera.unplug();
-  return settle() && gadget->busFailures() == 0;
+  camera_.unplug();
+  return settle() && gadget_->busFailures() == 0;
 }
 
 bool GadgetCamera::plug() {
-  camera.plug();
-  return settle() && gadget->busFailures() == 0 && gadget->isOpen();
+  camera_.plug();
+  return settle() && gadget_->busFailures() == 0 && gadget_->isOpen();
 }
 
 bool GadgetCamera::settle() {
-  return waitUntil([this] { return gadget->isSettled(); }, kBusBound);
+  return waitUntil([this] { return gadget_->isSettled(); }, kBusBound);
+}
+
+bool GadgetCamera::uvcWasSet(const UVCControlInfo& control, std::int64_t value) {
+  return waitForUvcLogLine(logStart_, "SET_CUR unit=" + std::to_string(control.unit) +
+                                          " selector=" + std::to_string(control.selector) +
+                                          " value=" + std::to_string(value));
+}
+
+// The commit as the rig logs it: its formats are MJPEG 720p and 1080p, then YUYV 360p, each at
+// intervals of 333333 and 666666 x 100 ns (the nearest to the rate asked for).
+bool GadgetCamera::sawStream(const video::CaptureFormat& format, double fps) {
+  const bool mjpeg = format.pixelFormat == video::kFourccMjpeg;
+  const int frame = mjpeg && format.height == 1080 ? 2 : 1;
+  const int interval =
+      std::abs(1e7 / fps - 333333) < std::abs(1e7 / fps - 666666) ? 333333 : 666666;
+  return waitForUvcLogLine(
+      logStart_, "SET_CUR streaming selector=2 format=" + std::to_string(mjpeg ? 1 : 2) +
+                     " frame=" + std::to_string(frame) + " interval=" + std::to_string(interval));
 }
 
 }  // namespace vexhal::kernel::test
+
+namespace vexhal::sim::test {
+
+std::unique_ptr<CameraBackend> makeBackend() {
+  return std::make_unique<kernel::test::GadgetCamera>();
+}
+
+}  // namespace vexhal::sim::test

@@ -3,6 +3,9 @@
 
 #include <zlib.h>
 
+#include <functional>
+#include <tuple>
+
 #include "FirmwareImage.h"
 
 namespace vexhal::sim {
@@ -14,8 +17,8 @@ TEST(FirmwareImage, LayoutIsHeaderPayloadAndCrc32) {
   EXPECT_EQ(image.left(8), QByteArray("VXFW\x01\x02\xFA\x00", 8));
   EXPECT_EQ(image.mid(8, 4), QByteArray("\x03\x00\x00\x00", 4));
   EXPECT_EQ(image.mid(12, 3), QByteArray("abc"));
-  const auto crc = static_cast<std::uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(image.constData()), 15));
+  const auto crc =
+      static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(image.constData()), 15));
   EXPECT_EQ(static_cast<std::uint8_t>(image[15]), crc & 0xFF);
   EXPECT_EQ(static_cast<std::uint8_t>(image[18]), crc >> 24);
 
@@ -26,38 +29,24 @@ TEST(FirmwareImage, LayoutIsHeaderPayloadAndCrc32) {
   EXPECT_TRUE(checkFirmwareImage(buildFirmwareImage({0, 0, 1}, QByteArray())).ok());
 }
 
-struct SpoiltCase {
-  const char* name;
-  std::function<void(QByteArray&)> spoil;
-  FirmwareImageError error;
-};
-
-class SpoiltImage : public ::testing::TestWithParam<SpoiltCase> {};
-
-TEST_P(SpoiltImage, IsNamedForWhatIsWrong) {
-  QByteArray image = buildFirmwareImage({2, 0, 0}, QByteArray(5000, 'p'));
-  GetParam().spoil(image);
-  EXPECT_EQ(checkFirmwareImage(image).error, GetParam().error);
+TEST(FirmwareImage, ASpoiltImageIsNamedForWhatIsWrong) {
+  using Spoil = std::function<void(QByteArray&)>;
+  for (const auto& [name, spoil, error] :
+       std::vector<std::tuple<const char*, Spoil, FirmwareImageError>>{
+           {"Empty", [](QByteArray& i) { i.clear(); }, FirmwareImageError::TooShort},
+           {"HeaderOnly", [](QByteArray& i) { i.truncate(15); }, FirmwareImageError::TooShort},
+           {"Magic", [](QByteArray& i) { i[3] = 'X'; }, FirmwareImageError::BadMagic},
+           {"LengthField", [](QByteArray& i) { i[9] = 0x7F; }, FirmwareImageError::LengthMismatch},
+           {"Appended", [](QByteArray& i) { i.append('\0'); }, FirmwareImageError::LengthMismatch},
+           {"PayloadByte", [](QByteArray& i) { i[2000] = 'q'; }, FirmwareImageError::BadChecksum},
+           {"VersionByte", [](QByteArray& i) { i[4] = 3; }, FirmwareImageError::BadChecksum},
+           {"Checksum", [](QByteArray& i) { i[i.size() - 1] = static_cast<char>(i.back() ^ 0x80); },
+            FirmwareImageError::BadChecksum}}) {
+    QByteArray image = buildFirmwareImage({2, 0, 0}, QByteArray(5000, 'p'));
+    spoil(image);
+    EXPECT_EQ(checkFirmwareImage(image).error, error) << name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Images, SpoiltImage,
-    ::testing::Values(
-        SpoiltCase{"Empty", [](QByteArray& i) { i.clear(); }, FirmwareImageError::TooShort},
-        SpoiltCase{"HeaderOnly", [](QByteArray& i) { i.truncate(15); },
-                   FirmwareImageError::TooShort},
-        SpoiltCase{"Magic", [](QByteArray& i) { i[3] = 'X'; }, FirmwareImageError::BadMagic},
-        SpoiltCase{"LengthField", [](QByteArray& i) { i[9] = 0x7F; },
-                   FirmwareImageError::LengthMismatch},
-        SpoiltCase{"Appended", [](QByteArray& i) { i.append('\0'); },
-                   FirmwareImageError::LengthMismatch},
-        SpoiltCase{"PayloadByte", [](QByteArray& i) { i[2000] = 'q'; },
-                   FirmwareImageError::BadChecksum},
-        SpoiltCase{"VersionByte", [](QByteArray& i) { i[4] = 3; },
-                   FirmwareImageError::BadChecksum},
-        SpoiltCase{"Checksum", [](QByteArray& i) { i[i.size() - 1] = static_cast<char>(i[i.size() - 1] ^ 0x80); },
-                   FirmwareImageError::BadChecksum}),
-    [](const ::testing::TestParamInfo<SpoiltCase>& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace vexhal::sim

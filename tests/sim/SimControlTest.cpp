@@ -1,5 +1,5 @@
 // Controlling a running virtual camera: the control lines, the local server and the
-// vexhal-sim tool, and the rig that installs the camera for the whole program.
+// vexhal-sim tool.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -11,7 +11,6 @@
 #include "CameraCommand.h"
 #include "SimTestSupport.h"
 #include "VirtualCameraRig.h"
-#include "device/uvc/UVCCameraControl.h"
 
 namespace vexhal::sim {
 namespace {
@@ -39,14 +38,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LineCase{"unplug", "ok", [](const VirtualCamera& c) { return !c.isAttached(); }},
         LineCase{"  plug ", "ok", [](const VirtualCamera& c) { return c.isAttached(); }},
-        LineCase{"fault error set-angle 5", "ok",
-                 [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdSetAngle) == 5; }},
-        LineCase{"fault error 0x5000 0x10", "ok",
-                 [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdGetState) == 16; }},
-        LineCase{"fault no-reply version", "ok",
-                 [](const VirtualCamera& c) { return c.faults().noReply.contains(kCmdGetVersion); }},
-        LineCase{"fault garbage upgrade-data", "ok",
-                 [](const VirtualCamera& c) { return c.faults().garbage.contains(kCmdUpgradeData); }},
+        LineCase{
+            "fault error set-angle 5", "ok",
+            [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdSetAngle) == 5; }},
+        LineCase{
+            "fault error 0x5000 0x10", "ok",
+            [](const VirtualCamera& c) { return c.faults().errorCodes.at(kCmdGetState) == 16; }},
+        LineCase{
+            "fault no-reply version", "ok",
+            [](const VirtualCamera& c) { return c.faults().noReply.contains(kCmdGetVersion); }},
+        LineCase{
+            "fault garbage upgrade-data", "ok",
+            [](const VirtualCamera& c) { return c.faults().garbage.contains(kCmdUpgradeData); }},
         LineCase{"fault slow 250", "ok",
                  [](const VirtualCamera& c) { return c.faults().replyDelay.count() == 250; }},
         LineCase{"fault detach-after 12", "ok",
@@ -58,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"fault clear", "ok", [](const VirtualCamera& c) { return !c.faults().any(); }},
         LineCase{"fault error set-angel 5", "error",
                  [](const VirtualCamera& c) { return !c.faults().any(); }},
-        LineCase{"fault slow -3", "error", [](const VirtualCamera& c) { return !c.faults().any(); }},
+        LineCase{"fault slow -3", "error",
+                 [](const VirtualCamera& c) { return !c.faults().any(); }},
         LineCase{"fault 4k maybe", "error",
                  [](const VirtualCamera& c) { return !c.faults().any(); }},
         LineCase{"explode", "error", [](const VirtualCamera& c) { return c.isAttached(); }},
@@ -121,13 +125,8 @@ TEST_F(ServedRig, TheToolPlugsAndUnplugsTheCameraOfARunningProgram) {
 
   EXPECT_EQ(tool({"unplug"}), std::make_pair(0, QStringLiteral("ok detached")));
   EXPECT_TRUE(manager.devices().empty());
-  EXPECT_EQ(tool({"fault", "error", "get-angle", "3"}).first, 0);
   EXPECT_EQ(tool({"plug"}).first, 0);
-  ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));
-  std::optional<std::int64_t> code;
-  manager.devices().front()->getAngle([&](std::int64_t c, std::int64_t) { code = c; });
-  ASSERT_TRUE(waitUntil([&] { return code.has_value(); }));
-  EXPECT_EQ(*code, 3);
+  EXPECT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));
   EXPECT_EQ(tool({"fault", "bogus"}).first, 1);
 }
 
@@ -154,23 +153,6 @@ TEST_F(ServedRig, SeveralLinesOnOneConnectionAreAnsweredInOrder) {
   EXPECT_EQ(answers[1], "ok detached");
   EXPECT_TRUE(answers[2].startsWith("ok detached")) << answers[2].toStdString();
   EXPECT_TRUE(answers[2].endsWith("faults=some"));
-}
-
-TEST(VirtualCameraRigInstall, TheProcessWideManagerAndControlsFindTheVirtualCamera) {
-  test::ensureCoreApplication();
-  VirtualCameraRig rig;
-  ASSERT_TRUE(rig.installProcessWide());
-  USBHidManager& shared = USBHidManager::shared();
-  shared.startMonitoringForVendorID(test::kVendorId, test::kProductId);
-  ASSERT_TRUE(waitUntil([&] { return shared.devices().size() == 1; }));
-  EXPECT_EQ(shared.devices().front()->locationID(), rig.camera().locationId());
-  UVCCameraControl uvc(static_cast<std::uint32_t>(rig.camera().locationId()));
-  EXPECT_TRUE(uvc.setSaturation(100));
-  EXPECT_EQ(rig.camera().uvcControls().value(kUvcSaturation), 100);
-  EXPECT_FALSE(rig.installProcessWide());  // too late for the manager, which exists now
-  rig.camera().unplug();
-  ASSERT_TRUE(waitUntil([&] { return shared.devices().empty(); }));
-  UVCTransportFactory::install(nullptr);
 }
 
 }  // namespace

@@ -31,14 +31,12 @@ using vexhal::test::waitUntil;
 // posted completion to run.
 inline void settle() { vexhal::test::pumpEvents(20); }
 
-// Records what the manager tells its delegates, holding the devices only weakly so that a
-// test can see the manager let go of them.
+// Records what the manager tells its delegates, as "+key" and "-key".
 class RecordingDelegate : public USBHidDelegate {
  public:
   void usbHidManagerDidAttachDevice(USBHidManager&,
                                     const std::shared_ptr<USBDevice>& device) override {
     events.push_back("+" + device->key());
-    seen.push_back(device);
   }
   void usbHidManagerDidRemoveDevice(USBHidManager&,
                                     const std::shared_ptr<USBDevice>& device) override {
@@ -46,7 +44,6 @@ class RecordingDelegate : public USBHidDelegate {
   }
 
   std::vector<std::string> events;
-  std::vector<std::weak_ptr<USBDevice>> seen;
 };
 
 // A virtual camera found by the program's own HID manager.
@@ -55,8 +52,8 @@ struct CameraOnManager {
     ensureCoreApplication();
     camera.setRestartDelay(std::chrono::milliseconds(50));
     camera.plug();
-    manager = std::make_unique<USBHidManager>(
-        std::make_unique<SimHidDiscovery>(std::vector{&camera}));
+    manager =
+        std::make_unique<USBHidManager>(std::make_unique<SimHidDiscovery>(std::vector{&camera}));
     delegate = std::make_shared<RecordingDelegate>();
     manager->addDelegate(delegate);
     manager->startMonitoringForVendorID(kVendorId, kProductId);
@@ -67,18 +64,15 @@ struct CameraOnManager {
     waitUntil([this] { return !manager->devices().empty(); });
     return manager->devices().empty() ? nullptr : manager->devices().front();
   }
+  // Waits for a new device to take the place of `old` (after a restart or a replug).
+  bool replaced(const std::shared_ptr<USBDevice>& old) {
+    return waitUntil(
+        [&] { return manager->devices().size() == 1 && manager->devices().front() != old; });
+  }
 
   VirtualCamera camera;
   std::unique_ptr<USBHidManager> manager;
   std::shared_ptr<RecordingDelegate> delegate;
-};
-
-// A test on one virtual camera that the manager has found.
-struct OnManager : ::testing::Test {
-  void SetUp() override { ASSERT_NE(device, nullptr); }
-
-  CameraOnManager rig;
-  std::shared_ptr<USBDevice> device = rig.device();
 };
 
 // A completion's result, filled when it runs.
@@ -155,8 +149,7 @@ inline std::vector<FunctionCase> functionCases() {
        flag(&USBDevice::getHMirror), [](F f) -> std::int64_t { return f.hMirror; }},
       {"Angle", 90, 120, kCmdSetAngle, 75,
        [](USBDevice& d, std::int64_t v, C c) { d.setAngle(v, c); },
-       [](USBDevice& d, V done) { d.getAngle(done); },
-       [](F f) -> std::int64_t { return f.angle; }},
+       [](USBDevice& d, V done) { d.getAngle(done); }, [](F f) -> std::int64_t { return f.angle; }},
   };
 }
 

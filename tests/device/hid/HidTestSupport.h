@@ -4,12 +4,17 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "common/EventLoop.h"
 #include "device/hid/HidPacket.h"
 #include "device/hid/USBDevice.h"
+#include "device/hid/USBHidManager.h"
 #include "device/hid/UniqueFd.h"
 
 namespace vexhal::test {
@@ -70,6 +75,87 @@ struct WiredDevice {
   }
   CameraEnd camera;
   std::shared_ptr<USBDevice> device;
+};
+
+// Discovery driven by the test: each camera attached gets a camera end, opened unless refused
+// with an errno (EBUSY: another program holds it; EACCES: this user may not).
+class FakeDiscovery : public HidDiscovery {
+ public:
+  int start(std::uint16_t vendorId, std::uint16_t productId, Events events) override {
+    ++starts;
+    startedWith = {vendorId, productId};
+    events_ = std::move(events);
+    return startStatus;
+  }
+  UniqueFd open(const HidDeviceRecord& device) override { return tryOpen(device).fd; }
+  OpenResult tryOpen(const HidDeviceRecord& device) override {
+    ++opens;
+    const int refusal = refusals[device.key];
+    return refusal != 0 ? OpenResult{UniqueFd(), refusal}
+                        : OpenResult{cameras[device.key].takeHostFd(), 0};
+  }
+
+  CameraEnd& attach(const std::string& key, int refusal = 0) {
+    cameras[key] = CameraEnd();
+    refusals[key] = refusal;
+    events_.arrived(record(key));
+    return cameras[key];
+  }
+  void change(const std::string& key) { events_.changed(record(key)); }
+  void detach(const std::string& key) { events_.removed(key); }
+  static HidDeviceRecord record(const std::string& key) {
+    return HidDeviceRecord{key, 0xB206, 0xB215, 0x03142000};
+  }
+
+  int startStatus = 0;
+  int starts = 0;
+  int opens = 0;
+  std::pair<std::uint16_t, std::uint16_t> startedWith;
+  std::map<std::string, int> refusals;
+  std::map<std::string, CameraEnd> cameras;
+
+ private:
+  Events events_;
+};
+
+// Logs what the manager tells it as "<name>+key" (" closed" when not open) and "<name>-key".
+class LogDelegate : public USBHidDelegate {
+ public:
+  LogDelegate(std::vector<std::string>& log, std::string name = "") : log_(log), name_(name) {}
+  void usbHidManagerDidAttachDevice(USBHidManager&,
+                                    const std::shared_ptr<USBDevice>& device) override {
+    log_.push_back(name_ + "+" + device->key() + (device->isOpen() ? "" : " closed"));
+  }
+  void usbHidManagerDidRemoveDevice(USBHidManager&,
+                                    const std::shared_ptr<USBDevice>& device) override {
+    log_.push_back(name_ + "-" + device->key());
+  }
+
+ private:
+  std::vector<std::string>& log_;
+  std::string name_;
+};
+
+// A manager watching the camera's ids through a FakeDiscovery, with a delegate logging.
+struct CameraOnManager : ::testing::Test {
+  CameraOnManager() {
+    manager->addDelegate(delegate);
+    manager->startMonitoringForVendorID(0xB206, 0xB215);
+  }
+  std::vector<std::string> keys() const {
+    std::vector<std::string> all;
+    for (const auto& device : manager->devices()) {
+      all.push_back(device->key());
+    }
+    return all;
+  }
+
+  bool app = (ensureCoreApplication(), true);
+  FakeDiscovery* discovery = new FakeDiscovery;  // owned by the manager
+  std::unique_ptr<USBHidManager> manager =
+      std::make_unique<USBHidManager>(std::unique_ptr<HidDiscovery>(discovery));
+  std::vector<std::string> log;
+  std::shared_ptr<LogDelegate> delegate = std::make_shared<LogDelegate>(log);
 };
 
 }  // namespace vexhal::test

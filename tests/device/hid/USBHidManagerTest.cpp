@@ -1,168 +1,82 @@
-#include "device/hid/USBHidManager.h"
-
-#include <gtest/gtest.h>
+// The HID manager over a fake discovery: arrival order, delegates, hang-ups and nodes this user
+// may not open; the udev backend's exclusive open and its event routing.
+#include <QTemporaryDir>
 
 #include <cerrno>
-#include <map>
-#include <string>
-#include <vector>
+#include <fstream>
 
 #include "HidTestSupport.h"
+#include "device/hid/linux/UdevHidDiscovery.h"
+#include "device/hid/linux/UdevHidEventRoute.h"
 
 namespace vexhal {
 namespace {
 
 using test::CameraEnd;
+using test::FakeDiscovery;
+using test::LogDelegate;
 using test::pumpEvents;
+using Log = std::vector<std::string>;
+using Manager = test::CameraOnManager;
 
-// Discovery driven by the test: `attach` hands out a camera end per key.
-class FakeDiscovery : public HidDiscovery {
- public:
-  int start(std::uint16_t vendorId, std::uint16_t productId, Events events) override {
-    ++starts;
-    startedWith = {vendorId, productId};
-    events_ = std::move(events);
-    return startStatus;
-  }
-  UniqueFd open(const HidDeviceRecord& device) override {
-    const auto it = openable_.find(device.key);
-    if (it == openable_.end()) {
-      return UniqueFd();
-    }
-    UniqueFd fd = std::move(it->second);
-    openable_.erase(it);
-    return fd;
-  }
-
-  // A camera arrives; it can be opened unless `heldElsewhere`.
-  CameraEnd& attach(const std::string& key, bool heldElsewhere = false) {
-    CameraEnd& camera = cameras_[key] = CameraEnd();
-    if (!heldElsewhere) {
-      openable_[key] = camera.takeHostFd();
-    }
-    events_.arrived(HidDeviceRecord{key, 0xB206, 0xB215, 0x01100000});
-    return camera;
-  }
-  void detach(const std::string& key) { events_.removed(key); }
-
-  int startStatus = 0;
-  int starts = 0;
-  std::pair<std::uint16_t, std::uint16_t> startedWith;
-
- private:
-  Events events_;
-  std::map<std::string, UniqueFd> openable_;
-  std::map<std::string, CameraEnd> cameras_;
-};
-
-class RecordingDelegate : public USBHidDelegate {
- public:
-  RecordingDelegate(std::string name, std::vector<std::string>& log)
-      : name_(std::move(name)), log_(log) {}
-  void usbHidManagerDidAttachDevice(USBHidManager&,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    log_.push_back(name_ + " +" + device->key());
-  }
-  void usbHidManagerDidRemoveDevice(USBHidManager&,
-                                    const std::shared_ptr<USBDevice>& device) override {
-    log_.push_back(name_ + " -" + device->key());
-  }
-
- private:
-  std::string name_;
-  std::vector<std::string>& log_;
-};
-
-struct ManagerTest : ::testing::Test {
-  ManagerTest() {
-    test::ensureCoreApplication();
-    auto owned = std::make_unique<FakeDiscovery>();
-    discovery = owned.get();
-    manager = std::make_unique<USBHidManager>(std::move(owned));
-    manager->startMonitoringForVendorID(0xB206, 0xB215);
-  }
-
-  std::vector<std::string> keys() const {
-    std::vector<std::string> all;
-    for (const auto& device : manager->devices()) {
-      all.push_back(device->key());
-    }
-    return all;
-  }
-
-  std::shared_ptr<RecordingDelegate> delegate(const std::string& name) {
-    auto d = std::make_shared<RecordingDelegate>(name, log);
-    manager->addDelegate(d);
-    return d;
-  }
-
-  FakeDiscovery* discovery = nullptr;
-  std::unique_ptr<USBHidManager> manager;
-  std::vector<std::string> log;
-};
-
-TEST_F(ManagerTest, KeepsDevicesInArrivalOrderAndTellsEveryDelegate) {
-  const auto first = delegate("d1");
-  const auto second = delegate("d2");
+TEST_F(Manager, KeepsDevicesInArrivalOrderAndTellsEveryDelegate) {
+  const auto second = std::make_shared<LogDelegate>(log, "2");
+  manager->addDelegate(second);
   discovery->attach("/dev/hidraw3");
   discovery->attach("/dev/hidraw1");
-  EXPECT_EQ(keys(), (std::vector<std::string>{"/dev/hidraw3", "/dev/hidraw1"}));
+  EXPECT_EQ(keys(), (Log{"/dev/hidraw3", "/dev/hidraw1"}));
   discovery->detach("/dev/hidraw3");
-  EXPECT_EQ(keys(), std::vector<std::string>{"/dev/hidraw1"});
-  EXPECT_EQ(log, (std::vector<std::string>{"d1 +/dev/hidraw3", "d2 +/dev/hidraw3",
-                                           "d1 +/dev/hidraw1", "d2 +/dev/hidraw1",
-                                           "d1 -/dev/hidraw3", "d2 -/dev/hidraw3"}));
+  EXPECT_EQ(keys(), Log{"/dev/hidraw1"});
+  EXPECT_EQ(log, (Log{"+/dev/hidraw3", "2+/dev/hidraw3", "+/dev/hidraw1", "2+/dev/hidraw1",
+                      "-/dev/hidraw3", "2-/dev/hidraw3"}));
   EXPECT_EQ(manager->devices()[0]->name(), "PICO EDGE");
-  EXPECT_EQ(manager->devices()[0]->locationID(), 0x01100000);
+  EXPECT_EQ(manager->devices()[0]->locationID(), 0x03142000);
 }
 
-TEST_F(ManagerTest, IgnoresUnknownRemovalsRepeatedArrivalsAndCamerasItCannotOpen) {
-  const auto d = delegate("d");
+TEST_F(Manager, IgnoresUnknownRemovalsAndRepeatedArrivals) {
   discovery->attach("/dev/hidraw0");
   discovery->attach("/dev/hidraw0");
-  discovery->attach("/dev/hidraw5", /*heldElsewhere=*/true);
   discovery->detach("/dev/hidraw9");
-  discovery->detach("/dev/hidraw5");
-  EXPECT_EQ(keys(), std::vector<std::string>{"/dev/hidraw0"});
-  EXPECT_EQ(log, std::vector<std::string>{"d +/dev/hidraw0"});
+  EXPECT_EQ(keys(), Log{"/dev/hidraw0"});
+  EXPECT_EQ(log, Log{"+/dev/hidraw0"});
 }
 
-TEST_F(ManagerTest, ADestroyedOrRemovedDelegateHearsNothing) {
-  auto gone = delegate("gone");
-  const auto removed = delegate("removed");
-  const auto kept = delegate("kept");
-  manager->addDelegate(kept);  // twice: still called once
+TEST_F(Manager, ADestroyedOrRemovedDelegateHearsNothing) {
+  auto gone = std::make_shared<LogDelegate>(log, "gone");
+  const auto removed = std::make_shared<LogDelegate>(log, "removed");
+  manager->addDelegate(gone);
+  manager->addDelegate(removed);
+  manager->addDelegate(delegate);                            // twice: still called once
   manager->addDelegate(std::make_shared<USBHidDelegate>());  // implements nothing
   gone.reset();
   manager->removeDelegate(removed);
   discovery->attach("/dev/hidraw0");
   discovery->detach("/dev/hidraw0");
-  EXPECT_EQ(log, (std::vector<std::string>{"kept +/dev/hidraw0", "kept -/dev/hidraw0"}));
+  EXPECT_EQ(log, (Log{"+/dev/hidraw0", "-/dev/hidraw0"}));
 }
 
-TEST_F(ManagerTest, ADelegateMayChangeTheDelegatesWhileBeingCalled) {
+TEST_F(Manager, ADelegateMayChangeTheDelegatesWhileBeingCalled) {
   struct SelfRemoving : USBHidDelegate {
     std::function<void()> onAttach;
     void usbHidManagerDidAttachDevice(USBHidManager&, const std::shared_ptr<USBDevice>&) override {
       onAttach();
     }
   };
+  manager->removeDelegate(delegate);
   auto self = std::make_shared<SelfRemoving>();
-  std::shared_ptr<RecordingDelegate> late;
+  const auto late = std::make_shared<LogDelegate>(log, "late");
   self->onAttach = [&] {
     manager->removeDelegate(self);
-    late = delegate("late");
+    manager->addDelegate(late);
   };
   manager->addDelegate(self);
-  const auto kept = delegate("kept");
+  manager->addDelegate(delegate);
   discovery->attach("/dev/hidraw0");
   discovery->attach("/dev/hidraw1");
-  EXPECT_EQ(log, (std::vector<std::string>{"kept +/dev/hidraw0", "kept +/dev/hidraw1",
-                                           "late +/dev/hidraw1"}));
+  EXPECT_EQ(log, (Log{"+/dev/hidraw0", "+/dev/hidraw1", "late+/dev/hidraw1"}));
 }
 
-TEST_F(ManagerTest, ADeviceThatHangsUpIsRemovedOnceEvenWhenUdevAlsoReportsIt) {
-  const auto d = delegate("d");
+TEST_F(Manager, AHangUpAndAUdevRemovalOfOneCameraAreOneRemovalInEitherOrder) {
   CameraEnd& camera = discovery->attach("/dev/hidraw0");
   const std::shared_ptr<USBDevice> held = manager->devices().front();
   camera.unplug();
@@ -170,30 +84,80 @@ TEST_F(ManagerTest, ADeviceThatHangsUpIsRemovedOnceEvenWhenUdevAlsoReportsIt) {
   EXPECT_TRUE(manager->devices().empty());
   discovery->detach("/dev/hidraw0");
   pumpEvents();
-  EXPECT_EQ(log, (std::vector<std::string>{"d +/dev/hidraw0", "d -/dev/hidraw0"}));
   EXPECT_FALSE(held->sendOutputReport(getPackage(0x5000)));
-}
 
-TEST_F(ManagerTest, AUdevRemovalBeforeTheHangUpIsAlsoReportedOnce) {
-  const auto d = delegate("d");
   CameraEnd oldCamera = std::move(discovery->attach("/dev/hidraw0"));
-  const std::shared_ptr<USBDevice> held = manager->devices().front();
   discovery->detach("/dev/hidraw0");
   // A new camera on the same node is not taken for the old one when the old one hangs up.
   discovery->attach("/dev/hidraw0");
   oldCamera.unplug();
   pumpEvents();
-  EXPECT_EQ(keys(), std::vector<std::string>{"/dev/hidraw0"});
-  EXPECT_EQ(log, (std::vector<std::string>{"d +/dev/hidraw0", "d -/dev/hidraw0",
-                                           "d +/dev/hidraw0"}));
+  EXPECT_EQ(keys(), Log{"/dev/hidraw0"});
+  EXPECT_EQ(log, (Log{"+/dev/hidraw0", "-/dev/hidraw0", "+/dev/hidraw0", "-/dev/hidraw0",
+                      "+/dev/hidraw0"}));
+}
+
+TEST_F(Manager, OnlyACameraThisUserMayNotOpenIsListedAsNotOpen) {
+  for (const auto& [error, listed] : std::vector<std::pair<int, bool>>{{0, true},
+                                                                       {EACCES, true},
+                                                                       {EPERM, true},
+                                                                       {EBUSY, false},
+                                                                       {ENOENT, false},
+                                                                       {ENODEV, false},
+                                                                       {EIO, false}}) {
+    log.clear();
+    const std::string key = "/dev/hidraw" + std::to_string(error);
+    discovery->attach(key, error);
+    EXPECT_EQ(log, listed ? Log{"+" + key + (error != 0 ? " closed" : "")} : Log{}) << error;
+    if (listed) {
+      const USBDevice& device = *manager->devices().back();
+      EXPECT_EQ(device.isOpen(), error == 0);
+      EXPECT_EQ(device.openError(), error);
+    }
+  }
+}
+
+TEST_F(Manager, AChangeAfterAccessIsGrantedOpensTheCameraAsOnAReplug) {
+  discovery->attach("/dev/hidraw3", EACCES);
+  const std::shared_ptr<USBDevice> closed = manager->devices().front();
+  // Still no access, or held by another program: the listed device stays.
+  for (const int refusal : {EACCES, EBUSY}) {
+    discovery->refusals["/dev/hidraw3"] = refusal;
+    discovery->change("/dev/hidraw3");
+    EXPECT_EQ(manager->devices(), std::vector{closed}) << refusal;
+  }
+  discovery->refusals["/dev/hidraw3"] = 0;
+  discovery->change("/dev/hidraw3");
+  ASSERT_EQ(manager->devices().size(), 1U);
+  const std::shared_ptr<USBDevice> opened = manager->devices().front();
+  EXPECT_TRUE(opened->isOpen());
+  EXPECT_EQ(log, (Log{"+/dev/hidraw3 closed", "-/dev/hidraw3", "+/dev/hidraw3"}));
+
+  std::optional<std::int64_t> state;
+  opened->getState([&](std::int64_t code, std::int64_t value) { state = code == 0 ? value : -1; });
+  ASSERT_EQ(discovery->cameras["/dev/hidraw3"].requests().size(), 1U);
+  discovery->cameras["/dev/hidraw3"].reply(0x5000, 0, {0});
+  pumpEvents();
+  EXPECT_EQ(state, 1);
+}
+
+TEST_F(Manager, AChangeOpensOnlyACameraThatIsNotOpenYet) {
+  discovery->attach("/dev/hidraw0");
+  const int opens = discovery->opens;
+  discovery->change("/dev/hidraw0");
+  EXPECT_EQ(discovery->opens, opens) << "an open camera must not be opened twice";
+  // Busy when it arrived, free now: it is added.
+  discovery->attach("/dev/hidraw1", EBUSY);
+  discovery->refusals["/dev/hidraw1"] = 0;
+  discovery->change("/dev/hidraw1");
+  EXPECT_EQ(log, (Log{"+/dev/hidraw0", "+/dev/hidraw1"}));
 }
 
 TEST(USBHidManagerStart, RefusesIdsOutOfRangeAndSurvivesAFailedStart) {
   test::ensureCoreApplication();
-  auto owned = std::make_unique<FakeDiscovery>();
-  FakeDiscovery* discovery = owned.get();
+  auto* discovery = new FakeDiscovery;
   discovery->startStatus = EACCES;
-  USBHidManager manager(std::move(owned));
+  USBHidManager manager{std::unique_ptr<HidDiscovery>(discovery)};
   manager.startMonitoringForVendorID(0x1B206, 0xB215);
   manager.startMonitoringForVendorID(0xB206, -1);
   EXPECT_EQ(discovery->starts, 0);
@@ -209,9 +173,8 @@ TEST(USBHidManagerStart, RefusesIdsOutOfRangeAndSurvivesAFailedStart) {
 
 TEST(USBHidManagerShared, UsesTheDiscoveryInstalledBeforeFirstUse) {
   test::ensureCoreApplication();
-  auto owned = std::make_unique<FakeDiscovery>();
-  FakeDiscovery* discovery = owned.get();
-  ASSERT_TRUE(USBHidManager::installDiscovery(std::move(owned)));
+  auto* discovery = new FakeDiscovery;
+  ASSERT_TRUE(USBHidManager::installDiscovery(std::unique_ptr<HidDiscovery>(discovery)));
   USBHidManager& shared = USBHidManager::shared();
   EXPECT_EQ(&shared, &USBHidManager::shared());
   EXPECT_FALSE(USBHidManager::installDiscovery(std::make_unique<FakeDiscovery>()));
@@ -219,6 +182,55 @@ TEST(USBHidManagerShared, UsesTheDiscoveryInstalledBeforeFirstUse) {
   EXPECT_EQ(discovery->starts, 1);
   discovery->attach("/dev/hidraw0");
   EXPECT_EQ(shared.devices().size(), 1U);
+}
+
+TEST(UdevEventRoute, ReachesTheRightEvent) {
+  struct Row {
+    const char* action;
+    const char* node;
+    bool watched;
+    const char* fired;
+  };
+  for (const Row& row :
+       {Row{"add", "/dev/hidraw3", true, "arrived /dev/hidraw3"},
+        Row{"add", "/dev/hidraw4", false, ""},
+        Row{"change", "/dev/hidraw3", true, "changed /dev/hidraw3"},
+        Row{"change", "/dev/hidraw4", false, ""},
+        Row{"remove", "/dev/hidraw3", false, "removed /dev/hidraw3"}, Row{"remove", "", false, ""},
+        Row{"bind", "/dev/hidraw3", true, ""}, Row{"", "/dev/hidraw3", true, ""}}) {
+    std::string fired;
+    HidDiscovery::Events events;
+    events.arrived = [&](const HidDeviceRecord& r) { fired += "arrived " + r.key; };
+    events.removed = [&](const std::string& key) { fired += "removed " + key; };
+    events.changed = [&](const HidDeviceRecord& r) { fired += "changed " + r.key; };
+    std::optional<HidDeviceRecord> record;
+    if (row.watched) {
+      record = FakeDiscovery::record(row.node);
+    }
+    routeUdevHidEvent(row.action, row.node, record, events);
+    EXPECT_EQ(fired, row.fired) << row.action << " " << row.node;
+  }
+}
+
+// The udev backend on ordinary files: the node's kind does not matter to the locking.
+TEST(UdevOpen, TakesTheNodeExclusivelyAndSaysWhyItCannot) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/hidraw0";
+  std::ofstream(path) << "";
+  auto discovery = UdevHidDiscovery::create();
+  ASSERT_NE(discovery, nullptr);
+  auto first = discovery->tryOpen(FakeDiscovery::record(path));
+  ASSERT_TRUE(first.fd.isValid());
+  EXPECT_EQ(first.error, 0);
+  const auto held = discovery->tryOpen(FakeDiscovery::record(path));
+  EXPECT_FALSE(held.fd.isValid());
+  EXPECT_EQ(held.error, EBUSY);
+  EXPECT_FALSE(discovery->open(FakeDiscovery::record(path)).isValid());
+  first.fd.reset();
+  EXPECT_TRUE(discovery->open(FakeDiscovery::record(path)).isValid());
+  const auto gone = discovery->tryOpen(FakeDiscovery::record(path + "-gone"));
+  EXPECT_FALSE(gone.fd.isValid());
+  EXPECT_EQ(gone.error, ENOENT);
 }
 
 }  // namespace

@@ -35,10 +35,9 @@ class FakeUvcTransport final : public UVCTransport {
   explicit FakeUvcTransport(std::shared_ptr<FakeUvcCamera> camera) : camera_(std::move(camera)) {}
 
   int controlRequest(UVCControlRequest& request) override {
-    camera_->seen.push_back({request.bmRequestType, request.bRequest, request.wValue,
-                             request.wIndex, request.wLength,
-                             std::vector<std::uint8_t>(request.pData, request.pData + 8),
-                             request.wLenDone});
+    camera_->seen.push_back(
+        {request.bmRequestType, request.bRequest, request.wValue, request.wIndex, request.wLength,
+         std::vector<std::uint8_t>(request.pData, request.pData + 8), request.wLenDone});
     if (camera_->status != 0) {
       return camera_->status;
     }

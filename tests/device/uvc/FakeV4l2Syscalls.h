@@ -28,10 +28,10 @@ class FakeV4l2Syscalls final : public V4l2Syscalls {
   };
 
   std::map<std::uint32_t, Control> controls;
-  std::map<std::string, int> nodes;               // path: descriptor, or a negated errno
-  std::map<int, std::uint32_t> deviceCaps;        // descriptor: device_caps
-  std::map<unsigned long, int> failures;          // request: errno it fails with
-  bool reportDeviceCaps = true;                   // whether V4L2_CAP_DEVICE_CAPS is set
+  std::map<std::string, int> nodes;         // path: descriptor, or a negated errno
+  std::map<int, std::uint32_t> deviceCaps;  // descriptor: device_caps
+  std::map<unsigned long, int> failures;    // request: errno it fails with
+  bool reportDeviceCaps = true;             // whether V4L2_CAP_DEVICE_CAPS is set
 
   std::vector<std::string> opened;
   std::vector<int> closed;
@@ -61,9 +61,10 @@ class FakeV4l2Syscalls final : public V4l2Syscalls {
         auto* caps = static_cast<v4l2_capability*>(argument);
         const std::uint32_t device = deviceCaps.count(fd) != 0 ? deviceCaps[fd] : 0;
         caps->device_caps = reportDeviceCaps ? device : 0;
-        caps->capabilities = reportDeviceCaps ? (V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE |
-                                                 V4L2_CAP_META_CAPTURE)
-                                              : device;
+        caps->capabilities =
+            reportDeviceCaps
+                ? (V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE)
+                : device;
         return 0;
       }
       case VIDIOC_S_CTRL:

@@ -1,3 +1,5 @@
+// UVCCameraControl over a fake transport: the request each control sends, how answers are read,
+// the clamping of the image controls, failures and their log lines, and how a camera is found.
 #include "device/uvc/UVCCameraControl.h"
 
 #include <gmock/gmock.h>
@@ -13,257 +15,136 @@
 namespace vexhal {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::Each;
+using ::testing::ElementsAre;
 using testing::FakeUvcCamera;
 using testing::FakeUvcTransport;
 using testing::FakeUvcTransportFactory;
 using testing::UvcLogCapture;
+using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kLocation = 0x03142000;
 
-struct Named {
-  template <typename Case>
-  std::string operator()(const ::testing::TestParamInfo<Case>& p) const {
-    return p.param.name;
-  }
-};
-
 class UVCCameraControlTest : public ::testing::Test {
  protected:
+  // The one request the camera saw; `type` and `code` as expected of it.
+  const testing::SeenRequest& only(std::uint8_t type, std::uint8_t code) const {
+    EXPECT_EQ(camera->seen.size(), 1u);
+    EXPECT_EQ(camera->seen.front().bmRequestType, type);
+    EXPECT_EQ(camera->seen.front().bRequest, code);
+    return camera->seen.front();
+  }
+
   std::shared_ptr<FakeUvcCamera> camera = std::make_shared<FakeUvcCamera>();
   UVCCameraControl control{std::make_unique<FakeUvcTransport>(camera)};
   UvcLogCapture log;
-
-  const testing::SeenRequest& only() const {
-    EXPECT_EQ(camera->seen.size(), 1u);
-    return camera->seen.front();
-  }
 };
 
-// ---- SET requests of the image controls: clamping, selector and the two value bytes.
-
-struct ImageSetCase {
+// A control set (when it can be) and read: its unit, selector and size, the bytes a SET sends,
+// and the value a GET makes of the camera's answer.
+struct ControlCase {
   const char* name;
-  bool (UVCCameraControl::*setter)(std::int64_t);
-  std::int64_t value;
+  std::function<bool(UVCCameraControl&)> set;
+  std::function<std::int64_t(UVCCameraControl&)> get;
   std::uint16_t wValue;
-  std::uint8_t low;
-  std::uint8_t high;
+  std::uint16_t wIndex;
+  std::uint16_t wLength;
+  Bytes sent;
+  Bytes answer;
+  std::int64_t got;
 };
 
-class ImageSet : public UVCCameraControlTest, public ::testing::WithParamInterface<ImageSetCase> {};
+class Control : public UVCCameraControlTest, public ::testing::WithParamInterface<ControlCase> {};
 
-TEST_P(ImageSet, SendsClampedValueAsTwoLittleEndianBytes) {
-  const ImageSetCase& c = GetParam();
-  EXPECT_TRUE((control.*c.setter)(c.value));
-  const testing::SeenRequest& r = only();
-  EXPECT_EQ(r.bmRequestType, 0x21);
-  EXPECT_EQ(r.bRequest, 0x01);
+TEST_P(Control, SendsItsUnitSelectorAndSizeAndReadsTheAnswerLittleEndian) {
+  const ControlCase& c = GetParam();
+  if (c.set) {
+    EXPECT_TRUE(c.set(control));
+    const testing::SeenRequest& r = only(0x21, 0x01);
+    EXPECT_EQ(r.wValue, c.wValue);
+    EXPECT_EQ(r.wIndex, c.wIndex);
+    EXPECT_EQ(r.wLength, c.wLength);
+    EXPECT_EQ(r.wLenDone, 0u);
+    EXPECT_EQ(Bytes(r.bytes.begin(), r.bytes.begin() + c.wLength), c.sent);
+    camera->seen.clear();
+  }
+  camera->answer = c.answer;
+  EXPECT_EQ(c.get(control), c.got);
+  const testing::SeenRequest& r = only(0xA1, 0x81);
   EXPECT_EQ(r.wValue, c.wValue);
-  EXPECT_EQ(r.wIndex, 0x0200);
-  EXPECT_EQ(r.wLength, 2);
-  EXPECT_EQ(r.wLenDone, 0u);
-  EXPECT_EQ(r.bytes[0], c.low);
-  EXPECT_EQ(r.bytes[1], c.high);
+  EXPECT_EQ(r.wIndex, c.wIndex);
+  EXPECT_EQ(r.wLength, c.wLength);
+  EXPECT_EQ(r.bytes, Bytes(8, 0)) << "a GET's buffer is cleared";
   EXPECT_TRUE(log.lines.empty());
 }
 
-const std::vector<ImageSetCase> kImageSets = {
-        ImageSetCase{"BrightnessBelowRange", &UVCCameraControl::setBrightness, 50, 0x0200, 0x4E, 0},
-        ImageSetCase{"BrightnessAboveRange", &UVCCameraControl::setBrightness, 300, 0x0200, 0xB2,
-                     0},
-        ImageSetCase{"BrightnessInRange", &UVCCameraControl::setBrightness, 120, 0x0200, 0x78, 0},
-        ImageSetCase{"BrightnessLowerBound", &UVCCameraControl::setBrightness, 78, 0x0200, 0x4E,
-                     0},
-        ImageSetCase{"BrightnessUpperBound", &UVCCameraControl::setBrightness, 178, 0x0200, 0xB2,
-                     0},
-        ImageSetCase{"ContrastNegative", &UVCCameraControl::setContrast, -5, 0x0300, 0x4E, 0},
-        ImageSetCase{"SaturationBeyond32Bits", &UVCCameraControl::setSaturation,
-                     (std::int64_t{1} << 32) + 100, 0x0700, 0xB2, 0},
-        ImageSetCase{"SharpnessMinimum64", &UVCCameraControl::setSharpness,
-                     std::numeric_limits<std::int64_t>::min(), 0x0800, 0x4E, 0},
-        ImageSetCase{"SharpnessInRange", &UVCCameraControl::setSharpness, 150, 0x0800, 0x96, 0}};
+std::int64_t flag(bool value) { return value ? 1 : 0; }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ImageSet, ::testing::ValuesIn(kImageSets), Named());
+// clang-format off
+const std::vector<ControlCase> kControls = {
+    // Only wLength bytes are taken from the camera.
+    {"Brightness", [](auto& c) { return c.setBrightness(120); }, &UVCCameraControl::getBrightness,
+     0x0200, 0x0200, 2, {0x78, 0}, {0x34, 0x12, 0xFF, 0xFF}, 0x1234},
+    {"ContrastIsUnsigned", [](auto& c) { return c.setContrast(178); },
+     &UVCCameraControl::getContrast, 0x0300, 0x0200, 2, {0xB2, 0}, {0xFF, 0xFF}, 65535},
+    {"Saturation", [](auto& c) { return c.setSaturation(78); }, &UVCCameraControl::getSaturation,
+     0x0700, 0x0200, 2, {0x4E, 0}, {0x80, 0}, 128},
+    {"Sharpness", [](auto& c) { return c.setSharpness(150); }, &UVCCameraControl::getSharpness,
+     0x0800, 0x0200, 2, {0x96, 0}, {0x00, 0x01}, 256},
+    {"AutoExposureOn", [](auto& c) { return c.setAutoExposure(true); },
+     [](auto& c) { return flag(c.getAutoExposure()); }, 0x0200, 0x0100, 1, {2}, {2}, 1},
+    {"AutoExposureOffIsManual", [](auto& c) { return c.setAutoExposure(false); },
+     [](auto& c) { return flag(c.getAutoExposure()); }, 0x0200, 0x0100, 1, {1}, {1}, 0},
+    {"ShutterPriorityIsNotAuto", nullptr, [](auto& c) { return flag(c.getAutoExposure()); },
+     0x0200, 0x0100, 1, {}, {4}, 0},
+    {"ExposureTime", [](auto& c) { return c.setExposureTime(0x12345); },
+     &UVCCameraControl::getExposureTime, 0x0400, 0x0100, 4, {0x45, 0x23, 0x01, 0},
+     {0x45, 0x23, 0x01, 0}, 0x12345},
+    {"GainUnclamped", [](auto& c) { return c.setGain(255); }, &UVCCameraControl::getGain, 0x0400,
+     0x0200, 2, {0xFF, 0}, {0x10, 0}, 16},
+    {"WhiteBalanceTemperature", [](auto& c) { return c.setWhiteBalanceTemperature(6500); },
+     &UVCCameraControl::getWhiteBalanceTemperature, 0x0A00, 0x0200, 2, {0x64, 0x19}, {0xF8, 0x11},
+     4600},
+    {"AutoWhiteBalanceOn", [](auto& c) { return c.setAutoWhiteBalance(true); },
+     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, 0x0B00, 0x0200, 1, {1}, {1}, 1},
+    {"AutoWhiteBalanceOff", [](auto& c) { return c.setAutoWhiteBalance(false); },
+     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, 0x0B00, 0x0200, 1, {0}, {0}, 0},
+    {"PeopleCentredFraming", [](auto& c) { return c.setPeopleCentredFraming(true); },
+     [](auto& c) { return flag(c.getPeopleCentredFraming()); }, 0x0100, 0x0600, 1, {1}, {1}, 1},
+    {"FieldOfView", [](auto& c) { return c.setFieldOfView(120); },
+     &UVCCameraControl::getFieldOfView, 0x0200, 0x0600, 1, {120}, {90}, 90},
+    {"HorizontalMirror", [](auto& c) { return c.setHorizontalMirror(true); },
+     [](auto& c) { return flag(c.getHorizontalMirror()); }, 0x0300, 0x0600, 1, {1}, {0}, 0}};
+// clang-format on
 
-TEST_F(UVCCameraControlTest, SetValueClampsAnyControlIntoTheFixedRange) {
-  EXPECT_EQ(control.getRangeForControl(kUvcGain), std::make_pair(78, 178));
-  EXPECT_TRUE(control.setValue(std::numeric_limits<std::int32_t>::max(), kUvcGain));
-  EXPECT_TRUE(control.setValue(77, kUvcContrast));
-  ASSERT_EQ(camera->seen.size(), 2u);
-  EXPECT_EQ(camera->seen[0].wValue, 0x0400);
-  EXPECT_THAT(std::vector(camera->seen[0].bytes.begin(), camera->seen[0].bytes.begin() + 2),
-              ElementsAre(178, 0));
-  EXPECT_THAT(std::vector(camera->seen[1].bytes.begin(), camera->seen[1].bytes.begin() + 2),
-              ElementsAre(78, 0));
-}
+INSTANTIATE_TEST_SUITE_P(Controls, Control, ::testing::ValuesIn(kControls),
+                         [](const auto& p) { return std::string(p.param.name); });
 
-// ---- Raw SET: the value's low bytes in order, whatever the length.
-
-struct RawSetCase {
-  std::int32_t length;
-  std::vector<std::uint8_t> sent;
+// The image controls keep the program's range, 78 to 178, whatever they are given.
+struct ClampCase {
+  bool (UVCCameraControl::*set)(std::int64_t);
+  std::int64_t value;
+  std::uint8_t sent;
 };
 
-class RawSet : public UVCCameraControlTest, public ::testing::WithParamInterface<RawSetCase> {};
+const std::vector<ClampCase> kClamps = {
+    {&UVCCameraControl::setBrightness, 50, 78},
+    {&UVCCameraControl::setBrightness, 300, 178},
+    {&UVCCameraControl::setBrightness, 78, 78},
+    {&UVCCameraControl::setBrightness, 178, 178},
+    {&UVCCameraControl::setContrast, -5, 78},
+    {&UVCCameraControl::setSaturation, (std::int64_t{1} << 32) + 100, 178},
+    {&UVCCameraControl::setSharpness, std::numeric_limits<std::int64_t>::min(), 78}};
 
-TEST_P(RawSet, SendsTheLowBytesLowestFirst) {
-  const RawSetCase& c = GetParam();
-  EXPECT_TRUE(control.setData(0x1122334455667788, c.length, 9, 6));
-  const testing::SeenRequest& r = only();
-  EXPECT_EQ(r.wValue, 0x0900);
-  EXPECT_EQ(r.wIndex, 0x0600);
-  EXPECT_EQ(r.wLength, c.length);
-  EXPECT_EQ(std::vector(r.bytes.begin(), r.bytes.begin() + c.length), c.sent);
+TEST_F(UVCCameraControlTest, ImageControlsAreClampedIntoTheProgramsRange) {
+  for (const ClampCase& c : kClamps) {
+    camera->seen.clear();
+    EXPECT_TRUE((control.*c.set)(c.value));
+    EXPECT_EQ(Bytes(only(0x21, 0x01).bytes.begin(), only(0x21, 0x01).bytes.begin() + 2),
+              (Bytes{c.sent, 0}))
+        << c.value;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lengths, RawSet,
-                         ::testing::Values(RawSetCase{1, {0x88}}, RawSetCase{2, {0x88, 0x77}},
-                                           RawSetCase{4, {0x88, 0x77, 0x66, 0x55}},
-                                           RawSetCase{8,
-                                                      {0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22,
-                                                       0x11}}));
-
-// ---- GET requests: record, cleared buffer, little-endian answer.
-
-TEST_F(UVCCameraControlTest, GetCurOfBrightnessReadsTheAnsweredBytes) {
-  camera->answer = {0x96, 0x00};
-  EXPECT_EQ(control.getBrightness(), 150);
-  const testing::SeenRequest& r = only();
-  EXPECT_EQ(r.bmRequestType, 0xA1);
-  EXPECT_EQ(r.bRequest, 0x81);
-  EXPECT_EQ(r.wValue, 0x0200);
-  EXPECT_EQ(r.wIndex, 0x0200);
-  EXPECT_EQ(r.wLength, 2);
-  EXPECT_EQ(r.wLenDone, 0u);
-  EXPECT_THAT(r.bytes, ElementsAreArray(std::vector<std::uint8_t>(8, 0)));
-}
-
-struct GetCase {
-  const char* name;
-  std::function<std::int64_t(UVCCameraControl&)> get;
-  std::vector<std::uint8_t> answer;
-  std::int64_t expected;
-  std::uint16_t wValue;
-  std::uint16_t wIndex;
-  std::uint16_t wLength;
-};
-
-class Get : public UVCCameraControlTest, public ::testing::WithParamInterface<GetCase> {};
-
-TEST_P(Get, AsksTheControlAndReadsLittleEndian) {
-  const GetCase& c = GetParam();
-  camera->answer = c.answer;
-  EXPECT_EQ(c.get(control), c.expected);
-  const testing::SeenRequest& r = only();
-  EXPECT_EQ(r.bRequest, 0x81);
-  EXPECT_EQ(r.wValue, c.wValue);
-  EXPECT_EQ(r.wIndex, c.wIndex);
-  EXPECT_EQ(r.wLength, c.wLength);
-}
-
-const std::vector<GetCase> kGets = {
-        GetCase{"TwoBytesComeBackUnsigned", &UVCCameraControl::getContrast, {0xFF, 0xFF}, 65535,
-                0x0300, 0x0200, 2},
-        GetCase{"Saturation", &UVCCameraControl::getSaturation, {0x80, 0x00}, 128, 0x0700, 0x0200,
-                2},
-        GetCase{"Sharpness", &UVCCameraControl::getSharpness, {0x00, 0x01}, 256, 0x0800, 0x0200,
-                2},
-        // Only wLength bytes are taken from the camera, the rest of the buffer stays zero.
-        GetCase{"OnlyLengthBytesCount", &UVCCameraControl::getBrightness, {0x34, 0x12, 0xFF, 0xFF},
-                0x1234, 0x0200, 0x0200, 2},
-        GetCase{"ExposureTime", &UVCCameraControl::getExposureTime, {0x45, 0x23, 0x01, 0x00},
-                0x12345, 0x0400, 0x0100, 4},
-        GetCase{"Gain", &UVCCameraControl::getGain, {0x10, 0x00}, 16, 0x0400, 0x0200, 2},
-        GetCase{"WhiteBalanceTemperature", &UVCCameraControl::getWhiteBalanceTemperature,
-                {0xF8, 0x11}, 4600, 0x0A00, 0x0200, 2},
-        GetCase{"AutoExposureOn", [](UVCCameraControl& c) -> std::int64_t { return c.getAutoExposure(); },
-                {0x02}, 1, 0x0200, 0x0100, 1},
-        GetCase{"AutoExposureOffWhenManual",
-                [](UVCCameraControl& c) -> std::int64_t { return c.getAutoExposure(); }, {0x01}, 0,
-                0x0200, 0x0100, 1},
-        GetCase{"AutoExposureOffForShutterPriority",
-                [](UVCCameraControl& c) -> std::int64_t { return c.getAutoExposure(); }, {0x04}, 0,
-                0x0200, 0x0100, 1},
-        GetCase{"AutoWhiteBalance",
-                [](UVCCameraControl& c) -> std::int64_t { return c.getAutoWhiteBalance(); },
-                {0x01}, 1, 0x0B00, 0x0200, 1},
-        GetCase{"PeopleCentredFraming",
-                [](UVCCameraControl& c) -> std::int64_t { return c.getPeopleCentredFraming(); },
-                {0x01}, 1, 0x0100, 0x0600, 1},
-        GetCase{"FieldOfView", &UVCCameraControl::getFieldOfView, {90}, 90, 0x0200, 0x0600, 1},
-        GetCase{"HorizontalMirrorOff",
-                [](UVCCameraControl& c) -> std::int64_t { return c.getHorizontalMirror(); },
-                {0x00}, 0, 0x0300, 0x0600, 1}};
-
-INSTANTIATE_TEST_SUITE_P(Controls, Get, ::testing::ValuesIn(kGets), Named());
-
-TEST_F(UVCCameraControlTest, GetDataForPassesTheRequestCodeAndReadsEightBytes) {
-  camera->answer = {1, 2, 3, 4, 5, 6, 7, 0x80};
-  EXPECT_EQ(control.getDataFor(0x83, 8, 2, 2), static_cast<std::int64_t>(0x8007060504030201));
-  EXPECT_EQ(only().bRequest, 0x83);
-  EXPECT_EQ(only().bmRequestType, 0xA1);
-}
-
-TEST_F(UVCCameraControlTest, GetValueForControlCutsToThirtyTwoBits) {
-  camera->answer = {0x01, 0x00, 0x00, 0x00, 0x01};
-  EXPECT_EQ(control.getValueForControl(UVCControlInfo{2, 2, 8}), 1);
-}
-
-// ---- Further controls: unit, selector, size and the value sent, unclamped.
-
-struct FurtherSetCase {
-  const char* name;
-  std::function<bool(UVCCameraControl&)> set;
-  std::uint16_t wValue;
-  std::uint16_t wIndex;
-  std::uint16_t wLength;
-  std::vector<std::uint8_t> sent;
-};
-
-class FurtherSet : public UVCCameraControlTest,
-                   public ::testing::WithParamInterface<FurtherSetCase> {};
-
-TEST_P(FurtherSet, SendsItsOwnUnitSelectorAndSize) {
-  const FurtherSetCase& c = GetParam();
-  EXPECT_TRUE(c.set(control));
-  const testing::SeenRequest& r = only();
-  EXPECT_EQ(r.bRequest, 0x01);
-  EXPECT_EQ(r.wValue, c.wValue);
-  EXPECT_EQ(r.wIndex, c.wIndex);
-  EXPECT_EQ(r.wLength, c.wLength);
-  EXPECT_EQ(std::vector(r.bytes.begin(), r.bytes.begin() + c.wLength), c.sent);
-}
-
-const std::vector<FurtherSetCase> kFurtherSets = {
-        FurtherSetCase{"AutoExposureOn", [](auto& c) { return c.setAutoExposure(true); }, 0x0200,
-                       0x0100, 1, {2}},
-        FurtherSetCase{"AutoExposureOff", [](auto& c) { return c.setAutoExposure(false); }, 0x0200,
-                       0x0100, 1, {1}},
-        FurtherSetCase{"ExposureTime", [](auto& c) { return c.setExposureTime(0x12345); }, 0x0400,
-                       0x0100, 4, {0x45, 0x23, 0x01, 0x00}},
-        FurtherSetCase{"Gain", [](auto& c) { return c.setGain(255); }, 0x0400, 0x0200, 2,
-                       {0xFF, 0x00}},
-        FurtherSetCase{"WhiteBalanceTemperature",
-                       [](auto& c) { return c.setWhiteBalanceTemperature(6500); }, 0x0A00, 0x0200,
-                       2, {0x64, 0x19}},
-        FurtherSetCase{"AutoWhiteBalanceOn", [](auto& c) { return c.setAutoWhiteBalance(true); },
-                       0x0B00, 0x0200, 1, {1}},
-        FurtherSetCase{"AutoWhiteBalanceOff", [](auto& c) { return c.setAutoWhiteBalance(false); },
-                       0x0B00, 0x0200, 1, {0}},
-        FurtherSetCase{"PeopleCentredFraming",
-                       [](auto& c) { return c.setPeopleCentredFraming(true); }, 0x0100, 0x0600, 1,
-                       {1}},
-        FurtherSetCase{"FieldOfView", [](auto& c) { return c.setFieldOfView(120); }, 0x0200,
-                       0x0600, 1, {120}},
-        FurtherSetCase{"HorizontalMirror", [](auto& c) { return c.setHorizontalMirror(true); },
-                       0x0300, 0x0600, 1, {1}}};
-
-INSTANTIATE_TEST_SUITE_P(Controls, FurtherSet, ::testing::ValuesIn(kFurtherSets), Named());
-
-// ---- Failures.
 
 TEST_F(UVCCameraControlTest, RefusedRequestGivesFalseOrZeroAndLogsTheStatus) {
   camera->status = EOPNOTSUPP;
@@ -287,7 +168,8 @@ TEST_F(UVCCameraControlTest, LengthsThatDoNotFitTheValueAreRefusedBeforeSending)
   EXPECT_TRUE(camera->seen.empty());
   EXPECT_EQ(log.lines.size(), 11u);
   EXPECT_EQ(log.lines.back(), "CameraControl Error: Invalid request code 385");
-  EXPECT_EQ(log.lines.front(), "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
+  EXPECT_EQ(log.lines.front(),
+            "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
 }
 
 TEST(UVCCameraControlMissing, EveryRequestFailsWithItsLogLine) {
@@ -297,48 +179,36 @@ TEST(UVCCameraControlMissing, EveryRequestFailsWithItsLogLine) {
   UVCCameraControl control(0x01100000, factory);
   EXPECT_FALSE(control.hasInterface());
   EXPECT_THAT(factory.askedLocations, ElementsAre(0x01100000u));
-
-  // Every operation of the tables above.
-  for (const GetCase& c : kGets) {
+  std::size_t operations = 0;
+  for (const ControlCase& c : kControls) {
     EXPECT_EQ(c.get(control), 0) << c.name;
+    EXPECT_FALSE(c.set && c.set(control)) << c.name;
+    operations += c.set ? 2 : 1;
   }
-  for (const ImageSetCase& c : kImageSets) {
-    EXPECT_FALSE((control.*c.setter)(c.value)) << c.name;
-  }
-  for (const FurtherSetCase& c : kFurtherSets) {
-    EXPECT_FALSE(c.set(control)) << c.name;
+  for (const ClampCase& c : kClamps) {
+    EXPECT_FALSE((control.*c.set)(c.value));
   }
   EXPECT_TRUE(camera->seen.empty());
-  EXPECT_EQ(log.lines.size(), kGets.size() + kImageSets.size() + kFurtherSets.size());
+  EXPECT_EQ(log.lines.size(), operations + kClamps.size());
   EXPECT_THAT(log.lines, Each(std::string("CameraControl Error: No interface to send request")));
 }
 
-// ---- Opening by unique identifier and by USB ids.
-
-struct UniqueIdCase {
-  const char* text;
-  std::optional<std::uint32_t> location;
-};
-
-class UniqueId : public ::testing::TestWithParam<UniqueIdCase> {};
-
-TEST_P(UniqueId, NamesTheLocationBeforeTheUsbIds) {
-  EXPECT_EQ(UVCCameraControl::locationIdFromUniqueId(GetParam().text), GetParam().location)
-      << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, UniqueId,
-    ::testing::Values(UniqueIdCase{"0x3142000b206b215", 0x03142000},  // bus below 16
-                      UniqueIdCase{"0x14100000046d085b", 0x14100000},
-                      UniqueIdCase{"0x03142000", 0x03142000}, UniqueIdCase{"0X1f", 0x1f},
-                      UniqueIdCase{"0x3142000b206b215-extra", 0x03142000},
-                      UniqueIdCase{"0xFFFFFFFF00000000", 0xFFFFFFFF},
-                      UniqueIdCase{"0x1FFFFFFFF00000000", std::nullopt},  // beyond 32 bits
-                      UniqueIdCase{"0x", std::nullopt}, UniqueIdCase{"3142000", std::nullopt},
-                      UniqueIdCase{"0xg1", std::nullopt}, UniqueIdCase{"", std::nullopt}));
-
-TEST(UVCCameraControlOpening, UniqueIdOpensTheLocationItNames) {
+TEST(UVCCameraControlOpening, AUniqueIdNamesTheLocationBeforeTheUsbIds) {
+  for (const auto& [text, location] :
+       std::vector<std::pair<const char*, std::optional<std::uint32_t>>>{
+           {"0x3142000b206b215", 0x03142000},  // bus below 16
+           {"0x14100000046d085b", 0x14100000},
+           {"0x03142000", 0x03142000},
+           {"0X1f", 0x1f},
+           {"0x3142000b206b215-extra", 0x03142000},
+           {"0xFFFFFFFF00000000", 0xFFFFFFFF},
+           {"0x1FFFFFFFF00000000", std::nullopt},  // beyond 32 bits
+           {"0x", std::nullopt},
+           {"3142000", std::nullopt},
+           {"0xg1", std::nullopt},
+           {"", std::nullopt}}) {
+    EXPECT_EQ(UVCCameraControl::locationIdFromUniqueId(text), location) << text;
+  }
   auto camera = std::make_shared<FakeUvcCamera>();
   FakeUvcTransportFactory factory(camera, kLocation);
   EXPECT_TRUE(UVCCameraControl::withUniqueId("0x3142000b206b215", factory).hasInterface());
@@ -367,26 +237,11 @@ TEST(UVCCameraControlOpening, InstalledFactoryServesTheLocationConstructor) {
   EXPECT_NE(UVCTransportFactory::current(), factory);
 }
 
-// ---- The linear mapping helper.
-
-struct MapCase {
-  float value, fromMin, fromMax, toMin, toMax, expected;
-};
-
-class MapValue : public ::testing::TestWithParam<MapCase> {};
-
-TEST_P(MapValue, MapsLinearly) {
-  const MapCase& c = GetParam();
-  EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(c.value, c.fromMin, c.fromMax, c.toMin, c.toMax),
-                  c.expected);
+TEST(UVCCameraControlMapValue, MapsLinearlyAndAnEmptySourceRangeToItsStart) {
+  EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(50, 0, 100, 78, 178), 128);
+  EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(0.25f, 0, 1, 100, 0), 75);
+  EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(3, 5, 5, 10, 20), 10);
 }
-
-INSTANTIATE_TEST_SUITE_P(Ranges, MapValue,
-                         ::testing::Values(MapCase{50, 0, 100, 78, 178, 128},
-                                           MapCase{78, 78, 178, 0, 100, 0},
-                                           MapCase{178, 78, 178, 0, 1, 1},
-                                           MapCase{0.25f, 0, 1, 100, 0, 75},
-                                           MapCase{3, 5, 5, 10, 20, 10}));  // empty source range
 
 }  // namespace
 }  // namespace vexhal

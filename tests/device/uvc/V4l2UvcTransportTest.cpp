@@ -1,3 +1,4 @@
+// The V4L2 transport over a fake kernel: UVC request records as V4L2 control calls.
 #include "device/uvc/linux/V4l2UvcTransport.h"
 
 #include <gmock/gmock.h>
@@ -41,7 +42,7 @@ class V4l2UvcTransportTest : public ::testing::Test {
   V4l2UvcTransport transport{kFd, kernel};
 };
 
-// ---- Every camera-terminal and processing-unit control, both directions.
+// Every camera-terminal and processing-unit control the program uses, both directions.
 
 struct StandardCase {
   const char* name;
@@ -87,26 +88,32 @@ INSTANTIATE_TEST_SUITE_P(
         StandardCase{"Saturation", 2, 7, V4L2_CID_SATURATION, {0x4E, 0x00}, 78},
         StandardCase{"Sharpness", 2, 8, V4L2_CID_SHARPNESS, {0x00, 0x01}, 256},
         StandardCase{"Gain", 2, 4, V4L2_CID_GAIN, {0x10, 0x00}, 16},
-        StandardCase{"Hue", 2, 6, V4L2_CID_HUE, {0x00, 0x80}, -32768},
-        StandardCase{"Gamma", 2, 9, V4L2_CID_GAMMA, {0x2C, 0x01}, 300},
-        StandardCase{"BacklightCompensation", 2, 1, V4L2_CID_BACKLIGHT_COMPENSATION, {0x02, 0x00},
-                     2},
-        StandardCase{"PowerLineFrequency", 2, 5, V4L2_CID_POWER_LINE_FREQUENCY, {0x02}, 2},
-        StandardCase{"WhiteBalanceTemperature", 2, 10, V4L2_CID_WHITE_BALANCE_TEMPERATURE,
-                     {0xF8, 0x11}, 4600},
+        StandardCase{"WhiteBalanceTemperature",
+                     2,
+                     10,
+                     V4L2_CID_WHITE_BALANCE_TEMPERATURE,
+                     {0xF8, 0x11},
+                     4600},
         StandardCase{"AutoWhiteBalance", 2, 11, V4L2_CID_AUTO_WHITE_BALANCE, {0x01}, 1},
-        StandardCase{"ExposureTime", 1, 4, V4L2_CID_EXPOSURE_ABSOLUTE, {0x45, 0x23, 0x01, 0x00},
-                     0x12345},
+        StandardCase{
+            "ExposureTime", 1, 4, V4L2_CID_EXPOSURE_ABSOLUTE, {0x45, 0x23, 0x01, 0x00}, 0x12345},
         StandardCase{"ExposureAuto", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x02}, V4L2_EXPOSURE_AUTO},
-        StandardCase{"ExposureManual", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x01},
-                     V4L2_EXPOSURE_MANUAL},
-        StandardCase{"ExposureShutterPriority", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x04},
+        StandardCase{"ExposureManual", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x01}, V4L2_EXPOSURE_MANUAL},
+        StandardCase{"ExposureShutterPriority",
+                     1,
+                     2,
+                     V4L2_CID_EXPOSURE_AUTO,
+                     {0x04},
                      V4L2_EXPOSURE_SHUTTER_PRIORITY},
-        StandardCase{"ExposureAperturePriority", 1, 2, V4L2_CID_EXPOSURE_AUTO, {0x08},
+        StandardCase{"ExposureAperturePriority",
+                     1,
+                     2,
+                     V4L2_CID_EXPOSURE_AUTO,
+                     {0x08},
                      V4L2_EXPOSURE_APERTURE_PRIORITY}),
     Named());
 
-// ---- Limits, step, default, length and capabilities of a control.
+// Limits, step, default, length and capabilities of a control.
 
 struct QueryCase {
   const char* name;
@@ -142,13 +149,11 @@ INSTANTIATE_TEST_SUITE_P(
                       QueryCase{"Length", 0x85, 2, 2, 0, {0x02, 0x00}, false},
                       QueryCase{"LengthOfExposureTime", 0x85, 1, 4, 0, {0x04, 0x00}, false},
                       QueryCase{"InfoGetAndSet", 0x86, 2, 2, 0, {0x03}, true},
-                      QueryCase{"InfoReadOnly", 0x86, 2, 2, V4L2_CTRL_FLAG_READ_ONLY, {0x01},
-                                true},
-                      QueryCase{"InfoInactive", 0x86, 2, 2, V4L2_CTRL_FLAG_INACTIVE, {0x07},
-                                true}),
+                      QueryCase{"InfoReadOnly", 0x86, 2, 2, V4L2_CTRL_FLAG_READ_ONLY, {0x01}, true},
+                      QueryCase{"InfoInactive", 0x86, 2, 2, V4L2_CTRL_FLAG_INACTIVE, {0x07}, true}),
     Named());
 
-// ---- Extension units go to the driver's query unchanged.
+// Extension units go to the driver's query unchanged.
 
 TEST_F(V4l2UvcTransportTest, ExtensionUnitGetIsAQueryIntoTheRecordsBytes) {
   kernel.queryAnswer = {90};
@@ -175,12 +180,15 @@ TEST_F(V4l2UvcTransportTest, ExtensionUnitSetSendsTheRecordsBytes) {
   EXPECT_THAT(kernel.querySent, ElementsAre(0x01, 0x02, 0x03));
 }
 
-// ---- Records the driver cannot carry, and the driver's own failures.
-
+// Records the driver cannot carry, and the driver's own failures: the reason, and nothing moved.
 struct FailureCase {
   const char* name;
-  std::function<UVCControlRequest(std::vector<std::uint8_t>&)> makeRecord;
-  std::function<void(FakeV4l2Syscalls&)> arrange;
+  std::uint8_t type;
+  std::uint8_t code;
+  int unit;
+  int selector;
+  std::size_t length;
+  std::function<void(UVCControlRequest&, FakeV4l2Syscalls&)> arrange;
   int status;
   std::size_t driverCalls;
 };
@@ -191,104 +199,60 @@ TEST_P(Failure, ReportsTheReasonAndMovesNothing) {
   const FailureCase& c = GetParam();
   kernel.controls[V4L2_CID_BRIGHTNESS] = {};
   kernel.controls[V4L2_CID_EXPOSURE_AUTO] = {};
+  std::vector<std::uint8_t> bytes(c.length, 0);
+  UVCControlRequest r = record(c.type, c.code, c.unit, c.selector, bytes);
   if (c.arrange) {
-    c.arrange(kernel);
+    c.arrange(r, kernel);
   }
-  std::vector<std::uint8_t> bytes(8, 0);
-  UVCControlRequest r = c.makeRecord(bytes);
-  const std::vector<std::uint8_t> before =
-      r.pData != nullptr ? std::vector(r.pData, r.pData + r.wLength) : std::vector<std::uint8_t>{};
+  const std::vector<std::uint8_t> before = bytes;
   EXPECT_EQ(transport.controlRequest(r), c.status);
   EXPECT_EQ(r.wLenDone, 0u);
   EXPECT_EQ(kernel.calls.size(), c.driverCalls);
-  if (r.bmRequestType == 0xA1 && r.pData != nullptr) {
-    EXPECT_EQ(std::vector(r.pData, r.pData + r.wLength), before);
-  }
+  EXPECT_EQ(bytes, before);
 }
 
-UVCControlRequest sized(std::vector<std::uint8_t>& bytes, std::uint8_t type, std::uint8_t code,
-                        int unit, int selector, std::size_t length) {
-  bytes.resize(length);
-  return record(type, code, unit, selector, bytes);
+using Arrange = std::function<void(UVCControlRequest&, FakeV4l2Syscalls&)>;
+Arrange fails(unsigned long request, int error) {
+  return [=](UVCControlRequest&, FakeV4l2Syscalls& k) { k.failures[request] = error; };
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Failure,
     ::testing::Values(
-        FailureCase{"UnknownProcessingUnitSelector",
-                    [](auto& b) { return sized(b, 0xA1, 0x81, 2, 0x12, 2); }, {}, EOPNOTSUPP, 0},
-        FailureCase{"UnknownCameraTerminalSelector",
-                    [](auto& b) { return sized(b, 0x21, 0x01, 1, 0x0B, 2); }, {}, EOPNOTSUPP, 0},
-        FailureCase{"SetWithDeviceToHostType",
-                    [](auto& b) { return sized(b, 0xA1, 0x01, 2, 2, 2); }, {}, EOPNOTSUPP, 0},
-        FailureCase{"GetWithHostToDeviceType",
-                    [](auto& b) { return sized(b, 0x21, 0x81, 2, 2, 2); }, {}, EOPNOTSUPP, 0},
-        FailureCase{"StandardRequestType", [](auto& b) { return sized(b, 0x80, 0x06, 2, 2, 2); },
-                    {}, EOPNOTSUPP, 0},
-        FailureCase{"UnknownRequestCode", [](auto& b) { return sized(b, 0xA1, 0x90, 2, 2, 2); },
-                    {}, EOPNOTSUPP, 0},
-        FailureCase{"OtherInterface",
-                    [](auto& b) {
-                      UVCControlRequest r = sized(b, 0xA1, 0x81, 2, 2, 2);
-                      r.wIndex |= 1;
-                      return r;
-                    },
-                    {}, EOPNOTSUPP, 0},
-        FailureCase{"LowByteOfValueSet",
-                    [](auto& b) {
-                      UVCControlRequest r = sized(b, 0x21, 0x01, 6, 2, 1);
-                      r.wValue |= 1;
-                      return r;
-                    },
-                    {}, EOPNOTSUPP, 0},
-        FailureCase{"LengthOfAnotherControl",
-                    [](auto& b) { return sized(b, 0xA1, 0x81, 2, 2, 4); }, {}, EINVAL, 0},
-        FailureCase{"ZeroLength", [](auto& b) { return sized(b, 0x21, 0x01, 6, 1, 0); }, {},
+        FailureCase{"UnknownProcessingUnitSelector", 0xA1, 0x81, 2, 0x12, 2, {}, EOPNOTSUPP, 0},
+        FailureCase{"UnknownCameraTerminalSelector", 0x21, 0x01, 1, 0x0B, 2, {}, EOPNOTSUPP, 0},
+        FailureCase{"SetWithDeviceToHostType", 0xA1, 0x01, 2, 2, 2, {}, EOPNOTSUPP, 0},
+        FailureCase{"GetWithHostToDeviceType", 0x21, 0x81, 2, 2, 2, {}, EOPNOTSUPP, 0},
+        FailureCase{"StandardRequestType", 0x80, 0x06, 2, 2, 2, {}, EOPNOTSUPP, 0},
+        FailureCase{"UnknownRequestCode", 0xA1, 0x90, 2, 2, 2, {}, EOPNOTSUPP, 0},
+        FailureCase{"OtherInterface", 0xA1, 0x81, 2, 2, 2, [](auto& r, auto&) { r.wIndex |= 1; },
+                    EOPNOTSUPP, 0},
+        FailureCase{"LowByteOfValueSet", 0x21, 0x01, 6, 2, 1, [](auto& r, auto&) { r.wValue |= 1; },
+                    EOPNOTSUPP, 0},
+        FailureCase{"LengthOfAnotherControl", 0xA1, 0x81, 2, 2, 4, {}, EINVAL, 0},
+        FailureCase{"ZeroLength", 0x21, 0x01, 6, 1, 0, {}, EINVAL, 0},
+        FailureCase{"NoValueBytes", 0xA1, 0x81, 6, 1, 1, [](auto& r, auto&) { r.pData = nullptr; },
                     EINVAL, 0},
-        FailureCase{"NoValueBytes",
-                    [](auto& b) {
-                      UVCControlRequest r = sized(b, 0xA1, 0x81, 6, 1, 1);
-                      r.pData = nullptr;
-                      return r;
-                    },
-                    {}, EINVAL, 0},
-        FailureCase{"ExposureModeWithoutAMeaning",
-                    [](auto& b) {
-                      UVCControlRequest r = sized(b, 0x21, 0x01, 1, 2, 1);
-                      b[0] = 3;
-                      return r;
-                    },
-                    {}, ERANGE, 0},
-        FailureCase{"ExposureTimeBeyondV4l2",
-                    [](auto& b) {
-                      UVCControlRequest r = sized(b, 0x21, 0x01, 1, 4, 4);
-                      b[3] = 0x80;
-                      return r;
-                    },
-                    {}, ERANGE, 0},
-        FailureCase{"DriverReportsUnknownExposureMode",
-                    [](auto& b) { return sized(b, 0xA1, 0x81, 1, 2, 1); },
-                    [](FakeV4l2Syscalls& k) { k.controls[V4L2_CID_EXPOSURE_AUTO].value = 9; },
-                    ERANGE, 1},
-        FailureCase{"ExposureModeHasNoMinimum",
-                    [](auto& b) { return sized(b, 0xA1, 0x82, 1, 2, 1); }, {}, EOPNOTSUPP, 1},
-        FailureCase{"DisabledControl", [](auto& b) { return sized(b, 0xA1, 0x83, 2, 2, 2); },
-                    [](FakeV4l2Syscalls& k) {
-                      k.controls[V4L2_CID_BRIGHTNESS].flags = V4L2_CTRL_FLAG_DISABLED;
-                    },
-                    EOPNOTSUPP, 1},
-        FailureCase{"DriverRefusesSet", [](auto& b) { return sized(b, 0x21, 0x01, 2, 2, 2); },
-                    [](FakeV4l2Syscalls& k) { k.failures[VIDIOC_S_CTRL] = EIO; }, EIO, 1},
-        FailureCase{"DriverRefusesGet", [](auto& b) { return sized(b, 0xA1, 0x81, 2, 2, 2); },
-                    [](FakeV4l2Syscalls& k) { k.failures[VIDIOC_G_CTRL] = ENODEV; }, ENODEV, 1},
-        FailureCase{"ControlMissingInDriver",
-                    [](auto& b) { return sized(b, 0xA1, 0x81, 2, 7, 2); }, {}, EINVAL, 1},
-        FailureCase{"DriverRefusesQuery", [](auto& b) { return sized(b, 0xA1, 0x87, 2, 2, 2); },
-                    [](FakeV4l2Syscalls& k) { k.failures[VIDIOC_QUERYCTRL] = EACCES; }, EACCES,
+        FailureCase{"ExposureModeWithoutAMeaning", 0x21, 0x01, 1, 2, 1,
+                    [](auto& r, auto&) { r.pData[0] = 3; }, ERANGE, 0},
+        FailureCase{"ExposureTimeBeyondV4l2", 0x21, 0x01, 1, 4, 4,
+                    [](auto& r, auto&) { r.pData[3] = 0x80; }, ERANGE, 0},
+        FailureCase{"DriverReportsUnknownExposureMode", 0xA1, 0x81, 1, 2, 1,
+                    [](auto&, auto& k) { k.controls[V4L2_CID_EXPOSURE_AUTO].value = 9; }, ERANGE,
                     1},
-        FailureCase{"NotAnExtensionUnit", [](auto& b) { return sized(b, 0xA1, 0x81, 3, 1, 1); },
-                    [](FakeV4l2Syscalls& k) { k.failures[UVCIOC_CTRL_QUERY] = ENOENT; }, ENOENT,
-                    1}),
+        FailureCase{"ExposureModeHasNoMinimum", 0xA1, 0x82, 1, 2, 1, {}, EOPNOTSUPP, 1},
+        FailureCase{
+            "DisabledControl", 0xA1, 0x83, 2, 2, 2,
+            [](auto&, auto& k) { k.controls[V4L2_CID_BRIGHTNESS].flags = V4L2_CTRL_FLAG_DISABLED; },
+            EOPNOTSUPP, 1},
+        FailureCase{"DriverRefusesSet", 0x21, 0x01, 2, 2, 2, fails(VIDIOC_S_CTRL, EIO), EIO, 1},
+        FailureCase{"DriverRefusesGet", 0xA1, 0x81, 2, 2, 2, fails(VIDIOC_G_CTRL, ENODEV), ENODEV,
+                    1},
+        FailureCase{"ControlMissingInDriver", 0xA1, 0x81, 2, 7, 2, {}, EINVAL, 1},
+        FailureCase{"DriverRefusesQuery", 0xA1, 0x87, 2, 2, 2, fails(VIDIOC_QUERYCTRL, EACCES),
+                    EACCES, 1},
+        FailureCase{"NotAnExtensionUnit", 0xA1, 0x81, 3, 1, 1, fails(UVCIOC_CTRL_QUERY, ENOENT),
+                    ENOENT, 1}),
     Named());
 
 TEST(V4l2UvcTransportLifetime, ClosesItsDescriptorOnce) {

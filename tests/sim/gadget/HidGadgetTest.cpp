@@ -1,6 +1,7 @@
 // The gadget side of the virtual camera over a socket pair standing in for /dev/hidg0, with a
-// bus whose plug and unplug complete when the test says so: reports answered through the
-// program's own USBDevice, and the node closed and reopened around the camera's bus changes.
+// bus whose plug and unplug complete when the test says so: the node closed and reopened
+// around the camera's bus changes, in whatever order they complete. (Reports answered through
+// the gadget are the kernel suite's.)
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -43,9 +44,6 @@ class ManualBus : public GadgetBus {
 struct Node {
   UniqueFd open(const std::string& path) {
     paths.push_back(path);
-    if (refuse) {
-      return UniqueFd();
-    }
     int fds[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) {
       return UniqueFd();
@@ -56,7 +54,6 @@ struct Node {
 
   std::vector<std::string> paths;
   UniqueFd host;
-  bool refuse = false;
 };
 
 class HidGadgetTest : public ::testing::Test {
@@ -79,24 +76,9 @@ class HidGadgetTest : public ::testing::Test {
   Node node;
 };
 
-TEST_F(HidGadgetTest, ReportsFromTheHostAreAnsweredByTheCamera) {
-  const auto gadget = makeGadget();
-  ASSERT_TRUE(gadget->isOpen());
-  EXPECT_TRUE(camera.isAttached());
-  EXPECT_EQ(node.paths, std::vector<std::string>{"/dev/hidg0"});
-  EXPECT_TRUE(bus.requests.empty()) << "a gadget that exists is bound already";
-
-  const auto device = hostDevice();
-  using Text = std::optional<std::string>;
-  EXPECT_EQ(test::ask<Text>([&](auto done) { device->getVersion(done); }).value,
-            camera.firmwareVersion().text());
-  EXPECT_EQ(test::ask<Text>([&](auto done) { device->getSerialNumber(done); }).value,
-            camera.serialNumber());
-  EXPECT_EQ(gadget->reportsAnswered(), 2u);
-}
-
 TEST_F(HidGadgetTest, UnplugAndPlugGoThroughTheBusAndReopenTheNodeOnlyOnceBound) {
   const auto gadget = makeGadget();
+  EXPECT_TRUE(bus.requests.empty()) << "a gadget that exists is bound already";
   const auto device = hostDevice();
 
   camera.unplug();
@@ -137,13 +119,6 @@ TEST_F(HidGadgetTest, AFailedBusChangeIsCountedAndTheNodeStaysClosedWhileUnplugg
   bus.complete();
   EXPECT_FALSE(gadget->isOpen());
   EXPECT_EQ(node.paths.size(), 1u);
-}
-
-TEST_F(HidGadgetTest, ANodeThatCannotBeOpenedLeavesTheGadgetClosed) {
-  node.refuse = true;
-  const auto gadget = makeGadget();
-  EXPECT_FALSE(gadget->isOpen());
-  EXPECT_TRUE(camera.isAttached());
 }
 
 TEST_F(HidGadgetTest, ABusCompletionAfterTheGadgetIsGoneIsIgnored) {

@@ -17,26 +17,18 @@
 namespace vexhal::sim {
 namespace {
 
-struct ExportsCase {
-  const char* text;
-  std::map<std::string, std::string> expected;
-};
-
-class RigGadgetBusExports : public ::testing::TestWithParam<ExportsCase> {};
-
-TEST_P(RigGadgetBusExports, ParsesExportLines) {
-  EXPECT_EQ(RigGadgetBus::parseExports(GetParam().text), GetParam().expected);
+TEST(RigGadgetBus, ParsesExportLines) {
+  using Exports = std::map<std::string, std::string>;
+  for (const auto& [text, expected] : std::vector<std::pair<const char*, Exports>>{
+           {"export RIG_HIDRAW=/dev/hidraw1\nexport RIG_VIDEO=/dev/video2\n",
+            {{"RIG_HIDRAW", "/dev/hidraw1"}, {"RIG_VIDEO", "/dev/video2"}}},
+           {"export A='/dev/x y'\nexport B=\"q\"\n", {{"A", "/dev/x y"}, {"B", "q"}}},
+           {"noise\n export C=1\nexport =2\nexportD=3\nexport E\n", {}},
+           {"export F=\nexport G=a=b", {{"F", ""}, {"G", "a=b"}}},
+           {"", {}}}) {
+    EXPECT_EQ(RigGadgetBus::parseExports(text), expected) << text;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, RigGadgetBusExports,
-    ::testing::Values(
-        ExportsCase{"export RIG_HIDRAW=/dev/hidraw1\nexport RIG_VIDEO=/dev/video2\n",
-                    {{"RIG_HIDRAW", "/dev/hidraw1"}, {"RIG_VIDEO", "/dev/video2"}}},
-        ExportsCase{"export A='/dev/x y'\nexport B=\"q\"\n", {{"A", "/dev/x y"}, {"B", "q"}}},
-        ExportsCase{"noise\n export C=1\nexport =2\nexportD=3\nexport E\n", {}},
-        ExportsCase{"export F=\nexport G=a=b", {{"F", ""}, {"G", "a=b"}}},
-        ExportsCase{"", {}}));
 
 class RigGadgetBusRun : public ::testing::Test {
  protected:
@@ -54,9 +46,9 @@ class RigGadgetBusRun : public ::testing::Test {
 
 TEST_F(RigGadgetBusRun, CommandsRunInOrderAndThePlugsNodesAreKept) {
   const std::string log = dir.filePath("log").toStdString();
-  RigGadgetBus bus(script("unplug", "echo unplug >> " + log),
-                   script("plug", "echo plug >> " + log +
-                                      "; echo 'export RIG_GADGET_TEST_NODE=/dev/hidraw7'"));
+  RigGadgetBus bus(
+      script("unplug", "echo unplug >> " + log),
+      script("plug", "echo plug >> " + log + "; echo 'export RIG_GADGET_TEST_NODE=/dev/hidraw7'"));
   std::vector<std::string> done;
   bus.setAttached(false, [&](bool ok) { done.push_back(ok ? "unplugged" : "unplug failed"); });
   bus.setAttached(true, [&](bool ok) { done.push_back(ok ? "plugged" : "plug failed"); });
@@ -68,8 +60,8 @@ TEST_F(RigGadgetBusRun, CommandsRunInOrderAndThePlugsNodesAreKept) {
   std::string second;
   lines >> first >> second;
   EXPECT_EQ(first + " " + second, "unplug plug");
-  EXPECT_EQ(bus.nodes(), (std::map<std::string, std::string>{
-                             {"RIG_GADGET_TEST_NODE", "/dev/hidraw7"}}));
+  EXPECT_EQ(bus.nodes(),
+            (std::map<std::string, std::string>{{"RIG_GADGET_TEST_NODE", "/dev/hidraw7"}}));
   EXPECT_EQ(qgetenv("RIG_GADGET_TEST_NODE"), "/dev/hidraw7");
   test::settle();
   EXPECT_FALSE(bus.isBusy());
