@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 #include <ostrane/ostrane.h>
 
@@ -27,9 +26,7 @@ namespace vexhal {
 AppDelegate::AppDelegate(Scheduler scheduler, QObject* parent)
     : QObject(parent), scheduler_(std::move(scheduler)) {
   if (!scheduler_) {
-    scheduler_ = [](QObject* context, int ms, std::function<void()> task) {
-      QTimer::singleShot(ms, context, std::move(task));
-    };
+    scheduler_ = defaultScheduler();
   }
 }
 

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "base/Scheduler.h"
+
 namespace vexhal {
 
 class MainWindow;
@@ -18,9 +20,6 @@ class AppDelegate : public QObject {
   Q_OBJECT
 
  public:
-  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
-
   explicit AppDelegate(Scheduler scheduler = {}, QObject* parent = nullptr);
   ~AppDelegate() override;
 

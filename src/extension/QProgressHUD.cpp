@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QPainter>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -15,8 +14,8 @@ namespace {
 constexpr int kLabelGap = 10;
 constexpr int kAvoidGap = 24;  // between a moved bezel and the edge or widget it stays clear of
 
-QProgressHUD::Scheduler& scheduler() {
-  static QProgressHUD::Scheduler current = QProgressHUD::defaultScheduler();
+Scheduler& scheduler() {
+  static Scheduler current = defaultScheduler();
   return current;
 }
 
@@ -24,12 +23,6 @@ QProgressHUD::Scheduler& scheduler() {
 
 void QProgressHUD::setScheduler(Scheduler replacement) {
   scheduler() = replacement ? std::move(replacement) : defaultScheduler();
-}
-
-QProgressHUD::Scheduler QProgressHUD::defaultScheduler() {
-  return [](QObject* context, int ms, std::function<void()> task) {
-    QTimer::singleShot(ms, context, std::move(task));
-  };
 }
 
 QProgressHUD::QProgressHUD(QWidget* view)

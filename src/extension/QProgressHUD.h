@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "base/Scheduler.h"
+
 class QLabel;
 
 namespace vexhal {
@@ -21,10 +23,8 @@ class QProgressHUD : public QWidget {
  public:
   enum class Mode { indeterminate, customView, text };
 
-  // Runs `task` once after `ms`, unless `context` is gone by then. Tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
+  // Tests replace the scheduler.
   static void setScheduler(Scheduler scheduler);
-  static Scheduler defaultScheduler();
 
   explicit QProgressHUD(QWidget* view);
   ~QProgressHUD() override;

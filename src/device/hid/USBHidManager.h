@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/WeakDelegateList.h"
 #include "device/hid/HidDiscovery.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidDelegate.h"
@@ -52,11 +53,10 @@ class USBHidManager {
   void append(const std::shared_ptr<USBDevice>& device);
   void deviceGone(const std::shared_ptr<USBDevice>& device);
   void removeAt(std::size_t index);
-  std::vector<std::shared_ptr<USBHidDelegate>> liveDelegates();
 
   std::unique_ptr<HidDiscovery> discovery_;
   std::vector<std::shared_ptr<USBDevice>> devices_;
-  std::vector<std::weak_ptr<USBHidDelegate>> delegates_;
+  WeakDelegateList<USBHidDelegate> delegates_;
   QObject context_;  // deferred removals die with the manager
 };
 

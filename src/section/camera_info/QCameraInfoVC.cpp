@@ -69,9 +69,7 @@ QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, USBHidMan
       device_(device),
       manager_(manager),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraInfoVC>>(this)),
-      scheduler_([](QObject* context, int ms, std::function<void()> task) {
-        QTimer::singleShot(ms, context, std::move(task));
-      }),
+      scheduler_(defaultScheduler()),
       nameLabel_(valueLabel(this, "nameLabel")),
       serialLabel_(valueLabel(this, "serialLabel")),
       versionLabel_(valueLabel(this, "versionLabel")),

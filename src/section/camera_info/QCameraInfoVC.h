@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/Scheduler.h"
 #include "common/QAlertController.h"
 #include "common/QViewController.h"
 #include "device/hid/USBDevice.h"
@@ -32,8 +33,6 @@ class QCameraInfoVC : public QViewController {
   Q_OBJECT
 
  public:
-  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
 
   explicit QCameraInfoVC(const std::shared_ptr<USBDevice>& device,
                          USBHidManager& manager = USBHidManager::shared(),

@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QMetaObject>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <ostrane/ostrane.h>
@@ -44,9 +43,7 @@ QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraListVC>>(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }),
       settingAction_([this] { QCameraAccess::showHelp(this, permissionProblem_); }),
-      scheduler_([](QObject* context, int ms, std::function<void()> task) {
-        QTimer::singleShot(ms, context, std::move(task));
-      }) {
+      scheduler_(defaultScheduler()) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Scheduler.h"
 #include "common/QAlertController.h"
 #include "common/QTapThrottle.h"
 #include "common/QViewController.h"
@@ -31,8 +32,6 @@ class QCameraListVC : public QViewController {
   Q_OBJECT
 
  public:
-  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
   // Stored image settings wait for the camera's video-control channel, which can appear after
   // its HID side: tried again this often, this many times.
   static constexpr std::chrono::milliseconds kApplyRetryInterval{1000};
