@@ -9,15 +9,15 @@
 #include "common/Pictures.h"
 #include "common/QAlertAction.h"
 #include "common/QAlertButton.h"
+#include "common/QBrowserLink.h"
 #include "common/QNavigationController.h"
+#include "common/QScreenHeader.h"
 #include "common/UiStyle.h"
 #include "extension/QHudOverlay.h"
 #include "net/RNetManager.h"
 #include "section/QHidDelegateLink.h"
 #include "section/about/QAppVersion.h"
 #include "section/about/QServiceVC.h"
-#include "section/camera_info/QBrowserLink.h"
-#include "section/camera_info/QScreenHeader.h"
 #include "section/camera_info/QUpgradeVC.h"
 
 namespace vexhal {

@@ -16,10 +16,10 @@
 #include "common/QAlertAction.h"
 #include "common/QAlertButton.h"
 #include "common/QAlertController.h"
+#include "common/QBrowserLink.h"
 #include "common/QDimmingScrim.h"
 #include "common/UiStyle.h"
 #include "net/RNetManager.h"
-#include "section/camera_info/QBrowserLink.h"
 #include "section/camera_info/UpgradeState.h"
 
 namespace vexhal {

@@ -3,10 +3,10 @@
 #include <QLineEdit>
 
 #include "../camera_info/UpdateTestSupport.h"
+#include "common/QBrowserLink.h"
 #include "common/QNavigationController.h"
 #include "section/about/QAboutVC.h"
 #include "section/about/QServiceVC.h"
-#include "section/camera_info/QBrowserLink.h"
 
 namespace vexhal {
 namespace {

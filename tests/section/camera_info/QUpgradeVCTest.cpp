@@ -3,7 +3,7 @@
 
 #include "UpdateTestSupport.h"
 #include "common/Pictures.h"
-#include "section/camera_info/QBrowserLink.h"
+#include "common/QBrowserLink.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 
 namespace vexhal {

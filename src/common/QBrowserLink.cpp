@@ -1,4 +1,4 @@
-#include "section/camera_info/QBrowserLink.h"
+#include "common/QBrowserLink.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
