@@ -23,12 +23,8 @@
 
 namespace vexhal {
 
-AppDelegate::AppDelegate(Scheduler scheduler, QObject* parent)
-    : QObject(parent), scheduler_(std::move(scheduler)) {
-  if (!scheduler_) {
-    scheduler_ = defaultScheduler();
-  }
-}
+AppDelegate::AppDelegate(Platform& platform, QObject* parent)
+    : QObject(parent), platform_(platform) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -47,7 +43,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   window_ = std::make_unique<MainWindow>();
   window_->setContentViewController(new QLaunchVC);
   window_->show();
-  scheduler_(this, launchDurationMs, [this] { showRootScreen(); });
+  platform_.scheduler()(this, launchDurationMs, [this] { showRootScreen(); });
   startCameraMonitoring();
   QNetLogForwarder::configure(serviceHost, servicePort);
   setUpTrayIcon();
@@ -83,7 +79,7 @@ void AppDelegate::showRootScreen() {
   if (!window_) {
     return;
   }
-  window_->setContentViewController(new QNavigationController(new QRootVC));
+  window_->setContentViewController(new QNavigationController(new QRootVC(platform_)));
   checkAppVersion();
 }
 

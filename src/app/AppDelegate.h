@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "base/Scheduler.h"
+#include "platform/Platform.h"
 
 namespace vexhal {
 
@@ -20,7 +20,8 @@ class AppDelegate : public QObject {
   Q_OBJECT
 
  public:
-  explicit AppDelegate(Scheduler scheduler = {}, QObject* parent = nullptr);
+  // `platform` outlives the delegate and every screen it shows.
+  explicit AppDelegate(Platform& platform, QObject* parent = nullptr);
   ~AppDelegate() override;
 
   // The application's name and icon; closing the last window does not quit the program.
@@ -42,7 +43,7 @@ class AppDelegate : public QObject {
   void checkAppVersion();
   void setUpTrayIcon();
 
-  Scheduler scheduler_;
+  Platform& platform_;
   std::unique_ptr<MainWindow> window_;
   QPointer<QSystemTrayIcon> trayIcon_;
 };

@@ -168,7 +168,7 @@ struct InaccessibleCameraList : ::testing::Test {
     discovery = owned.get();
     manager = std::make_unique<USBHidManager>(std::move(owned));
     manager->startMonitoringForVendorID(0xB206, 0xB215);
-    list = std::make_unique<QCameraListVC>(*manager, QDataBase(settings.filePath("s.ini")));
+    list = std::make_unique<QCameraListVC>(platform, *manager, QDataBase(settings.filePath("s.ini")));
     list->resize(800, 600);
     list->show();
     discovery->events.arrived(kRecord);
@@ -180,6 +180,7 @@ struct InaccessibleCameraList : ::testing::Test {
   QString stateText() const { return list->cellAt(0) ? list->cellAt(0)->stateLabel()->text() : QStringLiteral("<no row>"); }
 
   QTemporaryDir settings;
+  Platform platform;
   std::shared_ptr<FakeTree> tree = std::make_shared<FakeTree>();
   RefusingDiscovery* discovery = nullptr;
   std::unique_ptr<USBHidManager> manager;
@@ -217,7 +218,7 @@ TEST_F(InaccessibleCameraList, AGrantedPermissionMakesTheCameraUsableWithoutRepl
     if (request.head.cmd.get() == 0x5000) discovery->cameraEnd->reply(0x5000, 0);  // getState: ready
   }
   EXPECT_TRUE(test::waitUntil([&] { return stateText() == QStringLiteral("Connected"); }));
-  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front()));
+  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), platform.accessChecker()));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class USBHidManager {
   // The process-wide manager, created on first call (after the QCoreApplication, on the main
   // thread). It uses the udev backend unless another discovery was installed before.
   static USBHidManager& shared();
-  // Makes the process-wide manager use `discovery` (the virtual camera's, for instance).
+  // Makes the process-wide manager use `discovery`: the platform sets its own at start-up.
   // Returns false, and changes nothing, once `shared()` has created the manager.
   static bool installDiscovery(std::unique_ptr<HidDiscovery> discovery);
 

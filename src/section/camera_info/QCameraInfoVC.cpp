@@ -63,13 +63,13 @@ QLabel* valueLabel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, USBHidManager& manager,
-                             QWidget* parent)
+QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform& platform,
+                             USBHidManager& manager, QWidget* parent)
     : QViewController("QCameraInfoVC", parent),
       device_(device),
+      platform_(platform),
       manager_(manager),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraInfoVC>>(this)),
-      scheduler_(defaultScheduler()),
       nameLabel_(valueLabel(this, "nameLabel")),
       serialLabel_(valueLabel(this, "serialLabel")),
       versionLabel_(valueLabel(this, "versionLabel")),
@@ -127,7 +127,7 @@ QCameraInfoVC::~QCameraInfoVC() {
   // An installation this screen started cannot be finished by anyone else; leaving the flag
   // set would keep the other screens from ever closing on a removal.
   if (installing_) {
-    setUpgradeInProgress(false);
+    platform_.setFirmwareInstalling(false);
   }
   if (updateVC_) {
     updateVC_->closeSheet();
@@ -223,7 +223,7 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
 }
 
 void QCameraInfoVC::showInstallHud() {
-  if (upgradeInProgress()) {
+  if (platform_.firmwareInstalling()) {
     return;
   }
   if (lastVersion_.isEmpty()) {
@@ -234,7 +234,7 @@ void QCameraInfoVC::showInstallHud() {
     return;
   }
   startTimer();
-  setUpgradeInProgress(true);
+  platform_.setFirmwareInstalling(true);
   installing_ = true;
   transferAccepted_ = false;
   if (!device_->isOpen()) {
@@ -297,10 +297,10 @@ void QCameraInfoVC::setTickInterval(std::chrono::milliseconds interval) {
 
 void QCameraInfoVC::tick() {
   totalTime_ += tickSeconds;
-  if (!upgradeInProgress() || totalTime_ < timeoutSeconds) {
+  if (!platform_.firmwareInstalling() || totalTime_ < timeoutSeconds) {
     return;
   }
-  setUpgradeInProgress(false);
+  platform_.setFirmwareInstalling(false);
   installing_ = false;
   stopTimer();
   removeLoadingView();
@@ -333,7 +333,7 @@ void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
   if (!isTopScreen() || (!installing_ && !cameraAway_)) {
     return;
   }
-  scheduler_(this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
+  platform_.scheduler()(this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
     std::shared_ptr<USBDevice> camera = weak.lock();
     if (!self || !camera) {
       return;
@@ -359,10 +359,10 @@ void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
 
 void QCameraInfoVC::reattached(const std::shared_ptr<USBDevice>& device) {
   device_ = device;
-  setUpgradeInProgress(false);
+  platform_.setFirmwareInstalling(false);
   installing_ = false;
   stopTimer();
-  scheduler_(this, verifyDelayMs, [self = QPointer(this)] {
+  platform_.scheduler()(this, verifyDelayMs, [self = QPointer(this)] {
     if (self) {
       self->removeLoadingView();
       self->checkDeviceState();
@@ -371,7 +371,7 @@ void QCameraInfoVC::reattached(const std::shared_ptr<USBDevice>& device) {
 }
 
 void QCameraInfoVC::upgradeFailed() {
-  setUpgradeInProgress(false);
+  platform_.setFirmwareInstalling(false);
   installing_ = false;
   stopTimer();
   removeLoadingView();
@@ -446,7 +446,7 @@ void QCameraInfoVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice
     upgradeFailed();
     return;
   }
-  if (upgradeInProgress() || !isTopScreen()) {
+  if (platform_.firmwareInstalling() || !isTopScreen()) {
     return;
   }
   if (updateVC_) {

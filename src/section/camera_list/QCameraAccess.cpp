@@ -39,11 +39,6 @@ Cause causeOf(int error) {
   }
 }
 
-QCameraAccess::Checker& installedChecker() {
-  static QCameraAccess::Checker checker;
-  return checker;
-}
-
 std::shared_ptr<const QCameraAccessSystem>& installedSystem() {
   static std::shared_ptr<const QCameraAccessSystem> system;
   return system;
@@ -161,8 +156,9 @@ QString ruleSteps(const QCameraAccessSystem& system) {
 
 }  // namespace
 
-std::optional<QCameraAccessProblem> QCameraAccess::check(const USBDevice& device) {
-  if (const Checker& checker = installedChecker()) {
+std::optional<QCameraAccessProblem> QCameraAccess::check(const USBDevice& device,
+                                                         const Checker& checker) {
+  if (checker) {
     if (checker(device)) {
       return std::nullopt;
     }
@@ -170,8 +166,6 @@ std::optional<QCameraAccessProblem> QCameraAccess::check(const USBDevice& device
   }
   return diagnose(device, system());
 }
-
-void QCameraAccess::install(Checker checker) { installedChecker() = std::move(checker); }
 
 void QCameraAccess::installSystem(std::shared_ptr<const QCameraAccessSystem> system) {
   installedSystem() = std::move(system);

@@ -24,12 +24,8 @@ class QCameraAccess {
   using Checker = std::function<bool(const USBDevice& device)>;
 
   // The problem that keeps the camera from being used, none when access is granted: the
-  // installed checker's answer, else the diagnosis on the installed system.
-  static std::optional<QCameraAccessProblem> check(const USBDevice& device);
-  static bool isGranted(const USBDevice& device) { return !check(device); }
-  // Installs a checker for the whole process (the virtual camera's, a test's); null restores
-  // the diagnosis.
-  static void install(Checker checker);
+  // checker's answer (the virtual camera's, a test's), else the diagnosis on the installed system.
+  static std::optional<QCameraAccessProblem> check(const USBDevice& device, const Checker& checker);
   // Makes the diagnosis and the help look at `system` (a test's fake tree); null restores the
   // running system.
   static void installSystem(std::shared_ptr<const QCameraAccessSystem> system);
