@@ -90,10 +90,10 @@ void AppDelegate::checkAppVersion() {
   }
   RNetManager::share().needVersionUpgrade(
       QStringLiteral("KVR"), QAppVersion::shortVersion(),
-      [window = QPointer<MainWindow>(window_.get())](
+      [window = QPointer<MainWindow>(window_.get()), platform = &platform_](
           const RNetResponse& response, const std::optional<RVersionUpgradeInfo>& answer) {
         if (window && response.ok() && answer && answer->needUpgrade) {
-          (new QUpgradeVC(QAppVersion::displayName(), *answer, true))
+          (new QUpgradeVC(*platform, QAppVersion::displayName(), *answer, true))
               ->present(window->contentViewController());
         }
       });

@@ -54,8 +54,8 @@ class Platform {
   const Scheduler& scheduler() const { return scheduler_; }
   void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
 
-  // Hands `url` to the web browser; false when nothing took it.
-  bool openInBrowser(const QUrl& url) const { return browserOpener_(url); }
+  // Hands an address to the web browser; false when nothing took it.
+  const BrowserOpener& browserOpener() const { return browserOpener_; }
   void setBrowserOpener(BrowserOpener opener) { browserOpener_ = std::move(opener); }
 
   // While a firmware installation runs, neither the camera info nor the camera control screen

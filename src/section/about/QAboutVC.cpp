@@ -42,8 +42,9 @@ std::string flag(bool value) {
 
 }  // namespace
 
-QAboutVC::QAboutVC(USBHidManager& manager, QWidget* parent)
+QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
     : QViewController("QAboutVC", parent),
+      platform_(platform),
       manager_(manager),
       delegateLink_(std::make_shared<QHidDelegateLink<QAboutVC>>(this)),
       logoImg_(new QLabel(this)),
@@ -162,19 +163,21 @@ void QAboutVC::checkVersionBtnAction() {
           QHudOverlay::showToast(self->window(), QStringLiteral("Software is up to date"), 2.0);
           return;
         }
-        auto* sheet = new QUpgradeVC(QAppVersion::displayName(), *answer, true);
+        auto* sheet = new QUpgradeVC(self->platform_, QAppVersion::displayName(), *answer, true);
         sheet->present(self);
       });
 }
 
 void QAboutVC::serviceBtnAction() {
   QBrowserLink::openOrShowAddress(
-      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/terms-of-service")), this);
+      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/terms-of-service")),
+      platform_.browserOpener(), this);
 }
 
 void QAboutVC::privacyBtnAction() {
   QBrowserLink::openOrShowAddress(
-      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/privacy-policy")), this);
+      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/privacy-policy")),
+      platform_.browserOpener(), this);
 }
 
 void QAboutVC::clicked() {

@@ -211,7 +211,8 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
         if (self->updateVC_) {
           self->updateVC_->closeSheet();
         }
-        auto* sheet = new QUpgradeVC(QString::fromStdString(self->device_->name()), *answer, false);
+        auto* sheet = new QUpgradeVC(self->platform_, QString::fromStdString(self->device_->name()),
+                                     *answer, false);
         sheet->setCompletedBlock([screen = self](const RNetResponse& result) {
           if (screen && result.ok()) {
             screen->showInstallHud();

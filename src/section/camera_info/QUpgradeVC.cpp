@@ -54,9 +54,10 @@ std::shared_ptr<QAlertAction> action(const QString& title, Style style,
 
 }  // namespace
 
-QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bool isApp,
-                       QWidget* parent)
+QUpgradeVC::QUpgradeVC(const Platform& platform, QString versionTitle,
+                       RVersionUpgradeInfo versionInfo, bool isApp, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      platform_(platform),
       versionInfo_(std::move(versionInfo)),
       versionTitle_(std::move(versionTitle)),
       isApp_(isApp),
@@ -227,7 +228,8 @@ void QUpgradeVC::upgradeBtnAction() {
     return;
   }
   if (isApp_) {
-    if (QBrowserLink::open(QUrl(versionInfo_.downLoadUrl)) && !versionInfo_.forceStatus) {
+    if (QBrowserLink::open(QUrl(versionInfo_.downLoadUrl), platform_.browserOpener()) &&
+        !versionInfo_.forceStatus) {
       closeSheet();
     }
     return;

@@ -80,7 +80,7 @@ void QRootVC::moreBtnAction(QWidget* sender) {
 void QRootVC::aboutMenuAction() {
   QLog("Root, aboutMenuAction()");
   if (qobject_cast<QAboutVC*>(navVC_->topViewController()) == nullptr) {
-    navVC_->push(new QAboutVC, false);
+    navVC_->push(new QAboutVC(platform_), false);
   }
 }
 
