@@ -23,8 +23,6 @@ class QProgressHUD : public QWidget {
  public:
   enum class Mode { indeterminate, customView, text };
 
-  // Tests replace the scheduler.
-  static void setScheduler(Scheduler scheduler);
 
   explicit QProgressHUD(QWidget* view);
   ~QProgressHUD() override;
@@ -52,8 +50,8 @@ class QProgressHUD : public QWidget {
 
   // Removes the overlay now.
   void hideAnimated(bool animated = false);
-  // Removes the overlay after `seconds`, through the scheduler.
-  void hideAfterDelay(double seconds);
+  // Removes the overlay after `seconds`, through `scheduler`.
+  void hideAfterDelay(double seconds, const Scheduler& scheduler);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

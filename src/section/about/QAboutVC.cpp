@@ -150,7 +150,8 @@ void QAboutVC::checkVersionBtnAction() {
         self->busy_.done();
         QLog("About, needVersionUpgrade, " + std::to_string(response.code));
         if (!response.ok()) {
-          QHudOverlay::showToast(self->window(), response.message, 2.0);
+          QHudOverlay::showToast(self->window(), response.message, self->platform_.scheduler(),
+                                 2.0);
           return;
         }
         if (!answer) {
@@ -160,7 +161,8 @@ void QAboutVC::checkVersionBtnAction() {
              flag(answer->forceStatus) + ", " + answer->version.toStdString() + ", " +
              answer->downLoadUrl.toStdString() + ")");
         if (!answer->needUpgrade) {
-          QHudOverlay::showToast(self->window(), QStringLiteral("Software is up to date"), 2.0);
+          QHudOverlay::showToast(self->window(), QStringLiteral("Software is up to date"),
+                                 self->platform_.scheduler(), 2.0);
           return;
         }
         auto* sheet = new QUpgradeVC(self->platform_, QAppVersion::displayName(), *answer, true);

@@ -273,7 +273,7 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
       QStringLiteral("#tabIndicator { background: %1; border-radius: 1px; }").arg(ui::blue().name()));
   tabIndicator_->setFixedSize(kTabIndicatorWidth, 3);
 
-  functionControlVC_ = new QCameraFunctionControlVC(device_, panel);
+  functionControlVC_ = new QCameraFunctionControlVC(device_, platform_.scheduler(), panel);
   imageControlVC_ = new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_, panel);
   tabView_ = new QStackedWidget(panel);
   tabView_->addWidget(functionControlVC_);
@@ -473,11 +473,14 @@ void QCameraControlVC::saveParams() {
     }
   }
   QPointer<QWidget> window = this->window();
-  device_->saveUVC([self = QPointer(this), window, stored](std::int64_t code) {
+  device_->saveUVC([self = QPointer(this), window, stored,
+                    scheduler = platform_.scheduler()](std::int64_t code) {
     QLog("CameraControl, saveParams(), code", code);
     const bool saved = code == 0 && *stored;
-    QHudOverlay::showToast(window, saved ? QStringLiteral("Successfully saved")
-                                         : QStringLiteral("Save failed,please try it again"));
+    QHudOverlay::showToast(window,
+                           saved ? QStringLiteral("Successfully saved")
+                                 : QStringLiteral("Save failed,please try it again"),
+                           scheduler);
     if (saved && self) {
       self->functionControlVC_->markSaved();
       self->imageControlVC_->markSaved();

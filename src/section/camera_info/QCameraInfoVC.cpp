@@ -307,7 +307,7 @@ void QCameraInfoVC::tick() {
   removeLoadingView();
   QWidget* top = window();
   popToRoot();
-  QHudOverlay::showToast(top, kUpdateFailed, 2.0);
+  QHudOverlay::showToast(top, kUpdateFailed, platform_.scheduler(), 2.0);
   QLog("CameraInfo, startTimer(), 超时未检测到设备插入");
 }
 
@@ -428,7 +428,8 @@ void QCameraInfoVC::checkDeviceVersion() {
         if (code == 0 && value && displayText(*value) != self->lastVersion_) {
           QWidget* top = self->window();
           self->popToRoot();
-          QHudOverlay::showToast(top, QStringLiteral("Update Complete"), 2.0);
+          QHudOverlay::showToast(top, QStringLiteral("Update Complete"), self->platform_.scheduler(),
+                                 2.0);
         } else {
           self->upgradeFailed();
         }
@@ -477,7 +478,7 @@ void QCameraInfoVC::popToRoot() {
 }
 
 void QCameraInfoVC::showToast(const QString& text) {
-  QHudOverlay::showToast(window(), text, 2.0);
+  QHudOverlay::showToast(window(), text, platform_.scheduler(), 2.0);
 }
 
 }  // namespace vexhal
