@@ -10,6 +10,7 @@
 namespace vexhal {
 
 class HidDiscovery;
+struct QCameraAccessSystem;
 class USBDevice;
 class UVCTransportFactory;
 namespace video {
@@ -47,9 +48,15 @@ class Platform {
   const std::shared_ptr<video::CaptureBackend>& captureBackend() const { return captureBackend_; }
   void setCaptureBackend(std::shared_ptr<video::CaptureBackend> backend);
 
-  // Empty: the access is diagnosed on the running system.
+  // Empty: the access is diagnosed on the access system.
   const AccessChecker& accessChecker() const { return accessChecker_; }
   void setAccessChecker(AccessChecker checker) { accessChecker_ = std::move(checker); }
+  // Where access is diagnosed and its help looked up (a test's fake tree); null: the running
+  // system.
+  const std::shared_ptr<const QCameraAccessSystem>& accessSystem() const { return accessSystem_; }
+  void setAccessSystem(std::shared_ptr<const QCameraAccessSystem> system) {
+    accessSystem_ = std::move(system);
+  }
 
   const Scheduler& scheduler() const { return scheduler_; }
   void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
@@ -72,6 +79,7 @@ class Platform {
   std::shared_ptr<UVCTransportFactory> uvcTransportFactory_;
   std::shared_ptr<video::CaptureBackend> captureBackend_;
   AccessChecker accessChecker_;
+  std::shared_ptr<const QCameraAccessSystem> accessSystem_;
   Scheduler scheduler_;
   BrowserOpener browserOpener_;
   bool firmwareInstalling_ = false;

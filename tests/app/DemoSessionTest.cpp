@@ -35,7 +35,7 @@ TEST(DemoSessionTest, TheHomeScreenListsTheVirtualCameraAndFollowsUnplugAndPlug)
   ASSERT_NE(list, nullptr);
   ASSERT_TRUE(waitUntil([&] { return list->cameraArr().size() == 1; }));
   EXPECT_EQ(list->tableView()->rowCount(), 2);
-  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), demo.platform().accessChecker()));
+  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), demo.platform()));
   // The UVC controls reach the virtual camera too.
   EXPECT_NE(demo.platform().uvcTransportFactory().openByLocation(static_cast<std::uint32_t>(demo.rig().camera().locationId())),
             nullptr);

@@ -163,7 +163,7 @@ struct RefusingDiscovery : HidDiscovery {
 struct InaccessibleCameraList : ::testing::Test {
   InaccessibleCameraList() {
     tree->add(QString::fromLatin1(kRule));
-    QCameraAccess::installSystem(std::shared_ptr<const QCameraAccessSystem>(tree, &tree->system));
+    platform.setAccessSystem(std::shared_ptr<const QCameraAccessSystem>(tree, &tree->system));
     auto owned = std::make_unique<RefusingDiscovery>();
     discovery = owned.get();
     manager = std::make_unique<USBHidManager>(std::move(owned));
@@ -172,10 +172,6 @@ struct InaccessibleCameraList : ::testing::Test {
     list->resize(800, 600);
     list->show();
     discovery->events.arrived(kRecord);
-  }
-  ~InaccessibleCameraList() override {
-    list.reset();
-    QCameraAccess::installSystem(nullptr);
   }
   QString stateText() const { return list->cellAt(0) ? list->cellAt(0)->stateLabel()->text() : QStringLiteral("<no row>"); }
 
@@ -218,7 +214,7 @@ TEST_F(InaccessibleCameraList, AGrantedPermissionMakesTheCameraUsableWithoutRepl
     if (request.head.cmd.get() == 0x5000) discovery->cameraEnd->reply(0x5000, 0);  // getState: ready
   }
   EXPECT_TRUE(test::waitUntil([&] { return stateText() == QStringLiteral("Connected"); }));
-  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), platform.accessChecker()));
+  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), platform));
 }
 
 }  // namespace

@@ -44,7 +44,9 @@ QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBa
                                      QStringLiteral("Please Connect Device"), this)),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraListVC>>(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }),
-      settingAction_([this] { QCameraAccess::showHelp(this, permissionProblem_); }) {
+      settingAction_([this] {
+        QCameraAccess::showHelp(this, permissionProblem_, QCameraAccess::system(platform_));
+      }) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -217,7 +219,7 @@ void QCameraListVC::cameraBtnAction(const std::shared_ptr<USBDevice>& device) {
 }
 
 void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device) {
-  std::optional<QCameraAccessProblem> problem = QCameraAccess::check(*device, platform_.accessChecker());
+  std::optional<QCameraAccessProblem> problem = QCameraAccess::check(*device, platform_);
   QLog("CameraList, pushCameraControlVC(_:)");
   // The answer is handled on a later turn of the main loop, as an answer from the system is.
   QMetaObject::invokeMethod(
@@ -254,7 +256,7 @@ void QCameraListVC::showPermissionAlert(const QCameraAccessProblem& problem) {
   permissionProblem_ = problem;
   // The message names the node that was refused, why, and the fix on this system.
   auto* alert = new QAlertController(QStringLiteral("Unable to use the camera"),
-                                     QCameraAccess::explain(problem, QCameraAccess::system()));
+                                     QCameraAccess::explain(problem, QCameraAccess::system(platform_)));
   const QFont font = ui::systemFont(14, QFont::Medium);
   alert->addAction(std::make_shared<QAlertAction>(
                        QStringLiteral("Setting"), QAlertAction::QAlertActionStyle::blueFilled, font,
