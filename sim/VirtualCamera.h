@@ -20,7 +20,7 @@
 #include "SimFaults.h"
 #include "UvcControlStore.h"
 #include "device/hid/HidPacket.h"
-#include "device/hid/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "device/uvc/UVCControlRequest.h"
 
 namespace vexhal::sim {

@@ -1,7 +1,6 @@
 #include "VirtualCameraRig.h"
 
 #include "SimHidDiscovery.h"
-#include "device/hid/USBHidManager.h"
 
 namespace vexhal::sim {
 
@@ -20,11 +19,6 @@ VirtualCameraRig::~VirtualCameraRig() {
 
 std::unique_ptr<HidDiscovery> VirtualCameraRig::makeDiscovery() {
   return std::make_unique<SimHidDiscovery>(std::vector{&camera_});
-}
-
-bool VirtualCameraRig::installProcessWide() {
-  UVCTransportFactory::install(uvcFactory_);
-  return USBHidManager::installDiscovery(makeDiscovery());
 }
 
 bool VirtualCameraRig::listen(const QString& name, QString* error) {

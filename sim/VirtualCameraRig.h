@@ -33,11 +33,6 @@ class VirtualCameraRig {
   std::shared_ptr<UVCTransportFactory> uvcTransportFactory() { return uvcFactory_; }
   std::shared_ptr<video::CaptureBackend> captureBackend() { return captureBackend_; }
 
-  // Makes the process-wide HID manager and UVC controls use the virtual camera. The HID part
-  // must come before the manager is first used: returns false when it is too late (the UVC
-  // part is installed all the same).
-  bool installProcessWide();
-
   // Answers one control line (see SimControlCommands).
   QString execute(const QString& line) { return commands_.execute(line); }
   // Opens the control server under `name` (in the user's runtime folder unless it is a path);

@@ -12,7 +12,7 @@
 #include "GadgetBus.h"
 #include "VirtualCamera.h"
 #include "device/hid/HidPacket.h"
-#include "device/hid/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace vexhal::sim {
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 #include <ostrane/ostrane.h>
 
@@ -24,14 +23,8 @@
 
 namespace vexhal {
 
-AppDelegate::AppDelegate(Scheduler scheduler, QObject* parent)
-    : QObject(parent), scheduler_(std::move(scheduler)) {
-  if (!scheduler_) {
-    scheduler_ = [](QObject* context, int ms, std::function<void()> task) {
-      QTimer::singleShot(ms, context, std::move(task));
-    };
-  }
-}
+AppDelegate::AppDelegate(Platform& platform, QObject* parent)
+    : QObject(parent), platform_(platform) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -50,7 +43,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   window_ = std::make_unique<MainWindow>();
   window_->setContentViewController(new QLaunchVC);
   window_->show();
-  scheduler_(this, launchDurationMs, [this] { showRootScreen(); });
+  platform_.scheduler()(this, launchDurationMs, [this] { showRootScreen(); });
   startCameraMonitoring();
   QNetLogForwarder::configure(serviceHost, servicePort);
   setUpTrayIcon();
@@ -86,7 +79,7 @@ void AppDelegate::showRootScreen() {
   if (!window_) {
     return;
   }
-  window_->setContentViewController(new QNavigationController(new QRootVC));
+  window_->setContentViewController(new QNavigationController(new QRootVC(platform_)));
   checkAppVersion();
 }
 
@@ -97,10 +90,10 @@ void AppDelegate::checkAppVersion() {
   }
   RNetManager::share().needVersionUpgrade(
       QStringLiteral("KVR"), QAppVersion::shortVersion(),
-      [window = QPointer<MainWindow>(window_.get())](
+      [window = QPointer<MainWindow>(window_.get()), platform = &platform_](
           const RNetResponse& response, const std::optional<RVersionUpgradeInfo>& answer) {
         if (window && response.ok() && answer && answer->needUpgrade) {
-          (new QUpgradeVC(QAppVersion::displayName(), *answer, true))
+          (new QUpgradeVC(*platform, QAppVersion::displayName(), *answer, true))
               ->present(window->contentViewController());
         }
       });

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Platform.h"
+
 namespace vexhal {
 
 class MainWindow;
@@ -18,10 +20,8 @@ class AppDelegate : public QObject {
   Q_OBJECT
 
  public:
-  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
-
-  explicit AppDelegate(Scheduler scheduler = {}, QObject* parent = nullptr);
+  // `platform` outlives the delegate and every screen it shows.
+  explicit AppDelegate(Platform& platform, QObject* parent = nullptr);
   ~AppDelegate() override;
 
   // The application's name and icon; closing the last window does not quit the program.
@@ -43,7 +43,7 @@ class AppDelegate : public QObject {
   void checkAppVersion();
   void setUpTrayIcon();
 
-  Scheduler scheduler_;
+  Platform& platform_;
   std::unique_ptr<MainWindow> window_;
   QPointer<QSystemTrayIcon> trayIcon_;
 };

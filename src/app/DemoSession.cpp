@@ -8,33 +8,27 @@
 #include "UpdateService.h"
 #include "VirtualCameraRig.h"
 #include "net/ServiceEndpoint.h"
-#include "section/camera_control/QCameraControlVC.h"
-#include "section/camera_list/QCameraAccess.h"
 
 namespace vexhal {
 
-DemoSession::DemoSession() : rig_(std::make_unique<sim::VirtualCameraRig>()) {}
-
-
-DemoSession::~DemoSession() {
-  if (started_) {
-    QCameraAccess::install(nullptr);
-    QCameraControlVC::setDefaultCaptureBackend(nullptr);
-  }
+DemoSession::DemoSession() : rig_(std::make_unique<sim::VirtualCameraRig>()) {
+  platform_.setDiscoveryMaker([rig = rig_.get()] { return rig->makeDiscovery(); });
+  platform_.setUvcTransportFactory(rig_->uvcTransportFactory());
+  // The control screen's preview shows the virtual camera's picture.
+  platform_.setCaptureBackend(rig_->captureBackend());
+  // The virtual camera has no device nodes to be refused.
+  platform_.setAccessChecker([](const USBDevice&) { return true; });
 }
 
+DemoSession::~DemoSession() = default;
+
 bool DemoSession::start(QString* error, QString* notice) {
-  if (!rig_->installProcessWide()) {
+  if (!platform_.configureSharedManager()) {
     if (error != nullptr) {
       *error = QStringLiteral("the camera manager was already running");
     }
     return false;
   }
-  // The virtual camera has no device nodes to be refused.
-  QCameraAccess::install([](const USBDevice&) { return true; });
-  // The control screen's preview shows the virtual camera's picture.
-  QCameraControlVC::setDefaultCaptureBackend(rig_->captureBackend());
-  started_ = true;
   QString listenError;
   if (!rig_->listen(QString::fromLatin1(sim::VirtualCameraRig::kDefaultServerName),
                     &listenError) &&

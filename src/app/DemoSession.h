@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "platform/Platform.h"
+
 namespace vexhal {
 
 namespace sim {
@@ -24,12 +26,14 @@ class DemoSession {
   DemoSession& operator=(const DemoSession&) = delete;
   ~DemoSession();
 
-  // Installs the virtual camera for the process and opens the control server. False with the
-  // reason in `error` when the camera could not be installed; a control server that cannot
-  // listen is reported in `notice` and the demo goes on without it.
+  // Makes the process-wide HID manager find the virtual camera and opens the control server.
+  // False with the reason in `error` when the manager was already running; a control server
+  // that cannot listen is reported in `notice` and the demo goes on without it.
   bool start(QString* error, QString* notice);
 
   sim::VirtualCameraRig& rig() { return *rig_; }
+  // The virtual camera's discovery, controls and capture, always accessible.
+  Platform& platform() { return platform_; }
   // Starts the local update service (start() does it) and makes it the service endpoint; false
   // with the reason in `notice` when it cannot listen.
   bool startUpdateService(QString* notice);
@@ -42,7 +46,7 @@ class DemoSession {
  private:
   std::unique_ptr<sim::VirtualCameraRig> rig_;
   std::unique_ptr<sim::UpdateService> service_;
-  bool started_ = false;
+  Platform platform_;
 };
 
 }  // namespace vexhal

@@ -13,6 +13,7 @@
 #include "app/DemoSession.h"
 #include "app/QSingleInstance.h"
 #include "app/QTerminationSignals.h"
+#include "platform/Platform.h"
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
 
@@ -64,8 +65,13 @@ int main(int argc, char** argv) {
   if (!instance.claim()) {
     return 0;
   }
+  // The real devices, or the demo's virtual camera; the screens are handed it.
+  std::optional<vexhal::Platform> devices;
   std::optional<vexhal::DemoSession> demoSession;
-  if (demo) {
+  if (!demo) {
+    devices.emplace();
+    devices->configureSharedManager();
+  } else {
     demoSession.emplace();
     QString error;
     QString notice;
@@ -82,7 +88,7 @@ int main(int argc, char** argv) {
   vexhal::QTerminationSignals termination;
   QObject::connect(&termination, &vexhal::QTerminationSignals::terminationRequested, &app,
                    &QApplication::quit);
-  vexhal::AppDelegate delegate;
+  vexhal::AppDelegate delegate(demoSession ? demoSession->platform() : *devices);
   QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
                    &vexhal::AppDelegate::applicationShouldHandleReopen);
   delegate.applicationDidFinishLaunching();

@@ -94,7 +94,7 @@ void QHudOverlay::hideBusy(QWidget* window) {
 }
 
 QProgressHUD* QHudOverlay::showToast(QWidget* window, const std::optional<QString>& text,
-                                     double seconds) {
+                                     const Scheduler& scheduler, double seconds) {
   if (!text || text->isEmpty()) {
     return nullptr;
   }
@@ -117,7 +117,7 @@ QProgressHUD* QHudOverlay::showToast(QWidget* window, const std::optional<QStrin
   hud->setAvoidedWidgets(activeControls(view));
   hud->show();
   hud->raise();
-  hud->hideAfterDelay(seconds);
+  hud->hideAfterDelay(seconds, scheduler);
   return hud;
 }
 

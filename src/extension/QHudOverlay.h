@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "base/Scheduler.h"
+
 class QWidget;
 
 namespace vexhal {
@@ -21,11 +23,12 @@ class QHudOverlay {
   static QProgressHUD* busyOverlay(QWidget* window);
   static void hideBusy(QWidget* window);
 
-  // Shows `text` for `seconds` (every caller asks for 2). No text, or an empty one, shows
-  // nothing and gives null. A new toast replaces the one still on screen. It is centred unless
-  // that covers the focused control or the one under the mouse; then it sits near the bottom.
+  // Shows `text` for `seconds` (every caller asks for 2), timed by `scheduler`. No text, or an
+  // empty one, shows nothing and gives null. A new toast replaces the one still on screen. It is
+  // centred unless that covers the focused control or the one under the mouse; then it sits
+  // near the bottom.
   static QProgressHUD* showToast(QWidget* window, const std::optional<QString>& text,
-                                 double seconds = 2.0);
+                                 const Scheduler& scheduler, double seconds = 2.0);
   // The toast on screen, or null.
   static QProgressHUD* toast(QWidget* window);
 

@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QPainter>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -15,22 +14,7 @@ namespace {
 constexpr int kLabelGap = 10;
 constexpr int kAvoidGap = 24;  // between a moved bezel and the edge or widget it stays clear of
 
-QProgressHUD::Scheduler& scheduler() {
-  static QProgressHUD::Scheduler current = QProgressHUD::defaultScheduler();
-  return current;
-}
-
 }  // namespace
-
-void QProgressHUD::setScheduler(Scheduler replacement) {
-  scheduler() = replacement ? std::move(replacement) : defaultScheduler();
-}
-
-QProgressHUD::Scheduler QProgressHUD::defaultScheduler() {
-  return [](QObject* context, int ms, std::function<void()> task) {
-    QTimer::singleShot(ms, context, std::move(task));
-  };
-}
 
 QProgressHUD::QProgressHUD(QWidget* view)
     : QWidget(view), spinner_(new QSpinnerView(this)), label_(new QLabel(this)) {
@@ -139,9 +123,9 @@ void QProgressHUD::hideAnimated(bool) {
   deleteLater();
 }
 
-void QProgressHUD::hideAfterDelay(double seconds) {
+void QProgressHUD::hideAfterDelay(double seconds, const Scheduler& scheduler) {
   QPointer<QProgressHUD> self(this);
-  scheduler()(this, static_cast<int>(seconds * 1000), [self] {
+  scheduler(this, static_cast<int>(seconds * 1000), [self] {
     if (self) {
       self->hideAnimated(false);
     }

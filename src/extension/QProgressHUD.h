@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "base/Scheduler.h"
+
 class QLabel;
 
 namespace vexhal {
@@ -21,10 +23,6 @@ class QProgressHUD : public QWidget {
  public:
   enum class Mode { indeterminate, customView, text };
 
-  // Runs `task` once after `ms`, unless `context` is gone by then. Tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
-  static void setScheduler(Scheduler scheduler);
-  static Scheduler defaultScheduler();
 
   explicit QProgressHUD(QWidget* view);
   ~QProgressHUD() override;
@@ -52,8 +50,8 @@ class QProgressHUD : public QWidget {
 
   // Removes the overlay now.
   void hideAnimated(bool animated = false);
-  // Removes the overlay after `seconds`, through the scheduler.
-  void hideAfterDelay(double seconds);
+  // Removes the overlay after `seconds`, through `scheduler`.
+  void hideAfterDelay(double seconds, const Scheduler& scheduler);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -59,16 +59,7 @@ void RNetManager::config(const QString& host, const QString& port) {
 }
 
 void RNetManager::addDelegate(const std::shared_ptr<RNetManagerDelegate>& delegate) {
-  if (!delegate) {
-    return;
-  }
-  std::erase_if(delegates_, [](const auto& weak) { return weak.expired(); });
-  const bool known = std::any_of(delegates_.begin(), delegates_.end(), [&](const auto& weak) {
-    return weak.lock() == delegate;
-  });
-  if (!known) {
-    delegates_.push_back(delegate);
-  }
+  delegates_.add(delegate);
 }
 
 bool RNetManager::addTrustedAuthority(const QByteArray& pem) {
@@ -102,15 +93,7 @@ void RNetManager::setCheckDeadline(std::chrono::milliseconds deadline) {
 void RNetManager::setMaxPackageSize(std::int64_t bytes) { maxPackageSize_ = bytes; }
 
 void RNetManager::log(const QString& message) {
-  std::vector<std::shared_ptr<RNetManagerDelegate>> live;
-  for (const auto& weak : delegates_) {
-    if (auto delegate = weak.lock()) {
-      live.push_back(std::move(delegate));
-    }
-  }
-  for (const auto& delegate : live) {
-    delegate->onPrintLog(*this, message);
-  }
+  delegates_.forEach([&](RNetManagerDelegate& delegate) { delegate.onPrintLog(*this, message); });
 }
 
 QNetworkRequest RNetManager::makeRequest(const QUrl& url) const {

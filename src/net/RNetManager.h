@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/WeakDelegateList.h"
 #include "net/RNetManagerDelegate.h"
 #include "net/RNetResponse.h"
 #include "net/RVersionUpgradeInfo.h"
@@ -114,7 +115,7 @@ class RNetManager {
   std::int64_t maxPackageSize_ = kMaxPackageSize;
   std::optional<QSslConfiguration> tls_;  // set once an authority is added
   std::map<QString, QByteArray> knownSha256_;  // downLoadUrl -> sha256 of its package
-  std::vector<std::weak_ptr<RNetManagerDelegate>> delegates_;
+  WeakDelegateList<RNetManagerDelegate> delegates_;
   // Owns the calls in flight (made first, so deleted first) and the network access manager;
   // goes with the application object for the shared manager.
   QPointer<QObject> context_;

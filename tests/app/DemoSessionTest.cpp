@@ -28,16 +28,16 @@ TEST(DemoSessionTest, TheHomeScreenListsTheVirtualCameraAndFollowsUnplugAndPlug)
   ASSERT_TRUE(demo.start(&error, &notice)) << error.toStdString();
   startCameraMonitoring();
 
-  QRootVC root;
+  QRootVC root(demo.platform());
   root.resize(900, 600);
   root.show();
   auto* list = qobject_cast<QCameraListVC*>(root.navVC()->rootViewController());
   ASSERT_NE(list, nullptr);
   ASSERT_TRUE(waitUntil([&] { return list->cameraArr().size() == 1; }));
   EXPECT_EQ(list->tableView()->rowCount(), 2);
-  EXPECT_TRUE(QCameraAccess::isGranted(*list->cameraArr().front()));
+  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), demo.platform()));
   // The UVC controls reach the virtual camera too.
-  EXPECT_NE(UVCTransportFactory::current()->openByLocation(static_cast<std::uint32_t>(demo.rig().camera().locationId())),
+  EXPECT_NE(demo.platform().uvcTransportFactory().openByLocation(static_cast<std::uint32_t>(demo.rig().camera().locationId())),
             nullptr);
 
   EXPECT_TRUE(demo.rig().execute(QStringLiteral("unplug")).startsWith(QStringLiteral("ok")));

@@ -42,7 +42,8 @@ TEST(LaunchScreenTest, TheAnimationRunsTwoSecondsAndEndsOnTheLastFrame) {
 }
 
 struct StartUpTest : testing::Test {
-  StartUpTest() : delegate(scheduler.function<QObject>()) {
+  StartUpTest() {
+    platform.setScheduler(scheduler.function<QObject>());
     // The start-up version check goes to a loopback port nobody listens on: refused at once.
     RNetManager::share().config(QStringLiteral("http://127.0.0.1:1"), QString());
   }
@@ -50,7 +51,8 @@ struct StartUpTest : testing::Test {
   ~StartUpTest() override { EXPECT_TRUE(test::waitUntil(test::versionChecksAnswered)); }
 
   test::RecordingScheduler scheduler;
-  AppDelegate delegate;
+  Platform platform;
+  AppDelegate delegate{platform};
 };
 
 TEST_F(StartUpTest, TheLaunchScreenIsReplacedByTheRootScreenAfterTwoSeconds) {

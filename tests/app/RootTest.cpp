@@ -16,7 +16,8 @@ using test::logged;
 // The camera list at the root of the inner stack; the More button's menu, with new entry
 // identifiers at each opening: About twice leaves one about screen, Quit quits.
 TEST(RootTest, TheMoreMenuOpensAboutOnceAndQuits) {
-  QRootVC root;
+  Platform platform;
+  QRootVC root(platform);
   int quits = 0;
   root.setQuitHandler([&] { ++quits; });
   root.resize(900, 600);

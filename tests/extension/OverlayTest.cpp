@@ -9,14 +9,13 @@ using test::processDeferredDeletes;
 
 struct OverlayTest : testing::Test {
   OverlayTest() {
-    QProgressHUD::setScheduler(scheduler.function<QObject>());
     window.setCentralWidget(new QWidget);
     window.resize(800, 600);
     window.show();
   }
-  ~OverlayTest() override { QProgressHUD::setScheduler(nullptr); }
 
   test::RecordingScheduler scheduler;
+  Scheduler later = scheduler.function<QObject>();
   QMainWindow window;
 };
 
@@ -33,7 +32,7 @@ TEST_F(OverlayTest, OneBusyOverlayPerWindowCoversAndBlocksItsContent) {
   plain.show();
   EXPECT_EQ(QHudOverlay::showBusy(&plain)->parentWidget(), &plain);
   EXPECT_EQ(QHudOverlay::showBusy(nullptr), nullptr);
-  QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Saved"));
+  QProgressHUD* toast = QHudOverlay::showToast(&window, QStringLiteral("Saved"), later);
   EXPECT_NE(toast, hud.data());
   QHudOverlay::hideBusy(&window);
   EXPECT_EQ(QHudOverlay::busyOverlay(&window), nullptr);
@@ -47,17 +46,17 @@ TEST_F(OverlayTest, OneBusyOverlayPerWindowCoversAndBlocksItsContent) {
 // plate and hides itself after two seconds; a newer toast replaces it, and the older one's
 // timer firing late leaves the newer alone.
 TEST_F(OverlayTest, AToastHidesItselfAfterTwoSecondsAndANewOneReplacesIt) {
-  EXPECT_EQ(QHudOverlay::showToast(&window, std::nullopt), nullptr);
-  EXPECT_EQ(QHudOverlay::showToast(&window, QString()), nullptr);
-  EXPECT_EQ(QHudOverlay::showToast(nullptr, QStringLiteral("x")), nullptr);
+  EXPECT_EQ(QHudOverlay::showToast(&window, std::nullopt, later), nullptr);
+  EXPECT_EQ(QHudOverlay::showToast(&window, QString(), later), nullptr);
+  EXPECT_EQ(QHudOverlay::showToast(nullptr, QStringLiteral("x"), later), nullptr);
   EXPECT_TRUE(scheduler.tasks->empty());
-  QPointer<QProgressHUD> first = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), 2.0);
+  QPointer<QProgressHUD> first = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), later, 2.0);
   EXPECT_TRUE(first->isVisible());
   EXPECT_TRUE(first->testAttribute(Qt::WA_TransparentForMouseEvents));
   EXPECT_EQ(test::toastText(&window), QStringLiteral("Successfully saved"));
   ASSERT_EQ(scheduler.tasks->size(), 1u);
   EXPECT_EQ(scheduler.tasks->at(0).ms, 2000);
-  QPointer<QProgressHUD> second = QHudOverlay::showToast(&window, QStringLiteral("two"));
+  QPointer<QProgressHUD> second = QHudOverlay::showToast(&window, QStringLiteral("two"), later);
   processDeferredDeletes();
   EXPECT_TRUE(first.isNull());
   scheduler.tasks->at(0).run();
@@ -86,12 +85,12 @@ TEST_F(OverlayTest, AToastStaysCentredUnlessItWouldCoverTheControlThatShowedIt) 
   save->show();
   QPointer<QProgressHUD> toast;
   QObject::connect(save, &QPushButton::clicked,
-                   [&] { toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved")); });
+                   [&] { toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), later); });
   const auto plate = [&] {
     return QRect(toast->customView()->mapTo(window.centralWidget(), QPoint(0, 0)), toast->customView()->size());
   };
   QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));  // over no control
-  toast = QHudOverlay::showToast(&window, QStringLiteral("Software is up to date"));
+  toast = QHudOverlay::showToast(&window, QStringLiteral("Software is up to date"), later);
   EXPECT_LE((plate().center() - window.centralWidget()->rect().center()).manhattanLength(), 1);
   QTest::mouseClick(save, Qt::LeftButton);
   ASSERT_TRUE(toast);

@@ -163,23 +163,20 @@ struct RefusingDiscovery : HidDiscovery {
 struct InaccessibleCameraList : ::testing::Test {
   InaccessibleCameraList() {
     tree->add(QString::fromLatin1(kRule));
-    QCameraAccess::installSystem(std::shared_ptr<const QCameraAccessSystem>(tree, &tree->system));
+    platform.setAccessSystem(std::shared_ptr<const QCameraAccessSystem>(tree, &tree->system));
     auto owned = std::make_unique<RefusingDiscovery>();
     discovery = owned.get();
     manager = std::make_unique<USBHidManager>(std::move(owned));
     manager->startMonitoringForVendorID(0xB206, 0xB215);
-    list = std::make_unique<QCameraListVC>(*manager, QDataBase(settings.filePath("s.ini")));
+    list = std::make_unique<QCameraListVC>(platform, *manager, QDataBase(settings.filePath("s.ini")));
     list->resize(800, 600);
     list->show();
     discovery->events.arrived(kRecord);
   }
-  ~InaccessibleCameraList() override {
-    list.reset();
-    QCameraAccess::installSystem(nullptr);
-  }
   QString stateText() const { return list->cellAt(0) ? list->cellAt(0)->stateLabel()->text() : QStringLiteral("<no row>"); }
 
   QTemporaryDir settings;
+  Platform platform;
   std::shared_ptr<FakeTree> tree = std::make_shared<FakeTree>();
   RefusingDiscovery* discovery = nullptr;
   std::unique_ptr<USBHidManager> manager;
@@ -217,7 +214,7 @@ TEST_F(InaccessibleCameraList, AGrantedPermissionMakesTheCameraUsableWithoutRepl
     if (request.head.cmd.get() == 0x5000) discovery->cameraEnd->reply(0x5000, 0);  // getState: ready
   }
   EXPECT_TRUE(test::waitUntil([&] { return stateText() == QStringLiteral("Connected"); }));
-  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front()));
+  EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), platform));
 }
 
 }  // namespace

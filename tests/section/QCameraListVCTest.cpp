@@ -23,18 +23,14 @@ const std::string kRefreshLine = "CameraList, refreshCameraList(isNeedAsyncUVC:)
 // Two virtual cameras under the real HID manager and UVC controls, unplugged at first, and a
 // settings store of the test's own.
 struct CameraListTest : testing::Test, test::TwoCameras {
-  CameraListTest() { UVCTransportFactory::install(uvcFactory); }
-  ~CameraListTest() override {
-    list.reset();
-    UVCTransportFactory::install(nullptr);
-  }
+  CameraListTest() { platform.setUvcTransportFactory(uvcFactory); }
 
   QDataBase dataBase() const { return QDataBase(dir.filePath(QStringLiteral("settings.ini"))); }
   void store(const VirtualCamera& camera, const QUVCParams& values) {
     ASSERT_TRUE(dataBase().setUVCParams(values, QString::fromStdString(camera.serialNumber())));
   }
   void openList() {
-    list = std::make_unique<QCameraListVC>(manager, dataBase());
+    list = std::make_unique<QCameraListVC>(platform, manager, dataBase());
     list->resize(800, 600);
     list->show();
   }
@@ -155,10 +151,9 @@ struct PaddedSerialTest : CameraListTest, testing::WithParamInterface<bool> {};
 TEST_P(PaddedSerialTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
   const std::string serial("VXK31D26\0\0\0\0\0", 13);
   test::CameraOnManager padded(test::identity(serial, 0x03145000));
-  UVCTransportFactory::install(padded.rig.uvcTransportFactory());
   const QString key = GetParam() ? QString::fromUtf8(serial.data(), 13) : QStringLiteral("VXK31D26");
   ASSERT_TRUE(dataBase().setUVCParams({Mode::custom, 91, 92, 93, 94}, key));
-  QCameraListVC paddedList(padded.manager, dataBase());
+  QCameraListVC paddedList(padded.platform, padded.manager, dataBase());
   EXPECT_TRUE(waitUntil([&] { return uvc(padded.camera(), kUvcSharpness) == 94; }));
 }
 
@@ -175,11 +170,11 @@ TEST_P(LateChannelTest, StoredSettingsWaitForTheVideoControlChannel) {
   const std::string givingUp = "CameraList, applyStoredUVCParams(_:), no video-control channel, giving up";
   const std::size_t givenUp = countLogged(givingUp);
   auto late = std::make_shared<sim::SimUvcTransportFactory>();
-  UVCTransportFactory::install(late);
+  platform.setUvcTransportFactory(late);
   store(first, {Mode::custom, 91, 92, 93, 94});
   openList();
   test::RecordingScheduler scheduler;
-  list->setScheduler(scheduler.function<QObject>());
+  platform.setScheduler(scheduler.function<QObject>());
   plug(first);
   ASSERT_TRUE(waitUntil([&] { return !scheduler.tasks->empty(); }));
   int ran = 0;

@@ -7,6 +7,7 @@
 #include "common/UiTestSupport.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
+#include "platform/Platform.h"
 
 namespace vexhal::test {
 
@@ -15,6 +16,15 @@ inline sim::VirtualCameraIdentity identity(const std::string& serial, std::int64
   id.serialNumber = serial;
   id.locationId = locationId;
   return id;
+}
+
+// A platform on `rig`'s camera: its discovery, controls and capture.
+inline Platform platformOn(sim::VirtualCameraRig& rig) {
+  Platform platform;
+  platform.setDiscoveryMaker([&rig] { return rig.makeDiscovery(); });
+  platform.setUvcTransportFactory(rig.uvcTransportFactory());
+  platform.setCaptureBackend(rig.captureBackend());
+  return platform;
 }
 
 // Two virtual cameras under the program's own HID manager, unplugged until the test plugs them.
@@ -36,6 +46,7 @@ struct TwoCameras {
   sim::VirtualCamera first;
   sim::VirtualCamera second;
   USBHidManager manager;
+  Platform platform;
 };
 
 // One virtual camera, plugged in, with its device once the manager has it.
@@ -49,6 +60,7 @@ struct CameraOnManager {
   sim::VirtualCamera& camera() { return rig.camera(); }
 
   sim::VirtualCameraRig rig;
+  Platform platform = platformOn(rig);
   USBHidManager manager;
   std::shared_ptr<USBDevice> device;
 };

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   offerUpdateWithLongNotes(demo);
-  AppDelegate delegate;
+  AppDelegate delegate(demo.platform());
   delegate.applicationDidFinishLaunching();
   MainWindow* window = delegate.window();
   QRootVC* rootVC = nullptr;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "device/hid/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace vexhal {
 

@@ -9,7 +9,7 @@
 #include <span>
 
 #include "device/hid/HidPacket.h"
-#include "device/hid/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace vexhal {
 

@@ -85,33 +85,11 @@ void USBHidManager::startMonitoringForVendorID(std::int64_t vendorId, std::int64
 }
 
 void USBHidManager::addDelegate(const std::shared_ptr<USBHidDelegate>& delegate) {
-  if (!delegate) {
-    return;
-  }
-  std::erase_if(delegates_, [](const auto& weak) { return weak.expired(); });
-  const bool known = std::any_of(delegates_.begin(), delegates_.end(), [&](const auto& weak) {
-    return weak.lock() == delegate;
-  });
-  if (!known) {
-    delegates_.push_back(delegate);
-  }
+  delegates_.add(delegate);
 }
 
 void USBHidManager::removeDelegate(const std::shared_ptr<USBHidDelegate>& delegate) {
-  std::erase_if(delegates_, [&](const auto& weak) {
-    const auto live = weak.lock();
-    return !live || live == delegate;
-  });
-}
-
-std::vector<std::shared_ptr<USBHidDelegate>> USBHidManager::liveDelegates() {
-  std::vector<std::shared_ptr<USBHidDelegate>> live;
-  for (const auto& weak : delegates_) {
-    if (auto delegate = weak.lock()) {
-      live.push_back(std::move(delegate));
-    }
-  }
-  return live;
+  delegates_.remove(delegate);
 }
 
 void USBHidManager::addUSBDevice(const HidDeviceRecord& record) {
@@ -128,9 +106,8 @@ void USBHidManager::addUSBDevice(const HidDeviceRecord& record) {
 
 void USBHidManager::append(const std::shared_ptr<USBDevice>& device) {
   devices_.push_back(device);
-  for (const auto& delegate : liveDelegates()) {
-    delegate->usbHidManagerDidAttachDevice(*this, device);
-  }
+  delegates_.forEach(
+      [&](USBHidDelegate& delegate) { delegate.usbHidManagerDidAttachDevice(*this, device); });
 }
 
 std::shared_ptr<USBDevice> USBHidManager::makeDevice(const HidDeviceRecord& record) {
@@ -195,9 +172,8 @@ void USBHidManager::removeAt(std::size_t index) {
   const std::shared_ptr<USBDevice> device = devices_[index];
   devices_.erase(devices_.begin() + static_cast<std::ptrdiff_t>(index));
   device->setGoneHandler({});
-  for (const auto& delegate : liveDelegates()) {
-    delegate->usbHidManagerDidRemoveDevice(*this, device);
-  }
+  delegates_.forEach(
+      [&](USBHidDelegate& delegate) { delegate.usbHidManagerDidRemoveDevice(*this, device); });
 }
 
 }  // namespace vexhal

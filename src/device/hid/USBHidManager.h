@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/WeakDelegateList.h"
 #include "device/hid/HidDiscovery.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidDelegate.h"
@@ -25,7 +26,7 @@ class USBHidManager {
   // The process-wide manager, created on first call (after the QCoreApplication, on the main
   // thread). It uses the udev backend unless another discovery was installed before.
   static USBHidManager& shared();
-  // Makes the process-wide manager use `discovery` (the virtual camera's, for instance).
+  // Makes the process-wide manager use `discovery`: the platform sets its own at start-up.
   // Returns false, and changes nothing, once `shared()` has created the manager.
   static bool installDiscovery(std::unique_ptr<HidDiscovery> discovery);
 
@@ -52,11 +53,10 @@ class USBHidManager {
   void append(const std::shared_ptr<USBDevice>& device);
   void deviceGone(const std::shared_ptr<USBDevice>& device);
   void removeAt(std::size_t index);
-  std::vector<std::shared_ptr<USBHidDelegate>> liveDelegates();
 
   std::unique_ptr<HidDiscovery> discovery_;
   std::vector<std::shared_ptr<USBDevice>> devices_;
-  std::vector<std::weak_ptr<USBHidDelegate>> delegates_;
+  WeakDelegateList<USBHidDelegate> delegates_;
   QObject context_;  // deferred removals die with the manager
 };
 

@@ -29,18 +29,11 @@ std::uint16_t wordFor(std::int32_t id) {
 
 }  // namespace
 
-UVCCameraControl::UVCCameraControl(std::uint32_t locationId)
-    : UVCCameraControl(locationId, *UVCTransportFactory::current()) {}
-
 UVCCameraControl::UVCCameraControl(std::uint32_t locationId, UVCTransportFactory& factory)
     : transport_(factory.openByLocation(locationId)) {}
 
 UVCCameraControl::UVCCameraControl(std::unique_ptr<UVCTransport> transport)
     : transport_(std::move(transport)) {}
-
-UVCCameraControl UVCCameraControl::withUniqueId(std::string_view uniqueId) {
-  return withUniqueId(uniqueId, *UVCTransportFactory::current());
-}
 
 UVCCameraControl UVCCameraControl::withUniqueId(std::string_view uniqueId,
                                                 UVCTransportFactory& factory) {
@@ -49,11 +42,6 @@ UVCCameraControl UVCCameraControl::withUniqueId(std::string_view uniqueId,
     return UVCCameraControl(nullptr);
   }
   return UVCCameraControl(*location, factory);
-}
-
-UVCCameraControl UVCCameraControl::withVendorProduct(std::int64_t vendorId,
-                                                     std::int64_t productId) {
-  return withVendorProduct(vendorId, productId, *UVCTransportFactory::current());
 }
 
 UVCCameraControl UVCCameraControl::withVendorProduct(std::int64_t vendorId,

@@ -20,17 +20,14 @@ class UVCCameraControl {
  public:
   // The camera at this USB location id. Always yields an object; without a camera every
   // request fails.
-  explicit UVCCameraControl(std::uint32_t locationId);
   UVCCameraControl(std::uint32_t locationId, UVCTransportFactory& factory);
   // A camera's channel found elsewhere (null: no camera).
   explicit UVCCameraControl(std::unique_ptr<UVCTransport> transport);
 
   // The camera whose capture device has this unique identifier ("0x", the location id in
   // hexadecimal, optionally followed by the four-digit vendor and product ids).
-  static UVCCameraControl withUniqueId(std::string_view uniqueId);
   static UVCCameraControl withUniqueId(std::string_view uniqueId, UVCTransportFactory& factory);
   // The first camera with these USB ids.
-  static UVCCameraControl withVendorProduct(std::int64_t vendorId, std::int64_t productId);
   static UVCCameraControl withVendorProduct(std::int64_t vendorId, std::int64_t productId,
                                             UVCTransportFactory& factory);
 

@@ -7,8 +7,8 @@
 
 namespace vexhal {
 
-// Finds a camera's video-control channel. The platform's factory is used unless another one
-// (a fake, or the virtual camera) has been installed before the controls are opened.
+// Finds a camera's video-control channel: the V4L2 one on real devices, the virtual camera's
+// in the demo, a fake in tests.
 class UVCTransportFactory {
  public:
   virtual ~UVCTransportFactory() = default;
@@ -18,11 +18,6 @@ class UVCTransportFactory {
   // The channel of the first camera with these USB ids, or null when there is none.
   virtual std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
                                                             std::uint16_t productId) = 0;
-
-  // The factory in use: the installed one, else the platform's.
-  static std::shared_ptr<UVCTransportFactory> current();
-  // Installs a factory for the whole process; null restores the platform's.
-  static void install(std::shared_ptr<UVCTransportFactory> factory);
 };
 
 // The platform's factory (V4L2 through the uvcvideo driver on Linux).

@@ -9,15 +9,15 @@
 #include "common/Pictures.h"
 #include "common/QAlertAction.h"
 #include "common/QAlertButton.h"
+#include "common/QBrowserLink.h"
 #include "common/QNavigationController.h"
+#include "common/QScreenHeader.h"
 #include "common/UiStyle.h"
 #include "extension/QHudOverlay.h"
 #include "net/RNetManager.h"
 #include "section/QHidDelegateLink.h"
 #include "section/about/QAppVersion.h"
 #include "section/about/QServiceVC.h"
-#include "section/camera_info/QBrowserLink.h"
-#include "section/camera_info/QScreenHeader.h"
 #include "section/camera_info/QUpgradeVC.h"
 
 namespace vexhal {
@@ -42,8 +42,9 @@ std::string flag(bool value) {
 
 }  // namespace
 
-QAboutVC::QAboutVC(USBHidManager& manager, QWidget* parent)
+QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
     : QViewController("QAboutVC", parent),
+      platform_(platform),
       manager_(manager),
       delegateLink_(std::make_shared<QHidDelegateLink<QAboutVC>>(this)),
       logoImg_(new QLabel(this)),
@@ -149,7 +150,8 @@ void QAboutVC::checkVersionBtnAction() {
         self->busy_.done();
         QLog("About, needVersionUpgrade, " + std::to_string(response.code));
         if (!response.ok()) {
-          QHudOverlay::showToast(self->window(), response.message, 2.0);
+          QHudOverlay::showToast(self->window(), response.message, self->platform_.scheduler(),
+                                 2.0);
           return;
         }
         if (!answer) {
@@ -159,22 +161,25 @@ void QAboutVC::checkVersionBtnAction() {
              flag(answer->forceStatus) + ", " + answer->version.toStdString() + ", " +
              answer->downLoadUrl.toStdString() + ")");
         if (!answer->needUpgrade) {
-          QHudOverlay::showToast(self->window(), QStringLiteral("Software is up to date"), 2.0);
+          QHudOverlay::showToast(self->window(), QStringLiteral("Software is up to date"),
+                                 self->platform_.scheduler(), 2.0);
           return;
         }
-        auto* sheet = new QUpgradeVC(QAppVersion::displayName(), *answer, true);
+        auto* sheet = new QUpgradeVC(self->platform_, QAppVersion::displayName(), *answer, true);
         sheet->present(self);
       });
 }
 
 void QAboutVC::serviceBtnAction() {
   QBrowserLink::openOrShowAddress(
-      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/terms-of-service")), this);
+      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/terms-of-service")),
+      platform_.browserOpener(), this);
 }
 
 void QAboutVC::privacyBtnAction() {
   QBrowserLink::openOrShowAddress(
-      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/privacy-policy")), this);
+      QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/privacy-policy")),
+      platform_.browserOpener(), this);
 }
 
 void QAboutVC::clicked() {

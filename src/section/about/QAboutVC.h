@@ -6,6 +6,7 @@
 #include "device/hid/USBHidDelegate.h"
 #include "device/hid/USBHidManager.h"
 #include "extension/QHudOverlay.h"
+#include "platform/Platform.h"
 
 class QLabel;
 class QPushButton;
@@ -19,7 +20,8 @@ class QAboutVC : public QViewController {
   Q_OBJECT
 
  public:
-  explicit QAboutVC(USBHidManager& manager = USBHidManager::shared(), QWidget* parent = nullptr);
+  explicit QAboutVC(Platform& platform, USBHidManager& manager = USBHidManager::shared(),
+                    QWidget* parent = nullptr);
   ~QAboutVC() override;
 
   // "Version：1.0.0（v1.0.0-3-gabc）", with full-width colon and parentheses.
@@ -41,6 +43,7 @@ class QAboutVC : public QViewController {
   static constexpr const char* storeHost = "https://store.vexhal.example";
 
  private:
+  Platform& platform_;
   USBHidManager& manager_;
   std::shared_ptr<USBHidDelegate> delegateLink_;
   QLabel* logoImg_;

@@ -9,10 +9,10 @@
 #include "common/QAlertAction.h"
 #include "common/QAlertButton.h"
 #include "common/QNavigationController.h"
+#include "common/QScreenHeader.h"
 #include "common/UiStyle.h"
 #include "net/ServiceEndpoint.h"
 #include "section/about/QNetLogForwarder.h"
-#include "section/camera_info/QScreenHeader.h"
 
 namespace vexhal {
 

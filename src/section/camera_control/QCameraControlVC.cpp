@@ -28,10 +28,8 @@
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
-#include "section/camera_info/UpgradeState.h"
 #include "video/QCameraVideoCapturer.h"
 #include "video/QVideoRenderView.h"
-#include "video/linux/V4l2CaptureBackend.h"
 
 namespace vexhal {
 
@@ -83,11 +81,6 @@ class PreviewBody : public QWidget {
   QWidget* panel_;
 };
 
-std::shared_ptr<video::CaptureBackend>& defaultBackendSlot() {
-  static std::shared_ptr<video::CaptureBackend> backend;
-  return backend;
-}
-
 std::shared_ptr<QAlertAction> action(const char* title, Style style,
                                      QAlertAction::Handler handler = nullptr) {
   return std::make_shared<QAlertAction>(QString::fromUtf8(title), style, ui::systemFont(12),
@@ -109,23 +102,11 @@ QPushButton* makeActionButton(const QString& title, bool filled, QWidget* parent
 
 }  // namespace
 
-void QCameraControlVC::setDefaultCaptureBackend(std::shared_ptr<video::CaptureBackend> backend) {
-  defaultBackendSlot() = std::move(backend);
-}
-
-std::shared_ptr<video::CaptureBackend> QCameraControlVC::defaultCaptureBackend() {
-  std::shared_ptr<video::CaptureBackend>& backend = defaultBackendSlot();
-  if (!backend) {
-    backend = std::make_shared<video::V4l2CaptureBackend>();
-  }
-  return backend;
-}
-
-QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, USBHidManager& manager,
-                                   std::shared_ptr<video::CaptureBackend> backend,
-                                   QDataBase dataBase, QWidget* parent)
+QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& platform,
+                                   USBHidManager& manager, QDataBase dataBase, QWidget* parent)
     : QViewController("QCameraControlVC", parent),
       device_(std::move(device)),
+      platform_(platform),
       manager_(manager),
       dataBase_(std::move(dataBase)),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraControlVC>>(this)),
@@ -134,10 +115,10 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, USBHidMana
         QMetaObject::invokeMethod(qApp, [self] { if (self) self->captureStopped(); },
                                   Qt::QueuedConnection);
       })),
-      deviceSearch_(new CaptureDeviceSearch(backend, this)),
+      deviceSearch_(new CaptureDeviceSearch(platform.captureBackend(), this)),
       timer_(new QTimer(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }) {
-  cameraCapture_ = video::QCameraVideoCapturer::create(frameSink_, false, std::move(backend));
+  cameraCapture_ = video::QCameraVideoCapturer::create(frameSink_, false, platform.captureBackend());
   manager.addDelegate(delegateLink_);
 
   setAutoFillBackground(true);
@@ -292,8 +273,8 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
       QStringLiteral("#tabIndicator { background: %1; border-radius: 1px; }").arg(ui::blue().name()));
   tabIndicator_->setFixedSize(kTabIndicatorWidth, 3);
 
-  functionControlVC_ = new QCameraFunctionControlVC(device_, panel);
-  imageControlVC_ = new QCameraImageControlVC(device_, dataBase_, panel);
+  functionControlVC_ = new QCameraFunctionControlVC(device_, platform_.scheduler(), panel);
+  imageControlVC_ = new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_, panel);
   tabView_ = new QStackedWidget(panel);
   tabView_->addWidget(functionControlVC_);
   tabView_->addWidget(imageControlVC_);
@@ -492,11 +473,14 @@ void QCameraControlVC::saveParams() {
     }
   }
   QPointer<QWidget> window = this->window();
-  device_->saveUVC([self = QPointer(this), window, stored](std::int64_t code) {
+  device_->saveUVC([self = QPointer(this), window, stored,
+                    scheduler = platform_.scheduler()](std::int64_t code) {
     QLog("CameraControl, saveParams(), code", code);
     const bool saved = code == 0 && *stored;
-    QHudOverlay::showToast(window, saved ? QStringLiteral("Successfully saved")
-                                         : QStringLiteral("Save failed,please try it again"));
+    QHudOverlay::showToast(window,
+                           saved ? QStringLiteral("Successfully saved")
+                                 : QStringLiteral("Save failed,please try it again"),
+                           scheduler);
     if (saved && self) {
       self->functionControlVC_->markSaved();
       self->imageControlVC_->markSaved();
@@ -557,13 +541,13 @@ void QCameraControlVC::cameraDetailBtnAction() {
   QLog("CameraControl, cameraDetailBtnAction(_:)");
   // The control screen stays on the stack beneath the info screen.
   if (QNavigationController* navigation = navigationController()) {
-    navigation->push(new QCameraInfoVC(device_, manager_), false);
+    navigation->push(new QCameraInfoVC(device_, platform_, manager_), false);
   }
 }
 
 void QCameraControlVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
   if (!device || !device_ || device->locationID() != device_->locationID() ||
-      upgradeInProgress()) {
+      platform_.firmwareInstalling()) {
     return;
   }
   QNavigationController* navigation = navigationController();

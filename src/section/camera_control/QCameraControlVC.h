@@ -11,6 +11,7 @@
 #include "common/QTapThrottle.h"
 #include "common/QViewController.h"
 #include "device/hid/USBHidManager.h"
+#include "platform/Platform.h"
 #include "section/camera_control/QDataBase.h"
 #include "video/CaptureBackend.h"
 
@@ -54,17 +55,13 @@ class QCameraControlVC : public QViewController {
   static constexpr int kImageTab = 1;
   static constexpr int kTabIndicatorX[2] = {76, 256};
 
-  // What the screens made from now on capture from; the V4L2 backend unless the program sets
-  // another (the demo sets its virtual camera's).
-  static void setDefaultCaptureBackend(std::shared_ptr<video::CaptureBackend> backend);
-  static std::shared_ptr<video::CaptureBackend> defaultCaptureBackend();
   // The question "Save" asks, with its full-width question mark.
   static QString saveQuestionText() { return QStringLiteral("Save the settings\uFF1F"); }
 
-  explicit QCameraControlVC(std::shared_ptr<USBDevice> device,
-                            USBHidManager& manager = USBHidManager::shared(),
-                            std::shared_ptr<video::CaptureBackend> backend = defaultCaptureBackend(),
-                            QDataBase dataBase = QDataBase(), QWidget* parent = nullptr);
+  // Captures from the platform's capture backend.
+  QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& platform,
+                   USBHidManager& manager = USBHidManager::shared(),
+                   QDataBase dataBase = QDataBase(), QWidget* parent = nullptr);
   ~QCameraControlVC() override;
 
   const std::shared_ptr<USBDevice>& device() const { return device_; }
@@ -126,6 +123,7 @@ class QCameraControlVC : public QViewController {
   void popScreen();
 
   std::shared_ptr<USBDevice> device_;
+  Platform& platform_;
   USBHidManager& manager_;
   QDataBase dataBase_;
   std::shared_ptr<USBHidDelegate> delegateLink_;

@@ -63,8 +63,10 @@ const QString& QCameraFunctionControlVC::fourKNoticeText() {
 }
 
 QCameraFunctionControlVC::QCameraFunctionControlVC(const std::shared_ptr<USBDevice>& device,
-                                                   QWidget* parent)
-    : QViewController("QCameraFunctionControlVC", parent), device_(device) {
+                                                   Scheduler scheduler, QWidget* parent)
+    : QViewController("QCameraFunctionControlVC", parent),
+      device_(device),
+      scheduler_(std::move(scheduler)) {
   buildView();
   load();
 }
@@ -230,7 +232,7 @@ void QCameraFunctionControlVC::relayoutLater() {
 }
 
 void QCameraFunctionControlVC::show4KNotice() {
-  QProgressHUD* hud = QHudOverlay::showToast(window(), fourKNoticeText(), 2.0);
+  QProgressHUD* hud = QHudOverlay::showToast(window(), fourKNoticeText(), scheduler_, 2.0);
   if (hud == nullptr) {
     return;
   }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "base/Scheduler.h"
 #include "common/QViewController.h"
 #include "section/camera_control/QFunctionControlModel.h"
 
@@ -28,9 +29,10 @@ class QCameraFunctionControlVC : public QViewController {
   static constexpr int kRowHeight = 48;
   static const QString& fourKNoticeText();
 
-  // Loads at once from `device` (held weakly: a camera that is gone receives nothing).
-  explicit QCameraFunctionControlVC(const std::shared_ptr<USBDevice>& device,
-                                    QWidget* parent = nullptr);
+  // Loads at once from `device` (held weakly: a camera that is gone receives nothing); its
+  // notices are timed by `scheduler`.
+  QCameraFunctionControlVC(const std::shared_ptr<USBDevice>& device, Scheduler scheduler,
+                           QWidget* parent = nullptr);
 
   const QFunctionControlModel& model() const { return model_; }
   // Puts the camera back to factory values and shows them.
@@ -79,6 +81,7 @@ class QCameraFunctionControlVC : public QViewController {
   void hMirrorSwitchAction(bool on);
 
   std::weak_ptr<USBDevice> device_;
+  Scheduler scheduler_;
   QFunctionControlModel model_;
 
   QScrollArea* scrollArea_ = nullptr;

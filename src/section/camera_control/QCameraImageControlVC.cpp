@@ -50,9 +50,11 @@ const char* actionNameOf(Control control) {
 }  // namespace
 
 QCameraImageControlVC::QCameraImageControlVC(const std::shared_ptr<USBDevice>& device,
-                                             QDataBase database, QWidget* parent)
+                                             UVCTransportFactory& uvcFactory, QDataBase database,
+                                             QWidget* parent)
     : QViewController("QCameraImageControlVC", parent),
       device_(device),
+      uvcFactory_(uvcFactory),
       database_(std::move(database)),
       retryTimer_(new QTimer(this)) {
   retryTimer_->setSingleShot(true);
@@ -119,7 +121,7 @@ void QCameraImageControlVC::load() {
     return;
   }
   const bool firstTry = !cameraControl_;
-  cameraControl_.emplace(static_cast<std::uint32_t>(location));
+  cameraControl_.emplace(static_cast<std::uint32_t>(location), uvcFactory_);
   if (!cameraControl_->hasInterface()) {
     // Without the camera's video-control channel every read would give 0: leave the page
     // disabled and without a working copy, so nothing counts as changed, until the channel

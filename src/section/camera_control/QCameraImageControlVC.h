@@ -34,8 +34,8 @@ class QCameraImageControlVC : public QViewController {
 
   // Opens the camera's UVC controls and loads at once; while the camera has no video-control
   // channel yet, tries again every second. `database` holds the stored settings.
-  explicit QCameraImageControlVC(const std::shared_ptr<USBDevice>& device,
-                                 QDataBase database = QDataBase(), QWidget* parent = nullptr);
+  QCameraImageControlVC(const std::shared_ptr<USBDevice>& device, UVCTransportFactory& uvcFactory,
+                        QDataBase database = QDataBase(), QWidget* parent = nullptr);
 
   const QImageControlModel& model() const { return model_; }
   // The camera's serial number as the key of its stored settings, or nothing when unknown.
@@ -70,6 +70,7 @@ class QCameraImageControlVC : public QViewController {
   void sliderAction(QUVCSetting::Control control);
 
   std::weak_ptr<USBDevice> device_;
+  UVCTransportFactory& uvcFactory_;
   QDataBase database_;
   std::optional<UVCCameraControl> cameraControl_;
   QImageControlModel model_;

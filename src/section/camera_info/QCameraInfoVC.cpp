@@ -14,11 +14,11 @@
 #include "common/QAlertController.h"
 #include "common/QFillParent.h"
 #include "common/QNavigationController.h"
+#include "common/QScreenHeader.h"
 #include "common/UiStyle.h"
 #include "extension/QHudOverlay.h"
 #include "net/RNetManager.h"
 #include "section/QHidDelegateLink.h"
-#include "section/camera_info/QScreenHeader.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 #include "section/camera_info/QUpgradeVC.h"
 #include "section/camera_info/UpgradeState.h"
@@ -63,15 +63,13 @@ QLabel* valueLabel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, USBHidManager& manager,
-                             QWidget* parent)
+QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform& platform,
+                             USBHidManager& manager, QWidget* parent)
     : QViewController("QCameraInfoVC", parent),
       device_(device),
+      platform_(platform),
       manager_(manager),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraInfoVC>>(this)),
-      scheduler_([](QObject* context, int ms, std::function<void()> task) {
-        QTimer::singleShot(ms, context, std::move(task));
-      }),
       nameLabel_(valueLabel(this, "nameLabel")),
       serialLabel_(valueLabel(this, "serialLabel")),
       versionLabel_(valueLabel(this, "versionLabel")),
@@ -129,7 +127,7 @@ QCameraInfoVC::~QCameraInfoVC() {
   // An installation this screen started cannot be finished by anyone else; leaving the flag
   // set would keep the other screens from ever closing on a removal.
   if (installing_) {
-    setUpgradeInProgress(false);
+    platform_.setFirmwareInstalling(false);
   }
   if (updateVC_) {
     updateVC_->closeSheet();
@@ -213,7 +211,8 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
         if (self->updateVC_) {
           self->updateVC_->closeSheet();
         }
-        auto* sheet = new QUpgradeVC(QString::fromStdString(self->device_->name()), *answer, false);
+        auto* sheet = new QUpgradeVC(self->platform_, QString::fromStdString(self->device_->name()),
+                                     *answer, false);
         sheet->setCompletedBlock([screen = self](const RNetResponse& result) {
           if (screen && result.ok()) {
             screen->showInstallHud();
@@ -225,7 +224,7 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
 }
 
 void QCameraInfoVC::showInstallHud() {
-  if (upgradeInProgress()) {
+  if (platform_.firmwareInstalling()) {
     return;
   }
   if (lastVersion_.isEmpty()) {
@@ -236,7 +235,7 @@ void QCameraInfoVC::showInstallHud() {
     return;
   }
   startTimer();
-  setUpgradeInProgress(true);
+  platform_.setFirmwareInstalling(true);
   installing_ = true;
   transferAccepted_ = false;
   if (!device_->isOpen()) {
@@ -299,16 +298,16 @@ void QCameraInfoVC::setTickInterval(std::chrono::milliseconds interval) {
 
 void QCameraInfoVC::tick() {
   totalTime_ += tickSeconds;
-  if (!upgradeInProgress() || totalTime_ < timeoutSeconds) {
+  if (!platform_.firmwareInstalling() || totalTime_ < timeoutSeconds) {
     return;
   }
-  setUpgradeInProgress(false);
+  platform_.setFirmwareInstalling(false);
   installing_ = false;
   stopTimer();
   removeLoadingView();
   QWidget* top = window();
   popToRoot();
-  QHudOverlay::showToast(top, kUpdateFailed, 2.0);
+  QHudOverlay::showToast(top, kUpdateFailed, platform_.scheduler(), 2.0);
   QLog("CameraInfo, startTimer(), 超时未检测到设备插入");
 }
 
@@ -335,7 +334,7 @@ void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
   if (!isTopScreen() || (!installing_ && !cameraAway_)) {
     return;
   }
-  scheduler_(this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
+  platform_.scheduler()(this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
     std::shared_ptr<USBDevice> camera = weak.lock();
     if (!self || !camera) {
       return;
@@ -361,10 +360,10 @@ void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
 
 void QCameraInfoVC::reattached(const std::shared_ptr<USBDevice>& device) {
   device_ = device;
-  setUpgradeInProgress(false);
+  platform_.setFirmwareInstalling(false);
   installing_ = false;
   stopTimer();
-  scheduler_(this, verifyDelayMs, [self = QPointer(this)] {
+  platform_.scheduler()(this, verifyDelayMs, [self = QPointer(this)] {
     if (self) {
       self->removeLoadingView();
       self->checkDeviceState();
@@ -373,7 +372,7 @@ void QCameraInfoVC::reattached(const std::shared_ptr<USBDevice>& device) {
 }
 
 void QCameraInfoVC::upgradeFailed() {
-  setUpgradeInProgress(false);
+  platform_.setFirmwareInstalling(false);
   installing_ = false;
   stopTimer();
   removeLoadingView();
@@ -429,7 +428,8 @@ void QCameraInfoVC::checkDeviceVersion() {
         if (code == 0 && value && displayText(*value) != self->lastVersion_) {
           QWidget* top = self->window();
           self->popToRoot();
-          QHudOverlay::showToast(top, QStringLiteral("Update Complete"), 2.0);
+          QHudOverlay::showToast(top, QStringLiteral("Update Complete"), self->platform_.scheduler(),
+                                 2.0);
         } else {
           self->upgradeFailed();
         }
@@ -448,7 +448,7 @@ void QCameraInfoVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice
     upgradeFailed();
     return;
   }
-  if (upgradeInProgress() || !isTopScreen()) {
+  if (platform_.firmwareInstalling() || !isTopScreen()) {
     return;
   }
   if (updateVC_) {
@@ -478,7 +478,7 @@ void QCameraInfoVC::popToRoot() {
 }
 
 void QCameraInfoVC::showToast(const QString& text) {
-  QHudOverlay::showToast(window(), text, 2.0);
+  QHudOverlay::showToast(window(), text, platform_.scheduler(), 2.0);
 }
 
 }  // namespace vexhal

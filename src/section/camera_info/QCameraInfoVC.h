@@ -15,6 +15,7 @@
 #include "device/hid/USBHidManager.h"
 #include "extension/QHudOverlay.h"
 #include "net/RVersionUpgradeInfo.h"
+#include "platform/Platform.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 #include "section/camera_info/QUpgradeVC.h"
 
@@ -32,12 +33,8 @@ class QCameraInfoVC : public QViewController {
   Q_OBJECT
 
  public:
-  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
-
-  explicit QCameraInfoVC(const std::shared_ptr<USBDevice>& device,
-                         USBHidManager& manager = USBHidManager::shared(),
-                         QWidget* parent = nullptr);
+  QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform& platform,
+                USBHidManager& manager = USBHidManager::shared(), QWidget* parent = nullptr);
   ~QCameraInfoVC() override;
 
   void refreshInfo();
@@ -52,8 +49,6 @@ class QCameraInfoVC : public QViewController {
   void usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device);
   void usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device);
 
-  // Delays of the re-attach handling; by default a single-shot timer.
-  void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
   // How often the watchdog ticks in real time, also for a running watchdog; every tick counts
   // as 10 s whatever it is set to.
   void setTickInterval(std::chrono::milliseconds interval);
@@ -88,9 +83,9 @@ class QCameraInfoVC : public QViewController {
   void showVersion(const QString& version);
 
   std::shared_ptr<USBDevice> device_;
+  Platform& platform_;
   USBHidManager& manager_;
   std::shared_ptr<USBHidDelegate> delegateLink_;
-  Scheduler scheduler_;
   std::chrono::milliseconds tickInterval_{10000};
   QPointer<QTimer> timer_;
   double totalTime_ = 0;

@@ -16,10 +16,10 @@
 #include "common/QAlertAction.h"
 #include "common/QAlertButton.h"
 #include "common/QAlertController.h"
+#include "common/QBrowserLink.h"
 #include "common/QDimmingScrim.h"
 #include "common/UiStyle.h"
 #include "net/RNetManager.h"
-#include "section/camera_info/QBrowserLink.h"
 #include "section/camera_info/UpgradeState.h"
 
 namespace vexhal {
@@ -54,9 +54,10 @@ std::shared_ptr<QAlertAction> action(const QString& title, Style style,
 
 }  // namespace
 
-QUpgradeVC::QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bool isApp,
-                       QWidget* parent)
+QUpgradeVC::QUpgradeVC(const Platform& platform, QString versionTitle,
+                       RVersionUpgradeInfo versionInfo, bool isApp, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      platform_(platform),
       versionInfo_(std::move(versionInfo)),
       versionTitle_(std::move(versionTitle)),
       isApp_(isApp),
@@ -227,7 +228,8 @@ void QUpgradeVC::upgradeBtnAction() {
     return;
   }
   if (isApp_) {
-    if (QBrowserLink::open(QUrl(versionInfo_.downLoadUrl)) && !versionInfo_.forceStatus) {
+    if (QBrowserLink::open(QUrl(versionInfo_.downLoadUrl), platform_.browserOpener()) &&
+        !versionInfo_.forceStatus) {
       closeSheet();
     }
     return;

@@ -8,6 +8,7 @@
 #include "net/RNetResponse.h"
 #include "common/QAlertController.h"
 #include "net/RVersionUpgradeInfo.h"
+#include "platform/Platform.h"
 
 class QLabel;
 class QPushButton;
@@ -28,8 +29,9 @@ class QUpgradeVC : public QDialog {
  public:
   using CompletedBlock = std::function<void(const RNetResponse& response)>;
 
-  QUpgradeVC(QString versionTitle, RVersionUpgradeInfo versionInfo, bool isApp = false,
-             QWidget* parent = nullptr);
+  // The program's download address opens in `platform`'s browser.
+  QUpgradeVC(const Platform& platform, QString versionTitle, RVersionUpgradeInfo versionInfo,
+             bool isApp = false, QWidget* parent = nullptr);
   ~QUpgradeVC() override;
 
   void setCompletedBlock(CompletedBlock block) { completedBlock_ = std::move(block); }
@@ -76,6 +78,7 @@ class QUpgradeVC : public QDialog {
   void downloadCompleted(const RNetResponse& response);
   void showDownloadFailure(const RNetResponse& response);
 
+  const Platform& platform_;
   RVersionUpgradeInfo versionInfo_;
   QString versionTitle_;
   bool isApp_;

@@ -5,14 +5,6 @@
 
 namespace vexhal {
 
-namespace {
-bool inProgress = false;
-}  // namespace
-
-bool upgradeInProgress() { return inProgress; }
-
-void setUpgradeInProgress(bool value) { inProgress = value; }
-
 const QString& firmwarePackagePath() {
   // The program's own cache folder, beside its logs: the file is replaced by every download, so
   // it must never be one of the user's files.

@@ -39,16 +39,6 @@ Cause causeOf(int error) {
   }
 }
 
-QCameraAccess::Checker& installedChecker() {
-  static QCameraAccess::Checker checker;
-  return checker;
-}
-
-std::shared_ptr<const QCameraAccessSystem>& installedSystem() {
-  static std::shared_ptr<const QCameraAccessSystem> system;
-  return system;
-}
-
 const char* const kGenericMessage =
     "Please allow Vexhaltools access to your camera in Security and Privacy under System "
     "Preferences.";
@@ -161,25 +151,20 @@ QString ruleSteps(const QCameraAccessSystem& system) {
 
 }  // namespace
 
-std::optional<QCameraAccessProblem> QCameraAccess::check(const USBDevice& device) {
-  if (const Checker& checker = installedChecker()) {
+std::optional<QCameraAccessProblem> QCameraAccess::check(const USBDevice& device,
+                                                         const Platform& platform) {
+  if (const Checker& checker = platform.accessChecker()) {
     if (checker(device)) {
       return std::nullopt;
     }
     return QCameraAccessProblem{};
   }
-  return diagnose(device, system());
+  return diagnose(device, system(platform));
 }
 
-void QCameraAccess::install(Checker checker) { installedChecker() = std::move(checker); }
-
-void QCameraAccess::installSystem(std::shared_ptr<const QCameraAccessSystem> system) {
-  installedSystem() = std::move(system);
-}
-
-const QCameraAccessSystem& QCameraAccess::system() {
+const QCameraAccessSystem& QCameraAccess::system(const Platform& platform) {
   static const QCameraAccessSystem running = QCameraAccessSystem::current();
-  return installedSystem() ? *installedSystem() : running;
+  return platform.accessSystem() ? *platform.accessSystem() : running;
 }
 
 std::optional<QCameraAccessProblem> QCameraAccess::diagnose(const USBDevice& device,
@@ -318,8 +303,8 @@ QString QCameraAccess::helpText(const QCameraAccessSystem& system) {
   return {};
 }
 
-void QCameraAccess::showHelp(QWidget* over, const std::optional<QCameraAccessProblem>& problem) {
-  const QCameraAccessSystem& running = system();
+void QCameraAccess::showHelp(QWidget* over, const std::optional<QCameraAccessProblem>& problem,
+                             const QCameraAccessSystem& running) {
   auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Camera access"),
                               QStringLiteral("Allow VexhalTools to use the camera"),
                               QMessageBox::Ok, over != nullptr ? over->window() : nullptr);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/Platform.h"
 #include "section/camera_list/QCameraAccessProblem.h"
 #include "section/camera_list/QCameraAccessSystem.h"
 
@@ -21,19 +22,15 @@ class USBDevice;
 // the main thread.
 class QCameraAccess {
  public:
-  using Checker = std::function<bool(const USBDevice& device)>;
+  using Checker = Platform::AccessChecker;
 
   // The problem that keeps the camera from being used, none when access is granted: the
-  // installed checker's answer, else the diagnosis on the installed system.
-  static std::optional<QCameraAccessProblem> check(const USBDevice& device);
-  static bool isGranted(const USBDevice& device) { return !check(device); }
-  // Installs a checker for the whole process (the virtual camera's, a test's); null restores
-  // the diagnosis.
-  static void install(Checker checker);
-  // Makes the diagnosis and the help look at `system` (a test's fake tree); null restores the
-  // running system.
-  static void installSystem(std::shared_ptr<const QCameraAccessSystem> system);
-  static const QCameraAccessSystem& system();
+  // platform's checker's answer (the virtual camera's, a test's), else the diagnosis on its
+  // system.
+  static std::optional<QCameraAccessProblem> check(const USBDevice& device,
+                                                   const Platform& platform);
+  // The platform's access system, else the running one.
+  static const QCameraAccessSystem& system(const Platform& platform);
 
   // The first node of the camera that cannot be opened: the control node when the HID layer
   // could not open it, else the first video node that refuses.
@@ -52,9 +49,10 @@ class QCameraAccess {
   // The program's own copy of the rule beside its installation, to install from.
   static std::optional<QString> packagedRule(const QCameraAccessSystem& system);
 
-  // Shows the fix for `problem` (none: the general help) and the full help over the window of
-  // `over`.
-  static void showHelp(QWidget* over, const std::optional<QCameraAccessProblem>& problem);
+  // Shows the fix for `problem` (none: the general help) and the full help on `system` over
+  // the window of `over`.
+  static void showHelp(QWidget* over, const std::optional<QCameraAccessProblem>& problem,
+                       const QCameraAccessSystem& system);
 
   static constexpr const char* kRuleName = "70-vexhaltools.rules";
 };

@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QMetaObject>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <ostrane/ostrane.h>
@@ -34,8 +33,10 @@ std::string describe(const USBDevice& device) {
 
 }  // namespace
 
-QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget* parent)
+QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBase dataBase,
+                             QWidget* parent)
     : QViewController("QCameraListVC", parent),
+      platform_(platform),
       manager_(manager),
       dataBase_(std::move(dataBase)),
       tableView_(new QTableWidget(0, 1, this)),
@@ -43,9 +44,8 @@ QCameraListVC::QCameraListVC(USBHidManager& manager, QDataBase dataBase, QWidget
                                      QStringLiteral("Please Connect Device"), this)),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraListVC>>(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }),
-      settingAction_([this] { QCameraAccess::showHelp(this, permissionProblem_); }),
-      scheduler_([](QObject* context, int ms, std::function<void()> task) {
-        QTimer::singleShot(ms, context, std::move(task));
+      settingAction_([this] {
+        QCameraAccess::showHelp(this, permissionProblem_, QCameraAccess::system(platform_));
       }) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
@@ -173,10 +173,10 @@ void QCameraListVC::sendStoredUVCParams(const std::weak_ptr<USBDevice>& weakDevi
   if (locationId < 0 || locationId > std::numeric_limits<std::uint32_t>::max()) {
     return;
   }
-  UVCCameraControl control(static_cast<std::uint32_t>(locationId));
+  UVCCameraControl control(static_cast<std::uint32_t>(locationId), platform_.uvcTransportFactory());
   if (!control.hasInterface()) {
     if (retriesLeft > 0) {
-      scheduler_(this, static_cast<int>(kApplyRetryInterval.count()),
+      platform_.scheduler()(this, static_cast<int>(kApplyRetryInterval.count()),
                  [self = QPointer(this), weakDevice, params, retriesLeft] {
                    if (self) self->sendStoredUVCParams(weakDevice, params, retriesLeft - 1);
                  });
@@ -219,7 +219,7 @@ void QCameraListVC::cameraBtnAction(const std::shared_ptr<USBDevice>& device) {
 }
 
 void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device) {
-  std::optional<QCameraAccessProblem> problem = QCameraAccess::check(*device);
+  std::optional<QCameraAccessProblem> problem = QCameraAccess::check(*device, platform_);
   QLog("CameraList, pushCameraControlVC(_:)");
   // The answer is handled on a later turn of the main loop, as an answer from the system is.
   QMetaObject::invokeMethod(
@@ -236,16 +236,14 @@ void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device
 
 void QCameraListVC::showCameraControlVC(const std::shared_ptr<USBDevice>& device) {
   if (QNavigationController* navigation = navigationController()) {
-    navigation->push(new QCameraControlVC(device, manager_, QCameraControlVC::defaultCaptureBackend(),
-                                          dataBase_),
-                     false);
+    navigation->push(new QCameraControlVC(device, platform_, manager_, dataBase_), false);
   }
 }
 
 void QCameraListVC::pushCameraInfoVC(const std::shared_ptr<USBDevice>& device) {
   QLog("CameraList, pushCameraInfoVC(_:)");
   if (QNavigationController* nav = navigationController()) {
-    nav->push(new QCameraInfoVC(device, manager_), false);
+    nav->push(new QCameraInfoVC(device, platform_, manager_), false);
   }
 }
 
@@ -258,7 +256,7 @@ void QCameraListVC::showPermissionAlert(const QCameraAccessProblem& problem) {
   permissionProblem_ = problem;
   // The message names the node that was refused, why, and the fix on this system.
   auto* alert = new QAlertController(QStringLiteral("Unable to use the camera"),
-                                     QCameraAccess::explain(problem, QCameraAccess::system()));
+                                     QCameraAccess::explain(problem, QCameraAccess::system(platform_)));
   const QFont font = ui::systemFont(14, QFont::Medium);
   alert->addAction(std::make_shared<QAlertAction>(
                        QStringLiteral("Setting"), QAlertAction::QAlertActionStyle::blueFilled, font,

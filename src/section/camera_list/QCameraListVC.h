@@ -15,6 +15,7 @@
 #include "common/QViewController.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
+#include "platform/Platform.h"
 #include "section/camera_list/QCameraAccessProblem.h"
 #include "section/camera_control/QDataBase.h"
 
@@ -31,14 +32,13 @@ class QCameraListVC : public QViewController {
   Q_OBJECT
 
  public:
-  // Runs `task` once after `ms` unless `context` is gone; tests replace it.
-  using Scheduler = std::function<void(QObject* context, int ms, std::function<void()> task)>;
   // Stored image settings wait for the camera's video-control channel, which can appear after
   // its HID side: tried again this often, this many times.
   static constexpr std::chrono::milliseconds kApplyRetryInterval{1000};
   static constexpr int kApplyRetries = 10;
 
-  explicit QCameraListVC(USBHidManager& manager = USBHidManager::shared(),
+  // Delays and access checks come from `platform`.
+  explicit QCameraListVC(Platform& platform, USBHidManager& manager = USBHidManager::shared(),
                          QDataBase dataBase = QDataBase(), QWidget* parent = nullptr);
   ~QCameraListVC() override;
 
@@ -70,15 +70,12 @@ class QCameraListVC : public QViewController {
   // What the permission alert's "Setting" does; it shows the help on device access for the
   // problem the alert names, unless a test says otherwise.
   void setSettingAction(std::function<void()> action) { settingAction_ = std::move(action); }
-  // The delays between attempts to apply stored settings; by default a single-shot timer.
-  void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
 
   static constexpr int cameraRowHeight = 120;
   static constexpr int footerRowHeight = 52;
   static constexpr std::chrono::milliseconds tapThrottle{300};
 
  private:
-
   void reloadData();
   void reloadRow(int row);
   void showCameraControlVC(const std::shared_ptr<USBDevice>& device);
@@ -88,6 +85,7 @@ class QCameraListVC : public QViewController {
   void sendStoredUVCParams(const std::weak_ptr<USBDevice>& device, const QUVCParams& params,
                            int retriesLeft);
 
+  Platform& platform_;
   USBHidManager& manager_;
   QDataBase dataBase_;
   std::vector<std::shared_ptr<USBDevice>> cameraArr_;
@@ -98,7 +96,6 @@ class QCameraListVC : public QViewController {
   std::shared_ptr<USBHidDelegate> delegateLink_;
   QTapThrottle::Clock tapClock_;
   std::function<void()> settingAction_;
-  Scheduler scheduler_;
 };
 
 }  // namespace vexhal

@@ -16,11 +16,12 @@
 
 namespace vexhal {
 
-QRootVC::QRootVC(QWidget* parent)
+QRootVC::QRootVC(Platform& platform, QWidget* parent)
     : QViewController("QRootVC", parent),
       headerView_(new QWidget(this)),
       moreBtn_(new QToolButton(headerView_)),
       myMenu_(new Menu(this)),
+      platform_(platform),
       navVC_(nullptr),
       quitHandler_([] { QApplication::quit(); }) {
   setAutoFillBackground(true);
@@ -57,7 +58,7 @@ QRootVC::QRootVC(QWidget* parent)
   connect(moreBtn_, &QToolButton::clicked, this, [this] { moreBtnAction(moreBtn_); });
   header->addWidget(moreBtn_);
 
-  navVC_ = new QNavigationController(new QCameraListVC, this);
+  navVC_ = new QNavigationController(new QCameraListVC(platform_), this);
   navVC_->setObjectName(QStringLiteral("navVC"));
 
   auto* layout = new QVBoxLayout(this);
@@ -79,7 +80,7 @@ void QRootVC::moreBtnAction(QWidget* sender) {
 void QRootVC::aboutMenuAction() {
   QLog("Root, aboutMenuAction()");
   if (qobject_cast<QAboutVC*>(navVC_->topViewController()) == nullptr) {
-    navVC_->push(new QAboutVC, false);
+    navVC_->push(new QAboutVC(platform_), false);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "common/QViewController.h"
+#include "platform/Platform.h"
 
 namespace vexhal {
 
@@ -17,7 +18,7 @@ class QRootVC : public QViewController {
   Q_OBJECT
 
  public:
-  explicit QRootVC(QWidget* parent = nullptr);
+  explicit QRootVC(Platform& platform, QWidget* parent = nullptr);
 
   QWidget* headerView() const { return headerView_; }
   QToolButton* moreBtn() const { return moreBtn_; }
@@ -37,6 +38,7 @@ class QRootVC : public QViewController {
   QWidget* headerView_;
   QToolButton* moreBtn_;
   Menu* myMenu_;
+  Platform& platform_;
   QNavigationController* navVC_;
   std::function<void()> quitHandler_;
 };

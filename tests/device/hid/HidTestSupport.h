@@ -15,7 +15,7 @@
 #include "device/hid/HidPacket.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
-#include "device/hid/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace vexhal::test {
 

@@ -226,17 +226,6 @@ TEST(UVCCameraControlOpening, VendorAndProductBeyondSixteenBitsMatchNothing) {
   EXPECT_EQ(factory.askedIds.size(), 2u);
 }
 
-TEST(UVCCameraControlOpening, InstalledFactoryServesTheLocationConstructor) {
-  auto camera = std::make_shared<FakeUvcCamera>();
-  auto factory = std::make_shared<FakeUvcTransportFactory>(camera, kLocation);
-  UVCTransportFactory::install(factory);
-  UVCCameraControl control(kLocation);
-  UVCTransportFactory::install(nullptr);
-  EXPECT_TRUE(control.setBrightness(128));
-  EXPECT_EQ(camera->seen.size(), 1u);
-  EXPECT_NE(UVCTransportFactory::current(), factory);
-}
-
 TEST(UVCCameraControlMapValue, MapsLinearlyAndAnEmptySourceRangeToItsStart) {
   EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(50, 0, 100, 78, 178), 128);
   EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(0.25f, 0, 1, 100, 0), 75);

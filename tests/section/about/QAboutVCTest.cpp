@@ -6,7 +6,6 @@
 #include "common/QNavigationController.h"
 #include "section/about/QAboutVC.h"
 #include "section/about/QServiceVC.h"
-#include "section/camera_info/QBrowserLink.h"
 
 namespace vexhal {
 namespace {
@@ -20,12 +19,11 @@ struct AboutTest : testing::Test, test::TwoCameras {
     plug(first);
     nav.resize(900, 600);
     nav.show();
-    about = new QAboutVC(manager);
+    about = new QAboutVC(platform, manager);
     nav.push(about, false);
   }
   ~AboutTest() override {
     if (QUpgradeVC* sheet = test::shown<QUpgradeVC>()) sheet->closeSheet();
-    QBrowserLink::setOpener(nullptr);
     nav.popToRoot(false);
     test::processDeferredDeletes();
   }
@@ -47,7 +45,7 @@ struct AboutTest : testing::Test, test::TwoCameras {
 TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPagesOrShowTheAddress) {
   std::vector<QString> opened;
   bool browser = true;
-  QBrowserLink::setOpener([&](const QUrl& url) {
+  platform.setBrowserOpener([&](const QUrl& url) {
     opened.push_back(url.toString());
     return browser;
   });
@@ -143,7 +141,7 @@ TEST_F(AboutTest, SavedAddressSendsTheNextCheckToTheNewEndpoint) {
   const auto checksAt = [&](const QString& address) {
     QTest::mouseClick(typeAddress(address)->saveBtn(), Qt::LeftButton);
     EXPECT_TRUE(onRoot());
-    about = new QAboutVC(manager);
+    about = new QAboutVC(platform, manager);
     nav.push(about, false);
     const auto before = local.service.requests().size();
     if (QHudOverlay::toast(&nav) != nullptr) QHudOverlay::toast(&nav)->hideAnimated();

@@ -24,17 +24,22 @@ namespace {
 using test::settle;
 using test::waitUntil;
 
-// The demo started once (the process-wide camera manager takes its camera), and the program
-// launched on it up to the camera list showing the camera connected.
+// The demo, started once: the process-wide camera manager takes its camera for good.
+DemoSession& demo() {
+  static DemoSession* const session = [] {
+    auto* started = new DemoSession;
+    QString error, notice;
+    EXPECT_TRUE(started->start(&error, &notice));
+    return started;
+  }();
+  return *session;
+}
+
+// The program launched on the demo up to the camera list showing the camera connected.
 struct ActivationTest : ::testing::Test {
-  ActivationTest() : delegate(scheduler.function<QObject>()) {
-    static auto* demo = new DemoSession;  // lives to the end of the process, as the manager does
-    static const bool started = [] {
-      QString error, notice;
-      return demo->start(&error, &notice);
-    }();
-    EXPECT_TRUE(started);
-    camera = &demo->rig().camera();
+  ActivationTest() {
+    demo().platform().setScheduler(scheduler.function<QObject>());
+    camera = &demo().rig().camera();
     EXPECT_TRUE(camera->isAttached());
     camera->setFaults({});
     delegate.applicationDidFinishLaunching();
@@ -59,7 +64,7 @@ struct ActivationTest : ::testing::Test {
   }
 
   test::RecordingScheduler scheduler;
-  AppDelegate delegate;
+  AppDelegate delegate{demo().platform()};
   sim::VirtualCamera* camera = nullptr;
   QWidget* window = nullptr;
   QRootVC* rootVC = nullptr;

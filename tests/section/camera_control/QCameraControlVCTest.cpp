@@ -19,7 +19,6 @@
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
-#include "section/camera_info/UpgradeState.h"
 #include "video/QVideoRenderView.h"
 
 namespace vexhal {
@@ -51,19 +50,17 @@ struct HidingBackend : video::CaptureBackend {
 };
 
 struct ControlScreen : ::testing::Test {
-  ControlScreen() { UVCTransportFactory::install(cam.rig.uvcTransportFactory()); }
+  ControlScreen() { cam.platform.setCaptureBackend(backend); }
   ~ControlScreen() override {
     delete nav;
     test::processDeferredDeletes();
-    UVCTransportFactory::install(nullptr);
-    setUpgradeInProgress(false);
   }
 
   void open() {
     nav = new QNavigationController(new QViewController("ListStandIn"));
     nav->resize(900, 600);
     nav->show();
-    screen = new QCameraControlVC(cam.device, cam.manager, backend, QDataBase(settings));
+    screen = new QCameraControlVC(cam.device, cam.platform, cam.manager, QDataBase(settings));
     nav->push(screen, false);
     ASSERT_TRUE(waitUntil([&] {
       return screen->functionControlVC()->model().isLoaded() && screen->imageControlVC()->model().isLoaded();
@@ -138,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, SaveThenBack,
 TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
   cam.device->setAngle(90, [](std::int64_t) {});
   cam.device->setHMirror(true, [](std::int64_t) {});
-  UVCCameraControl(static_cast<std::uint32_t>(cam.camera().locationId())).setBrightness(150);
+  UVCCameraControl(static_cast<std::uint32_t>(cam.camera().locationId()), cam.platform.uvcTransportFactory()).setBrightness(150);
   ASSERT_TRUE(waitUntil([&] { return cam.camera().functions().hMirror; }));
   open();
   const sim::CameraFunctions baseline = cam.camera().functions();
@@ -170,7 +167,7 @@ class Removal : public ControlScreen, public ::testing::WithParamInterface<Remov
 TEST_P(Removal, ReturnsToTheListOnlyForItsOwnCameraOutsideAnUpgrade) {
   open();
   screen->saveBtnAction();  // a dialog that the removal must take down with the screen
-  setUpgradeInProgress(GetParam().upgrading);
+  cam.platform.setFirmwareInstalling(GetParam().upgrading);
   if (GetParam().ownCamera) {
     cam.camera().unplug();
     ASSERT_TRUE(waitUntil([&] { return cam.manager.devices().empty(); }));
@@ -211,7 +208,7 @@ TEST_F(ControlScreen, PreviewRetriesWhileTheVideoDeviceIsMissingAndStartsWhenItA
 TEST_F(ControlScreen, APreviewCutOffByTheCameraStartsAgainWhenTheCameraReturns) {
   open();
   ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
-  setUpgradeInProgress(true);  // the screen stays while the camera restarts
+  cam.platform.setFirmwareInstalling(true);  // the screen stays while the camera restarts
   cam.camera().unplug();
   ASSERT_TRUE(waitUntil([&] { return !screen->isCapturing(); }));
   settle();

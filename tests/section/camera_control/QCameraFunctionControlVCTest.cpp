@@ -39,7 +39,7 @@ struct FunctionPage : ::testing::Test {
     ASSERT_TRUE(waitUntil([&] { return cam.camera().functions() == state; }));
   }
   void open() {
-    page = std::make_unique<QCameraFunctionControlVC>(cam.device);
+    page = std::make_unique<QCameraFunctionControlVC>(cam.device, cam.platform.scheduler());
     page->resize(420, 640);
     page->show();
     ASSERT_TRUE(waitUntil([&] { return page->model().isLoaded(); }));
@@ -95,7 +95,7 @@ TEST_F(FunctionPage, ALostReadKeepsThePageLoadingUntilItTimesOutAsAFailedRead) {
   cam.camera().setFaults(faults);
   cam.device->setCommandReplyTimeout(std::chrono::milliseconds(300));
   const auto before = cam.camera().reportsReceived();
-  page = std::make_unique<QCameraFunctionControlVC>(cam.device);
+  page = std::make_unique<QCameraFunctionControlVC>(cam.device, cam.platform.scheduler());
   page->show();
   ASSERT_TRUE(waitUntil([&] { return cam.camera().reportsReceived() == before + 6; }));
   settle();
@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FunctionPage, RepliesReachingAClosedPageAreDroppedAndTheNextPageLoads) {
   prepare(functions(false, 1, false, 90, true, 80));
-  page = std::make_unique<QCameraFunctionControlVC>(cam.device);
+  page = std::make_unique<QCameraFunctionControlVC>(cam.device, cam.platform.scheduler());
   page.reset();
   settle();
   open();

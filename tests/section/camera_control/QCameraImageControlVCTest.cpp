@@ -46,8 +46,6 @@ struct RecordingFactory : UVCTransportFactory {
 };
 
 struct ImagePage : ::testing::Test {
-  ImagePage() { UVCTransportFactory::install(std::make_shared<RecordingFactory>(cam.rig.uvcTransportFactory(), sent, available)); }
-  ~ImagePage() override { UVCTransportFactory::install(nullptr); }
 
   std::int64_t onCamera(const UVCControlInfo& control) { return cam.camera().uvcControls().value(control).value_or(-1); }
   void fetchSerialNumber() {
@@ -56,7 +54,7 @@ struct ImagePage : ::testing::Test {
     ASSERT_TRUE(test::waitUntil([&] { return done; }));
   }
   void open() {
-    page = std::make_unique<QCameraImageControlVC>(cam.device, QDataBase(store));
+    page = std::make_unique<QCameraImageControlVC>(cam.device, factory, QDataBase(store));
     page->resize(420, 400);
     page->show();
   }
@@ -69,6 +67,7 @@ struct ImagePage : ::testing::Test {
   test::CameraOnManager cam;
   Sent sent;
   bool available = true;
+  RecordingFactory factory{cam.rig.uvcTransportFactory(), sent, available};
   std::unique_ptr<QCameraImageControlVC> page;
 };
 

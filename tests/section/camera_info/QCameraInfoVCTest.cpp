@@ -34,16 +34,16 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
     if (QUpgradeVC* sheet = test::shown<QUpgradeVC>()) sheet->closeSheet();
     nav.popToRoot(false);
     test::processDeferredDeletes();
-    setUpgradeInProgress(false);
   }
 
   // Opens the screen and waits for its first version read (which `versionReadFails`).
   void openInfo(bool versionReadFails = false) {
     plug(first);
-    info = new QCameraInfoVC(manager.devices().front(), manager);
-    info->setScheduler([](QObject* context, int, std::function<void()> task) {
-      QTimer::singleShot(0, context, std::move(task));
+    // The screen's waits run at once; toasts stay up for the test to read.
+    platform.setScheduler([](QObject* context, int, std::function<void()> task) {
+      if (qobject_cast<QProgressHUD*>(context) == nullptr) QTimer::singleShot(0, context, std::move(task));
     });
+    info = new QCameraInfoVC(manager.devices().front(), platform, manager);
     nav.push(info, false);
     ASSERT_TRUE(waitUntil([&] {
       return versionReadFails ? test::logged("CameraInfo, getVersion, " + std::to_string(kVersionFault))
@@ -121,12 +121,12 @@ TEST_F(CameraInfoTest, TheFullUpdateDownloadsInstallsWaitsForTheRestartAndEndsCo
   EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, true, false, 1.1.0, "));
   QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([&] { return info->loadingView() != nullptr; }));
-  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_TRUE(platform.firmwareInstalling());
   EXPECT_TRUE(info->loadingView()->isLoading());
   ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
   EXPECT_EQ(test::toastText(&nav), QStringLiteral("Update Complete"));
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
-  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_FALSE(platform.firmwareInstalling());
   EXPECT_TRUE(test::logged(kTransfer));
   EXPECT_TRUE(test::logged("CameraInfo, getState, 0, 1"));
 }
@@ -144,7 +144,7 @@ TEST_P(SameVersionTest, CountsAsAFailureLaterLeavesAndRetrySendsThePackageAgain)
   EXPECT_EQ(info->failureAlert()->alertMessage(), kFailed);
   EXPECT_EQ(test::actionTitles(info->failureAlert()),
             force ? QStringList{"Retry"} : (QStringList{"Later", "Retry"}));
-  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_FALSE(platform.firmwareInstalling());
   EXPECT_EQ(info->loadingView(), nullptr);
   EXPECT_FALSE(info->isTimerRunning());
   if (!force) {
@@ -154,7 +154,7 @@ TEST_P(SameVersionTest, CountsAsAFailureLaterLeavesAndRetrySendsThePackageAgain)
   }
   const std::size_t sent = countLogged(kTransfer);
   clickAction(true);
-  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_TRUE(platform.firmwareInstalling());
   EXPECT_TRUE(waitUntil([&] { return countLogged(kTransfer) == sent + 1; }));
 }
 
@@ -184,7 +184,7 @@ TEST_P(UnknownVersionTest, TheChecksReadIsTheReferenceAndNoneRefusesTheInstallat
   } else {
     EXPECT_TRUE(test::toastText(&nav).value_or(QString()).startsWith(
         QStringLiteral("The camera's firmware version could not be read")));
-    EXPECT_FALSE(upgradeInProgress());
+    EXPECT_FALSE(platform.firmwareInstalling());
     EXPECT_EQ(info->loadingView(), nullptr);
     EXPECT_EQ(countLogged(kTransfer), transfers);
   }
@@ -207,7 +207,7 @@ TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
   QTest::keyClick(nav.windowHandle(), Qt::Key_Escape);
   test::settle();
   EXPECT_EQ(nav.topViewController(), info.data());
-  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_TRUE(platform.firmwareInstalling());
   EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
 }
 
@@ -255,14 +255,14 @@ TEST_F(CameraInfoTest, AnotherCameraDuringInstallationIsIgnoredAndTheWatchdogFir
   ASSERT_TRUE(waitUntil([] {
     return test::logged("CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, 0, Optional(\"VXK31D2612002\")");
   }));
-  EXPECT_TRUE(upgradeInProgress());
+  EXPECT_TRUE(platform.firmwareInstalling());
   EXPECT_EQ(info->device()->serialNumber(), std::optional<std::string>("VXK31D2612001"));
   info->setTickInterval(1ms);
   ASSERT_TRUE(waitUntil([&] { return info.isNull() || info->totalTime() >= 110.0; }));
   ASSERT_FALSE(onRoot()) << "gives up only at the twelfth tick of ten seconds";
   ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
   EXPECT_EQ(test::toastText(&nav), kFailed);
-  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_FALSE(platform.firmwareInstalling());
   EXPECT_TRUE(test::logged("CameraInfo, startTimer(), 超时未检测到设备插入"));
   EXPECT_EQ(countLogged("CameraInfo, getState"), stateChecks);
 }
@@ -282,7 +282,7 @@ TEST_F(CameraInfoTest, ACameraLostDuringTheTransferFailsAtOnceAndRetryReachesItW
   EXPECT_EQ(info->failureAlert()->alertMessage(), kFailed);
   EXPECT_LT(info->totalTime(), QCameraInfoVC::timeoutSeconds);
   EXPECT_EQ(info->loadingView(), nullptr);
-  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_FALSE(platform.firmwareInstalling());
 
   // While it is away, "Retry" has nothing to send to and fails again at once.
   QPointer<QAlertController> away = info->failureAlert();
@@ -340,7 +340,7 @@ TEST_P(RemovalTest, ClosesTheScreenOnlyForItsCameraOutsideAnInstallation) {
   openInfo();
   plug(second);
   ASSERT_NE(checkForUpdate(), nullptr);
-  setUpgradeInProgress(GetParam().installing);
+  platform.setFirmwareInstalling(GetParam().installing);
   (GetParam().removeShownCamera ? first : second).unplug();
   ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));
   EXPECT_EQ(onRoot(), GetParam().closes);
@@ -365,7 +365,7 @@ TEST_P(PackageFileTest, ANonePackageGoesToTheFailureStep) {
   info->showInstallHud();
   ASSERT_NE(info->failureAlert(), nullptr);
   EXPECT_EQ(test::actionTitles(info->failureAlert()), QStringList{QStringLiteral("Retry")});
-  EXPECT_FALSE(upgradeInProgress());
+  EXPECT_FALSE(platform.firmwareInstalling());
   EXPECT_FALSE(info->isTimerRunning());
   EXPECT_TRUE(test::logged("CameraInfo, startUpgrade, no package at "));
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 0, 6}));

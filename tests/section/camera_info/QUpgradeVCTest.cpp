@@ -3,7 +3,6 @@
 
 #include "UpdateTestSupport.h"
 #include "common/Pictures.h"
-#include "section/camera_info/QBrowserLink.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 
 namespace vexhal {
@@ -25,21 +24,21 @@ struct SheetTest : testing::Test {
   SheetTest() {
     host.resize(800, 600);
     host.show();
-    QBrowserLink::setOpener([this](const QUrl& url) {
+    platform.setBrowserOpener([this](const QUrl& url) {
       opened.push_back(url);
       return true;
     });
   }
   ~SheetTest() override {
     if (sheet) sheet->closeSheet();
-    QBrowserLink::setOpener(nullptr);
     test::processDeferredDeletes();
   }
   void open(const RVersionUpgradeInfo& value, bool isApp) {
-    sheet = new QUpgradeVC(QStringLiteral("PICO EDGE"), value, isApp);
+    sheet = new QUpgradeVC(platform, QStringLiteral("PICO EDGE"), value, isApp);
     sheet->present(&host);
   }
 
+  Platform platform;
   QWidget host;
   QPointer<QUpgradeVC> sheet;
   std::vector<QUrl> opened;

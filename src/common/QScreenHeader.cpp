@@ -1,4 +1,4 @@
-#include "section/camera_info/QScreenHeader.h"
+#include "common/QScreenHeader.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

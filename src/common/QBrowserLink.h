@@ -15,13 +15,11 @@ class QBrowserLink {
   using Opener = std::function<bool(const QUrl&)>;
 
   static bool isWebAddress(const QUrl& url);
-  // Opens `url` when it is a web address; false when it is not or the desktop refused it.
-  static bool open(const QUrl& url);
+  // Hands `url` to `opener` when it is a web address; false when it is not or was refused.
+  static bool open(const QUrl& url, const Opener& opener);
   // Opens `url`; when no browser takes it, a dialog over `askingScreen` says so, shows the
   // address and offers to copy it, so the user can still get there. False when it was not opened.
-  static bool openOrShowAddress(const QUrl& url, QWidget* askingScreen);
-  // Replaces the desktop's handler (tests record the addresses instead); null restores it.
-  static void setOpener(Opener opener);
+  static bool openOrShowAddress(const QUrl& url, const Opener& opener, QWidget* askingScreen);
 };
 
 }  // namespace vexhal

@@ -1,7 +1,6 @@
-#include "section/camera_info/QBrowserLink.h"
+#include "common/QBrowserLink.h"
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 
 #include <ostrane/ostrane.h>
@@ -13,31 +12,18 @@
 
 namespace vexhal {
 
-namespace {
-QBrowserLink::Opener& installedOpener() {
-  static QBrowserLink::Opener opener;
-  return opener;
-}
-}  // namespace
-
 bool QBrowserLink::isWebAddress(const QUrl& url) {
   const QString scheme = url.scheme().toLower();
   return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
          !url.host().isEmpty();
 }
 
-bool QBrowserLink::open(const QUrl& url) {
-  if (!isWebAddress(url)) {
-    return false;
-  }
-  if (const Opener& opener = installedOpener()) {
-    return opener(url);
-  }
-  return QDesktopServices::openUrl(url);
+bool QBrowserLink::open(const QUrl& url, const Opener& opener) {
+  return isWebAddress(url) && opener && opener(url);
 }
 
-bool QBrowserLink::openOrShowAddress(const QUrl& url, QWidget* askingScreen) {
-  if (open(url)) {
+bool QBrowserLink::openOrShowAddress(const QUrl& url, const Opener& opener, QWidget* askingScreen) {
+  if (open(url, opener)) {
     return true;
   }
   const QString address = url.toString();
@@ -60,10 +46,6 @@ bool QBrowserLink::openOrShowAddress(const QUrl& url, QWidget* askingScreen) {
                    true);
   alert->present(askingScreen);
   return false;
-}
-
-void QBrowserLink::setOpener(Opener opener) {
-  installedOpener() = std::move(opener);
 }
 
 }  // namespace vexhal

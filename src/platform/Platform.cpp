@@ -1,0 +1,43 @@
+#include "platform/Platform.h"
+
+#include <QDesktopServices>
+
+#include "device/hid/USBHidManager.h"
+#include "device/hid/linux/UdevHidDiscovery.h"
+#include "device/uvc/UVCTransportFactory.h"
+#include "video/linux/V4l2CaptureBackend.h"
+
+namespace vexhal {
+
+Platform::Platform()
+    : discoveryMaker_([]() -> std::unique_ptr<HidDiscovery> { return UdevHidDiscovery::create(); }),
+      uvcTransportFactory_(makePlatformUvcTransportFactory()),
+      captureBackend_(std::make_shared<video::V4l2CaptureBackend>()),
+      scheduler_(defaultScheduler()),
+      browserOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {}
+
+Platform::Platform(Platform&&) noexcept = default;
+Platform& Platform::operator=(Platform&&) noexcept = default;
+Platform::~Platform() = default;
+
+std::unique_ptr<HidDiscovery> Platform::makeDiscovery() const {
+  return discoveryMaker_ ? discoveryMaker_() : nullptr;
+}
+
+void Platform::setUvcTransportFactory(std::shared_ptr<UVCTransportFactory> factory) {
+  if (factory) {
+    uvcTransportFactory_ = std::move(factory);
+  }
+}
+
+void Platform::setCaptureBackend(std::shared_ptr<video::CaptureBackend> backend) {
+  if (backend) {
+    captureBackend_ = std::move(backend);
+  }
+}
+
+bool Platform::configureSharedManager() const {
+  return USBHidManager::installDiscovery(makeDiscovery());
+}
+
+}  // namespace vexhal

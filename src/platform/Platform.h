@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+#include "base/Scheduler.h"
+
+namespace vexhal {
+
+class HidDiscovery;
+struct QCameraAccessSystem;
+class USBDevice;
+class UVCTransportFactory;
+namespace video {
+class CaptureBackend;
+}
+
+// What the program uses of the machine it runs on: how it finds cameras (HID discovery, UVC
+// controls, capture), whether this user may open one, how it defers work and opens web
+// addresses, and whether a firmware installation is running. `main` makes one for the real
+// devices, the demo one for its virtual camera, tests one with fakes; the screens are handed
+// it. Main thread only.
+class Platform {
+ public:
+  using DiscoveryMaker = std::function<std::unique_ptr<HidDiscovery>()>;
+  // True when this user may open the camera's nodes.
+  using AccessChecker = std::function<bool(const USBDevice& device)>;
+  using BrowserOpener = std::function<bool(const QUrl& url)>;
+
+  // The real devices: udev discovery, V4L2 controls and capture, access diagnosed on the
+  // running system, the event loop's timer and the desktop's web browser.
+  Platform();
+  Platform(const Platform&) = delete;
+  Platform& operator=(const Platform&) = delete;
+  Platform(Platform&&) noexcept;
+  Platform& operator=(Platform&&) noexcept;
+  ~Platform();
+
+  // A new discovery for a HID manager; null when none can be made.
+  std::unique_ptr<HidDiscovery> makeDiscovery() const;
+  void setDiscoveryMaker(DiscoveryMaker maker) { discoveryMaker_ = std::move(maker); }
+
+  UVCTransportFactory& uvcTransportFactory() const { return *uvcTransportFactory_; }
+  void setUvcTransportFactory(std::shared_ptr<UVCTransportFactory> factory);
+
+  const std::shared_ptr<video::CaptureBackend>& captureBackend() const { return captureBackend_; }
+  void setCaptureBackend(std::shared_ptr<video::CaptureBackend> backend);
+
+  // Empty: the access is diagnosed on the access system.
+  const AccessChecker& accessChecker() const { return accessChecker_; }
+  void setAccessChecker(AccessChecker checker) { accessChecker_ = std::move(checker); }
+  // Where access is diagnosed and its help looked up (a test's fake tree); null: the running
+  // system.
+  const std::shared_ptr<const QCameraAccessSystem>& accessSystem() const { return accessSystem_; }
+  void setAccessSystem(std::shared_ptr<const QCameraAccessSystem> system) {
+    accessSystem_ = std::move(system);
+  }
+
+  const Scheduler& scheduler() const { return scheduler_; }
+  void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
+
+  // Hands an address to the web browser; false when nothing took it.
+  const BrowserOpener& browserOpener() const { return browserOpener_; }
+  void setBrowserOpener(BrowserOpener opener) { browserOpener_ = std::move(opener); }
+
+  // While a firmware installation runs, neither the camera info nor the camera control screen
+  // closes itself when its camera goes away (the camera restarts as part of the update).
+  bool firmwareInstalling() const { return firmwareInstalling_; }
+  void setFirmwareInstalling(bool installing) { firmwareInstalling_ = installing; }
+
+  // Makes the process-wide HID manager use this platform's discovery; call once at start-up,
+  // before the manager is first used. False when the manager was already made.
+  bool configureSharedManager() const;
+
+ private:
+  DiscoveryMaker discoveryMaker_;
+  std::shared_ptr<UVCTransportFactory> uvcTransportFactory_;
+  std::shared_ptr<video::CaptureBackend> captureBackend_;
+  AccessChecker accessChecker_;
+  std::shared_ptr<const QCameraAccessSystem> accessSystem_;
+  Scheduler scheduler_;
+  BrowserOpener browserOpener_;
+  bool firmwareInstalling_ = false;
+};
+
+}  // namespace vexhal
