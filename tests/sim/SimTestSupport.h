@@ -45,7 +45,7 @@ class RecordingDelegate : public USBHidDelegate {
 
 // A virtual camera found by the program's own HID manager.
 struct CameraOnManager {
-  explicit CameraOnManager(VirtualCameraIdentity identity = {}) : camera(std::move(identity)) {
+  CameraOnManager() {
     ensureCoreApplication();
     camera.setRestartDelay(std::chrono::milliseconds(50));
     camera.plug();

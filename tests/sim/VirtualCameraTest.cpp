@@ -53,15 +53,6 @@ TEST(VirtualCamera, RefusesMalformedAndOutOfOrderRequestsWithTheirCodes) {
   }
 }
 
-TEST(VirtualCamera, ACameraOfOtherIdsIsNotReported) {
-  VirtualCameraIdentity other;
-  other.productId = 0x1234;
-  CameraOnManager rig(other);
-  settle();
-  EXPECT_TRUE(rig.manager->devices().empty());
-  EXPECT_TRUE(rig.delegate->events.empty());
-}
-
 TEST(VirtualCamera, SlowRepliesArriveInOrderAndNoneReachesTheNextAttachment) {
   CameraOnManager rig;
   const auto device = rig.device();
@@ -90,16 +81,8 @@ TEST(VirtualCamera, SlowRepliesArriveInOrderAndNoneReachesTheNextAttachment) {
   EXPECT_EQ(rig.camera.reportsReceived(), 4u);
 }
 
-TEST(VirtualCamera, ImagesOfEveryPacketCountArriveWholeAndANeverReturningCameraStaysAway) {
-  // Sizes around packet boundaries: the last packet full, one byte over, one byte short.
-  for (const int size : {1, 1010 - 16, 1010 - 15, 2 * 1010 - 16}) {
-    CameraOnManager rig;
-    const auto device = rig.device();
-    const QByteArray image = buildFirmwareImage({3, 0, 1}, QByteArray(size, 'x'));
-    EXPECT_EQ(askCode([&](auto done) { device->startUpgrade(image, done); }), 0) << size;
-    ASSERT_TRUE(rig.replaced(device)) << size;
-    EXPECT_EQ(rig.camera.firmwareVersion(), (FirmwareVersion{3, 0, 1})) << size;
-  }
+// A camera that never comes back after a transfer: a fault the program's own tests use.
+TEST(VirtualCamera, ACameraThatNeverReturnsStaysAwayUntilPluggedIn) {
   CameraOnManager rig;
   SimFaults faults;
   faults.neverReturn = true;
