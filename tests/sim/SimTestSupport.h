@@ -25,11 +25,8 @@ inline constexpr std::uint16_t kVendorId = 0xB206;
 inline constexpr std::uint16_t kProductId = 0xB215;
 
 using vexhal::test::ensureCoreApplication;
+using vexhal::test::settle;
 using vexhal::test::waitUntil;
-
-// Enough rounds of the event loop for every report already written to be answered and every
-// posted completion to run.
-inline void settle() { vexhal::test::pumpEvents(20); }
 
 // Records what the manager tells its delegates, as "+key" and "-key".
 class RecordingDelegate : public USBHidDelegate {
@@ -48,7 +45,7 @@ class RecordingDelegate : public USBHidDelegate {
 
 // A virtual camera found by the program's own HID manager.
 struct CameraOnManager {
-  explicit CameraOnManager(VirtualCameraIdentity identity = {}) : camera(std::move(identity)) {
+  CameraOnManager() {
     ensureCoreApplication();
     camera.setRestartDelay(std::chrono::milliseconds(50));
     camera.plug();
@@ -108,13 +105,11 @@ std::int64_t askCode(Call call, std::chrono::milliseconds bound = std::chrono::s
 }
 
 // One camera function as the device layer sets and reads it (flags read as 0 or 1): a value
-// other than the factory one, a byte the camera refuses, and where the camera keeps it.
+// other than the factory one, and where the camera keeps it.
 struct FunctionCase {
   const char* name;
   std::int64_t value;
   std::int64_t factory;
-  std::uint16_t setCommand;
-  std::uint8_t invalid;
   std::function<void(USBDevice&, std::int64_t, USBDevice::CodeCallback)> set;
   std::function<void(USBDevice&, USBDevice::ValueCallback)> get;
   std::function<std::int64_t(const CameraFunctions&)> held;
@@ -130,24 +125,24 @@ inline std::vector<FunctionCase> functionCases() {
     };
   };
   return {
-      {"AutoFramingMode", 1, 0, kCmdSetAutoFramingMode, 7,
+      {"AutoFramingMode", 1, 0,
        [](USBDevice& d, std::int64_t v, C c) { d.setAutoFramingMode(v, c); },
        [](USBDevice& d, V done) { d.getAutoFramingMode(done); },
        [](F f) -> std::int64_t { return f.autoFramingMode; }},
-      {"FrameMaster", 1, 0, kCmdSetFrameMaster, 2,
+      {"FrameMaster", 1, 0,
        [](USBDevice& d, std::int64_t v, C c) { d.setFrameMaster(v != 0, c); },
        flag(&USBDevice::getFrameMaster), [](F f) -> std::int64_t { return f.frameMaster; }},
-      {"Pickup", 80, 50, kCmdSetPickup, 101,
+      {"Pickup", 80, 50,
        [](USBDevice& d, std::int64_t v, C c) { d.setPickup(v, c); },
        [](USBDevice& d, V done) { d.getPickup(done); },
        [](F f) -> std::int64_t { return f.pickup; }},
-      {"AutoFraming", 0, 1, kCmdSetAutoFraming, 2,
+      {"AutoFraming", 0, 1,
        [](USBDevice& d, std::int64_t v, C c) { d.setAutoFraming(v != 0, c); },
        flag(&USBDevice::getAutoFraming), [](F f) -> std::int64_t { return f.autoFraming; }},
-      {"HMirror", 1, 0, kCmdSetHMirror, 2,
+      {"HMirror", 1, 0,
        [](USBDevice& d, std::int64_t v, C c) { d.setHMirror(v != 0, c); },
        flag(&USBDevice::getHMirror), [](F f) -> std::int64_t { return f.hMirror; }},
-      {"Angle", 90, 120, kCmdSetAngle, 75,
+      {"Angle", 90, 120,
        [](USBDevice& d, std::int64_t v, C c) { d.setAngle(v, c); },
        [](USBDevice& d, V done) { d.getAngle(done); }, [](F f) -> std::int64_t { return f.angle; }},
   };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -9,8 +8,8 @@
 
 namespace vexhal::video::testing {
 
-// A capture backend the test configures: the devices it lists (or hides), the formats it
-// offers, a start it refuses; the test sends samples or ends the capture, on its own thread.
+// A capture backend the test configures: the formats it offers and a start it refuses; the
+// test sends samples on its own thread.
 class FakeCaptureBackend final : public CaptureBackend {
 public:
   struct Start {
@@ -19,14 +18,12 @@ public:
     double fps = 0;
   };
 
-  std::vector<CaptureDevice> listed;
-  std::atomic<bool> hidden{false};
   std::vector<CaptureFormat> offered;
   std::optional<CaptureError> startError;
   std::vector<Start> starts;
   int stops = 0;
 
-  std::vector<CaptureDevice> devices() override { return hidden ? std::vector<CaptureDevice>{} : listed; }
+  std::vector<CaptureDevice> devices() override { return {}; }
   std::vector<CaptureFormat> formats(const CaptureDevice& /*device*/) override { return offered; }
   std::uint32_t preferredOutputPixelFormat() const override { return kFourccMjpeg; }
   void start(const CaptureDevice& device, const CaptureFormat& format, double fps, CaptureSink sink,
@@ -43,10 +40,6 @@ public:
 
   void send(VideoSample sample) {
     if (sink_.sample) sink_.sample(std::move(sample));
-  }
-  // The capture ends by itself, as when the camera is unplugged.
-  void fail(const CaptureError& error) {
-    if (sink_.failed) sink_.failed(error);
   }
 
 private:

@@ -161,15 +161,6 @@ TEST_F(CapturerTest, GoodSamplesReachTheDelegateUncopiedAndBadOnesAreSkippedWith
   EXPECT_NE(debugLines[2].find("sampleBuffer is not buffer"), std::string::npos);
 }
 
-TEST_F(CapturerTest, CaptureEndingOnItsOwnIsReported) {
-  backend_->offered = {format(1920, 1080, kFourccMjpeg)};
-  capturer_->startCapture(device_);
-  backend_->fail({"gone", ENODEV});
-  EXPECT_FALSE(capturer_->isCameraing());
-  ASSERT_EQ(delegate_->failures.size(), 1U);
-  EXPECT_EQ(delegate_->failures.items().front().code, ENODEV);
-}
-
 TEST(QRTCCameraTest, DropsEveryWaitingSampleOnlyPastTheBound) {
   for (const std::size_t waiting : {QRTCCamera::MaxOpCount, QRTCCamera::MaxOpCount + 1}) {
     const bool drops = waiting > QRTCCamera::MaxOpCount;
