@@ -75,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::size_t pos = 0;
   while (pos + 2 <= size) {
-    const std::size_t wanted = (static_cast<std::size_t>(data[pos]) |
-                                static_cast<std::size_t>(data[pos + 1]) << 8) % 1025;
+    const std::size_t wanted =
+        (static_cast<std::size_t>(data[pos]) | static_cast<std::size_t>(data[pos + 1]) << 8) % 1025;
     pos += 2;
     const std::size_t length = wanted < size - pos ? wanted : size - pos;
     device->processInput(data + pos, length);

@@ -11,7 +11,7 @@ struct CameraFunctions {
   bool frameMaster = false;         // people-box tracking
   std::int8_t angle = 120;          // field of view in degrees: 60, 90 or 120
   bool hMirror = false;
-  std::int8_t pickup = 50;          // audio pick-up range, 0 to 100
+  std::int8_t pickup = 50;  // audio pick-up range, 0 to 100
 
   friend bool operator==(const CameraFunctions&, const CameraFunctions&) = default;
 };

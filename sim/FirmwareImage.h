@@ -26,7 +26,7 @@ inline constexpr std::size_t kFirmwareTrailerSize = 4;
 
 enum class FirmwareImageError {
   None,
-  TooShort,        // shorter than header and trailer
+  TooShort,  // shorter than header and trailer
   BadMagic,
   LengthMismatch,  // the header's payload length disagrees with the image size
   BadChecksum,

@@ -33,8 +33,8 @@ class JpegEncoder {
     const int strides[3] = {picture.width, picture.width / 2, picture.width / 2};
     unsigned long size = capacity_;
     // The buffer is reused from frame to frame; turbojpeg grows it when a frame needs more.
-    if (tjCompressFromYUVPlanes(handle_, planes, picture.width, strides, picture.height,
-                                TJSAMP_420, &buffer_, &size, kJpegQuality, TJFLAG_FASTDCT) != 0) {
+    if (tjCompressFromYUVPlanes(handle_, planes, picture.width, strides, picture.height, TJSAMP_420,
+                                &buffer_, &size, kJpegQuality, TJFLAG_FASTDCT) != 0) {
       return nullptr;
     }
     capacity_ = std::max(capacity_, size);

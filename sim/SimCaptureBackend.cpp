@@ -65,8 +65,8 @@ class SimCaptureBackend::Session {
     pthread_setname_np(pthread_self(), "vexhal-sim-video");
     camera_.setStreaming(format_.width, format_.height);
     report(completion, std::nullopt);
-    const auto interval = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(1.0 / fps_));
+    const auto interval =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps_));
     auto next = Clock::now();
     std::uint64_t index = 0;
     std::unique_lock lock(mutex_);
@@ -232,7 +232,8 @@ void SimCaptureBackend::start(const video::CaptureDevice& device,
     report(completion, video::CaptureError{text, EINVAL});
     return;
   }
-  session_ = std::make_unique<Session>(*camera, format, fps, std::move(sink), std::move(completion));
+  session_ =
+      std::make_unique<Session>(*camera, format, fps, std::move(sink), std::move(completion));
 }
 
 void SimCaptureBackend::stop(video::CaptureCompletion completion) {

@@ -19,9 +19,8 @@ struct SimFaults {
   bool otherProgramCaptures4K = false;
 
   bool any() const {
-    return !errorCodes.empty() || !noReply.empty() || !garbage.empty() ||
-           replyDelay.count() > 0 || detachAfterPacket > 0 || neverReturn ||
-           otherProgramCaptures4K;
+    return !errorCodes.empty() || !noReply.empty() || !garbage.empty() || replyDelay.count() > 0 ||
+           detachAfterPacket > 0 || neverReturn || otherProgramCaptures4K;
   }
 };
 

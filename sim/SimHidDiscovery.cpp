@@ -17,8 +17,8 @@ SimHidDiscovery::~SimHidDiscovery() {
 }
 
 void SimHidDiscovery::addCamera(VirtualCamera& camera) {
-  const int id = camera.addAttachListener(
-      [this, &camera](bool attached) { cameraChanged(camera, attached); });
+  const int id =
+      camera.addAttachListener([this, &camera](bool attached) { cameraChanged(camera, attached); });
   cameras_.emplace_back(&camera, id);
   if (started_ && camera.isAttached()) {
     cameraChanged(camera, true);

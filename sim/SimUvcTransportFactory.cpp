@@ -22,8 +22,8 @@ std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByLocation(std::uint32
   return nullptr;
 }
 
-std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByVendorProduct(
-    std::uint16_t vendorId, std::uint16_t productId) {
+std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByVendorProduct(std::uint16_t vendorId,
+                                                                          std::uint16_t productId) {
   const std::lock_guard lock(mutex_);
   for (VirtualCamera* camera : cameras_) {
     if (camera->isAttached() && camera->vendorId() == vendorId &&

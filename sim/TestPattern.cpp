@@ -25,9 +25,9 @@ constexpr std::array<Yuv, 8> kBars{{{235, 128, 128},
                                     {41, 240, 110},
                                     {16, 128, 128}}};
 constexpr Yuv kFigure{170, 110, 155};
-constexpr Yuv kFramingBox{150, 44, 21};   // green
-constexpr Yuv kPeopleBox{180, 30, 200};   // orange
-constexpr double kRampTop = 5.0 / 6.0;    // the grey ramp fills the bottom sixth of the scene
+constexpr Yuv kFramingBox{150, 44, 21};  // green
+constexpr Yuv kPeopleBox{180, 30, 200};  // orange
+constexpr double kRampTop = 5.0 / 6.0;   // the grey ramp fills the bottom sixth of the scene
 
 // Digits 0-9 as 5x7 bitmaps, one row per byte, high bit of the low five on the left.
 constexpr std::array<std::array<std::uint8_t, 7>, 10> kDigits{{
@@ -191,8 +191,8 @@ void TestPattern::sharpen(int sharpness, YuvPicture& picture) {
     std::copy_n(line, picture.width, row.begin());
     for (int x = 1; x + 1 < picture.width; ++x) {
       const int centre = row[static_cast<std::size_t>(x)];
-      const int edge = 2 * centre - row[static_cast<std::size_t>(x - 1)] -
-                       row[static_cast<std::size_t>(x + 1)];
+      const int edge =
+          2 * centre - row[static_cast<std::size_t>(x - 1)] - row[static_cast<std::size_t>(x + 1)];
       line[x] = clampByte(centre + edge * amount / divisor);
     }
   }

@@ -43,8 +43,7 @@ class TestPattern {
 
  private:
   void drawScene(const PictureSettings& settings, int frameIndex, YuvPicture& picture) const;
-  void drawTrackedBox(const PictureSettings& settings, int frameIndex,
-                      YuvPicture& picture) const;
+  void drawTrackedBox(const PictureSettings& settings, int frameIndex, YuvPicture& picture) const;
   static void adjust(const PictureSettings& settings, YuvPicture& picture);
   static void sharpen(int sharpness, YuvPicture& picture);
   void drawCounter(int frameIndex, YuvPicture& picture) const;

@@ -79,11 +79,21 @@ int UvcControlStore::handle(UVCControlRequest& request) {
   std::int64_t answer = 0;
   std::size_t length = size;
   switch (request.bRequest) {
-    case kUvcGetCur: answer = control->current; break;
-    case kUvcGetMin: answer = control->minimum; break;
-    case kUvcGetMax: answer = control->maximum; break;
-    case kUvcGetRes: answer = control->resolution; break;
-    case kUvcGetDef: answer = control->defaultValue; break;
+    case kUvcGetCur:
+      answer = control->current;
+      break;
+    case kUvcGetMin:
+      answer = control->minimum;
+      break;
+    case kUvcGetMax:
+      answer = control->maximum;
+      break;
+    case kUvcGetRes:
+      answer = control->resolution;
+      break;
+    case kUvcGetDef:
+      answer = control->defaultValue;
+      break;
     case kUvcGetLen:
       answer = control->info.size;
       length = kLengthOfGetLen;

@@ -19,9 +19,7 @@ namespace {
 
 constexpr std::size_t kSerialNumberBytes = 13;
 
-void writeLe32(std::uint8_t* bytes, std::int32_t value) {
-  writeLittleEndian(bytes, 4, value);
-}
+void writeLe32(std::uint8_t* bytes, std::int32_t value) { writeLittleEndian(bytes, 4, value); }
 
 bool isFlag(std::uint8_t value) { return value <= 1; }
 
@@ -42,9 +40,7 @@ VirtualCamera::VirtualCamera(VirtualCameraIdentity identity)
   publishPicture();
 }
 
-VirtualCamera::~VirtualCamera() {
-  notifier_.setEnabled(false);
-}
+VirtualCamera::~VirtualCamera() { notifier_.setEnabled(false); }
 
 std::string VirtualCamera::hidKey() const { return "virtual:" + identity_.serialNumber; }
 
@@ -144,10 +140,9 @@ void VirtualCamera::readRequests() {
       continue;
     }
     if (faults_.replyDelay.count() > 0) {
-      QTimer::singleShot(faults_.replyDelay, &context_,
-                         [this, pack = *reply, generation = linkGeneration_] {
-                           sendReply(pack, generation);
-                         });
+      QTimer::singleShot(
+          faults_.replyDelay, &context_,
+          [this, pack = *reply, generation = linkGeneration_] { sendReply(pack, generation); });
     } else {
       sendReply(*reply, linkGeneration_);
     }

@@ -106,7 +106,8 @@ Sample runTransfer(const QByteArray& image) {
     });
     loop.exec();
     sample.cpuSeconds = threadCpuSeconds() - cpuStart;
-    sample.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    sample.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     device.reset();  // closes the host end, which stops the camera
     firmwareBytes = camera.finish();
   }
@@ -141,13 +142,16 @@ Sample runBareLoop(long reports) {
       ++sample.reports;
     }
     sample.cpuSeconds = threadCpuSeconds() - cpuStart;
-    sample.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    sample.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ::close(fds[0]);
   }
   return sample;
 }
 
-double rate(const Sample& s) { return s.seconds > 0 ? static_cast<double>(s.reports) / s.seconds : 0; }
+double rate(const Sample& s) {
+  return s.seconds > 0 ? static_cast<double>(s.reports) / s.seconds : 0;
+}
 
 Sample median(std::vector<Sample> samples) {
   std::sort(samples.begin(), samples.end(),

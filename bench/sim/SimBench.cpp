@@ -32,7 +32,9 @@ double secondsSince(Clock::time_point start) {
 double processCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+  };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -65,9 +67,8 @@ void replyLatency() {
   vexhal::sim::VirtualCamera camera;
   camera.plug();
   constexpr int kRounds = 200000;
-  const double bare = roundTripMicros(kRounds, [](const hid_cmd_pack_t& in, hid_cmd_pack_t& out) {
-    out = in;
-  });
+  const double bare =
+      roundTripMicros(kRounds, [](const hid_cmd_pack_t& in, hid_cmd_pack_t& out) { out = in; });
   const double served =
       roundTripMicros(kRounds, [&camera](const hid_cmd_pack_t& in, hid_cmd_pack_t& out) {
         if (const auto reply = camera.respond(in)) out = *reply;
@@ -80,8 +81,9 @@ void replyLatency() {
   }
   const double answerOnly = secondsSince(start) * 1e6 / kRounds;
   std::printf("HID reply\n");
-  std::printf("  answering one report (decode, checksum, state, reply)   %7.3f us   target < 10 us\n",
-              answerOnly);
+  std::printf(
+      "  answering one report (decode, checksum, state, reply)   %7.3f us   target < 10 us\n",
+      answerOnly);
   std::printf("  report round trip through the camera                    %7.3f us\n", served);
   std::printf("  anchor: bare report ping-pong on the same socket kind   %7.3f us\n", bare);
   std::printf("  camera's share of a round trip: %.2f (ratio to anchor %.2f)   [%llu]\n",
@@ -127,13 +129,15 @@ void streamCost() {
   std::printf("1080p MJPEG at 30 fps\n");
   std::printf("  steady state: %d frames in %.2f s (%.1f fps), %.1f KiB a frame\n", streamed, wall,
               streamed / wall, bytes.load() / 1024.0 / std::max(1, delivered.load()));
-  std::printf("  CPU share of one core                                   %6.2f %%   target < 25 %%\n",
-              100.0 * cpu / wall);
+  std::printf(
+      "  CPU share of one core                                   %6.2f %%   target < 25 %%\n",
+      100.0 * cpu / wall);
   std::printf("  anchor: one core's time over the same %.2f s wall time  (ratio %.4f)\n", wall,
               cpu / wall);
-  std::printf("  making the loop again after a setting change: %.0f frames in %.2f s wall, "
-              "%.2f s CPU (%.1f ms a frame)\n",
-              frames, buildSeconds, buildCpu, 1000.0 * perFrameEncode);
+  std::printf(
+      "  making the loop again after a setting change: %.0f frames in %.2f s wall, "
+      "%.2f s CPU (%.1f ms a frame)\n",
+      frames, buildSeconds, buildCpu, 1000.0 * perFrameEncode);
   std::printf("  encoding every frame live instead would cost            %6.1f %% of one core\n",
               100.0 * perFrameEncode * 30.0);
 }

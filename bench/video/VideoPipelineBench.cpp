@@ -86,15 +86,16 @@ std::vector<std::vector<std::uint8_t>> makeSequence() {
         std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
         const bool inBar = x >= bar && x < bar + 160;
         const int base = inBar ? 230 : 0;
-        p[0] = static_cast<std::uint8_t>(std::clamp(base + x * 200 / kWidth + noise(random), 0, 255));
+        p[0] =
+            static_cast<std::uint8_t>(std::clamp(base + x * 200 / kWidth + noise(random), 0, 255));
         p[1] = static_cast<std::uint8_t>(std::clamp(y * 220 / kHeight + noise(random), 0, 255));
-        p[2] = static_cast<std::uint8_t>(std::clamp(((x / 64 + y / 64) % 2) * 120 + 60 + noise(random), 0, 255));
+        p[2] = static_cast<std::uint8_t>(
+            std::clamp(((x / 64 + y / 64) % 2) * 120 + 60 + noise(random), 0, 255));
       }
     }
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
-    tjCompress2(encoder, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &jpeg, &size, TJSAMP_422, 85,
-                0);
+    tjCompress2(encoder, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &jpeg, &size, TJSAMP_422, 85, 0);
     frames.emplace_back(jpeg, jpeg + size);
     tjFree(jpeg);
   }
@@ -119,7 +120,7 @@ double rawDecodeFps(const std::vector<std::vector<std::uint8_t>>& frames, int ro
 }
 
 class SourceBackend final : public CaptureBackend {
-public:
+ public:
   std::vector<CaptureDevice> devices() override { return {}; }
   std::vector<CaptureFormat> formats(const CaptureDevice&) override {
     return {{kWidth, kHeight, kFourccMjpeg, {{30, 30}}}};
@@ -145,13 +146,13 @@ public:
     sink_.sample(std::move(sample));
   }
 
-private:
+ private:
   CaptureSink sink_;
 };
 
 // The screen's part: each local frame goes to the preview, as the camera control screen does.
 class PreviewDelegate final : public QCameraVideoCapturerDelegate {
-public:
+ public:
   explicit PreviewDelegate(VideoRender* view) : view_(view) {}
   void didOutputFrameWithRemoteFrame(std::shared_ptr<const VideoFrame>,
                                      std::shared_ptr<const VideoFrame> local) override {
@@ -184,7 +185,7 @@ public:
     return result;
   }
 
-private:
+ private:
   VideoRender* view_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -288,12 +289,14 @@ int main(int argc, char** argv) {
   const auto work = delegate->takeWork();
   capturer->stopCapture();
 
-  std::printf("previewing at 30 fps (960x540 fill, %zu frames): CPU %.1f %% of one core "
-              "(target < 25 %%)\n",
-              latencies.size(), 100.0 * cpu / seconds);
-  std::printf("median sample-to-drawable latency: %.2f ms (target < 10 ms), of which %.2f ms "
-              "CPU time on the frame thread; load average now %.1f\n",
-              median(latencies), median(work), loadAverage());
+  std::printf(
+      "previewing at 30 fps (960x540 fill, %zu frames): CPU %.1f %% of one core "
+      "(target < 25 %%)\n",
+      latencies.size(), 100.0 * cpu / seconds);
+  std::printf(
+      "median sample-to-drawable latency: %.2f ms (target < 10 ms), of which %.2f ms "
+      "CPU time on the frame thread; load average now %.1f\n",
+      median(latencies), median(work), loadAverage());
   std::printf("resident memory: %ld MiB now, %ld MiB peak (target < 150 MB)\n",
               statusKb("VmRSS:") / 1024, statusKb("VmHWM:") / 1024);
   return 0;

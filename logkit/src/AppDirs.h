@@ -24,4 +24,4 @@ std::string cachesDirectory();
 // be made, a path that can never be created, so lines are dropped rather than put elsewhere.
 std::string privateTempDirectory(const std::string& root, const std::string& name);
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

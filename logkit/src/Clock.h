@@ -7,7 +7,7 @@
 
 namespace ostrane::detail {
 
-using ClockFn = std::int64_t (*)(); // nanoseconds since the Unix epoch
+using ClockFn = std::int64_t (*)();  // nanoseconds since the Unix epoch
 
 // Replaces the clock (null restores the system clock). For tests; set before logging starts.
 void setClockForTesting(ClockFn clock) noexcept;
@@ -25,14 +25,14 @@ std::string dayText(std::int64_t seconds);
 
 // The local day that holds a moment: its text and its bounds [start, end) in seconds.
 class LocalDay {
-public:
-    // Recomputes only when `seconds` falls outside the day held.
-    const std::string& textFor(std::int64_t seconds);
+ public:
+  // Recomputes only when `seconds` falls outside the day held.
+  const std::string& textFor(std::int64_t seconds);
 
-private:
-    std::int64_t start_ = 1;
-    std::int64_t end_ = 0;
-    std::string text_;
+ private:
+  std::int64_t start_ = 1;
+  std::int64_t end_ = 0;
+  std::string text_;
 };
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

@@ -9,4 +9,4 @@ namespace ostrane::detail {
 // While the thread's storage is being torn down, a copy is made in `fallback` instead.
 const QLogger& defaultLoggerForThisThread(QLogger& fallback);
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

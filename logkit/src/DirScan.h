@@ -22,8 +22,8 @@ std::vector<std::string> listSubpaths(const std::string& dir);
 std::optional<std::int64_t> creationTimeNs(const std::string& path);
 
 struct DatedEntry {
-    std::string subpath;
-    std::optional<std::int64_t> created;
+  std::string subpath;
+  std::optional<std::int64_t> created;
 };
 
 // Stable sort by creation date; entries without a date go last, in listing order.
@@ -32,4 +32,4 @@ void sortByCreation(std::vector<DatedEntry>& entries, bool newestFirst);
 // The listing of `dir` as shown to users: sorted by creation date, newest first when asked.
 std::vector<QlogFileModel> sortedListing(const std::string& dir, bool newestFirst);
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

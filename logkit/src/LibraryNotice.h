@@ -10,4 +10,4 @@ namespace ostrane::detail {
 // attributed to `file` and `method` of the library.
 QLogMsg libraryNotice(std::string content, const char* file, const char* method);
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

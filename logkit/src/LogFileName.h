@@ -17,4 +17,4 @@ std::int64_t sliceOfLogFileName(std::string_view path);
 // Whether `name` (no directory) has the form of the files logFileName makes for `displayName`.
 bool isLogFileName(std::string_view name, std::string_view displayName);
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

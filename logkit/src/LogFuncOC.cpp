@@ -11,29 +11,29 @@ std::atomic<std::uint64_t> cachedPid{0};
 thread_local std::uint64_t cachedTid = 0;
 
 void renewAfterFork() {
-    cachedPid.store(0, std::memory_order_relaxed);
-    cachedTid = 0;
+  cachedPid.store(0, std::memory_order_relaxed);
+  cachedTid = 0;
 }
 
 const bool forkHookInstalled = [] {
-    pthread_atfork(nullptr, nullptr, &renewAfterFork);
-    return true;
+  pthread_atfork(nullptr, nullptr, &renewAfterFork);
+  return true;
 }();
 
-} // namespace
+}  // namespace
 
 std::uint64_t LogFuncOC::getThreadId() noexcept {
-    if (cachedTid == 0) cachedTid = static_cast<std::uint64_t>(gettid());
-    return cachedTid;
+  if (cachedTid == 0) cachedTid = static_cast<std::uint64_t>(gettid());
+  return cachedTid;
 }
 
 std::uint64_t LogFuncOC::getProgressId() noexcept {
-    std::uint64_t pid = cachedPid.load(std::memory_order_relaxed);
-    if (pid == 0) {
-        pid = static_cast<std::uint64_t>(getpid());
-        cachedPid.store(pid, std::memory_order_relaxed);
-    }
-    return pid;
+  std::uint64_t pid = cachedPid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    pid = static_cast<std::uint64_t>(getpid());
+    cachedPid.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
 }
 
-} // namespace ostrane
+}  // namespace ostrane

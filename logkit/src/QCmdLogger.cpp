@@ -5,10 +5,10 @@
 namespace ostrane {
 
 void QCmdLogger::log(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
 }
 
 void QCmdLogger::flush() { std::fflush(stdout); }
 
-} // namespace ostrane
+}  // namespace ostrane

@@ -11,4 +11,4 @@ void QLogHandler::flush() {}
 
 QLoggerObserver::~QLoggerObserver() = default;
 
-} // namespace ostrane
+}  // namespace ostrane

@@ -12,48 +12,51 @@ namespace ostrane::detail {
 namespace {
 
 std::string ownName(const std::string& dir) {
-    fs::path p(dir);
-    while (!p.empty() && !p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
-    return p.filename().string();
+  fs::path p(dir);
+  while (!p.empty() && !p.has_filename() && p.has_parent_path() && p != p.root_path())
+    p = p.parent_path();
+  return p.filename().string();
 }
 
 bool addEntry(zip_t* archive, const std::string& fullPath, const std::string& name) {
-    struct stat st {};
-    if (lstat(fullPath.c_str(), &st) != 0) return true; // vanished since the walk: skip it
-    if (S_ISDIR(st.st_mode)) return zip_dir_add(archive, (name + "/").c_str(), ZIP_FL_ENC_UTF_8) >= 0;
-    if (!S_ISREG(st.st_mode)) return true; // sockets, links and the like are not log data
-    zip_source_t* source = zip_source_file(archive, fullPath.c_str(), 0, static_cast<zip_int64_t>(st.st_size));
-    if (!source) return false;
-    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
-    if (index < 0) {
-        zip_source_free(source);
-        return false;
-    }
-    zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), st.st_mtime, 0);
-    return true;
+  struct stat st {};
+  if (lstat(fullPath.c_str(), &st) != 0) return true;  // vanished since the walk: skip it
+  if (S_ISDIR(st.st_mode)) return zip_dir_add(archive, (name + "/").c_str(), ZIP_FL_ENC_UTF_8) >= 0;
+  if (!S_ISREG(st.st_mode)) return true;  // sockets, links and the like are not log data
+  zip_source_t* source =
+      zip_source_file(archive, fullPath.c_str(), 0, static_cast<zip_int64_t>(st.st_size));
+  if (!source) return false;
+  const zip_int64_t index =
+      zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+  if (index < 0) {
+    zip_source_free(source);
+    return false;
+  }
+  zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), st.st_mtime, 0);
+  return true;
 }
 
-} // namespace
+}  // namespace
 
 bool zipDirectory(const std::string& dir, const std::string& archivePath) {
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return false;
-    const std::string root = ownName(dir);
-    if (root.empty()) return false;
-    int error = 0;
-    zip_t* archive = zip_open(archivePath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive) return false;
-    // The root entry keeps the archive valid, and present, when the directory is empty.
-    bool ok = zip_dir_add(archive, (root + "/").c_str(), ZIP_FL_ENC_UTF_8) >= 0;
-    for (const auto& sub : listSubpaths(dir)) {
-        if (!ok) break;
-        ok = addEntry(archive, dir + "/" + sub, root + "/" + sub);
-    }
-    if (!ok) {
-        zip_discard(archive);
-        return false;
-    }
-    return zip_close(archive) == 0 || (zip_discard(archive), false);
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return false;
+  const std::string root = ownName(dir);
+  if (root.empty()) return false;
+  int error = 0;
+  zip_t* archive = zip_open(archivePath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!archive) return false;
+  // The root entry keeps the archive valid, and present, when the directory is empty.
+  bool ok = zip_dir_add(archive, (root + "/").c_str(), ZIP_FL_ENC_UTF_8) >= 0;
+  for (const auto& sub : listSubpaths(dir)) {
+    if (!ok) break;
+    ok = addEntry(archive, dir + "/" + sub, root + "/" + sub);
+  }
+  if (!ok) {
+    zip_discard(archive);
+    return false;
+  }
+  return zip_close(archive) == 0 || (zip_discard(archive), false);
 }
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

@@ -10,4 +10,4 @@ namespace ostrane::detail {
 // leaving no archive behind.
 bool zipDirectory(const std::string& dir, const std::string& archivePath);
 
-} // namespace ostrane::detail
+}  // namespace ostrane::detail

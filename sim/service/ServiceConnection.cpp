@@ -11,13 +11,20 @@ namespace {
 
 QByteArray reasonPhrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 302:
+      return "Found";
+    case 400:
+      return "Bad Request";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
@@ -59,8 +66,8 @@ bool ServiceConnection::parseHead(const QByteArray& head, ServiceRequest& reques
   request.method = parts[0];
   request.target = parts[1];
   const qsizetype mark = request.target.indexOf('?');
-  request.path = QUrl::fromPercentEncoding(request.target.left(mark < 0 ? request.target.size()
-                                                                        : mark));
+  request.path =
+      QUrl::fromPercentEncoding(request.target.left(mark < 0 ? request.target.size() : mark));
   request.query.clear();
   if (mark >= 0) {
     for (const QByteArray& item : request.target.mid(mark + 1).split('&')) {
@@ -95,9 +102,8 @@ void ServiceConnection::readRequest() {
     send(ServiceReply{400, "text/plain", "bad request\n"});
     return;
   }
-  const ServiceReply reply = request.method == "GET"
-                                 ? route_(request)
-                                 : ServiceReply{405, "text/plain", "GET only\n"};
+  const ServiceReply reply =
+      request.method == "GET" ? route_(request) : ServiceReply{405, "text/plain", "GET only\n"};
   if (reply.delay.count() > 0) {
     connect(&delay_, &QTimer::timeout, this, [this, reply] { send(reply); });
     delay_.start(reply.delay);

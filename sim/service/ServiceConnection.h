@@ -44,7 +44,7 @@ class ServiceConnection : public QObject {
   bool answered_ = false;
   QTimer delay_;
   QTimer pace_;
-  QByteArray rest_;      // what a trickle still has to send; what a flood repeats
+  QByteArray rest_;  // what a trickle still has to send; what a flood repeats
   qint64 floodLeft_ = 0;
 };
 

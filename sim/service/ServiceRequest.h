@@ -11,8 +11,8 @@ namespace vexhal::sim {
 // One request as the local update service received it, kept so tests can see what was sent.
 struct ServiceRequest {
   QByteArray method;
-  QByteArray target;  // the request target exactly as sent, query included
-  QString path;       // decoded path
+  QByteArray target;                         // the request target exactly as sent, query included
+  QString path;                              // decoded path
   QList<std::pair<QString, QString>> query;  // decoded as a form: '+' is a blank
   QList<std::pair<QByteArray, QByteArray>> headers;  // names in lower case
   bool secure = false;                               // arrived over TLS

@@ -149,7 +149,8 @@ ServiceReply UpdateService::versionCheck(const ServiceRequest& request) const {
   if (answer == answers_.cend()) {
     return ServiceReply{
         200, "application/json",
-        json({{"code", 1}, {"message", QStringLiteral("No update information for this product.")}})};
+        json(
+            {{"code", 1}, {"message", QStringLiteral("No update information for this product.")}})};
   }
   return ServiceReply{200, "application/json", json(*answer)};
 }
@@ -173,7 +174,8 @@ ServiceReply UpdateService::withFault(ServiceReply reply, Fault fault,
       break;
     case Fault::Damaged:
       if (!reply.body.isEmpty()) {
-        reply.body[reply.body.size() / 2] = static_cast<char>(reply.body[reply.body.size() / 2] ^ 0x5a);
+        reply.body[reply.body.size() / 2] =
+            static_cast<char>(reply.body[reply.body.size() / 2] ^ 0x5a);
       }
       break;
     case Fault::Truncated:
@@ -212,14 +214,13 @@ QJsonObject UpdateService::offer(const QString& version, const QString& downLoad
   const QByteArray sha256 = QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex();
   return {{"code", 0},
           {"message", QStringLiteral("success")},
-          {"data",
-           QJsonObject{{"needUpgrade", true},
-                       {"forceStatus", forceStatus},
-                       {"version", version},
-                       {"downLoadUrl", downLoadUrl},
-                       {"details", details},
-                       {"packageSize", packageSizeText(package.size())},
-                       {"sha256", QString::fromLatin1(sha256)}}}};
+          {"data", QJsonObject{{"needUpgrade", true},
+                               {"forceStatus", forceStatus},
+                               {"version", version},
+                               {"downLoadUrl", downLoadUrl},
+                               {"details", details},
+                               {"packageSize", packageSizeText(package.size())},
+                               {"sha256", QString::fromLatin1(sha256)}}}};
 }
 
 QJsonObject UpdateService::upToDate() {

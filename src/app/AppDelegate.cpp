@@ -47,15 +47,18 @@ void AppDelegate::applicationDidFinishLaunching() {
   startCameraMonitoring();
   QNetLogForwarder::configure(serviceHost, servicePort);
   setUpTrayIcon();
-  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-    if (state == Qt::ApplicationActive) applicationDidBecomeActive();
-  });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive) applicationDidBecomeActive();
+          });
 }
 
 void AppDelegate::applicationDidBecomeActive() {
-  auto* outer = window_ ? qobject_cast<QNavigationController*>(window_->contentViewController()) : nullptr;
+  auto* outer =
+      window_ ? qobject_cast<QNavigationController*>(window_->contentViewController()) : nullptr;
   auto* root = outer ? qobject_cast<QRootVC*>(outer->rootViewController()) : nullptr;
-  auto* screen = root ? qobject_cast<QCameraControlVC*>(root->navVC()->topViewController()) : nullptr;
+  auto* screen =
+      root ? qobject_cast<QCameraControlVC*>(root->navVC()->topViewController()) : nullptr;
   if (screen == nullptr || !screen->device()) {
     return;
   }
@@ -65,9 +68,7 @@ void AppDelegate::applicationDidBecomeActive() {
       });
 }
 
-void AppDelegate::applicationShouldHandleReopen() {
-  openAppAction();
-}
+void AppDelegate::applicationShouldHandleReopen() { openAppAction(); }
 
 void AppDelegate::openAppAction() {
   if (window_) {
@@ -112,11 +113,12 @@ void AppDelegate::setUpTrayIcon() {
           &AppDelegate::openAppAction);
   connect(menu->addAction(QStringLiteral("Quit")), &QAction::triggered, qApp, &QApplication::quit);
   tray->setContextMenu(menu);
-  connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-      openAppAction();
-    }
-  });
+  connect(tray, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+              openAppAction();
+            }
+          });
   tray->show();
   trayIcon_ = tray;
 }

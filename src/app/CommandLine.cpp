@@ -15,13 +15,23 @@ struct GuiOption {
   const char* name;
   bool takesValue;
 };
-constexpr GuiOption guiOptions[] = {
-    {"platform", true},    {"platformpluginpath", true}, {"platformtheme", true},
-    {"plugin", true},      {"qwindowgeometry", true},     {"qwindowicon", true},
-    {"qwindowtitle", true}, {"style", true},              {"stylesheet", true},
-    {"display", true},     {"geometry", true},            {"session", true},
-    {"reverse", false},    {"widgetcount", false},        {"nograb", false},
-    {"dograb", false},     {"sync", false}};
+constexpr GuiOption guiOptions[] = {{"platform", true},
+                                    {"platformpluginpath", true},
+                                    {"platformtheme", true},
+                                    {"plugin", true},
+                                    {"qwindowgeometry", true},
+                                    {"qwindowicon", true},
+                                    {"qwindowtitle", true},
+                                    {"style", true},
+                                    {"stylesheet", true},
+                                    {"display", true},
+                                    {"geometry", true},
+                                    {"session", true},
+                                    {"reverse", false},
+                                    {"widgetcount", false},
+                                    {"nograb", false},
+                                    {"dograb", false},
+                                    {"sync", false}};
 
 }  // namespace
 
@@ -61,8 +71,9 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, QString& out
     return 0;
   }
   if (!parser_.positionalArguments().isEmpty()) {
-    err = QStringLiteral("vexhaltools: unexpected argument '%1'\n"
-                         "Try 'vexhaltools --help' for more information.\n")
+    err = QStringLiteral(
+              "vexhaltools: unexpected argument '%1'\n"
+              "Try 'vexhaltools --help' for more information.\n")
               .arg(parser_.positionalArguments().constFirst());
     return 2;
   }

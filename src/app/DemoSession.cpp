@@ -30,8 +30,7 @@ bool DemoSession::start(QString* error, QString* notice) {
     return false;
   }
   QString listenError;
-  if (!rig_->listen(QString::fromLatin1(sim::VirtualCameraRig::kDefaultServerName),
-                    &listenError) &&
+  if (!rig_->listen(QString::fromLatin1(sim::VirtualCameraRig::kDefaultServerName), &listenError) &&
       notice != nullptr) {
     *notice = QStringLiteral("the virtual camera cannot be unplugged from outside: ") + listenError;
   }
@@ -54,14 +53,14 @@ bool DemoSession::startUpdateService(QString* notice) {
   const sim::FirmwareVersion next{current.major, static_cast<std::uint8_t>(current.minor + 1), 0};
   const QString nextText = QString::fromStdString(next.text());
   const QString path = QStringLiteral("/packages/firmware-%1.bin").arg(nextText);
-  const QByteArray package =
-      sim::buildFirmwareImage(next, QByteArray(256 * 1024, '\x5a'));
+  const QByteArray package = sim::buildFirmwareImage(next, QByteArray(256 * 1024, '\x5a'));
   service->addPackage(path, package);
   service->setAnswer(model, QString::fromStdString(current.text()),
                      sim::UpdateService::offer(
                          nextText, service->url(path, false),
                          QStringLiteral("Demo firmware %1:\n- Smoother auto framing\n- Faster "
-                                        "start-up after an update").arg(nextText),
+                                        "start-up after an update")
+                             .arg(nextText),
                          package, false));
   service->setAnswer(model, QStringLiteral("*"), sim::UpdateService::upToDate());
   service->setAnswer(QStringLiteral("KVR"), QStringLiteral("*"), sim::UpdateService::upToDate());
@@ -75,9 +74,8 @@ bool DemoSession::startUpdateService(QString* notice) {
 QString DemoSession::usageLine() {
   QString tool = QStringLiteral("vexhal-sim");
   const QDir here(QCoreApplication::applicationDirPath());
-  for (const QString& candidate :
-       {here.filePath(QStringLiteral("vexhal-sim")),
-        here.filePath(QStringLiteral("../../sim/vexhal-sim"))}) {
+  for (const QString& candidate : {here.filePath(QStringLiteral("vexhal-sim")),
+                                   here.filePath(QStringLiteral("../../sim/vexhal-sim"))}) {
     if (QFileInfo(candidate).isExecutable()) {
       tool = QDir::cleanPath(candidate);
       break;

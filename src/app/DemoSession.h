@@ -11,7 +11,7 @@ namespace vexhal {
 namespace sim {
 class UpdateService;
 class VirtualCameraRig;
-}
+}  // namespace sim
 
 // `vexhaltools --demo`: one virtual camera plugged in for the whole run, reached by the
 // program's HID manager and UVC controls as a real camera is, always accessible, and the

@@ -10,7 +10,8 @@
 
 namespace vexhal {
 
-QLaunchVC::QLaunchVC(QWidget* parent) : QViewController("QLaunchVC", parent), lanchImg_(new QLabel(this)) {
+QLaunchVC::QLaunchVC(QWidget* parent)
+    : QViewController("QLaunchVC", parent), lanchImg_(new QLabel(this)) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);

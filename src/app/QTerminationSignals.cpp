@@ -28,7 +28,8 @@ void onSignal(int number) {
 
 QTerminationSignals::QTerminationSignals(QObject* parent) : QObject(parent) {
   int fds[2];
-  if (writeEnd >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
+  if (writeEnd >= 0 ||
+      ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) {
     QLog("App, terminationSignals, not installed");
     return;
   }

@@ -49,10 +49,11 @@ int main(int argc, char** argv) {
   }
   const bool demo = commandLine.isSet(QStringLiteral("demo"));
   if (!hasDisplay()) {
-    std::fprintf(stderr,
-                 "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is "
-                 "set).\nRun it on a desktop, or in a virtual display:  xvfb-run -a vexhaltools%s\n",
-                 demo ? " --demo" : "");
+    std::fprintf(
+        stderr,
+        "vexhaltools: no graphical display here (neither DISPLAY nor WAYLAND_DISPLAY is "
+        "set).\nRun it on a desktop, or in a virtual display:  xvfb-run -a vexhaltools%s\n",
+        demo ? " --demo" : "");
     return 1;
   }
   QApplication app(argc, argv);

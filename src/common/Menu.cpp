@@ -11,13 +11,9 @@ namespace vexhal {
 
 Menu::Menu(QObject* parent) : QObject(parent) {}
 
-Menu::~Menu() {
-  delete popup_;
-}
+Menu::~Menu() { delete popup_; }
 
-void Menu::setItems(QList<MenuItem> items) {
-  items_ = std::move(items);
-}
+void Menu::setItems(QList<MenuItem> items) { items_ = std::move(items); }
 
 void Menu::showAt(QWidget* anchor) {
   delete popup_;
@@ -52,7 +48,8 @@ void Menu::showAt(QWidget* anchor) {
   QPoint origin = anchor->mapToGlobal(QPoint(anchor->width() - size.width(), anchor->height() + 4));
   if (QScreen* screen = anchor->screen()) {
     const QRect area = screen->availableGeometry();
-    origin.setX(std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    origin.setX(
+        std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - size.width())));
   }
   menu->popup(origin);
 }

@@ -3,9 +3,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
-static void initPictureResources() {
-  Q_INIT_RESOURCE(assets);
-}
+static void initPictureResources() { Q_INIT_RESOURCE(assets); }
 
 namespace vexhal {
 namespace {

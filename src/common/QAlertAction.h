@@ -14,7 +14,14 @@ namespace vexhal {
 // One button of a QAlertController: its title, look, font and what choosing it does.
 class QAlertAction {
  public:
-  enum class QAlertActionStyle { gray = 0, grayFilled = 1, blue = 2, blueFilled = 3, red = 4, redFilled = 5 };
+  enum class QAlertActionStyle {
+    gray = 0,
+    grayFilled = 1,
+    blue = 2,
+    blueFilled = 3,
+    red = 4,
+    redFilled = 5
+  };
 
   // The colours and font a style asks of its button. No background or border means clear.
   struct Look {

@@ -7,9 +7,7 @@
 namespace vexhal {
 namespace {
 
-QString rgb(const QColor& color) {
-  return color.name(QColor::HexRgb);
-}
+QString rgb(const QColor& color) { return color.name(QColor::HexRgb); }
 
 }  // namespace
 
@@ -26,22 +24,20 @@ QAlertButton::QAlertButton(const QString& title, const QAlertAction::Look& look,
   } else {
     setFont(ui::systemFont(12));
   }
-  const QString background = look.background ? rgb(*look.background) : QStringLiteral("transparent");
-  const QString border = look.border ? QStringLiteral("1px solid %1").arg(rgb(*look.border))
-                                     : QStringLiteral("none");
+  const QString background =
+      look.background ? rgb(*look.background) : QStringLiteral("transparent");
+  const QString border =
+      look.border ? QStringLiteral("1px solid %1").arg(rgb(*look.border)) : QStringLiteral("none");
   // Pressing darkens a filled button and tints a clear one.
-  const QString pressed = look.background ? rgb(look.background->darker(112))
-                                          : QStringLiteral("rgba(0, 0, 0, 14)");
+  const QString pressed =
+      look.background ? rgb(look.background->darker(112)) : QStringLiteral("rgba(0, 0, 0, 14)");
   setStyleSheet(QStringLiteral("QPushButton { background: %1; border: %2; border-radius: 4px;"
                                " color: %3; padding: 0; }"
                                "QPushButton:pressed { background: %4; }"
                                "QPushButton:disabled { color: %5; }")
-                    .arg(background, border, rgb(look.title), pressed,
-                         rgb(ui::lightBorder())));
+                    .arg(background, border, rgb(look.title), pressed, rgb(ui::lightBorder())));
 }
 
-void QAlertButton::mouseDoubleClickEvent(QMouseEvent* event) {
-  event->accept();
-}
+void QAlertButton::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 }  // namespace vexhal

@@ -90,9 +90,7 @@ QAlertController::QAlertController(std::optional<QString> title, std::optional<Q
   }
 }
 
-QAlertController::~QAlertController() {
-  delete scrim_;
-}
+QAlertController::~QAlertController() { delete scrim_; }
 
 bool QAlertController::addAction(std::shared_ptr<QAlertAction> action, bool closesDialog) {
   if (!action || !action->title) {

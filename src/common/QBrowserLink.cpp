@@ -34,16 +34,15 @@ bool QBrowserLink::openOrShowAddress(const QUrl& url, const Opener& opener, QWid
                      "yourself: ") +
           address);
   const QFont font = ui::systemFont(14, QFont::Medium);
-  alert->addAction(std::make_shared<QAlertAction>(
-                       QStringLiteral("Copy"), QAlertAction::QAlertActionStyle::blueFilled, font,
-                       [address](QAlertAction&) {
-                         QGuiApplication::clipboard()->setText(address);
-                       }),
-                   true);
-  alert->addAction(std::make_shared<QAlertAction>(
-                       QStringLiteral("Close"), QAlertAction::QAlertActionStyle::grayFilled, font,
-                       nullptr),
-                   true);
+  alert->addAction(
+      std::make_shared<QAlertAction>(
+          QStringLiteral("Copy"), QAlertAction::QAlertActionStyle::blueFilled, font,
+          [address](QAlertAction&) { QGuiApplication::clipboard()->setText(address); }),
+      true);
+  alert->addAction(
+      std::make_shared<QAlertAction>(QStringLiteral("Close"),
+                                     QAlertAction::QAlertActionStyle::grayFilled, font, nullptr),
+      true);
   alert->present(askingScreen);
   return false;
 }

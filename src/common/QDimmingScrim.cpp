@@ -13,8 +13,6 @@ QDimmingScrim::QDimmingScrim(QWidget* window) : QWidget(window) {
   raise();
 }
 
-void QDimmingScrim::paintEvent(QPaintEvent*) {
-  QPainter(this).fillRect(rect(), color());
-}
+void QDimmingScrim::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), color()); }
 
 }  // namespace vexhal

@@ -9,7 +9,10 @@
 namespace vexhal {
 
 QEmptyStateView::QEmptyStateView(const QString& pictureName, const QString& text, QWidget* parent)
-    : QWidget(parent), pictureName_(pictureName), picture_(new QLabel(this)), text_(new QLabel(text, this)) {
+    : QWidget(parent),
+      pictureName_(pictureName),
+      picture_(new QLabel(this)),
+      text_(new QLabel(text, this)) {
   picture_->setPixmap(picture(pictureName));
   picture_->setAlignment(Qt::AlignCenter);
   text_->setObjectName(QStringLiteral("emptyStateText"));
@@ -27,12 +30,8 @@ QEmptyStateView::QEmptyStateView(const QString& pictureName, const QString& text
   layout->addStretch(6);
 }
 
-QString QEmptyStateView::text() const {
-  return text_->text();
-}
+QString QEmptyStateView::text() const { return text_->text(); }
 
-bool QEmptyStateView::hasPicture() const {
-  return !picture_->pixmap().isNull();
-}
+bool QEmptyStateView::hasPicture() const { return !picture_->pixmap().isNull(); }
 
 }  // namespace vexhal

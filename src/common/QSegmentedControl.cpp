@@ -18,13 +18,12 @@ QSegmentedControl::QSegmentedControl(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_StyledBackground);
   setFixedHeight(kHeight);
   // Disabled items stay readable; their grey differs from the enabled items' near-black.
-  setStyleSheet(QStringLiteral(
-                    "#segmentedControl { background: %1; border-radius: 6px; }"
-                    "QPushButton { border: none; border-radius: 4px; color: %2;"
-                    " background: transparent; padding: 0 12px; }"
-                    "QPushButton:checked { background: white; color: %3; }"
-                    "QPushButton:disabled { color: %4; }"
-                    "QPushButton:checked:disabled { color: %5; }")
+  setStyleSheet(QStringLiteral("#segmentedControl { background: %1; border-radius: 6px; }"
+                               "QPushButton { border: none; border-radius: 4px; color: %2;"
+                               " background: transparent; padding: 0 12px; }"
+                               "QPushButton:checked { background: white; color: %3; }"
+                               "QPushButton:disabled { color: %4; }"
+                               "QPushButton:checked:disabled { color: %5; }")
                     .arg(ui::paleFill().name(), ui::ink().name(), ui::tealText().name(),
                          ui::disabledText().name(), ui::disabledTealText().name()));
   auto* layout = new QHBoxLayout(this);
@@ -58,13 +57,9 @@ QStringList QSegmentedControl::items() const {
   return titles;
 }
 
-int QSegmentedControl::count() const {
-  return static_cast<int>(group_.buttons().size());
-}
+int QSegmentedControl::count() const { return static_cast<int>(group_.buttons().size()); }
 
-int QSegmentedControl::selectedIndex() const {
-  return group_.checkedId();
-}
+int QSegmentedControl::selectedIndex() const { return group_.checkedId(); }
 
 void QSegmentedControl::setSelectedIndex(int index) {
   if (QAbstractButton* button = group_.button(index)) {

@@ -45,7 +45,8 @@ void QSwitch::paintEvent(QPaintEvent*) {
   const qreal diameter = track.height() - 2 * kKnobInset;
   const qreal travel = track.width() - diameter - 2 * kKnobInset;
   painter.setBrush(Qt::white);
-  painter.drawEllipse(QRectF(track.left() + kKnobInset + travel * t, track.top() + kKnobInset, diameter, diameter));
+  painter.drawEllipse(
+      QRectF(track.left() + kKnobInset + travel * t, track.top() + kKnobInset, diameter, diameter));
 }
 
 void QSwitch::checkStateSet() {

@@ -16,16 +16,18 @@ class QTapThrottle {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-  explicit QTapThrottle(std::chrono::milliseconds window,
-                        Clock clock = [] { return std::chrono::steady_clock::now(); });
+  explicit QTapThrottle(
+      std::chrono::milliseconds window,
+      Clock clock = [] { return std::chrono::steady_clock::now(); });
 
   // True when this tap counts.
   bool accept();
 
   // Runs `action` for the clicks of `button` that a throttle of `window` lets through. The
   // connection lives as long as the button.
-  static void connect(QAbstractButton* button, std::chrono::milliseconds window,
-                      std::function<void()> action, Clock clock = [] { return std::chrono::steady_clock::now(); });
+  static void connect(
+      QAbstractButton* button, std::chrono::milliseconds window, std::function<void()> action,
+      Clock clock = [] { return std::chrono::steady_clock::now(); });
 
  private:
   std::chrono::milliseconds window_;

@@ -9,9 +9,7 @@ namespace vexhal {
 QViewController::QViewController(const char* screenName, QWidget* parent)
     : QWidget(parent), screenName_(screenName) {}
 
-QViewController::~QViewController() {
-  QLog("deinit：" + description().toStdString());
-}
+QViewController::~QViewController() { QLog("deinit：" + description().toStdString()); }
 
 QString QViewController::description() const {
   return QStringLiteral("<VexhalTools.%1: 0x%2>")

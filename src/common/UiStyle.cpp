@@ -20,8 +20,7 @@ double contrastRatio(const QColor& a, const QColor& b) {
     const auto channel = [](double v) {
       return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-           0.0722 * channel(c.blueF());
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
   };
   const double la = luminance(a);
   const double lb = luminance(b);
@@ -30,18 +29,20 @@ double contrastRatio(const QColor& a, const QColor& b) {
 
 void styleHeaderButton(QToolButton* button, const QColor& text) {
   // The border is always there, clear until focused, so the button keeps its size.
-  button->setStyleSheet(QStringLiteral("QToolButton { border: 2px solid transparent; border-radius: 4px;"
-                                       " background: transparent; color: %1; }"
-                                       "QToolButton:hover { background: %2; }"
-                                       "QToolButton:pressed { background: #eaeaea; }"
-                                       "QToolButton:focus { border-color: %3; }")
-                            .arg(text.name(), paleFill().name(), blue().name()));
+  button->setStyleSheet(
+      QStringLiteral("QToolButton { border: 2px solid transparent; border-radius: 4px;"
+                     " background: transparent; color: %1; }"
+                     "QToolButton:hover { background: %2; }"
+                     "QToolButton:pressed { background: #eaeaea; }"
+                     "QToolButton:focus { border-color: %3; }")
+          .arg(text.name(), paleFill().name(), blue().name()));
 }
 
 QString whiteScrollBarStyleSheet() {
   return QStringLiteral(
       "QScrollBar:vertical { background: white; width: 10px; margin: 0; }"
-      " QScrollBar::handle:vertical { background: #8c8c8c; border-radius: 3px; min-height: 24px; margin: 2px; }"
+      " QScrollBar::handle:vertical { background: #8c8c8c; border-radius: 3px; min-height: 24px; "
+      "margin: 2px; }"
       " QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
       " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
 }

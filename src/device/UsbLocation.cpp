@@ -53,9 +53,8 @@ std::optional<std::int64_t> composeLocationId(int busNumber, std::string_view de
 std::string captureUniqueId(std::int64_t locationId, std::uint16_t vendorId,
                             std::uint16_t productId) {
   char text[48];
-  std::snprintf(text, sizeof text, "0x%llx%04x%04x",
-                static_cast<unsigned long long>(locationId), static_cast<unsigned>(vendorId),
-                static_cast<unsigned>(productId));
+  std::snprintf(text, sizeof text, "0x%llx%04x%04x", static_cast<unsigned long long>(locationId),
+                static_cast<unsigned>(vendorId), static_cast<unsigned>(productId));
   return text;
 }
 

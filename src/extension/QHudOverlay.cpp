@@ -83,9 +83,7 @@ QProgressHUD* QHudOverlay::showBusy(QWidget* window) {
   return hud;
 }
 
-QProgressHUD* QHudOverlay::busyOverlay(QWidget* window) {
-  return find(window, kBusyName);
-}
+QProgressHUD* QHudOverlay::busyOverlay(QWidget* window) { return find(window, kBusyName); }
 
 void QHudOverlay::hideBusy(QWidget* window) {
   if (QProgressHUD* hud = busyOverlay(window)) {
@@ -121,9 +119,7 @@ QProgressHUD* QHudOverlay::showToast(QWidget* window, const std::optional<QStrin
   return hud;
 }
 
-QProgressHUD* QHudOverlay::toast(QWidget* window) {
-  return find(window, kToastName);
-}
+QProgressHUD* QHudOverlay::toast(QWidget* window) { return find(window, kToastName); }
 
 QBusyClaim::~QBusyClaim() {
   if (running_ > 0 && hud_) {

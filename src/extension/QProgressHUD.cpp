@@ -103,7 +103,8 @@ QRect QProgressHUD::placeBezel(QSize size) const {
     }
   }
   const auto covers = [&](const QRect& r) {
-    return std::any_of(areas.cbegin(), areas.cend(), [&](const QRect& a) { return a.intersects(r); });
+    return std::any_of(areas.cbegin(), areas.cend(),
+                       [&](const QRect& a) { return a.intersects(r); });
   };
   if (!covers(bezel)) {
     return bezel;

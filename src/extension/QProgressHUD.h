@@ -23,7 +23,6 @@ class QProgressHUD : public QWidget {
  public:
   enum class Mode { indeterminate, customView, text };
 
-
   explicit QProgressHUD(QWidget* view);
   ~QProgressHUD() override;
 

@@ -15,9 +15,7 @@ constexpr int kPadY = 8;
 
 }  // namespace
 
-QColor QToastView::plateColor() {
-  return {0, 0, 0, 178};
-}
+QColor QToastView::plateColor() { return {0, 0, 0, 178}; }
 
 QToastView::QToastView(const QString& text, QWidget* parent)
     : QWidget(parent), label_(new QParagraphLabel(this)) {

@@ -14,9 +14,9 @@ class QNetworkReply;
 namespace vexhal {
 
 // One GET in flight: owns its reply, fails it when it has not reached the server within a
-// connect timeout, after an idle timeout (and, when given, after a total deadline), lets it follow only redirections to https or loopback http, and finishes
-// exactly once.
-// Subclasses read the answer and deliver the single completion from finish().
+// connect timeout, after an idle timeout (and, when given, after a total deadline), lets it follow
+// only redirections to https or loopback http, and finishes exactly once. Subclasses read the
+// answer and deliver the single completion from finish().
 class NetCall : public QObject {
  public:
   NetCall(QNetworkReply* reply, std::chrono::milliseconds idleTimeout,

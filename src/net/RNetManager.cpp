@@ -134,8 +134,9 @@ void RNetManager::needVersionUpgrade(const QString& product, const QString& vers
   }
   QUrl url = *base;
   url.setPath(url.path() + QStringLiteral("/api/v1/version-check"));
-  url.setQuery(QStringLiteral("product=%1&version=%2").arg(queryValue(product), queryValue(version)),
-               QUrl::StrictMode);
+  url.setQuery(
+      QStringLiteral("product=%1&version=%2").arg(queryValue(product), queryValue(version)),
+      QUrl::StrictMode);
   log(QStringLiteral("RNetManager, version-check, GET %1").arg(url.toString()));
 
   QNetworkRequest request = makeRequest(url);
@@ -146,8 +147,9 @@ void RNetManager::needVersionUpgrade(const QString& product, const QString& vers
       reply, idleTimeout_, connectTimeout_, checkDeadline_,
       [this, callback = std::move(callback)](const RNetResponse& response,
                                              const std::optional<RVersionUpgradeInfo>& data) {
-        log(QStringLiteral("RNetManager, version-check, %1, %2").arg(response.code).arg(
-            response.message));
+        log(QStringLiteral("RNetManager, version-check, %1, %2")
+                .arg(response.code)
+                .arg(response.message));
         if (data && !data->downLoadUrl.isEmpty()) {
           if (data->sha256) {
             knownSha256_[data->downLoadUrl] = *data->sha256;
@@ -162,8 +164,8 @@ void RNetManager::needVersionUpgrade(const QString& product, const QString& vers
       calls_);
 }
 
-void RNetManager::download(const QString& url, const QString& savePath,
-                           ProgressCallback progress, CompleteCallback complete) {
+void RNetManager::download(const QString& url, const QString& savePath, ProgressCallback progress,
+                           CompleteCallback complete) {
   const auto known = knownSha256_.find(url);
   std::optional<QByteArray> expected;
   if (known != knownSha256_.end()) {
@@ -191,7 +193,8 @@ void RNetManager::download(const QString& url, const QString& savePath,
   auto file = std::make_unique<QSaveFile>(target.absoluteFilePath());
   if (savePath.isEmpty() || !QDir().mkpath(target.absolutePath()) ||
       !file->open(QIODevice::WriteOnly)) {
-    const QString reason = savePath.isEmpty() ? QStringLiteral("no file name") : file->errorString();
+    const QString reason =
+        savePath.isEmpty() ? QStringLiteral("no file name") : file->errorString();
     failLater(netFailure(RNetResponse::kFileError, reason), std::move(finished));
     return;
   }

@@ -40,9 +40,8 @@ namespace vexhal {
 // with addTrustedAuthority.
 class RNetManager {
  public:
-  using VersionCallback =
-      std::function<void(const RNetResponse& response,
-                          const std::optional<RVersionUpgradeInfo>& data)>;
+  using VersionCallback = std::function<void(const RNetResponse& response,
+                                             const std::optional<RVersionUpgradeInfo>& data)>;
   using ProgressCallback = std::function<void(int percent)>;
   using CompleteCallback = std::function<void(const RNetResponse& response)>;
 
@@ -84,8 +83,7 @@ class RNetManager {
   // Asks whether `product` at `version` has a newer version. The completion's data is present
   // only for a successful answer whose data is an RVersionUpgradeInfo. A successful answer's
   // sha256, if any, is remembered for its downLoadUrl (see download).
-  void needVersionUpgrade(const QString& product, const QString& version,
-                          VersionCallback callback);
+  void needVersionUpgrade(const QString& product, const QString& version, VersionCallback callback);
 
   // Downloads `url` (https, or plain http on a loopback host) into a temporary file beside
   // `savePath`, moved onto `savePath` only when complete and, when a sha256 is expected,
@@ -113,7 +111,7 @@ class RNetManager {
   std::chrono::milliseconds connectTimeout_ = kDefaultConnectTimeout;
   std::chrono::milliseconds checkDeadline_ = kDefaultCheckDeadline;
   std::int64_t maxPackageSize_ = kMaxPackageSize;
-  std::optional<QSslConfiguration> tls_;  // set once an authority is added
+  std::optional<QSslConfiguration> tls_;       // set once an authority is added
   std::map<QString, QByteArray> knownSha256_;  // downLoadUrl -> sha256 of its package
   WeakDelegateList<RNetManagerDelegate> delegates_;
   // Owns the calls in flight (made first, so deleted first) and the network access manager;

@@ -11,8 +11,8 @@ bool isSha256Hex(const QString& text) {
     return false;
   }
   for (const QChar c : text) {
-    const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') ||
-                     (c >= u'A' && c <= u'F');
+    const bool hex =
+        (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
     if (!hex) {
       return false;
     }

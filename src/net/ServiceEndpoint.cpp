@@ -31,8 +31,7 @@ std::optional<QUrl> serviceBaseUrl(const QString& host, const QString& port) {
   QUrl url;
   if (startsWithScheme(hostText, "http://") || startsWithScheme(hostText, "https://")) {
     url = QUrl(hostText, QUrl::StrictMode);
-    if (!isSecureOrLocal(url) || url.hasQuery() || url.hasFragment() ||
-        !url.userInfo().isEmpty()) {
+    if (!isSecureOrLocal(url) || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty()) {
       return std::nullopt;
     }
     if (url.port() == -1) {
@@ -67,8 +66,8 @@ ServiceAddress parseServiceAddress(const QString& address) {
   const QString text = address.trimmed();
   const bool https = startsWithScheme(text, "https://");
   if (!https && !startsWithScheme(text, "http://")) {
-    return refused(QStringLiteral(
-        "The address must begin with https:// (or http:// for this computer)."));
+    return refused(
+        QStringLiteral("The address must begin with https:// (or http:// for this computer)."));
   }
   const qsizetype start = text.indexOf(u':') + 3;
   qsizetype end = text.size();
@@ -81,9 +80,9 @@ ServiceAddress parseServiceAddress(const QString& address) {
   ServiceAddress split{text, https ? QStringLiteral("443") : QStringLiteral("80"), {}};
   if (colon > authority.lastIndexOf(u']')) {  // a colon inside [...] belongs to an IPv6 address
     split.port = authority.mid(colon + 1);
-    const bool digits = !split.port.isEmpty() &&
-                        std::all_of(split.port.begin(), split.port.end(),
-                                    [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const bool digits =
+        !split.port.isEmpty() && std::all_of(split.port.begin(), split.port.end(),
+                                             [](QChar c) { return c >= u'0' && c <= u'9'; });
     if (!digits || !portNumber(split.port)) {
       return refused(QStringLiteral("The port must be a number from 1 to 65535."));
     }
@@ -97,8 +96,9 @@ ServiceAddress parseServiceAddress(const QString& address) {
     return refused(QStringLiteral("The address must not contain a user name, ? or #."));
   }
   if (!https && !isLoopbackHost(url.host())) {
-    return refused(QStringLiteral("Plain http is allowed only for this computer (localhost). Use "
-                                  "an https address for other hosts."));
+    return refused(
+        QStringLiteral("Plain http is allowed only for this computer (localhost). Use "
+                       "an https address for other hosts."));
   }
   if (!serviceBaseUrl(split.host, split.port)) {
     return refused(QStringLiteral("This is not a valid address."));

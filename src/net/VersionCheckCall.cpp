@@ -15,7 +15,8 @@ VersionCheckCall::VersionCheckCall(QNetworkReply* reply, std::chrono::millisecon
                                    std::chrono::milliseconds connectTimeout,
                                    std::chrono::milliseconds deadline, Completion completion,
                                    QObject* parent)
-    : NetCall(reply, idleTimeout, connectTimeout, parent, deadline), completion_(std::move(completion)) {
+    : NetCall(reply, idleTimeout, connectTimeout, parent, deadline),
+      completion_(std::move(completion)) {
   reply->setReadBufferSize(kReadBufferSize);
 }
 

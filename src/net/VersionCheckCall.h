@@ -25,8 +25,7 @@ class VersionCheckCall : public NetCall {
 
   // Decodes a whole answer body: {"code": integer, "message": text, "data": ...}. A non-zero
   // code is the service's own failure; anything not of this shape is kBadAnswer.
-  static std::pair<RNetResponse, std::optional<RVersionUpgradeInfo>> decode(
-      const QByteArray& body);
+  static std::pair<RNetResponse, std::optional<RVersionUpgradeInfo>> decode(const QByteArray& body);
 
  private:
   void headersArrived() override;

@@ -32,7 +32,7 @@ struct CaptureSink {
 // controlling thread (the GUI thread in the program), never from inside a sink or completion,
 // since stopping waits for the capture thread.
 class CaptureBackend {
-public:
+ public:
   virtual ~CaptureBackend() = default;
 
   virtual std::vector<CaptureDevice> devices() = 0;

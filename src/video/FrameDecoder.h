@@ -11,7 +11,7 @@ namespace vexhal::video {
 // Turns a captured sample into a drawable 32-bit RGB image: MJPEG through libjpeg-turbo, YUYV
 // and NV12 through libyuv. Not thread-safe; one decoder per consumer thread.
 class FrameDecoder {
-public:
+ public:
   // Pictures larger than this on either side are refused (a corrupt header can claim anything).
   static constexpr int kMaxSide = 8192;
 
@@ -27,7 +27,7 @@ public:
   // is then unspecified.
   std::string decode(const VideoSample& sample, QImage& image, QSize wanted = {});
 
-private:
+ private:
   std::string decodeMjpeg(const VideoSample& sample, QImage& image, QSize wanted);
   void* handle_ = nullptr;
 };

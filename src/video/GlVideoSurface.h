@@ -8,10 +8,10 @@ namespace vexhal::video {
 
 // Draws the latest frame through OpenGL: the picture becomes a texture that the GPU scales.
 class GlVideoSurface final : public PresentingSurface<QOpenGLWidget> {
-public:
+ public:
   explicit GlVideoSurface(QWidget* parent = nullptr);
 
-protected:
+ protected:
   void paintGL() override;
   void resizeGL(int width, int height) override;
 };

@@ -9,7 +9,7 @@ namespace vexhal::video {
 // Lets one log line through per interval; the events in between are only counted, so a stream
 // of bad frames leaves one line (with the count) instead of thirty a second.
 class LogRateLimiter {
-public:
+ public:
   using Clock = std::chrono::steady_clock;
 
   explicit LogRateLimiter(Clock::duration interval) : interval_(interval) {}
@@ -27,7 +27,7 @@ public:
     return true;
   }
 
-private:
+ private:
   Clock::duration interval_;
   std::optional<Clock::time_point> last_;
   std::uint64_t held_ = 0;

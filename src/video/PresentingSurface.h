@@ -12,10 +12,11 @@ namespace vexhal::video {
 // presenter, and a new picture schedules a repaint on the GUI thread.
 template <typename WidgetBase>
 class PresentingSurface : public WidgetBase, public VideoSurface {
-public:
+ public:
   explicit PresentingSurface(QWidget* parent) : WidgetBase(parent) {
     presenter_.setUpdateCallback([this] {
-      QMetaObject::invokeMethod(this, [this] { this->update(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { this->update(); }, Qt::QueuedConnection);
     });
   }
   ~PresentingSurface() override { presenter_.setUpdateCallback({}); }
@@ -36,7 +37,7 @@ public:
 
   const VideoFramePresenter& presenter() const { return presenter_; }
 
-protected:
+ protected:
   VideoFramePresenter presenter_;
 };
 

@@ -18,7 +18,7 @@ namespace vexhal::video {
 // delegate. startCapture() and stopCapture() run on the GUI thread; frames reach the delegate on
 // the work queue's thread.
 class QCameraVideoCapturer : public std::enable_shared_from_this<QCameraVideoCapturer> {
-public:
+ public:
   static std::shared_ptr<QCameraVideoCapturer> create(
       std::weak_ptr<QCameraVideoCapturerDelegate> delegate, bool isNeedRemoteBuffer,
       std::shared_ptr<CaptureBackend> backend);
@@ -47,7 +47,7 @@ public:
   std::optional<CaptureFormat> selectFormat(const CaptureDevice& device);
   double selectFPS(const CaptureFormat& format);
 
-private:
+ private:
   QCameraVideoCapturer(std::weak_ptr<QCameraVideoCapturerDelegate> delegate,
                        bool isNeedRemoteBuffer, std::shared_ptr<CaptureBackend> backend);
   void deliver(const VideoSample& sample);

@@ -10,7 +10,7 @@ namespace vexhal::video {
 // Hears what a QCameraVideoCapturer captures. Both methods are optional and run off the GUI
 // thread: frames on the capture work queue's thread, failures on the capture thread.
 class QCameraVideoCapturerDelegate {
-public:
+ public:
   virtual ~QCameraVideoCapturerDelegate() = default;
 
   // `remoteFrame` is always none here; `localFrame` is the captured picture.

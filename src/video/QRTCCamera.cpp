@@ -29,8 +29,8 @@ std::uint32_t QRTCCamera::preferredOutputPixelFormat() const {
   return backend_->preferredOutputPixelFormat();
 }
 
-void QRTCCamera::startCapture(const CaptureDevice& device, const CaptureFormat& format,
-                              double fps, CaptureCompletion completion) {
+void QRTCCamera::startCapture(const CaptureDevice& device, const CaptureFormat& format, double fps,
+                              CaptureCompletion completion) {
   started_ = true;
   CaptureSink sink{[this](VideoSample sample) { captureOutput(std::move(sample)); },
                    [this](const CaptureError& error) {

@@ -16,7 +16,7 @@ namespace vexhal::video {
 // wait, all waiting samples are dropped at once (rather than one by one), so a slow consumer
 // costs latency and memory only up to that bound.
 class QRTCCamera {
-public:
+ public:
   static constexpr std::size_t MaxOpCount = 150;
   using OutputBlock = std::function<void(const VideoSample&)>;
   using FailureBlock = std::function<void(const CaptureError&)>;
@@ -43,7 +43,7 @@ public:
 
   std::size_t waitingSamples() const { return opQueue_.waitingCount(); }
 
-private:
+ private:
   std::shared_ptr<CaptureBackend> backend_;
   mutable std::mutex blockMutex_;
   OutputBlock outputBlock_;

@@ -16,7 +16,7 @@ namespace vexhal::video {
 // only when it changes. renderFrame() runs on the capture work queue's thread, everything else
 // on the GUI thread.
 class QRTCMTLNSVideoView : public QWidget {
-public:
+ public:
   // Without a surface, the best one the platform offers is made.
   explicit QRTCMTLNSVideoView(QWidget* parent = nullptr,
                               std::unique_ptr<VideoSurface> surface = nullptr);
@@ -30,12 +30,12 @@ public:
   QSizeF renderSize() const;
   VideoSurface& surface() { return *surface_; }
 
-protected:
+ protected:
   // The first size the view gets counts as the frame size announced so far.
   void resizeEvent(QResizeEvent* event) override;
   void setVideoContentMode(QRtcViewMode mode);
 
-private:
+ private:
   std::unique_ptr<VideoSurface> surface_;
   std::shared_ptr<VideoRenderHandle> handle_ = std::make_shared<VideoRenderHandle>(this);
   QRtcViewMode videoContentMode_ = QRtcViewMode::scaleAspectFill;

@@ -12,7 +12,7 @@ namespace vexhal::video {
 // The preview area: holds one VideoRender filling it and can show its content mirrored.
 // GUI thread, except renderView()->renderFrame().
 class QVideoRenderView final : public QWidget {
-public:
+ public:
   explicit QVideoRenderView(QWidget* parent = nullptr,
                             std::unique_ptr<VideoSurface> surface = nullptr);
 
@@ -31,7 +31,7 @@ public:
   // What the content is drawn with now: rotateTransform() or the identity.
   const QTransform& sublayerTransform() const { return sublayerTransform_; }
 
-private:
+ private:
   const QTransform rotateTransform_ = QTransform::fromScale(-1, 1);
   VideoRender* renderView_ = nullptr;
   QTransform sublayerTransform_;

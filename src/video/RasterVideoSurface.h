@@ -8,10 +8,10 @@ namespace vexhal::video {
 
 // Draws the latest frame with QPainter on the CPU; works on every platform plugin.
 class RasterVideoSurface final : public PresentingSurface<QWidget> {
-public:
+ public:
   explicit RasterVideoSurface(QWidget* parent = nullptr);
 
-protected:
+ protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 };

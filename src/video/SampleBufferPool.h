@@ -12,7 +12,7 @@ namespace vexhal::video {
 // Buffers handed out return to the pool when their last holder lets go, even after the pool
 // itself is gone (they are then simply freed). Thread-safe.
 class SampleBufferPool {
-public:
+ public:
   explicit SampleBufferPool(std::size_t maxIdle = 6);
 
   // A buffer resized to `size` bytes (contents unspecified).
@@ -20,7 +20,7 @@ public:
 
   std::size_t idleCount() const;
 
-private:
+ private:
   struct Shelf {
     std::mutex mutex;
     std::vector<std::unique_ptr<std::vector<std::uint8_t>>> idle;

@@ -26,7 +26,8 @@ void SerialOperationQueue::add(std::function<void()> task) {
   {
     const std::lock_guard lock(state_->mutex);
     state_->waiting.push_back(std::move(task));
-    if (!thread_.joinable()) thread_ = std::thread(&SerialOperationQueue::work, state_, threadName_);
+    if (!thread_.joinable())
+      thread_ = std::thread(&SerialOperationQueue::work, state_, threadName_);
   }
   state_->wake.notify_one();
 }

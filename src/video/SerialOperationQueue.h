@@ -16,7 +16,7 @@ namespace vexhal::video {
 // Destruction cancels what waits and lets the running task finish; it is safe even from inside
 // a task (the thread then ends on its own).
 class SerialOperationQueue {
-public:
+ public:
   explicit SerialOperationQueue(std::string threadName);
   ~SerialOperationQueue();
   SerialOperationQueue(const SerialOperationQueue&) = delete;
@@ -28,7 +28,7 @@ public:
   // Drops every task that has not started; returns how many.
   std::size_t cancelAllWaiting();
 
-private:
+ private:
   struct State {
     mutable std::mutex mutex;
     std::condition_variable wake;

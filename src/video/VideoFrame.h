@@ -9,7 +9,7 @@ namespace vexhal::video {
 // A captured picture on its way to the preview: the sample itself (not copied), its rotation in
 // degrees and the monotonic time, in nanoseconds, at which it was handed on.
 class VideoFrame {
-public:
+ public:
   VideoFrame(VideoSample buffer, int rotation, std::int64_t timeStampNs)
       : buffer_(std::move(buffer)), rotation_(rotation), timeStampNs_(timeStampNs) {}
 
@@ -17,7 +17,7 @@ public:
   int rotation() const { return rotation_; }
   std::int64_t timeStampNs() const { return timeStampNs_; }
 
-private:
+ private:
   VideoSample buffer_;
   int rotation_ = 0;
   std::int64_t timeStampNs_ = 0;

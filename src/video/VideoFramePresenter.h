@@ -22,7 +22,7 @@ namespace vexhal::video {
 // them in (the capture work queue); only the newest decoded picture is kept, and the GUI thread
 // paints it. Neither side waits for the other beyond a pointer swap.
 class VideoFramePresenter {
-public:
+ public:
   using Clock = LogRateLimiter::Clock;
 
   explicit VideoFramePresenter(std::function<Clock::time_point()> clock = &Clock::now);
@@ -46,7 +46,7 @@ public:
   QSizeF contentSize() const;
   std::uint64_t skippedFrames() const { return skipped_.load(); }
 
-private:
+ private:
   QSize decodeSizeFor(QSizeF frameSize) const;
   static void logSkippedFrame(const std::string& error, std::uint64_t suppressed);
 

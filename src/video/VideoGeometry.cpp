@@ -9,8 +9,8 @@ QRectF targetRect(QRtcViewMode mode, const QSizeF& content, const QRectF& area) 
   if (mode == QRtcViewMode::scaleToFill) return area;
   const double scaleX = area.width() / content.width();
   const double scaleY = area.height() / content.height();
-  const double scale = mode == QRtcViewMode::scaleAspectFill ? std::max(scaleX, scaleY)
-                                                              : std::min(scaleX, scaleY);
+  const double scale =
+      mode == QRtcViewMode::scaleAspectFill ? std::max(scaleX, scaleY) : std::min(scaleX, scaleY);
   QRectF rect(QPointF(), content * scale);
   rect.moveCenter(area.center());
   return rect;

@@ -6,7 +6,7 @@ namespace vexhal::video {
 
 // The preview's frame view, with the scaling mode the screen chooses.
 class VideoRender final : public QRTCMTLNSVideoView {
-public:
+ public:
   using QRTCMTLNSVideoView::QRTCMTLNSVideoView;
 
   QRtcViewMode renderMode = QRtcViewMode::scaleAspectFit;

@@ -13,13 +13,13 @@ class QRTCMTLNSVideoView;
 // any moment: the handle outlives its view and drops frames once the view is gone. A view being
 // destroyed waits for a frame that is being handed over (one decode at most).
 class VideoRenderHandle {
-public:
+ public:
   explicit VideoRenderHandle(QRTCMTLNSVideoView* view) : view_(view) {}
 
   // Any thread. False when the view is gone and the frame was dropped.
   bool renderFrame(std::shared_ptr<const VideoFrame> frame);
 
-private:
+ private:
   friend class QRTCMTLNSVideoView;
   void detach();
 

@@ -14,7 +14,7 @@ namespace vexhal::video {
 // The widget that actually draws: it takes the latest frame and the announced frame size from
 // any thread, and draws on the GUI thread with the content mode and transform it was given.
 class VideoSurface {
-public:
+ public:
   virtual ~VideoSurface() = default;
 
   virtual QWidget* widget() = 0;

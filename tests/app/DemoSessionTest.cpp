@@ -37,7 +37,8 @@ TEST(DemoSessionTest, TheHomeScreenListsTheVirtualCameraAndFollowsUnplugAndPlug)
   EXPECT_EQ(list->tableView()->rowCount(), 2);
   EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), demo.platform()));
   // The UVC controls reach the virtual camera too.
-  EXPECT_NE(demo.platform().uvcTransportFactory().openByLocation(static_cast<std::uint32_t>(demo.rig().camera().locationId())),
+  EXPECT_NE(demo.platform().uvcTransportFactory().openByLocation(
+                static_cast<std::uint32_t>(demo.rig().camera().locationId())),
             nullptr);
 
   EXPECT_TRUE(demo.rig().execute(QStringLiteral("unplug")).startsWith(QStringLiteral("ok")));
@@ -67,10 +68,11 @@ TEST(DemoSessionTest, TheLocalServiceOffersTheCameraANewerFirmwareItAccepts) {
   const auto check = [&](const QString& product, const QString& version) {
     std::optional<RVersionUpgradeInfo> answer;
     bool done = false;
-    client.needVersionUpgrade(product, version, [&](const RNetResponse&, const std::optional<RVersionUpgradeInfo>& data) {
-      answer = data;
-      done = true;
-    });
+    client.needVersionUpgrade(
+        product, version, [&](const RNetResponse&, const std::optional<RVersionUpgradeInfo>& data) {
+          answer = data;
+          done = true;
+        });
     waitUntil([&] { return done; });
     return answer;
   };

@@ -15,20 +15,23 @@ using test::processDeferredDeletes;
 
 // Every picture the program shows is there, icons with a double-size drawing for dense screens.
 TEST(LaunchPicturesTest, TheProgramsPicturesExist) {
-  for (int i = 0; i < QLaunchVC::frameCount; ++i) EXPECT_FALSE(picture(QStringLiteral("launch_%1").arg(i)).isNull()) << i;
-  for (const char* name : {"empty_noCamera", "control_open", "control_close", "icon_more", "icon_back", "icon_close",
-                           "app_icon", "logo_small"}) {
+  for (int i = 0; i < QLaunchVC::frameCount; ++i)
+    EXPECT_FALSE(picture(QStringLiteral("launch_%1").arg(i)).isNull()) << i;
+  for (const char* name : {"empty_noCamera", "control_open", "control_close", "icon_more",
+                           "icon_back", "icon_close", "app_icon", "logo_small"}) {
     EXPECT_FALSE(picture(QString::fromLatin1(name)).isNull()) << name;
   }
   for (const char* name : {"icon_more", "icon_close", "control_open"}) {
-    EXPECT_EQ(pictureIcon(QString::fromLatin1(name)).availableSizes(), (QList<QSize>{QSize(32, 32), QSize(64, 64)}))
+    EXPECT_EQ(pictureIcon(QString::fromLatin1(name)).availableSizes(),
+              (QList<QSize>{QSize(32, 32), QSize(64, 64)}))
         << name;
   }
 }
 
 // The animation plays its frames evenly over two seconds and stays on the last.
 TEST(LaunchScreenTest, TheAnimationRunsTwoSecondsAndEndsOnTheLastFrame) {
-  for (const auto& [progress, frame] : {std::pair{-0.5, 0}, {1.0 / 120, 1}, {0.999, 119}, {1.5, 119}}) {
+  for (const auto& [progress, frame] :
+       {std::pair{-0.5, 0}, {1.0 / 120, 1}, {0.999, 119}, {1.5, 119}}) {
     EXPECT_EQ(QLaunchVC::frameAt(progress), frame) << progress;
   }
   QLaunchVC launch;
@@ -84,9 +87,10 @@ TEST_F(StartUpTest, TheLaunchScreenIsReplacedByTheRootScreenAfterTwoSeconds) {
 
 TEST_F(StartUpTest, ANewerProgramFoundAtStartIsOfferedOnTheRootScreen) {
   test::LocalUpdateService local;
-  local.service.setAnswer(QStringLiteral("KVR"), QStringLiteral("*"),
-                          sim::UpdateService::offer(QStringLiteral("9.0.0"), QStringLiteral("https://example.com/get"),
-                                                    QStringLiteral("New"), "pkg", true));
+  local.service.setAnswer(
+      QStringLiteral("KVR"), QStringLiteral("*"),
+      sim::UpdateService::offer(QStringLiteral("9.0.0"), QStringLiteral("https://example.com/get"),
+                                QStringLiteral("New"), "pkg", true));
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(test::shown<QUpgradeVC>(), nullptr);
   scheduler.tasks->at(0).run();

@@ -18,13 +18,15 @@ namespace {
 // Every file and folder below `dir`, relative to it, sorted.
 QStringList entriesBelow(const QString& dir) {
   QStringList entries;
-  QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+  QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
   while (it.hasNext()) entries.append(QDir(dir).relativeFilePath(it.next()));
   entries.sort();
   return entries;
 }
 
-// Settings, logs and the firmware download are found by these names; a change would strand every user's files.
+// Settings, logs and the firmware download are found by these names; a change would strand every
+// user's files.
 TEST(ApplicationNames, SettingsAndCachesAreKeyedOnVexhalTools) {
   QTemporaryDir scratch;
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath("config")));
@@ -54,7 +56,8 @@ TEST(UserFiles, AStartedProgramWritesOnlyIntoTheUsersOwnFolders) {
   for (const QString& dir : own + QStringList{"home", "tmp", "cwd"}) {
     ASSERT_TRUE(QDir(scratch.path()).mkdir(dir));
   }
-  QFile::setPermissions(scratch.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  QFile::setPermissions(scratch.filePath("run"),
+                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
   QProcessEnvironment env;
   env.insert("PATH", qEnvironmentVariable("PATH"));
@@ -84,7 +87,8 @@ TEST(UserFiles, AStartedProgramWritesOnlyIntoTheUsersOwnFolders) {
       // request cut off by the exit would leave Qt Network's connection objects behind).
       const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
       const qsizetype sent = text.count("RNetManager, version-check, GET ");
-      if (text.contains("CameraList, getState, 0, 1") && text.count("RNetManager, version-check, ") >= 2 * sent) {
+      if (text.contains("CameraList, getState, 0, 1") &&
+          text.count("RNetManager, version-check, ") >= 2 * sent) {
         return true;
       }
     }

@@ -27,7 +27,8 @@ TEST(MenuTest, ShowsItsEntriesInOrderAndRunsTheChosenOneAfterClosing) {
   EXPECT_EQ(popup->actions().at(0)->text(), QStringLiteral("About"));
   EXPECT_EQ(popup->actions().at(1)->data().toUuid(), menu.items().at(1).identifier);
   EXPECT_GE(popup->pos().y(), anchor->mapToGlobal(QPoint(0, anchor->height())).y());
-  EXPECT_EQ(popup->pos().x() + popup->sizeHint().width(), anchor->mapToGlobal(QPoint(anchor->width(), 0)).x());
+  EXPECT_EQ(popup->pos().x() + popup->sizeHint().width(),
+            anchor->mapToGlobal(QPoint(anchor->width(), 0)).x());
   popup->actions().at(1)->trigger();
   EXPECT_TRUE(ran.isEmpty()) << "runs once the menu has closed";
   QCoreApplication::processEvents();

@@ -17,7 +17,8 @@ namespace {
 using Style = QAlertAction::QAlertActionStyle;
 using test::processDeferredDeletes;
 
-std::shared_ptr<QAlertAction> makeAction(const QString& title, Style style, QAlertAction::Handler handler = nullptr) {
+std::shared_ptr<QAlertAction> makeAction(const QString& title, Style style,
+                                         QAlertAction::Handler handler = nullptr) {
   return std::make_shared<QAlertAction>(title, style, ui::systemFont(12), std::move(handler));
 }
 
@@ -28,13 +29,16 @@ struct AlertTest : testing::Test {
     delete alert;
     processDeferredDeletes();
   }
-  QAlertController* make(std::optional<QString> title = std::nullopt, const QString& message = QStringLiteral("m"),
-                         bool closeButton = false, Qt::Alignment alignment = Qt::AlignHCenter) {
+  QAlertController* make(std::optional<QString> title = std::nullopt,
+                         const QString& message = QStringLiteral("m"), bool closeButton = false,
+                         Qt::Alignment alignment = Qt::AlignHCenter) {
     alert = new QAlertController(std::move(title), message, alignment, closeButton);
     return alert;
   }
-  std::shared_ptr<QAlertAction> add(const QString& title, bool closes, bool counts = true, Style style = Style::blueFilled) {
-    auto action = makeAction(title, style, counts ? QAlertAction::Handler([this](QAlertAction&) { ++calls; }) : nullptr);
+  std::shared_ptr<QAlertAction> add(const QString& title, bool closes, bool counts = true,
+                                    Style style = Style::blueFilled) {
+    auto action = makeAction(
+        title, style, counts ? QAlertAction::Handler([this](QAlertAction&) { ++calls; }) : nullptr);
     alert->addAction(action, closes);
     return action;
   }
@@ -46,9 +50,12 @@ struct AlertTest : testing::Test {
 // Whatever a dialog holds: a fixed size, its items top to bottom, its buttons in one centred row
 // below them, the message label only with a message.
 TEST_F(AlertTest, ItemsAndButtonsStackWithoutOverlapInAFixedSize) {
-  const QString longText = QStringLiteral("Stopping the update will exit the app, do you confirm the exit? ").repeated(6);
+  const QString longText =
+      QStringLiteral("Stopping the update will exit the app, do you confirm the exit? ")
+          .repeated(6);
   for (const auto& [title, message, actions] :
-       {std::tuple<std::optional<QString>, std::optional<QString>, int>{QStringLiteral("Notice"), std::nullopt, 0},
+       {std::tuple<std::optional<QString>, std::optional<QString>, int>{QStringLiteral("Notice"),
+                                                                        std::nullopt, 0},
         {QStringLiteral("Notice"), QStringLiteral("Settings unsaved. Exit?"), 2},
         {std::nullopt, QStringLiteral("Reset parameters?"), 3},
         {QStringLiteral("Notice"), longText, 2}}) {
@@ -82,12 +89,14 @@ TEST_F(AlertTest, ALongMessageMakesTheDialogTaller) {
   add(QStringLiteral("Cancel"), true);
   alert->loadViewIfNeeded();
   EXPECT_GT(alert->height(), shortHeight);
-  EXPECT_EQ(alert->messageLabel()->height(), alert->messageLabel()->heightForWidth(alert->messageLabel()->width()));
+  EXPECT_EQ(alert->messageLabel()->height(),
+            alert->messageLabel()->heightForWidth(alert->messageLabel()->width()));
 }
 
 // Left-aligned messages are spaced wider than centred ones.
 TEST_F(AlertTest, LineSpacingAddsToTheWrappedMessagesHeight) {
-  const QString text = QStringLiteral("Stopping the update will exit the app, do you confirm the exit?");
+  const QString text =
+      QStringLiteral("Stopping the update will exit the app, do you confirm the exit?");
   QAlertController left(std::nullopt, text, Qt::AlignLeft);
   QAlertController centred(std::nullopt, text, Qt::AlignHCenter);
   const int centredHeight = centred.messageLabel()->heightForWidth(212);
@@ -99,9 +108,10 @@ TEST_F(AlertTest, LineSpacingAddsToTheWrappedMessagesHeight) {
 // without it they draw as boxes.
 TEST_F(AlertTest, FullWidthAndChineseTextsHaveEveryGlyph) {
   const QFontMetrics metrics(ui::systemFont(12));
-  for (const QString& text :
-       {QCameraControlVC::saveQuestionText(), QAboutVC::versionText(QStringLiteral("1.0"), QStringLiteral("v1.0")),
-        rawValue(QCameraDeviceType::usb), rawValue(QCameraDeviceType::offset), rawValue(QCameraDeviceType::terminal)}) {
+  for (const QString& text : {QCameraControlVC::saveQuestionText(),
+                              QAboutVC::versionText(QStringLiteral("1.0"), QStringLiteral("v1.0")),
+                              rawValue(QCameraDeviceType::usb), rawValue(QCameraDeviceType::offset),
+                              rawValue(QCameraDeviceType::terminal)}) {
     QString missing;
     for (const char32_t c : text.toUcs4()) {
       if (!metrics.inFontUcs4(c)) missing += QString::fromUcs4(&c, 1);
@@ -124,7 +134,8 @@ TEST_F(AlertTest, TheFourKNoticeTakesThreeLines) {
 
 TEST_F(AlertTest, ButtonsAppearInTheOrderTheActionsWereAdded) {
   make();
-  const QStringList titles{QStringLiteral("Later"), QStringLiteral("Retry"), QStringLiteral("Help")};
+  const QStringList titles{QStringLiteral("Later"), QStringLiteral("Retry"),
+                           QStringLiteral("Help")};
   for (const QString& title : titles) add(title, true);
   alert->loadViewIfNeeded();
   auto* row = qobject_cast<QHBoxLayout*>(alert->actionStackView()->layout());
@@ -151,10 +162,11 @@ TEST_F(AlertTest, AnActionWithTheCloseFlagClosesBeforeItsHandlerRuns) {
   make(std::nullopt, QStringLiteral("Reset parameters?"));
   std::vector<bool> closedWhenCalled;
   QAlertAction* received = nullptr;
-  auto confirm = makeAction(QStringLiteral("Confirm"), Style::blueFilled, [&](QAlertAction& action) {
-    closedWhenCalled.push_back(alert->isDismissed() && alert->isHidden());
-    received = &action;
-  });
+  auto confirm =
+      makeAction(QStringLiteral("Confirm"), Style::blueFilled, [&](QAlertAction& action) {
+        closedWhenCalled.push_back(alert->isDismissed() && alert->isHidden());
+        received = &action;
+      });
   alert->addAction(confirm, true);
   QSignalSpy dismissed(alert.data(), &QAlertController::dismissed);
   alert->present(nullptr);
@@ -240,11 +252,13 @@ TEST_F(AlertTest, EscapeAndEnterNeverChooseAnActionThatActs) {
       QWidget window;
       window.show();
       make();
-      auto cancel = withCancel ? add(QStringLiteral("Cancel"), true, false, Style::grayFilled) : nullptr;
+      auto cancel =
+          withCancel ? add(QStringLiteral("Cancel"), true, false, Style::grayFilled) : nullptr;
       add(QStringLiteral("Exit"), true, true, Style::red);
       add(QStringLiteral("Confirm"), true);
       alert->present(&window);
-      EXPECT_EQ(alert->focusWidget(), withCancel ? static_cast<QWidget*>(cancel->button) : alert.data());
+      EXPECT_EQ(alert->focusWidget(),
+                withCancel ? static_cast<QWidget*>(cancel->button) : alert.data());
       QTest::keyClick(alert.data(), key);
       EXPECT_EQ(calls, 0) << withCancel << key;
       EXPECT_EQ(alert->isDismissed(), withCancel) << key;

@@ -48,7 +48,8 @@ TEST(SegmentTest, AClickSelectsAndReportsCodeSelectsSilentlyAndDisabledIgnoresCl
   QTest::mouseClick(item(0), Qt::LeftButton);
   EXPECT_EQ(segment.selectedIndex(), 1);
   EXPECT_EQ(chosen.count(), 2);
-  segment.setItems({QStringLiteral("Low"), QStringLiteral("Medium"), QStringLiteral("High"), QStringLiteral("Max")});
+  segment.setItems({QStringLiteral("Low"), QStringLiteral("Medium"), QStringLiteral("High"),
+                    QStringLiteral("Max")});
   EXPECT_EQ(segment.selectedIndex(), -1);
   EXPECT_EQ(segment.findChildren<QAbstractButton*>().size(), 4);
 }
@@ -57,7 +58,9 @@ TEST(SegmentTest, AClickSelectsAndReportsCodeSelectsSilentlyAndDisabledIgnoresCl
 // check anchors the ratio itself at its known extreme.
 TEST(KitContrast, FreeTextColoursReachFourAndAHalfToOne) {
   const QEmptyStateView empty(QStringLiteral("empty_noCamera"), QStringLiteral("No camera"));
-  const QColor emptyText = empty.findChild<QLabel*>(QStringLiteral("emptyStateText"))->palette().color(QPalette::WindowText);
+  const QColor emptyText = empty.findChild<QLabel*>(QStringLiteral("emptyStateText"))
+                               ->palette()
+                               .color(QPalette::WindowText);
   EXPECT_DOUBLE_EQ(ui::contrastRatio(Qt::black, Qt::white), 21.0);
   const struct {
     const char* what;
@@ -72,7 +75,8 @@ TEST(KitContrast, FreeTextColoursReachFourAndAHalfToOne) {
       {"grey text on a pale fill", ui::gray(), ui::paleFill()},
       {"link on a pale fill, and white on its colour", ui::blueText(), ui::paleFill()},
   };
-  for (const auto& row : rows) EXPECT_GE(ui::contrastRatio(row.text, row.background), 4.5) << row.what;
+  for (const auto& row : rows)
+    EXPECT_GE(ui::contrastRatio(row.text, row.background), 4.5) << row.what;
 }
 
 }  // namespace

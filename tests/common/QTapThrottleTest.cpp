@@ -14,8 +14,10 @@ TEST(TapThrottleTest, LetsTheFirstTapOfABurstThrough) {
   const struct {
     std::vector<int> tapsMs;
     std::vector<bool> accepted;
-  } rows[] = {{{1000, 1100, 1299}, {true, false, false}}, {{1000, 1300}, {true, true}},
-              {{0, 200, 400, 600, 800}, {true, false, true, false, true}}, {{50, 50}, {true, false}}};
+  } rows[] = {{{1000, 1100, 1299}, {true, false, false}},
+              {{1000, 1300}, {true, true}},
+              {{0, 200, 400, 600, 800}, {true, false, true, false, true}},
+              {{50, 50}, {true, false}}};
   for (const auto& row : rows) {
     QTapThrottle throttle(milliseconds(300), [&] { return now; });
     std::vector<bool> results;
@@ -32,7 +34,8 @@ TEST(TapThrottleTest, ThrottlesTheClicksOfARealButton) {
   QPushButton button(QStringLiteral("Open"));
   button.show();
   int runs = 0;
-  QTapThrottle::connect(&button, milliseconds(300), [&] { ++runs; }, [&] { return now; });
+  QTapThrottle::connect(
+      &button, milliseconds(300), [&] { ++runs; }, [&] { return now; });
   QTest::mouseClick(&button, Qt::LeftButton);
   QTest::mouseClick(&button, Qt::LeftButton);
   EXPECT_EQ(runs, 1);

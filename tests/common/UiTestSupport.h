@@ -44,8 +44,9 @@ inline std::vector<std::string> loggedLines() {
 // How many logged lines contain `text`.
 inline std::size_t countLogged(const std::string& text) {
   const std::vector<std::string> lines = loggedLines();
-  return static_cast<std::size_t>(std::count_if(
-      lines.begin(), lines.end(), [&](const auto& line) { return line.find(text) != std::string::npos; }));
+  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
+    return line.find(text) != std::string::npos;
+  }));
 }
 
 inline bool logged(const std::string& text) { return countLogged(text) > 0; }
@@ -67,7 +68,9 @@ struct RecordingScheduler {
 
   template <typename Context>
   std::function<void(Context*, int, std::function<void()>)> function() {
-    return [tasks = tasks](Context*, int ms, std::function<void()> task) { tasks->push_back({ms, std::move(task)}); };
+    return [tasks = tasks](Context*, int ms, std::function<void()> task) {
+      tasks->push_back({ms, std::move(task)});
+    };
   }
 };
 
@@ -82,7 +85,8 @@ inline std::optional<QString> toastText(QWidget* window) {
 template <typename T>
 T* shown() {
   for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (auto* match = qobject_cast<T*>(widget); match != nullptr && match->isVisible()) return match;
+    if (auto* match = qobject_cast<T*>(widget); match != nullptr && match->isVisible())
+      return match;
   }
   return nullptr;
 }

@@ -50,7 +50,8 @@ TEST_F(OverlayTest, AToastHidesItselfAfterTwoSecondsAndANewOneReplacesIt) {
   EXPECT_EQ(QHudOverlay::showToast(&window, QString(), later), nullptr);
   EXPECT_EQ(QHudOverlay::showToast(nullptr, QStringLiteral("x"), later), nullptr);
   EXPECT_TRUE(scheduler.tasks->empty());
-  QPointer<QProgressHUD> first = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), later, 2.0);
+  QPointer<QProgressHUD> first =
+      QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), later, 2.0);
   EXPECT_TRUE(first->isVisible());
   EXPECT_TRUE(first->testAttribute(Qt::WA_TransparentForMouseEvents));
   EXPECT_EQ(test::toastText(&window), QStringLiteral("Successfully saved"));
@@ -72,11 +73,13 @@ TEST(ToastSizeTest, ThePlateIsAtLeast32SquareAndALongTextWrapsAt280) {
   for (const QString& text : {QStringLiteral("!"), QStringLiteral("Saved"), longText}) {
     QToastView view(text);
     view.show();
-    EXPECT_EQ(view.label()->width(), text == longText ? 280 : view.label()->naturalWidth()) << text.toStdString();
+    EXPECT_EQ(view.label()->width(), text == longText ? 280 : view.label()->naturalWidth())
+        << text.toStdString();
     EXPECT_GE(view.width(), 32) << text.toStdString();
     EXPECT_GE(view.height(), 32) << text.toStdString();
   }
-  EXPECT_GT(QToastView(longText).sizeHint().height(), QToastView(QStringLiteral("Saved")).sizeHint().height() * 3);
+  EXPECT_GT(QToastView(longText).sizeHint().height(),
+            QToastView(QStringLiteral("Saved")).sizeHint().height() * 3);
 }
 
 TEST_F(OverlayTest, AToastStaysCentredUnlessItWouldCoverTheControlThatShowedIt) {
@@ -84,10 +87,12 @@ TEST_F(OverlayTest, AToastStaysCentredUnlessItWouldCoverTheControlThatShowedIt) 
   save->setGeometry(350, 280, 100, 40);  // in the middle, where the toast would go
   save->show();
   QPointer<QProgressHUD> toast;
-  QObject::connect(save, &QPushButton::clicked,
-                   [&] { toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), later); });
+  QObject::connect(save, &QPushButton::clicked, [&] {
+    toast = QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), later);
+  });
   const auto plate = [&] {
-    return QRect(toast->customView()->mapTo(window.centralWidget(), QPoint(0, 0)), toast->customView()->size());
+    return QRect(toast->customView()->mapTo(window.centralWidget(), QPoint(0, 0)),
+                 toast->customView()->size());
   };
   QCursor::setPos(window.mapToGlobal(QPoint(5, 5)));  // over no control
   toast = QHudOverlay::showToast(&window, QStringLiteral("Software is up to date"), later);

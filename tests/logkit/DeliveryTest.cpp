@@ -21,280 +21,313 @@ using test::MemoryHandler;
 
 test::TempDir* cacheHome = nullptr;
 struct CacheHome : ::testing::Environment {
-    void SetUp() override { setenv("XDG_CACHE_HOME", (cacheHome = new test::TempDir)->path().c_str(), 1); }
-    void TearDown() override { delete cacheHome; }
+  void SetUp() override {
+    setenv("XDG_CACHE_HOME", (cacheHome = new test::TempDir)->path().c_str(), 1);
+  }
+  void TearDown() override { delete cacheHome; }
 };
 const auto* const cacheHomeEnv = ::testing::AddGlobalTestEnvironment(new CacheHome);
 
 QLogMsg message(LogLevel level = LogLevel::debug, std::string content = "device attached") {
-    return {std::move(content), "2024-03-05 14:22:10.123", "VexhalTools/QCameraListVC", "refreshCameraList(isNeedAsyncUVC:)",
-            "88", std::nullopt, level, 259, 1234};
+  return {std::move(content),
+          "2024-03-05 14:22:10.123",
+          "VexhalTools/QCameraListVC",
+          "refreshCameraList(isNeedAsyncUVC:)",
+          "88",
+          std::nullopt,
+          level,
+          259,
+          1234};
 }
 
 TEST(LineFormat, MatchesTheDocumentedLayout) {
-    const std::string head = "[2024-03-05 14:22:10.123] [debug]";
-    const std::string tail = " [259] [1234] [QCameraListVC:88] [refreshCameraList(isNeedAsyncUVC:)]";
-    const struct {
-        std::optional<std::string> tag;
-        std::string content, file, expected;
-    } rows[] = {
-        {std::nullopt, "device attached", "VexhalTools/QCameraListVC", head + ": device attached" + tail},
-        {std::string(), "device attached", "VexhalTools/QCameraListVC", head + ": device attached" + tail},
-        {std::string("HID"), "device attached", "VexhalTools/QCameraListVC", head + " [HID]: device attached" + tail},
-        {std::nullopt, "", "VexhalTools/QCameraListVC", head + ": " + tail},
-        {std::nullopt, "x", "main.cpp", head + ": x [259] [1234] [main.cpp:88] [refreshCameraList(isNeedAsyncUVC:)]"},
-        {std::nullopt, "x", "a/b/", head + ": x [259] [1234] [:88] [refreshCameraList(isNeedAsyncUVC:)]"},
-    };
-    for (const auto& row : rows) {
-        QLogMsg msg = message();
-        msg.tag = row.tag;
-        msg.content = row.content;
-        msg.file = row.file;
-        EXPECT_EQ(msg.formatLog(), row.expected);
-        std::string appended = "prefix ";
-        msg.appendFormatted(appended);
-        EXPECT_EQ(appended, "prefix " + row.expected);
-    }
+  const std::string head = "[2024-03-05 14:22:10.123] [debug]";
+  const std::string tail = " [259] [1234] [QCameraListVC:88] [refreshCameraList(isNeedAsyncUVC:)]";
+  const struct {
+    std::optional<std::string> tag;
+    std::string content, file, expected;
+  } rows[] = {
+      {std::nullopt, "device attached", "VexhalTools/QCameraListVC",
+       head + ": device attached" + tail},
+      {std::string(), "device attached", "VexhalTools/QCameraListVC",
+       head + ": device attached" + tail},
+      {std::string("HID"), "device attached", "VexhalTools/QCameraListVC",
+       head + " [HID]: device attached" + tail},
+      {std::nullopt, "", "VexhalTools/QCameraListVC", head + ": " + tail},
+      {std::nullopt, "x", "main.cpp",
+       head + ": x [259] [1234] [main.cpp:88] [refreshCameraList(isNeedAsyncUVC:)]"},
+      {std::nullopt, "x", "a/b/",
+       head + ": x [259] [1234] [:88] [refreshCameraList(isNeedAsyncUVC:)]"},
+  };
+  for (const auto& row : rows) {
     QLogMsg msg = message();
-    msg.threadId = UINT64_MAX;
-    msg.pId = 0;
-    EXPECT_NE(msg.formatLog().find("[18446744073709551615] [0]"), std::string::npos);
+    msg.tag = row.tag;
+    msg.content = row.content;
+    msg.file = row.file;
+    EXPECT_EQ(msg.formatLog(), row.expected);
+    std::string appended = "prefix ";
+    msg.appendFormatted(appended);
+    EXPECT_EQ(appended, "prefix " + row.expected);
+  }
+  QLogMsg msg = message();
+  msg.threadId = UINT64_MAX;
+  msg.pId = 0;
+  EXPECT_NE(msg.formatLog().find("[18446744073709551615] [0]"), std::string::npos);
 }
 
 TEST(LineFormat, RawLevelValuesMapToLevelsOrNothing) {
-    for (std::int64_t raw : {0, 1, 2, 3, 4, 5, 255}) {
-        ASSERT_TRUE(QLogger::levelFromRaw(raw).has_value()) << raw;
-        EXPECT_EQ(rawValue(*QLogger::levelFromRaw(raw)), raw);
-    }
-    for (std::int64_t raw : {6, -1, 254, 256}) EXPECT_FALSE(QLogger::levelFromRaw(raw).has_value()) << raw;
-    EXPECT_EQ(QLogger::levelText(LogLevel::info), "info");
+  for (std::int64_t raw : {0, 1, 2, 3, 4, 5, 255}) {
+    ASSERT_TRUE(QLogger::levelFromRaw(raw).has_value()) << raw;
+    EXPECT_EQ(rawValue(*QLogger::levelFromRaw(raw)), raw);
+  }
+  for (std::int64_t raw : {6, -1, 254, 256})
+    EXPECT_FALSE(QLogger::levelFromRaw(raw).has_value()) << raw;
+  EXPECT_EQ(QLogger::levelText(LogLevel::info), "info");
 }
 
 struct Point {
-    int x;
-    int y;
+  int x;
+  int y;
 };
-std::ostream& operator<<(std::ostream& os, const Point& p) { return os << "(" << p.x << "," << p.y << ")"; }
+std::ostream& operator<<(std::ostream& os, const Point& p) {
+  return os << "(" << p.x << "," << p.y << ")";
+}
 enum class Mode { off = 0, on = 7 };
 
 template <typename... Items>
 std::string render(const Items&... items) {
-    detail::LineWriter writer;
-    detail::appendItems(writer, items...);
-    return std::string(writer.view());
+  detail::LineWriter writer;
+  detail::appendItems(writer, items...);
+  return std::string(writer.view());
 }
 
 TEST(LineFormat, ItemsAreJoinedBySingleSpaces) {
-    const char* nullText = nullptr;
-    const std::map<int, int>* noMap = nullptr;
-    const std::string big(5000, 'x');
-    EXPECT_EQ(render(), "");
-    EXPECT_EQ(render("CameraList, refresh", 3, std::string("front")), "CameraList, refresh 3 front");
-    EXPECT_EQ(render(std::string_view("view"), 'c', true, false), "view c true false");
-    EXPECT_EQ(render(-42, 42u, std::int64_t{-9000000000}, std::uint8_t{200}), "-42 42 -9000000000 200");
-    EXPECT_EQ(render(0.1, 2.5f, 1e21, -0.0), "0.1 2.5 1e+21 -0");
-    EXPECT_EQ(render(std::optional<int>(5), std::optional<int>(), nullText), "5 nil (null)");
-    EXPECT_EQ(render(std::vector<int>{1, 2, 3}, std::list<std::string>{"a", "b"}), "[1, 2, 3] [a, b]");
-    EXPECT_EQ(render(Point{1, 2}, Mode::on, noMap), "(1,2) 7 nil");
-    EXPECT_EQ(render(std::string_view(), 1, std::string()), " 1 ");
-    EXPECT_EQ(render("head", big, "tail"), "head " + big + " tail");
+  const char* nullText = nullptr;
+  const std::map<int, int>* noMap = nullptr;
+  const std::string big(5000, 'x');
+  EXPECT_EQ(render(), "");
+  EXPECT_EQ(render("CameraList, refresh", 3, std::string("front")), "CameraList, refresh 3 front");
+  EXPECT_EQ(render(std::string_view("view"), 'c', true, false), "view c true false");
+  EXPECT_EQ(render(-42, 42u, std::int64_t{-9000000000}, std::uint8_t{200}),
+            "-42 42 -9000000000 200");
+  EXPECT_EQ(render(0.1, 2.5f, 1e21, -0.0), "0.1 2.5 1e+21 -0");
+  EXPECT_EQ(render(std::optional<int>(5), std::optional<int>(), nullText), "5 nil (null)");
+  EXPECT_EQ(render(std::vector<int>{1, 2, 3}, std::list<std::string>{"a", "b"}),
+            "[1, 2, 3] [a, b]");
+  EXPECT_EQ(render(Point{1, 2}, Mode::on, noMap), "(1,2) 7 nil");
+  EXPECT_EQ(render(std::string_view(), 1, std::string()), " 1 ");
+  EXPECT_EQ(render("head", big, "tail"), "head " + big + " tail");
 }
 
 TEST(Delivery, ThresholdAndLevelMethods) {
-    const struct {
-        LogLevel threshold, level;
-        bool passes;
-    } rows[] = {{LogLevel::warn, LogLevel::warn, true},        {LogLevel::warn, LogLevel::debug, false},
-                {LogLevel::warn, LogLevel::error, true},       {LogLevel::verbose, LogLevel::verbose, true},
-                {LogLevel::close, LogLevel::fatal, false},     {LogLevel::close, LogLevel::close, true}};
-    auto handler = std::make_shared<MemoryHandler>();
-    QLogger logger;
-    logger.add(handler);
-    for (const auto& row : rows) {
-        logger.setLevel(row.threshold);
-        const auto before = handler->lines().size();
-        logger.log(message(row.level));
-        flushLogQueue();
-        EXPECT_EQ(handler->lines().size() - before, row.passes ? 1u : 0u) << rawValue(row.threshold) << " " << rawValue(row.level);
-    }
-    logger.setLevel(LogLevel::warn);
+  const struct {
+    LogLevel threshold, level;
+    bool passes;
+  } rows[] = {
+      {LogLevel::warn, LogLevel::warn, true},    {LogLevel::warn, LogLevel::debug, false},
+      {LogLevel::warn, LogLevel::error, true},   {LogLevel::verbose, LogLevel::verbose, true},
+      {LogLevel::close, LogLevel::fatal, false}, {LogLevel::close, LogLevel::close, true}};
+  auto handler = std::make_shared<MemoryHandler>();
+  QLogger logger;
+  logger.add(handler);
+  for (const auto& row : rows) {
+    logger.setLevel(row.threshold);
     const auto before = handler->lines().size();
-    logger.verbose("dropped");
-    logger.warn("Upgrade, failed", 3);
-    logger.error(Tag{"HID"}, "report", 0x51); const int errorLine = __LINE__;
+    logger.log(message(row.level));
     flushLogQueue();
-    auto lines = handler->lines();
-    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("] [warn]: Upgrade, failed 3 ["), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find("] [error] [HID]: report 81 ["), std::string::npos) << lines[1];
-    EXPECT_NE(lines[1].find("DeliveryTest.cpp:" + std::to_string(errorLine) + "]"), std::string::npos) << lines[1];
+    EXPECT_EQ(handler->lines().size() - before, row.passes ? 1u : 0u)
+        << rawValue(row.threshold) << " " << rawValue(row.level);
+  }
+  logger.setLevel(LogLevel::warn);
+  const auto before = handler->lines().size();
+  logger.verbose("dropped");
+  logger.warn("Upgrade, failed", 3);
+  logger.error(Tag{"HID"}, "report", 0x51);
+  const int errorLine = __LINE__ - 1;  // the call above
+  flushLogQueue();
+  auto lines = handler->lines();
+  lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("] [warn]: Upgrade, failed 3 ["), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("] [error] [HID]: report 81 ["), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("DeliveryTest.cpp:" + std::to_string(errorLine) + "]"), std::string::npos)
+      << lines[1];
 }
 
 class RecordingObserver : public QLoggerObserver {
-public:
-    void onLog(LogLevel level, const std::string& line) override {
-        std::lock_guard lock(mutex);
-        seen.emplace_back(level, line);
-    }
-    std::mutex mutex;
-    std::vector<std::pair<LogLevel, std::string>> seen;
+ public:
+  void onLog(LogLevel level, const std::string& line) override {
+    std::lock_guard lock(mutex);
+    seen.emplace_back(level, line);
+  }
+  std::mutex mutex;
+  std::vector<std::pair<LogLevel, std::string>> seen;
 };
 
 TEST(Delivery, ObserverTakesOverWhileAliveAndHandlersResumeAfterwards) {
-    auto handler = std::make_shared<MemoryHandler>();
-    auto observer = std::make_shared<RecordingObserver>();
-    QLogger logger;
-    logger.add(handler);
-    logger.setDelegate(observer);
-    logger.log(message(LogLevel::warn, "first"));
-    flushLogQueue();
-    ASSERT_EQ(observer->seen.size(), 1u);
-    EXPECT_EQ(observer->seen[0], std::pair(LogLevel::warn, message(LogLevel::warn, "first").formatLog()));
-    EXPECT_TRUE(handler->lines().empty());
+  auto handler = std::make_shared<MemoryHandler>();
+  auto observer = std::make_shared<RecordingObserver>();
+  QLogger logger;
+  logger.add(handler);
+  logger.setDelegate(observer);
+  logger.log(message(LogLevel::warn, "first"));
+  flushLogQueue();
+  ASSERT_EQ(observer->seen.size(), 1u);
+  EXPECT_EQ(observer->seen[0],
+            std::pair(LogLevel::warn, message(LogLevel::warn, "first").formatLog()));
+  EXPECT_TRUE(handler->lines().empty());
 
-    std::weak_ptr<RecordingObserver> watch = observer;
-    observer.reset();
-    EXPECT_TRUE(watch.expired()) << "a logger must not keep its observer alive";
-    logger.log(message(LogLevel::warn, "second"));
-    flushLogQueue();
-    ASSERT_EQ(handler->lines().size(), 1u);
-    EXPECT_NE(handler->lines()[0].find("second"), std::string::npos);
+  std::weak_ptr<RecordingObserver> watch = observer;
+  observer.reset();
+  EXPECT_TRUE(watch.expired()) << "a logger must not keep its observer alive";
+  logger.log(message(LogLevel::warn, "second"));
+  flushLogQueue();
+  ASSERT_EQ(handler->lines().size(), 1u);
+  EXPECT_NE(handler->lines()[0].find("second"), std::string::npos);
 }
 
 // Throws from its delivery and notes the thread it runs on.
 class ThrowingHandler : public QLogHandler {
-public:
-    void log(const std::string&) override {
-        char buf[32] = {};
-        pthread_getname_np(pthread_self(), buf, sizeof(buf));
-        thread = buf;
-        throw std::runtime_error("disk on fire");
-    }
-    std::string thread;
+ public:
+  void log(const std::string&) override {
+    char buf[32] = {};
+    pthread_getname_np(pthread_self(), buf, sizeof(buf));
+    thread = buf;
+    throw std::runtime_error("disk on fire");
+  }
+  std::string thread;
 };
 
 TEST(Delivery, HandlersGetTheLineInOrderOnTheQueueThreadAndFailuresStayInside) {
-    auto first = std::make_shared<MemoryHandler>();
-    auto second = std::make_shared<MemoryHandler>();
-    auto throwing = std::make_shared<ThrowingHandler>();
-    QLogger logger;
-    logger.add(first);
-    logger.add(throwing);
-    logger.add(second);
-    logger.add(first); // twice: writes twice
-    logger.log(message());
-    flushLogQueue();
-    EXPECT_EQ(first->lines().size(), 2u);
-    EXPECT_EQ(second->lines().size(), 1u);
-    EXPECT_EQ(throwing->thread, "com.log.queue");
+  auto first = std::make_shared<MemoryHandler>();
+  auto second = std::make_shared<MemoryHandler>();
+  auto throwing = std::make_shared<ThrowingHandler>();
+  QLogger logger;
+  logger.add(first);
+  logger.add(throwing);
+  logger.add(second);
+  logger.add(first);  // twice: writes twice
+  logger.log(message());
+  flushLogQueue();
+  EXPECT_EQ(first->lines().size(), 2u);
+  EXPECT_EQ(second->lines().size(), 1u);
+  EXPECT_EQ(throwing->thread, "com.log.queue");
 }
 
 TEST(Delivery, CopiesShareHandlersButNotLaterChangesAndGetLoggerFindsTheFirstOfAType) {
-    auto shared = std::make_shared<MemoryHandler>();
-    auto extra = std::make_shared<MemoryHandler>();
-    auto cmd = std::make_shared<QCmdLogger>();
-    QLogger original;
-    EXPECT_EQ(original.getLogger<QCmdLogger>(), nullptr);
-    original.add(shared);
-    QLogger copy = original;
-    copy.add(cmd);
-    copy.add(std::make_shared<QCmdLogger>());
-    copy.add(extra);
-    copy.setLevel(LogLevel::error);
-    EXPECT_EQ(copy.getLogger<QCmdLogger>(), cmd);
-    EXPECT_EQ(copy.getLogger<QLogHandler>(), shared);
-    EXPECT_EQ(copy.getLogger<QFileLogger>(), nullptr);
-    original.log(message(LogLevel::debug, "via original"));
-    ::testing::internal::CaptureStdout();
-    copy.log(message(LogLevel::error, "via copy"));
-    flushLogQueue();
-    const std::string printed = message(LogLevel::error, "via copy").formatLog() + "\n";
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), printed + printed);
-    EXPECT_EQ(shared->lines().size(), 2u);
-    EXPECT_EQ(extra->lines().size(), 1u);
-    EXPECT_EQ(original.array().size(), 1u);
+  auto shared = std::make_shared<MemoryHandler>();
+  auto extra = std::make_shared<MemoryHandler>();
+  auto cmd = std::make_shared<QCmdLogger>();
+  QLogger original;
+  EXPECT_EQ(original.getLogger<QCmdLogger>(), nullptr);
+  original.add(shared);
+  QLogger copy = original;
+  copy.add(cmd);
+  copy.add(std::make_shared<QCmdLogger>());
+  copy.add(extra);
+  copy.setLevel(LogLevel::error);
+  EXPECT_EQ(copy.getLogger<QCmdLogger>(), cmd);
+  EXPECT_EQ(copy.getLogger<QLogHandler>(), shared);
+  EXPECT_EQ(copy.getLogger<QFileLogger>(), nullptr);
+  original.log(message(LogLevel::debug, "via original"));
+  ::testing::internal::CaptureStdout();
+  copy.log(message(LogLevel::error, "via copy"));
+  flushLogQueue();
+  const std::string printed = message(LogLevel::error, "via copy").formatLog() + "\n";
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), printed + printed);
+  EXPECT_EQ(shared->lines().size(), 2u);
+  EXPECT_EQ(extra->lines().size(), 1u);
+  EXPECT_EQ(original.array().size(), 1u);
 }
 
 std::string digitsAsNines(std::string text) {
-    for (char& c : text)
-        if (c >= '0' && c <= '9') c = '9';
-    return text;
+  for (char& c : text)
+    if (c >= '0' && c <= '9') c = '9';
+  return text;
 }
 
 std::string logDir() { return cacheHome->path() + "/VexhalTools/QLogs"; }
 
 // Every line in the default log directory that contains `marker`.
 std::vector<std::string> linesWith(const std::string& marker) {
-    flushLogQueue();
-    std::vector<std::string> found;
-    for (const auto& name : test::fileNames(logDir()))
-        for (const auto& line : test::readLines(logDir() + "/" + name))
-            if (line.find(marker) != std::string::npos) found.push_back(line);
-    return found;
+  flushLogQueue();
+  std::vector<std::string> found;
+  for (const auto& name : test::fileNames(logDir()))
+    for (const auto& line : test::readLines(logDir() + "/" + name))
+      if (line.find(marker) != std::string::npos) found.push_back(line);
+  return found;
 }
 
 TEST(DefaultLogger, QLogWritesADebugLineWithoutTagIntoTheCacheDirectory) {
-    QLog("CameraList, refreshCameraList", 3, std::string("front")); const int line = __LINE__;
-    const auto lines = linesWith("CameraList, refreshCameraList");
-    ASSERT_EQ(lines.size(), 1u);
-    const std::string& got = lines[0];
-    ASSERT_GT(got.size(), 25u);
-    EXPECT_EQ(digitsAsNines(got.substr(0, 25)), "[9999-99-99 99:99:99.999]");
-    const std::string rest = " [debug]: CameraList, refreshCameraList 3 front [" + std::to_string(gettid()) + "] [" +
-                             std::to_string(getpid()) + "] [DeliveryTest.cpp:" + std::to_string(line) + "] [";
-    EXPECT_EQ(got.substr(25, rest.size()), rest) << got;
-    EXPECT_NE(got.find("TestBody()]", 25 + rest.size()), std::string::npos) << got;
-    const auto names = test::fileNames(logDir());
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_EQ(digitsAsNines(names[0]), "VexhalTools_9999-99-99 99:99:99_9.log");
-    EXPECT_EQ(names[0].substr(names[0].size() - 6), "_0.log");
+  QLog("CameraList, refreshCameraList", 3, std::string("front"));
+  const int line = __LINE__ - 1;  // the call above
+  const auto lines = linesWith("CameraList, refreshCameraList");
+  ASSERT_EQ(lines.size(), 1u);
+  const std::string& got = lines[0];
+  ASSERT_GT(got.size(), 25u);
+  EXPECT_EQ(digitsAsNines(got.substr(0, 25)), "[9999-99-99 99:99:99.999]");
+  const std::string rest = " [debug]: CameraList, refreshCameraList 3 front [" +
+                           std::to_string(gettid()) + "] [" + std::to_string(getpid()) +
+                           "] [DeliveryTest.cpp:" + std::to_string(line) + "] [";
+  EXPECT_EQ(got.substr(25, rest.size()), rest) << got;
+  EXPECT_NE(got.find("TestBody()]", 25 + rest.size()), std::string::npos) << got;
+  const auto names = test::fileNames(logDir());
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(digitsAsNines(names[0]), "VexhalTools_9999-99-99 99:99:99_9.log");
+  EXPECT_EQ(names[0].substr(names[0].size() - 6), "_0.log");
 }
 
 TEST(DefaultLogger, FunctionsCarryTheirLevelTagAndThreadId) {
-    QLog(ThreadId{77}, "Upgrade, progress", 42);
-    VerboseLog("verbose line");
-    WarnLog(Tag{"HID"}, "tagged warn", 1);
-    ErrorLog(Tag{std::string("USB")}, "tagged error");
-    VerboseLog(Tag{""}, "empty tag");
-    ErrorLog(); const int bareLine = __LINE__;
-    QLog(42, "int first"); // a leading integer or bool is an item, not a thread id
-    QLog(true); const int boolLine = __LINE__;
-    const std::string tid = std::to_string(gettid());
-    EXPECT_NE(linesWith("Upgrade, progress 42")[0].find("[debug]: Upgrade, progress 42 [77] ["), std::string::npos);
-    EXPECT_NE(linesWith("verbose line")[0].find("[verbose]: verbose line ["), std::string::npos);
-    EXPECT_NE(linesWith("tagged warn")[0].find("[warn] [HID]: tagged warn 1 ["), std::string::npos);
-    EXPECT_NE(linesWith("tagged error")[0].find("[error] [USB]: tagged error ["), std::string::npos);
-    EXPECT_NE(linesWith("empty tag")[0].find("[verbose]: empty tag ["), std::string::npos);
-    EXPECT_EQ(test::countWith(linesWith("DeliveryTest.cpp:" + std::to_string(bareLine) + "]"), "[error]:  ["), 1u);
-    EXPECT_EQ(linesWith("[debug]: 42 int first [" + tid + "] [").size(), 1u);
-    EXPECT_EQ(test::countWith(linesWith("DeliveryTest.cpp:" + std::to_string(boolLine) + "]"), "[debug]: true [" + tid + "] ["), 1u);
+  QLog(ThreadId{77}, "Upgrade, progress", 42);
+  VerboseLog("verbose line");
+  WarnLog(Tag{"HID"}, "tagged warn", 1);
+  ErrorLog(Tag{std::string("USB")}, "tagged error");
+  VerboseLog(Tag{""}, "empty tag");
+  ErrorLog();
+  const int bareLine = __LINE__ - 1;  // the call above
+  QLog(42, "int first");              // a leading integer or bool is an item, not a thread id
+  QLog(true);
+  const int boolLine = __LINE__ - 1;  // the call above
+  const std::string tid = std::to_string(gettid());
+  EXPECT_NE(linesWith("Upgrade, progress 42")[0].find("[debug]: Upgrade, progress 42 [77] ["),
+            std::string::npos);
+  EXPECT_NE(linesWith("verbose line")[0].find("[verbose]: verbose line ["), std::string::npos);
+  EXPECT_NE(linesWith("tagged warn")[0].find("[warn] [HID]: tagged warn 1 ["), std::string::npos);
+  EXPECT_NE(linesWith("tagged error")[0].find("[error] [USB]: tagged error ["), std::string::npos);
+  EXPECT_NE(linesWith("empty tag")[0].find("[verbose]: empty tag ["), std::string::npos);
+  EXPECT_EQ(test::countWith(linesWith("DeliveryTest.cpp:" + std::to_string(bareLine) + "]"),
+                            "[error]:  ["),
+            1u);
+  EXPECT_EQ(linesWith("[debug]: 42 int first [" + tid + "] [").size(), 1u);
+  EXPECT_EQ(test::countWith(linesWith("DeliveryTest.cpp:" + std::to_string(boolLine) + "]"),
+                            "[debug]: true [" + tid + "] ["),
+            1u);
 }
 
 TEST(DefaultLogger, StartsWithOneFileHandlerAndCanBeReplacedAlsoForOtherThreads) {
-    const QLogger initial = ddLog();
-    EXPECT_EQ(initial.level(), LogLevel::verbose);
-    ASSERT_EQ(initial.array().size(), 1u);
-    ASSERT_NE(initial.getLogger<QFileLogger>(), nullptr);
-    EXPECT_EQ(initial.getLogger<QFileLogger>()->getLogConfig()->cacheDir(), logDir());
+  const QLogger initial = ddLog();
+  EXPECT_EQ(initial.level(), LogLevel::verbose);
+  ASSERT_EQ(initial.array().size(), 1u);
+  ASSERT_NE(initial.getLogger<QFileLogger>(), nullptr);
+  EXPECT_EQ(initial.getLogger<QFileLogger>()->getLogConfig()->cacheDir(), logDir());
 
-    std::thread([] { QLog("worker warms its copy"); }).join();
-    auto memory = std::make_shared<MemoryHandler>();
-    QLogger replaced;
-    replaced.setLevel(LogLevel::warn);
-    replaced.add(memory);
-    setDdLog(replaced);
-    QLog("below the new threshold");
-    std::thread([] { WarnLog("worker after the change"); }).join();
-    flushLogQueue();
-    setDdLog(initial);
-    QLog("back to the file");
-    ASSERT_EQ(memory->lines().size(), 1u);
-    EXPECT_NE(memory->lines()[0].find("worker after the change"), std::string::npos);
-    EXPECT_TRUE(linesWith("worker after the change").empty());
-    EXPECT_TRUE(linesWith("below the new threshold").empty());
-    EXPECT_EQ(linesWith("back to the file").size(), 1u);
+  std::thread([] { QLog("worker warms its copy"); }).join();
+  auto memory = std::make_shared<MemoryHandler>();
+  QLogger replaced;
+  replaced.setLevel(LogLevel::warn);
+  replaced.add(memory);
+  setDdLog(replaced);
+  QLog("below the new threshold");
+  std::thread([] { WarnLog("worker after the change"); }).join();
+  flushLogQueue();
+  setDdLog(initial);
+  QLog("back to the file");
+  ASSERT_EQ(memory->lines().size(), 1u);
+  EXPECT_NE(memory->lines()[0].find("worker after the change"), std::string::npos);
+  EXPECT_TRUE(linesWith("worker after the change").empty());
+  EXPECT_TRUE(linesWith("below the new threshold").empty());
+  EXPECT_EQ(linesWith("back to the file").size(), 1u);
 }
 
-} // namespace
-} // namespace ostrane
+}  // namespace
+}  // namespace ostrane

@@ -20,59 +20,63 @@ namespace {
 
 // Ends the process from inside a delivery when it sees "bye".
 class ExitingHandler : public ostrane::QLogHandler {
-public:
-    void log(const std::string& line) override {
-        if (line.find("]: bye [") != std::string::npos) std::exit(0);
-    }
+ public:
+  void log(const std::string& line) override {
+    if (line.find("]: bye [") != std::string::npos) std::exit(0);
+  }
 };
 
 struct LogsAtDestruction {
-    ~LogsAtDestruction() { QLog("static destructor line"); }
+  ~LogsAtDestruction() { QLog("static destructor line"); }
 } logsAtDestruction;
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) return 2;
-    const std::string mode = argv[1];
-    const int n = std::atoi(argv[2]);
-    const auto logMany = [n](const char* what, int t) {
-        for (int i = 0; i < n; ++i) t < 0 ? QLog(what, i) : QLog(what, t, i);
-    };
-    if (mode == "drain" || mode == "flood") {
-        std::thread a(logMany, mode == "drain" ? "worker" : "flood", mode == "drain" ? -1 : 0);
-        if (mode == "flood") std::thread(logMany, "flood", 1).join();
-        else logMany("main", -1);
-        a.join();
-        return 0;
+  if (argc != 3) return 2;
+  const std::string mode = argv[1];
+  const int n = std::atoi(argv[2]);
+  const auto logMany = [n](const char* what, int t) {
+    for (int i = 0; i < n; ++i) t < 0 ? QLog(what, i) : QLog(what, t, i);
+  };
+  if (mode == "drain" || mode == "flood") {
+    std::thread a(logMany, mode == "drain" ? "worker" : "flood", mode == "drain" ? -1 : 0);
+    if (mode == "flood")
+      std::thread(logMany, "flood", 1).join();
+    else
+      logMany("main", -1);
+    a.join();
+    return 0;
+  }
+  if (mode == "exit") {
+    std::thread([n] {
+      for (int i = 0; i < n; ++i) WarnLog("exiting thread", i);
+      std::exit(0);
+    }).detach();
+    for (;;) pause();
+  }
+  if (mode == "fork") {
+    logMany("before fork", -1);
+    const pid_t child = fork();
+    if (child == 0) {
+      QLog("in child");
+      ostrane::flushLogQueue();
+      std::exit(0);
     }
-    if (mode == "exit") {
-        std::thread([n] {
-            for (int i = 0; i < n; ++i) WarnLog("exiting thread", i);
-            std::exit(0);
-        }).detach();
-        for (;;) pause();
-    }
-    if (mode == "fork") {
-        logMany("before fork", -1);
-        const pid_t child = fork();
-        if (child == 0) {
-            QLog("in child");
-            ostrane::flushLogQueue();
-            std::exit(0);
-        }
-        int status = 0;
-        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 3;
-        QLog("after fork");
-        return 0;
-    }
-    if (mode == "handler-exit") {
-        ostrane::QLogger logger = ostrane::ddLog();
-        logger.add(std::make_shared<ExitingHandler>());
-        ostrane::setDdLog(logger);
-        QLog("bye");
-        logMany("waiting", -1);
-        for (;;) pause();
-    }
-    return 2;
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+      return 3;
+    QLog("after fork");
+    return 0;
+  }
+  if (mode == "handler-exit") {
+    ostrane::QLogger logger = ostrane::ddLog();
+    logger.add(std::make_shared<ExitingHandler>());
+    ostrane::setDdLog(logger);
+    QLog("bye");
+    logMany("waiting", -1);
+    for (;;) pause();
+  }
+  return 2;
 }

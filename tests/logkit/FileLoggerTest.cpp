@@ -27,235 +27,255 @@ using test::writeFile;
 using Names = std::vector<std::string>;
 
 class FileLoggerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ManualClock::install("2024-03-05 09:00:01");
-        // Files here are born at the real time, far from the test clock: keep compaction out.
-        config->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
-    }
-    // The path of this program's log file started at `stamp` ("yyyy-MM-dd HH:mm:ss_slice").
-    std::string log(const std::string& stamp) const { return logDir + "/VexhalTools_" + stamp + ".log"; }
+ protected:
+  void SetUp() override {
+    ManualClock::install("2024-03-05 09:00:01");
+    // Files here are born at the real time, far from the test clock: keep compaction out.
+    config->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
+  }
+  // The path of this program's log file started at `stamp` ("yyyy-MM-dd HH:mm:ss_slice").
+  std::string log(const std::string& stamp) const {
+    return logDir + "/VexhalTools_" + stamp + ".log";
+  }
 
-    TempDir dir;
-    const std::string logDir = dir / "QLogs";
-    std::shared_ptr<QFileLogConfig> config = std::make_shared<QFileLogConfig>(logDir);
-    std::shared_ptr<QFileLogger> logger = std::make_shared<QFileLogger>(config);
+  TempDir dir;
+  const std::string logDir = dir / "QLogs";
+  std::shared_ptr<QFileLogConfig> config = std::make_shared<QFileLogConfig>(logDir);
+  std::shared_ptr<QFileLogger> logger = std::make_shared<QFileLogger>(config);
 };
 
 TEST_F(FileLoggerTest, SizeLimitIsCheckedBeforeEachLine) {
-    config->setLimitFileSize(100);
-    logger->write(std::nullopt);
-    logger->write(std::string(97, 'a')); // 99 bytes: one below the limit
-    ManualClock::advance(5);
-    logger->write("crosses the limit");
-    EXPECT_EQ(fileNames(logDir), Names{"VexhalTools_2024-03-05 09:00:01_0.log"});
-    ManualClock::advance(5);
-    logger->write("next file");
-    EXPECT_EQ(readLines(log("2024-03-05 09:00:01_0")), (Names{"", std::string(97, 'a'), "crosses the limit"}));
-    EXPECT_EQ(readFile(log("2024-03-05 09:00:11_1")), "next file\n");
+  config->setLimitFileSize(100);
+  logger->write(std::nullopt);
+  logger->write(std::string(97, 'a'));  // 99 bytes: one below the limit
+  ManualClock::advance(5);
+  logger->write("crosses the limit");
+  EXPECT_EQ(fileNames(logDir), Names{"VexhalTools_2024-03-05 09:00:01_0.log"});
+  ManualClock::advance(5);
+  logger->write("next file");
+  EXPECT_EQ(readLines(log("2024-03-05 09:00:01_0")),
+            (Names{"", std::string(97, 'a'), "crosses the limit"}));
+  EXPECT_EQ(readFile(log("2024-03-05 09:00:11_1")), "next file\n");
 }
 
 TEST_F(FileLoggerTest, FirstWriteOfARunAppendsToTodaysNewestFileWithoutCheckOrCompaction) {
-    fs::create_directories(logDir);
-    writeFile(log("2024-03-05 08:00:00_0"), "a\n");
-    writeFile(log("2024-03-05 08:30:00_1"), "b\n");
-    writeFile(log("2024-03-04 23:00:00_0"), "yesterday\n");
-    config->setLimitFileInterval(-1); // a compaction pass would remove every other file
-    config->setLimitFileSize(1);
-    logger->write("appended");
-    EXPECT_EQ(readFile(log("2024-03-05 08:30:00_1")), "b\nappended\n");
-    EXPECT_EQ(fileNames(logDir).size(), 3u);
-    logger->write("rotates");
-    EXPECT_EQ(readFile(log("2024-03-05 09:00:01_2")), "rotates\n");
+  fs::create_directories(logDir);
+  writeFile(log("2024-03-05 08:00:00_0"), "a\n");
+  writeFile(log("2024-03-05 08:30:00_1"), "b\n");
+  writeFile(log("2024-03-04 23:00:00_0"), "yesterday\n");
+  config->setLimitFileInterval(-1);  // a compaction pass would remove every other file
+  config->setLimitFileSize(1);
+  logger->write("appended");
+  EXPECT_EQ(readFile(log("2024-03-05 08:30:00_1")), "b\nappended\n");
+  EXPECT_EQ(fileNames(logDir).size(), 3u);
+  logger->write("rotates");
+  EXPECT_EQ(readFile(log("2024-03-05 09:00:01_2")), "rotates\n");
 }
 
 TEST_F(FileLoggerTest, ChangeOfDayStartsSliceZeroOrAdoptsAFileOfTheNewDay) {
-    ManualClock::install("2024-03-05 23:59:59");
-    config->setLimitFileSize(1); // the old file's slice must not carry over
-    logger->write("before midnight");
-    ManualClock::advance(2);
-    logger->write("after midnight");
-    EXPECT_EQ(fileNames(logDir), (Names{"VexhalTools_2024-03-05 23:59:59_0.log", "VexhalTools_2024-03-06 00:00:01_0.log"}));
-    EXPECT_EQ(readFile(log("2024-03-06 00:00:01_0")), "after midnight\n");
+  ManualClock::install("2024-03-05 23:59:59");
+  config->setLimitFileSize(1);  // the old file's slice must not carry over
+  logger->write("before midnight");
+  ManualClock::advance(2);
+  logger->write("after midnight");
+  EXPECT_EQ(fileNames(logDir), (Names{"VexhalTools_2024-03-05 23:59:59_0.log",
+                                      "VexhalTools_2024-03-06 00:00:01_0.log"}));
+  EXPECT_EQ(readFile(log("2024-03-06 00:00:01_0")), "after midnight\n");
 
-    config->setLimitFileSize(1 << 20);
-    ManualClock::install("2024-03-06 23:59:59");
-    logger->write("late");
-    writeFile(log("2024-03-07 00:00:00_3"), "other run\n");
-    ManualClock::advance(2);
-    logger->write("next day");
-    EXPECT_EQ(readFile(log("2024-03-07 00:00:00_3")), "other run\nnext day\n");
+  config->setLimitFileSize(1 << 20);
+  ManualClock::install("2024-03-06 23:59:59");
+  logger->write("late");
+  writeFile(log("2024-03-07 00:00:00_3"), "other run\n");
+  ManualClock::advance(2);
+  logger->write("next day");
+  EXPECT_EQ(readFile(log("2024-03-07 00:00:00_3")), "other run\nnext day\n");
 }
 
 // A directory that cannot be made: lines are dropped, retried at most once a second, and the
 // first line that is written says how many were lost.
 TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesAndSaysHowManyOnceWritingWorks) {
-    writeFile(dir / "blocker", "a file where a directory should be");
-    config->setCacheDir(dir / "blocker/QLogs");
-    logger->write("dropped");
-    EXPECT_FALSE(fs::exists(dir / "blocker/QLogs"));
-    fs::remove(dir / "blocker");
-    logger->write("still dropped");
-    ManualClock::advance(1);
-    logger->write("kept");
-    const auto lines = readLines(dir / "blocker/QLogs/VexhalTools_2024-03-05 09:00:02_0.log");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("[warn]: 2 lines lost: Not a directory ["), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1], "kept");
+  writeFile(dir / "blocker", "a file where a directory should be");
+  config->setCacheDir(dir / "blocker/QLogs");
+  logger->write("dropped");
+  EXPECT_FALSE(fs::exists(dir / "blocker/QLogs"));
+  fs::remove(dir / "blocker");
+  logger->write("still dropped");
+  ManualClock::advance(1);
+  logger->write("kept");
+  const auto lines = readLines(dir / "blocker/QLogs/VexhalTools_2024-03-05 09:00:02_0.log");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("[warn]: 2 lines lost: Not a directory ["), std::string::npos)
+      << lines[0];
+  EXPECT_EQ(lines[1], "kept");
 
-    // The same when the directory goes away at a change of day.
-    ManualClock::install("2024-03-05 23:59:59");
-    config->setCacheDir(logDir);
-    QFileLogger late(config);
-    late.write("before midnight");
-    fs::remove_all(logDir);
-    writeFile(logDir, "a file where the directory was");
-    ManualClock::advance(2);
-    late.write("lost");
-    fs::remove(logDir);
-    ManualClock::advance(1);
-    late.write("after");
-    EXPECT_EQ(test::countWith(readLines(log("2024-03-06 00:00:02_0")), "[warn]: 1 lines lost: Not a directory ["), 1u);
-    EXPECT_EQ(readLines(log("2024-03-06 00:00:02_0")).back(), "after");
+  // The same when the directory goes away at a change of day.
+  ManualClock::install("2024-03-05 23:59:59");
+  config->setCacheDir(logDir);
+  QFileLogger late(config);
+  late.write("before midnight");
+  fs::remove_all(logDir);
+  writeFile(logDir, "a file where the directory was");
+  ManualClock::advance(2);
+  late.write("lost");
+  fs::remove(logDir);
+  ManualClock::advance(1);
+  late.write("after");
+  EXPECT_EQ(test::countWith(readLines(log("2024-03-06 00:00:02_0")),
+                            "[warn]: 1 lines lost: Not a directory ["),
+            1u);
+  EXPECT_EQ(readLines(log("2024-03-06 00:00:02_0")).back(), "after");
 }
 
 TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWorks) {
-    logger->write(std::string(99, 'a'));
-    // From here on the file may grow by 50 bytes: each write stops half-way through its line
-    // and then fails as on a full disk. SIGXFSZ is left at its default, which ends the process.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit tight = saved;
-    tight.rlim_cur = 150;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    logger->write(std::string(99, 'x'));
-    logger->write(std::string(99, 'y'));
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
-    logger->write("b");
-    const auto lines = readLines(log("2024-03-05 09:00:01_0"));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], std::string(99, 'a'));
-    EXPECT_NE(lines[1].find("[warn]: 2 lines lost: File too large ["), std::string::npos) << lines[1];
-    EXPECT_EQ(lines[2], "b");
+  logger->write(std::string(99, 'a'));
+  // From here on the file may grow by 50 bytes: each write stops half-way through its line
+  // and then fails as on a full disk. SIGXFSZ is left at its default, which ends the process.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = 150;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  logger->write(std::string(99, 'x'));
+  logger->write(std::string(99, 'y'));
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  logger->write("b");
+  const auto lines = readLines(log("2024-03-05 09:00:01_0"));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], std::string(99, 'a'));
+  EXPECT_NE(lines[1].find("[warn]: 2 lines lost: File too large ["), std::string::npos) << lines[1];
+  EXPECT_EQ(lines[2], "b");
 }
 
 TEST_F(FileLoggerTest, DeletingTheDirectoryDuringABurstLosesNoLines) {
-    // About 100 KB of buffered lines: the 64 KiB buffer fills once after the directory has gone.
-    for (int i = 0; i < 1000; ++i) {
-        if (i == 100) fs::remove_all(logDir);
-        logger->log(std::to_string(i) + std::string(96, '.'));
-    }
-    logger->flush();
-    std::size_t found = 0;
-    for (const auto& name : fileNames(logDir)) found += readLines(logDir + "/" + name).size();
-    EXPECT_EQ(found, 1000u);
+  // About 100 KB of buffered lines: the 64 KiB buffer fills once after the directory has gone.
+  for (int i = 0; i < 1000; ++i) {
+    if (i == 100) fs::remove_all(logDir);
+    logger->log(std::to_string(i) + std::string(96, '.'));
+  }
+  logger->flush();
+  std::size_t found = 0;
+  for (const auto& name : fileNames(logDir)) found += readLines(logDir + "/" + name).size();
+  EXPECT_EQ(found, 1000u);
 }
 
 TEST_F(FileLoggerTest, ChangedCacheDirTakesEffectForTheNextFile) {
-    logger->write("old dir");
-    auto other = std::make_shared<QFileLogConfig>(dir / "Other");
-    other->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
-    other->setLimitFileSize(1);
-    logger->setLogConfig(other);
-    EXPECT_EQ(logger->getLogConfig(), other);
-    ManualClock::advance(1);
-    logger->write("new dir");
-    EXPECT_EQ(readFile(dir / "Other/VexhalTools_2024-03-05 09:00:02_1.log"), "new dir\n");
+  logger->write("old dir");
+  auto other = std::make_shared<QFileLogConfig>(dir / "Other");
+  other->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
+  other->setLimitFileSize(1);
+  logger->setLogConfig(other);
+  EXPECT_EQ(logger->getLogConfig(), other);
+  ManualClock::advance(1);
+  logger->write("new dir");
+  EXPECT_EQ(readFile(dir / "Other/VexhalTools_2024-03-05 09:00:02_1.log"), "new dir\n");
 }
 
 TEST_F(FileLoggerTest, DisplayNameIsOneSafePathComponent) {
-    setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
-    for (const auto& [displayName, component] : {std::pair{"../../escape", ".._.._escape"}, std::pair{"a/b", "a_b"},
-                                                 std::pair{"..", "__"}, std::pair{"tab\there", "tab_here"}}) {
-        detail::registerDisplayName(displayName);
-        EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(component) + "/QLogs"));
-        config->setCacheDir(dir / component);
-        QFileLogger(config).write("line");
-        EXPECT_EQ(fileNames(dir / component), Names{std::string(component) + "_2024-03-05 09:00:01_0.log"});
-    }
-    detail::registerDisplayName("VexhalTools");
-    unsetenv("XDG_CACHE_HOME");
+  setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
+  for (const auto& [displayName, component] :
+       {std::pair{"../../escape", ".._.._escape"}, std::pair{"a/b", "a_b"}, std::pair{"..", "__"},
+        std::pair{"tab\there", "tab_here"}}) {
+    detail::registerDisplayName(displayName);
+    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(component) + "/QLogs"));
+    config->setCacheDir(dir / component);
+    QFileLogger(config).write("line");
+    EXPECT_EQ(fileNames(dir / component),
+              Names{std::string(component) + "_2024-03-05 09:00:01_0.log"});
+  }
+  detail::registerDisplayName("VexhalTools");
+  unsetenv("XDG_CACHE_HOME");
 }
 
 TEST(LogFileName, SliceIsTheLastUnderscorePiece) {
-    const std::pair<const char*, std::int64_t> rows[] = {
-        {"/d/VexhalTools_2024-03-05 09:00:01_0.log", 0}, {"/d/VexhalTools_2024-03-05 09:00:01_17.log", 17},
-        {"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0}, {"/d/VexhalTools_2024-03-05 09:00:01_7", 7},
-        {"/d/VexhalTools_1_2.tar.log", 0}, {"/d.x/a_5", 5}, {"/d/a_5x.log", 0}, {"/d/a_+-5.log", 0},
-        {"/d/a_99999999999999999999.log", 0}, {"", 0}};
-    for (const auto& [path, slice] : rows) EXPECT_EQ(detail::sliceOfLogFileName(path), slice) << path;
+  const std::pair<const char*, std::int64_t> rows[] = {
+      {"/d/VexhalTools_2024-03-05 09:00:01_0.log", 0},
+      {"/d/VexhalTools_2024-03-05 09:00:01_17.log", 17},
+      {"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0},
+      {"/d/VexhalTools_2024-03-05 09:00:01_7", 7},
+      {"/d/VexhalTools_1_2.tar.log", 0},
+      {"/d.x/a_5", 5},
+      {"/d/a_5x.log", 0},
+      {"/d/a_+-5.log", 0},
+      {"/d/a_99999999999999999999.log", 0},
+      {"", 0}};
+  for (const auto& [path, slice] : rows) EXPECT_EQ(detail::sliceOfLogFileName(path), slice) << path;
 }
 
 TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWriteAndSaysWhatWasLost) {
-    TempDir dir;
-    const std::string debugDir = dir / "QDebugLogs";
-    { QDebugFileLogger idle(debugDir); }
-    EXPECT_FALSE(fs::exists(debugDir)) << "a handler that never writes leaves no trace";
-    ManualClock::install("2024-03-05 09:00:01");
-    auto first = std::make_shared<QDebugFileLogger>(debugDir);
-    QDebugFileLogger second(debugDir); // started in the same second: a file of its own
-    first->writeDebug("one");
-    second.writeDebug("second");
-    ManualClock::advance(90000); // a day later: still the same file
-    first->writeDebug(std::nullopt);
-    QLogger logger;
-    logger.add(first);
-    logger.error(Tag{"UVC"}, "brightness", 128);
-    flushLogQueue();
-    writeFile(dir / "blocker", "x");
-    QDebugFileLogger next(dir / "blocker/QDebugLogs");
-    next.writeDebug("dropped");
-    fs::remove(dir / "blocker");
-    ManualClock::advance(1);
-    next.writeDebug("next run");
+  TempDir dir;
+  const std::string debugDir = dir / "QDebugLogs";
+  { QDebugFileLogger idle(debugDir); }
+  EXPECT_FALSE(fs::exists(debugDir)) << "a handler that never writes leaves no trace";
+  ManualClock::install("2024-03-05 09:00:01");
+  auto first = std::make_shared<QDebugFileLogger>(debugDir);
+  QDebugFileLogger second(debugDir);  // started in the same second: a file of its own
+  first->writeDebug("one");
+  second.writeDebug("second");
+  ManualClock::advance(90000);  // a day later: still the same file
+  first->writeDebug(std::nullopt);
+  QLogger logger;
+  logger.add(first);
+  logger.error(Tag{"UVC"}, "brightness", 128);
+  flushLogQueue();
+  writeFile(dir / "blocker", "x");
+  QDebugFileLogger next(dir / "blocker/QDebugLogs");
+  next.writeDebug("dropped");
+  fs::remove(dir / "blocker");
+  ManualClock::advance(1);
+  next.writeDebug("next run");
 
-    EXPECT_EQ(fileNames(debugDir), (Names{"2024-03-05 09:00:01.log", "2024-03-05 09:00:01_1.log"}));
-    const auto lines = readLines(debugDir + "/2024-03-05 09:00:01.log");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "one");
-    EXPECT_EQ(lines[1], "");
-    EXPECT_EQ(lines[2].rfind("[2024-03-06 10:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u) << lines[2];
-    EXPECT_EQ(readFile(debugDir + "/2024-03-05 09:00:01_1.log"), "second\n");
-    const auto nextLines = readLines(dir / "blocker/QDebugLogs/2024-03-06 10:00:02.log");
-    ASSERT_EQ(nextLines.size(), 2u);
-    EXPECT_NE(nextLines[0].find("[warn]: 1 lines lost: Not a directory ["), std::string::npos) << nextLines[0];
-    EXPECT_EQ(nextLines[1], "next run");
+  EXPECT_EQ(fileNames(debugDir), (Names{"2024-03-05 09:00:01.log", "2024-03-05 09:00:01_1.log"}));
+  const auto lines = readLines(debugDir + "/2024-03-05 09:00:01.log");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "one");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2].rfind("[2024-03-06 10:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u)
+      << lines[2];
+  EXPECT_EQ(readFile(debugDir + "/2024-03-05 09:00:01_1.log"), "second\n");
+  const auto nextLines = readLines(dir / "blocker/QDebugLogs/2024-03-06 10:00:02.log");
+  ASSERT_EQ(nextLines.size(), 2u);
+  EXPECT_NE(nextLines[0].find("[warn]: 1 lines lost: Not a directory ["), std::string::npos)
+      << nextLines[0];
+  EXPECT_EQ(nextLines[1], "next run");
 }
 
 TEST(CacheDirectory, IsInTheApplicationCacheOrAPrivateTemporaryOne) {
-    TempDir dir;
-    setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
-    EXPECT_EQ(QDebugFileLogger().debugDirPath(), dir / "VexhalTools/QDebugLogs");
-    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / "VexhalTools/QLogs");
-    unsetenv("XDG_CACHE_HOME");
-    setenv("HOME", dir.path().c_str(), 1);
-    EXPECT_EQ(QFileLogConfig().cacheDir(), dir / ".cache/VexhalTools/QLogs");
+  TempDir dir;
+  setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
+  EXPECT_EQ(QDebugFileLogger().debugDirPath(), dir / "VexhalTools/QDebugLogs");
+  EXPECT_EQ(QFileLogConfig().cacheDir(), dir / "VexhalTools/QLogs");
+  unsetenv("XDG_CACHE_HOME");
+  setenv("HOME", dir.path().c_str(), 1);
+  EXPECT_EQ(QFileLogConfig().cacheDir(), dir / ".cache/VexhalTools/QLogs");
 
-    // Without any home the caches go under /tmp: only into a directory that is the user's own.
-    for (const char* row : {"missing", "own", "link", "writable by others", "owned by someone else"}) {
-        SCOPED_TRACE(row);
-        TempDir root;
-        const std::string wanted = root / ("VexhalTools-" + std::to_string(getuid()));
-        const std::string kind = row;
-        if (kind == "own") mkdir(wanted.c_str(), 0755);
-        if (kind == "link") fs::create_directory_symlink(root.path(), wanted);
-        if (kind == "writable by others") {
-            mkdir(wanted.c_str(), 0700);
-            chmod(wanted.c_str(), 0777);
-        }
-        if (kind == "owned by someone else" && (geteuid() != 0 || mkdir(wanted.c_str(), 0700) || chown(wanted.c_str(), 65534, 65534)))
-            continue; // giving a directory away needs root
-        const std::string got = detail::privateTempDirectory(root.path(), "VexhalTools");
-        struct stat st {};
-        ASSERT_EQ(lstat(got.c_str(), &st), 0) << got;
-        EXPECT_TRUE(S_ISDIR(st.st_mode)) << got;
-        EXPECT_EQ(st.st_uid, geteuid());
-        EXPECT_EQ(st.st_mode & (S_IWGRP | S_IWOTH), 0u);
-        const bool kept = kind == "missing" || kind == "own";
-        EXPECT_EQ(kept ? got : got.substr(0, wanted.size() + 1), kept ? wanted : wanted + "-");
-        EXPECT_EQ(detail::privateTempDirectory(root.path(), "VexhalTools"), got); // the same for the whole run
+  // Without any home the caches go under /tmp: only into a directory that is the user's own.
+  for (const char* row :
+       {"missing", "own", "link", "writable by others", "owned by someone else"}) {
+    SCOPED_TRACE(row);
+    TempDir root;
+    const std::string wanted = root / ("VexhalTools-" + std::to_string(getuid()));
+    const std::string kind = row;
+    if (kind == "own") mkdir(wanted.c_str(), 0755);
+    if (kind == "link") fs::create_directory_symlink(root.path(), wanted);
+    if (kind == "writable by others") {
+      mkdir(wanted.c_str(), 0700);
+      chmod(wanted.c_str(), 0777);
     }
+    if (kind == "owned by someone else" &&
+        (geteuid() != 0 || mkdir(wanted.c_str(), 0700) || chown(wanted.c_str(), 65534, 65534)))
+      continue;  // giving a directory away needs root
+    const std::string got = detail::privateTempDirectory(root.path(), "VexhalTools");
+    struct stat st {};
+    ASSERT_EQ(lstat(got.c_str(), &st), 0) << got;
+    EXPECT_TRUE(S_ISDIR(st.st_mode)) << got;
+    EXPECT_EQ(st.st_uid, geteuid());
+    EXPECT_EQ(st.st_mode & (S_IWGRP | S_IWOTH), 0u);
+    const bool kept = kind == "missing" || kind == "own";
+    EXPECT_EQ(kept ? got : got.substr(0, wanted.size() + 1), kept ? wanted : wanted + "-");
+    EXPECT_EQ(detail::privateTempDirectory(root.path(), "VexhalTools"),
+              got);  // the same for the whole run
+  }
 }
 
-} // namespace
-} // namespace ostrane
+}  // namespace
+}  // namespace ostrane

@@ -14,46 +14,47 @@
 namespace ostrane::test {
 
 class MemoryHandler : public QLogHandler {
-public:
-    void log(const std::string& line) override {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(line);
-    }
-    std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
+ public:
+  void log(const std::string& line) override {
+    std::lock_guard lock(mutex_);
+    lines_.push_back(line);
+  }
+  std::vector<std::string> lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
 
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
 };
 
 class LogCapture {
-public:
-    LogCapture() : previous_(ddLog()) {
-        QLogger logger;
-        logger.add(handler_);
-        setDdLog(logger);
-    }
-    ~LogCapture() { setDdLog(previous_); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
+ public:
+  LogCapture() : previous_(ddLog()) {
+    QLogger logger;
+    logger.add(handler_);
+    setDdLog(logger);
+  }
+  ~LogCapture() { setDdLog(previous_); }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
 
-    // Every line logged so far, once the log queue has delivered it.
-    std::vector<std::string> lines() const {
-        flushLogQueue();
-        return handler_->lines();
-    }
-    std::size_t count(const std::string& text) const {
-        const auto all = lines();
-        return static_cast<std::size_t>(std::count_if(
-            all.begin(), all.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
-    }
+  // Every line logged so far, once the log queue has delivered it.
+  std::vector<std::string> lines() const {
+    flushLogQueue();
+    return handler_->lines();
+  }
+  std::size_t count(const std::string& text) const {
+    const auto all = lines();
+    return static_cast<std::size_t>(std::count_if(
+        all.begin(), all.end(),
+        [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+  }
 
-private:
-    QLogger previous_;
-    std::shared_ptr<MemoryHandler> handler_ = std::make_shared<MemoryHandler>();
+ private:
+  QLogger previous_;
+  std::shared_ptr<MemoryHandler> handler_ = std::make_shared<MemoryHandler>();
 };
 
-} // namespace ostrane::test
+}  // namespace ostrane::test

@@ -5,7 +5,9 @@
 namespace vexhal::test {
 namespace {
 
-QByteArray sha256Of(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); }
+QByteArray sha256Of(const QByteArray& bytes) {
+  return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
 
 const QString kPackagePath = QStringLiteral("/packages/firmware.bin");
 
@@ -14,7 +16,8 @@ class DownloadTest : public NetTest {
   void SetUp() override {
     NetTest::SetUp();
     quint32 state = 0x2545f491;
-    for (char& byte : package_) byte = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
+    for (char& byte : package_)
+      byte = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
     service_.addPackage(kPackagePath, package_);
   }
 
@@ -25,14 +28,15 @@ TEST_F(DownloadTest, PackageLandsWholeWithRisingProgress) {
   const QString save = scratchPath("firmware.bin");
   ASSERT_TRUE(writeFile(save, "the previous package"));
   // The expected checksum's case does not matter.
-  const Outcome outcome = download(manager_, service_.url(kPackagePath, true), save, sha256Of(package_).toUpper());
+  const Outcome outcome =
+      download(manager_, service_.url(kPackagePath, true), save, sha256Of(package_).toUpper());
 
   EXPECT_EQ(outcome.response.code, 0) << outcome.response.message.toStdString();
   EXPECT_EQ(readFile(save), package_);
   EXPECT_EQ(scratchFiles(), QStringList{"firmware.bin"});
   ASSERT_GE(outcome.progress.size(), 2u);
-  EXPECT_TRUE(std::adjacent_find(outcome.progress.begin(), outcome.progress.end(), std::greater_equal<>()) ==
-              outcome.progress.end());
+  EXPECT_TRUE(std::adjacent_find(outcome.progress.begin(), outcome.progress.end(),
+                                 std::greater_equal<>()) == outcome.progress.end());
   EXPECT_GE(outcome.progress.front(), 0);
   EXPECT_EQ(outcome.progress.back(), 100);
 }
@@ -43,9 +47,10 @@ TEST_F(DownloadTest, PackageLandsByteForByteFromServersThatDifferInTheirAnswer) 
     const char* saveAs;
     std::optional<std::vector<int>> progress;  // when it is fixed
     bool secure;
-  } rows[] = {{UpdateService::Fault::NoLength, "firmware.bin", std::vector<int>{100}, true},
-              {UpdateService::Fault::Compressed, "firmware.bin", {}, true},
-              {UpdateService::Fault::None, "a/b/firmware.bin", {}, false}};  // missing folders are made
+  } rows[] = {
+      {UpdateService::Fault::NoLength, "firmware.bin", std::vector<int>{100}, true},
+      {UpdateService::Fault::Compressed, "firmware.bin", {}, true},
+      {UpdateService::Fault::None, "a/b/firmware.bin", {}, false}};  // missing folders are made
   for (const auto& row : rows) {
     SCOPED_TRACE(static_cast<int>(row.fault));
     service_.setFault(kPackagePath, row.fault);
@@ -68,14 +73,16 @@ struct FailureCase {
   bool secure;
 };
 
-class DownloadFailureTest : public DownloadTest, public ::testing::WithParamInterface<FailureCase> {};
+class DownloadFailureTest : public DownloadTest,
+                            public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DownloadFailureTest, FailureLeavesThePreviousFile) {
   const FailureCase& c = GetParam();
   service_.setFault(kPackagePath, c.fault);
   // Only the held-back answer waits for the idle timeout; the others keep the default, so a
   // busy machine does not turn them into timeouts.
-  if (c.fault == UpdateService::Fault::Slow) manager_.setIdleTimeout(std::chrono::milliseconds(300));
+  if (c.fault == UpdateService::Fault::Slow)
+    manager_.setIdleTimeout(std::chrono::milliseconds(300));
   if (c.limit > 0) manager_.setMaxPackageSize(c.limit);
   const QString save = scratchPath("firmware.bin");
   const QString fresh = scratchPath("fresh.bin");
@@ -95,18 +102,28 @@ TEST_P(DownloadFailureTest, FailureLeavesThePreviousFile) {
 // The cut-off answers once per transport, where TLS and plain TCP end differently.
 INSTANTIATE_TEST_SUITE_P(
     Faults, DownloadFailureTest,
-    ::testing::Values(
-        FailureCase{"ServerError", UpdateService::Fault::ServerError, false, 0, RNetResponse::kHttpStatus, true},
-        FailureCase{"DropMidwayHttps", UpdateService::Fault::DropMidway, false, 0, RNetResponse::kDownloadCut, true},
-        FailureCase{"DropMidwayHttp", UpdateService::Fault::DropMidway, false, 0, RNetResponse::kDownloadCut, false},
-        FailureCase{"Slow", UpdateService::Fault::Slow, false, 0, RNetResponse::kTimeout, true},
-        FailureCase{"Damaged", UpdateService::Fault::Damaged, true, 0, RNetResponse::kChecksumMismatch, true},
-        FailureCase{"TruncatedHttps", UpdateService::Fault::Truncated, true, 0, RNetResponse::kChecksumMismatch, true},
-        FailureCase{"TruncatedHttp", UpdateService::Fault::Truncated, true, 0, RNetResponse::kChecksumMismatch, false},
-        FailureCase{"DeclaredTooLarge", UpdateService::Fault::HugeLength, false, 0, RNetResponse::kTooLarge, false},
-        FailureCase{"LargerThanLimit", UpdateService::Fault::None, false, 1024 * 1024, RNetResponse::kTooLarge, true},
-        FailureCase{"CountedTooLarge", UpdateService::Fault::NoLength, false, 1024 * 1024, RNetResponse::kTooLarge, true},
-        FailureCase{"UnaskedEncoding", UpdateService::Fault::UnaskedEncoding, false, 0, RNetResponse::kBadAnswer, true}),
+    ::testing::Values(FailureCase{"ServerError", UpdateService::Fault::ServerError, false, 0,
+                                  RNetResponse::kHttpStatus, true},
+                      FailureCase{"DropMidwayHttps", UpdateService::Fault::DropMidway, false, 0,
+                                  RNetResponse::kDownloadCut, true},
+                      FailureCase{"DropMidwayHttp", UpdateService::Fault::DropMidway, false, 0,
+                                  RNetResponse::kDownloadCut, false},
+                      FailureCase{"Slow", UpdateService::Fault::Slow, false, 0,
+                                  RNetResponse::kTimeout, true},
+                      FailureCase{"Damaged", UpdateService::Fault::Damaged, true, 0,
+                                  RNetResponse::kChecksumMismatch, true},
+                      FailureCase{"TruncatedHttps", UpdateService::Fault::Truncated, true, 0,
+                                  RNetResponse::kChecksumMismatch, true},
+                      FailureCase{"TruncatedHttp", UpdateService::Fault::Truncated, true, 0,
+                                  RNetResponse::kChecksumMismatch, false},
+                      FailureCase{"DeclaredTooLarge", UpdateService::Fault::HugeLength, false, 0,
+                                  RNetResponse::kTooLarge, false},
+                      FailureCase{"LargerThanLimit", UpdateService::Fault::None, false, 1024 * 1024,
+                                  RNetResponse::kTooLarge, true},
+                      FailureCase{"CountedTooLarge", UpdateService::Fault::NoLength, false,
+                                  1024 * 1024, RNetResponse::kTooLarge, true},
+                      FailureCase{"UnaskedEncoding", UpdateService::Fault::UnaskedEncoding, false,
+                                  0, RNetResponse::kBadAnswer, true}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(DownloadTest, ChecksumFromTheVersionCheckIsExpectedAndARetrySucceeds) {
@@ -129,14 +146,16 @@ TEST_F(DownloadTest, ChecksumFromTheVersionCheckIsExpectedAndARetrySucceeds) {
 }
 
 TEST_F(DownloadTest, UnsafeAddressesAndAFolderAsTargetAreRefusedWithoutARequest) {
-  for (const char* url : {"http://updates.vexhal.example/firmware.bin", "ftp://127.0.0.1/x.bin", "not an address", "",
-                          "https:///x.bin", "file:///etc/passwd"}) {
-    EXPECT_EQ(download(manager_, QString::fromUtf8(url), scratchPath("x")).response.code, RNetResponse::kBadAddress)
+  for (const char* url : {"http://updates.vexhal.example/firmware.bin", "ftp://127.0.0.1/x.bin",
+                          "not an address", "", "https:///x.bin", "file:///etc/passwd"}) {
+    EXPECT_EQ(download(manager_, QString::fromUtf8(url), scratchPath("x")).response.code,
+              RNetResponse::kBadAddress)
         << url;
   }
   const QString folder = scratchPath("folder");
   ASSERT_TRUE(QDir().mkpath(folder));
-  EXPECT_EQ(download(manager_, service_.url(kPackagePath, false), folder).response.code, RNetResponse::kFileError);
+  EXPECT_EQ(download(manager_, service_.url(kPackagePath, false), folder).response.code,
+            RNetResponse::kFileError);
   EXPECT_TRUE(QFileInfo(folder).isDir());
   EXPECT_TRUE(service_.requests().isEmpty());
   EXPECT_TRUE(scratchFiles().isEmpty());

@@ -75,12 +75,13 @@ class NetTest : public ::testing::Test {
 
   Outcome check(RNetManager& manager, const QString& product, const QString& version) {
     return await([&](std::shared_ptr<Outcome> outcome, QThread* main) {
-      manager.needVersionUpgrade(product, version, [outcome, main](const RNetResponse& response, const auto& data) {
-        ++outcome->calls;
-        outcome->offMainThread |= QThread::currentThread() != main;
-        outcome->response = response;
-        outcome->data = data;
-      });
+      manager.needVersionUpgrade(product, version,
+                                 [outcome, main](const RNetResponse& response, const auto& data) {
+                                   ++outcome->calls;
+                                   outcome->offMainThread |= QThread::currentThread() != main;
+                                   outcome->response = response;
+                                   outcome->data = data;
+                                 });
     });
   }
 

@@ -18,15 +18,24 @@ TEST(ServiceEndpointTest, HostAndPortFormTheBase) {
               {"http://127.0.0.1:81/base/", "", "http://127.0.0.1:81/base"},
               {"https://updates.vexhal.example", "444", "https://updates.vexhal.example:444"},
               {"http://localhost:8080", "", "http://localhost:8080"},
-              {"", "443", nullptr}, {"   ", "443", nullptr}, {"updates.vexhal.example", "", nullptr},
-              {"updates.vexhal.example", "   ", nullptr}, {"updates.vexhal.example", "0", nullptr},
-              {"updates.vexhal.example", "65536", nullptr}, {"updates.vexhal.example", "44x", nullptr},
-              {"updates vexhal", "443", nullptr}, {"host/path", "443", nullptr}, {"http://", "80", nullptr},
-              {"http://127.0.0.1", "abc", nullptr}, {"http://127.0.0.1?x=1", "80", nullptr},
-              {"http://updates.vexhal.example", "80", nullptr}, {" http://10.0.0.1:8080/base", "", nullptr}};
+              {"", "443", nullptr},
+              {"   ", "443", nullptr},
+              {"updates.vexhal.example", "", nullptr},
+              {"updates.vexhal.example", "   ", nullptr},
+              {"updates.vexhal.example", "0", nullptr},
+              {"updates.vexhal.example", "65536", nullptr},
+              {"updates.vexhal.example", "44x", nullptr},
+              {"updates vexhal", "443", nullptr},
+              {"host/path", "443", nullptr},
+              {"http://", "80", nullptr},
+              {"http://127.0.0.1", "abc", nullptr},
+              {"http://127.0.0.1?x=1", "80", nullptr},
+              {"http://updates.vexhal.example", "80", nullptr},
+              {" http://10.0.0.1:8080/base", "", nullptr}};
   for (const auto& row : rows) {
     const auto base = serviceBaseUrl(QString::fromUtf8(row.host), QString::fromUtf8(row.port));
-    EXPECT_EQ(base ? base->toString().toStdString() : "none", row.base ? row.base : "none") << row.host << " " << row.port;
+    EXPECT_EQ(base ? base->toString().toStdString() : "none", row.base ? row.base : "none")
+        << row.host << " " << row.port;
   }
 }
 
@@ -36,23 +45,30 @@ TEST(ServiceEndpointTest, AddressSplitsIntoHostAndPortOrIsRefusedWithAReason) {
     const char* address;
     const char* host;  // nullptr: refused with a reason
     const char* port;
-  } rows[] = {{"https://updates.example.com", "https://updates.example.com", "443"},
-              {" HTTPS://updates.example.com:8443/base ", "HTTPS://updates.example.com/base", "8443"},
-              {"http://127.0.0.1:8080", "http://127.0.0.1", "8080"},
-              {"http://[::1]:81", "http://[::1]", "81"},
-              {"http://localhost", "http://localhost", "80"},
-              {"", nullptr, nullptr}, {"updates.example.com", nullptr, nullptr},
-              {"ftp://updates.example.com", nullptr, nullptr}, {"http://10.0.0.1:8080", nullptr, nullptr},
-              {"https://updates.example.com:", nullptr, nullptr}, {"https://updates.example.com:0", nullptr, nullptr},
-              {"https://updates.example.com: 80", nullptr, nullptr}, {"https://user@updates.example.com", nullptr, nullptr},
-              {"https://updates.example.com/?x=1", nullptr, nullptr}, {"https://", nullptr, nullptr}};
+  } rows[] = {
+      {"https://updates.example.com", "https://updates.example.com", "443"},
+      {" HTTPS://updates.example.com:8443/base ", "HTTPS://updates.example.com/base", "8443"},
+      {"http://127.0.0.1:8080", "http://127.0.0.1", "8080"},
+      {"http://[::1]:81", "http://[::1]", "81"},
+      {"http://localhost", "http://localhost", "80"},
+      {"", nullptr, nullptr},
+      {"updates.example.com", nullptr, nullptr},
+      {"ftp://updates.example.com", nullptr, nullptr},
+      {"http://10.0.0.1:8080", nullptr, nullptr},
+      {"https://updates.example.com:", nullptr, nullptr},
+      {"https://updates.example.com:0", nullptr, nullptr},
+      {"https://updates.example.com: 80", nullptr, nullptr},
+      {"https://user@updates.example.com", nullptr, nullptr},
+      {"https://updates.example.com/?x=1", nullptr, nullptr},
+      {"https://", nullptr, nullptr}};
   for (const auto& row : rows) {
     const ServiceAddress split = parseServiceAddress(QString::fromUtf8(row.address));
     if (row.host == nullptr) {
       EXPECT_FALSE(split.problem.isEmpty()) << row.address;
     } else {
-      EXPECT_EQ(split.problem.toStdString() + split.host.toStdString() + " " + split.port.toStdString(),
-                std::string(row.host) + " " + row.port);
+      EXPECT_EQ(
+          split.problem.toStdString() + split.host.toStdString() + " " + split.port.toStdString(),
+          std::string(row.host) + " " + row.port);
     }
   }
 }

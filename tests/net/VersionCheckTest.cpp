@@ -7,11 +7,13 @@
 namespace vexhal::test {
 namespace {
 
-const QString kSha = QStringLiteral("9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08");
+const QString kSha =
+    QStringLiteral("9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08");
 
 QJsonObject upgradeData(const char* key = nullptr, const QJsonValue& value = {}) {
-  QJsonObject data{{"needUpgrade", true},       {"forceStatus", false}, {"version", "2.1.0"},
-                   {"downLoadUrl", "https://127.0.0.1/pkg.bin"}, {"details", "Fixes"}, {"packageSize", "12.5 MB"}};
+  QJsonObject data{{"needUpgrade", true}, {"forceStatus", false},
+                   {"version", "2.1.0"},  {"downLoadUrl", "https://127.0.0.1/pkg.bin"},
+                   {"details", "Fixes"},  {"packageSize", "12.5 MB"}};
   if (key != nullptr && value.isUndefined()) data.remove(QLatin1StringView(key));
   if (key != nullptr && !value.isUndefined()) data.insert(QLatin1StringView(key), value);
   return data;
@@ -39,12 +41,15 @@ TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
       {"FlagAsText", answerWith(upgradeData("needUpgrade", "true")), 0, false, "success"},
       {"VersionAsNumber", answerWith(upgradeData("version", 2)), 0, false, "success"},
       {"ShaNotHex", answerWith(upgradeData("sha256", "abc")), 0, false, "success"},
-      {"ServiceFailure", json({{"code", 4003}, {"message", "Unknown model"}}), 4003, false, "Unknown model"},
-      {"CodeAsText", json({{"code", "0"}, {"data", upgradeData()}}), RNetResponse::kBadAnswer, false, nullptr},
-      {"CodeFraction", json({{"code", 0.5}, {"data", upgradeData()}}), RNetResponse::kBadAnswer, false, nullptr},
+      {"ServiceFailure", json({{"code", 4003}, {"message", "Unknown model"}}), 4003, false,
+       "Unknown model"},
+      {"CodeAsText", json({{"code", "0"}, {"data", upgradeData()}}), RNetResponse::kBadAnswer,
+       false, nullptr},
+      {"CodeFraction", json({{"code", 0.5}, {"data", upgradeData()}}), RNetResponse::kBadAnswer,
+       false, nullptr},
       {"CodeMissing", json({{"data", upgradeData()}}), RNetResponse::kBadAnswer, false, nullptr},
-      {"MessageAsNumber", json({{"code", 0}, {"message", 7}, {"data", upgradeData()}}), RNetResponse::kBadAnswer, false,
-       nullptr},
+      {"MessageAsNumber", json({{"code", 0}, {"message", 7}, {"data", upgradeData()}}),
+       RNetResponse::kBadAnswer, false, nullptr},
       {"Array", "[1,2]", RNetResponse::kBadAnswer, false, nullptr},
       {"Unclosed", "{\"code\":0", RNetResponse::kBadAnswer, false, nullptr},
       {"Empty", "", RNetResponse::kBadAnswer, false, nullptr},
@@ -126,15 +131,19 @@ TEST_F(NetTest, TransportFaultsGiveTheirFailureClass) {
               {UpdateService::Fault::DropMidway, RNetResponse::kNoConnection, ""},
               {UpdateService::Fault::HugeLength, RNetResponse::kBadAnswer, ""},
               {UpdateService::Fault::Trickle, RNetResponse::kTimeout, ""}};
-  service_.setAnswer("VX-1", "*", QJsonObject{{"code", 0}, {"message", "success"}, {"data", upgradeData()}});
+  service_.setAnswer("VX-1", "*",
+                     QJsonObject{{"code", 0}, {"message", "success"}, {"data", upgradeData()}});
   for (const auto& row : rows) {
     SCOPED_TRACE(static_cast<int>(row.fault));
     service_.setFault(UpdateService::kVersionCheckPath, row.fault);
-    RNetManager manager;  // only the held-back answers wait for a timeout; the others keep the defaults
+    RNetManager
+        manager;  // only the held-back answers wait for a timeout; the others keep the defaults
     ASSERT_TRUE(manager.addTrustedAuthority(testCertFile("ca.pem")));
-    if (row.fault == UpdateService::Fault::Slow) manager.setIdleTimeout(std::chrono::milliseconds(300));
+    if (row.fault == UpdateService::Fault::Slow)
+      manager.setIdleTimeout(std::chrono::milliseconds(300));
     if (row.fault == UpdateService::Fault::Trickle) {
-      service_.setSlowDelay(std::chrono::milliseconds(50));  // each byte well within the idle timeout
+      service_.setSlowDelay(
+          std::chrono::milliseconds(50));  // each byte well within the idle timeout
       manager.setCheckDeadline(std::chrono::milliseconds(300));
     }
     useService(manager, true);
@@ -184,7 +193,8 @@ TEST_F(NetTest, UnreachableServiceIsNoConnection) {
   manager_.config(QStringLiteral("127.0.0.1"), QString::number(closedPort()));
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kNoConnection);
   const QString url = QStringLiteral("http://127.0.0.1:%1/x.bin").arg(closedPort());
-  EXPECT_EQ(download(manager_, url, scratchPath("x.bin")).response.code, RNetResponse::kNoConnection);
+  EXPECT_EQ(download(manager_, url, scratchPath("x.bin")).response.code,
+            RNetResponse::kNoConnection);
   EXPECT_TRUE(scratchFiles().isEmpty());
 
   QTcpServer silent;
@@ -234,7 +244,8 @@ TEST_F(NetTest, LogLinesReachEveryLivingDelegateOnce) {
   EXPECT_TRUE(heardA->lines[1].contains("/api/v1/version-check?product=VX-1&version=1.0"));
   EXPECT_EQ(heardA->lines[2], "RNetManager, version-check, 0, success");
   EXPECT_TRUE(heardA->lines[3].contains(url));
-  EXPECT_TRUE(heardA->lines[4].startsWith(QStringLiteral("RNetManager, download, %1, ").arg(RNetResponse::kHttpStatus)));
+  EXPECT_TRUE(heardA->lines[4].startsWith(
+      QStringLiteral("RNetManager, download, %1, ").arg(RNetResponse::kHttpStatus)));
   EXPECT_TRUE(heardA->lines[4].contains("404"));
   EXPECT_EQ(heardA->senders, std::vector<const RNetManager*>(5, &manager_));
 }
@@ -272,7 +283,8 @@ TEST_F(NetTest, ManagerGoneDropsCallsWithoutCompletions) {
   {
     RNetManager doomed;
     useService(doomed, false);
-    doomed.needVersionUpgrade("VX-1", "1", [completions](const auto&, const auto&) { ++*completions; });
+    doomed.needVersionUpgrade("VX-1", "1",
+                              [completions](const auto&, const auto&) { ++*completions; });
     doomed.download(service_.url("/p.bin", false), scratchPath("p.bin"), nullptr,
                     [completions](const RNetResponse&) { ++*completions; });
     ASSERT_TRUE(waitUntil([&] { return service_.requests().size() == 2; }));

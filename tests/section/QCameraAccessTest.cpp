@@ -35,11 +35,17 @@ struct FakeTree {
       const auto it = errors.find(path.mid(dir.path().size()));
       return it != errors.end() ? it->second : 0;
     };
-    system.videoNodes = [](std::int64_t id) { return id == kLocation ? QStringList{kVideo} : QStringList{}; };
-    system.accessGroup = [this](const QString& path) { return path.endsWith(kVideo) ? videoGroup : QString(); };
+    system.videoNodes = [](std::int64_t id) {
+      return id == kLocation ? QStringList{kVideo} : QStringList{};
+    };
+    system.accessGroup = [this](const QString& path) {
+      return path.endsWith(kVideo) ? videoGroup : QString();
+    };
     system.prefixes = {QStringLiteral("/usr")};
   }
-  void add(const QString& path, const QByteArray& text = "x") { writeFile(system.rooted(path), text); }
+  void add(const QString& path, const QByteArray& text = "x") {
+    writeFile(system.rooted(path), text);
+  }
 
   QTemporaryDir dir;
   QCameraAccessSystem system;
@@ -51,13 +57,13 @@ struct AccessCase {
   const char* name;
   int hidError;  // 0: the control node was opened
   int videoError;
-  const char* file;    // a file of the system: a rule, a copy beside the program, the sandbox's info
+  const char* file;  // a file of the system: a rule, a copy beside the program, the sandbox's info
   const char* prefix;  // where the program is installed
   const char* snap;
-  int remote;          // 1: a remote session, 2: one without the device's group
-  const char* node;    // the node the problem names; empty: access is granted
-  const char* alert;   // a phrase of the alert's message
-  const char* fix;     // a phrase of the steps behind "Setting"
+  int remote;         // 1: a remote session, 2: one without the device's group
+  const char* node;   // the node the problem names; empty: access is granted
+  const char* alert;  // a phrase of the alert's message
+  const char* fix;    // a phrase of the steps behind "Setting"
 };
 
 class AccessTable : public ::testing::TestWithParam<AccessCase> {};
@@ -66,7 +72,8 @@ TEST_P(AccessTable, NamesTheNodeAndTheFix) {
   const AccessCase& c = GetParam();
   FakeTree tree;
   tree.errors[kVideo] = c.videoError;
-  if (*c.file != '\0') tree.add(QString::fromLatin1(c.file), "[Application]\nname=org.test.Vexhal\n");
+  if (*c.file != '\0')
+    tree.add(QString::fromLatin1(c.file), "[Application]\nname=org.test.Vexhal\n");
   tree.system.prefixes = {QString::fromLatin1(c.prefix)};
   if (*c.snap != '\0') tree.system.snapName = QString::fromLatin1(c.snap);
   tree.system.remoteSession = c.remote > 0;
@@ -95,50 +102,59 @@ INSTANTIATE_TEST_SUITE_P(
         AccessCase{"BothFine", 0, 0, kRule, "/usr", "", 0, "", "", ""},
         AccessCase{"VideoNodeStillBeingSetUp", 0, ENOENT, "", "/usr", "", 0, "", "", ""},
         AccessCase{"HidrawRefusedRuleInstalled", EACCES, 0, kRule, "/usr", "", 0, "/dev/hidraw3",
-                   "unplug the camera and plug it in again", "sudo udevadm trigger --subsystem-match=hidraw"},
-        AccessCase{"HidrawRefusedRuleInEtc", EPERM, 0, "/etc/udev/rules.d/70-vexhaltools.rules", "/usr", "", 0,
-                   "/dev/hidraw3", "installed but not yet applied", "/etc/udev/rules.d/70-vexhaltools.rules"},
+                   "unplug the camera and plug it in again",
+                   "sudo udevadm trigger --subsystem-match=hidraw"},
+        AccessCase{"HidrawRefusedRuleInEtc", EPERM, 0, "/etc/udev/rules.d/70-vexhaltools.rules",
+                   "/usr", "", 0, "/dev/hidraw3", "installed but not yet applied",
+                   "/etc/udev/rules.d/70-vexhaltools.rules"},
         AccessCase{"HidrawRefusedRuleMissingCopyBesideProgram", EACCES, 0,
-                   "/opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules", "/opt/vexhal", "", 0, "/dev/hidraw3",
-                   "is not installed",
-                   "sudo install -m 644 /opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules /etc/udev/rules.d/"},
-        AccessCase{"HidrawRefusedNoRuleAnywhere", EACCES, 0, "", "/usr", "", 0, "/dev/hidraw3", "is not installed",
-                   "sudo install -m 644 packaging/70-vexhaltools.rules"},
+                   "/opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules", "/opt/vexhal", "", 0,
+                   "/dev/hidraw3", "is not installed",
+                   "sudo install -m 644 /opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules "
+                   "/etc/udev/rules.d/"},
+        AccessCase{"HidrawRefusedNoRuleAnywhere", EACCES, 0, "", "/usr", "", 0, "/dev/hidraw3",
+                   "is not installed", "sudo install -m 644 packaging/70-vexhaltools.rules"},
         AccessCase{"VideoRefused", 0, EACCES, kRule, "/usr", "", 0, "/dev/video2", "video node",
                    "sudo udevadm control --reload-rules"},
-        AccessCase{"HidrawRefusedBeforeVideo", EACCES, EACCES, kRule, "/usr", "", 0, "/dev/hidraw3", "control node",
-                   "udevadm"},
-        AccessCase{"VideoBusy", 0, EBUSY, kRule, "/usr", "", 0, "/dev/video2", "Another program is using it",
-                   "fuser -v /dev/video2"},
-        AccessCase{"VideoGone", 0, ENODEV, kRule, "/usr", "", 0, "/dev/video2", "plug it in again", "another USB port"},
-        AccessCase{"RemoteVideoGroup", 0, EACCES, "", "/usr", "", 1, "/dev/video2", "group membership",
-                   "sudo usermod -aG video \"$USER\""},
-        AccessCase{"RemoteHidrawWithoutGroup", EACCES, 0, "", "/usr", "", 2, "/dev/hidraw3", "computer's own seat",
-                   "GROUP=\"plugdev\", MODE=\"0660\""},
-        AccessCase{"FlatpakHidrawRefused", EACCES, 0, "/.flatpak-info", "/usr", "", 0, "/dev/hidraw3",
-                   "Flatpak sandbox", "flatpak override --user --device=all org.test.Vexhal"},
-        AccessCase{"FlatpakHidesVideoNode", 0, ENOENT, "/.flatpak-info", "/usr", "", 0, "/dev/video2",
-                   "Flatpak sandbox", "--device=all"},
-        AccessCase{"SnapVideoRefused", 0, EACCES, "", "/usr", "vexhal-snap", 0, "/dev/video2", "snap",
-                   "sudo snap connect vexhal-snap:camera"},
-        AccessCase{"SnapHidrawRefused", EACCES, 0, "", "/usr", "vexhal-snap", 0, "/dev/hidraw3", "snap",
-                   "sudo snap connect vexhal-snap:hidraw"}),
+        AccessCase{"HidrawRefusedBeforeVideo", EACCES, EACCES, kRule, "/usr", "", 0, "/dev/hidraw3",
+                   "control node", "udevadm"},
+        AccessCase{"VideoBusy", 0, EBUSY, kRule, "/usr", "", 0, "/dev/video2",
+                   "Another program is using it", "fuser -v /dev/video2"},
+        AccessCase{"VideoGone", 0, ENODEV, kRule, "/usr", "", 0, "/dev/video2", "plug it in again",
+                   "another USB port"},
+        AccessCase{"RemoteVideoGroup", 0, EACCES, "", "/usr", "", 1, "/dev/video2",
+                   "group membership", "sudo usermod -aG video \"$USER\""},
+        AccessCase{"RemoteHidrawWithoutGroup", EACCES, 0, "", "/usr", "", 2, "/dev/hidraw3",
+                   "computer's own seat", "GROUP=\"plugdev\", MODE=\"0660\""},
+        AccessCase{"FlatpakHidrawRefused", EACCES, 0, "/.flatpak-info", "/usr", "", 0,
+                   "/dev/hidraw3", "Flatpak sandbox",
+                   "flatpak override --user --device=all org.test.Vexhal"},
+        AccessCase{"FlatpakHidesVideoNode", 0, ENOENT, "/.flatpak-info", "/usr", "", 0,
+                   "/dev/video2", "Flatpak sandbox", "--device=all"},
+        AccessCase{"SnapVideoRefused", 0, EACCES, "", "/usr", "vexhal-snap", 0, "/dev/video2",
+                   "snap", "sudo snap connect vexhal-snap:camera"},
+        AccessCase{"SnapHidrawRefused", EACCES, 0, "", "/usr", "vexhal-snap", 0, "/dev/hidraw3",
+                   "snap", "sudo snap connect vexhal-snap:hidraw"}),
     [](const ::testing::TestParamInfo<AccessCase>& param) { return param.param.name; });
 
 // A checker that only says no keeps the general message; the packaged help wins over the built-in.
 TEST(AccessText, TheGeneralMessageAndThePackagedHelp) {
   FakeTree tree;
-  EXPECT_EQ(QCameraAccess::explain(QCameraAccessProblem{}, tree.system),
-            QStringLiteral("Please allow Vexhaltools access to your camera in Security and Privacy under System "
-                           "Preferences."));
-  EXPECT_TRUE(QCameraAccess::fixSteps(QCameraAccessProblem{}, tree.system).contains(QStringLiteral("70-vexhaltools.rules")));
+  EXPECT_EQ(
+      QCameraAccess::explain(QCameraAccessProblem{}, tree.system),
+      QStringLiteral(
+          "Please allow Vexhaltools access to your camera in Security and Privacy under System "
+          "Preferences."));
+  EXPECT_TRUE(QCameraAccess::fixSteps(QCameraAccessProblem{}, tree.system)
+                  .contains(QStringLiteral("70-vexhaltools.rules")));
   QTemporaryDir data;
   tree.system.dataDirs = {data.path() + "/missing", data.path()};
   writeFile(data.path() + "/vexhaltools/device-access.txt", "packaged help\n");
   EXPECT_EQ(QCameraAccess::helpText(tree.system), QStringLiteral("packaged help\n"));
   tree.system.dataDirs = {data.path() + "/missing"};
   const QString builtIn = QCameraAccess::helpText(tree.system);
-  EXPECT_TRUE(builtIn.startsWith(QStringLiteral("Camera access on Linux"))) << builtIn.toStdString();
+  EXPECT_TRUE(builtIn.startsWith(QStringLiteral("Camera access on Linux")))
+      << builtIn.toStdString();
   EXPECT_TRUE(builtIn.contains(QStringLiteral("70-vexhaltools.rules")));
 }
 
@@ -168,12 +184,15 @@ struct InaccessibleCameraList : ::testing::Test {
     discovery = owned.get();
     manager = std::make_unique<USBHidManager>(std::move(owned));
     manager->startMonitoringForVendorID(0xB206, 0xB215);
-    list = std::make_unique<QCameraListVC>(platform, *manager, QDataBase(settings.filePath("s.ini")));
+    list =
+        std::make_unique<QCameraListVC>(platform, *manager, QDataBase(settings.filePath("s.ini")));
     list->resize(800, 600);
     list->show();
     discovery->events.arrived(kRecord);
   }
-  QString stateText() const { return list->cellAt(0) ? list->cellAt(0)->stateLabel()->text() : QStringLiteral("<no row>"); }
+  QString stateText() const {
+    return list->cellAt(0) ? list->cellAt(0)->stateLabel()->text() : QStringLiteral("<no row>");
+  }
 
   QTemporaryDir settings;
   Platform platform;
@@ -211,7 +230,8 @@ TEST_F(InaccessibleCameraList, AGrantedPermissionMakesTheCameraUsableWithoutRepl
   EXPECT_TRUE(list->cameraArr().front()->isOpen());
   EXPECT_EQ(stateText(), QString());
   for (const hid_cmd_pack_t& request : discovery->cameraEnd->requests()) {
-    if (request.head.cmd.get() == 0x5000) discovery->cameraEnd->reply(0x5000, 0);  // getState: ready
+    if (request.head.cmd.get() == 0x5000)
+      discovery->cameraEnd->reply(0x5000, 0);  // getState: ready
   }
   EXPECT_TRUE(test::waitUntil([&] { return stateText() == QStringLiteral("Connected"); }));
   EXPECT_FALSE(QCameraAccess::check(*list->cameraArr().front(), platform));

@@ -35,7 +35,8 @@ struct CameraListTest : testing::Test, test::TwoCameras {
     list->show();
   }
   QString stateTextAt(int row) const {
-    return list->cellAt(row) != nullptr ? list->cellAt(row)->stateLabel()->text() : QStringLiteral("<no row>");
+    return list->cellAt(row) != nullptr ? list->cellAt(row)->stateLabel()->text()
+                                        : QStringLiteral("<no row>");
   }
   bool allRowsConnected() const {
     for (int row = 0; row < static_cast<int>(list->cameraArr().size()); ++row) {
@@ -67,9 +68,11 @@ TEST_F(CameraListTest, RowsAndTheEmptyStateFollowPlugAndUnplug) {
     EXPECT_EQ(list->tableView()->isVisible(), cameras > 0);
     EXPECT_EQ(list->tableView()->rowCount(), cameras == 0 ? 0 : cameras + 1);
     if (cameras == 0) continue;
-    EXPECT_NE(qobject_cast<QCameraFooterCellView*>(list->tableView()->cellWidget(cameras, 0)), nullptr);
+    EXPECT_NE(qobject_cast<QCameraFooterCellView*>(list->tableView()->cellWidget(cameras, 0)),
+              nullptr);
     for (int row = 0; row < cameras; ++row) {
-      EXPECT_EQ(list->cellAt(row)->nameLabel()->text().toStdString(), manager.devices()[static_cast<std::size_t>(row)]->name());
+      EXPECT_EQ(list->cellAt(row)->nameLabel()->text().toStdString(),
+                manager.devices()[static_cast<std::size_t>(row)]->name());
     }
     EXPECT_TRUE(waitUntil([&] { return allRowsConnected(); }));
   }
@@ -112,8 +115,8 @@ TEST_F(CameraListTest, AnArrivalRefreshesOnceAndAsksOnlyTheNewCameraForItsSerial
   ASSERT_TRUE(waitUntil([&] { return uvc(second, kUvcSharpness) == 98; }));
   settle();
   EXPECT_EQ(countLogged(kRefreshLine), refreshes + 1);
-  EXPECT_TRUE(test::logged("CameraList, usbHidManager(_:didAttach:), " + manager.devices()[1]->name() + ", " +
-                           std::to_string(0x03143000)));
+  EXPECT_TRUE(test::logged("CameraList, usbHidManager(_:didAttach:), " +
+                           manager.devices()[1]->name() + ", " + std::to_string(0x03143000)));
   // The camera already listed is asked for its state alone; the new one for its state and,
   // once, its serial number.
   EXPECT_EQ(first.reportsReceived(), firstReports + 1);
@@ -151,7 +154,8 @@ struct PaddedSerialTest : CameraListTest, testing::WithParamInterface<bool> {};
 TEST_P(PaddedSerialTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
   const std::string serial("VXK31D26\0\0\0\0\0", 13);
   test::CameraOnManager padded(test::identity(serial, 0x03145000));
-  const QString key = GetParam() ? QString::fromUtf8(serial.data(), 13) : QStringLiteral("VXK31D26");
+  const QString key =
+      GetParam() ? QString::fromUtf8(serial.data(), 13) : QStringLiteral("VXK31D26");
   ASSERT_TRUE(dataBase().setUVCParams({Mode::custom, 91, 92, 93, 94}, key));
   QCameraListVC paddedList(padded.platform, padded.manager, dataBase());
   EXPECT_TRUE(waitUntil([&] { return uvc(padded.camera(), kUvcSharpness) == 94; }));
@@ -167,7 +171,8 @@ struct LateChannelTest : CameraListTest, testing::WithParamInterface<int> {};
 TEST_P(LateChannelTest, StoredSettingsWaitForTheVideoControlChannel) {
   const int appearsAfter = GetParam();  // retries run before the channel appears
   const bool appears = appearsAfter < QCameraListVC::kApplyRetries;
-  const std::string givingUp = "CameraList, applyStoredUVCParams(_:), no video-control channel, giving up";
+  const std::string givingUp =
+      "CameraList, applyStoredUVCParams(_:), no video-control channel, giving up";
   const std::size_t givenUp = countLogged(givingUp);
   auto late = std::make_shared<sim::SimUvcTransportFactory>();
   platform.setUvcTransportFactory(late);
@@ -222,7 +227,11 @@ TEST(CameraCellStateTest, ShowsTheStatesTextAndColour) {
     std::int64_t state;
     const char* text;
     bool warning;
-  } rows[] = {{0, "", false}, {1, "Connected", false}, {2, "Failed", true}, {3, "", false}, {-1, "", false}};
+  } rows[] = {{0, "", false},
+              {1, "Connected", false},
+              {2, "Failed", true},
+              {3, "", false},
+              {-1, "", false}};
   for (const auto& row : rows) {
     QCameraCellView cell;
     cell.configure("PICO EDGE", row.state);
@@ -233,7 +242,8 @@ TEST(CameraCellStateTest, ShowsTheStatesTextAndColour) {
     cell.stateLabel()->ensurePolished();
     const QColor shown = cell.stateLabel()->palette().color(QPalette::WindowText);
     EXPECT_EQ(shown == QCameraCellView::stateColor(2), row.warning) << row.state;
-    EXPECT_GE(ui::contrastRatio(shown, QColor(250, 250, 250)), 4.5) << row.state;  // on the row's fill
+    EXPECT_GE(ui::contrastRatio(shown, QColor(250, 250, 250)), 4.5)
+        << row.state;  // on the row's fill
     EXPECT_EQ(cell.repairHintLabel()->isVisibleTo(&cell), row.warning) << row.state;
   }
 }

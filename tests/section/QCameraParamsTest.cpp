@@ -16,8 +16,9 @@ TEST(Slider, ShowsTheCameraValueAsPositionAndLabelClampedToTheRange) {
     std::int64_t value;
     int position;
     const char* label;
-  } rows[] = {{78, 0, "0"},     {79, 1, "1%"},   {128, 50, "50%"}, {178, 100, "100%"},
-              {200, 100, "100%"}, {60, 0, "0"}, {Limits::min(), 0, "0"}, {Limits::max(), 100, "100%"}};
+  } rows[] = {
+      {78, 0, "0"},       {79, 1, "1%"}, {128, 50, "50%"},        {178, 100, "100%"},
+      {200, 100, "100%"}, {60, 0, "0"},  {Limits::min(), 0, "0"}, {Limits::max(), 100, "100%"}};
   for (const auto& row : rows) {
     EXPECT_EQ(cp::positionForUvcValue(row.value), row.position) << row.value;
     EXPECT_EQ(cp::positionLabel(row.position), QString::fromUtf8(row.label)) << row.value;

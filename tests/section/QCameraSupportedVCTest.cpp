@@ -27,8 +27,10 @@ TEST_F(SupportedSheetTest, ListsTheTwoSupportedModelsInOrderOverTheWholeHost) {
   ASSERT_EQ(rows.size(), 2);
   const QStringList expected{"PICO EDGE", "USB相机", "Halden Desk", "桌面会议一体机"};
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(rows.at(i)->findChild<QLabel*>(QStringLiteral("deviceName"))->text(), expected.at(2 * i));
-    EXPECT_EQ(rows.at(i)->findChild<QLabel*>(QStringLiteral("deviceType"))->text(), expected.at(2 * i + 1));
+    EXPECT_EQ(rows.at(i)->findChild<QLabel*>(QStringLiteral("deviceName"))->text(),
+              expected.at(2 * i));
+    EXPECT_EQ(rows.at(i)->findChild<QLabel*>(QStringLiteral("deviceType"))->text(),
+              expected.at(2 * i + 1));
   }
   EXPECT_LT(rows.at(0)->y(), rows.at(1)->y());
   host.resize(1000, 700);

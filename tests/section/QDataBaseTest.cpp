@@ -41,12 +41,15 @@ TEST_F(QDataBaseTest, DamagedOrMissingValuesReadAsTheirDefaults) {
   } rows[] = {
       {nullptr, std::nullopt},
       {"", std::nullopt},
-      {"SN1\\mode=1\nSN1\\brightness=138\nSN1\\contrast=127\nSN1\\saturation=130\nSN1\\sharpness=120\n",
+      {"SN1\\mode=1\nSN1\\brightness=138\nSN1\\contrast=127\nSN1\\saturation=130\nSN1\\sharpness="
+       "120\n",
        P{Mode::bright, 138, 127, 130, 120}},
       {"SN1\\brightness=150\n", P{Mode::custom, 150, 128, 128, 128}},
-      {"SN1\\mode=0\nSN1\\brightness=bright\nSN1\\contrast=12abc\nSN1\\saturation=1.5\nSN1\\sharpness=\n",
+      {"SN1\\mode=0\nSN1\\brightness=bright\nSN1\\contrast=12abc\nSN1\\saturation=1."
+       "5\nSN1\\sharpness=\n",
        P{Mode::standard, 128, 128, 128, 128}},
-      {"SN1\\brightness=99999999999999999999\nSN1\\contrast=@ByteArray(\\0\\x1)\nSN1\\sharpness=true\n",
+      {"SN1\\brightness=99999999999999999999\nSN1\\contrast=@ByteArray(\\0\\x1)\nSN1\\sharpness="
+       "true\n",
        P{Mode::custom, 128, 128, 128, 128}},
       {"SN1\\brightness=-40\nSN1\\contrast=1000\n", P{Mode::custom, -40, 1000, 128, 128}},
       {"SN1\\mode=7\n", P{Mode::custom, 128, 128, 128, 128}},
@@ -57,14 +60,17 @@ TEST_F(QDataBaseTest, DamagedOrMissingValuesReadAsTheirDefaults) {
       {"\xff\xfe[[[=\n\\\\\\=@Variant(\n", std::nullopt},
   };
   for (const auto& row : rows) {
-    path = dir.filePath(QString::number(&row - rows) + ".conf");  // a file each: QSettings caches by name
+    path = dir.filePath(QString::number(&row - rows) +
+                        ".conf");  // a file each: QSettings caches by name
     if (row.entry != nullptr) writeFile(QByteArray("[UVCParams]\n") + row.entry);
-    EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")), row.expected) << (row.entry ? row.entry : "none");
+    EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")), row.expected)
+        << (row.entry ? row.entry : "none");
   }
 }
 
 TEST_F(QDataBaseTest, HalfWrittenFileNeverBreaksReadingOrWriting) {
-  ASSERT_TRUE(QDataBase(path).setUVCParams({Mode::vivid, 130, 128, 140, 120}, QStringLiteral("SN1")));
+  ASSERT_TRUE(
+      QDataBase(path).setUVCParams({Mode::vivid, 130, 128, 140, 120}, QStringLiteral("SN1")));
   const std::set<std::int64_t> kSurvivors{130, 128, 140, 120, 13, 12, 14, 1};
   const QByteArray full = readFile();
   ASSERT_FALSE(full.isEmpty());
@@ -73,7 +79,8 @@ TEST_F(QDataBaseTest, HalfWrittenFileNeverBreaksReadingOrWriting) {
     QDataBase store(path);
     if (const std::optional<P> read = store.getUVCParams(QStringLiteral("SN1"))) {
       // Whatever survived is either what was written, a cut-off number, or the default.
-      for (const std::int64_t value : {read->brightness, read->contrast, read->saturation, read->sharpness}) {
+      for (const std::int64_t value :
+           {read->brightness, read->contrast, read->saturation, read->sharpness}) {
         EXPECT_EQ(kSurvivors.count(value), 1U) << "cut at " << cut << ": " << value;
       }
     }
@@ -89,10 +96,12 @@ TEST_F(QDataBaseTest, WritesThroughAtOnceAndReplacesTheWholeRecord) {
   QDataBase store(path);
   ASSERT_TRUE(store.setUVCParams({Mode::bright, 138, 128, 130, 120}, QStringLiteral("SN1")));
   ASSERT_TRUE(store.setUVCParams({Mode::custom, 80, 90, 100, 110}, QStringLiteral("SN1")));
-  EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")), (P{Mode::custom, 80, 90, 100, 110}));
+  EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")),
+            (P{Mode::custom, 80, 90, 100, 110}));
   QSettings raw(path, QSettings::IniFormat);
   raw.beginGroup(QStringLiteral("UVCParams/SN1"));
-  EXPECT_EQ(raw.childKeys(), (QStringList{"brightness", "contrast", "mode", "saturation", "sharpness"}));
+  EXPECT_EQ(raw.childKeys(),
+            (QStringList{"brightness", "contrast", "mode", "saturation", "sharpness"}));
   EXPECT_TRUE(raw.childGroups().isEmpty());
   EXPECT_EQ(raw.value(QStringLiteral("mode")).toString(), QStringLiteral("3"));
 }
@@ -100,7 +109,8 @@ TEST_F(QDataBaseTest, WritesThroughAtOnceAndReplacesTheWholeRecord) {
 TEST_F(QDataBaseTest, UnwritableStoreReportsFailure) {
   writeFile("not a directory");
   QFile::rename(path, dir.filePath(QStringLiteral("file")));
-  EXPECT_FALSE(QDataBase(dir.filePath(QStringLiteral("file/settings.conf"))).setUVCParams({}, QStringLiteral("SN1")));
+  EXPECT_FALSE(QDataBase(dir.filePath(QStringLiteral("file/settings.conf")))
+                   .setUVCParams({}, QStringLiteral("SN1")));
 }
 
 // A damaged line read before the write must not hide that the write failed; the record read
@@ -115,12 +125,15 @@ TEST_F(QDataBaseTest, AWriteThatCannotReachTheDiskFailsEvenAfterADamagedLine) {
     full.rlim_cur = static_cast<rlim_t>(before.size());  // no file grows, as on a full disk
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &full);
-    const bool written = QDataBase(path).setUVCParams({Mode::vivid, 130, 128, 140, 120}, QStringLiteral("SN1"));
+    const bool written =
+        QDataBase(path).setUVCParams({Mode::vivid, 130, 128, 140, 120}, QStringLiteral("SN1"));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written) << damaged;
     EXPECT_EQ(readFile(), before);
-    EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")), (P{Mode::custom, 90, 128, 128, 128})) << damaged;
+    EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")),
+              (P{Mode::custom, 90, 128, 128, 128}))
+        << damaged;
   }
 }
 
@@ -143,12 +156,29 @@ TEST_F(QDataBaseTest, APaddedSerialNumberFindsItsRecordUnderEitherForm) {
 
 TEST_F(QDataBaseTest, EverySerialNumberTextIsItsOwnKey) {
   const QString serials[] = {
-      QStringLiteral("SN0001"), QString(), QStringLiteral("a/b"), QStringLiteral("a_2Fb"),  // what "a/b" is written as
-      QStringLiteral("a\\b"), QStringLiteral("a//b"), QStringLiteral("/"), QStringLiteral("_"),
-      QString(QStringLiteral("a")) + QChar(u'\0') + QStringLiteral("b"), QString(QChar(u'\0')), QStringLiteral("a"),
-      QStringLiteral("A"), QString::fromUtf8("序列号-中文"), QString(QChar(0xD800)), QString(QChar(0xDC00)),
-      QStringLiteral("%2F"), QStringLiteral(" spaced "), QStringLiteral("[General]"), QStringLiteral("a=b;c#d"),
-      QStringLiteral("\"quoted\""), QStringLiteral("line\nbreak"), QStringLiteral("mode"), QStringLiteral("@Variant(x)"),
+      QStringLiteral("SN0001"),
+      QString(),
+      QStringLiteral("a/b"),
+      QStringLiteral("a_2Fb"),  // what "a/b" is written as
+      QStringLiteral("a\\b"),
+      QStringLiteral("a//b"),
+      QStringLiteral("/"),
+      QStringLiteral("_"),
+      QString(QStringLiteral("a")) + QChar(u'\0') + QStringLiteral("b"),
+      QString(QChar(u'\0')),
+      QStringLiteral("a"),
+      QStringLiteral("A"),
+      QString::fromUtf8("序列号-中文"),
+      QString(QChar(0xD800)),
+      QString(QChar(0xDC00)),
+      QStringLiteral("%2F"),
+      QStringLiteral(" spaced "),
+      QStringLiteral("[General]"),
+      QStringLiteral("a=b;c#d"),
+      QStringLiteral("\"quoted\""),
+      QStringLiteral("line\nbreak"),
+      QStringLiteral("mode"),
+      QStringLiteral("@Variant(x)"),
   };
   QDataBase store(path);
   std::int64_t value = 1;
@@ -159,7 +189,8 @@ TEST_F(QDataBaseTest, EverySerialNumberTextIsItsOwnKey) {
   QDataBase reopened(path);
   value = 1;
   for (const QString& serial : serials) {
-    EXPECT_EQ(reopened.getUVCParams(serial), (P{Mode::vivid, value, value + 1, value + 2, value + 3}))
+    EXPECT_EQ(reopened.getUVCParams(serial),
+              (P{Mode::vivid, value, value + 1, value + 2, value + 3}))
         << QDataBase::groupFor(serial).toStdString();
     value += 10;
   }

@@ -32,7 +32,8 @@ struct TwoCameras {
   TwoCameras()
       : first(identity("VXK31D2612001", 0x03142000)),
         second(identity("VXK31D2612002", 0x03143000)),
-        manager(std::make_unique<sim::SimHidDiscovery>(std::vector<sim::VirtualCamera*>{&first, &second})) {
+        manager(std::make_unique<sim::SimHidDiscovery>(
+            std::vector<sim::VirtualCamera*>{&first, &second})) {
     manager.startMonitoringForVendorID(first.vendorId(), first.productId());
   }
 
@@ -51,7 +52,8 @@ struct TwoCameras {
 
 // One virtual camera, plugged in, with its device once the manager has it.
 struct CameraOnManager {
-  explicit CameraOnManager(sim::VirtualCameraIdentity id = {}) : rig(std::move(id)), manager(rig.makeDiscovery()) {
+  explicit CameraOnManager(sim::VirtualCameraIdentity id = {})
+      : rig(std::move(id)), manager(rig.makeDiscovery()) {
     manager.startMonitoringForVendorID(rig.camera().vendorId(), rig.camera().productId());
     waitUntil([this] { return !manager.devices().empty(); });
     if (!manager.devices().empty()) device = manager.devices().front();

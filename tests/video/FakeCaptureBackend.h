@@ -11,7 +11,7 @@ namespace vexhal::video::testing {
 // A capture backend the test configures: the formats it offers and a start it refuses; the
 // test sends samples on its own thread.
 class FakeCaptureBackend final : public CaptureBackend {
-public:
+ public:
   struct Start {
     CaptureDevice device;
     CaptureFormat format;
@@ -42,7 +42,7 @@ public:
     if (sink_.sample) sink_.sample(std::move(sample));
   }
 
-private:
+ private:
   CaptureSink sink_;
 };
 

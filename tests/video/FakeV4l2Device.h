@@ -22,7 +22,7 @@ namespace vexhal::video::testing {
 // whose frames the test pushes. Each opened node gets a real eventfd as descriptor, readable
 // while a pushed frame waits, so the capture thread's poll() works unchanged.
 class FakeV4l2Device final : public V4l2Io {
-public:
+ public:
   struct Size {  // discrete intervals, or a range
     std::uint32_t width = 0, height = 0;
     std::vector<v4l2_fract> intervals;
@@ -115,7 +115,8 @@ public:
           size->stepwise = *format->sizeRange;
           return 0;
         }
-        if (format == nullptr || format->sizeRange || size->index >= format->sizes.size()) return fail(EINVAL);
+        if (format == nullptr || format->sizeRange || size->index >= format->sizes.size())
+          return fail(EINVAL);
         size->type = V4L2_FRMSIZE_TYPE_DISCRETE;
         size->discrete = {format->sizes[size->index].width, format->sizes[size->index].height};
         return 0;
@@ -175,7 +176,7 @@ public:
     return ready;
   }
 
-private:
+ private:
   static constexpr std::uint32_t kBufferStride = 1U << 24;
 
   static int fail(int code) { return errno = code, -1; }
@@ -196,8 +197,10 @@ private:
     switch (request) {
       case VIDIOC_REQBUFS: {
         queued_.clear();
-        const std::size_t size = state_.format ? std::size_t{state_.format->width} * state_.format->height * 2 : 4096;
-        buffers_.assign(static_cast<v4l2_requestbuffers*>(arg)->count, std::vector<std::uint8_t>(size));
+        const std::size_t size =
+            state_.format ? std::size_t{state_.format->width} * state_.format->height * 2 : 4096;
+        buffers_.assign(static_cast<v4l2_requestbuffers*>(arg)->count,
+                        std::vector<std::uint8_t>(size));
         return 0;
       }
       case VIDIOC_QUERYBUF:
@@ -210,7 +213,8 @@ private:
         queued_.push_back(buffer->index);
         return 0;
       case VIDIOC_DQBUF: {
-        if (state_.streamOns == state_.streamOffs || frames_.empty() || queued_.empty()) return fail(EAGAIN);
+        if (state_.streamOns == state_.streamOffs || frames_.empty() || queued_.empty())
+          return fail(EAGAIN);
         std::uint64_t count = 0;
         [[maybe_unused]] const auto drained = ::read(streamingFd_, &count, sizeof count);
         buffer->index = queued_.front();

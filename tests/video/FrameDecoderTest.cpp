@@ -19,7 +19,8 @@ void expectQuadrantsClose(const QImage& decoded) {
   for (int q = 0; q < 4; ++q) {
     for (int y = (q / 2) * h / 2 + h / 8; y < (q / 2) * h / 2 + h / 8 + h / 4; ++y) {
       for (int x = (q % 2) * w / 2 + w / 8; x < (q % 2) * w / 2 + w / 8 + w / 4; ++x) {
-        ASSERT_TRUE(near(decoded.pixelColor(x, y), quadrantColor(q), 12)) << q << " at " << x << "," << y;
+        ASSERT_TRUE(near(decoded.pixelColor(x, y), quadrantColor(q), 12))
+            << q << " at " << x << "," << y;
       }
     }
   }
@@ -83,7 +84,8 @@ VideoSample withJpegSize(const VideoSample& sample, int width, int height) {
 std::vector<std::uint8_t> manyScanJpeg() {
   std::vector<std::uint8_t> jpeg = {0xff, 0xd8, 0xff, 0xdb, 0x00, 0x43, 0x00};
   jpeg.insert(jpeg.end(), 64, 1);
-  jpeg.insert(jpeg.end(), {0xff, 0xc2, 0x00, 0x0b, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00});
+  jpeg.insert(jpeg.end(),
+              {0xff, 0xc2, 0x00, 0x0b, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00});
   for (const std::uint8_t tableClass : {0x00, 0x10}) {  // one code "0" for symbol 0
     jpeg.insert(jpeg.end(), {0xff, 0xc4, 0x00, 0x14, tableClass, 1});
     jpeg.insert(jpeg.end(), 16, 0);
@@ -113,14 +115,16 @@ TEST(FrameDecoderTest, CorruptFramesAreRefusedAndTheDecoderStaysUsable) {
   const VideoSample yuyv = yuyvSample(picture);
   const VideoSample nv12 = nv12Sample(picture);
   std::vector<std::uint8_t> garbage(4000);
-  for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 31 + 7);
+  for (std::size_t i = 0; i < garbage.size(); ++i)
+    garbage[i] = static_cast<std::uint8_t>(i * 31 + 7);
   garbage[3998] = 0xff;
   garbage[3999] = 0xd9;
   VideoSample h264 = yuyv;
   h264.pixelFormat = makeFourcc('H', '2', '6', '4');
   const std::pair<const char*, VideoSample> rows[] = {
       {"Empty", withBytes(jpeg, {})},
-      {"Truncated", withBytes(jpeg, {jpeg.bytes().begin(), jpeg.bytes().begin() + jpeg.bytes().size() / 2})},
+      {"Truncated",
+       withBytes(jpeg, {jpeg.bytes().begin(), jpeg.bytes().begin() + jpeg.bytes().size() / 2})},
       {"NotAJpeg", withBytes(jpeg, garbage)},
       {"HugeClaimedSize", withJpegSize(jpeg, 60000, 60000)},
       {"ClaimedSizeLargerThanData", withJpegSize(jpeg, 4000, 3000)},
@@ -165,9 +169,12 @@ TEST(VideoGeometryTest, TargetRectPlacesThePicture) {
       {kFit, hd, {0, 0, 0, 0}, {}}};
   for (const auto& row : rows) {
     const QRectF got = targetRect(row.mode, row.content, row.area);
-    for (const auto& [a, b] : {std::pair(got.x(), row.expected.x()), std::pair(got.y(), row.expected.y()),
-                               std::pair(got.width(), row.expected.width()), std::pair(got.height(), row.expected.height())}) {
-      EXPECT_NEAR(a, b, 0.01) << row.content.width() << "x" << row.content.height() << " in " << row.area.width();
+    for (const auto& [a, b] :
+         {std::pair(got.x(), row.expected.x()), std::pair(got.y(), row.expected.y()),
+          std::pair(got.width(), row.expected.width()),
+          std::pair(got.height(), row.expected.height())}) {
+      EXPECT_NEAR(a, b, 0.01) << row.content.width() << "x" << row.content.height() << " in "
+                              << row.area.width();
     }
   }
   // Mirroring turns about the area's centre.

@@ -11,7 +11,7 @@ namespace vexhal::video::testing {
 // only as a safety net; no test depends on how fast anything arrives.
 template <typename T>
 class Inbox {
-public:
+ public:
   void push(T item) {
     const std::lock_guard lock(mutex_);
     items_.push_back(std::move(item));
@@ -25,10 +25,11 @@ public:
   // Waits for at least `count` items; false when they did not come.
   bool waitFor(std::size_t count) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return items_.size() >= count; });
+    return changed_.wait_for(lock, std::chrono::seconds(20),
+                             [&] { return items_.size() >= count; });
   }
 
-private:
+ private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<T> items_;

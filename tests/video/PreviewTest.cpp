@@ -31,9 +31,11 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtTestE
 
 // Stands in for the drawing surface and records what the views tell it.
 class RecordingSurface final : public QWidget, public VideoSurface {
-public:
+ public:
   QWidget* widget() override { return this; }
-  void setVideoFrame(std::shared_ptr<const VideoFrame> frame) override { frames.push_back(std::move(frame)); }
+  void setVideoFrame(std::shared_ptr<const VideoFrame> frame) override {
+    frames.push_back(std::move(frame));
+  }
   void setSize(QSizeF size) override { sizes.push_back(size); }
   void setContentMode(QRtcViewMode /*value*/) override {}
   void setContentTransform(const QTransform& /*value*/) override {}
@@ -54,9 +56,10 @@ std::shared_ptr<const VideoFrame> blankFrame(int width, int height) {
 }
 
 class FrameViewTest : public ::testing::Test {
-protected:
+ protected:
   RecordingSurface* surface_ = new RecordingSurface;
-  std::unique_ptr<VideoRender> view_ = std::make_unique<VideoRender>(nullptr, std::unique_ptr<RecordingSurface>(surface_));
+  std::unique_ptr<VideoRender> view_ =
+      std::make_unique<VideoRender>(nullptr, std::unique_ptr<RecordingSurface>(surface_));
 };
 
 // The view's first size stands for the frames until one of another size comes; later resizes
@@ -131,7 +134,8 @@ TEST(DefaultSurfaceTest, DrawsTheLatestFrame) {
   view.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   view.renderView()->renderFrame(frameOf(mjpegSample(quadrantPicture(64, 64))));
-  view.renderView()->renderFrame(frameOf(mjpegSample(quadrantPicture(96, 96).mirrored(true, false))));
+  view.renderView()->renderFrame(
+      frameOf(mjpegSample(quadrantPicture(96, 96).mirrored(true, false))));
   const QImage shot = view.grab().toImage();
   // The second, mirrored picture is the one shown.
   EXPECT_TRUE(near(shot.pixelColor(10, 10), quadrantColor(1)));
@@ -160,8 +164,8 @@ TEST(PresenterTest, CorruptFramesAreSkippedWithOneLogLinePerInterval) {
   const QImage picture = quadrantPicture(64, 48);
   presenter.setVideoFrame(frameOf(mjpegSample(picture)));
   VideoSample truncated = mjpegSample(picture);
-  truncated.payload =
-      std::make_shared<const std::vector<std::uint8_t>>(truncated.bytes().begin(), truncated.bytes().begin() + 100);
+  truncated.payload = std::make_shared<const std::vector<std::uint8_t>>(
+      truncated.bytes().begin(), truncated.bytes().begin() + 100);
 
   for (int i = 0; i < 50; ++i) presenter.setVideoFrame(frameOf(truncated));
   EXPECT_EQ(log.count("VideoRender, renderFrame, skipped"), 1U);

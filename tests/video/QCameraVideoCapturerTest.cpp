@@ -24,18 +24,21 @@ using testing::Inbox;
 
 constexpr std::uint32_t kOther = kFourccYuyv;
 
-CaptureFormat format(int width, int height, std::uint32_t pixelFormat, std::vector<FrameRateRange> ranges = {}) {
+CaptureFormat format(int width, int height, std::uint32_t pixelFormat,
+                     std::vector<FrameRateRange> ranges = {}) {
   return {width, height, pixelFormat, std::move(ranges)};
 }
 
 FrameRateRange fixed(double rate) { return {rate, rate}; }
 
-VideoSample sample(std::int32_t width, std::int32_t height, std::uint32_t pixelFormat, std::size_t bytes) {
-  return {std::make_shared<const std::vector<std::uint8_t>>(bytes, 0x80), pixelFormat, width, height};
+VideoSample sample(std::int32_t width, std::int32_t height, std::uint32_t pixelFormat,
+                   std::size_t bytes) {
+  return {std::make_shared<const std::vector<std::uint8_t>>(bytes, 0x80), pixelFormat, width,
+          height};
 }
 
 class RecordingDelegate final : public QCameraVideoCapturerDelegate {
-public:
+ public:
   void didOutputFrameWithRemoteFrame(std::shared_ptr<const VideoFrame> remoteFrame,
                                      std::shared_ptr<const VideoFrame> localFrame) override {
     remoteSeen = remoteSeen || remoteFrame != nullptr;
@@ -50,10 +53,11 @@ public:
 };
 
 class CapturerTest : public ::testing::Test {
-protected:
+ protected:
   std::shared_ptr<FakeCaptureBackend> backend_ = std::make_shared<FakeCaptureBackend>();
   std::shared_ptr<RecordingDelegate> delegate_ = std::make_shared<RecordingDelegate>();
-  std::shared_ptr<QCameraVideoCapturer> capturer_ = QCameraVideoCapturer::create(delegate_, false, backend_);
+  std::shared_ptr<QCameraVideoCapturer> capturer_ =
+      QCameraVideoCapturer::create(delegate_, false, backend_);
   CaptureDevice device_{"0x3142000b206b215", "Camera", "b206:b215", "/dev/video0"};
 };
 
@@ -63,39 +67,58 @@ TEST_F(CapturerTest, PicksTheClosestSizePreferringMjpegOnATie) {
     std::vector<CaptureFormat> offered;
     std::optional<std::size_t> expected;  // index into offered
   } rows[] = {
-      {"PreferredLastWins", {format(1280, 720, kOther), format(1920, 1080, kOther), format(1920, 1080, kFourccMjpeg)}, 2},
-      {"OtherDoesNotDisplacePreferred", {format(1920, 1080, kFourccMjpeg), format(1920, 1080, kOther)}, 0},
+      {"PreferredLastWins",
+       {format(1280, 720, kOther), format(1920, 1080, kOther), format(1920, 1080, kFourccMjpeg)},
+       2},
+      {"OtherDoesNotDisplacePreferred",
+       {format(1920, 1080, kFourccMjpeg), format(1920, 1080, kOther)},
+       0},
       {"SmallerDistanceWins", {format(3840, 2160, kOther), format(1280, 720, kOther)}, 1},
-      {"TieWithoutPreferredKeepsTheFirst", {format(1920, 1080, kOther), format(1920, 1080, kFourccNv12)}, 0},
+      {"TieWithoutPreferredKeepsTheFirst",
+       {format(1920, 1080, kOther), format(1920, 1080, kFourccNv12)},
+       0},
       {"LaterPreferredReplacesEarlier",
-       {format(1920, 1080, kFourccMjpeg, {fixed(15)}), format(1920, 1080, kFourccMjpeg, {fixed(30)})}, 1},
-      {"EqualDistanceAcrossSizes", {format(2560, 1440, kOther), format(1280, 720, kFourccMjpeg)}, 1},
+       {format(1920, 1080, kFourccMjpeg, {fixed(15)}),
+        format(1920, 1080, kFourccMjpeg, {fixed(30)})},
+       1},
+      {"EqualDistanceAcrossSizes",
+       {format(2560, 1440, kOther), format(1280, 720, kFourccMjpeg)},
+       1},
       {"NoFormats", {}, std::nullopt}};
   for (const auto& row : rows) {
     backend_->offered = row.offered;
     const auto chosen = capturer_->selectFormat(device_);
-    EXPECT_EQ(chosen, row.expected ? std::optional(row.offered[*row.expected]) : std::nullopt) << row.name;
+    EXPECT_EQ(chosen, row.expected ? std::optional(row.offered[*row.expected]) : std::nullopt)
+        << row.name;
   }
 }
 
 TEST_F(CapturerTest, PicksTheRateClosestToThirty) {
   const std::pair<std::vector<FrameRateRange>, double> rows[] = {
-      {{{1, 60}}, 30.0003},                    {{fixed(25), fixed(30), fixed(60)}, 30}, {{fixed(29.97), fixed(30)}, 30},
-      {{fixed(15)}, 15},                       {{{5, 15}, fixed(30)}, 30},               {{fixed(30), {5, 15}}, 15},
-      {{{1, 20}}, 20},                         {{{31, 60}}, 31},
+      {{{1, 60}}, 30.0003},
+      {{fixed(25), fixed(30), fixed(60)}, 30},
+      {{fixed(29.97), fixed(30)}, 30},
+      {{fixed(15)}, 15},
+      {{{5, 15}, fixed(30)}, 30},
+      {{fixed(30), {5, 15}}, 15},
+      {{{1, 20}}, 20},
+      {{{31, 60}}, 31},
       {{fixed(29), fixed(31)}, 31},  // the target sits a little above 30
       {{}, 30.0003}};
   for (const auto& [ranges, expected] : rows) {
-    EXPECT_DOUBLE_EQ(capturer_->selectFPS(format(1920, 1080, kFourccMjpeg, ranges)), expected) << ranges.size();
+    EXPECT_DOUBLE_EQ(capturer_->selectFPS(format(1920, 1080, kFourccMjpeg, ranges)), expected)
+        << ranges.size();
   }
 }
 
 TEST_F(CapturerTest, StartUsesTheSelectedFormatAndRateAndARefusalEndsCapturing) {
   LogCapture log;
-  backend_->offered = {format(1280, 720, kFourccMjpeg, {fixed(30)}), format(1920, 1080, kFourccMjpeg, {fixed(25), fixed(30)})};
+  backend_->offered = {format(1280, 720, kFourccMjpeg, {fixed(30)}),
+                       format(1920, 1080, kFourccMjpeg, {fixed(25), fixed(30)})};
   backend_->startError = CaptureError{"busy", EBUSY};
   std::optional<CaptureError> reported;
-  capturer_->startCapture(device_, [&reported](const std::optional<CaptureError>& e) { reported = e; });
+  capturer_->startCapture(device_,
+                          [&reported](const std::optional<CaptureError>& e) { reported = e; });
 
   EXPECT_EQ(log.count("QCameraVideoCapturer, selectFormat 1920x1080 MJPG"), 1U);
   EXPECT_EQ(log.count("QCameraVideoCapturer, selectFPS 30"), 1U);
@@ -131,9 +154,12 @@ TEST_F(CapturerTest, WithoutDeviceNothingHappensAndWithoutFormatsTheStartFails) 
 }
 
 TEST_F(CapturerTest, GoodSamplesReachTheDelegateUncopiedAndBadOnesAreSkippedWithADebugText) {
-  static std::vector<std::string> debugLines;  // written on the work queue before the good frame goes out
-  const auto previous = qInstallMessageHandler(
-      [](QtMsgType, const QMessageLogContext&, const QString& text) { debugLines.push_back(text.toStdString()); });
+  static std::vector<std::string>
+      debugLines;  // written on the work queue before the good frame goes out
+  const auto previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        debugLines.push_back(text.toStdString());
+      });
   backend_->offered = {format(1920, 1080, kFourccMjpeg)};
   capturer_->startCapture(device_);
   backend_->send(sample(0, 1080, kFourccMjpeg, 10));
@@ -176,7 +202,8 @@ TEST(QRTCCameraTest, DropsEveryWaitingSampleOnlyPastTheBound) {
       VideoSample numbered;
       camera.captureOutput(numbered);
       EXPECT_TRUE(seen.waitFor(1));
-      for (numbered.timestampNs = 1; numbered.timestampNs <= static_cast<std::int64_t>(waiting); ++numbered.timestampNs) {
+      for (numbered.timestampNs = 1; numbered.timestampNs <= static_cast<std::int64_t>(waiting);
+           ++numbered.timestampNs) {
         camera.captureOutput(numbered);
       }
       EXPECT_EQ(camera.waitingSamples(), waiting);

@@ -16,7 +16,8 @@
 namespace vexhal::video::testing {
 
 inline QColor quadrantColor(int quadrant) {
-  static const QColor colors[] = {QColor(220, 30, 30), QColor(30, 200, 40), QColor(40, 50, 210), QColor(235, 235, 235)};
+  static const QColor colors[] = {QColor(220, 30, 30), QColor(30, 200, 40), QColor(40, 50, 210),
+                                  QColor(235, 235, 235)};
   return colors[quadrant];
 }
 
@@ -37,7 +38,8 @@ inline QImage quadrantPicture(int width, int height) {
   return picture;
 }
 
-inline VideoSample sampleOf(std::vector<std::uint8_t> bytes, std::uint32_t pixelFormat, const QImage& picture) {
+inline VideoSample sampleOf(std::vector<std::uint8_t> bytes, std::uint32_t pixelFormat,
+                            const QImage& picture) {
   VideoSample sample;
   sample.payload = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
   sample.pixelFormat = pixelFormat;
@@ -51,8 +53,9 @@ inline VideoSample mjpegSample(const QImage& picture) {
   tjhandle handle = tjInitCompress();
   unsigned char* jpeg = nullptr;
   unsigned long size = 0;
-  const int result = tjCompress2(handle, rgb.constBits(), rgb.width(), static_cast<int>(rgb.bytesPerLine()), rgb.height(),
-                                 TJPF_BGRX, &jpeg, &size, TJSAMP_422, 90, 0);
+  const int result =
+      tjCompress2(handle, rgb.constBits(), rgb.width(), static_cast<int>(rgb.bytesPerLine()),
+                  rgb.height(), TJPF_BGRX, &jpeg, &size, TJSAMP_422, 90, 0);
   std::vector<std::uint8_t> bytes;
   if (result == 0) bytes.assign(jpeg, jpeg + size);
   tjFree(jpeg);
@@ -63,8 +66,8 @@ inline VideoSample mjpegSample(const QImage& picture) {
 inline VideoSample yuyvSample(const QImage& picture) {
   const int stride = (picture.width() + 1) / 2 * 4;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stride) * picture.height());
-  libyuv::ARGBToYUY2(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(), stride, picture.width(),
-                     picture.height());
+  libyuv::ARGBToYUY2(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(),
+                     stride, picture.width(), picture.height());
   return sampleOf(std::move(bytes), kFourccYuyv, picture);
 }
 
@@ -73,9 +76,10 @@ inline VideoSample nv12Sample(const QImage& picture) {
   const int height = picture.height();
   const int chromaStride = (width + 1) / 2 * 2;
   const std::size_t luma = static_cast<std::size_t>(width) * height;
-  std::vector<std::uint8_t> bytes(luma + static_cast<std::size_t>(chromaStride) * ((height + 1) / 2));
-  libyuv::ARGBToNV12(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(), width,
-                     bytes.data() + luma, chromaStride, width, height);
+  std::vector<std::uint8_t> bytes(luma +
+                                  static_cast<std::size_t>(chromaStride) * ((height + 1) / 2));
+  libyuv::ARGBToNV12(picture.constBits(), static_cast<int>(picture.bytesPerLine()), bytes.data(),
+                     width, bytes.data() + luma, chromaStride, width, height);
   return sampleOf(std::move(bytes), kFourccNv12, picture);
 }
 

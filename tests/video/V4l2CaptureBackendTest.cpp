@@ -13,9 +13,9 @@
 namespace vexhal::video {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::FakeV4l2Device;
 using testing::Inbox;
-using ::testing::ElementsAre;
 
 constexpr std::uint32_t kH264 = makeFourcc('H', '2', '6', '4');
 
@@ -42,9 +42,13 @@ struct Collector {
 FakeV4l2Device::Node cameraNode() {
   FakeV4l2Device::Node node;
   node.card = "Conference Camera";
-  FakeV4l2Device::Format mjpeg{kFourccMjpeg, {{1920, 1080, {{1, 30}, {1, 15}}, {}}, {1280, 720, {{1, 60}, {1001, 30000}}, {}}}, {}};
+  FakeV4l2Device::Format mjpeg{
+      kFourccMjpeg,
+      {{1920, 1080, {{1, 30}, {1, 15}}, {}}, {1280, 720, {{1, 60}, {1001, 30000}}, {}}},
+      {}};
   FakeV4l2Device::Format h264{kH264, {{1920, 1080, {{1, 30}}, {}}}, {}};
-  FakeV4l2Device::Format yuyv{kFourccYuyv, {{640, 480, {}, v4l2_frmival_stepwise{{1, 30}, {1, 5}, {1, 1}}}}, {}};
+  FakeV4l2Device::Format yuyv{
+      kFourccYuyv, {{640, 480, {}, v4l2_frmival_stepwise{{1, 30}, {1, 5}, {1, 1}}}}, {}};
   node.formats = {mjpeg, h264, yuyv};
   return node;
 }
@@ -54,13 +58,14 @@ VideoNode usbNode(const std::string& path) {
 }
 
 class V4l2CaptureBackendTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { fake_->addNode("/dev/video0", cameraNode()); }
 
   std::shared_ptr<FakeV4l2Device> fake_ = std::make_shared<FakeV4l2Device>();
   std::vector<VideoNode> nodes_{usbNode("/dev/video0")};
   V4l2CaptureBackend backend_{fake_, [this] { return nodes_; }};
-  CaptureDevice device_{"0x3142000b206b215", "Conference Camera: Video", "b206:b215", "/dev/video0"};
+  CaptureDevice device_{"0x3142000b206b215", "Conference Camera: Video", "b206:b215",
+                        "/dev/video0"};
 };
 
 TEST_F(V4l2CaptureBackendTest, ListsCaptureNodesWithTheirCameraIdentity) {
@@ -72,12 +77,15 @@ TEST_F(V4l2CaptureBackendTest, ListsCaptureNodesWithTheirCameraIdentity) {
   nodes_.push_back({"/dev/video2", "", std::nullopt});
   nodes_.push_back(usbNode("/dev/video9"));  // vanished between listing and opening
 
-  EXPECT_THAT(backend_.devices(), ElementsAre(device_, CaptureDevice{"/dev/video2", "Fake Camera", "", "/dev/video2"}));
+  EXPECT_THAT(backend_.devices(),
+              ElementsAre(device_, CaptureDevice{"/dev/video2", "Fake Camera", "", "/dev/video2"}));
   EXPECT_EQ(fake_->state().openDescriptors, 0U);
   // A path deeper than a location id can express keeps the node path as id.
-  EXPECT_EQ(captureDeviceFor({"/dev/video0", "Cam", VideoNode::UsbParent{1, "2", 0x046d, 0x0825}}, "card"),
+  EXPECT_EQ(captureDeviceFor({"/dev/video0", "Cam", VideoNode::UsbParent{1, "2", 0x046d, 0x0825}},
+                             "card"),
             (CaptureDevice{"0x1200000046d0825", "Cam", "046d:0825", "/dev/video0"}));
-  EXPECT_EQ(captureDeviceFor({"/dev/video4", "", VideoNode::UsbParent{2, "1.2.3.4.5.6.7", 1, 2}}, "Card name"),
+  EXPECT_EQ(captureDeviceFor({"/dev/video4", "", VideoNode::UsbParent{2, "1.2.3.4.5.6.7", 1, 2}},
+                             "Card name"),
             (CaptureDevice{"/dev/video4", "Card name", "0001:0002", "/dev/video4"}));
 }
 
@@ -100,12 +108,14 @@ TEST_F(V4l2CaptureBackendTest, EnumeratesShownFormatsSizesAndRates) {
     sizes.emplace_back(format.width, format.height);
     EXPECT_TRUE(format.frameRateRanges.empty());
   }
-  EXPECT_THAT(sizes, ElementsAre(std::pair(1920, 1080), std::pair(1280, 720), std::pair(640, 480), std::pair(320, 240)));
+  EXPECT_THAT(sizes, ElementsAre(std::pair(1920, 1080), std::pair(1280, 720), std::pair(640, 480),
+                                 std::pair(320, 240)));
 }
 
 TEST_F(V4l2CaptureBackendTest, StreamsCopiesSoHeldSamplesPinNoDriverBuffer) {
   Collector collector;
-  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30.0003, collector.sink(), collector.completion());
+  backend_.start(device_, {1920, 1080, kFourccMjpeg, {}}, 30.0003, collector.sink(),
+                 collector.completion());
   EXPECT_FALSE(collector.startError().has_value());
   ASSERT_TRUE(fake_->state().format.has_value());
   EXPECT_EQ(fake_->state().format->pixelformat, kFourccMjpeg);
@@ -116,7 +126,8 @@ TEST_F(V4l2CaptureBackendTest, StreamsCopiesSoHeldSamplesPinNoDriverBuffer) {
 
   // Ten frames through four driver buffers while the test keeps every sample.
   constexpr std::size_t kFrames = 10;
-  for (std::size_t i = 0; i < kFrames; ++i) fake_->pushFrame(std::vector<std::uint8_t>(100 + i, static_cast<std::uint8_t>(i)));
+  for (std::size_t i = 0; i < kFrames; ++i)
+    fake_->pushFrame(std::vector<std::uint8_t>(100 + i, static_cast<std::uint8_t>(i)));
   ASSERT_TRUE(collector.samples.waitFor(kFrames));
   backend_.stop({});
 
@@ -166,7 +177,8 @@ TEST_F(V4l2CaptureBackendTest, StartFailuresAreReportedThroughTheCompletion) {
   fake_->addNode("/dev/video7", output);
   for (const char* path : {"/dev/video8", "/dev/video7"}) {
     Collector collector;
-    backend_.start({"id", "n", "m", path}, {1920, 1080, kFourccMjpeg, {}}, 30, collector.sink(), collector.completion());
+    backend_.start({"id", "n", "m", path}, {1920, 1080, kFourccMjpeg, {}}, 30, collector.sink(),
+                   collector.completion());
     ASSERT_TRUE(collector.startError().has_value()) << path;
     EXPECT_THAT(collector.startError()->message, ::testing::HasSubstr(path));
   }
@@ -184,7 +196,8 @@ TEST_F(V4l2CaptureBackendTest, UnpluggedDeviceEndsCaptureWithAnError) {
   EXPECT_EQ(collector.failures.items().front().code, ENODEV);
 
   bool stopped = false;
-  backend_.stop([&stopped](const std::optional<CaptureError>& error) { stopped = !error.has_value(); });
+  backend_.stop(
+      [&stopped](const std::optional<CaptureError>& error) { stopped = !error.has_value(); });
   EXPECT_TRUE(stopped);
   EXPECT_EQ(fake_->state().mappedBuffers, 0);
   EXPECT_EQ(fake_->state().openDescriptors, 0U);
@@ -192,18 +205,21 @@ TEST_F(V4l2CaptureBackendTest, UnpluggedDeviceEndsCaptureWithAnError) {
 
 // The screen may let go of its capturer just as the capture thread reports an unplug: the
 // capturer must still be destroyed by its owner, not by that thread (which would join itself).
-TEST_F(V4l2CaptureBackendTest, ACapturerDroppedDuringAnUnplugReportIsNotDestroyedByTheCaptureThread) {
+TEST_F(V4l2CaptureBackendTest,
+       ACapturerDroppedDuringAnUnplugReportIsNotDestroyedByTheCaptureThread) {
   struct Delegate final : QCameraVideoCapturerDelegate {
     void didStopWithError(const CaptureError& /*error*/) override {
       reporting.push(true);
       // The report lasts until the owner has let go, if this thread holds a reference too.
-      for (int i = 0; i < 5000 && capturer.use_count() > 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      for (int i = 0; i < 5000 && capturer.use_count() > 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::weak_ptr<QCameraVideoCapturer> capturer;
     Inbox<bool> reporting;
   };
   auto delegate = std::make_shared<Delegate>();
-  auto capturer = QCameraVideoCapturer::create(delegate, false, std::shared_ptr<CaptureBackend>(std::shared_ptr<void>(), &backend_));
+  auto capturer = QCameraVideoCapturer::create(
+      delegate, false, std::shared_ptr<CaptureBackend>(std::shared_ptr<void>(), &backend_));
   delegate->capturer = capturer;
   Collector collector;
   capturer->startCapture(device_, collector.completion());

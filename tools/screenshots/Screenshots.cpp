@@ -57,7 +57,8 @@ QString longNotes(const QString& version) {
       "Fixed: a rare pause in the picture when two programs asked for it",
   };
   for (int round = 0; round < 3; ++round) {
-    for (const char* line : lines) notes += QStringLiteral("- ") + QString::fromUtf8(line) + QLatin1Char('\n');
+    for (const char* line : lines)
+      notes += QStringLiteral("- ") + QString::fromUtf8(line) + QLatin1Char('\n');
   }
   return notes.trimmed();
 }
@@ -176,10 +177,10 @@ int main(int argc, char** argv) {
   shoot("control_image_page");
   pickItem(screen->imageControlVC()->imageModeSegment(), 1);
   shoot("control_image_page_bright");
-  for (const auto& [action, name] :
-       {std::pair<void (QCameraControlVC::*)(), const char*>{&QCameraControlVC::saveBtnAction, "dialog_save"},
-        {&QCameraControlVC::resetBtnAction, "dialog_reset"},
-        {&QCameraControlVC::backBtnAction, "dialog_unsaved"}}) {
+  for (const auto& [action, name] : {std::pair<void (QCameraControlVC::*)(), const char*>{
+                                         &QCameraControlVC::saveBtnAction, "dialog_save"},
+                                     {&QCameraControlVC::resetBtnAction, "dialog_reset"},
+                                     {&QCameraControlVC::backBtnAction, "dialog_unsaved"}}) {
     (screen->*action)();
     shoot(name);
     for (QAlertController* alert : screen->presentedAlerts()) alert->dismissController();
@@ -205,7 +206,8 @@ int main(int argc, char** argv) {
   }
   shoot("update_sheet_long_notes");
   QTest::mouseClick(info->updateVC()->upgradeBtn(), Qt::LeftButton);
-  if (!waitFor([&] { return info->loadingView() != nullptr && info->loadingView()->isVisible(); })) {
+  if (!waitFor(
+          [&] { return info->loadingView() != nullptr && info->loadingView()->isVisible(); })) {
     return fail("the installation overlay did not show");
   }
   shoot("installation_overlay", 200);

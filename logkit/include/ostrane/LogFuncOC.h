@@ -7,11 +7,11 @@
 namespace ostrane {
 
 class OSTRANE_EXPORT LogFuncOC {
-public:
-    // The calling thread's kernel thread id (gettid), cached per thread.
-    static std::uint64_t getThreadId() noexcept;
-    // The process id (getpid), cached; both caches are renewed in a forked child.
-    static std::uint64_t getProgressId() noexcept;
+ public:
+  // The calling thread's kernel thread id (gettid), cached per thread.
+  static std::uint64_t getThreadId() noexcept;
+  // The process id (getpid), cached; both caches are renewed in a forked child.
+  static std::uint64_t getProgressId() noexcept;
 };
 
-} // namespace ostrane
+}  // namespace ostrane

@@ -21,37 +21,37 @@ namespace ostrane {
 // "N lines lost: <reason>" once writing works again. Through a logger it runs on the log
 // queue; direct calls from other threads are serialized with it.
 class OSTRANE_EXPORT QFileLogger : public QLogHandler {
-public:
-    QFileLogger();
-    explicit QFileLogger(std::shared_ptr<QFileLogConfig> config);
-    ~QFileLogger() override;
-    QFileLogger(const QFileLogger&) = delete;
-    QFileLogger& operator=(const QFileLogger&) = delete;
+ public:
+  QFileLogger();
+  explicit QFileLogger(std::shared_ptr<QFileLogConfig> config);
+  ~QFileLogger() override;
+  QFileLogger(const QFileLogger&) = delete;
+  QFileLogger& operator=(const QFileLogger&) = delete;
 
-    void log(const std::string& line) override;
-    void flush() override;
+  void log(const std::string& line) override;
+  void flush() override;
 
-    // Writes one line (an absent value writes an empty line) and puts it on disk at once.
-    void write(std::optional<std::string_view> value);
+  // Writes one line (an absent value writes an empty line) and puts it on disk at once.
+  void write(std::optional<std::string_view> value);
 
-    void setLogConfig(std::shared_ptr<QFileLogConfig> config);
-    std::shared_ptr<QFileLogConfig> getLogConfig() const;
+  void setLogConfig(std::shared_ptr<QFileLogConfig> config);
+  std::shared_ptr<QFileLogConfig> getLogConfig() const;
 
-    // Lists cacheDir recursively, newest first by creation date, on a background thread. The
-    // completion runs through the poster given to ostrane::setMainThreadPoster, or on that
-    // background thread when none was given.
-    void getLogList(std::function<void(std::vector<QlogFileModel>)> completion) const;
+  // Lists cacheDir recursively, newest first by creation date, on a background thread. The
+  // completion runs through the poster given to ostrane::setMainThreadPoster, or on that
+  // background thread when none was given.
+  void getLogList(std::function<void(std::vector<QlogFileModel>)> completion) const;
 
-    // Packs cacheDir into a zip archive whose entries start with the directory's own name
-    // (QLogs/...). The target defaults to the application's cache directory + "/QLogs.zip";
-    // a file at the target is replaced, while a directory or other non-file there is left alone,
-    // the export refused and a warning logged. Returns the archive's path, or "" on failure.
-    // Runs on the caller's thread.
-    std::string zipLogDir(std::optional<std::string> target = std::nullopt) const;
+  // Packs cacheDir into a zip archive whose entries start with the directory's own name
+  // (QLogs/...). The target defaults to the application's cache directory + "/QLogs.zip";
+  // a file at the target is replaced, while a directory or other non-file there is left alone,
+  // the export refused and a warning logged. Returns the archive's path, or "" on failure.
+  // Runs on the caller's thread.
+  std::string zipLogDir(std::optional<std::string> target = std::nullopt) const;
 
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
-} // namespace ostrane
+}  // namespace ostrane

@@ -39,9 +39,8 @@ std::uint16_t hidChecksum(std::span<const std::uint8_t> bytes, std::uint16_t ini
   std::size_t left = bytes.size();
   for (; left >= 8; left -= 8, p += 8) {
     const auto low = static_cast<std::uint16_t>(crc ^ (p[0] | p[1] << 8));
-    crc = static_cast<std::uint16_t>(t[7][low & 0xFFU] ^ t[6][low >> 8] ^ t[5][p[2]] ^
-                                     t[4][p[3]] ^ t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^
-                                     t[0][p[7]]);
+    crc = static_cast<std::uint16_t>(t[7][low & 0xFFU] ^ t[6][low >> 8] ^ t[5][p[2]] ^ t[4][p[3]] ^
+                                     t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
   }
   for (; left > 0; --left, ++p) {
     crc = static_cast<std::uint16_t>((crc >> 8) ^ t[0][(crc ^ *p) & 0xFFU]);

@@ -21,8 +21,8 @@ class HidReportChannel {
  public:
   // `report` receives the channel's receive buffer and the number of bytes the last read
   // delivered; bytes beyond them keep what earlier reports left there.
-  using ReportHandler = std::function<void(std::span<const std::uint8_t, kHidPacketSize> buffer,
-                                           std::size_t length)>;
+  using ReportHandler =
+      std::function<void(std::span<const std::uint8_t, kHidPacketSize> buffer, std::size_t length)>;
   using GoneHandler = std::function<void()>;
 
   HidReportChannel(UniqueFd fd, ReportHandler report, GoneHandler gone);

@@ -20,10 +20,9 @@ constexpr std::uint16_t kCameraProductId = 0xB215;
 constexpr std::size_t kSerialNumberBytes = 13;
 
 std::int32_t readLe32(const std::uint8_t* bytes) {
-  const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) |
-                              static_cast<std::uint32_t>(bytes[1]) << 8 |
-                              static_cast<std::uint32_t>(bytes[2]) << 16 |
-                              static_cast<std::uint32_t>(bytes[3]) << 24;
+  const std::uint32_t value =
+      static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+      static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
   return static_cast<std::int32_t>(value);
 }
 
@@ -74,8 +73,8 @@ void USBDevice::await(Slot<Callback>& slot, std::uint16_t cmd, Callback callback
     Callback expired = std::move(it->callback);
     it->timeout.release()->deleteLater();  // it is emitting this signal
     slot.waiting.erase(it);
-    hidLog(LOG_WARNING, "HIDDevice, cmd: %x, no reply within %lld ms",
-           static_cast<unsigned>(cmd), static_cast<long long>(commandReplyTimeout_.count()));
+    hidLog(LOG_WARNING, "HIDDevice, cmd: %x, no reply within %lld ms", static_cast<unsigned>(cmd),
+           static_cast<long long>(commandReplyTimeout_.count()));
     if constexpr (std::is_same_v<Callback, CodeCallback>) {
       post(std::move(expired), kCommandNoReply);
     } else if constexpr (std::is_same_v<Callback, ValueCallback>) {
@@ -425,7 +424,7 @@ void USBDevice::handleTransferReply(std::uint16_t cmd, std::int64_t code) {
   // would otherwise send a step twice or report a second outcome.
   const TransferStep expected = cmd == kCmdUpgradeStart  ? TransferStep::Starting
                                 : cmd == kCmdUpgradeData ? TransferStep::Sending
-                                                      : TransferStep::Finishing;
+                                                         : TransferStep::Finishing;
   if (step_ != expected) {
     hidLog(LOG_DEBUG, "HIDDevice, firmware transfer: reply %x ignored", static_cast<unsigned>(cmd));
     return;

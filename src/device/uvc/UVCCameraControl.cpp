@@ -16,16 +16,14 @@ constexpr std::int32_t kMaxValueBytes = 8;
 bool validRequest(std::int32_t length, std::int32_t selector, std::int32_t unit) {
   if (length < 1 || length > kMaxValueBytes || selector < 0 || selector > 0xFF || unit < 0 ||
       unit > 0xFF) {
-    UVCLog::error("CameraControl Error: Invalid request (length %d, selector %d, unit %d)",
-                  length, selector, unit);
+    UVCLog::error("CameraControl Error: Invalid request (length %d, selector %d, unit %d)", length,
+                  selector, unit);
     return false;
   }
   return true;
 }
 
-std::uint16_t wordFor(std::int32_t id) {
-  return static_cast<std::uint16_t>(id << 8);
-}
+std::uint16_t wordFor(std::int32_t id) { return static_cast<std::uint16_t>(id << 8); }
 
 }  // namespace
 
@@ -44,8 +42,7 @@ UVCCameraControl UVCCameraControl::withUniqueId(std::string_view uniqueId,
   return UVCCameraControl(*location, factory);
 }
 
-UVCCameraControl UVCCameraControl::withVendorProduct(std::int64_t vendorId,
-                                                     std::int64_t productId,
+UVCCameraControl UVCCameraControl::withVendorProduct(std::int64_t vendorId, std::int64_t productId,
                                                      UVCTransportFactory& factory) {
   if (vendorId < 0 || vendorId > 0xFFFF || productId < 0 || productId > 0xFFFF) {
     return UVCCameraControl(nullptr);
@@ -59,8 +56,8 @@ std::optional<std::uint32_t> UVCCameraControl::locationIdFromUniqueId(std::strin
     return std::nullopt;
   }
   std::string_view digits = uniqueId.substr(2);
-  digits = digits.substr(0, std::min(digits.find_first_not_of("0123456789abcdefABCDEF"),
-                                     digits.size()));
+  digits =
+      digits.substr(0, std::min(digits.find_first_not_of("0123456789abcdefABCDEF"), digits.size()));
   // A capture device's identifier ends in the vendor and product ids (eight digits) after a
   // location id written without leading zeros, so only the digits before them are the location.
   if (digits.size() > 8) {
@@ -131,8 +128,7 @@ std::pair<std::int32_t, std::int32_t> UVCCameraControl::getRangeForControl(
 
 bool UVCCameraControl::setValue(std::int32_t value, const UVCControlInfo& control) {
   const auto [minimum, maximum] = getRangeForControl(control);
-  return setData(std::clamp(value, minimum, maximum), control.size, control.selector,
-                 control.unit);
+  return setData(std::clamp(value, minimum, maximum), control.size, control.selector, control.unit);
 }
 
 std::int32_t UVCCameraControl::getValueForControl(const UVCControlInfo& control) {
@@ -145,8 +141,8 @@ namespace {
 // The image setters take 64-bit values; anything beyond 32 bits is clamped like any other
 // out-of-range value instead of wrapping into the range.
 std::int32_t narrowed(std::int64_t value) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      value, UVCCameraControl::kMinimumValue, UVCCameraControl::kMaximumValue));
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, UVCCameraControl::kMinimumValue,
+                                                            UVCCameraControl::kMaximumValue));
 }
 
 }  // namespace
@@ -181,8 +177,7 @@ std::int64_t getControl(UVCCameraControl& camera, const UVCControlInfo& control)
 }  // namespace
 
 bool UVCCameraControl::setAutoExposure(bool automatic) {
-  return setControl(*this, kUvcAutoExposureMode,
-                    automatic ? kUvcExposureAuto : kUvcExposureManual);
+  return setControl(*this, kUvcAutoExposureMode, automatic ? kUvcExposureAuto : kUvcExposureManual);
 }
 bool UVCCameraControl::getAutoExposure() {
   return getControl(*this, kUvcAutoExposureMode) == kUvcExposureAuto;

@@ -36,9 +36,7 @@ QPushButton* linkButton(const QString& title, const char* name, QWidget* parent)
   return button;
 }
 
-std::string flag(bool value) {
-  return value ? "true" : "false";
-}
+std::string flag(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
@@ -52,7 +50,8 @@ QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
       checkVersionBtn_(new QAlertButton(
           QStringLiteral("Check for Updates"),
           QAlertAction::look(QAlertAction::QAlertActionStyle::blueFilled), std::nullopt, this)),
-      serviceSettingsBtn_(linkButton(QStringLiteral("Service Settings"), "serviceSettingsBtn", this)) {
+      serviceSettingsBtn_(
+          linkButton(QStringLiteral("Service Settings"), "serviceSettingsBtn", this)) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -101,7 +100,8 @@ QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 16, 24, 32);
   layout->setSpacing(0);
-  layout->addWidget(new QScreenHeader(QStringLiteral("About"), [this] { backBtnAction(); }, this));
+  layout->addWidget(new QScreenHeader(
+      QStringLiteral("About"), [this] { backBtnAction(); }, this));
   layout->addStretch(1);
   layout->addWidget(logoImg_);
   layout->addSpacing(12);
@@ -122,9 +122,7 @@ QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
   manager_.addDelegate(delegateLink_);
 }
 
-QAboutVC::~QAboutVC() {
-  manager_.removeDelegate(delegateLink_);
-}
+QAboutVC::~QAboutVC() { manager_.removeDelegate(delegateLink_); }
 
 QString QAboutVC::versionText(const QString& shortVersion, const QString& gitVersion) {
   QString text = QStringLiteral("Version：") + shortVersion;

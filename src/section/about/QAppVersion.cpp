@@ -2,16 +2,10 @@
 
 namespace vexhal {
 
-QString QAppVersion::displayName() {
-  return QStringLiteral("VexhalTools");
-}
+QString QAppVersion::displayName() { return QStringLiteral("VexhalTools"); }
 
-QString QAppVersion::shortVersion() {
-  return QStringLiteral(VEXHAL_VERSION);
-}
+QString QAppVersion::shortVersion() { return QStringLiteral(VEXHAL_VERSION); }
 
-QString QAppVersion::gitVersion() {
-  return QStringLiteral(VEXHAL_GIT_DESCRIBE);
-}
+QString QAppVersion::gitVersion() { return QStringLiteral(VEXHAL_GIT_DESCRIBE); }
 
 }  // namespace vexhal

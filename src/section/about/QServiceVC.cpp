@@ -85,8 +85,8 @@ QServiceVC::QServiceVC(QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 16, 24, 32);
   layout->setSpacing(0);
-  layout->addWidget(
-      new QScreenHeader(QStringLiteral("Service Settings"), [this] { backAction(); }, this));
+  layout->addWidget(new QScreenHeader(
+      QStringLiteral("Service Settings"), [this] { backAction(); }, this));
   layout->addSpacing(48);
   layout->addLayout(row);
   layout->addStretch(1);

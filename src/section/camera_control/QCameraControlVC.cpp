@@ -71,8 +71,7 @@ class PreviewBody : public QWidget {
     const int free = std::max(0, width() - kPanelWidth);
     const int previewWidth = std::min(free, height() * kPictureWidth / kPictureHeight);
     const int previewHeight = previewWidth * kPictureHeight / kPictureWidth;
-    preview_->setGeometry(0, (height() - previewHeight) / 2,
-                          previewWidth, previewHeight);
+    preview_->setGeometry(0, (height() - previewHeight) / 2, previewWidth, previewHeight);
     panel_->setGeometry(previewWidth, 0, width() - previewWidth, height());
   }
 
@@ -93,10 +92,11 @@ QPushButton* makeActionButton(const QString& title, bool filled, QWidget* parent
   button->setCursor(Qt::PointingHandCursor);
   button->setFont(ui::systemFont(13, filled ? QFont::Medium : QFont::Normal));
   const QColor fill = filled ? ui::blueText() : ui::paleFill();
-  button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: none; "
-                                       "border-radius: 4px; } QPushButton:pressed { background: %3; }")
-                            .arg(fill.name(), filled ? QStringLiteral("white") : ui::gray().name(),
-                                 fill.darker(115).name()));
+  button->setStyleSheet(
+      QStringLiteral("QPushButton { background: %1; color: %2; border: none; "
+                     "border-radius: 4px; } QPushButton:pressed { background: %3; }")
+          .arg(fill.name(), filled ? QStringLiteral("white") : ui::gray().name(),
+               fill.darker(115).name()));
   return button;
 }
 
@@ -112,13 +112,18 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& 
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraControlVC>>(this)),
       frameSink_(std::make_shared<PreviewFrameSink>([self = QPointer(this)] {
         // The capture thread only posts; the screen, if it still exists, looks again.
-        QMetaObject::invokeMethod(qApp, [self] { if (self) self->captureStopped(); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+              if (self) self->captureStopped();
+            },
+            Qt::QueuedConnection);
       })),
       deviceSearch_(new CaptureDeviceSearch(platform.captureBackend(), this)),
       timer_(new QTimer(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }) {
-  cameraCapture_ = video::QCameraVideoCapturer::create(frameSink_, false, platform.captureBackend());
+  cameraCapture_ =
+      video::QCameraVideoCapturer::create(frameSink_, false, platform.captureBackend());
   manager.addDelegate(delegateLink_);
 
   setAutoFillBackground(true);
@@ -143,8 +148,8 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& 
   timer_->setInterval(kRetryInterval);
   connect(timer_, &QTimer::timeout, this, &QCameraControlVC::startCapture);
 
-  QTapThrottle::connect(segregatorBtn_, kTapThrottle, [this] { toggleSegregator(); },
-                        [this] { return tapClock_(); });
+  QTapThrottle::connect(
+      segregatorBtn_, kTapThrottle, [this] { toggleSegregator(); }, [this] { return tapClock_(); });
 }
 
 QCameraControlVC::~QCameraControlVC() {
@@ -246,11 +251,12 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   panel->setMinimumWidth(kPanelWidth);
   panel->setAttribute(Qt::WA_StyledBackground);
   // The pages' scroll areas show white behind their content, with a thumb that shows on white.
-  panel->setStyleSheet(QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }"
-                                      " #qt_scrollarea_viewport,"
-                                      " #qt_scrollarea_viewport > QWidget { background: white; }")
-                           .arg(ui::separator().name()) +
-                       ui::whiteScrollBarStyleSheet());
+  panel->setStyleSheet(
+      QStringLiteral("#settingsPanel { background: white; border-left: 1px solid %1; }"
+                     " #qt_scrollarea_viewport,"
+                     " #qt_scrollarea_viewport > QWidget { background: white; }")
+          .arg(ui::separator().name()) +
+      ui::whiteScrollBarStyleSheet());
 
   // Two equal tab buttons across the panel; the indicator sits under the selected one.
   auto* tabBar = new QWidget(panel);
@@ -258,11 +264,13 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   const QString titles[2] = {QStringLiteral("Function"), QStringLiteral("Image")};
   for (int tag : {kFunctionTab, kImageTab}) {
     auto* button = new QPushButton(titles[tag], tabBar);
-    button->setObjectName(tag == kFunctionTab ? QStringLiteral("hidBtn") : QStringLiteral("uvcBtn"));
+    button->setObjectName(tag == kFunctionTab ? QStringLiteral("hidBtn")
+                                              : QStringLiteral("uvcBtn"));
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
     button->setGeometry(tag * kTabBarWidth / 2, 0, kTabBarWidth / 2, kTabBarHeight - 2);
-    button->setStyleSheet(QStringLiteral("QPushButton { border: none; color: %1; }").arg(ui::ink().name()));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { border: none; color: %1; }").arg(ui::ink().name()));
     connect(button, &QPushButton::clicked, this, [this, tag] { tabBtnAction(tag); });
     tabBtns_[tag] = button;
   }
@@ -270,11 +278,13 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   tabIndicator_->setObjectName(QStringLiteral("tabIndicator"));
   tabIndicator_->setAttribute(Qt::WA_StyledBackground);
   tabIndicator_->setStyleSheet(
-      QStringLiteral("#tabIndicator { background: %1; border-radius: 1px; }").arg(ui::blue().name()));
+      QStringLiteral("#tabIndicator { background: %1; border-radius: 1px; }")
+          .arg(ui::blue().name()));
   tabIndicator_->setFixedSize(kTabIndicatorWidth, 3);
 
   functionControlVC_ = new QCameraFunctionControlVC(device_, platform_.scheduler(), panel);
-  imageControlVC_ = new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_, panel);
+  imageControlVC_ =
+      new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_, panel);
   tabView_ = new QStackedWidget(panel);
   tabView_->addWidget(functionControlVC_);
   tabView_->addWidget(imageControlVC_);
@@ -371,8 +381,12 @@ void QCameraControlVC::captureDeviceFound(const std::optional<video::CaptureDevi
   }
   // The outcome comes on the capture thread; the screen, if it still exists, takes it here.
   cameraCapture_->startCapture(device, [self = QPointer(this)](const auto& error) {
-    QMetaObject::invokeMethod(qApp, [self, error] { if (self) self->captureStarted(error); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, error] {
+          if (self) self->captureStarted(error);
+        },
+        Qt::QueuedConnection);
   });
   functionControlVC_->clear4KCapturing();
 }
@@ -510,9 +524,8 @@ void QCameraControlVC::backBtnAction() {
     return;
   }
   QLog("CameraControl, backBtnAction(_:), false");
-  auto* alert = new QAlertController(QStringLiteral("Notice"),
-                                     QStringLiteral("Settings unsaved. Exit?"), Qt::AlignHCenter,
-                                     true);
+  auto* alert = new QAlertController(
+      QStringLiteral("Notice"), QStringLiteral("Settings unsaved. Exit?"), Qt::AlignHCenter, true);
   alert->addAction(action("Exit", Style::grayFilled,
                           [self = QPointer(this)](QAlertAction&) {
                             if (!self) return;

@@ -110,7 +110,6 @@ class QCameraControlVC : public QViewController {
   void hideEvent(QHideEvent* event) override;
 
  private:
-
   QWidget* makeHeader();
   QWidget* makePreviewArea();
   QWidget* makeSettingsPanel();

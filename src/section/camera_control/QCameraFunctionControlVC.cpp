@@ -198,12 +198,24 @@ void QCameraFunctionControlVC::send(const QFunctionControlModel::Commands& comma
   const auto ignore = [](std::int64_t) {};
   for (const QHIDSetting& command : commands) {
     switch (command.field) {
-      case Field::autoFraming: device->setAutoFraming(command.value != 0, ignore); break;
-      case Field::autoFramingMode: device->setAutoFramingMode(command.value, ignore); break;
-      case Field::frameMaster: device->setFrameMaster(command.value != 0, ignore); break;
-      case Field::angle: device->setAngle(command.value, ignore); break;
-      case Field::hMirror: device->setHMirror(command.value != 0, ignore); break;
-      case Field::pickup: device->setPickup(command.value, ignore); break;
+      case Field::autoFraming:
+        device->setAutoFraming(command.value != 0, ignore);
+        break;
+      case Field::autoFramingMode:
+        device->setAutoFramingMode(command.value, ignore);
+        break;
+      case Field::frameMaster:
+        device->setFrameMaster(command.value != 0, ignore);
+        break;
+      case Field::angle:
+        device->setAngle(command.value, ignore);
+        break;
+      case Field::hMirror:
+        device->setHMirror(command.value != 0, ignore);
+        break;
+      case Field::pickup:
+        device->setPickup(command.value, ignore);
+        break;
     }
   }
 }

@@ -29,20 +29,28 @@ std::size_t indexOf(Control control) { return static_cast<std::size_t>(control);
 
 const char* titleOf(Control control) {
   switch (control) {
-    case Control::brightness: return "Brightness";
-    case Control::contrast: return "Contrast";
-    case Control::saturation: return "Saturation";
-    case Control::sharpness: return "Sharpness";
+    case Control::brightness:
+      return "Brightness";
+    case Control::contrast:
+      return "Contrast";
+    case Control::saturation:
+      return "Saturation";
+    case Control::sharpness:
+      return "Sharpness";
   }
   return "";
 }
 
 const char* actionNameOf(Control control) {
   switch (control) {
-    case Control::brightness: return "CameraControl, brightnessSliderAction(), ";
-    case Control::contrast: return "CameraControl, contrastSliderAction(), ";
-    case Control::saturation: return "CameraControl, saturationSliderAction(), ";
-    case Control::sharpness: return "CameraControl, sharpnessSliderAction(), ";
+    case Control::brightness:
+      return "CameraControl, brightnessSliderAction(), ";
+    case Control::contrast:
+      return "CameraControl, contrastSliderAction(), ";
+    case Control::saturation:
+      return "CameraControl, saturationSliderAction(), ";
+    case Control::sharpness:
+      return "CameraControl, sharpnessSliderAction(), ";
   }
   return "";
 }
@@ -72,7 +80,8 @@ void QCameraImageControlVC::buildView() {
 
   imageModeSegment_ = new QSegmentedControl;
   imageModeSegment_->setItems(QUVCParams::modeLabels());
-  imageModeSegment_->setSelectedIndex(static_cast<int>(QUVCParams::rawValue(QUVCParams::ImageMode::standard)));
+  imageModeSegment_->setSelectedIndex(
+      static_cast<int>(QUVCParams::rawValue(QUVCParams::ImageMode::standard)));
   grid->addWidget(imageModeSegment_, 0, 0, 1, 3);
 
   int row = 1;
@@ -91,8 +100,7 @@ void QCameraImageControlVC::buildView() {
     grid->addWidget(label, row, 2);
     sliders_[indexOf(control)] = slider;
     labels_[indexOf(control)] = label;
-    connect(slider, &QSlider::valueChanged, this,
-            [this, control] { sliderValueChanged(control); });
+    connect(slider, &QSlider::valueChanged, this, [this, control] { sliderValueChanged(control); });
     connect(slider, &QSlider::sliderReleased, this, [this, control] { sliderAction(control); });
     ++row;
   }
@@ -157,10 +165,18 @@ void QCameraImageControlVC::send(const QImageControlModel::Commands& commands) {
   // asked for.
   for (const QUVCSetting& command : commands) {
     switch (command.control) {
-      case Control::brightness: cameraControl_->setBrightness(command.value); break;
-      case Control::contrast: cameraControl_->setContrast(command.value); break;
-      case Control::saturation: cameraControl_->setSaturation(command.value); break;
-      case Control::sharpness: cameraControl_->setSharpness(command.value); break;
+      case Control::brightness:
+        cameraControl_->setBrightness(command.value);
+        break;
+      case Control::contrast:
+        cameraControl_->setContrast(command.value);
+        break;
+      case Control::saturation:
+        cameraControl_->setSaturation(command.value);
+        break;
+      case Control::sharpness:
+        cameraControl_->setSharpness(command.value);
+        break;
     }
   }
 }

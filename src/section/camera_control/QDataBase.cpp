@@ -89,8 +89,8 @@ QString QDataBase::groupFor(const QString& serialNumber) {
       group += QStringLiteral("_%1").arg(unit, 2, 16, QLatin1Char('0')).toUpper();
     } else {
       // Code units, not code points, so a lone surrogate keeps its own group too.
-      group += QStringLiteral("_u") +
-               QStringLiteral("%1").arg(unit, 4, 16, QLatin1Char('0')).toUpper();
+      group +=
+          QStringLiteral("_u") + QStringLiteral("%1").arg(unit, 4, 16, QLatin1Char('0')).toUpper();
     }
   }
   return group;

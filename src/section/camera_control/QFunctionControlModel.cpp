@@ -8,24 +8,42 @@ using Field = QHIDSetting::Field;
 
 std::int64_t fieldValue(const QHIDParams& params, Field field) {
   switch (field) {
-    case Field::autoFraming: return params.autoFraming ? 1 : 0;
-    case Field::autoFramingMode: return params.autoFramingMode;
-    case Field::frameMaster: return params.frameMaster ? 1 : 0;
-    case Field::angle: return params.angle;
-    case Field::hMirror: return params.hMirror ? 1 : 0;
-    case Field::pickup: return params.pickup;
+    case Field::autoFraming:
+      return params.autoFraming ? 1 : 0;
+    case Field::autoFramingMode:
+      return params.autoFramingMode;
+    case Field::frameMaster:
+      return params.frameMaster ? 1 : 0;
+    case Field::angle:
+      return params.angle;
+    case Field::hMirror:
+      return params.hMirror ? 1 : 0;
+    case Field::pickup:
+      return params.pickup;
   }
   return 0;
 }
 
 void setFieldValue(QHIDParams& params, Field field, std::int64_t value) {
   switch (field) {
-    case Field::autoFraming: params.autoFraming = value != 0; break;
-    case Field::autoFramingMode: params.autoFramingMode = value; break;
-    case Field::frameMaster: params.frameMaster = value != 0; break;
-    case Field::angle: params.angle = value; break;
-    case Field::hMirror: params.hMirror = value != 0; break;
-    case Field::pickup: params.pickup = value; break;
+    case Field::autoFraming:
+      params.autoFraming = value != 0;
+      break;
+    case Field::autoFramingMode:
+      params.autoFramingMode = value;
+      break;
+    case Field::frameMaster:
+      params.frameMaster = value != 0;
+      break;
+    case Field::angle:
+      params.angle = value;
+      break;
+    case Field::hMirror:
+      params.hMirror = value != 0;
+      break;
+    case Field::pickup:
+      params.pickup = value;
+      break;
   }
 }
 

@@ -11,10 +11,14 @@ constexpr std::int64_t kMaximum = cameraparams::uvcValueOffset + cameraparams::k
 
 std::int64_t* field(QUVCParams& params, QUVCSetting::Control control) {
   switch (control) {
-    case QUVCSetting::Control::brightness: return &params.brightness;
-    case QUVCSetting::Control::contrast: return &params.contrast;
-    case QUVCSetting::Control::saturation: return &params.saturation;
-    case QUVCSetting::Control::sharpness: return &params.sharpness;
+    case QUVCSetting::Control::brightness:
+      return &params.brightness;
+    case QUVCSetting::Control::contrast:
+      return &params.contrast;
+    case QUVCSetting::Control::saturation:
+      return &params.saturation;
+    case QUVCSetting::Control::sharpness:
+      return &params.sharpness;
   }
   return &params.brightness;
 }
@@ -52,7 +56,9 @@ QImageControlModel::Commands QImageControlModel::load(const QUVCParams& read,
   }
   for (const Control control : kControls) {
     const std::int64_t value = controlValue(baseline, control);
-    const std::int64_t corrected = value < kMinimum ? kMinimum : value > kMaximum ? kMaximum : value;
+    const std::int64_t corrected = value < kMinimum   ? kMinimum
+                                   : value > kMaximum ? kMaximum
+                                                      : value;
     if (corrected != value) {
       out.push_back({control, corrected});
       setControlValue(baseline, control, corrected);

@@ -39,9 +39,7 @@ std::string debugForm(const std::optional<std::string>& value) {
   return value ? "Optional(\"" + *value + "\")" : std::string("nil");
 }
 
-std::string flag(bool value) {
-  return value ? "true" : "false";
-}
+std::string flag(bool value) { return value ? "true" : "false"; }
 
 // The camera sends fixed-width texts padded with zero bytes; the labels show the text alone.
 QString displayText(const std::string& value) {
@@ -74,7 +72,8 @@ QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform&
       serialLabel_(valueLabel(this, "serialLabel")),
       versionLabel_(valueLabel(this, "versionLabel")),
       checkVersionBtn_(new QAlertButton(QStringLiteral("Check for Updates"),
-                                        QAlertAction::look(Style::blueFilled), std::nullopt, this)) {
+                                        QAlertAction::look(Style::blueFilled), std::nullopt,
+                                        this)) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -84,9 +83,9 @@ QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform&
   form->setHorizontalSpacing(32);
   form->setVerticalSpacing(18);
   form->setLabelAlignment(Qt::AlignLeft);
-  for (auto [caption, label] : {std::pair{"Device name", nameLabel_},
-                                std::pair{"Serial number", serialLabel_},
-                                std::pair{"Firmware version", versionLabel_}}) {
+  for (auto [caption, label] :
+       {std::pair{"Device name", nameLabel_}, std::pair{"Serial number", serialLabel_},
+        std::pair{"Firmware version", versionLabel_}}) {
     auto* captionLabel = new QLabel(QLatin1String(caption), this);
     captionLabel->setFont(ui::systemFont(14));
     captionLabel->setStyleSheet(QStringLiteral("color: #666666;"));
@@ -103,7 +102,8 @@ QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform&
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 16, 24, 32);
   layout->setSpacing(0);
-  layout->addWidget(new QScreenHeader(QStringLiteral("Device Info"), [this] { backBtnAction(); }, this));
+  layout->addWidget(new QScreenHeader(
+      QStringLiteral("Device Info"), [this] { backBtnAction(); }, this));
   layout->addSpacing(40);
   auto* centred = new QHBoxLayout;
   centred->addStretch(1);
@@ -334,28 +334,30 @@ void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
   if (!isTopScreen() || (!installing_ && !cameraAway_)) {
     return;
   }
-  platform_.scheduler()(this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
-    std::shared_ptr<USBDevice> camera = weak.lock();
-    if (!self || !camera) {
-      return;
-    }
-    camera->getSerialNumber([self, weak](std::int64_t code, const std::optional<std::string>& value) {
-      QLog("CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, " + std::to_string(code) +
-           ", " + debugForm(value));
-      std::shared_ptr<USBDevice> returned = weak.lock();
-      if (!self || !returned || code != 0 || !value ||
-          returned->serialNumber() != self->device_->serialNumber()) {
-        return;
-      }
-      if (self->installing_) {
-        self->reattached(returned);
-      } else if (self->cameraAway_) {
-        // Back after a broken transfer: "Retry" sends the package to it.
-        self->device_ = returned;
-        self->cameraAway_ = false;
-      }
-    });
-  });
+  platform_.scheduler()(
+      this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
+        std::shared_ptr<USBDevice> camera = weak.lock();
+        if (!self || !camera) {
+          return;
+        }
+        camera->getSerialNumber(
+            [self, weak](std::int64_t code, const std::optional<std::string>& value) {
+              QLog("CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, " +
+                   std::to_string(code) + ", " + debugForm(value));
+              std::shared_ptr<USBDevice> returned = weak.lock();
+              if (!self || !returned || code != 0 || !value ||
+                  returned->serialNumber() != self->device_->serialNumber()) {
+                return;
+              }
+              if (self->installing_) {
+                self->reattached(returned);
+              } else if (self->cameraAway_) {
+                // Back after a broken transfer: "Retry" sends the package to it.
+                self->device_ = returned;
+                self->cameraAway_ = false;
+              }
+            });
+      });
 }
 
 void QCameraInfoVC::reattached(const std::shared_ptr<USBDevice>& device) {
@@ -381,23 +383,23 @@ void QCameraInfoVC::upgradeFailed() {
   }
   auto* alert = new QAlertController(std::nullopt, kUpdateFailed);
   if (versionInfo_ && !versionInfo_->forceStatus) {
-    alert->addAction(std::make_shared<QAlertAction>(QStringLiteral("Later"), Style::grayFilled,
-                                                    std::nullopt,
-                                                    [self = QPointer(this)](QAlertAction&) {
-                                                      if (self) {
-                                                        self->popToRoot();
-                                                      }
-                                                    }),
-                     true);
+    alert->addAction(
+        std::make_shared<QAlertAction>(QStringLiteral("Later"), Style::grayFilled, std::nullopt,
+                                       [self = QPointer(this)](QAlertAction&) {
+                                         if (self) {
+                                           self->popToRoot();
+                                         }
+                                       }),
+        true);
   }
-  alert->addAction(std::make_shared<QAlertAction>(QStringLiteral("Retry"), Style::blueFilled,
-                                                  std::nullopt,
-                                                  [self = QPointer(this)](QAlertAction&) {
-                                                    if (self) {
-                                                      self->showInstallHud();
-                                                    }
-                                                  }),
-                   true);
+  alert->addAction(
+      std::make_shared<QAlertAction>(QStringLiteral("Retry"), Style::blueFilled, std::nullopt,
+                                     [self = QPointer(this)](QAlertAction&) {
+                                       if (self) {
+                                         self->showInstallHud();
+                                       }
+                                     }),
+      true);
   failureAlert_ = alert;
   alert->present(this);
 }
@@ -428,8 +430,8 @@ void QCameraInfoVC::checkDeviceVersion() {
         if (code == 0 && value && displayText(*value) != self->lastVersion_) {
           QWidget* top = self->window();
           self->popToRoot();
-          QHudOverlay::showToast(top, QStringLiteral("Update Complete"), self->platform_.scheduler(),
-                                 2.0);
+          QHudOverlay::showToast(top, QStringLiteral("Update Complete"),
+                                 self->platform_.scheduler(), 2.0);
         } else {
           self->upgradeFailed();
         }

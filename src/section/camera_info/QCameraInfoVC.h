@@ -94,7 +94,7 @@ class QCameraInfoVC : public QViewController {
   QPointer<QUpgradeLoadingView> loadingView_;
   QPointer<QUpgradeVC> updateVC_;
   QPointer<QAlertController> failureAlert_;
-  bool installing_ = false;  // this screen set the process-wide installation flag
+  bool installing_ = false;        // this screen set the process-wide installation flag
   bool transferAccepted_ = false;  // the camera answered the finish step: a restart is expected
   bool cameraAway_ = false;        // the camera left during the transfer and has not come back
   QLabel* nameLabel_;

@@ -45,13 +45,9 @@ QUpgradeLoadingView::QUpgradeLoadingView(QWidget* parent)
   showFrame(0);
 }
 
-void QUpgradeLoadingView::startLoading() {
-  frameTimer_.start();
-}
+void QUpgradeLoadingView::startLoading() { frameTimer_.start(); }
 
-void QUpgradeLoadingView::stopLoading() {
-  frameTimer_.stop();
-}
+void QUpgradeLoadingView::stopLoading() { frameTimer_.stop(); }
 
 void QUpgradeLoadingView::keepClearOf(QWidget* widget) {
   clearOf_ = widget;
@@ -104,14 +100,8 @@ bool QUpgradeLoadingView::event(QEvent* event) {
 }
 
 // Nothing under the overlay may be clicked while the camera is being written.
-void QUpgradeLoadingView::mousePressEvent(QMouseEvent* event) {
-  event->accept();
-}
-void QUpgradeLoadingView::mouseReleaseEvent(QMouseEvent* event) {
-  event->accept();
-}
-void QUpgradeLoadingView::mouseDoubleClickEvent(QMouseEvent* event) {
-  event->accept();
-}
+void QUpgradeLoadingView::mousePressEvent(QMouseEvent* event) { event->accept(); }
+void QUpgradeLoadingView::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+void QUpgradeLoadingView::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 }  // namespace vexhal

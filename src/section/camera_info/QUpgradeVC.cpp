@@ -149,9 +149,7 @@ QUpgradeVC::QUpgradeVC(const Platform& platform, QString versionTitle,
   connect(exitBtn_, &QPushButton::clicked, this, &QUpgradeVC::exitBtnAction);
 }
 
-QUpgradeVC::~QUpgradeVC() {
-  delete scrim_;
-}
+QUpgradeVC::~QUpgradeVC() { delete scrim_; }
 
 void QUpgradeVC::present(QWidget* askingScreen) {
   QWidget* window = askingScreen != nullptr ? askingScreen->window() : nullptr;
@@ -262,7 +260,8 @@ void QUpgradeVC::setProgress(int percent) {
   const double fraction = percent / 100.0;
   const double size = packageSizeNumber(versionInfo_.packageSize);
   progressLabel_->setText(QString::asprintf("%.1f/", size * fraction) + versionInfo_.packageSize);
-  const int width = static_cast<int>(std::min<double>(barWidth, std::max(0.0, fraction * barWidth)));
+  const int width =
+      static_cast<int>(std::min<double>(barWidth, std::max(0.0, fraction * barWidth)));
   progressBar_->setFixedSize(width, barHeight);
 }
 
@@ -305,9 +304,7 @@ void QUpgradeVC::showDownloadFailure(const RNetResponse& response) {
   alert->present(this);
 }
 
-void QUpgradeVC::cancelBtnAction() {
-  closeSheet();
-}
+void QUpgradeVC::cancelBtnAction() { closeSheet(); }
 
 void QUpgradeVC::exitBtnAction() {
   auto* alert = new QAlertController(

@@ -16,7 +16,6 @@ class QScrollArea;
 
 namespace vexhal {
 
-
 // The update sheet, shown window-modal when the service offers a newer version. For firmware
 // (`isApp` false) it downloads the package to firmwarePackagePath() with visible progress and
 // hands the outcome to `completedBlock`; for the program itself it opens the download address

@@ -193,41 +193,48 @@ QString QCameraAccess::explain(const QCameraAccessProblem& problem,
     return QString::fromLatin1(kGenericMessage);
   }
   // The path starts a line of its own, so the narrow alert never breaks it at a slash.
-  const QString opening = QStringLiteral("VexhalTools cannot open the camera's %1%2%3 (%4).%2%2")
-                              .arg(nodeKind(problem), QChar(QChar::LineSeparator), problem.path,
-                                   reason(problem.error));
+  const QString opening =
+      QStringLiteral("VexhalTools cannot open the camera's %1%2%3 (%4).%2%2")
+          .arg(nodeKind(problem), QChar(QChar::LineSeparator), problem.path, reason(problem.error));
   const Cause cause = causeOf(problem.error);
   if (isSandboxed(system) && (cause == Cause::Refused || cause == Cause::Gone)) {
-    return opening + (system.isFlatpak()
-                          ? QStringLiteral("The Flatpak sandbox must be allowed to use devices. ")
-                          : QStringLiteral("The snap must be connected to the device. ")) +
+    return opening +
+           (system.isFlatpak()
+                ? QStringLiteral("The Flatpak sandbox must be allowed to use devices. ")
+                : QStringLiteral("The snap must be connected to the device. ")) +
            QStringLiteral("Press Setting for the command.");
   }
   switch (cause) {
     case Cause::Refused:
       if (system.remoteSession) {
-        return opening + QStringLiteral("The udev rule grants access only at the computer's own "
-                                        "seat, so this session needs group membership. Press "
-                                        "Setting for the command.");
+        return opening + QStringLiteral(
+                             "The udev rule grants access only at the computer's own "
+                             "seat, so this session needs group membership. Press "
+                             "Setting for the command.");
       }
       if (installedRule(system)) {
-        return opening + QStringLiteral("The udev rule is installed but not yet applied: unplug "
-                                        "the camera and plug it in again, or log out and back "
-                                        "in.");
+        return opening + QStringLiteral(
+                             "The udev rule is installed but not yet applied: unplug "
+                             "the camera and plug it in again, or log out and back "
+                             "in.");
       }
-      return opening + QStringLiteral("The udev rule that grants access is not installed. Press "
-                                      "Setting for the command that installs it.");
+      return opening + QStringLiteral(
+                           "The udev rule that grants access is not installed. Press "
+                           "Setting for the command that installs it.");
     case Cause::Busy:
-      return opening + QStringLiteral("Another program is using it: close that program and try "
-                                      "again.");
+      return opening + QStringLiteral(
+                           "Another program is using it: close that program and try "
+                           "again.");
     case Cause::Gone:
-      return opening + QStringLiteral("The camera was unplugged or is restarting: plug it in "
-                                      "again.");
+      return opening + QStringLiteral(
+                           "The camera was unplugged or is restarting: plug it in "
+                           "again.");
     case Cause::Other:
       break;
   }
-  return opening + QStringLiteral("Plug the camera in again; if that does not help, press "
-                                  "Setting.");
+  return opening + QStringLiteral(
+                       "Plug the camera in again; if that does not help, press "
+                       "Setting.");
 }
 
 QString QCameraAccess::fixSteps(const QCameraAccessProblem& problem,
@@ -265,8 +272,8 @@ QString QCameraAccess::fixSteps(const QCameraAccessProblem& problem,
 
 std::optional<QString> QCameraAccess::installedRule(const QCameraAccessSystem& system) {
   // The folders udev reads rules from.
-  for (const char* dir : {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d",
-                          "/lib/udev/rules.d"}) {
+  for (const char* dir :
+       {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
     const QString path = QString::fromLatin1(dir) + '/' + QString::fromLatin1(kRuleName);
     if (QFileInfo::exists(system.rooted(path))) {
       return path;

@@ -72,8 +72,8 @@ QCameraAccessSystem QCameraAccessSystem::current() {
   system.dataDirs.append(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
   system.dataDirs.removeDuplicates();
   if (isSet("SNAP")) {
-    system.snapName = isSet("SNAP_NAME") ? qEnvironmentVariable("SNAP_NAME")
-                                         : QStringLiteral("vexhaltools");
+    system.snapName =
+        isSet("SNAP_NAME") ? qEnvironmentVariable("SNAP_NAME") : QStringLiteral("vexhaltools");
   }
   const QString seat = qEnvironmentVariable("XDG_SEAT");
   system.remoteSession = isSet("SSH_CONNECTION") || isSet("SSH_TTY") ||

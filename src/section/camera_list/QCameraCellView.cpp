@@ -23,7 +23,8 @@ QCameraCellView::QCameraCellView(QWidget* parent)
       iconLabel_(new QLabel(cameraBtn_)),
       nameLabel_(new QLabel(cameraBtn_)),
       stateLabel_(new QLabel(cameraBtn_)),
-      repairHintLabel_(new QLabel(QStringLiteral("Firmware needs repair, click to repair"), cameraBtn_)) {
+      repairHintLabel_(
+          new QLabel(QStringLiteral("Firmware needs repair, click to repair"), cameraBtn_)) {
   cameraBtn_->setObjectName(QStringLiteral("cameraBtn"));
   cameraBtn_->setCursor(Qt::PointingHandCursor);
   cameraBtn_->setFocusPolicy(Qt::TabFocus);
@@ -83,9 +84,9 @@ void QCameraCellView::configure(const std::string& name, std::int64_t state) {
   stateLabel_->setText(stateText(state));
   setTextColor(stateLabel_, stateColor(state));
   repairHintLabel_->setVisible(state == 2);
-  cameraBtn_->setAccessibleName(nameLabel_->text() + QLatin1Char(' ') + stateLabel_->text() +
-                                (state == 2 ? QStringLiteral(", ") + repairHintLabel_->text()
-                                            : QString()));
+  cameraBtn_->setAccessibleName(
+      nameLabel_->text() + QLatin1Char(' ') + stateLabel_->text() +
+      (state == 2 ? QStringLiteral(", ") + repairHintLabel_->text() : QString()));
 }
 
 void QCameraCellView::configureNoAccess(const std::string& name) {

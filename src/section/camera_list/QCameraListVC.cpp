@@ -77,9 +77,7 @@ QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBa
   refreshCameraList(true);
 }
 
-QCameraListVC::~QCameraListVC() {
-  manager_.removeDelegate(delegateLink_);
-}
+QCameraListVC::~QCameraListVC() { manager_.removeDelegate(delegateLink_); }
 
 QCameraCellView* QCameraListVC::cellAt(int row) const {
   return qobject_cast<QCameraCellView*>(tableView_->cellWidget(row, 0));
@@ -177,9 +175,10 @@ void QCameraListVC::sendStoredUVCParams(const std::weak_ptr<USBDevice>& weakDevi
   if (!control.hasInterface()) {
     if (retriesLeft > 0) {
       platform_.scheduler()(this, static_cast<int>(kApplyRetryInterval.count()),
-                 [self = QPointer(this), weakDevice, params, retriesLeft] {
-                   if (self) self->sendStoredUVCParams(weakDevice, params, retriesLeft - 1);
-                 });
+                            [self = QPointer(this), weakDevice, params, retriesLeft] {
+                              if (self)
+                                self->sendStoredUVCParams(weakDevice, params, retriesLeft - 1);
+                            });
     } else {
       QLog("CameraList, applyStoredUVCParams(_:), no video-control channel, giving up, " +
            describe(*device));
@@ -196,12 +195,13 @@ void QCameraListVC::sendStoredUVCParams(const std::weak_ptr<USBDevice>& weakDevi
 void QCameraListVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device) {
   QLog("CameraList, usbHidManager(_:didAttach:), " + describe(*device));
   refreshCameraList(false);
-  device->getSerialNumber([self = QPointer(this), weakCamera = std::weak_ptr<USBDevice>(device)](
-                              std::int64_t /*code*/, const std::optional<std::string>& serialNumber) {
-    if (self) {
-      self->applyStoredUVCParams(weakCamera.lock(), serialNumber);
-    }
-  });
+  device->getSerialNumber(
+      [self = QPointer(this), weakCamera = std::weak_ptr<USBDevice>(device)](
+          std::int64_t /*code*/, const std::optional<std::string>& serialNumber) {
+        if (self) {
+          self->applyStoredUVCParams(weakCamera.lock(), serialNumber);
+        }
+      });
 }
 
 void QCameraListVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
@@ -255,21 +255,22 @@ void QCameraListVC::showPermissionAlert(const QCameraAccessProblem& problem) {
        std::to_string(problem.error));
   permissionProblem_ = problem;
   // The message names the node that was refused, why, and the fix on this system.
-  auto* alert = new QAlertController(QStringLiteral("Unable to use the camera"),
-                                     QCameraAccess::explain(problem, QCameraAccess::system(platform_)));
+  auto* alert =
+      new QAlertController(QStringLiteral("Unable to use the camera"),
+                           QCameraAccess::explain(problem, QCameraAccess::system(platform_)));
   const QFont font = ui::systemFont(14, QFont::Medium);
-  alert->addAction(std::make_shared<QAlertAction>(
-                       QStringLiteral("Setting"), QAlertAction::QAlertActionStyle::blueFilled, font,
-                       [self = QPointer(this)](QAlertAction&) {
-                         if (self && self->settingAction_) {
-                           self->settingAction_();
-                         }
-                       }),
+  alert->addAction(std::make_shared<QAlertAction>(QStringLiteral("Setting"),
+                                                  QAlertAction::QAlertActionStyle::blueFilled, font,
+                                                  [self = QPointer(this)](QAlertAction&) {
+                                                    if (self && self->settingAction_) {
+                                                      self->settingAction_();
+                                                    }
+                                                  }),
                    true);
-  alert->addAction(std::make_shared<QAlertAction>(
-                       QStringLiteral("Cancel"), QAlertAction::QAlertActionStyle::grayFilled, font,
-                       nullptr),
-                   true);
+  alert->addAction(
+      std::make_shared<QAlertAction>(QStringLiteral("Cancel"),
+                                     QAlertAction::QAlertActionStyle::grayFilled, font, nullptr),
+      true);
   permissionAlert_ = alert;
   alert->present(this);
 }

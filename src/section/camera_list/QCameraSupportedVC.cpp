@@ -8,7 +8,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-
 #include "common/Pictures.h"
 #include "common/QFillParent.h"
 #include "common/UiStyle.h"
@@ -57,7 +56,8 @@ QWidget* makeRow(const QCameraSupportedDevice& device, bool last, QWidget* paren
     auto* line = new QWidget(row);
     line->setObjectName(QStringLiteral("rowSeparator"));
     line->setStyleSheet(QStringLiteral("background: #eeeeee;"));
-    line->setGeometry(kSidePadding, QCameraSupportedVC::rowHeight - 1, kPanelWidth - 2 * kSidePadding, 1);
+    line->setGeometry(kSidePadding, QCameraSupportedVC::rowHeight - 1,
+                      kPanelWidth - 2 * kSidePadding, 1);
   }
   return row;
 }
@@ -65,11 +65,13 @@ QWidget* makeRow(const QCameraSupportedDevice& device, bool last, QWidget* paren
 }  // namespace
 
 QCameraSupportedVC::QCameraSupportedVC(QWidget* parent)
-    : QViewController("QCameraSupportedVC", parent), panel_(new QWidget(this)),
+    : QViewController("QCameraSupportedVC", parent),
+      panel_(new QWidget(this)),
       panelEffect_(new QGraphicsOpacityEffect(panel_)) {
   panel_->setObjectName(QStringLiteral("supportedPanel"));
   panel_->setAttribute(Qt::WA_StyledBackground);
-  panel_->setStyleSheet(QStringLiteral("#supportedPanel { background: white; border-radius: 8px; }"));
+  panel_->setStyleSheet(
+      QStringLiteral("#supportedPanel { background: white; border-radius: 8px; }"));
   panel_->setGraphicsEffect(panelEffect_);
 
   auto* layout = new QVBoxLayout(panel_);
@@ -79,7 +81,8 @@ QCameraSupportedVC::QCameraSupportedVC(QWidget* parent)
   header->setFixedHeight(kHeaderHeight);
   auto* headerLayout = new QHBoxLayout(header);
   headerLayout->setContentsMargins(kSidePadding, 0, 12, 0);
-  headerLayout->addWidget(makeLabel(QStringLiteral("Supported Devices"), 16, ui::ink(), QFont::DemiBold, header));
+  headerLayout->addWidget(
+      makeLabel(QStringLiteral("Supported Devices"), 16, ui::ink(), QFont::DemiBold, header));
   headerLayout->addStretch();
   auto* close = new QToolButton(header);
   close->setObjectName(QStringLiteral("closeBtn"));
@@ -116,9 +119,7 @@ void QCameraSupportedVC::closeBtnAction() {
   fadeTo(0.0, true);
 }
 
-qreal QCameraSupportedVC::panelOpacity() const {
-  return panelEffect_->opacity();
-}
+qreal QCameraSupportedVC::panelOpacity() const { return panelEffect_->opacity(); }
 
 void QCameraSupportedVC::fadeTo(qreal target, bool removeWhenDone) {
   if (fade_) {

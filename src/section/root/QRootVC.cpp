@@ -91,8 +91,6 @@ void QRootVC::exitMenuAction() {
   }
 }
 
-void QRootVC::setQuitHandler(std::function<void()> handler) {
-  quitHandler_ = std::move(handler);
-}
+void QRootVC::setQuitHandler(std::function<void()> handler) { quitHandler_ = std::move(handler); }
 
 }  // namespace vexhal

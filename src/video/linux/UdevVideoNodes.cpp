@@ -64,8 +64,8 @@ std::vector<VideoNode> listUdevVideoNodes() {
     if (devnode == nullptr) continue;
     // udev's own probe says ":capture:" for capture nodes; metadata nodes lack it.
     const char* capabilities = udev_device_get_property_value(device.get(), "ID_V4L_CAPABILITIES");
-    if (capabilities != nullptr && std::string_view(capabilities).find(":capture:") ==
-                                       std::string_view::npos) {
+    if (capabilities != nullptr &&
+        std::string_view(capabilities).find(":capture:") == std::string_view::npos) {
       continue;
     }
     VideoNode node;

@@ -62,18 +62,19 @@ std::vector<CaptureFormat> V4l2CaptureBackend::formats(const CaptureDevice& capt
 
 std::uint32_t V4l2CaptureBackend::preferredOutputPixelFormat() const { return kFourccMjpeg; }
 
-void V4l2CaptureBackend::start(const CaptureDevice& device, const CaptureFormat& format,
-                               double fps, CaptureSink sink, CaptureCompletion completion) {
+void V4l2CaptureBackend::start(const CaptureDevice& device, const CaptureFormat& format, double fps,
+                               CaptureSink sink, CaptureCompletion completion) {
   join();
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd_ < 0) {
     const int code = errno;
-    deliver(completion, CaptureError{std::string("cannot create a wake-up event: ") +
-                                         std::strerror(code), code});
+    deliver(
+        completion,
+        CaptureError{std::string("cannot create a wake-up event: ") + std::strerror(code), code});
     return;
   }
-  thread_ = std::thread(&V4l2CaptureBackend::run, this, device.path, format, fps,
-                        std::move(sink), std::move(completion), wakeFd_);
+  thread_ = std::thread(&V4l2CaptureBackend::run, this, device.path, format, fps, std::move(sink),
+                        std::move(completion), wakeFd_);
 }
 
 void V4l2CaptureBackend::stop(CaptureCompletion completion) {
@@ -93,8 +94,8 @@ void V4l2CaptureBackend::join() {
   }
 }
 
-void V4l2CaptureBackend::run(std::string path, CaptureFormat format, double fps,
-                             CaptureSink sink, CaptureCompletion completion, int wakeFd) {
+void V4l2CaptureBackend::run(std::string path, CaptureFormat format, double fps, CaptureSink sink,
+                             CaptureCompletion completion, int wakeFd) {
   pthread_setname_np(pthread_self(), "vexhal-capture");
   V4l2Device device(io_, path);
   std::optional<CaptureError> error = device.open();

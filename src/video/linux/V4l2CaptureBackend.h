@@ -21,7 +21,7 @@ CaptureDevice captureDeviceFor(const VideoNode& node, const std::string& card);
 // "vexhal-capture", which configures the device, reports the start completion, then polls and
 // delivers samples (payload copied out, driver buffer requeued at once) until stopped or failed.
 class V4l2CaptureBackend final : public CaptureBackend {
-public:
+ public:
   using NodeLister = std::function<std::vector<VideoNode>()>;
 
   explicit V4l2CaptureBackend(std::shared_ptr<V4l2Io> io = V4l2Io::system(),
@@ -31,11 +31,11 @@ public:
   std::vector<CaptureDevice> devices() override;
   std::vector<CaptureFormat> formats(const CaptureDevice& device) override;
   std::uint32_t preferredOutputPixelFormat() const override;
-  void start(const CaptureDevice& device, const CaptureFormat& format, double fps,
-             CaptureSink sink, CaptureCompletion completion) override;
+  void start(const CaptureDevice& device, const CaptureFormat& format, double fps, CaptureSink sink,
+             CaptureCompletion completion) override;
   void stop(CaptureCompletion completion) override;
 
-private:
+ private:
   void run(std::string path, CaptureFormat format, double fps, CaptureSink sink,
            CaptureCompletion completion, int wakeFd);
   void join();

@@ -175,7 +175,8 @@ std::optional<CaptureError> V4l2Device::configure(const CaptureFormat& format, d
     v4l2_streamparm parm{};
     parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     parm.parm.capture.timeperframe.numerator = 1000;
-    parm.parm.capture.timeperframe.denominator = static_cast<std::uint32_t>(std::lround(fps * 1000));
+    parm.parm.capture.timeperframe.denominator =
+        static_cast<std::uint32_t>(std::lround(fps * 1000));
     // Drivers without frame-rate control keep their own rate; capture still works.
     io_->ioctl(fd_, VIDIOC_S_PARM, &parm);
   }
@@ -253,10 +254,10 @@ V4l2Device::ReadResult V4l2Device::readSample(SampleBufferPool& pool, VideoSampl
     sample.height = height_;
     const bool monotonic =
         (buffer.flags & V4L2_BUF_FLAG_TIMESTAMP_MASK) == V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC;
-    sample.timestampNs = monotonic ? static_cast<std::int64_t>(buffer.timestamp.tv_sec) *
-                                             1'000'000'000 +
-                                         static_cast<std::int64_t>(buffer.timestamp.tv_usec) * 1000
-                                   : monotonicNowNs();
+    sample.timestampNs = monotonic
+                             ? static_cast<std::int64_t>(buffer.timestamp.tv_sec) * 1'000'000'000 +
+                                   static_cast<std::int64_t>(buffer.timestamp.tv_usec) * 1000
+                             : monotonicNowNs();
   }
   if (io_->ioctl(fd_, VIDIOC_QBUF, &buffer) != 0) {
     error = systemError("cannot give a buffer back to");

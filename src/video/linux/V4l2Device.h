@@ -18,7 +18,7 @@ namespace vexhal::video {
 // streaming. Owns its descriptor and mappings; closing (or destruction) undoes everything.
 // Not thread-safe: one thread uses an instance at a time.
 class V4l2Device {
-public:
+ public:
   V4l2Device(std::shared_ptr<V4l2Io> io, std::string path);
   ~V4l2Device();
   V4l2Device(const V4l2Device&) = delete;
@@ -51,7 +51,7 @@ public:
 
   void stopStreaming();
 
-private:
+ private:
   struct Mapping {
     void* address = nullptr;
     std::size_t length = 0;

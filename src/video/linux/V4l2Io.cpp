@@ -11,7 +11,7 @@ namespace vexhal::video {
 namespace {
 
 class SystemV4l2Io final : public V4l2Io {
-public:
+ public:
   int open(const char* path, int flags) override { return ::open(path, flags | O_CLOEXEC); }
   int close(int fd) override { return ::close(fd); }
   int ioctl(int fd, unsigned long request, void* arg) override {

@@ -11,7 +11,7 @@ namespace vexhal::video {
 // The kernel calls the V4L2 code makes. Tests substitute a fake device for the kernel.
 // Each call returns what the system call returns and sets errno the same way.
 class V4l2Io {
-public:
+ public:
   virtual ~V4l2Io() = default;
 
   virtual int open(const char* path, int flags) = 0;

@@ -4,7 +4,7 @@
 OSTRANE_DISPLAY_NAME("OstraneConsumer")
 
 int main(int argc, char** argv) {
-    QLog("Consumer, started", argc > 1 ? argv[1] : "");
-    ostrane::flushLogQueue();
-    return 0;
+  QLog("Consumer, started", argc > 1 ? argv[1] : "");
+  ostrane::flushLogQueue();
+  return 0;
 }

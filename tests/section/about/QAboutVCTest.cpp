@@ -41,7 +41,8 @@ struct AboutTest : testing::Test, test::TwoCameras {
   QPointer<QAboutVC> about;
 };
 
-// Clicked links open the store's pages; without a browser, a dialog shows the address and copies it.
+// Clicked links open the store's pages; without a browser, a dialog shows the address and copies
+// it.
 TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPagesOrShowTheAddress) {
   std::vector<QString> opened;
   bool browser = true;
@@ -59,7 +60,8 @@ TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPagesOrShowTheAddress) {
   EXPECT_EQ(opened, (std::vector<QString>{terms, privacy}));
   EXPECT_EQ(test::shown<QAlertController>(), nullptr);
   browser = false;
-  for (const auto& [name, address] : {std::pair{"termsBtn", terms}, std::pair{"privacyBtn", privacy}}) {
+  for (const auto& [name, address] :
+       {std::pair{"termsBtn", terms}, std::pair{"privacyBtn", privacy}}) {
     click(name);
     QAlertController* alert = test::shown<QAlertController>();
     ASSERT_NE(alert, nullptr) << name;
@@ -80,7 +82,8 @@ TEST_F(AboutTest, RemovingAnyCameraReturnsToTheCameraList) {
 // The screen closes (a camera went away) while the service has not answered: the busy overlay
 // goes with it.
 TEST_F(AboutTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
-  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath), sim::UpdateService::Fault::Slow);
+  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
+                         sim::UpdateService::Fault::Slow);
   local.service.setSlowDelay(std::chrono::seconds(2));
   QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
   ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
@@ -92,20 +95,25 @@ TEST_F(AboutTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
 }
 
 TEST_F(AboutTest, AnswersOfTheProgramsCheckAreShown) {
-  QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);  // the product is unknown yet: its message
+  QTest::mouseClick(about->checkVersionBtn(),
+                    Qt::LeftButton);  // the product is unknown yet: its message
   ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav).has_value(); }));
   EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
-  local.service.setAnswer(QStringLiteral("KVR"), QStringLiteral("*"), sim::UpdateService::upToDate());
-  QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
-  ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
   local.service.setAnswer(QStringLiteral("KVR"), QStringLiteral("*"),
-                          sim::UpdateService::offer(QStringLiteral("9.9.9"), QStringLiteral("https://example.com/get"),
-                                                    QStringLiteral("New"), "pkg", false));
+                          sim::UpdateService::upToDate());
+  QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
+  ASSERT_TRUE(
+      waitUntil([&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
+  local.service.setAnswer(
+      QStringLiteral("KVR"), QStringLiteral("*"),
+      sim::UpdateService::offer(QStringLiteral("9.9.9"), QStringLiteral("https://example.com/get"),
+                                QStringLiteral("New"), "pkg", false));
   QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([] { return test::shown<QUpgradeVC>() != nullptr; }));
   EXPECT_TRUE(test::shown<QUpgradeVC>()->isApp());
   EXPECT_EQ(test::shown<QUpgradeVC>()->titleLabel()->text(), QStringLiteral("VexhalTools V9.9.9"));
-  EXPECT_TRUE(test::logged("About, needVersionUpgrade, true, false, 9.9.9, https://example.com/get)"));
+  EXPECT_TRUE(
+      test::logged("About, needVersionUpgrade, true, false, 9.9.9, https://example.com/get)"));
 }
 
 // The address is checked as it is typed: Save only for a usable one, and the reason otherwise.
@@ -120,20 +128,22 @@ TEST_P(ServiceAddressTest, TypedAddressEnablesSaveOrSaysWhy) {
   const bool usable = GetParam().problem == nullptr;
   EXPECT_EQ(service->saveBtn()->isEnabled(), usable);
   EXPECT_EQ(service->problemLab()->isVisible(), !usable);
-  EXPECT_TRUE(usable || service->problemLab()->text().contains(QString::fromUtf8(GetParam().problem)));
+  EXPECT_TRUE(usable ||
+              service->problemLab()->text().contains(QString::fromUtf8(GetParam().problem)));
   const QString before = serviceHost;
   QTest::mouseClick(service->saveBtn(), Qt::LeftButton);
   EXPECT_EQ(nav.topViewController() == service, !usable);
   EXPECT_EQ(serviceHost == before, !usable);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ServiceAddressTest,
-                         testing::Values(AddressCase{"https://updates.example.com", nullptr},
-                                         AddressCase{"http://127.0.0.1:8080", nullptr},
-                                         AddressCase{"http://updates.example.com", "only for this computer"},
-                                         AddressCase{"updates.example.com", "must begin with https://"},
-                                         AddressCase{"https://updates.example.com:65536", "port"},
-                                         AddressCase{"https://updates example.com", "not a valid address"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ServiceAddressTest,
+    testing::Values(AddressCase{"https://updates.example.com", nullptr},
+                    AddressCase{"http://127.0.0.1:8080", nullptr},
+                    AddressCase{"http://updates.example.com", "only for this computer"},
+                    AddressCase{"updates.example.com", "must begin with https://"},
+                    AddressCase{"https://updates.example.com:65536", "port"},
+                    AddressCase{"https://updates example.com", "not a valid address"}));
 
 // Saved addresses are split into host and port, and the next check goes there.
 TEST_F(AboutTest, SavedAddressSendsTheNextCheckToTheNewEndpoint) {

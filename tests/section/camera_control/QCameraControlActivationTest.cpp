@@ -46,10 +46,12 @@ struct ActivationTest : ::testing::Test {
     scheduler.tasks->at(0).run();
     window = delegate.window();
     rootVC = qobject_cast<QRootVC*>(
-        qobject_cast<QNavigationController*>(delegate.window()->contentViewController())->rootViewController());
+        qobject_cast<QNavigationController*>(delegate.window()->contentViewController())
+            ->rootViewController());
     navVC = rootVC->navVC();
     list = qobject_cast<QCameraListVC*>(navVC->rootViewController());
-    EXPECT_TRUE(waitUntil([&] { return list->cameraArr().size() == 1 && list->cameraArr()[0]->state() == 1; }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return list->cameraArr().size() == 1 && list->cameraArr()[0]->state() == 1; }));
     settle();
   }
   QCameraControlVC* openControl() {
@@ -57,7 +59,8 @@ struct ActivationTest : ::testing::Test {
     QCameraControlVC* screen = nullptr;
     EXPECT_TRUE(waitUntil([&] {
       screen = qobject_cast<QCameraControlVC*>(navVC->topViewController());
-      return screen != nullptr && screen->functionControlVC()->model().isLoaded() && screen->framesRendered() > 0;
+      return screen != nullptr && screen->functionControlVC()->model().isLoaded() &&
+             screen->framesRendered() > 0;
     }));
     settle();
     return screen;
@@ -86,8 +89,9 @@ std::string coveredControls(QWidget* window, QWidget* root) {
     while (hit != nullptr && hit != control) hit = hit->parentWidget();
     if (hit == nullptr) {
       const auto* button = qobject_cast<QAbstractButton*>(control);
-      covered << QStringLiteral("%1 %2 '%3'").arg(QString::fromLatin1(control->metaObject()->className()),
-                                                 control->objectName(), button ? button->text() : QString());
+      covered << QStringLiteral("%1 %2 '%3'")
+                     .arg(QString::fromLatin1(control->metaObject()->className()),
+                          control->objectName(), button ? button->text() : QString());
     }
   }
   return covered.join(QStringLiteral(", ")).toStdString();
@@ -140,7 +144,8 @@ TEST_F(ActivationTest, EveryScreenTakesClicksOnItsControls) {
 
   QToolButton* back = screen->backBtn();
   // Through the window system, so Qt picks the widget under the pointer as for a person.
-  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, back->mapTo(window, back->rect().center()));
+  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                    back->mapTo(window, back->rect().center()));
   EXPECT_TRUE(waitUntil([&] { return navVC->topViewController() == list; }));
   rootVC->aboutMenuAction();
   auto* about = qobject_cast<QAboutVC*>(navVC->topViewController());

@@ -36,10 +36,14 @@ struct HidingBackend : video::CaptureBackend {
     ++listings;
     return hidden ? std::vector<video::CaptureDevice>{} : inner->devices();
   }
-  std::vector<video::CaptureFormat> formats(const video::CaptureDevice& d) override { return inner->formats(d); }
-  std::uint32_t preferredOutputPixelFormat() const override { return inner->preferredOutputPixelFormat(); }
-  void start(const video::CaptureDevice& d, const video::CaptureFormat& f, double fps, video::CaptureSink sink,
-             video::CaptureCompletion done) override {
+  std::vector<video::CaptureFormat> formats(const video::CaptureDevice& d) override {
+    return inner->formats(d);
+  }
+  std::uint32_t preferredOutputPixelFormat() const override {
+    return inner->preferredOutputPixelFormat();
+  }
+  void start(const video::CaptureDevice& d, const video::CaptureFormat& f, double fps,
+             video::CaptureSink sink, video::CaptureCompletion done) override {
     inner->start(d, f, fps, std::move(sink), std::move(done));
   }
   void stop(video::CaptureCompletion done) override { inner->stop(std::move(done)); }
@@ -63,7 +67,8 @@ struct ControlScreen : ::testing::Test {
     screen = new QCameraControlVC(cam.device, cam.platform, cam.manager, QDataBase(settings));
     nav->push(screen, false);
     ASSERT_TRUE(waitUntil([&] {
-      return screen->functionControlVC()->model().isLoaded() && screen->imageControlVC()->model().isLoaded();
+      return screen->functionControlVC()->model().isLoaded() &&
+             screen->imageControlVC()->model().isLoaded();
     }));
   }
   bool onList() {
@@ -74,12 +79,15 @@ struct ControlScreen : ::testing::Test {
     const auto alerts = screen->presentedAlerts();
     return alerts.size() == 1 ? alerts.front() : nullptr;
   }
-  std::int64_t brightness() { return cam.camera().uvcControls().value(kUvcBrightness).value_or(-1); }
+  std::int64_t brightness() {
+    return cam.camera().uvcControls().value(kUvcBrightness).value_or(-1);
+  }
 
   QTemporaryDir dir;
   QString settings = dir.filePath(QStringLiteral("settings.ini"));
   test::CameraOnManager cam;
-  std::shared_ptr<HidingBackend> backend = std::make_shared<HidingBackend>(cam.rig.captureBackend());
+  std::shared_ptr<HidingBackend> backend =
+      std::make_shared<HidingBackend>(cam.rig.captureBackend());
   QNavigationController* nav = nullptr;
   QPointer<QCameraControlVC> screen;
 };
@@ -112,10 +120,13 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
   ASSERT_NE(onlyAlert(), nullptr);
   EXPECT_EQ(onlyAlert()->alertMessage(), QStringLiteral("Save the settings\uFF1F"));
   choose(onlyAlert(), QStringLiteral("Confirm"));
-  ASSERT_TRUE(waitUntil([&] { return test::toastText(nav->window()) == QString::fromUtf8(GetParam().toast); }));
+  ASSERT_TRUE(waitUntil(
+      [&] { return test::toastText(nav->window()) == QString::fromUtf8(GetParam().toast); }));
   EXPECT_EQ(cam.camera().savedFunctions().hMirror, GetParam().saveCode == 0);
   // The image settings are stored on this computer whatever the camera answered.
-  EXPECT_EQ(QDataBase(settings).getUVCParams(QString::fromStdString(cam.camera().serialNumber())).has_value(),
+  EXPECT_EQ(QDataBase(settings)
+                .getUVCParams(QString::fromStdString(cam.camera().serialNumber()))
+                .has_value(),
             GetParam().storeWorks);
   screen->backBtnAction();
   ASSERT_EQ(onList(), GetParam().backPopsAtOnce);
@@ -126,16 +137,19 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, SaveThenBack,
-                         ::testing::Values(SaveCase{"Saved", 0, true, "Successfully saved", true},
-                                           SaveCase{"Failed", 7, true, "Save failed,please try it again", false},
-                                           SaveCase{"NotStored", 0, false, "Save failed,please try it again", false}),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Codes, SaveThenBack,
+    ::testing::Values(SaveCase{"Saved", 0, true, "Successfully saved", true},
+                      SaveCase{"Failed", 7, true, "Save failed,please try it again", false},
+                      SaveCase{"NotStored", 0, false, "Save failed,please try it again", false}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
   cam.device->setAngle(90, [](std::int64_t) {});
   cam.device->setHMirror(true, [](std::int64_t) {});
-  UVCCameraControl(static_cast<std::uint32_t>(cam.camera().locationId()), cam.platform.uvcTransportFactory()).setBrightness(150);
+  UVCCameraControl(static_cast<std::uint32_t>(cam.camera().locationId()),
+                   cam.platform.uvcTransportFactory())
+      .setBrightness(150);
   ASSERT_TRUE(waitUntil([&] { return cam.camera().functions().hMirror; }));
   open();
   const sim::CameraFunctions baseline = cam.camera().functions();
@@ -214,7 +228,8 @@ TEST_F(ControlScreen, APreviewCutOffByTheCameraStartsAgainWhenTheCameraReturns) 
   settle();
   const std::uint64_t before = screen->framesRendered();
   cam.camera().plug();
-  ASSERT_TRUE(waitUntil([&] { return screen->isCapturing() && screen->framesRendered() > before; }));
+  ASSERT_TRUE(
+      waitUntil([&] { return screen->isCapturing() && screen->framesRendered() > before; }));
 }
 
 TEST_F(ControlScreen, ACameraBusyWithAnotherProgramIsExplainedAndRetriedUntilFree) {
@@ -223,7 +238,8 @@ TEST_F(ControlScreen, ACameraBusyWithAnotherProgramIsExplainedAndRetriedUntilFre
   cam.camera().setFaults(busy);
   open();
   ASSERT_TRUE(waitUntil([&] { return screen->previewNotice()->isVisible(); }));
-  EXPECT_EQ(screen->previewNotice()->text(), QStringLiteral("The camera is in use by another program."));
+  EXPECT_EQ(screen->previewNotice()->text(),
+            QStringLiteral("The camera is in use by another program."));
   EXPECT_FALSE(screen->isCapturing());
   const int listed = backend->listings;
   ASSERT_TRUE(waitUntil([&] { return backend->listings > listed; }));
@@ -270,15 +286,19 @@ TEST_P(ControlScreenSize, ThePreviewHasThePictureShapeAndThePageNoBlankTail) {
   if (bar->isVisible() && bar->maximum() >= bar->pageStep() / 2) {
     // Scrolled to the top, the thumb (at most 2/3 of the bar) is the part that stands out.
     const QImage image = bar->grab().toImage();
-    const auto grey = [&](double at) { return qGray(image.pixel(image.width() / 2, int(image.height() * at))); };
+    const auto grey = [&](double at) {
+      return qGray(image.pixel(image.width() / 2, int(image.height() * at)));
+    };
     EXPECT_LT(grey(0.3), grey(0.9));
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, ControlScreenSize,
-                         ::testing::Values(QSize(760, 360), QSize(760, 480), QSize(900, 600), QSize(1600, 700)),
+                         ::testing::Values(QSize(760, 360), QSize(760, 480), QSize(900, 600),
+                                           QSize(1600, 700)),
                          [](const auto& row) {
-                           return std::to_string(row.param.width()) + "x" + std::to_string(row.param.height());
+                           return std::to_string(row.param.width()) + "x" +
+                                  std::to_string(row.param.height());
                          });
 
 // Lists devices as a backend would, noting the thread it is asked on.
@@ -286,7 +306,8 @@ struct ListingBackend : HidingBackend {
   ListingBackend() : HidingBackend(nullptr) {}
   std::vector<video::CaptureDevice> devices() override {
     thread = QThread::currentThread()->objectName();
-    return {{"0x3152000b206b215", "other", "", "/dev/video4"}, {"0x3142000b206b215", "ours", "", "/dev/video2"}};
+    return {{"0x3152000b206b215", "other", "", "/dev/video4"},
+            {"0x3142000b206b215", "ours", "", "/dev/video2"}};
   }
   QString thread;
 };

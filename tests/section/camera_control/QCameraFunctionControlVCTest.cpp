@@ -19,11 +19,15 @@ using test::settle;
 using test::waitUntil;
 
 void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-QAbstractButton* item(QSegmentedControl* segment, int index) { return segment->findChildren<QAbstractButton*>().at(index); }
+QAbstractButton* item(QSegmentedControl* segment, int index) {
+  return segment->findChildren<QAbstractButton*>().at(index);
+}
 
-CameraFunctions functions(bool autoFraming, int mode, bool frameMaster, int angle, bool mirror, int pickup) {
-  return {autoFraming, static_cast<std::int8_t>(mode), frameMaster, static_cast<std::int8_t>(angle), mirror,
-          static_cast<std::int8_t>(pickup)};
+CameraFunctions functions(bool autoFraming, int mode, bool frameMaster, int angle, bool mirror,
+                          int pickup) {
+  return {autoFraming, static_cast<std::int8_t>(mode),
+          frameMaster, static_cast<std::int8_t>(angle),
+          mirror,      static_cast<std::int8_t>(pickup)};
 }
 
 struct FunctionPage : ::testing::Test {
@@ -80,10 +84,14 @@ TEST_P(FunctionPageLoad, ShowsTheCameraValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cameras, FunctionPageLoad,
-    ::testing::Values(LoadCase{"Factory", functions(true, 0, false, 120, false, 50), true, true, false, false, 2, 1},
-                      LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false, true, true, 2, 2},
-                      LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false, false, false, 0, 0},
-                      LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false, false, false, 1, 1}),
+    ::testing::Values(LoadCase{"Factory", functions(true, 0, false, 120, false, 50), true, true,
+                               false, false, 2, 1},
+                      LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false,
+                               true, true, 2, 2},
+                      LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false,
+                               false, false, 0, 0},
+                      LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false,
+                               false, false, 1, 1}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A lost reply keeps the page loading, showing nothing the camera did not report, until the read
@@ -157,8 +165,10 @@ TEST_F(FunctionPage, With4KCapturing60DegreesIsSentAndTheNoticeShown) {
   QHudOverlay::toast(page->window())->hideAnimated(false);
   click(item(page->angleSegment(), 0));
   EXPECT_TRUE(waitUntil([&] { return cam.camera().functions().angle == 60; }));
-  EXPECT_EQ(test::toastText(page->window()),
-            QString::fromUtf8("Other apps are using 4k images, \n\"Roomwise AI\" and  \"60° FOV\" not able\nto use."));
+  EXPECT_EQ(
+      test::toastText(page->window()),
+      QString::fromUtf8(
+          "Other apps are using 4k images, \n\"Roomwise AI\" and  \"60° FOV\" not able\nto use."));
 }
 
 struct ScrollCase {
@@ -192,12 +202,14 @@ const CameraFunctions kFactory = functions(true, 0, false, 120, false, 50);
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, FunctionPageScroll,
-    ::testing::Values(ScrollCase{"Mirror", kFactory, [](Page& p) -> Button { return p.hMirrorSwitch(); }, 336},
-                      ScrollCase{"PickUp", kFactory, [](Page& p) { return item(p.pickupSegment(), 0); }, 336},
-                      ScrollCase{"Mode", kFactory, [](Page& p) -> Button { return p.singleModeBtn(); }, 336},
-                      ScrollCase{"Angle", functions(false, 0, false, 120, false, 50),
-                                 [](Page& p) { return item(p.angleSegment(), 1); }, 192},
-                      ScrollCase{"IntelligentOff", kFactory, [](Page& p) -> Button { return p.intelligentSwitch(); }, 192}),
+    ::testing::Values(
+        ScrollCase{"Mirror", kFactory, [](Page& p) -> Button { return p.hMirrorSwitch(); }, 336},
+        ScrollCase{"PickUp", kFactory, [](Page& p) { return item(p.pickupSegment(), 0); }, 336},
+        ScrollCase{"Mode", kFactory, [](Page& p) -> Button { return p.singleModeBtn(); }, 336},
+        ScrollCase{"Angle", functions(false, 0, false, 120, false, 50),
+                   [](Page& p) { return item(p.angleSegment(), 1); }, 192},
+        ScrollCase{"IntelligentOff", kFactory,
+                   [](Page& p) -> Button { return p.intelligentSwitch(); }, 192}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FunctionPage, RepliesReachingAClosedPageAreDroppedAndTheNextPageLoads) {

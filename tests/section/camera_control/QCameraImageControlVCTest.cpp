@@ -19,7 +19,8 @@ const QString kSerial = QStringLiteral("VXK31D2612001");
 
 // Passes every request on to the camera and notes the values set.
 struct RecordingTransport : UVCTransport {
-  RecordingTransport(std::unique_ptr<UVCTransport> from, Sent& to) : inner(std::move(from)), sent(to) {}
+  RecordingTransport(std::unique_ptr<UVCTransport> from, Sent& to)
+      : inner(std::move(from)), sent(to) {}
   int controlRequest(UVCControlRequest& request) override {
     if (request.bRequest == kUvcSetCur) {
       const UVCControlInfo control{request.wIndex >> 8, request.wValue >> 8, request.wLength};
@@ -39,15 +40,18 @@ struct RecordingFactory : UVCTransportFactory {
     auto transport = available ? inner->openByLocation(locationId) : nullptr;
     return transport ? std::make_unique<RecordingTransport>(std::move(transport), sent) : nullptr;
   }
-  std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t, std::uint16_t) override { return nullptr; }
+  std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t, std::uint16_t) override {
+    return nullptr;
+  }
   std::shared_ptr<UVCTransportFactory> inner;
   Sent& sent;
   bool& available;
 };
 
 struct ImagePage : ::testing::Test {
-
-  std::int64_t onCamera(const UVCControlInfo& control) { return cam.camera().uvcControls().value(control).value_or(-1); }
+  std::int64_t onCamera(const UVCControlInfo& control) {
+    return cam.camera().uvcControls().value(control).value_or(-1);
+  }
   void fetchSerialNumber() {
     bool done = false;
     cam.device->getSerialNumber([&](std::int64_t, const auto&) { done = true; });
@@ -59,7 +63,8 @@ struct ImagePage : ::testing::Test {
     page->show();
   }
   void clickMode(int index) {
-    QTest::mouseClick(page->imageModeSegment()->findChildren<QAbstractButton*>().at(index), Qt::LeftButton);
+    QTest::mouseClick(page->imageModeSegment()->findChildren<QAbstractButton*>().at(index),
+                      Qt::LeftButton);
   }
 
   QTemporaryDir dir;
@@ -80,7 +85,8 @@ TEST_F(ImagePage, ModesAndSlidersReachTheCamera) {
   EXPECT_EQ(page->slider(Control::brightness)->value(), 60);
   EXPECT_EQ(page->label(Control::sharpness)->text(), QStringLiteral("42%"));
   EXPECT_TRUE(test::logged("CameraControl, SegmentBlock, 1"));
-  EXPECT_TRUE(test::logged("CameraControl, resetParams(mode:brightness:contrast:saturation:sharpness:)"));
+  EXPECT_TRUE(
+      test::logged("CameraControl, resetParams(mode:brightness:contrast:saturation:sharpness:)"));
 
   // Dragging follows the label and sends only on release, nothing when released where it started.
   sent.clear();

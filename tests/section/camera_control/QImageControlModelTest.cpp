@@ -43,17 +43,26 @@ TEST_P(ImageModelLoad, OverlaysTheStoredRecordAndCorrectsTheRange) {
 INSTANTIATE_TEST_SUITE_P(
     Cameras, ImageModelLoad,
     ::testing::Values(
-        LoadCase{"NothingStored", P{Mode::custom, 100, 128, 150, 90}, std::nullopt, {},
+        LoadCase{"NothingStored",
+                 P{Mode::custom, 100, 128, 150, 90},
+                 std::nullopt,
+                 {},
                  P{Mode::standard, 100, 128, 150, 90}},
-        LoadCase{"OutOfRangeCorrectedInOrder", P{Mode::standard, 60, 200, 128, 0}, std::nullopt,
+        LoadCase{"OutOfRangeCorrectedInOrder",
+                 P{Mode::standard, 60, 200, 128, 0},
+                 std::nullopt,
                  {{Control::brightness, 78}, {Control::contrast, 178}, {Control::sharpness, 78}},
                  P{Mode::standard, 78, 178, 128, 78}},
-        LoadCase{"StoredValuesSentWhereTheyDiffer", P{Mode::standard, 128, 128, 128, 128},
-                 P{Mode::vivid, 130, 128, 140, 120},
-                 {{Control::brightness, 130}, {Control::saturation, 140}, {Control::sharpness, 120}},
-                 P{Mode::vivid, 130, 128, 140, 120}},
-        LoadCase{"StoredOutOfRangeSentThenCorrected", P{Mode::standard, 128, 128, 128, 128},
-                 P{Mode::custom, 190, 128, 128, 128}, {{Control::brightness, 190}, {Control::brightness, 178}},
+        LoadCase{
+            "StoredValuesSentWhereTheyDiffer",
+            P{Mode::standard, 128, 128, 128, 128},
+            P{Mode::vivid, 130, 128, 140, 120},
+            {{Control::brightness, 130}, {Control::saturation, 140}, {Control::sharpness, 120}},
+            P{Mode::vivid, 130, 128, 140, 120}},
+        LoadCase{"StoredOutOfRangeSentThenCorrected",
+                 P{Mode::standard, 128, 128, 128, 128},
+                 P{Mode::custom, 190, 128, 128, 128},
+                 {{Control::brightness, 190}, {Control::brightness, 178}},
                  P{Mode::custom, 178, 128, 128, 128}}),
     [](const auto& row) { return std::string(row.param.name); });
 
@@ -77,47 +86,59 @@ TEST_P(ImageModelAction, SendsOnlyWhatChanges) {
 INSTANTIATE_TEST_SUITE_P(
     Actions, ImageModelAction,
     ::testing::Values(
-        ActionCase{"BrightSendsNoContrast", [](M& m) { return chooseModeItem(m, 1); },
-                   {{Control::brightness, 138}, {Control::saturation, 130}, {Control::sharpness, 120}},
-                   P{Mode::bright, 138, 128, 130, 120}},
-        ActionCase{"CustomSendsNothing", [](M& m) { return chooseModeItem(m, 3); }, {},
+        ActionCase{
+            "BrightSendsNoContrast",
+            [](M& m) { return chooseModeItem(m, 1); },
+            {{Control::brightness, 138}, {Control::saturation, 130}, {Control::sharpness, 120}},
+            P{Mode::bright, 138, 128, 130, 120}},
+        ActionCase{"CustomSendsNothing",
+                   [](M& m) { return chooseModeItem(m, 3); },
+                   {},
                    P{Mode::custom, 128, 128, 128, 128}},
-        ActionCase{"ItemPastTheLastIsCustom", [](M& m) { return chooseModeItem(m, 9); }, {},
+        ActionCase{"ItemPastTheLastIsCustom",
+                   [](M& m) { return chooseModeItem(m, 9); },
+                   {},
                    P{Mode::custom, 128, 128, 128, 128}},
         ActionCase{"VividAfterBrightSendsOnlyTheDifference",
                    [](M& m) {
                      chooseModeItem(m, 1);
                      return chooseModeItem(m, 2);
                    },
-                   {{Control::brightness, 130}, {Control::saturation, 140}}, P{Mode::vivid, 130, 128, 140, 120}},
+                   {{Control::brightness, 130}, {Control::saturation, 140}},
+                   P{Mode::vivid, 130, 128, 140, 120}},
         ActionCase{"SliderReleasedWhereItStartedSendsNothing",
                    [](M& m) {
                      m.sliderMoving();
                      return m.sliderReleased(Control::contrast, 50);
                    },
-                   {}, P{Mode::custom, 128, 128, 128, 128}},
+                   {},
+                   P{Mode::custom, 128, 128, 128, 128}},
         ActionCase{"SliderReleasedElsewhereSendsItsValue",
                    [](M& m) {
                      m.sliderMoving();
                      return m.sliderReleased(Control::sharpness, 0);
                    },
-                   {{Control::sharpness, 78}}, P{Mode::custom, 128, 128, 128, 78}},
+                   {{Control::sharpness, 78}},
+                   P{Mode::custom, 128, 128, 128, 78}},
         ActionCase{"RestoreSendsTheBaselineButNoMode",
                    [](M& m) {
                      chooseModeItem(m, 2);
                      m.sliderReleased(Control::contrast, 100);
                      return m.restore();
                    },
-                   {{Control::brightness, 128}, {Control::contrast, 128}, {Control::saturation, 128},
+                   {{Control::brightness, 128},
+                    {Control::contrast, 128},
+                    {Control::saturation, 128},
                     {Control::sharpness, 128}},
                    P{Mode::vivid, 128, 128, 128, 128}},
-        ActionCase{"ResetToStandard",
-                   [](M& m) {
-                     chooseModeItem(m, 1);
-                     return m.resetParams(Mode::standard, P::preset(Mode::standard));
-                   },
-                   {{Control::brightness, 128}, {Control::saturation, 128}, {Control::sharpness, 128}},
-                   P::defaultParams()}),
+        ActionCase{
+            "ResetToStandard",
+            [](M& m) {
+              chooseModeItem(m, 1);
+              return m.resetParams(Mode::standard, P::preset(Mode::standard));
+            },
+            {{Control::brightness, 128}, {Control::saturation, 128}, {Control::sharpness, 128}},
+            P::defaultParams()}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ImageModel, WithoutALoadEveryActionIsIgnored) {

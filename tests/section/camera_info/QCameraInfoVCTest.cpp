@@ -41,25 +41,28 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
     plug(first);
     // The screen's waits run at once; toasts stay up for the test to read.
     platform.setScheduler([](QObject* context, int, std::function<void()> task) {
-      if (qobject_cast<QProgressHUD*>(context) == nullptr) QTimer::singleShot(0, context, std::move(task));
+      if (qobject_cast<QProgressHUD*>(context) == nullptr)
+        QTimer::singleShot(0, context, std::move(task));
     });
     info = new QCameraInfoVC(manager.devices().front(), platform, manager);
     nav.push(info, false);
     ASSERT_TRUE(waitUntil([&] {
-      return versionReadFails ? test::logged("CameraInfo, getVersion, " + std::to_string(kVersionFault))
-                              : info->versionLabel()->text() == QStringLiteral("1.0.6");
+      return versionReadFails
+                 ? test::logged("CameraInfo, getVersion, " + std::to_string(kVersionFault))
+                 : info->versionLabel()->text() == QStringLiteral("1.0.6");
     }));
   }
 
   // The service offers `version` for the camera's 1.0.6 (or `forVersion`), as a package the
   // camera accepts.
-  void offer(FirmwareVersion version, bool force, const QString& forVersion = QStringLiteral("1.0.6")) {
+  void offer(FirmwareVersion version, bool force,
+             const QString& forVersion = QStringLiteral("1.0.6")) {
     const QByteArray package = sim::buildFirmwareImage(version, QByteArray(8192, 'x'));
     local.service.addPackage(QStringLiteral("/fw.bin"), package);
     local.service.setAnswer(QStringLiteral("VX-K31D"), forVersion,
                             sim::UpdateService::offer(QString::fromStdString(version.text()),
-                                                      local.url(QStringLiteral("/fw.bin")), QStringLiteral("Notes"),
-                                                      package, force));
+                                                      local.url(QStringLiteral("/fw.bin")),
+                                                      QStringLiteral("Notes"), package, force));
   }
 
   QUpgradeVC* checkForUpdate() {
@@ -92,7 +95,8 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
 TEST_F(CameraInfoTest, ShowsTheCamerasNameSerialNumberAndVersion) {
   openInfo();
   EXPECT_EQ(info->nameLabel()->text(), QStringLiteral("PICO EDGE"));
-  EXPECT_TRUE(waitUntil([&] { return info->serialLabel()->text() == QStringLiteral("VXK31D2612001"); }));
+  EXPECT_TRUE(
+      waitUntil([&] { return info->serialLabel()->text() == QStringLiteral("VXK31D2612001"); }));
   EXPECT_EQ(info->lastVersion(), QStringLiteral("1.0.6"));
   EXPECT_TRUE(test::logged("CameraInfo, getVersion, 0, Optional(\"1.0.6\")"));
   for (QLabel* label : {info->nameLabel(), info->serialLabel(), info->versionLabel()}) {
@@ -106,9 +110,11 @@ TEST_F(CameraInfoTest, AServiceFailureIsToldAndNothingNewerSaysUpToDate) {
   ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav).has_value(); }));
   EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
   EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, 1"));
-  local.service.setAnswer(QStringLiteral("VX-K31D"), QStringLiteral("*"), sim::UpdateService::upToDate());
+  local.service.setAnswer(QStringLiteral("VX-K31D"), QStringLiteral("*"),
+                          sim::UpdateService::upToDate());
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
-  ASSERT_TRUE(waitUntil([&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
+  ASSERT_TRUE(
+      waitUntil([&] { return test::toastText(&nav) == QStringLiteral("Software is up to date"); }));
   EXPECT_EQ(info->updateVC(), nullptr);
 }
 
@@ -176,7 +182,8 @@ TEST_P(UnknownVersionTest, TheChecksReadIsTheReferenceAndNoneRefusesTheInstallat
   QUpgradeVC* sheet = checkForUpdate();
   ASSERT_NE(sheet, nullptr);
   QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
-  ASSERT_TRUE(waitUntil([&] { return info.isNull() || info->failureAlert() != nullptr || test::toastText(&nav); }));
+  ASSERT_TRUE(waitUntil(
+      [&] { return info.isNull() || info->failureAlert() != nullptr || test::toastText(&nav); }));
   ASSERT_FALSE(onRoot()) << test::toastText(&nav).value_or(QString()).toStdString();
   if (checkReadsIt) {  // the camera came back unchanged
     EXPECT_EQ(info->lastVersion(), QStringLiteral("1.0.6"));
@@ -214,7 +221,8 @@ TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
 // The screen closes (its camera went away) while the service has not answered: the busy
 // overlay goes with it.
 TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
-  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath), sim::UpdateService::Fault::Slow);
+  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
+                         sim::UpdateService::Fault::Slow);
   local.service.setSlowDelay(std::chrono::seconds(2));
   openInfo();
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
@@ -238,7 +246,8 @@ TEST_F(CameraInfoTest, ASilentCameraDoesNotHoldTheBusyOverlay) {
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
   ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
   EXPECT_TRUE(waitUntil([&] { return QHudOverlay::busyOverlay(&nav) == nullptr; }));
-  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, getVersion, " + std::to_string(USBDevice::kCommandNoReply)));
+  EXPECT_TRUE(test::logged("CameraInfo, needVersionUpgrade, getVersion, " +
+                           std::to_string(USBDevice::kCommandNoReply)));
   EXPECT_EQ(nav.topViewController(), info.data());
 }
 
@@ -253,7 +262,8 @@ TEST_F(CameraInfoTest, AnotherCameraDuringInstallationIsIgnoredAndTheWatchdogFir
   EXPECT_EQ(nav.topViewController(), info.data());  // the restart does not close the screen
   plug(second);
   ASSERT_TRUE(waitUntil([] {
-    return test::logged("CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, 0, Optional(\"VXK31D2612002\")");
+    return test::logged(
+        "CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, 0, Optional(\"VXK31D2612002\")");
   }));
   EXPECT_TRUE(platform.firmwareInstalling());
   EXPECT_EQ(info->device()->serialNumber(), std::optional<std::string>("VXK31D2612001"));
@@ -315,7 +325,9 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText)
   startInstallation();
   test::settle();
   ASSERT_GT(nav.y(), 0);  // below the toolbar
-  const auto inWindow = [&](const QWidget* w) { return QRect(w->mapTo(&main, QPoint()), w->size()); };
+  const auto inWindow = [&](const QWidget* w) {
+    return QRect(w->mapTo(&main, QPoint()), w->size());
+  };
   EXPECT_EQ(inWindow(info->loadingView()), main.rect());
   const QRect spinner = inWindow(info->loadingView()->imageLabel());
   for (QWidget* widget : main.findChildren<QWidget*>()) {
@@ -348,7 +360,8 @@ TEST_P(RemovalTest, ClosesTheScreenOnlyForItsCameraOutsideAnInstallation) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RemovalTest,
-                         testing::Values(RemovalCase{false, true, true}, RemovalCase{true, true, false},
+                         testing::Values(RemovalCase{false, true, true},
+                                         RemovalCase{true, true, false},
                                          RemovalCase{false, false, false}));
 
 // A package that is missing or empty fails at once instead of starting a transfer.

@@ -66,11 +66,14 @@ TEST_F(SheetTest, ProgressFormatsTheDownloadedPartOfThePackageSize) {
     int percent;
     const char* text;
     int bar;
-  } rows[] = {{"10.0 MB", 0, "0.0/10.0 MB", 0},      {"10.0 MB", 50, "5.0/10.0 MB", 124},
-              {"10.0 MB", 150, "15.0/10.0 MB", 248}, {"big MB", 50, "0.0/big MB", 124},
+  } rows[] = {{"10.0 MB", 0, "0.0/10.0 MB", 0},
+              {"10.0 MB", 50, "5.0/10.0 MB", 124},
+              {"10.0 MB", 150, "15.0/10.0 MB", 248},
+              {"big MB", 50, "0.0/big MB", 124},
               {"MB", 100, "0.0/MB", 248}};
   for (const auto& row : rows) {
-    open(info(false, QStringLiteral("https://example.com/p"), QString::fromLatin1(row.size)), false);
+    open(info(false, QStringLiteral("https://example.com/p"), QString::fromLatin1(row.size)),
+         false);
     sheet->setProgress(row.percent);
     EXPECT_EQ(sheet->progressLabel()->text(), QString::fromLatin1(row.text));
     EXPECT_EQ(sheet->progressBar()->width(), row.bar) << row.text;
@@ -86,8 +89,10 @@ TEST_F(SheetTest, TheProgramsUpdateOpensOnlyWebAddresses) {
   const struct {
     const char* url;
     bool force, opens, closes;
-  } rows[] = {{"https://example.com/dl", false, true, true}, {"http://example.com/dl", true, true, false},
-              {"file:///etc/passwd", false, false, false},   {"javascript:alert(1)", false, false, false},
+  } rows[] = {{"https://example.com/dl", false, true, true},
+              {"http://example.com/dl", true, true, false},
+              {"file:///etc/passwd", false, false, false},
+              {"javascript:alert(1)", false, false, false},
               {"not an address", false, false, false}};
   for (const auto& row : rows) {
     opened.clear();
@@ -115,8 +120,10 @@ TEST_P(DownloadFailureTest, OffersTryAgainAndLaterOnlyWhenNotForced) {
   sheet->setCompletedBlock([&](const RNetResponse& response) { handed = response; });
   QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
   ASSERT_TRUE(test::waitUntil([&] { return sheet->alert() != nullptr; }));
-  EXPECT_EQ(sheet->alert()->alertMessage(), QStringLiteral("Downloading failed. Please try again."));
-  const QStringList titles = force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"};
+  EXPECT_EQ(sheet->alert()->alertMessage(),
+            QStringLiteral("Downloading failed. Please try again."));
+  const QStringList titles =
+      force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"};
   ASSERT_EQ(test::actionTitles(sheet->alert()), titles);
   EXPECT_FALSE(handed.has_value());
   if (!force) {
@@ -131,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(ForcedOrNot, DownloadFailureTest, testing::Bool());
 
 // Texts of the service are shown as they stand, never read as markup.
 TEST_F(SheetTest, ShowsTheServicesTextsAsTheyStand) {
-  RVersionUpgradeInfo value = info(false, QStringLiteral("https://example.com/p"), QStringLiteral("<b>9</b> MB"));
+  RVersionUpgradeInfo value =
+      info(false, QStringLiteral("https://example.com/p"), QStringLiteral("<b>9</b> MB"));
   value.version = QStringLiteral("<img src=x>2.0");
   open(value, false);
   for (QLabel* label : {sheet->titleLabel(), sheet->progressLabel()}) {
@@ -177,7 +185,8 @@ TEST(UpgradeLoadingViewTest, CyclesItsFourteenFramesWhileShown) {
   }
   QUpgradeLoadingView view;
   view.startLoading();
-  EXPECT_TRUE(test::waitUntil([&] { return view.currentFrame() == QUpgradeLoadingView::frameCount - 1; }));
+  EXPECT_TRUE(
+      test::waitUntil([&] { return view.currentFrame() == QUpgradeLoadingView::frameCount - 1; }));
   EXPECT_TRUE(test::waitUntil([&] { return view.currentFrame() == 0; }));
   view.stopLoading();
   EXPECT_FALSE(view.isLoading());

@@ -14,7 +14,8 @@ namespace vexhal::test {
 // Every version check sent so far has had its answer (each logs its GET and then its outcome).
 // Tests that end while a check is held back wait for this, so no reply outlives the program.
 inline bool versionChecksAnswered() {
-  return countLogged("RNetManager, version-check, ") == 2 * countLogged("RNetManager, version-check, GET ");
+  return countLogged("RNetManager, version-check, ") ==
+         2 * countLogged("RNetManager, version-check, GET ");
 }
 
 // A service on plain HTTP with the shared client and the endpoint texts pointed at it, in a

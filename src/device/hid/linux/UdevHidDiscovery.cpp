@@ -54,8 +54,8 @@ int UdevHidDiscovery::start(std::uint16_t vendorId, std::uint16_t productId, Eve
   vendorId_ = vendorId;
   productId_ = productId;
   events_ = std::move(events);
-  notifier_ = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor_),
-                                                QSocketNotifier::Read);
+  notifier_ =
+      std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor_), QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, &context_,
                    [this] { monitorReady(); });
   // The monitor listens already, so a camera that arrives meanwhile is not missed; one reported
@@ -96,8 +96,7 @@ void UdevHidDiscovery::monitorReady() {
   const std::string_view verb = action != nullptr ? action : "";
   const char* node = udev_device_get_devnode(device);
   // A removed device's parent is already gone from sysfs, so it has no record.
-  const std::optional<HidDeviceRecord> record =
-      verb == "remove" ? std::nullopt : recordFor(device);
+  const std::optional<HidDeviceRecord> record = verb == "remove" ? std::nullopt : recordFor(device);
   routeUdevHidEvent(verb, node != nullptr ? node : "", record, events_);
   udev_device_unref(device);
 }
@@ -121,19 +120,16 @@ std::optional<HidDeviceRecord> UdevHidDiscovery::recordFor(struct udev_device* h
     return std::nullopt;
   }
   if (identity->locationId == 0) {
-    hidLog(LOG_WARNING,
-           "HIDDevice, %s: USB port path of %s has no location id; listed unpaired", node,
-           usbPath);
+    hidLog(LOG_WARNING, "HIDDevice, %s: USB port path of %s has no location id; listed unpaired",
+           node, usbPath);
   } else if ((identity->locationId & 0x00F00000) == 0) {
-    hidLog(LOG_INFO, "HIDDevice, %s: %s is on a port above 15; location id 0x%08llx", node,
-           usbPath, static_cast<unsigned long long>(identity->locationId));
+    hidLog(LOG_INFO, "HIDDevice, %s: %s is on a port above 15; location id 0x%08llx", node, usbPath,
+           static_cast<unsigned long long>(identity->locationId));
   }
   return HidDeviceRecord{node, identity->vendorId, identity->productId, identity->locationId};
 }
 
-UniqueFd UdevHidDiscovery::open(const HidDeviceRecord& device) {
-  return tryOpen(device).fd;
-}
+UniqueFd UdevHidDiscovery::open(const HidDeviceRecord& device) { return tryOpen(device).fd; }
 
 HidDiscovery::OpenResult UdevHidDiscovery::tryOpen(const HidDeviceRecord& device) {
   OpenResult result{UniqueFd(::open(device.key.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)), 0};

@@ -64,16 +64,13 @@ constexpr std::array kStandardControls{
 constexpr std::array<std::int32_t, 4> kExposureModeBits{2, 1, 4, 8};  // by V4L2 menu index
 
 const StandardControl* findStandardControl(int unit, int selector) {
-  const auto it = std::find_if(kStandardControls.begin(), kStandardControls.end(),
-                               [&](const StandardControl& c) {
-                                 return c.unit == unit && c.selector == selector;
-                               });
+  const auto it = std::find_if(
+      kStandardControls.begin(), kStandardControls.end(),
+      [&](const StandardControl& c) { return c.unit == unit && c.selector == selector; });
   return it == kStandardControls.end() ? nullptr : &*it;
 }
 
-bool isStandardUnit(int unit) {
-  return unit == kUvcCameraTerminal || unit == kUvcProcessingUnit;
-}
+bool isStandardUnit(int unit) { return unit == kUvcCameraTerminal || unit == kUvcProcessingUnit; }
 
 std::uint64_t readLittleEndian(const std::uint8_t* data, int size) {
   std::uint64_t raw = 0;
@@ -130,8 +127,7 @@ std::optional<std::uint64_t> toUvc(const StandardControl& control, std::int32_t 
 
 }  // namespace
 
-V4l2UvcTransport::V4l2UvcTransport(int fd, V4l2Syscalls& syscalls)
-    : fd_(fd), syscalls_(syscalls) {}
+V4l2UvcTransport::V4l2UvcTransport(int fd, V4l2Syscalls& syscalls) : fd_(fd), syscalls_(syscalls) {}
 
 V4l2UvcTransport::~V4l2UvcTransport() { syscalls_.close(fd_); }
 

@@ -64,7 +64,8 @@ std::vector<V4l2VideoNode> V4l2VideoNodeEnumerator::list() {
     }
     V4l2VideoNode node;
     node.devnode = devnode;
-    const std::optional<unsigned> bus = parseNumber(udev_device_get_sysattr_value(usb, "busnum"), 10);
+    const std::optional<unsigned> bus =
+        parseNumber(udev_device_get_sysattr_value(usb, "busnum"), 10);
     const char* devpath = udev_device_get_sysattr_value(usb, "devpath");
     if (bus && devpath != nullptr) {
       node.locationId = composeLocationId(static_cast<int>(*bus), devpath);
