@@ -10,7 +10,7 @@
 #include "device/uvc/UVCTransportFactory.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
-#include "section/camera_list/QCameraAccess.h"
+#include "platform/QCameraAccess.h"
 #include "section/camera_list/QCameraListVC.h"
 #include "section/root/QRootVC.h"
 

@@ -48,23 +48,31 @@ struct AlertTest : testing::Test {
 };
 
 // Whatever a dialog holds: a fixed size, its items top to bottom, its buttons in one centred row
-// below them, the message label only with a message.
+// below them in the order they were added, the message label only with a message and as tall as
+// its wrapped text (a long message makes the dialog taller).
 TEST_F(AlertTest, ItemsAndButtonsStackWithoutOverlapInAFixedSize) {
   const QString longText =
       QStringLiteral("Stopping the update will exit the app, do you confirm the exit? ")
           .repeated(6);
+  int previousHeight = 0;
   for (const auto& [title, message, actions] :
        {std::tuple<std::optional<QString>, std::optional<QString>, int>{QStringLiteral("Notice"),
                                                                         std::nullopt, 0},
         {QStringLiteral("Notice"), QStringLiteral("Settings unsaved. Exit?"), 2},
         {std::nullopt, QStringLiteral("Reset parameters?"), 3},
-        {QStringLiteral("Notice"), longText, 2}}) {
+        {std::nullopt, longText, 3}}) {
     delete alert;
     alert = new QAlertController(title, message);
     for (int i = 0; i < actions; ++i) add(QStringLiteral("Action %1").arg(i), true);
     alert->loadViewIfNeeded();
     EXPECT_EQ(alert->minimumSize(), alert->maximumSize());
     EXPECT_EQ(alert->messageLabel()->isVisibleTo(alert), message.has_value());
+    if (message == longText) {
+      EXPECT_GT(alert->height(), previousHeight);
+      EXPECT_EQ(alert->messageLabel()->height(),
+                alert->messageLabel()->heightForWidth(alert->messageLabel()->width()));
+    }
+    previousHeight = alert->height();
     int bottom = 0;
     for (const QAlertItem& item : alert->items()) {
       EXPECT_GE(item.customerView->y(), bottom);
@@ -72,25 +80,22 @@ TEST_F(AlertTest, ItemsAndButtonsStackWithoutOverlapInAFixedSize) {
     }
     const QRect row = alert->actionStackView()->geometry();
     EXPECT_EQ(alert->actionStackView()->isVisibleTo(alert), actions > 0);
-    if (actions > 0) {
-      EXPECT_GT(row.top(), bottom);
-      EXPECT_LE(row.bottom(), alert->height());
-      EXPECT_LE(std::abs(row.center().x() - alert->width() / 2), 1);
+    if (actions == 0) continue;
+    EXPECT_GT(row.top(), bottom);
+    EXPECT_LE(row.bottom(), alert->height());
+    EXPECT_LE(std::abs(row.center().x() - alert->width() / 2), 1);
+    auto* layout = qobject_cast<QHBoxLayout*>(alert->actionStackView()->layout());
+    ASSERT_EQ(layout->count(), actions);
+    layout->activate();
+    int previousX = -1;
+    for (int i = 0; i < actions; ++i) {
+      auto* button = qobject_cast<QPushButton*>(layout->itemAt(i)->widget());
+      EXPECT_EQ(button->text(), QStringLiteral("Action %1").arg(i));
+      EXPECT_EQ(button, alert->actions().at(i)->button.data());
+      EXPECT_GT(button->x(), previousX);
+      previousX = button->x();
     }
   }
-}
-
-TEST_F(AlertTest, ALongMessageMakesTheDialogTaller) {
-  make(std::nullopt, QStringLiteral("Reset parameters?"));
-  add(QStringLiteral("Cancel"), true);
-  alert->loadViewIfNeeded();
-  const int shortHeight = alert->height();
-  make(std::nullopt, QStringLiteral("Downloading failed. Please try again. ").repeated(8));
-  add(QStringLiteral("Cancel"), true);
-  alert->loadViewIfNeeded();
-  EXPECT_GT(alert->height(), shortHeight);
-  EXPECT_EQ(alert->messageLabel()->height(),
-            alert->messageLabel()->heightForWidth(alert->messageLabel()->width()));
 }
 
 // Left-aligned messages are spaced wider than centred ones.
@@ -132,25 +137,6 @@ TEST_F(AlertTest, TheFourKNoticeTakesThreeLines) {
   EXPECT_EQ(std::lround(height / line), 3);
 }
 
-TEST_F(AlertTest, ButtonsAppearInTheOrderTheActionsWereAdded) {
-  make();
-  const QStringList titles{QStringLiteral("Later"), QStringLiteral("Retry"),
-                           QStringLiteral("Help")};
-  for (const QString& title : titles) add(title, true);
-  alert->loadViewIfNeeded();
-  auto* row = qobject_cast<QHBoxLayout*>(alert->actionStackView()->layout());
-  ASSERT_EQ(row->count(), 3);
-  row->activate();
-  int previousX = -1;
-  for (int i = 0; i < 3; ++i) {
-    auto* button = qobject_cast<QPushButton*>(row->itemAt(i)->widget());
-    EXPECT_EQ(button->text(), titles.at(i));
-    EXPECT_EQ(button, alert->actions().at(i)->button.data());
-    EXPECT_GT(button->x(), previousX);
-    previousX = button->x();
-  }
-}
-
 TEST_F(AlertTest, AnActionWithoutTitleIsRefused) {
   make();
   EXPECT_FALSE(alert->addAction(std::make_shared<QAlertAction>(), true));
@@ -158,90 +144,74 @@ TEST_F(AlertTest, AnActionWithoutTitleIsRefused) {
   EXPECT_TRUE(alert->actions().isEmpty());
 }
 
-TEST_F(AlertTest, AnActionWithTheCloseFlagClosesBeforeItsHandlerRuns) {
-  make(std::nullopt, QStringLiteral("Reset parameters?"));
+struct ClickCase {
+  const char* name;
+  bool closes;       // the action's close flag
+  bool handler;      // the action has a handler
+  bool closeButton;  // the click goes to the dialog's close button instead
+  int clicks;
+  int calls;  // handler calls expected
+};
+
+class AlertClicks : public AlertTest, public testing::WithParamInterface<ClickCase> {};
+
+// A closing action closes before its handler runs (which gets the action), once; one that does
+// not close runs each time; the close button closes without calling any handler.
+TEST_P(AlertClicks, CloseOrStayAsTheActionSays) {
+  const ClickCase& c = GetParam();
+  make(QStringLiteral("Notice"), QStringLiteral("Settings unsaved. Exit?"), c.closeButton);
   std::vector<bool> closedWhenCalled;
-  QAlertAction* received = nullptr;
-  auto confirm =
-      makeAction(QStringLiteral("Confirm"), Style::blueFilled, [&](QAlertAction& action) {
-        closedWhenCalled.push_back(alert->isDismissed() && alert->isHidden());
-        received = &action;
-      });
-  alert->addAction(confirm, true);
+  std::shared_ptr<QAlertAction> action =
+      makeAction(QStringLiteral("Confirm"), Style::blueFilled,
+                 c.handler ? QAlertAction::Handler([&](QAlertAction& received) {
+                   closedWhenCalled.push_back(alert->isDismissed() && alert->isHidden());
+                   EXPECT_EQ(&received, action.get());
+                 })
+                           : nullptr);
+  alert->addAction(action, c.closes);
+  add(QStringLiteral("Exit"), true);
   QSignalSpy dismissed(alert.data(), &QAlertController::dismissed);
   alert->present(nullptr);
-  QTest::mouseClick(confirm->button, Qt::LeftButton);
-  EXPECT_EQ(closedWhenCalled, std::vector<bool>{true});
-  EXPECT_EQ(received, confirm.get());
-  EXPECT_EQ(dismissed.count(), 1);
+  for (int i = 0; i < c.clicks; ++i) {
+    QTest::mouseClick(c.closeButton ? static_cast<QWidget*>(alert->closeBtn())
+                                    : static_cast<QWidget*>(action->button.data()),
+                      Qt::LeftButton);
+  }
+  EXPECT_EQ(closedWhenCalled, std::vector<bool>(static_cast<std::size_t>(c.calls), c.closes));
+  EXPECT_EQ(calls, 0);
+  const bool closes = c.closes || c.closeButton;
+  EXPECT_EQ(dismissed.count(), closes ? 1 : 0);
+  EXPECT_EQ(alert->isVisible(), !closes);
   processDeferredDeletes();
-  EXPECT_TRUE(alert.isNull());
+  EXPECT_EQ(alert.isNull(), closes);
 }
 
-TEST_F(AlertTest, AnActionWithoutTheCloseFlagLeavesTheDialogOpen) {
-  make();
-  auto retry = add(QStringLiteral("Retry"), false);
-  alert->present(nullptr);
-  QTest::mouseClick(retry->button, Qt::LeftButton);
-  QTest::mouseClick(retry->button, Qt::LeftButton);
-  EXPECT_EQ(calls, 2);
-  EXPECT_FALSE(alert->isDismissed());
-  EXPECT_TRUE(alert->isVisible());
-}
+INSTANTIATE_TEST_SUITE_P(Actions, AlertClicks,
+                         testing::Values(ClickCase{"CloseFlag", true, true, false, 1, 1},
+                                         ClickCase{"NoCloseFlag", false, true, false, 2, 2},
+                                         ClickCase{"NoHandler", true, false, false, 1, 0},
+                                         ClickCase{"CloseButton", false, true, true, 1, 0}),
+                         [](const testing::TestParamInfo<ClickCase>& param) {
+                           return param.param.name;
+                         });
 
-TEST_F(AlertTest, AnActionWithoutHandlerOnlyCloses) {
-  make();
-  auto cancel = add(QStringLiteral("Cancel"), true, false);
-  alert->present(nullptr);
-  QTest::mouseClick(cancel->button, Qt::LeftButton);
-  EXPECT_TRUE(alert->isDismissed());
-  processDeferredDeletes();
-  EXPECT_TRUE(alert.isNull());
-}
-
-TEST_F(AlertTest, ClicksAfterClosingNoLongerReachHandlers) {
+// A double click chooses an action once; clicks after closing reach no handler.
+TEST_F(AlertTest, ADoubleClickChoosesOnceAndClicksAfterClosingNothing) {
   make();
   auto stay = add(QStringLiteral("Stay"), false);
-  alert->present(nullptr);
-  alert->dismissController();
-  stay->button->click();
-  EXPECT_EQ(calls, 0);
-  processDeferredDeletes();
-  EXPECT_TRUE(alert.isNull());
-  EXPECT_TRUE(stay->button.isNull());
-}
-
-TEST_F(AlertTest, ADoubleClickChoosesAnActionOnce) {
-  make();
-  QPushButton* button = add(QStringLiteral("Retry"), false)->button;
+  QPushButton* button = stay->button;
   alert->present(nullptr);
   QTest::mousePress(button, Qt::LeftButton);
   QTest::mouseRelease(button, Qt::LeftButton);
   QTest::mouseDClick(button, Qt::LeftButton);
   QTest::mouseRelease(button, Qt::LeftButton);
   EXPECT_EQ(calls, 1);
-}
-
-TEST_F(AlertTest, TheCloseButtonClosesWithoutCallingAnyHandler) {
-  make(QStringLiteral("Notice"), QStringLiteral("Settings unsaved. Exit?"), true);
-  add(QStringLiteral("Exit"), true);
-  add(QStringLiteral("Save and Exit"), true);
-  alert->present(nullptr);
-  QTest::mouseClick(alert->closeBtn(), Qt::LeftButton);
-  EXPECT_TRUE(alert->isDismissed());
-  EXPECT_EQ(calls, 0);
+  alert->dismissController();
+  button->click();
+  EXPECT_EQ(calls, 1);
   processDeferredDeletes();
   EXPECT_TRUE(alert.isNull());
-}
-
-TEST_F(AlertTest, OnlyADialogAskedForACloseButtonShowsOneAndClosesOnEscape) {
-  for (const bool closable : {false, true}) {
-    make(std::nullopt, QStringLiteral("m"), closable)->present(nullptr);
-    EXPECT_EQ(alert->closeBtn()->isVisible(), closable);
-    QTest::keyClick(alert.data(), Qt::Key_Escape);
-    EXPECT_EQ(alert->isDismissed(), closable);
-    delete alert;
-  }
+  EXPECT_TRUE(stay->button.isNull());
 }
 
 // Escape chooses the action that only closes, and the keyboard starts there; a dialog without
@@ -264,6 +234,16 @@ TEST_F(AlertTest, EscapeAndEnterNeverChooseAnActionThatActs) {
       EXPECT_EQ(alert->isDismissed(), withCancel) << key;
       delete alert;
     }
+  }
+}
+
+TEST_F(AlertTest, OnlyADialogAskedForACloseButtonShowsOneAndClosesOnEscape) {
+  for (const bool closable : {false, true}) {
+    make(std::nullopt, QStringLiteral("m"), closable)->present(nullptr);
+    EXPECT_EQ(alert->closeBtn()->isVisible(), closable);
+    QTest::keyClick(alert.data(), Qt::Key_Escape);
+    EXPECT_EQ(alert->isDismissed(), closable);
+    delete alert;
   }
 }
 
@@ -308,13 +288,9 @@ TEST_F(AlertTest, PresentingMakesItWindowModalOverTheAskingWindow) {
   EXPECT_TRUE(scrim.isNull());
   processDeferredDeletes();
   EXPECT_TRUE(alert.isNull());
-}
-
-TEST_F(AlertTest, ADialogDestroyedByItsOwnerTakesTheDimmingAlong) {
-  QWidget window;
-  window.show();
+  // A dialog destroyed by its owner takes the dimming along.
   make()->present(&window);
-  QPointer<QWidget> scrim = alert->scrim();
+  scrim = alert->scrim();
   ASSERT_FALSE(scrim.isNull());
   delete alert;
   EXPECT_TRUE(scrim.isNull());

@@ -119,9 +119,9 @@ TEST_F(KernelRig, AControlHandleStaysWithTheNodeItOpenedAcrossAReplug) {
   ASSERT_TRUE(stale.setContrast(120));
   ASSERT_TRUE(rig.unplug());
   ASSERT_TRUE(rig.plug());
-  // The old node is gone for good, even when the new one has the same name.
+  // The old node is gone for good, even when the new one has the same name (a new handle
+  // working after the replug is the contract suite's).
   EXPECT_FALSE(stale.setContrast(130));
-  EXPECT_TRUE(UVCCameraControl::withVendorProduct(0xB206, 0xB215, rig.uvc()).setContrast(131));
 }
 
 }  // namespace

@@ -75,16 +75,6 @@ TEST(LineFormat, MatchesTheDocumentedLayout) {
   EXPECT_NE(msg.formatLog().find("[18446744073709551615] [0]"), std::string::npos);
 }
 
-TEST(LineFormat, RawLevelValuesMapToLevelsOrNothing) {
-  for (std::int64_t raw : {0, 1, 2, 3, 4, 5, 255}) {
-    ASSERT_TRUE(QLogger::levelFromRaw(raw).has_value()) << raw;
-    EXPECT_EQ(rawValue(*QLogger::levelFromRaw(raw)), raw);
-  }
-  for (std::int64_t raw : {6, -1, 254, 256})
-    EXPECT_FALSE(QLogger::levelFromRaw(raw).has_value()) << raw;
-  EXPECT_EQ(QLogger::levelText(LogLevel::info), "info");
-}
-
 struct Point {
   int x;
   int y;

@@ -81,26 +81,6 @@ TEST(VirtualCamera, SlowRepliesArriveInOrderAndNoneReachesTheNextAttachment) {
   EXPECT_EQ(rig.camera.reportsReceived(), 4u);
 }
 
-// A camera that never comes back after a transfer: a fault the program's own tests use.
-TEST(VirtualCamera, ACameraThatNeverReturnsStaysAwayUntilPluggedIn) {
-  CameraOnManager rig;
-  SimFaults faults;
-  faults.neverReturn = true;
-  rig.camera.setFaults(faults);
-  EXPECT_EQ(askCode([&](auto done) {
-              rig.device()->startUpgrade(buildFirmwareImage({4, 0, 0}, QByteArray(9, 'x')), done);
-            }),
-            0);
-  ASSERT_TRUE(waitUntil([&] { return rig.manager->devices().empty(); }));
-  // Several restart delays later it is still away.
-  waitUntil([] { return false; }, std::chrono::milliseconds(300));
-  EXPECT_FALSE(rig.camera.isAttached());
-  rig.camera.plug();
-  EXPECT_EQ(
-      ask<std::optional<std::string>>([&](auto done) { rig.device()->getVersion(done); }).value,
-      "4.0.0");
-}
-
 // Saved values are what the camera starts with after a restart.
 TEST(VirtualCamera, SavedUvcValuesSurviveARestart) {
   CameraOnManager rig;

@@ -18,7 +18,8 @@
 #include "section/QHidDelegateLink.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
-#include "section/camera_list/QCameraAccess.h"
+#include "platform/QCameraAccess.h"
+#include "section/camera_list/QCameraAccessHelp.h"
 #include "section/camera_list/QCameraCellView.h"
 #include "section/camera_list/QCameraFooterCellView.h"
 #include "section/camera_list/QCameraSupportedVC.h"
@@ -45,7 +46,7 @@ QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBa
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraListVC>>(this)),
       tapClock_([] { return std::chrono::steady_clock::now(); }),
       settingAction_([this] {
-        QCameraAccess::showHelp(this, permissionProblem_, QCameraAccess::system(platform_));
+        QCameraAccessHelp::show(this, permissionProblem_, QCameraAccess::system(platform_));
       }) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();

@@ -16,7 +16,7 @@
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
 #include "platform/Platform.h"
-#include "section/camera_list/QCameraAccessProblem.h"
+#include "platform/QCameraAccessProblem.h"
 #include "section/camera_control/QDataBase.h"
 
 namespace vexhal {

@@ -2,15 +2,11 @@
 
 #include <QString>
 
-#include <functional>
-#include <memory>
 #include <optional>
 
 #include "platform/Platform.h"
-#include "section/camera_list/QCameraAccessProblem.h"
-#include "section/camera_list/QCameraAccessSystem.h"
-
-class QWidget;
+#include "platform/QCameraAccessProblem.h"
+#include "platform/QCameraAccessSystem.h"
 
 namespace vexhal {
 
@@ -48,11 +44,6 @@ class QCameraAccess {
   static std::optional<QString> installedRule(const QCameraAccessSystem& system);
   // The program's own copy of the rule beside its installation, to install from.
   static std::optional<QString> packagedRule(const QCameraAccessSystem& system);
-
-  // Shows the fix for `problem` (none: the general help) and the full help on `system` over
-  // the window of `over`.
-  static void showHelp(QWidget* over, const std::optional<QCameraAccessProblem>& problem,
-                       const QCameraAccessSystem& system);
 
   static constexpr const char* kRuleName = "70-vexhaltools.rules";
 };

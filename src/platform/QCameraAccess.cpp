@@ -1,10 +1,8 @@
-#include "section/camera_list/QCameraAccess.h"
+#include "platform/QCameraAccess.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QtGlobal>
-#include <QWidget>
 
 #include <cerrno>
 #include <cstring>
@@ -308,19 +306,6 @@ QString QCameraAccess::helpText(const QCameraAccessSystem& system) {
     }
   }
   return {};
-}
-
-void QCameraAccess::showHelp(QWidget* over, const std::optional<QCameraAccessProblem>& problem,
-                             const QCameraAccessSystem& running) {
-  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Camera access"),
-                              QStringLiteral("Allow VexhalTools to use the camera"),
-                              QMessageBox::Ok, over != nullptr ? over->window() : nullptr);
-  box->setTextFormat(Qt::RichText);
-  box->setInformativeText(fixSteps(problem.value_or(QCameraAccessProblem{}), running));
-  box->setDetailedText(helpText(running));
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setWindowModality(Qt::WindowModal);
-  box->open();
 }
 
 }  // namespace vexhal

@@ -1,4 +1,4 @@
-#include "section/camera_list/QCameraAccessSystem.h"
+#include "platform/QCameraAccessSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <map>
+#include <string>
+
+#include "../device/hid/HidTestSupport.h"
+#include "platform/QCameraAccess.h"
+
+namespace vexhal {
+namespace {
+
+constexpr std::int64_t kLocation = 0x03142000;
+const QString kVideo = QStringLiteral("/dev/video2");
+
+void writeFile(const QString& path, const QByteArray& text) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+}
+
+// The system around the camera: "rule" (installed where the package puts it), "etc" (installed
+// by hand), "copy" (only beside the program), "none", "remote" (a session with the node's group),
+// "remote-nogroup", "flatpak" or "snap" (neither with the rule).
+struct AccessCase {
+  const char* name;
+  int hidError;  // 0: the control node was opened
+  int videoError;
+  const char* system;
+  const char* node;   // the node the problem names; empty: access is granted
+  const char* alert;  // a phrase of the alert's message
+  const char* fix;    // a phrase of the steps behind "Setting"
+};
+
+class AccessTable : public ::testing::TestWithParam<AccessCase> {};
+
+// A fake tree with a camera whose video node is kVideo and opens with the case's error.
+TEST_P(AccessTable, NamesTheNodeAndTheFix) {
+  const AccessCase& c = GetParam();
+  const std::string kind = c.system;
+  QTemporaryDir dir;
+  QCameraAccessSystem system;
+  system.root = dir.path();
+  system.openError = [&](const QString& path) { return path.endsWith(kVideo) ? c.videoError : 0; };
+  system.videoNodes = [](std::int64_t id) {
+    return id == kLocation ? QStringList{kVideo} : QStringList{};
+  };
+  system.accessGroup = [&](const QString& path) {
+    return path.endsWith(kVideo) && kind == "remote" ? QStringLiteral("video") : QString();
+  };
+  system.prefixes = {QStringLiteral("/opt/vexhal")};
+  system.snapName = kind == "snap" ? QStringLiteral("vexhal-snap") : QString();
+  system.remoteSession = kind.starts_with("remote");
+  const std::map<std::string, const char*> files = {
+      {"rule", "/usr/lib/udev/rules.d/70-vexhaltools.rules"},
+      {"etc", "/etc/udev/rules.d/70-vexhaltools.rules"},
+      {"copy", "/opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules"},
+      {"flatpak", "/.flatpak-info"}};
+  if (const auto file = files.find(kind); file != files.end()) {
+    writeFile(system.rooted(QString::fromLatin1(file->second)),
+              "[Application]\nname=org.test.Vexhal\n");
+  }
+  test::ensureCoreApplication();
+  test::CameraEnd end;
+  const HidDeviceRecord record{"/dev/hidraw3", 0xB206, 0xB215, kLocation};
+  const USBDevice device(record, c.hidError != 0 ? UniqueFd() : end.takeHostFd(), c.hidError);
+
+  const auto problem = QCameraAccess::diagnose(device, system);
+  if (*c.node == '\0') {
+    EXPECT_FALSE(problem) << problem->path.toStdString();
+    return;
+  }
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->path, QString::fromLatin1(c.node));
+  const QString alert = QCameraAccess::explain(*problem, system);
+  const QString fix = QCameraAccess::fixSteps(*problem, system);
+  EXPECT_TRUE(alert.contains(QString::fromLatin1(c.node))) << alert.toStdString();
+  EXPECT_TRUE(alert.contains(QString::fromLatin1(c.alert))) << alert.toStdString();
+  EXPECT_TRUE(fix.contains(QString::fromLatin1(c.fix).toHtmlEscaped())) << fix.toStdString();
+}
+
+const char* const kHid = "/dev/hidraw3";
+const char* const kVid = "/dev/video2";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(FakeTree, AccessTable, ::testing::Values(
+    AccessCase{"BothFine", 0, 0, "rule", "", "", ""},
+    AccessCase{"VideoNodeStillBeingSetUp", 0, ENOENT, "none", "", "", ""},
+    AccessCase{"HidrawRefusedRuleInstalled", EACCES, 0, "rule", kHid, "unplug the camera and plug it in again", "sudo udevadm trigger --subsystem-match=hidraw"},
+    AccessCase{"HidrawRefusedRuleInEtc", EPERM, 0, "etc", kHid, "installed but not yet applied", "/etc/udev/rules.d/70-vexhaltools.rules"},
+    AccessCase{"HidrawRefusedCopyBesideProgram", EACCES, 0, "copy", kHid, "is not installed", "install -m 644 /opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules /etc/udev/rules.d/"},
+    AccessCase{"HidrawRefusedNoRuleAnywhere", EACCES, 0, "none", kHid, "is not installed", "install -m 644 packaging/70-vexhaltools.rules"},
+    AccessCase{"VideoRefused", 0, EACCES, "rule", kVid, "video node", "sudo udevadm control --reload-rules"},
+    AccessCase{"HidrawRefusedBeforeVideo", EACCES, EACCES, "rule", kHid, "control node", "udevadm"},
+    AccessCase{"VideoBusy", 0, EBUSY, "rule", kVid, "Another program is using it", "fuser -v /dev/video2"},
+    AccessCase{"VideoGone", 0, ENODEV, "rule", kVid, "plug it in again", "another USB port"},
+    AccessCase{"RemoteVideoGroup", 0, EACCES, "remote", kVid, "group membership", "sudo usermod -aG video \"$USER\""},
+    AccessCase{"RemoteHidrawWithoutGroup", EACCES, 0, "remote-nogroup", kHid, "computer's own seat", "GROUP=\"plugdev\", MODE=\"0660\""},
+    AccessCase{"FlatpakHidrawRefused", EACCES, 0, "flatpak", kHid, "Flatpak sandbox", "flatpak override --user --device=all org.test.Vexhal"},
+    AccessCase{"FlatpakHidesVideoNode", 0, ENOENT, "flatpak", kVid, "Flatpak sandbox", "--device=all"},
+    AccessCase{"SnapVideoRefused", 0, EACCES, "snap", kVid, "snap", "sudo snap connect vexhal-snap:camera"},
+    AccessCase{"SnapHidrawRefused", EACCES, 0, "snap", kHid, "snap", "sudo snap connect vexhal-snap:hidraw"}),
+    [](const ::testing::TestParamInfo<AccessCase>& param) { return param.param.name; });
+// clang-format on
+
+// A checker that only says no keeps the general message; the packaged help wins over the built-in.
+TEST(AccessText, TheGeneralMessageAndThePackagedHelp) {
+  QTemporaryDir data;
+  QCameraAccessSystem system;
+  system.root = data.path() + "/root";
+  EXPECT_EQ(
+      QCameraAccess::explain(QCameraAccessProblem{}, system),
+      QStringLiteral(
+          "Please allow Vexhaltools access to your camera in Security and Privacy under System "
+          "Preferences."));
+  EXPECT_TRUE(QCameraAccess::fixSteps(QCameraAccessProblem{}, system)
+                  .contains(QStringLiteral("70-vexhaltools.rules")));
+  system.dataDirs = {data.path() + "/missing", data.path()};
+  writeFile(data.path() + "/vexhaltools/device-access.txt", "packaged help\n");
+  EXPECT_EQ(QCameraAccess::helpText(system), QStringLiteral("packaged help\n"));
+  system.dataDirs = {data.path() + "/missing"};
+  const QString builtIn = QCameraAccess::helpText(system);
+  EXPECT_TRUE(builtIn.startsWith(QStringLiteral("Camera access on Linux")))
+      << builtIn.toStdString();
+  EXPECT_TRUE(builtIn.contains(QStringLiteral("70-vexhaltools.rules")));
+}
+
+}  // namespace
+}  // namespace vexhal
