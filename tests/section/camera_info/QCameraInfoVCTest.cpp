@@ -36,11 +36,7 @@ struct CameraInfoTest : testing::Test, test::TwoCameras {
   // Opens the screen and waits for its first version read (which `versionReadFails`).
   void openInfo(bool versionReadFails = false) {
     plug(first);
-    // The screen's waits run at once; toasts stay up for the test to read.
-    platform.setScheduler([](QObject* context, int, std::function<void()> task) {
-      if (qobject_cast<QProgressHUD*>(context) == nullptr)
-        QTimer::singleShot(0, context, std::move(task));
-    });
+    platform.setScheduler(test::immediateScheduler());
     info = new QCameraInfoVC(manager.devices().front(), platform, manager);
     nav.push(info, false);
     ASSERT_TRUE(waitUntil([&] {
