@@ -2,6 +2,9 @@
 
 // Virtual cameras found by the program's own HID manager, for the screen suites.
 
+#include <QTemporaryDir>
+#include <QTimer>
+
 #include "SimHidDiscovery.h"
 #include "VirtualCameraRig.h"
 #include "common/UiTestSupport.h"
@@ -25,6 +28,22 @@ inline Platform platformOn(sim::VirtualCameraRig& rig) {
   platform.setUvcTransportFactory(rig.uvcTransportFactory());
   platform.setCaptureBackend(rig.captureBackend());
   return platform;
+}
+
+// Runs deferred work at the next turn of the event loop, but keeps toasts up for the test to read.
+inline Scheduler immediateScheduler() {
+  return [](QObject* context, int, std::function<void()> task) {
+    if (qobject_cast<QProgressHUD*>(context) == nullptr)
+      QTimer::singleShot(0, context, std::move(task));
+  };
+}
+
+// Points HOME at a folder of the test process's own (the firmware package goes into its cache).
+inline void useTemporaryHome() {
+  static QTemporaryDir home;
+  qputenv("HOME", home.path().toUtf8());
+  qunsetenv("XDG_CONFIG_HOME");
+  qunsetenv("XDG_CACHE_HOME");
 }
 
 // Two virtual cameras under the program's own HID manager, unplugged until the test plugs them.

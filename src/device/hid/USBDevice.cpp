@@ -31,6 +31,13 @@ std::int32_t readLe32(const std::uint8_t* bytes) {
 USBDevice::USBDevice(HidDeviceRecord device, UniqueFd fd, int openError)
     : device_(std::move(device)),
       openError_(fd.isValid() ? 0 : (openError != 0 ? openError : EIO)),
+      transfer_(
+          [this](const hid_cmd_pack_t& pack) {
+            if (!failUnopened(pack.head.cmd.get())) {
+              sendOutputReport(pack);
+            }
+          },
+          [this](std::int64_t code) { post(upgradeCallback_, code); }),
       channel_(
           std::move(fd),
           [this](std::span<const std::uint8_t, kHidPacketSize> buffer, std::size_t length) {
@@ -43,18 +50,6 @@ USBDevice::USBDevice(HidDeviceRecord device, UniqueFd fd, int openError)
   } else {
     name_ = std::to_string(device_.productId);
   }
-  transferTimer_.setSingleShot(true);
-  QObject::connect(&transferTimer_, &QTimer::timeout, &context_, [this] {
-    if (step_ != TransferStep::Idle) {
-      hidLog(LOG_ERR, "HIDDevice, firmware transfer: no reply for %lld ms, %s, packet %ld of %ld",
-             static_cast<long long>(transferTimer_.interval()),
-             step_ == TransferStep::Starting    ? "start"
-             : step_ == TransferStep::Finishing ? "finish"
-                                                : "data",
-             static_cast<long>(packNum_), static_cast<long>(allPackNum_));
-      endTransfer(kUpgradeNoReply);
-    }
-  });
 }
 
 USBDevice::~USBDevice() = default;
@@ -197,7 +192,7 @@ void USBDevice::getAutoFramingMode(ValueCallback callback) {
 
 void USBDevice::setAutoFramingMode(std::int64_t mode, CodeCallback callback) {
   await(setAutoFramingModeCallback_, kCmdSetAutoFramingMode, std::move(callback));
-  sendSetting(kCmdSetAutoFramingMode, mode, static_cast<std::uint32_t>(packNum_));
+  sendSetting(kCmdSetAutoFramingMode, mode, static_cast<std::uint32_t>(transfer_.packetsSent()));
 }
 
 void USBDevice::getFrameMaster(FlagCallback callback) {
@@ -207,7 +202,7 @@ void USBDevice::getFrameMaster(FlagCallback callback) {
 
 void USBDevice::setFrameMaster(bool on, CodeCallback callback) {
   await(setFrameMasterModeCallback_, kCmdSetFrameMaster, std::move(callback));
-  sendSetting(kCmdSetFrameMaster, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
+  sendSetting(kCmdSetFrameMaster, on ? 1 : 0, static_cast<std::uint32_t>(transfer_.packetsSent()));
 }
 
 void USBDevice::getPickup(ValueCallback callback) {
@@ -217,7 +212,7 @@ void USBDevice::getPickup(ValueCallback callback) {
 
 void USBDevice::setPickup(std::int64_t pickup, CodeCallback callback) {
   await(setPickupCallback_, kCmdSetPickup, std::move(callback));
-  sendSetting(kCmdSetPickup, pickup, static_cast<std::uint32_t>(packNum_));
+  sendSetting(kCmdSetPickup, pickup, static_cast<std::uint32_t>(transfer_.packetsSent()));
 }
 
 void USBDevice::getAutoFraming(FlagCallback callback) {
@@ -237,7 +232,7 @@ void USBDevice::getHMirror(FlagCallback callback) {
 
 void USBDevice::setHMirror(bool on, CodeCallback callback) {
   await(setHMirrorCallback_, kCmdSetHMirror, std::move(callback));
-  sendSetting(kCmdSetHMirror, on ? 1 : 0, static_cast<std::uint32_t>(packNum_));
+  sendSetting(kCmdSetHMirror, on ? 1 : 0, static_cast<std::uint32_t>(transfer_.packetsSent()));
 }
 
 void USBDevice::getAngle(ValueCallback callback) {
@@ -247,7 +242,7 @@ void USBDevice::getAngle(ValueCallback callback) {
 
 void USBDevice::setAngle(std::int64_t degrees, CodeCallback callback) {
   await(setAngleCallback_, kCmdSetAngle, std::move(callback));
-  sendSetting(kCmdSetAngle, degrees, static_cast<std::uint32_t>(packNum_));
+  sendSetting(kCmdSetAngle, degrees, static_cast<std::uint32_t>(transfer_.packetsSent()));
 }
 
 void USBDevice::saveUVC(CodeCallback callback) {
@@ -362,7 +357,7 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
     case kCmdUpgradeStart:
     case kCmdUpgradeData:
     case kCmdUpgradeFinish:
-      handleTransferReply(cmd, code);
+      transfer_.handleReply(cmd, code);
       break;
     default:
       break;
@@ -371,94 +366,13 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
 
 void USBDevice::startUpgrade(QByteArray image, CodeCallback callback) {
   upgradeCallback_ = std::move(callback);
-  if (image.isEmpty()) {
-    hidLog(LOG_ERR, "HIDDevice, firmware image is empty; nothing sent");
-    endTransfer(kUpgradeEmptyImage);
-    return;
-  }
-  data_ = std::move(image);
-  allPackNum_ = (static_cast<std::int64_t>(data_.size()) + std::int64_t{kHidDataCapacity} - 1) /
-                std::int64_t{kHidDataCapacity};
-  packNum_ = 0;
-  hidLog(LOG_INFO, "总包数：%ld", static_cast<long>(allPackNum_));
-  step_ = TransferStep::Starting;
-  sendTransferStep(kCmdUpgradeStart);
-}
-
-void USBDevice::setTransferReplyTimeout(std::chrono::milliseconds timeout) {
-  transferReplyTimeout_ = timeout;
-  if (step_ == TransferStep::Sending) {
-    transferTimer_.setInterval(timeout);  // restarts a running wait
-  }
-}
-
-void USBDevice::setTransferStepReplyTimeout(std::chrono::milliseconds timeout) {
-  transferStepReplyTimeout_ = timeout;
-  if (step_ == TransferStep::Starting || step_ == TransferStep::Finishing) {
-    transferTimer_.setInterval(timeout);
-  }
-}
-
-void USBDevice::sendTransferStep(std::uint16_t cmd) {
-  transferTimer_.start(transferStepReplyTimeout_);
-  sendHeaderOnly(cmd);
-}
-
-void USBDevice::sendNextPacket() {
-  const auto offset = static_cast<std::size_t>(packNum_) * kHidDataCapacity;
-  ++packNum_;
-  const std::size_t length =
-      std::min(static_cast<std::size_t>(data_.size()) - offset, kHidDataCapacity);
-  const std::uint8_t status = packNum_ == allPackNum_ ? kHidLastPacket : kHidDataPresent;
-  tx_.head = newHeader(kCmdUpgradeData, status, static_cast<std::uint16_t>(length),
-                       static_cast<std::uint32_t>(packNum_));
-  std::memcpy(tx_.data.data(), data_.constData() + offset, length);
-  std::fill(tx_.data.begin() + static_cast<std::ptrdiff_t>(length), tx_.data.end(), 0);
-  sealPacket(tx_);
-  transferTimer_.start(transferReplyTimeout_);
-  sendOutputReport(tx_);
-}
-
-void USBDevice::handleTransferReply(std::uint16_t cmd, std::int64_t code) {
-  // Only the reply to the step in flight moves the transfer on; a repeated or stray reply
-  // would otherwise send a step twice or report a second outcome.
-  const TransferStep expected = cmd == kCmdUpgradeStart  ? TransferStep::Starting
-                                : cmd == kCmdUpgradeData ? TransferStep::Sending
-                                                         : TransferStep::Finishing;
-  if (step_ != expected) {
-    hidLog(LOG_DEBUG, "HIDDevice, firmware transfer: reply %x ignored", static_cast<unsigned>(cmd));
-    return;
-  }
-  if (code != 0 || cmd == kCmdUpgradeFinish) {
-    endTransfer(code);
-    return;
-  }
-  if (cmd == kCmdUpgradeStart) {
-    step_ = TransferStep::Sending;
-    sendNextPacket();
-    return;
-  }
-  if (packNum_ == allPackNum_) {
-    step_ = TransferStep::Finishing;
-    sendTransferStep(kCmdUpgradeFinish);
-  } else {
-    sendNextPacket();
-  }
-  hidLog(LOG_DEBUG, "_packNum: %ld, _allPackNum: %ld", static_cast<long>(packNum_),
-         static_cast<long>(allPackNum_));
-}
-
-void USBDevice::endTransfer(std::int64_t code) {
-  transferTimer_.stop();
-  step_ = TransferStep::Idle;
-  post(upgradeCallback_, code);
+  transfer_.start(std::move(image));
 }
 
 void USBDevice::channelGone() {
   // An unplugged camera ends its transfer without an outcome: the caller watches the camera
   // leave and come back instead.
-  transferTimer_.stop();
-  step_ = TransferStep::Idle;
+  transfer_.abandon();
   if (goneHandler_) {
     goneHandler_();
   }

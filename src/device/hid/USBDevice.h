@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "device/hid/FirmwareTransfer.h"
 #include "device/hid/HidDiscovery.h"
 #include "device/hid/HidPacket.h"
 #include "device/hid/HidReportChannel.h"
@@ -20,7 +21,7 @@
 namespace vexhal {
 
 // One attached camera's HID link: its identity, the last values it reported, the waiting
-// completions of each command kind, and the firmware transfer.
+// completions of each command kind, and its firmware transfer.
 //
 // Threading: everything runs on the main thread. Each reply is decoded as it is read, the
 // properties it reports are updated at once, and its completion is posted to the main loop as a
@@ -35,14 +36,11 @@ namespace vexhal {
 // camera's failure code. The negative codes below are this program's own.
 class USBDevice : public std::enable_shared_from_this<USBDevice> {
  public:
-  static constexpr std::int64_t kUpgradeEmptyImage = -1;  // nothing to send; nothing was sent
-  static constexpr std::int64_t kUpgradeNoReply = -2;     // the camera stopped answering
+  static constexpr std::int64_t kUpgradeEmptyImage = FirmwareTransfer::kEmptyImage;
+  static constexpr std::int64_t kUpgradeNoReply = FirmwareTransfer::kNoReply;
   static constexpr std::int64_t kNotOpen = -3;  // the HID node could not be opened; nothing sent
   static constexpr std::int64_t kCommandNoReply = -4;  // no reply within the command timeout
   static constexpr std::chrono::milliseconds kDefaultCommandReplyTimeout{5000};
-  static constexpr std::chrono::milliseconds kDefaultTransferReplyTimeout{5000};
-  // The start and finish steps: the camera answers them after erasing or checking its flash.
-  static constexpr std::chrono::milliseconds kDefaultTransferStepReplyTimeout{60000};
 
   using CodeCallback = std::function<void(std::int64_t code)>;
   using ValueCallback = std::function<void(std::int64_t code, std::int64_t value)>;
@@ -93,13 +91,16 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   // How long each command sent from now on waits for its reply.
   void setCommandReplyTimeout(std::chrono::milliseconds timeout) { commandReplyTimeout_ = timeout; }
 
-  // Sends `image` in lock-step packets; `callback` gets exactly one outcome per transfer (none
-  // if the camera is unplugged meanwhile). Starting again abandons a transfer in progress.
+  // Sends `image` through the FirmwareTransfer; `callback` gets exactly one outcome per transfer
+  // (none if the camera is unplugged meanwhile). Starting again abandons a transfer in progress.
   void startUpgrade(QByteArray image, CodeCallback callback);
-  // How long a transfer waits for the reply to a data packet, and to the start or finish step,
-  // before it ends with kUpgradeNoReply.
-  void setTransferReplyTimeout(std::chrono::milliseconds timeout);
-  void setTransferStepReplyTimeout(std::chrono::milliseconds timeout);
+  // See FirmwareTransfer::setReplyTimeout() and setStepReplyTimeout().
+  void setTransferReplyTimeout(std::chrono::milliseconds timeout) {
+    transfer_.setReplyTimeout(timeout);
+  }
+  void setTransferStepReplyTimeout(std::chrono::milliseconds timeout) {
+    transfer_.setStepReplyTimeout(timeout);
+  }
 
   // Sends one report as it is. Returns false when it could not be sent.
   bool sendOutputReport(const hid_cmd_pack_t& pack);
@@ -109,8 +110,6 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
 
  private:
   friend class USBHidManager;
-  enum class TransferStep { Idle, Starting, Sending, Finishing };
-
   // The requests of one command that wait for their replies, oldest first.
   template <typename Callback>
   struct Slot {
@@ -128,10 +127,6 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   void sendHeaderOnly(std::uint16_t cmd);
   void sendSetting(std::uint16_t cmd, std::int64_t value, std::uint32_t packNum);
   void dispatchReply(std::uint16_t cmd, std::int64_t code);
-  void handleTransferReply(std::uint16_t cmd, std::int64_t code);
-  void sendTransferStep(std::uint16_t cmd);
-  void sendNextPacket();
-  void endTransfer(std::int64_t code);
   template <typename Callback>
   void await(Slot<Callback>& slot, std::uint16_t cmd, Callback callback);
   template <typename Callback>
@@ -168,20 +163,14 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   Slot<ValueCallback> getPickupCallback_;
   Slot<ValueCallback> getAngleCallback_;
 
-  QByteArray data_;
-  std::int64_t allPackNum_ = 0;
-  std::int64_t packNum_ = 0;
-  TransferStep step_ = TransferStep::Idle;
   std::chrono::milliseconds commandReplyTimeout_ = kDefaultCommandReplyTimeout;
-  std::chrono::milliseconds transferReplyTimeout_ = kDefaultTransferReplyTimeout;
-  std::chrono::milliseconds transferStepReplyTimeout_ = kDefaultTransferStepReplyTimeout;
   std::uint64_t lastRequestId_ = 0;
 
   std::function<void()> goneHandler_;
   hid_cmd_pack_t rx_{};  // the last reply, as far as reports have overwritten it
   hid_cmd_pack_t tx_{};  // each request is built here in place
-  QObject context_;      // posted completions and the transfer timer die with the device
-  QTimer transferTimer_;
+  QObject context_;      // posted completions die with the device
+  FirmwareTransfer transfer_;
   HidReportChannel channel_;
 };
 

@@ -1,6 +1,5 @@
 #include "section/camera_control/QCameraControlVC.h"
 
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,7 +9,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cerrno>
 
 #include <ostrane/ostrane.h>
 
@@ -22,13 +20,10 @@
 #include "device/hid/USBDevice.h"
 #include "extension/QHudOverlay.h"
 #include "section/QHidDelegateLink.h"
-#include "section/camera_control/CaptureDeviceSearch.h"
-#include "section/camera_control/PreviewFrameSink.h"
 #include "section/camera_control/PreviewGridOverlay.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
-#include "video/QCameraVideoCapturer.h"
 #include "video/QVideoRenderView.h"
 
 namespace vexhal {
@@ -110,20 +105,8 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& 
       manager_(manager),
       dataBase_(std::move(dataBase)),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraControlVC>>(this)),
-      frameSink_(std::make_shared<PreviewFrameSink>([self = QPointer(this)] {
-        // The capture thread only posts; the screen, if it still exists, looks again.
-        QMetaObject::invokeMethod(
-            qApp,
-            [self] {
-              if (self) self->captureStopped();
-            },
-            Qt::QueuedConnection);
-      })),
-      deviceSearch_(new CaptureDeviceSearch(platform.captureBackend(), this)),
-      timer_(new QTimer(this)),
+      session_(platform.captureBackend(), device_ ? device_->locationID() : -1),
       tapClock_([] { return std::chrono::steady_clock::now(); }) {
-  cameraCapture_ =
-      video::QCameraVideoCapturer::create(frameSink_, false, platform.captureBackend());
   manager.addDelegate(delegateLink_);
 
   setAutoFillBackground(true);
@@ -144,22 +127,21 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& 
 
   titleLabel_->setText(device_ ? QString::fromStdString(device_->name()) : QString());
 
-  timer_->setSingleShot(true);
-  timer_->setInterval(kRetryInterval);
-  connect(timer_, &QTimer::timeout, this, &QCameraControlVC::startCapture);
+  connect(&session_, &PreviewSession::retryDue, this, &QCameraControlVC::startCapture);
+  connect(&session_, &PreviewSession::captureStarting, functionControlVC_,
+          &QCameraFunctionControlVC::clear4KCapturing);
+  connect(&session_, &PreviewSession::cameraBusyChanged, previewNotice_, [this](bool busy) {
+    if (busy) {
+      previewNotice_->setText(QStringLiteral("The camera is in use by another program."));
+    }
+    previewNotice_->setVisible(busy);
+  });
 
   QTapThrottle::connect(
       segregatorBtn_, kTapThrottle, [this] { toggleSegregator(); }, [this] { return tapClock_(); });
 }
 
-QCameraControlVC::~QCameraControlVC() {
-  timer_->stop();
-  frameSink_->setRender(nullptr);
-  if (cameraCapture_->isCameraing()) {
-    cameraCapture_->stopCapture();
-    cameraCapture_->setCameraing(false);
-  }
-}
+QCameraControlVC::~QCameraControlVC() = default;
 
 QWidget* QCameraControlVC::makeHeader() {
   auto* header = new QWidget(this);
@@ -329,10 +311,6 @@ QList<QAlertController*> QCameraControlVC::presentedAlerts() const {
   return shown;
 }
 
-bool QCameraControlVC::isCapturing() const { return cameraCapture_->isCameraing(); }
-
-std::uint64_t QCameraControlVC::framesRendered() const { return frameSink_->framesRendered(); }
-
 void QCameraControlVC::showEvent(QShowEvent* event) {
   QViewController::showEvent(event);
   startCapture();
@@ -345,7 +323,6 @@ void QCameraControlVC::hideEvent(QHideEvent* event) {
 
 void QCameraControlVC::startCapture() {
   QLog("CameraControl, startCapture(_:)");
-  wantsCapture_ = true;
   // A new preview for each start, so no frame of an earlier capture lingers on it.
   auto* fresh = new video::QVideoRenderView(previewArea_);
   fresh->renderMode = video::QRtcViewMode::scaleAspectFill;
@@ -355,72 +332,17 @@ void QCameraControlVC::startCapture() {
   fresh->applyTransform();
   auto* stack = static_cast<QGridLayout*>(previewArea_->layout());
   delete stack->replaceWidget(preView_, fresh);  // the old view's layout item is ours to free
-  frameSink_->setRender(fresh->renderView()->handle());
+  session_.start(fresh->renderView()->handle());
   delete preView_;
   preView_ = fresh;
   segregatorImg_->raise();
   previewNotice_->raise();
   segregatorBtn_->raise();
-
-  const std::uint64_t generation = ++searchGeneration_;
-  deviceSearch_->find(device_ ? device_->locationID() : -1,
-                      [self = QPointer(this), generation](const auto& found) {
-                        // An answer to a search that a stop or a newer start overtook is stale.
-                        if (self && generation == self->searchGeneration_ && self->wantsCapture_) {
-                          self->captureDeviceFound(found);
-                        }
-                      });
-}
-
-void QCameraControlVC::captureDeviceFound(const std::optional<video::CaptureDevice>& device) {
-  timer_->stop();
-  if (!device) {
-    previewNotice_->hide();
-    timer_->start();
-    return;
-  }
-  // The outcome comes on the capture thread; the screen, if it still exists, takes it here.
-  cameraCapture_->startCapture(device, [self = QPointer(this)](const auto& error) {
-    QMetaObject::invokeMethod(
-        qApp,
-        [self, error] {
-          if (self) self->captureStarted(error);
-        },
-        Qt::QueuedConnection);
-  });
-  functionControlVC_->clear4KCapturing();
-}
-
-void QCameraControlVC::captureStarted(const std::optional<video::CaptureError>& error) {
-  if (!error) {
-    previewNotice_->hide();
-    return;
-  }
-  QLog("CameraControl, startCapture(_:), failed", error->message);
-  // A busy camera is explained, since the user can free it; other failures are only retried.
-  previewNotice_->setText(QStringLiteral("The camera is in use by another program."));
-  previewNotice_->setVisible(error->code == EBUSY);
-  captureStopped();
-}
-
-// The capture ended, or never started, while the preview is wanted (the video interface alone
-// may be gone, or another program holds the camera): search and start again in a second.
-void QCameraControlVC::captureStopped() {
-  if (wantsCapture_ && !cameraCapture_->isCameraing()) {
-    QLog("CameraControl, capture stopped, searching again");
-    timer_->start();
-  }
 }
 
 void QCameraControlVC::stopCapture() {
   QLog("CameraControl, stopCapture()");
-  wantsCapture_ = false;
-  ++searchGeneration_;
-  timer_->stop();
-  if (cameraCapture_->isCameraing()) {
-    cameraCapture_->stopCapture();
-    cameraCapture_->setCameraing(false);
-  }
+  session_.stop();
 }
 
 void QCameraControlVC::toggleSegregator() {

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QPointer>
-#include <QTimer>
 
 #include <chrono>
 #include <functional>
@@ -12,8 +11,8 @@
 #include "common/QViewController.h"
 #include "device/hid/USBHidManager.h"
 #include "platform/Platform.h"
+#include "section/camera_control/PreviewSession.h"
 #include "section/camera_control/QDataBase.h"
-#include "video/CaptureBackend.h"
 
 class QLabel;
 class QPushButton;
@@ -23,12 +22,9 @@ class QToolButton;
 namespace vexhal {
 
 namespace video {
-class QCameraVideoCapturer;
 class QVideoRenderView;
 }  // namespace video
 
-class CaptureDeviceSearch;
-class PreviewFrameSink;
 class PreviewGridOverlay;
 class QAlertController;
 class QCameraFunctionControlVC;
@@ -38,18 +34,16 @@ class USBDevice;
 // The screen for one camera: its live preview with the framing guide, the function page and
 // the image page in two tabs, and the actions that span both pages (save in the camera and on
 // this computer, reset to factory values, leave with or without saving, open the camera info
-// screen). It follows the camera's removal and retries the preview every second until the
-// camera's video device shows up.
+// screen). It follows the camera's removal; its PreviewSession runs the capture, and each of
+// the session's retries gets a new preview.
 //
-// Threads: everything here runs on the GUI thread except the capture-device listing (the
-// search's own thread "vexhal-devfind") and the frames, which go straight from the capture
-// work queue to the preview. Device replies, the retry timer and the search's answer hold the
-// screen weakly.
+// Threads: the GUI thread; the frames go straight from the capture work queue to the preview.
+// Device replies hold the screen weakly.
 class QCameraControlVC : public QViewController {
   Q_OBJECT
 
  public:
-  static constexpr std::chrono::milliseconds kRetryInterval{1000};
+  static constexpr std::chrono::milliseconds kRetryInterval = PreviewSession::kRetryInterval;
   static constexpr std::chrono::milliseconds kTapThrottle{300};
   static constexpr int kFunctionTab = 0;
   static constexpr int kImageTab = 1;
@@ -83,8 +77,8 @@ class QCameraControlVC : public QViewController {
   // The dialogs this screen shows now.
   QList<QAlertController*> presentedAlerts() const;
   // Whether a capture device was found and the capture started; frames rendered so far.
-  bool isCapturing() const;
-  std::uint64_t framesRendered() const;
+  bool isCapturing() const { return session_.isCapturing(); }
+  std::uint64_t framesRendered() const { return session_.framesRendered(); }
 
   void startCapture();
   void stopCapture();
@@ -116,9 +110,6 @@ class QCameraControlVC : public QViewController {
   void toggleSegregator();
   void present(QAlertController* alert);
   void confirm(const QString& message, void (QCameraControlVC::*confirmed)());
-  void captureDeviceFound(const std::optional<video::CaptureDevice>& device);
-  void captureStarted(const std::optional<video::CaptureError>& error);
-  void captureStopped();
   void popScreen();
 
   std::shared_ptr<USBDevice> device_;
@@ -126,12 +117,7 @@ class QCameraControlVC : public QViewController {
   USBHidManager& manager_;
   QDataBase dataBase_;
   std::shared_ptr<USBHidDelegate> delegateLink_;
-  std::shared_ptr<PreviewFrameSink> frameSink_;
-  std::shared_ptr<video::QCameraVideoCapturer> cameraCapture_;
-  CaptureDeviceSearch* deviceSearch_;
-  QTimer* timer_;
-  bool wantsCapture_ = false;
-  std::uint64_t searchGeneration_ = 0;
+  PreviewSession session_;
   QTapThrottle::Clock tapClock_;
   QList<QPointer<QAlertController>> alerts_;
 

@@ -1,6 +1,5 @@
 #include "section/camera_info/QCameraInfoVC.h"
 
-#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,21 +33,7 @@ const QString kVersionUnknown = QStringLiteral(
     "The camera's firmware version could not be read, so the update was not installed. "
     "Reconnect the camera and check for updates again.");
 
-// A reply value as the log shows it: Optional("text"), or nil.
-std::string debugForm(const std::optional<std::string>& value) {
-  return value ? "Optional(\"" + *value + "\")" : std::string("nil");
-}
-
 std::string flag(bool value) { return value ? "true" : "false"; }
-
-// The camera sends fixed-width texts padded with zero bytes; the labels show the text alone.
-QString displayText(const std::string& value) {
-  QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-  while (text.endsWith(QChar(u'\0'))) {
-    text.chop(1);
-  }
-  return text;
-}
 
 QLabel* valueLabel(QWidget* parent, const char* name) {
   auto* label = new QLabel(QStringLiteral("--"), parent);
@@ -64,9 +49,9 @@ QLabel* valueLabel(QWidget* parent, const char* name) {
 QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform& platform,
                              USBHidManager& manager, QWidget* parent)
     : QViewController("QCameraInfoVC", parent),
-      device_(device),
       platform_(platform),
       manager_(manager),
+      installation_(device, platform),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraInfoVC>>(this)),
       nameLabel_(valueLabel(this, "nameLabel")),
       serialLabel_(valueLabel(this, "serialLabel")),
@@ -115,6 +100,33 @@ QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform&
   layout->addStretch(1);
 
   connect(checkVersionBtn_, &QPushButton::clicked, this, &QCameraInfoVC::checkVersionBtnAction);
+  connect(&installation_, &FirmwareInstallation::serialNumberRead, serialLabel_, &QLabel::setText);
+  connect(&installation_, &FirmwareInstallation::versionRead, versionLabel_, &QLabel::setText);
+  connect(&installation_, &FirmwareInstallation::refusedForUnknownVersion, this,
+          [this] { showToast(kVersionUnknown); });
+  connect(&installation_, &FirmwareInstallation::transferStarted, this,
+          &QCameraInfoVC::showLoadingView);
+  connect(&installation_, &FirmwareInstallation::verifying, this,
+          &QCameraInfoVC::removeLoadingView);
+  connect(&installation_, &FirmwareInstallation::failed, this, &QCameraInfoVC::upgradeFailed);
+  connect(&installation_, &FirmwareInstallation::completed, this,
+          [this] { closeOnTop(QStringLiteral("Update Complete")); });
+  connect(&installation_, &FirmwareInstallation::timedOut, this, [this] {
+    removeLoadingView();
+    closeOnTop(kUpdateFailed);
+  });
+  connect(&installation_, &FirmwareInstallation::cameraLeft, this, [this] {
+    if (!isTopScreen()) {
+      return;
+    }
+    if (updateVC_) {
+      updateVC_->closeSheet();
+    }
+    if (failureAlert_) {
+      failureAlert_->dismissController();
+    }
+    popToRoot();
+  });
 
   manager_.addDelegate(delegateLink_);
   refreshInfo();
@@ -122,41 +134,15 @@ QCameraInfoVC::QCameraInfoVC(const std::shared_ptr<USBDevice>& device, Platform&
 
 QCameraInfoVC::~QCameraInfoVC() {
   manager_.removeDelegate(delegateLink_);
-  stopTimer();
   removeLoadingView();
-  // An installation this screen started cannot be finished by anyone else; leaving the flag
-  // set would keep the other screens from ever closing on a removal.
-  if (installing_) {
-    platform_.setFirmwareInstalling(false);
-  }
   if (updateVC_) {
     updateVC_->closeSheet();
   }
 }
 
 void QCameraInfoVC::refreshInfo() {
-  nameLabel_->setText(QString::fromStdString(device_->name()));
-  QLog("CameraInfo, getSerialNumber");
-  device_->getSerialNumber(
-      [self = QPointer(this)](std::int64_t code, const std::optional<std::string>& value) {
-        QLog("CameraInfo, getSerialNumber, " + std::to_string(code) + ", " + debugForm(value));
-        if (self && code == 0 && value) {
-          self->serialLabel_->setText(displayText(*value));
-        }
-      });
-  QLog("CameraInfo, getVersion");
-  device_->getVersion(
-      [self = QPointer(this)](std::int64_t code, const std::optional<std::string>& value) {
-        QLog("CameraInfo, getVersion, " + std::to_string(code) + ", " + debugForm(value));
-        if (self && code == 0 && value) {
-          self->showVersion(displayText(*value));
-        }
-      });
-}
-
-void QCameraInfoVC::showVersion(const QString& version) {
-  lastVersion_ = version;
-  versionLabel_->setText(version);
+  nameLabel_->setText(QString::fromStdString(device()->name()));
+  installation_.readInfo();
 }
 
 void QCameraInfoVC::checkVersionBtnAction() {
@@ -165,25 +151,12 @@ void QCameraInfoVC::checkVersionBtnAction() {
   }
   QLog("CameraInfo, needVersionUpgrade");
   busy_.show(this);
-  device_->getVersion(
-      [self = QPointer(this)](std::int64_t code, const std::optional<std::string>& value) {
-        QLog("CameraInfo, needVersionUpgrade, getVersion, " + std::to_string(code) + ", " +
-             debugForm(value));
-        if (!self) {
-          return;
-        }
-        // The installation's success test needs the version it starts from; the read made
-        // when the screen opened may have failed.
-        if (code == 0 && value) {
-          self->showVersion(displayText(*value));
-        }
-        self->needVersionUpgradeRequest();
-      });
+  installation_.rereadVersion([this] { needVersionUpgradeRequest(); });
 }
 
 void QCameraInfoVC::needVersionUpgradeRequest() {
-  const QString model = QString::fromStdString(device_->modelName());
-  const QString version = device_->version() ? displayText(*device_->version()) : QString();
+  const QString model = QString::fromStdString(device()->modelName());
+  const QString version = installation_.reportedVersion();
   RNetManager::share().needVersionUpgrade(
       model, version,
       [self = QPointer(this)](const RNetResponse& response,
@@ -211,8 +184,8 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
         if (self->updateVC_) {
           self->updateVC_->closeSheet();
         }
-        auto* sheet = new QUpgradeVC(self->platform_, QString::fromStdString(self->device_->name()),
-                                     *answer, false);
+        auto* sheet = new QUpgradeVC(
+            self->platform_, QString::fromStdString(self->device()->name()), *answer, false);
         sheet->setCompletedBlock([screen = self](const RNetResponse& result) {
           if (screen && result.ok()) {
             screen->showInstallHud();
@@ -223,48 +196,9 @@ void QCameraInfoVC::needVersionUpgradeRequest() {
       });
 }
 
-void QCameraInfoVC::showInstallHud() {
-  if (platform_.firmwareInstalling()) {
-    return;
-  }
-  if (lastVersion_.isEmpty()) {
-    // Without the version the camera starts from, a restart could not tell an installed
-    // update from a failed one.
-    QLog("CameraInfo, startUpgrade, refused: the current firmware version is unknown");
-    showToast(kVersionUnknown);
-    return;
-  }
-  startTimer();
-  platform_.setFirmwareInstalling(true);
-  installing_ = true;
-  transferAccepted_ = false;
-  if (!device_->isOpen()) {
-    // The camera left and has not come back: there is nothing to send the package to.
-    QLog("CameraInfo, startUpgrade, the camera is not connected");
-    upgradeFailed();
-    return;
-  }
-  QFile file(firmwarePackagePath());
-  QByteArray image;
-  if (file.open(QIODevice::ReadOnly)) {
-    image = file.readAll();
-  }
-  if (image.isEmpty()) {
-    // Nothing to send: a missing, unreadable or empty package fails at once.
-    QLog("CameraInfo, startUpgrade, no package at " + firmwarePackagePath().toStdString() + ", " +
-         file.errorString().toStdString());
-    upgradeFailed();
-    return;
-  }
-  QLog("CameraInfo, startUpgrade");
-  device_->startUpgrade(image, [self = QPointer(this)](std::int64_t code) {
-    QLog("CameraInfo, startUpgrade, " + std::to_string(code));
-    if (self && code != 0) {
-      self->upgradeFailed();
-    } else if (self) {
-      self->transferAccepted_ = true;
-    }
-  });
+void QCameraInfoVC::showInstallHud() { installation_.install(); }
+
+void QCameraInfoVC::showLoadingView() {
   if (!loadingView_) {
     loadingView_ = new QUpgradeLoadingView;
   }
@@ -278,47 +212,6 @@ void QCameraInfoVC::showInstallHud() {
   loadingView_->startLoading();
 }
 
-void QCameraInfoVC::startTimer() {
-  stopTimer();
-  QLog("CameraInfo, startTimer(), 开始安装计时");
-  totalTime_ = 0;
-  auto* timer = new QTimer(this);
-  timer->setInterval(tickInterval_);
-  connect(timer, &QTimer::timeout, this, &QCameraInfoVC::tick);
-  timer->start();
-  timer_ = timer;
-}
-
-void QCameraInfoVC::setTickInterval(std::chrono::milliseconds interval) {
-  tickInterval_ = interval;
-  if (timer_) {
-    timer_->setInterval(interval);
-  }
-}
-
-void QCameraInfoVC::tick() {
-  totalTime_ += tickSeconds;
-  if (!platform_.firmwareInstalling() || totalTime_ < timeoutSeconds) {
-    return;
-  }
-  platform_.setFirmwareInstalling(false);
-  installing_ = false;
-  stopTimer();
-  removeLoadingView();
-  QWidget* top = window();
-  popToRoot();
-  QHudOverlay::showToast(top, kUpdateFailed, platform_.scheduler(), 2.0);
-  QLog("CameraInfo, startTimer(), 超时未检测到设备插入");
-}
-
-void QCameraInfoVC::stopTimer() {
-  if (timer_) {
-    timer_->stop();
-    timer_->deleteLater();
-  }
-  timer_ = nullptr;
-}
-
 void QCameraInfoVC::removeLoadingView() {
   if (loadingView_) {
     loadingView_->stopLoading();
@@ -329,54 +222,16 @@ void QCameraInfoVC::removeLoadingView() {
 }
 
 void QCameraInfoVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device) {
-  // Only the camera coming back from an installation, or from a transfer it broke off, is of
-  // interest here; a camera plugged in at any other time is not an update to verify.
-  if (!isTopScreen() || (!installing_ && !cameraAway_)) {
-    return;
+  if (isTopScreen()) {
+    installation_.cameraAttached(device);
   }
-  platform_.scheduler()(
-      this, reattachDelayMs, [self = QPointer(this), weak = std::weak_ptr(device)] {
-        std::shared_ptr<USBDevice> camera = weak.lock();
-        if (!self || !camera) {
-          return;
-        }
-        camera->getSerialNumber(
-            [self, weak](std::int64_t code, const std::optional<std::string>& value) {
-              QLog("CameraInfo, usbHidManager(_:didAttach:), getSerialNumber, " +
-                   std::to_string(code) + ", " + debugForm(value));
-              std::shared_ptr<USBDevice> returned = weak.lock();
-              if (!self || !returned || code != 0 || !value ||
-                  returned->serialNumber() != self->device_->serialNumber()) {
-                return;
-              }
-              if (self->installing_) {
-                self->reattached(returned);
-              } else if (self->cameraAway_) {
-                // Back after a broken transfer: "Retry" sends the package to it.
-                self->device_ = returned;
-                self->cameraAway_ = false;
-              }
-            });
-      });
 }
 
-void QCameraInfoVC::reattached(const std::shared_ptr<USBDevice>& device) {
-  device_ = device;
-  platform_.setFirmwareInstalling(false);
-  installing_ = false;
-  stopTimer();
-  platform_.scheduler()(this, verifyDelayMs, [self = QPointer(this)] {
-    if (self) {
-      self->removeLoadingView();
-      self->checkDeviceState();
-    }
-  });
+void QCameraInfoVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
+  installation_.cameraRemoved(device);
 }
 
 void QCameraInfoVC::upgradeFailed() {
-  platform_.setFirmwareInstalling(false);
-  installing_ = false;
-  stopTimer();
   removeLoadingView();
   if (failureAlert_) {
     failureAlert_->dismissController();
@@ -404,64 +259,6 @@ void QCameraInfoVC::upgradeFailed() {
   alert->present(this);
 }
 
-void QCameraInfoVC::checkDeviceState() {
-  QLog("CameraInfo, getState");
-  device_->getState([self = QPointer(this)](std::int64_t code, std::int64_t state) {
-    QLog("CameraInfo, getState, " + std::to_string(code) + ", " + std::to_string(state));
-    if (!self) {
-      return;
-    }
-    if (code == 0 && state == 1) {
-      self->checkDeviceVersion();
-    } else {
-      self->upgradeFailed();
-    }
-  });
-}
-
-void QCameraInfoVC::checkDeviceVersion() {
-  QLog("CameraInfo, getVersion");
-  device_->getVersion(
-      [self = QPointer(this)](std::int64_t code, const std::optional<std::string>& value) {
-        QLog("CameraInfo, getVersion, " + std::to_string(code) + ", " + debugForm(value));
-        if (!self) {
-          return;
-        }
-        if (code == 0 && value && displayText(*value) != self->lastVersion_) {
-          QWidget* top = self->window();
-          self->popToRoot();
-          QHudOverlay::showToast(top, QStringLiteral("Update Complete"),
-                                 self->platform_.scheduler(), 2.0);
-        } else {
-          self->upgradeFailed();
-        }
-      });
-}
-
-void QCameraInfoVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
-  if (device->locationID() != device_->locationID()) {
-    return;
-  }
-  if (installing_ && !transferAccepted_) {
-    // Gone before it took the whole image: no restart will bring a new version, so the
-    // installation has failed now rather than when the watchdog gives up.
-    QLog("CameraInfo, usbHidManager(_:didRemove:), the camera left during the transfer");
-    cameraAway_ = true;
-    upgradeFailed();
-    return;
-  }
-  if (platform_.firmwareInstalling() || !isTopScreen()) {
-    return;
-  }
-  if (updateVC_) {
-    updateVC_->closeSheet();
-  }
-  if (failureAlert_) {
-    failureAlert_->dismissController();
-  }
-  popToRoot();
-}
-
 void QCameraInfoVC::backBtnAction() {
   if (QNavigationController* nav = navigationController()) {
     nav->pop(false);
@@ -477,6 +274,13 @@ void QCameraInfoVC::popToRoot() {
   if (QNavigationController* nav = navigationController()) {
     nav->popToRoot(false);
   }
+}
+
+// The toast shows on the window, which outlives this screen.
+void QCameraInfoVC::closeOnTop(const QString& toast) {
+  QWidget* top = window();
+  popToRoot();
+  QHudOverlay::showToast(top, toast, platform_.scheduler(), 2.0);
 }
 
 void QCameraInfoVC::showToast(const QString& text) {

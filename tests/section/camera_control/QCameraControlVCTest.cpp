@@ -1,12 +1,9 @@
 // The camera control screen on the virtual camera under the real HID link, UVC controls and
-// capture backend: leaving with and without saving, removal, the preview's retries and the tabs.
+// capture backend: leaving with and without saving, removal, the preview and the tabs.
 #include <QFile>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QThread>
 #include <QToolButton>
-
-#include <atomic>
 
 #include "../ScreenTestSupport.h"
 #include "CameraCommand.h"
@@ -14,7 +11,6 @@
 #include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
 #include "device/uvc/UVCCameraControl.h"
-#include "section/camera_control/CaptureDeviceSearch.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
@@ -28,33 +24,7 @@ using test::choose;
 using test::settle;
 using test::waitUntil;
 
-// The virtual camera's capture side, its video device hidden on demand as if only the camera's
-// video interface were unplugged.
-struct HidingBackend : video::CaptureBackend {
-  explicit HidingBackend(std::shared_ptr<video::CaptureBackend> from) : inner(std::move(from)) {}
-  std::vector<video::CaptureDevice> devices() override {
-    ++listings;
-    return hidden ? std::vector<video::CaptureDevice>{} : inner->devices();
-  }
-  std::vector<video::CaptureFormat> formats(const video::CaptureDevice& d) override {
-    return inner->formats(d);
-  }
-  std::uint32_t preferredOutputPixelFormat() const override {
-    return inner->preferredOutputPixelFormat();
-  }
-  void start(const video::CaptureDevice& d, const video::CaptureFormat& f, double fps,
-             video::CaptureSink sink, video::CaptureCompletion done) override {
-    inner->start(d, f, fps, std::move(sink), std::move(done));
-  }
-  void stop(video::CaptureCompletion done) override { inner->stop(std::move(done)); }
-
-  std::atomic<bool> hidden{false};
-  std::atomic<int> listings{0};
-  std::shared_ptr<video::CaptureBackend> inner;
-};
-
 struct ControlScreen : ::testing::Test {
-  ControlScreen() { cam.platform.setCaptureBackend(backend); }
   ~ControlScreen() override {
     delete nav;
     test::processDeferredDeletes();
@@ -86,8 +56,6 @@ struct ControlScreen : ::testing::Test {
   QTemporaryDir dir;
   QString settings = dir.filePath(QStringLiteral("settings.ini"));
   test::CameraOnManager cam;
-  std::shared_ptr<HidingBackend> backend =
-      std::make_shared<HidingBackend>(cam.rig.captureBackend());
   QNavigationController* nav = nullptr;
   QPointer<QCameraControlVC> screen;
 };
@@ -203,36 +171,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, Removal,
                                            RemovalCase{"OwnDuringUpgrade", true, true, false}),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST_F(ControlScreen, PreviewRetriesWhileTheVideoDeviceIsMissingAndStartsWhenItAppears) {
-  backend->hidden = true;
-  open();
-  ASSERT_TRUE(waitUntil([&] { return backend->listings >= 3; }));
-  EXPECT_FALSE(screen->isCapturing());
-  EXPECT_EQ(screen->framesRendered(), 0u);
-  backend->hidden = false;
-  ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
-  EXPECT_TRUE(screen->isCapturing());
-  // Pushing another screen on top stops the preview; coming back starts it again.
-  nav->push(new QViewController("InfoStandIn"), false);
-  EXPECT_FALSE(screen->isCapturing());
-  nav->pop(false);
-  ASSERT_TRUE(waitUntil([&] { return screen->isCapturing(); }));
-}
-
-TEST_F(ControlScreen, APreviewCutOffByTheCameraStartsAgainWhenTheCameraReturns) {
-  open();
-  ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
-  cam.platform.setFirmwareInstalling(true);  // the screen stays while the camera restarts
-  cam.camera().unplug();
-  ASSERT_TRUE(waitUntil([&] { return !screen->isCapturing(); }));
-  settle();
-  const std::uint64_t before = screen->framesRendered();
-  cam.camera().plug();
-  ASSERT_TRUE(
-      waitUntil([&] { return screen->isCapturing() && screen->framesRendered() > before; }));
-}
-
-TEST_F(ControlScreen, ACameraBusyWithAnotherProgramIsExplainedAndRetriedUntilFree) {
+// The preview session's wiring (its rules are tested on the session): a busy camera is explained
+// over the preview, which starts once the camera is free, stops under another screen and starts
+// again when the screen is back on top.
+TEST_F(ControlScreen, ThePreviewExplainsABusyCameraAndRunsWhileTheScreenIsOnTop) {
   sim::SimFaults busy;
   busy.otherProgramCaptures4K = true;
   cam.camera().setFaults(busy);
@@ -240,13 +182,13 @@ TEST_F(ControlScreen, ACameraBusyWithAnotherProgramIsExplainedAndRetriedUntilFre
   ASSERT_TRUE(waitUntil([&] { return screen->previewNotice()->isVisible(); }));
   EXPECT_EQ(screen->previewNotice()->text(),
             QStringLiteral("The camera is in use by another program."));
-  EXPECT_FALSE(screen->isCapturing());
-  const int listed = backend->listings;
-  ASSERT_TRUE(waitUntil([&] { return backend->listings > listed; }));
   cam.camera().setFaults({});
   ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
-  EXPECT_TRUE(screen->isCapturing());
   EXPECT_FALSE(screen->previewNotice()->isVisible());
+  nav->push(new QViewController("InfoStandIn"), false);
+  EXPECT_FALSE(screen->isCapturing());
+  nav->pop(false);
+  ASSERT_TRUE(waitUntil([&] { return screen->isCapturing(); }));
 }
 
 TEST_F(ControlScreen, ShowsTheCameraTabsAndDetails) {
@@ -300,38 +242,6 @@ INSTANTIATE_TEST_SUITE_P(Windows, ControlScreenSize,
                            return std::to_string(row.param.width()) + "x" +
                                   std::to_string(row.param.height());
                          });
-
-// Lists devices as a backend would, noting the thread it is asked on.
-struct ListingBackend : HidingBackend {
-  ListingBackend() : HidingBackend(nullptr) {}
-  std::vector<video::CaptureDevice> devices() override {
-    thread = QThread::currentThread()->objectName();
-    return {{"0x3152000b206b215", "other", "", "/dev/video4"},
-            {"0x3142000b206b215", "ours", "", "/dev/video2"}};
-  }
-  QString thread;
-};
-
-TEST(CaptureDeviceSearchTest, FindsThePairedDeviceOnItsOwnThreadAndAnswersOnTheCallers) {
-  auto backend = std::make_shared<ListingBackend>();
-  std::vector<std::optional<std::string>> answers;
-  QThread* answeredOn = nullptr;
-  {
-    CaptureDeviceSearch search(backend);
-    for (const std::int64_t location : {0x03142000, 0x03162000}) {
-      search.find(location, [&](const auto& device) {
-        answers.push_back(device ? std::optional(device->name) : std::nullopt);
-        answeredOn = QThread::currentThread();
-      });
-    }
-    ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }));
-    search.find(0x03142000, [&](const auto&) { answers.push_back("late"); });
-  }
-  settle();  // the search is gone: its last answer is dropped
-  EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"ours", std::nullopt}));
-  EXPECT_EQ(answeredOn, QThread::currentThread());
-  EXPECT_EQ(backend->thread, QStringLiteral("vexhal-devfind"));
-}
 
 }  // namespace
 }  // namespace vexhal

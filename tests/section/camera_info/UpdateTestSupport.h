@@ -22,10 +22,7 @@ inline bool versionChecksAnswered() {
 // temporary home folder (the firmware download goes into its cache folder).
 struct LocalUpdateService {
   LocalUpdateService() {
-    static QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("XDG_CACHE_HOME");
+    useTemporaryHome();
     service.listenHttp();
     serviceHost = service.url(QString(), false);
     servicePort = QString::number(service.httpPort());

@@ -1,11 +1,13 @@
-// USBDevice's firmware transfer against a camera end that answers as each case asks.
+// The firmware transfer against a camera that answers as each case asks.
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "HidTestSupport.h"
+#include "device/hid/FirmwareTransfer.h"
 
 namespace vexhal {
 namespace {
@@ -21,37 +23,26 @@ QByteArray image(std::size_t size) {
   return bytes;
 }
 
-// A transfer against a camera that answers each request with the code `answer` picks for it.
-struct Transfer : WiredDevice {
-  std::vector<hid_cmd_pack_t> sent;
-  std::vector<std::int64_t> outcomes;
+using Answer = std::function<std::optional<std::uint32_t>(const hid_cmd_pack_t&)>;
+const Answer acceptAll = [](const hid_cmd_pack_t&) -> std::optional<std::uint32_t> { return 0; };
 
+// A transfer whose requests are recorded and answered by run(), each with the code `answer`
+// picks for it, or left unanswered.
+struct Transfer {
   Transfer() {
-    device->setTransferReplyTimeout(std::chrono::hours(1));
-    device->setTransferStepReplyTimeout(std::chrono::hours(1));
+    test::ensureCoreApplication();
+    transfer.setReplyTimeout(std::chrono::hours(1));
+    transfer.setStepReplyTimeout(std::chrono::hours(1));
   }
 
-  USBDevice::CodeCallback record() {
-    return [this](std::int64_t code) { outcomes.push_back(code); };
-  }
-
-  // Answers requests until the device sends no more; `answer` returns the code for a request,
-  // or nothing to leave it unanswered.
-  void run(const std::function<std::optional<std::uint32_t>(const hid_cmd_pack_t&)>& answer) {
-    for (int round = 0; round < 100; ++round) {
-      const auto requests = camera.requests();
-      if (requests.empty()) {
-        break;
+  void run(const Answer& answer) {
+    while (!pending.empty()) {
+      const hid_cmd_pack_t request = pending.front();
+      pending.pop_front();
+      if (const auto code = answer(request)) {
+        transfer.handleReply(request.head.cmd.get(), *code);
       }
-      for (const hid_cmd_pack_t& request : requests) {
-        sent.push_back(request);
-        if (const auto code = answer(request)) {
-          camera.reply(request.head.cmd.get(), *code);
-        }
-      }
-      pumpEvents(2);
     }
-    pumpEvents();
   }
 
   std::vector<std::uint16_t> commands() const {
@@ -61,9 +52,16 @@ struct Transfer : WiredDevice {
     }
     return cmds;
   }
-};
 
-const auto acceptAll = [](const hid_cmd_pack_t&) -> std::optional<std::uint32_t> { return 0; };
+  std::vector<hid_cmd_pack_t> sent;
+  std::deque<hid_cmd_pack_t> pending;
+  std::vector<std::int64_t> outcomes;
+  FirmwareTransfer transfer{[this](const hid_cmd_pack_t& pack) {
+                              sent.push_back(pack);
+                              pending.push_back(pack);
+                            },
+                            [this](std::int64_t code) { outcomes.push_back(code); }};
+};
 
 struct PacketShape {
   std::uint8_t dataStatus;
@@ -75,13 +73,13 @@ struct SizeCase {
   std::vector<PacketShape> packets;
 };
 
-class FirmwareTransfer : public ::testing::TestWithParam<SizeCase> {};
+class TransferSizes : public ::testing::TestWithParam<SizeCase> {};
 
-TEST_P(FirmwareTransfer, SendsStartPacketsAndFinishInLockStep) {
+TEST_P(TransferSizes, SendsStartPacketsAndFinishInLockStep) {
   const SizeCase& c = GetParam();
   Transfer t;
   const QByteArray firmware = image(c.size);
-  t.device->startUpgrade(firmware, t.record());
+  t.transfer.start(firmware);
   t.run(acceptAll);
 
   ASSERT_EQ(t.sent.size(), c.packets.size() + 2);
@@ -111,12 +109,12 @@ TEST_P(FirmwareTransfer, SendsStartPacketsAndFinishInLockStep) {
               hidChecksum(bytes.subspan(14, length), hidChecksum(bytes.first(12), 0xFFFF)));
     offset += length;
   }
-  t.device->setTransferReplyTimeout(std::chrono::milliseconds(0));
+  t.transfer.setReplyTimeout(std::chrono::milliseconds(0));
   pumpEvents();
   EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{0}) << "no timeout after the outcome";
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, FirmwareTransfer,
+INSTANTIATE_TEST_SUITE_P(Sizes, TransferSizes,
                          ::testing::Values(SizeCase{1, {{2, 1}}}, SizeCase{1010, {{2, 1010}}},
                                            SizeCase{2020, {{1, 1010}, {2, 1010}}},
                                            SizeCase{2021, {{1, 1010}, {1, 1010}, {2, 1}}}));
@@ -133,7 +131,7 @@ TEST(FirmwareRefusal, EndsWithTheCameraCodeAndSendsNothingMore) {
            {0x4200, 5, {0x4000, 0x4200, 0x4200, 0x4200, 0x4200, 0x4200}},
            {0x4300, 0, all}}) {
     Transfer t;
-    t.device->startUpgrade(image(10 * 1010), t.record());
+    t.transfer.start(image(10 * 1010));
     t.run([&](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
       const bool refused =
           request.head.cmd.get() == cmd && (cmd != 0x4200 || request.head.packNum.get() == packNum);
@@ -146,11 +144,11 @@ TEST(FirmwareRefusal, EndsWithTheCameraCodeAndSendsNothingMore) {
 
 TEST(FirmwareTransferReplies, RepeatedFinalRepliesGiveOneFinishAndOneOutcome) {
   Transfer t;
-  t.device->startUpgrade(image(2020), t.record());
+  t.transfer.start(image(2020));
   t.run([&](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
     const std::uint16_t cmd = request.head.cmd.get();
     if (cmd == 0x4300 || (cmd == 0x4200 && request.head.dataStatus == 2)) {
-      t.camera.reply(cmd, 0);  // the camera answers the last packet and the finish twice
+      t.transfer.handleReply(cmd, 0);  // the camera answers the last packet and the finish twice
     }
     return 0;
   });
@@ -160,7 +158,7 @@ TEST(FirmwareTransferReplies, RepeatedFinalRepliesGiveOneFinishAndOneOutcome) {
 
 TEST(FirmwareTransferTimeout, ACameraThatStopsAnsweringEndsTheTransfer) {
   Transfer t;
-  t.device->startUpgrade(image(3030), t.record());
+  t.transfer.start(image(3030));
   t.run([](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
     if (request.head.cmd.get() == 0x4200 && request.head.packNum.get() == 2) {
       return std::nullopt;
@@ -168,13 +166,12 @@ TEST(FirmwareTransferTimeout, ACameraThatStopsAnsweringEndsTheTransfer) {
     return 0;
   });
   EXPECT_TRUE(t.outcomes.empty());
-  t.device->setTransferReplyTimeout(std::chrono::milliseconds(0));
+  t.transfer.setReplyTimeout(std::chrono::milliseconds(0));
   pumpEvents();
-  EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{USBDevice::kUpgradeNoReply});
+  EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{FirmwareTransfer::kNoReply});
 
-  t.camera.reply(0x4200, 0);  // too late: ignored
-  pumpEvents();
-  EXPECT_TRUE(t.camera.requests().empty());
+  t.transfer.handleReply(0x4200, 0);  // too late: ignored
+  EXPECT_EQ(t.sent.size(), 3U);
   EXPECT_EQ(t.outcomes.size(), 1U);
 }
 
@@ -182,69 +179,72 @@ TEST(FirmwareTransferTimeout, StartAndFinishAreNotHeldToThePacketLimit) {
   for (const std::uint16_t silent : {0x4000, 0x4300}) {
     SCOPED_TRACE(silent);
     Transfer t;
-    t.device->startUpgrade(image(1), t.record());
+    t.transfer.start(image(1));
     t.run([&](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
       return request.head.cmd.get() == silent ? std::nullopt : std::optional<std::uint32_t>(0);
     });
-    t.device->setTransferReplyTimeout(std::chrono::milliseconds(0));
+    t.transfer.setReplyTimeout(std::chrono::milliseconds(0));
     pumpEvents();
     EXPECT_TRUE(t.outcomes.empty()) << "the camera may be erasing or checking its flash";
-    t.device->setTransferStepReplyTimeout(std::chrono::milliseconds(0));
+    t.transfer.setStepReplyTimeout(std::chrono::milliseconds(0));
     pumpEvents();
-    EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{USBDevice::kUpgradeNoReply});
+    EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{FirmwareTransfer::kNoReply});
   }
 }
 
 TEST(FirmwareTransferStart, NothingIsSentForAnEmptyImageOrForStrayTransferReplies) {
   Transfer t;
   for (const std::uint16_t cmd : {0x4000, 0x4200, 0x4300}) {
-    t.camera.reply(cmd, 0);
+    t.transfer.handleReply(cmd, 0);
   }
-  t.device->startUpgrade(QByteArray(), t.record());
-  pumpEvents();
-  EXPECT_TRUE(t.camera.requests().empty());
-  EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{USBDevice::kUpgradeEmptyImage});
+  t.transfer.start(QByteArray());
+  EXPECT_TRUE(t.sent.empty());
+  EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{FirmwareTransfer::kEmptyImage});
 }
 
 TEST(FirmwareTransferStart, StartingAgainAbandonsTheTransferInProgress) {
   Transfer t;
-  std::vector<std::int64_t> firstOutcomes;
-  t.device->startUpgrade(image(3030), [&](std::int64_t code) { firstOutcomes.push_back(code); });
-  t.camera.requests();  // the first start, never answered
-  t.device->startUpgrade(image(1), t.record());
+  t.transfer.start(image(3030));
+  t.pending.clear();  // the first start, never answered
+  t.sent.clear();
+  t.transfer.start(image(1));
   t.run(acceptAll);
   EXPECT_EQ(t.commands(), (std::vector<std::uint16_t>{0x4000, 0x4200, 0x4300}));
-  EXPECT_TRUE(firstOutcomes.empty());
   EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{0});
 }
 
-TEST(FirmwareTransferStart, AnUnpluggedCameraEndsTheTransferWithoutAnOutcome) {
-  Transfer t;
-  t.device->startUpgrade(image(3030), t.record());
-  t.camera.unplug();
-  pumpEvents();
-  t.device->setTransferReplyTimeout(std::chrono::milliseconds(0));
-  pumpEvents();
-  EXPECT_TRUE(t.outcomes.empty());
-}
-
-TEST(FirmwareTransferCounter, IsCarriedBySetCommandsExceptIntelligentFraming) {
-  Transfer t;
-  t.device->startUpgrade(image(2021), t.record());
-  t.run(acceptAll);
-  ASSERT_EQ(t.outcomes, std::vector<std::int64_t>{0});
-
-  t.device->setAngle(90, nullptr);
-  t.device->setPickup(1, nullptr);
-  t.device->setHMirror(true, nullptr);
-  t.device->setFrameMaster(true, nullptr);
-  t.device->setAutoFramingMode(1, nullptr);
-  t.device->setAutoFraming(true, nullptr);
+// The device's side: an unplugged camera ends the transfer without an outcome, and the data
+// packets sent are carried by the set commands (except intelligent framing's).
+TEST(USBDeviceTransfer, EndsSilentlyOnUnplugAndLeavesItsPacketCountToSetCommands) {
+  WiredDevice wired;
+  std::vector<std::int64_t> outcomes;
+  const auto record = [&](std::int64_t code) { outcomes.push_back(code); };
+  wired.device->startUpgrade(image(2021), record);
+  for (int round = 0; round < 10; ++round) {
+    for (const hid_cmd_pack_t& request : wired.camera.requests()) {
+      wired.camera.reply(request.head.cmd.get(), 0);
+    }
+    pumpEvents(2);
+  }
+  ASSERT_EQ(outcomes, std::vector<std::int64_t>{0});
+  wired.device->setAngle(90, nullptr);
+  wired.device->setPickup(1, nullptr);
+  wired.device->setHMirror(true, nullptr);
+  wired.device->setFrameMaster(true, nullptr);
+  wired.device->setAutoFramingMode(1, nullptr);
+  wired.device->setAutoFraming(true, nullptr);
   std::vector<std::uint32_t> packNums;
-  for (const auto& pack : t.camera.requests()) {
+  for (const auto& pack : wired.camera.requests()) {
     packNums.push_back(pack.head.packNum.get());
   }
   EXPECT_EQ(packNums, (std::vector<std::uint32_t>{3, 3, 3, 3, 3, 0}));
+
+  wired.device->startUpgrade(image(3030), record);
+  wired.camera.unplug();
+  pumpEvents();
+  wired.device->setTransferStepReplyTimeout(std::chrono::milliseconds(0));
+  pumpEvents();
+  EXPECT_EQ(outcomes.size(), 1U);
 }
 
 }  // namespace
