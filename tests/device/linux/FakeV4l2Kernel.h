@@ -1,10 +1,11 @@
 #pragma once
 
+#include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
 #include <sys/eventfd.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -14,14 +15,16 @@
 #include <string>
 #include <vector>
 
-#include "video/linux/V4l2Io.h"
+#include "device/linux/V4l2Syscalls.h"
 
-namespace vexhal::video::testing {
+namespace vexhal::testing {
 
-// Stands in for the kernel: video nodes with formats, sizes and intervals, and mmap streaming
-// whose frames the test pushes. Each opened node gets a real eventfd as descriptor, readable
-// while a pushed frame waits, so the capture thread's poll() works unchanged.
-class FakeV4l2Device final : public V4l2Io {
+// Stands in for the kernel under both V4L2 users: video nodes with capabilities, formats, sizes
+// and intervals; V4L2 controls and extension-unit queries (shared by all nodes); mmap streaming
+// whose frames the test pushes; failures injected per request. Each opened node gets a real
+// eventfd as descriptor, readable while a pushed frame waits, so the capture thread's poll()
+// works unchanged. Set the public fields before the code under test runs.
+class FakeV4l2Kernel final : public V4l2Syscalls {
  public:
   struct Size {  // discrete intervals, or a range
     std::uint32_t width = 0, height = 0;
@@ -38,15 +41,35 @@ class FakeV4l2Device final : public V4l2Io {
     std::string card = "Fake Camera";
     std::vector<Format> formats;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> forcedSize;  // the driver's own choice
+    int openError = 0;
+  };
+  static Node nodeWith(std::uint32_t deviceCaps, int openError = 0) {
+    Node node;
+    node.deviceCaps = deviceCaps;
+    node.openError = openError;
+    return node;
+  }
+  struct Control {
+    std::int32_t value = 0, minimum = 0, maximum = 0, step = 1, defaultValue = 0;
+    std::uint32_t flags = 0;
   };
   struct State {  // what the code under test did
     std::optional<v4l2_pix_format> format;
     std::optional<v4l2_fract> interval;
     std::size_t openDescriptors = 0;
     int mappedBuffers = 0, streamOns = 0, streamOffs = 0;
+    std::vector<std::string> opened, closed;  // node paths, in call order
+    std::vector<unsigned long> calls;         // ioctl requests, in call order
   };
 
-  ~FakeV4l2Device() override {
+  std::map<std::uint32_t, Control> controls;
+  std::map<unsigned long, int> failures;  // request: errno it fails with
+  bool reportDeviceCaps = true;           // whether V4L2_CAP_DEVICE_CAPS is set
+  uvc_xu_control_query lastQuery{};
+  std::vector<std::uint8_t> querySent;    // value bytes of the last extension-unit SET
+  std::vector<std::uint8_t> queryAnswer;  // value bytes an extension-unit GET receives
+
+  ~FakeV4l2Kernel() override {
     for (const auto& [fd, path] : open_) ::close(fd);
   }
 
@@ -60,7 +83,7 @@ class FakeV4l2Device final : public V4l2Io {
     frames_.push_back(std::move(bytes));
     if (state_.streamOns != state_.streamOffs) wake(1);
   }
-  // The device disappears: DQBUF fails with ENODEV and poll reports POLLERR.
+  // The device disappears: every request fails with ENODEV and poll reports POLLERR.
   void unplug() {
     const std::lock_guard lock(mutex_);
     gone_ = true;
@@ -75,35 +98,77 @@ class FakeV4l2Device final : public V4l2Io {
 
   int open(const char* path, int /*flags*/) override {
     const std::lock_guard lock(mutex_);
-    if (nodes_.count(path) == 0 || gone_) return fail(ENOENT);
+    state_.opened.emplace_back(path);
+    const auto it = nodes_.find(path);
+    if (it == nodes_.end() || gone_) return -ENOENT;
+    if (it->second.openError != 0) return -it->second.openError;
     const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE);
     if (fd >= 0) open_[fd] = path;
-    return fd;
+    return fd < 0 ? -errno : fd;
   }
   int close(int fd) override {
     const std::lock_guard lock(mutex_);
-    if (open_.erase(fd) == 0) return fail(EBADF);
+    const auto it = open_.find(fd);
+    if (it == open_.end()) return -EBADF;
+    state_.closed.push_back(it->second);
+    open_.erase(it);
     if (fd == streamingFd_) streamingFd_ = -1;
-    return ::close(fd);
+    return ::close(fd) < 0 ? -errno : 0;
   }
   int ioctl(int fd, unsigned long request, void* arg) override {
     const std::lock_guard lock(mutex_);
+    state_.calls.push_back(request);
     const auto found = open_.find(fd);
-    if (found == open_.end()) return fail(EBADF);
-    if (gone_) return fail(ENODEV);
+    if (found == open_.end()) return -EBADF;
+    if (gone_) return -ENODEV;
+    if (const auto it = failures.find(request); it != failures.end()) return -it->second;
     const Node& node = nodes_.at(found->second);
     switch (request) {
       case VIDIOC_QUERYCAP: {
         auto* caps = static_cast<v4l2_capability*>(arg);
         std::memset(caps, 0, sizeof *caps);
         std::strncpy(reinterpret_cast<char*>(caps->card), node.card.c_str(), sizeof caps->card - 1);
-        caps->device_caps = node.deviceCaps;
-        caps->capabilities = node.deviceCaps | V4L2_CAP_DEVICE_CAPS;
+        // With device caps, `capabilities` covers all the device's nodes.
+        caps->device_caps = reportDeviceCaps ? node.deviceCaps : 0;
+        caps->capabilities = reportDeviceCaps ? node.deviceCaps | V4L2_CAP_DEVICE_CAPS |
+                                                    V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE
+                                              : node.deviceCaps;
+        return 0;
+      }
+      case VIDIOC_S_CTRL:
+      case VIDIOC_G_CTRL: {
+        auto* control = static_cast<v4l2_control*>(arg);
+        const auto it = controls.find(control->id);
+        if (it == controls.end()) return -EINVAL;
+        if (request == VIDIOC_S_CTRL) {
+          it->second.value = control->value;
+        } else {
+          control->value = it->second.value;
+        }
+        return 0;
+      }
+      case VIDIOC_QUERYCTRL: {
+        auto* query = static_cast<v4l2_queryctrl*>(arg);
+        const auto it = controls.find(query->id);
+        if (it == controls.end()) return -EINVAL;
+        const Control& c = it->second;
+        std::tie(query->minimum, query->maximum, query->step, query->default_value, query->flags) =
+            std::tie(c.minimum, c.maximum, c.step, c.defaultValue, c.flags);
+        return 0;
+      }
+      case UVCIOC_CTRL_QUERY: {
+        lastQuery = *static_cast<uvc_xu_control_query*>(arg);
+        if ((lastQuery.query & 0x80) != 0) {
+          std::memcpy(lastQuery.data, queryAnswer.data(),
+                      std::min<std::size_t>(queryAnswer.size(), lastQuery.size));
+        } else {
+          querySent.assign(lastQuery.data, lastQuery.data + lastQuery.size);
+        }
         return 0;
       }
       case VIDIOC_ENUM_FMT: {
         auto* description = static_cast<v4l2_fmtdesc*>(arg);
-        if (description->index >= node.formats.size()) return fail(EINVAL);
+        if (description->index >= node.formats.size()) return -EINVAL;
         description->pixelformat = node.formats[description->index].pixelFormat;
         return 0;
       }
@@ -116,7 +181,7 @@ class FakeV4l2Device final : public V4l2Io {
           return 0;
         }
         if (format == nullptr || format->sizeRange || size->index >= format->sizes.size())
-          return fail(EINVAL);
+          return -EINVAL;
         size->type = V4L2_FRMSIZE_TYPE_DISCRETE;
         size->discrete = {format->sizes[size->index].width, format->sizes[size->index].height};
         return 0;
@@ -136,7 +201,7 @@ class FakeV4l2Device final : public V4l2Io {
           interval->discrete = size.intervals[interval->index];
           return 0;
         }
-        return fail(EINVAL);
+        return -EINVAL;
       }
       case VIDIOC_S_FMT: {
         auto& pix = static_cast<v4l2_format*>(arg)->fmt.pix;
@@ -152,15 +217,15 @@ class FakeV4l2Device final : public V4l2Io {
         return stream(request, arg);
     }
   }
-  void* mmap(std::size_t length, int /*prot*/, int /*flags*/, int fd, off_t offset) override {
+  int mmap(std::size_t length, int /*prot*/, int /*flags*/, int fd, off_t offset,
+           void** address) override {
     const std::lock_guard lock(mutex_);
     const auto index = static_cast<std::size_t>(offset) / kBufferStride;
-    if (fd != streamingFd_ || index >= buffers_.size() || length > buffers_[index].size()) {
-      errno = EINVAL;
-      return MAP_FAILED;
-    }
+    if (fd != streamingFd_ || index >= buffers_.size() || length > buffers_[index].size())
+      return -EINVAL;
     ++state_.mappedBuffers;
-    return buffers_[index].data();
+    *address = buffers_[index].data();
+    return 0;
   }
   int munmap(void* /*address*/, std::size_t /*length*/) override {
     const std::lock_guard lock(mutex_);
@@ -169,6 +234,7 @@ class FakeV4l2Device final : public V4l2Io {
   }
   int poll(pollfd* fds, nfds_t count, int timeoutMs) override {
     const int ready = ::poll(fds, count, timeoutMs);
+    if (ready < 0) return -errno;
     const std::lock_guard lock(mutex_);
     for (nfds_t i = 0; ready > 0 && gone_ && i < count; ++i) {
       if (fds[i].fd == streamingFd_) fds[i].revents |= POLLERR;
@@ -179,7 +245,6 @@ class FakeV4l2Device final : public V4l2Io {
  private:
   static constexpr std::uint32_t kBufferStride = 1U << 24;
 
-  static int fail(int code) { return errno = code, -1; }
   static const Format* find(const Node& node, std::uint32_t pixelFormat) {
     for (const Format& format : node.formats) {
       if (format.pixelFormat == pixelFormat) return &format;
@@ -204,17 +269,17 @@ class FakeV4l2Device final : public V4l2Io {
         return 0;
       }
       case VIDIOC_QUERYBUF:
-        if (buffer->index >= buffers_.size()) return fail(EINVAL);
+        if (buffer->index >= buffers_.size()) return -EINVAL;
         buffer->length = static_cast<std::uint32_t>(buffers_[buffer->index].size());
         buffer->m.offset = buffer->index * kBufferStride;
         return 0;
       case VIDIOC_QBUF:
-        if (buffer->index >= buffers_.size()) return fail(EINVAL);
+        if (buffer->index >= buffers_.size()) return -EINVAL;
         queued_.push_back(buffer->index);
         return 0;
       case VIDIOC_DQBUF: {
         if (state_.streamOns == state_.streamOffs || frames_.empty() || queued_.empty())
-          return fail(EAGAIN);
+          return -EAGAIN;
         std::uint64_t count = 0;
         [[maybe_unused]] const auto drained = ::read(streamingFd_, &count, sizeof count);
         buffer->index = queued_.front();
@@ -239,7 +304,7 @@ class FakeV4l2Device final : public V4l2Io {
         queued_.clear();
         return 0;
       default:
-        return fail(ENOTTY);
+        return -ENOTTY;
     }
   }
 
@@ -255,4 +320,4 @@ class FakeV4l2Device final : public V4l2Io {
   State state_;
 };
 
-}  // namespace vexhal::video::testing
+}  // namespace vexhal::testing

@@ -1,4 +1,4 @@
-#include "device/hid/linux/UsbSysfsIdentity.h"
+#include "device/linux/UsbSysfsIdentity.h"
 
 #include <charconv>
 #include <fstream>
@@ -48,7 +48,8 @@ std::optional<UsbSysfsIdentity> UsbSysfsIdentity::read(const std::string& usbDev
     return std::nullopt;
   }
   // A path without a location id still names a device: it is listed, unpaired (0).
-  return UsbSysfsIdentity{*vendor, *product, composeLocationId(*bus, *devpath).value_or(0)};
+  return UsbSysfsIdentity{*vendor, *product, composeLocationId(*bus, *devpath).value_or(0),
+                          *bus,    *devpath, readAttribute(usbDeviceDir, "serial").value_or("")};
 }
 
 }  // namespace vexhal
