@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "video/QCameraVideoCapturerDelegate.h"
-#include "video/VideoRenderHandle.h"
+#include "video/preview/VideoRenderHandle.h"
 
 namespace vexhal {
 

@@ -29,7 +29,7 @@
 #include "section/camera_control/QCameraImageControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "video/QCameraVideoCapturer.h"
-#include "video/QVideoRenderView.h"
+#include "video/preview/QVideoRenderView.h"
 
 namespace vexhal {
 

@@ -1,4 +1,4 @@
-#include "video/GlVideoSurface.h"
+#include "video/preview/GlVideoSurface.h"
 
 #include <QPainter>
 

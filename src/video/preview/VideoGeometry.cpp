@@ -1,4 +1,4 @@
-#include "video/VideoGeometry.h"
+#include "video/preview/VideoGeometry.h"
 
 #include <algorithm>
 

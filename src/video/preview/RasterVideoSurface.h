@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "video/PresentingSurface.h"
+#include "video/preview/PresentingSurface.h"
 
 namespace vexhal::video {
 

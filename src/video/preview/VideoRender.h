@@ -1,6 +1,6 @@
 #pragma once
 
-#include "video/QRTCMTLNSVideoView.h"
+#include "video/preview/QRTCMTLNSVideoView.h"
 
 namespace vexhal::video {
 

@@ -3,9 +3,9 @@
 #include <QTransform>
 #include <QWidget>
 
-#include "video/QRtcViewMode.h"
-#include "video/QVideoMirrorMode.h"
-#include "video/VideoRender.h"
+#include "video/preview/QRtcViewMode.h"
+#include "video/preview/QVideoMirrorMode.h"
+#include "video/preview/VideoRender.h"
 
 namespace vexhal::video {
 

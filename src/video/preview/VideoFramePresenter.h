@@ -9,9 +9,9 @@
 #include <memory>
 #include <mutex>
 
-#include "video/FrameDecoder.h"
-#include "video/LogRateLimiter.h"
-#include "video/QRtcViewMode.h"
+#include "video/preview/FrameDecoder.h"
+#include "video/preview/LogRateLimiter.h"
+#include "video/preview/QRtcViewMode.h"
 #include "video/VideoFrame.h"
 
 class QPainter;

@@ -5,10 +5,10 @@
 #include <memory>
 #include <mutex>
 
-#include "video/QRtcViewMode.h"
+#include "video/preview/QRtcViewMode.h"
 #include "video/VideoFrame.h"
-#include "video/VideoRenderHandle.h"
-#include "video/VideoSurface.h"
+#include "video/preview/VideoRenderHandle.h"
+#include "video/preview/VideoSurface.h"
 
 namespace vexhal::video {
 

@@ -4,8 +4,8 @@
 #include <QSizeF>
 #include <QTransform>
 
-#include "video/QRtcViewMode.h"
-#include "video/QVideoMirrorMode.h"
+#include "video/preview/QRtcViewMode.h"
+#include "video/preview/QVideoMirrorMode.h"
 
 namespace vexhal::video {
 

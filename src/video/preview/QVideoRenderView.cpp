@@ -1,8 +1,8 @@
-#include "video/QVideoRenderView.h"
+#include "video/preview/QVideoRenderView.h"
 
 #include <QVBoxLayout>
 
-#include "video/VideoGeometry.h"
+#include "video/preview/VideoGeometry.h"
 
 namespace vexhal::video {
 

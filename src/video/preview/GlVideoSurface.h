@@ -2,7 +2,7 @@
 
 #include <QOpenGLWidget>
 
-#include "video/PresentingSurface.h"
+#include "video/preview/PresentingSurface.h"
 
 namespace vexhal::video {
 

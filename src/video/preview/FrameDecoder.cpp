@@ -1,4 +1,4 @@
-#include "video/FrameDecoder.h"
+#include "video/preview/FrameDecoder.h"
 
 #include <libyuv/convert_argb.h>
 #include <turbojpeg.h>

@@ -3,9 +3,9 @@
 #include <functional>
 
 #include "TestPictures.h"
-#include "video/FrameDecoder.h"
+#include "video/preview/FrameDecoder.h"
 #include "video/PixelFormat.h"
-#include "video/VideoGeometry.h"
+#include "video/preview/VideoGeometry.h"
 
 namespace vexhal::video {
 namespace {

@@ -3,8 +3,8 @@
 #include <QMetaObject>
 #include <QWidget>
 
-#include "video/VideoFramePresenter.h"
-#include "video/VideoSurface.h"
+#include "video/preview/VideoFramePresenter.h"
+#include "video/preview/VideoSurface.h"
 
 namespace vexhal::video {
 

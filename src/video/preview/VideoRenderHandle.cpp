@@ -1,6 +1,6 @@
-#include "video/VideoRenderHandle.h"
+#include "video/preview/VideoRenderHandle.h"
 
-#include "video/QRTCMTLNSVideoView.h"
+#include "video/preview/QRTCMTLNSVideoView.h"
 
 namespace vexhal::video {
 

@@ -1,10 +1,10 @@
-#include "video/VideoFramePresenter.h"
+#include "video/preview/VideoFramePresenter.h"
 
 #include <QPainter>
 #include <cmath>
 #include <ostrane/ostrane.h>
 
-#include "video/VideoGeometry.h"
+#include "video/preview/VideoGeometry.h"
 
 namespace vexhal::video {
 

@@ -1,4 +1,4 @@
-#include "video/QRTCMTLNSVideoView.h"
+#include "video/preview/QRTCMTLNSVideoView.h"
 
 #include <QResizeEvent>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "video/RasterVideoSurface.h"
+#include "video/preview/RasterVideoSurface.h"
 
 #include <QPainter>
 

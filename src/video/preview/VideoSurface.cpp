@@ -1,12 +1,12 @@
-#include "video/VideoSurface.h"
+#include "video/preview/VideoSurface.h"
 
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
 
-#include "video/GlVideoSurface.h"
-#include "video/RasterVideoSurface.h"
+#include "video/preview/GlVideoSurface.h"
+#include "video/preview/RasterVideoSurface.h"
 
 namespace vexhal::video {
 namespace {

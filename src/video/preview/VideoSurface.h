@@ -4,7 +4,7 @@
 #include <QTransform>
 #include <memory>
 
-#include "video/QRtcViewMode.h"
+#include "video/preview/QRtcViewMode.h"
 #include "video/VideoFrame.h"
 
 class QWidget;

@@ -6,10 +6,10 @@
 
 #include "TestPictures.h"
 #include "logkit/MemoryLog.h"
-#include "video/QVideoRenderView.h"
-#include "video/RasterVideoSurface.h"
-#include "video/VideoFramePresenter.h"
-#include "video/VideoSurface.h"
+#include "video/preview/QVideoRenderView.h"
+#include "video/preview/RasterVideoSurface.h"
+#include "video/preview/VideoFramePresenter.h"
+#include "video/preview/VideoSurface.h"
 
 namespace vexhal::video {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "video/QVideoMirrorMode.h"
+#include "video/preview/QVideoMirrorMode.h"
 #include "video/QVideoRatio.h"
 
 namespace vexhal::video {
