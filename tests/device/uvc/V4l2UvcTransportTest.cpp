@@ -278,6 +278,8 @@ std::shared_ptr<FakeV4l2Kernel> twoCamerasKernel() {
 
 class V4l2UvcTransportFactoryTest : public ::testing::Test {
  protected:
+  V4l2UvcTransportFactoryTest() { factory.setLog(log.log()); }
+
   std::shared_ptr<FakeV4l2Kernel> kernel = twoCamerasKernel();
   UvcLogCapture log;
   V4l2UvcTransportFactory factory{&twoCameras, kernel};
@@ -323,8 +325,9 @@ TEST_F(V4l2UvcTransportFactoryTest, FailuresCloseWhatWasOpenedAndLogTheReason) {
     auto fresh = twoCamerasKernel();
     if (c.arrange) c.arrange(*fresh);
     log.lines.clear();
-    EXPECT_EQ(V4l2UvcTransportFactory(&twoCameras, fresh).openByLocation(c.location), nullptr)
-        << c.name;
+    V4l2UvcTransportFactory lookup(&twoCameras, fresh);
+    lookup.setLog(log.log());
+    EXPECT_EQ(lookup.openByLocation(c.location), nullptr) << c.name;
     EXPECT_EQ(fresh->state().opened, c.opened) << c.name;
     EXPECT_EQ(fresh->state().closed, c.closed) << c.name;
     EXPECT_EQ(log.lines, c.log) << c.name;

@@ -14,16 +14,16 @@ std::shared_ptr<UVCTransportFactory> makePlatformUvcTransportFactory() {
 }
 
 V4l2UvcTransportFactory::V4l2UvcTransportFactory()
-    : V4l2UvcTransportFactory(&listCameras, V4l2Syscalls::system()) {}
+    : V4l2UvcTransportFactory([this] { return listCameras(log()); }, V4l2Syscalls::system()) {}
 
 V4l2UvcTransportFactory::V4l2UvcTransportFactory(CameraLister lister,
                                                  std::shared_ptr<V4l2Syscalls> syscalls)
     : lister_(std::move(lister)), syscalls_(std::move(syscalls)) {}
 
-std::vector<UdevCamera> V4l2UvcTransportFactory::listCameras() {
+std::vector<UdevCamera> V4l2UvcTransportFactory::listCameras(const UVCLog& log) {
   auto cameras = UdevCameraEnumerator::list();
   if (!cameras) {
-    UVCLog::error("CameraControl Error: udev is unavailable");
+    log.error("CameraControl Error: udev is unavailable");
     return {};
   }
   return std::move(*cameras);
@@ -51,13 +51,13 @@ std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openFirst(
     for (const UdevCamera::VideoNode& node : camera.videoNodes) {
       const int fd = syscalls_->open(node.devnode.c_str(), O_RDWR | O_NONBLOCK);
       if (fd < 0) {
-        UVCLog::error("CameraControl Error: Unable to create a plug-in (%08x)\n",
-                      static_cast<unsigned>(-fd));
+        log().error("CameraControl Error: Unable to create a plug-in (%08x)\n",
+                    static_cast<unsigned>(-fd));
         return nullptr;
       }
       v4l2_capability caps{};
       if (const int result = syscalls_->ioctl(fd, VIDIOC_QUERYCAP, &caps); result < 0) {
-        UVCLog::error(
+        log().error(
             "CameraControl Error: Couldn\u2019t create a device interface for the interface (%08x)",
             static_cast<unsigned>(-result));
         syscalls_->close(fd);

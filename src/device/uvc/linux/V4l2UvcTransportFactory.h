@@ -19,9 +19,12 @@ class V4l2UvcTransportFactory final : public UVCTransportFactory {
 
   V4l2UvcTransportFactory();
   V4l2UvcTransportFactory(CameraLister lister, std::shared_ptr<V4l2Syscalls> syscalls);
+  // The default lister logs through this object.
+  V4l2UvcTransportFactory(const V4l2UvcTransportFactory&) = delete;
+  V4l2UvcTransportFactory& operator=(const V4l2UvcTransportFactory&) = delete;
 
-  // The cameras udev lists, logging when udev is unavailable.
-  static std::vector<UdevCamera> listCameras();
+  // The cameras udev lists, logging to `log` when udev is unavailable.
+  static std::vector<UdevCamera> listCameras(const UVCLog& log = UVCLog());
 
   std::unique_ptr<UVCTransport> openByLocation(std::uint32_t locationId) override;
   std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
