@@ -26,8 +26,8 @@
 #include "video/CaptureBackend.h"
 #include "video/PixelFormat.h"
 #include "video/QCameraVideoCapturer.h"
-#include "video/QVideoRenderView.h"
-#include "video/RasterVideoSurface.h"
+#include "video/preview/QVideoRenderView.h"
+#include "video/preview/RasterVideoSurface.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QToolBar>
 
 #include "common/Pictures.h"
-#include "video/VideoSurface.h"
+#include "video/preview/VideoSurface.h"
 
 namespace vexhal {
 namespace {

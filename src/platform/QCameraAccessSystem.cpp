@@ -13,7 +13,7 @@
 
 #include <cerrno>
 
-#include "device/uvc/linux/V4l2VideoNodeEnumerator.h"
+#include "device/uvc/linux/V4l2UvcTransportFactory.h"
 
 namespace vexhal {
 
@@ -51,9 +51,11 @@ QCameraAccessSystem QCameraAccessSystem::current() {
   system.accessGroup = accessGroupOf;
   system.videoNodes = [](std::int64_t locationId) {
     QStringList nodes;
-    for (const V4l2VideoNode& node : V4l2VideoNodeEnumerator::list()) {
-      if (node.locationId == locationId) {
-        nodes.append(QString::fromStdString(node.devnode));
+    for (const UdevCamera& camera : V4l2UvcTransportFactory::listCameras()) {
+      if (camera.usb && camera.usb->locationId != 0 && camera.usb->locationId == locationId) {
+        for (const UdevCamera::VideoNode& node : camera.videoNodes) {
+          nodes.append(QString::fromStdString(node.devnode));
+        }
       }
     }
     return nodes;

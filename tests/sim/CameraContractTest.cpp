@@ -10,7 +10,7 @@
 #include "device/UsbLocation.h"
 #include "device/hid/CaptureDevicePairing.h"
 #include "device/uvc/UVCCameraControl.h"
-#include "video/FrameDecoder.h"
+#include "video/preview/FrameDecoder.h"
 #include "video/PixelFormat.h"
 #include "video/QCameraVideoCapturer.h"
 

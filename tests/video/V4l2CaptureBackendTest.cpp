@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "FakeV4l2Device.h"
+#include "FakeV4l2Kernel.h"
 #include "Inbox.h"
 #include "video/PixelFormat.h"
 #include "video/QCameraVideoCapturer.h"
@@ -14,8 +14,8 @@ namespace vexhal::video {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeV4l2Device;
 using testing::Inbox;
+using vexhal::testing::FakeV4l2Kernel;
 
 constexpr std::uint32_t kH264 = makeFourcc('H', '2', '6', '4');
 
@@ -39,53 +39,56 @@ struct Collector {
   Inbox<std::optional<CaptureError>> starts;
 };
 
-FakeV4l2Device::Node cameraNode() {
-  FakeV4l2Device::Node node;
+FakeV4l2Kernel::Node cameraNode() {
+  FakeV4l2Kernel::Node node;
   node.card = "Conference Camera";
-  FakeV4l2Device::Format mjpeg{
+  FakeV4l2Kernel::Format mjpeg{
       kFourccMjpeg,
       {{1920, 1080, {{1, 30}, {1, 15}}, {}}, {1280, 720, {{1, 60}, {1001, 30000}}, {}}},
       {}};
-  FakeV4l2Device::Format h264{kH264, {{1920, 1080, {{1, 30}}, {}}}, {}};
-  FakeV4l2Device::Format yuyv{
+  FakeV4l2Kernel::Format h264{kH264, {{1920, 1080, {{1, 30}}, {}}}, {}};
+  FakeV4l2Kernel::Format yuyv{
       kFourccYuyv, {{640, 480, {}, v4l2_frmival_stepwise{{1, 30}, {1, 5}, {1, 1}}}}, {}};
   node.formats = {mjpeg, h264, yuyv};
   return node;
 }
 
-VideoNode usbNode(const std::string& path) {
-  return {path, "Conference Camera: Video", VideoNode::UsbParent{3, "1.4.2", 0xb206, 0xb215}};
+// The camera at bus 3, port path 1.4.2, with these video nodes.
+UdevCamera usbCamera(std::vector<UdevCamera::VideoNode> nodes) {
+  return {"/sys/usb3/3-1.4.2",
+          UsbSysfsIdentity{0xb206, 0xb215, 0x03142000, 3, "1.4.2", ""},
+          {},
+          std::move(nodes)};
 }
 
 class V4l2CaptureBackendTest : public ::testing::Test {
  protected:
   void SetUp() override { fake_->addNode("/dev/video0", cameraNode()); }
 
-  std::shared_ptr<FakeV4l2Device> fake_ = std::make_shared<FakeV4l2Device>();
-  std::vector<VideoNode> nodes_{usbNode("/dev/video0")};
-  V4l2CaptureBackend backend_{fake_, [this] { return nodes_; }};
+  std::shared_ptr<FakeV4l2Kernel> fake_ = std::make_shared<FakeV4l2Kernel>();
+  std::vector<UdevCamera> cameras_{usbCamera({{"/dev/video0", "Conference Camera: Video", true}})};
+  V4l2CaptureBackend backend_{fake_, [this] { return cameras_; }};
   CaptureDevice device_{"0x3142000b206b215", "Conference Camera: Video", "b206:b215",
                         "/dev/video0"};
 };
 
 TEST_F(V4l2CaptureBackendTest, ListsCaptureNodesWithTheirCameraIdentity) {
-  FakeV4l2Device::Node metadata;
+  FakeV4l2Kernel::Node metadata;
   metadata.deviceCaps = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING;
   fake_->addNode("/dev/video1", metadata);
-  fake_->addNode("/dev/video2", FakeV4l2Device::Node{});
-  nodes_.push_back(usbNode("/dev/video1"));
-  nodes_.push_back({"/dev/video2", "", std::nullopt});
-  nodes_.push_back(usbNode("/dev/video9"));  // vanished between listing and opening
+  fake_->addNode("/dev/video2", FakeV4l2Kernel::Node{});
+  // A metadata node udev marks, one it does not, one that vanished between listing and opening.
+  cameras_[0].videoNodes.push_back({"/dev/video1", "Metadata", true});
+  cameras_[0].videoNodes.push_back({"/dev/video0", "Marked", false});
+  cameras_[0].videoNodes.push_back({"/dev/video9", "Gone", true});
+  cameras_.push_back({"", std::nullopt, {}, {{"/dev/video2", "", true}}});
 
   EXPECT_THAT(backend_.devices(),
               ElementsAre(device_, CaptureDevice{"/dev/video2", "Fake Camera", "", "/dev/video2"}));
   EXPECT_EQ(fake_->state().openDescriptors, 0U);
-  // A path deeper than a location id can express keeps the node path as id.
-  EXPECT_EQ(captureDeviceFor({"/dev/video0", "Cam", VideoNode::UsbParent{1, "2", 0x046d, 0x0825}},
-                             "card"),
-            (CaptureDevice{"0x1200000046d0825", "Cam", "046d:0825", "/dev/video0"}));
-  EXPECT_EQ(captureDeviceFor({"/dev/video4", "", VideoNode::UsbParent{2, "1.2.3.4.5.6.7", 1, 2}},
-                             "Card name"),
+  // A port path a location id cannot express keeps the node path as id.
+  UdevCamera other{"/sys/usb2", UsbSysfsIdentity{1, 2, 0, 2, "1.2.3.4.5.6.7", ""}, {}, {}};
+  EXPECT_EQ(captureDeviceFor(other, {"/dev/video4", "", true}, "Card name"),
             (CaptureDevice{"/dev/video4", "Card name", "0001:0002", "/dev/video4"}));
 }
 
@@ -100,7 +103,7 @@ TEST_F(V4l2CaptureBackendTest, EnumeratesShownFormatsSizesAndRates) {
   EXPECT_EQ(fake_->state().openDescriptors, 0U);
 
   // Stepwise sizes offer the ends and the common sizes on the grid.
-  FakeV4l2Device::Node node;
+  FakeV4l2Kernel::Node node;
   node.formats.push_back({kFourccNv12, {}, v4l2_frmsize_stepwise{320, 1920, 16, 240, 1080, 8}});
   fake_->addNode("/dev/video3", node);
   std::vector<std::pair<int, int>> sizes;
@@ -172,7 +175,7 @@ TEST_F(V4l2CaptureBackendTest, StartingAgainReplacesTheRunningCaptureWithTheSize
 }
 
 TEST_F(V4l2CaptureBackendTest, StartFailuresAreReportedThroughTheCompletion) {
-  FakeV4l2Device::Node output;
+  FakeV4l2Kernel::Node output;
   output.deviceCaps = V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_STREAMING;
   fake_->addNode("/dev/video7", output);
   for (const char* path : {"/dev/video8", "/dev/video7"}) {

@@ -13,31 +13,32 @@ namespace {
 // most the bytes of its 64-bit value.
 constexpr std::int32_t kMaxValueBytes = 8;
 
-bool validRequest(std::int32_t length, std::int32_t selector, std::int32_t unit) {
-  if (length < 1 || length > kMaxValueBytes || selector < 0 || selector > 0xFF || unit < 0 ||
-      unit > 0xFF) {
-    UVCLog::error("CameraControl Error: Invalid request (length %d, selector %d, unit %d)", length,
-                  selector, unit);
-    return false;
-  }
-  return true;
-}
-
 std::uint16_t wordFor(std::int32_t id) { return static_cast<std::uint16_t>(id << 8); }
 
 }  // namespace
 
 UVCCameraControl::UVCCameraControl(std::uint32_t locationId, UVCTransportFactory& factory)
-    : transport_(factory.openByLocation(locationId)) {}
+    : transport_(factory.openByLocation(locationId)), log_(factory.log()) {}
 
-UVCCameraControl::UVCCameraControl(std::unique_ptr<UVCTransport> transport)
-    : transport_(std::move(transport)) {}
+UVCCameraControl::UVCCameraControl(std::unique_ptr<UVCTransport> transport, UVCLog log)
+    : transport_(std::move(transport)), log_(std::move(log)) {}
+
+bool UVCCameraControl::validRequest(std::int32_t length, std::int32_t selector,
+                                    std::int32_t unit) const {
+  if (length < 1 || length > kMaxValueBytes || selector < 0 || selector > 0xFF || unit < 0 ||
+      unit > 0xFF) {
+    log_.error("CameraControl Error: Invalid request (length %d, selector %d, unit %d)", length,
+               selector, unit);
+    return false;
+  }
+  return true;
+}
 
 UVCCameraControl UVCCameraControl::withUniqueId(std::string_view uniqueId,
                                                 UVCTransportFactory& factory) {
   const std::optional<std::uint32_t> location = locationIdFromUniqueId(uniqueId);
   if (!location) {
-    return UVCCameraControl(nullptr);
+    return UVCCameraControl(nullptr, factory.log());
   }
   return UVCCameraControl(*location, factory);
 }
@@ -45,10 +46,11 @@ UVCCameraControl UVCCameraControl::withUniqueId(std::string_view uniqueId,
 UVCCameraControl UVCCameraControl::withVendorProduct(std::int64_t vendorId, std::int64_t productId,
                                                      UVCTransportFactory& factory) {
   if (vendorId < 0 || vendorId > 0xFFFF || productId < 0 || productId > 0xFFFF) {
-    return UVCCameraControl(nullptr);
+    return UVCCameraControl(nullptr, factory.log());
   }
   return UVCCameraControl(factory.openByVendorProduct(static_cast<std::uint16_t>(vendorId),
-                                                      static_cast<std::uint16_t>(productId)));
+                                                      static_cast<std::uint16_t>(productId)),
+                          factory.log());
 }
 
 std::optional<std::uint32_t> UVCCameraControl::locationIdFromUniqueId(std::string_view uniqueId) {
@@ -99,7 +101,7 @@ std::int64_t UVCCameraControl::getDataFor(std::int32_t requestCode, std::int32_t
     return 0;
   }
   if (requestCode < 0 || requestCode > 0xFF) {
-    UVCLog::error("CameraControl Error: Invalid request code %d", requestCode);
+    log_.error("CameraControl Error: Invalid request code %d", requestCode);
     return 0;
   }
   std::array<std::uint8_t, kMaxValueBytes> bytes{};
@@ -219,13 +221,12 @@ bool UVCCameraControl::getHorizontalMirror() {
 
 bool UVCCameraControl::sendControlRequest(UVCControlRequest& request) {
   if (!transport_) {
-    UVCLog::error("CameraControl Error: No interface to send request");
+    log_.error("CameraControl Error: No interface to send request");
     return false;
   }
   const int status = transport_->controlRequest(request);
   if (status != 0) {
-    UVCLog::error("CameraControl Error: Control request failed: %08x",
-                  static_cast<unsigned>(status));
+    log_.error("CameraControl Error: Control request failed: %08x", static_cast<unsigned>(status));
     return false;
   }
   return true;

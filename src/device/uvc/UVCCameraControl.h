@@ -21,8 +21,8 @@ class UVCCameraControl {
   // The camera at this USB location id. Always yields an object; without a camera every
   // request fails.
   UVCCameraControl(std::uint32_t locationId, UVCTransportFactory& factory);
-  // A camera's channel found elsewhere (null: no camera).
-  explicit UVCCameraControl(std::unique_ptr<UVCTransport> transport);
+  // A camera's channel found elsewhere (null: no camera), failures going to `log`.
+  explicit UVCCameraControl(std::unique_ptr<UVCTransport> transport, UVCLog log = UVCLog());
 
   // The camera whose capture device has this unique identifier ("0x", the location id in
   // hexadecimal, optionally followed by the four-digit vendor and product ids).
@@ -85,7 +85,10 @@ class UVCCameraControl {
   static float mapValue(float value, float fromMin, float fromMax, float toMin, float toMax);
 
  private:
+  bool validRequest(std::int32_t length, std::int32_t selector, std::int32_t unit) const;
+
   std::unique_ptr<UVCTransport> transport_;
+  UVCLog log_;
 };
 
 }  // namespace vexhal

@@ -5,16 +5,20 @@
 
 namespace vexhal {
 
-// Diagnostics of the UVC controls. They go to syslog(3), which the journal collects; tests
-// can divert them to see which lines were written.
+// Where the diagnostics of the UVC controls go: syslog(3), which the journal collects, or the
+// sink it was made with (tests see which lines were written). Handed down with the transport
+// factory; copies share the sink.
 class UVCLog {
  public:
   using Sink = std::function<void(const std::string& line)>;
 
-  [[gnu::format(printf, 1, 2)]] static void error(const char* format, ...);
+  UVCLog() = default;
+  explicit UVCLog(Sink sink) : sink_(std::move(sink)) {}
 
-  // Replaces syslog with the sink; an empty sink restores syslog.
-  static void setSink(Sink sink);
+  [[gnu::format(printf, 2, 3)]] void error(const char* format, ...) const;
+
+ private:
+  Sink sink_;
 };
 
 }  // namespace vexhal

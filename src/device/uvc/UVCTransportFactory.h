@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "device/uvc/UVCLog.h"
 #include "device/uvc/UVCTransport.h"
 
 namespace vexhal {
@@ -18,6 +19,13 @@ class UVCTransportFactory {
   // The channel of the first camera with these USB ids, or null when there is none.
   virtual std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
                                                             std::uint16_t productId) = 0;
+
+  // Where this factory and the controls opened through it report failures; syslog unless set.
+  const UVCLog& log() const { return log_; }
+  void setLog(UVCLog log) { log_ = std::move(log); }
+
+ private:
+  UVCLog log_;
 };
 
 // The platform's factory (V4L2 through the uvcvideo driver on Linux).

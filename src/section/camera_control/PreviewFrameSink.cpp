@@ -2,7 +2,7 @@
 
 namespace vexhal {
 
-void PreviewFrameSink::setRender(std::shared_ptr<video::VideoRenderHandle> handle) {
+void PreviewFrameSink::setRender(std::shared_ptr<video::FrameTarget> handle) {
   const std::lock_guard lock(mutex_);
   handle_ = std::move(handle);
 }
@@ -13,7 +13,7 @@ void PreviewFrameSink::didOutputFrameWithRemoteFrame(
   if (!localFrame) {
     return;
   }
-  std::shared_ptr<video::VideoRenderHandle> handle;
+  std::shared_ptr<video::FrameTarget> handle;
   {
     const std::lock_guard lock(mutex_);
     handle = handle_;

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "video/QCameraVideoCapturerDelegate.h"
-#include "video/VideoRenderHandle.h"
+#include "video/FrameTarget.h"
 
 namespace vexhal {
 
@@ -22,7 +22,7 @@ class PreviewFrameSink final : public video::QCameraVideoCapturerDelegate {
   explicit PreviewFrameSink(std::function<void()> stopped = {}) : stopped_(std::move(stopped)) {}
 
   // GUI thread: frames from now on go to `handle` (null: nowhere).
-  void setRender(std::shared_ptr<video::VideoRenderHandle> handle);
+  void setRender(std::shared_ptr<video::FrameTarget> handle);
   // Frames handed to a live preview so far.
   std::uint64_t framesRendered() const { return framesRendered_.load(); }
 
@@ -32,7 +32,7 @@ class PreviewFrameSink final : public video::QCameraVideoCapturerDelegate {
 
  private:
   std::mutex mutex_;
-  std::shared_ptr<video::VideoRenderHandle> handle_;
+  std::shared_ptr<video::FrameTarget> handle_;
   std::atomic<std::uint64_t> framesRendered_{0};
   const std::function<void()> stopped_;
 };

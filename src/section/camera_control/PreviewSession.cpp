@@ -46,7 +46,7 @@ bool PreviewSession::isCapturing() const { return capturer_->isCameraing(); }
 
 std::uint64_t PreviewSession::framesRendered() const { return frameSink_->framesRendered(); }
 
-void PreviewSession::start(std::shared_ptr<video::VideoRenderHandle> render) {
+void PreviewSession::start(std::shared_ptr<video::FrameTarget> render) {
   wantsCapture_ = true;
   frameSink_->setRender(std::move(render));
   const std::uint64_t generation = ++searchGeneration_;

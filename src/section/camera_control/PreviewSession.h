@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "video/CaptureBackend.h"
-#include "video/VideoRenderHandle.h"
+#include "video/FrameTarget.h"
 
 namespace vexhal {
 
@@ -39,7 +39,7 @@ class PreviewSession : public QObject {
   ~PreviewSession() override;
 
   // Frames go to `render` from now on; the capture device is searched for and started.
-  void start(std::shared_ptr<video::VideoRenderHandle> render);
+  void start(std::shared_ptr<video::FrameTarget> render);
   void stop();
 
   // How long a missing, refused or stopped capture waits before the next search.

@@ -24,7 +24,7 @@
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
-#include "video/QVideoRenderView.h"
+#include "video/preview/QVideoRenderView.h"
 
 namespace vexhal {
 

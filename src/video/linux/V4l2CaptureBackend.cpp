@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "device/UsbLocation.h"
+#include "device/linux/UdevCameraEnumerator.h"
 #include "video/PixelFormat.h"
-#include "video/linux/UdevVideoNodes.h"
 #include "video/linux/V4l2Device.h"
 
 namespace vexhal::video {
@@ -22,34 +22,40 @@ void deliver(const CaptureCompletion& completion, const std::optional<CaptureErr
 
 }  // namespace
 
-CaptureDevice captureDeviceFor(const VideoNode& node, const std::string& card) {
+CaptureDevice captureDeviceFor(const UdevCamera& camera, const UdevCamera::VideoNode& node,
+                               const std::string& card) {
   CaptureDevice device;
   device.path = node.devnode;
   device.name = node.name.empty() ? card : node.name;
   device.uniqueId = node.devnode;
-  if (node.usb) {
+  if (const auto& usb = camera.usb) {
     char model[16];
-    std::snprintf(model, sizeof model, "%04x:%04x", node.usb->vendorId, node.usb->productId);
+    std::snprintf(model, sizeof model, "%04x:%04x", usb->vendorId, usb->productId);
     device.modelId = model;
-    if (const auto location = composeLocationId(node.usb->busNumber, node.usb->devpath)) {
-      device.uniqueId = captureUniqueId(*location, node.usb->vendorId, node.usb->productId);
+    if (usb->locationId != 0) {
+      device.uniqueId = captureUniqueId(usb->locationId, usb->vendorId, usb->productId);
     }
   }
   return device;
 }
 
-V4l2CaptureBackend::V4l2CaptureBackend(std::shared_ptr<V4l2Io> io, NodeLister lister)
-    : io_(std::move(io)), lister_(lister ? std::move(lister) : NodeLister(listUdevVideoNodes)) {}
+V4l2CaptureBackend::V4l2CaptureBackend(std::shared_ptr<V4l2Syscalls> io, CameraLister lister)
+    : io_(std::move(io)), lister_(lister ? std::move(lister) : CameraLister([] {
+        return UdevCameraEnumerator::list().value_or(std::vector<UdevCamera>{});
+      })) {}
 
 V4l2CaptureBackend::~V4l2CaptureBackend() { join(); }
 
 std::vector<CaptureDevice> V4l2CaptureBackend::devices() {
   std::vector<CaptureDevice> result;
-  for (const VideoNode& node : lister_()) {
-    V4l2Device device(io_, node.devnode);
-    std::string card;
-    if (device.open() || !device.isCaptureNode(&card)) continue;
-    result.push_back(captureDeviceFor(node, card));
+  for (const UdevCamera& camera : lister_()) {
+    for (const UdevCamera::VideoNode& node : camera.videoNodes) {
+      if (!node.capture) continue;
+      V4l2Device device(io_, node.devnode);
+      std::string card;
+      if (device.open() || !device.isCaptureNode(&card)) continue;
+      result.push_back(captureDeviceFor(camera, node, card));
+    }
   }
   return result;
 }
@@ -114,9 +120,9 @@ void V4l2CaptureBackend::run(std::string path, CaptureFormat format, double fps,
   for (;;) {
     fds[0].revents = 0;
     fds[1].revents = 0;
-    if (io_->poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      const int code = errno;
+    if (const int result = io_->poll(fds, 2, -1); result < 0) {
+      if (result == -EINTR) continue;
+      const int code = -result;
       fail({"cannot wait for frames from " + path + ": " + std::strerror(code), code});
       return;
     }

@@ -6,26 +6,27 @@
 #include <thread>
 #include <vector>
 
+#include "device/linux/UdevCamera.h"
+#include "device/linux/V4l2Syscalls.h"
 #include "video/CaptureBackend.h"
 #include "video/SampleBufferPool.h"
-#include "video/linux/V4l2Io.h"
-#include "video/linux/VideoNode.h"
 
 namespace vexhal::video {
 
-// How a video node is presented as a capture device: the unique id pairs it with the camera's
-// HID side through its USB parent; a node without one gets its path as id.
-CaptureDevice captureDeviceFor(const VideoNode& node, const std::string& card);
+// How a camera's video node is presented as a capture device: the unique id pairs it with the
+// camera's HID side through its USB location; a node without one gets its path as id.
+CaptureDevice captureDeviceFor(const UdevCamera& camera, const UdevCamera::VideoNode& node,
+                               const std::string& card);
 
 // Capture from V4L2 video nodes with mmap streaming. One capture at a time runs on the thread
 // "vexhal-capture", which configures the device, reports the start completion, then polls and
 // delivers samples (payload copied out, driver buffer requeued at once) until stopped or failed.
 class V4l2CaptureBackend final : public CaptureBackend {
  public:
-  using NodeLister = std::function<std::vector<VideoNode>()>;
+  using CameraLister = std::function<std::vector<UdevCamera>()>;
 
-  explicit V4l2CaptureBackend(std::shared_ptr<V4l2Io> io = V4l2Io::system(),
-                              NodeLister lister = {});
+  explicit V4l2CaptureBackend(std::shared_ptr<V4l2Syscalls> io = V4l2Syscalls::system(),
+                              CameraLister lister = {});
   ~V4l2CaptureBackend() override;
 
   std::vector<CaptureDevice> devices() override;
@@ -40,8 +41,8 @@ class V4l2CaptureBackend final : public CaptureBackend {
            CaptureCompletion completion, int wakeFd);
   void join();
 
-  std::shared_ptr<V4l2Io> io_;
-  NodeLister lister_;
+  std::shared_ptr<V4l2Syscalls> io_;
+  CameraLister lister_;
   SampleBufferPool pool_;
   std::thread thread_;
   int wakeFd_ = -1;

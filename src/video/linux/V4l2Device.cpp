@@ -59,20 +59,20 @@ std::vector<std::pair<std::int32_t, std::int32_t>> stepwiseSizes(
 
 }  // namespace
 
-V4l2Device::V4l2Device(std::shared_ptr<V4l2Io> io, std::string path)
+V4l2Device::V4l2Device(std::shared_ptr<V4l2Syscalls> io, std::string path)
     : io_(std::move(io)), path_(std::move(path)) {}
 
 V4l2Device::~V4l2Device() { close(); }
 
-CaptureError V4l2Device::systemError(const std::string& what) const {
-  const int code = errno;
-  return {what + " " + path_ + ": " + std::strerror(code), code};
+CaptureError V4l2Device::systemError(const std::string& what, int result) const {
+  return {what + " " + path_ + ": " + std::strerror(-result), -result};
 }
 
 std::optional<CaptureError> V4l2Device::open() {
   close();
-  fd_ = io_->open(path_.c_str(), O_RDWR | O_NONBLOCK);
-  if (fd_ < 0) return systemError("cannot open");
+  const int fd = io_->open(path_.c_str(), O_RDWR | O_NONBLOCK);
+  if (fd < 0) return systemError("cannot open", fd);
+  fd_ = fd;
   return std::nullopt;
 }
 
@@ -86,7 +86,7 @@ void V4l2Device::close() {
 
 bool V4l2Device::isCaptureNode(std::string* card) {
   v4l2_capability caps{};
-  if (io_->ioctl(fd_, VIDIOC_QUERYCAP, &caps) != 0) return false;
+  if (io_->ioctl(fd_, VIDIOC_QUERYCAP, &caps) < 0) return false;
   const std::uint32_t deviceCaps =
       (caps.capabilities & V4L2_CAP_DEVICE_CAPS) != 0 ? caps.device_caps : caps.capabilities;
   if (card != nullptr) {
@@ -102,7 +102,7 @@ std::vector<CaptureFormat> V4l2Device::enumerateFormats() {
     v4l2_fmtdesc description{};
     description.index = index;
     description.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (io_->ioctl(fd_, VIDIOC_ENUM_FMT, &description) != 0) break;
+    if (io_->ioctl(fd_, VIDIOC_ENUM_FMT, &description) < 0) break;
     if (!isShownFormat(description.pixelformat)) continue;
     for (const auto& [width, height] : frameSizes(description.pixelformat)) {
       formats.push_back({width, height, description.pixelformat,
@@ -119,7 +119,7 @@ std::vector<std::pair<std::int32_t, std::int32_t>> V4l2Device::frameSizes(
     v4l2_frmsizeenum size{};
     size.index = index;
     size.pixel_format = pixelFormat;
-    if (io_->ioctl(fd_, VIDIOC_ENUM_FRAMESIZES, &size) != 0) break;
+    if (io_->ioctl(fd_, VIDIOC_ENUM_FRAMESIZES, &size) < 0) break;
     if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
       sizes.emplace_back(static_cast<std::int32_t>(size.discrete.width),
                          static_cast<std::int32_t>(size.discrete.height));
@@ -140,7 +140,7 @@ std::vector<FrameRateRange> V4l2Device::frameRates(std::uint32_t pixelFormat, st
     interval.pixel_format = pixelFormat;
     interval.width = static_cast<std::uint32_t>(width);
     interval.height = static_cast<std::uint32_t>(height);
-    if (io_->ioctl(fd_, VIDIOC_ENUM_FRAMEINTERVALS, &interval) != 0) break;
+    if (io_->ioctl(fd_, VIDIOC_ENUM_FRAMEINTERVALS, &interval) < 0) break;
     if (interval.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
       const double rate = rateOf(interval.discrete);
       if (rate > 0) ranges.push_back({rate, rate});
@@ -162,7 +162,9 @@ std::optional<CaptureError> V4l2Device::configure(const CaptureFormat& format, d
   wanted.fmt.pix.height = static_cast<std::uint32_t>(format.height);
   wanted.fmt.pix.pixelformat = format.pixelFormat;
   wanted.fmt.pix.field = V4L2_FIELD_ANY;
-  if (io_->ioctl(fd_, VIDIOC_S_FMT, &wanted) != 0) return systemError("cannot set format on");
+  if (const int result = io_->ioctl(fd_, VIDIOC_S_FMT, &wanted); result < 0) {
+    return systemError("cannot set format on", result);
+  }
   if (wanted.fmt.pix.pixelformat != format.pixelFormat || wanted.fmt.pix.width == 0 ||
       wanted.fmt.pix.height == 0) {
     return CaptureError{"the driver of " + path_ + " refused format " + describe(format), EINVAL};
@@ -188,7 +190,9 @@ std::optional<CaptureError> V4l2Device::startStreaming(unsigned bufferCount) {
   request.count = bufferCount;
   request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
   request.memory = V4L2_MEMORY_MMAP;
-  if (io_->ioctl(fd_, VIDIOC_REQBUFS, &request) != 0) return systemError("cannot get buffers of");
+  if (const int result = io_->ioctl(fd_, VIDIOC_REQBUFS, &request); result < 0) {
+    return systemError("cannot get buffers of", result);
+  }
   buffersRequested_ = true;
   if (request.count < 2) {
     releaseBuffers();
@@ -199,28 +203,29 @@ std::optional<CaptureError> V4l2Device::startStreaming(unsigned bufferCount) {
     buffer.index = index;
     buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     buffer.memory = V4L2_MEMORY_MMAP;
-    if (io_->ioctl(fd_, VIDIOC_QUERYBUF, &buffer) != 0) {
-      const auto error = systemError("cannot query a buffer of");
+    if (const int result = io_->ioctl(fd_, VIDIOC_QUERYBUF, &buffer); result < 0) {
+      const auto error = systemError("cannot query a buffer of", result);
       releaseBuffers();
       return error;
     }
-    void* address = io_->mmap(buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_,
-                              static_cast<off_t>(buffer.m.offset));
-    if (address == MAP_FAILED) {
-      const auto error = systemError("cannot map a buffer of");
+    void* address = nullptr;
+    if (const int result = io_->mmap(buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_,
+                                     static_cast<off_t>(buffer.m.offset), &address);
+        result < 0) {
+      const auto error = systemError("cannot map a buffer of", result);
       releaseBuffers();
       return error;
     }
     mappings_.push_back({address, buffer.length});
-    if (io_->ioctl(fd_, VIDIOC_QBUF, &buffer) != 0) {
-      const auto error = systemError("cannot queue a buffer of");
+    if (const int result = io_->ioctl(fd_, VIDIOC_QBUF, &buffer); result < 0) {
+      const auto error = systemError("cannot queue a buffer of", result);
       releaseBuffers();
       return error;
     }
   }
   int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  if (io_->ioctl(fd_, VIDIOC_STREAMON, &type) != 0) {
-    const auto error = systemError("cannot start streaming on");
+  if (const int result = io_->ioctl(fd_, VIDIOC_STREAMON, &type); result < 0) {
+    const auto error = systemError("cannot start streaming on", result);
     releaseBuffers();
     return error;
   }
@@ -233,9 +238,9 @@ V4l2Device::ReadResult V4l2Device::readSample(SampleBufferPool& pool, VideoSampl
   v4l2_buffer buffer{};
   buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
   buffer.memory = V4L2_MEMORY_MMAP;
-  if (io_->ioctl(fd_, VIDIOC_DQBUF, &buffer) != 0) {
-    if (errno == EAGAIN) return ReadResult::again;
-    error = systemError("cannot read a frame from");
+  if (const int result = io_->ioctl(fd_, VIDIOC_DQBUF, &buffer); result < 0) {
+    if (result == -EAGAIN) return ReadResult::again;
+    error = systemError("cannot read a frame from", result);
     return ReadResult::failed;
   }
   if (buffer.index >= mappings_.size()) {
@@ -259,8 +264,8 @@ V4l2Device::ReadResult V4l2Device::readSample(SampleBufferPool& pool, VideoSampl
                                    static_cast<std::int64_t>(buffer.timestamp.tv_usec) * 1000
                              : monotonicNowNs();
   }
-  if (io_->ioctl(fd_, VIDIOC_QBUF, &buffer) != 0) {
-    error = systemError("cannot give a buffer back to");
+  if (const int result = io_->ioctl(fd_, VIDIOC_QBUF, &buffer); result < 0) {
+    error = systemError("cannot give a buffer back to", result);
     return ReadResult::failed;
   }
   return good ? ReadResult::sample : ReadResult::again;

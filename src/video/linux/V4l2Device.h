@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "device/linux/V4l2Syscalls.h"
 #include "video/CaptureBackend.h"
 #include "video/CaptureFormat.h"
 #include "video/SampleBufferPool.h"
 #include "video/VideoSample.h"
-#include "video/linux/V4l2Io.h"
 
 namespace vexhal::video {
 
@@ -19,7 +19,7 @@ namespace vexhal::video {
 // Not thread-safe: one thread uses an instance at a time.
 class V4l2Device {
  public:
-  V4l2Device(std::shared_ptr<V4l2Io> io, std::string path);
+  V4l2Device(std::shared_ptr<V4l2Syscalls> io, std::string path);
   ~V4l2Device();
   V4l2Device(const V4l2Device&) = delete;
   V4l2Device& operator=(const V4l2Device&) = delete;
@@ -60,10 +60,11 @@ class V4l2Device {
   std::vector<std::pair<std::int32_t, std::int32_t>> frameSizes(std::uint32_t pixelFormat);
   std::vector<FrameRateRange> frameRates(std::uint32_t pixelFormat, std::int32_t width,
                                          std::int32_t height);
-  CaptureError systemError(const std::string& what) const;
+  // The error for a failed call: `result` is its negated errno.
+  CaptureError systemError(const std::string& what, int result) const;
   void releaseBuffers();
 
-  std::shared_ptr<V4l2Io> io_;
+  std::shared_ptr<V4l2Syscalls> io_;
   std::string path_;
   int fd_ = -1;
   std::int32_t width_ = 0;

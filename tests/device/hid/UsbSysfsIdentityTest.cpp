@@ -1,6 +1,6 @@
 // A camera's USB identity read from its sysfs folder, and its vendor HID interface recognised
 // by its report descriptor.
-#include "device/hid/linux/UsbSysfsIdentity.h"
+#include "device/linux/UsbSysfsIdentity.h"
 #include "device/hid/linux/HidReportDescriptor.h"
 
 #include <gtest/gtest.h>

@@ -35,9 +35,9 @@ class UVCCameraControlTest : public ::testing::Test {
     return camera->seen.front();
   }
 
-  std::shared_ptr<FakeUvcCamera> camera = std::make_shared<FakeUvcCamera>();
-  UVCCameraControl control{std::make_unique<FakeUvcTransport>(camera)};
   UvcLogCapture log;
+  std::shared_ptr<FakeUvcCamera> camera = std::make_shared<FakeUvcCamera>();
+  UVCCameraControl control{std::make_unique<FakeUvcTransport>(camera), log.log()};
 };
 
 // A control set (when it can be) and read: its unit, selector and size, the bytes a SET sends,
@@ -176,6 +176,7 @@ TEST(UVCCameraControlMissing, EveryRequestFailsWithItsLogLine) {
   UvcLogCapture log;
   auto camera = std::make_shared<FakeUvcCamera>();
   FakeUvcTransportFactory factory(camera, kLocation);
+  factory.setLog(log.log());
   UVCCameraControl control(0x01100000, factory);
   EXPECT_FALSE(control.hasInterface());
   EXPECT_THAT(factory.askedLocations, ElementsAre(0x01100000u));

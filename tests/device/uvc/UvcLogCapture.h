@@ -7,15 +7,16 @@
 
 namespace vexhal::testing {
 
-// Collects the UVC diagnostics for as long as it lives, instead of sending them to syslog.
+// Collects the UVC diagnostics written through its log(), instead of sending them to syslog.
 class UvcLogCapture {
  public:
-  UvcLogCapture() {
-    UVCLog::setSink([this](const std::string& line) { lines.push_back(line); });
-  }
-  ~UvcLogCapture() { UVCLog::setSink({}); }
+  UvcLogCapture() = default;
   UvcLogCapture(const UvcLogCapture&) = delete;
   UvcLogCapture& operator=(const UvcLogCapture&) = delete;
+
+  UVCLog log() {
+    return UVCLog([this](const std::string& line) { lines.push_back(line); });
+  }
 
   std::vector<std::string> lines;
 };

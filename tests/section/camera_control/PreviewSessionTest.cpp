@@ -7,7 +7,7 @@
 #include "../ScreenTestSupport.h"
 #include "section/camera_control/CaptureDeviceSearch.h"
 #include "section/camera_control/PreviewSession.h"
-#include "video/QVideoRenderView.h"
+#include "video/preview/QVideoRenderView.h"
 
 namespace vexhal {
 namespace {

@@ -12,7 +12,7 @@
 #include "device/hid/HidLog.h"
 #include "device/hid/linux/HidReportDescriptor.h"
 #include "device/hid/linux/UdevHidEventRoute.h"
-#include "device/hid/linux/UsbSysfsIdentity.h"
+#include "device/linux/UdevCameraEnumerator.h"
 
 namespace vexhal {
 
@@ -65,26 +65,15 @@ int UdevHidDiscovery::start(std::uint16_t vendorId, std::uint16_t productId, Eve
 }
 
 void UdevHidDiscovery::enumerate() {
-  struct udev_enumerate* enumeration = udev_enumerate_new(udev_);
-  if (enumeration == nullptr) {
-    return;
-  }
-  udev_enumerate_add_match_subsystem(enumeration, "hidraw");
-  udev_enumerate_scan_devices(enumeration);
-  struct udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration)) {
-    struct udev_device* hidraw =
-        udev_device_new_from_syspath(udev_, udev_list_entry_get_name(entry));
-    if (hidraw == nullptr) {
-      continue;
-    }
-    const auto record = recordFor(hidraw);
-    udev_device_unref(hidraw);
-    if (record && events_.arrived) {
-      events_.arrived(*record);
+  for (const UdevCamera& camera :
+       UdevCameraEnumerator::list().value_or(std::vector<UdevCamera>{})) {
+    for (const UdevCamera::HidrawNode& node : camera.hidrawNodes) {
+      const auto record = recordFor(camera, node);
+      if (record && events_.arrived) {
+        events_.arrived(*record);
+      }
     }
   }
-  udev_enumerate_unref(enumeration);
 }
 
 void UdevHidDiscovery::monitorReady() {
@@ -96,26 +85,25 @@ void UdevHidDiscovery::monitorReady() {
   const std::string_view verb = action != nullptr ? action : "";
   const char* node = udev_device_get_devnode(device);
   // A removed device's parent is already gone from sysfs, so it has no record.
-  const std::optional<HidDeviceRecord> record = verb == "remove" ? std::nullopt : recordFor(device);
+  std::optional<HidDeviceRecord> record;
+  if (verb != "remove") {
+    const UdevCamera camera = UdevCameraEnumerator::cameraOf(device);
+    if (!camera.hidrawNodes.empty()) record = recordFor(camera, camera.hidrawNodes.front());
+  }
   routeUdevHidEvent(verb, node != nullptr ? node : "", record, events_);
   udev_device_unref(device);
 }
 
-std::optional<HidDeviceRecord> UdevHidDiscovery::recordFor(struct udev_device* hidraw) const {
-  const char* node = udev_device_get_devnode(hidraw);
-  struct udev_device* usb =
-      udev_device_get_parent_with_subsystem_devtype(hidraw, "usb", "usb_device");
-  if (node == nullptr || usb == nullptr) {
-    return std::nullopt;
-  }
-  const char* usbPath = udev_device_get_syspath(usb);
-  const auto identity = UsbSysfsIdentity::read(usbPath);
+std::optional<HidDeviceRecord> UdevHidDiscovery::recordFor(
+    const UdevCamera& camera, const UdevCamera::HidrawNode& hidraw) const {
+  const std::optional<UsbSysfsIdentity>& identity = camera.usb;
   if (!identity || identity->vendorId != vendorId_ || identity->productId != productId_) {
     return std::nullopt;
   }
+  const char* node = hidraw.devnode.c_str();
+  const char* usbPath = camera.usbSyspath.c_str();
   // A camera may offer more HID interfaces than the one that speaks its protocol.
-  struct udev_device* hid = udev_device_get_parent_with_subsystem_devtype(hidraw, "hid", nullptr);
-  if (hid != nullptr && !isVendorHidInterface(udev_device_get_syspath(hid))) {
+  if (!hidraw.hidSyspath.empty() && !isVendorHidInterface(hidraw.hidSyspath)) {
     hidLog(LOG_INFO, "HIDDevice, %s is not the camera's vendor interface; skipped", node);
     return std::nullopt;
   }
@@ -126,7 +114,8 @@ std::optional<HidDeviceRecord> UdevHidDiscovery::recordFor(struct udev_device* h
     hidLog(LOG_INFO, "HIDDevice, %s: %s is on a port above 15; location id 0x%08llx", node, usbPath,
            static_cast<unsigned long long>(identity->locationId));
   }
-  return HidDeviceRecord{node, identity->vendorId, identity->productId, identity->locationId};
+  return HidDeviceRecord{hidraw.devnode, identity->vendorId, identity->productId,
+                         identity->locationId};
 }
 
 UniqueFd UdevHidDiscovery::open(const HidDeviceRecord& device) { return tryOpen(device).fd; }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "device/hid/HidDiscovery.h"
+#include "device/linux/UdevCamera.h"
 
 struct udev;
 struct udev_device;
@@ -14,8 +15,8 @@ struct udev_monitor;
 
 namespace vexhal {
 
-// Discovery of camera HID interfaces through libudev: enumerates the hidraw subsystem and
-// watches udev's monitor socket on the main loop. Identity comes from the parent usb_device.
+// Discovery of camera HID interfaces through libudev: lists the cameras' hidraw nodes and watches
+// udev's monitor socket on the main loop. Identity comes from the parent usb_device.
 class UdevHidDiscovery final : public HidDiscovery {
  public:
   // Nothing when libudev cannot be set up.
@@ -32,7 +33,10 @@ class UdevHidDiscovery final : public HidDiscovery {
   explicit UdevHidDiscovery(struct udev* context);
   void enumerate();
   void monitorReady();
-  std::optional<HidDeviceRecord> recordFor(struct udev_device* hidraw) const;
+  // The record of a hidraw node of a camera with the wanted ids; nothing for another device or
+  // another of the camera's HID interfaces.
+  std::optional<HidDeviceRecord> recordFor(const UdevCamera& camera,
+                                           const UdevCamera::HidrawNode& hidraw) const;
 
   struct udev* udev_;
   struct udev_monitor* monitor_ = nullptr;

@@ -127,9 +127,10 @@ std::optional<std::uint64_t> toUvc(const StandardControl& control, std::int32_t 
 
 }  // namespace
 
-V4l2UvcTransport::V4l2UvcTransport(int fd, V4l2Syscalls& syscalls) : fd_(fd), syscalls_(syscalls) {}
+V4l2UvcTransport::V4l2UvcTransport(int fd, std::shared_ptr<V4l2Syscalls> syscalls)
+    : fd_(fd), syscalls_(std::move(syscalls)) {}
 
-V4l2UvcTransport::~V4l2UvcTransport() { syscalls_.close(fd_); }
+V4l2UvcTransport::~V4l2UvcTransport() { syscalls_->close(fd_); }
 
 int V4l2UvcTransport::controlRequest(UVCControlRequest& request) {
   request.wLenDone = 0;
@@ -178,11 +179,11 @@ int V4l2UvcTransport::standardControl(UVCControlRequest& request, int unit, int 
       return ERANGE;
     }
     v4l2_control set{control->id, *value};
-    return -std::min(syscalls_.ioctl(fd_, VIDIOC_S_CTRL, &set), 0);
+    return -std::min(syscalls_->ioctl(fd_, VIDIOC_S_CTRL, &set), 0);
   }
   if (request.bRequest == UVC_GET_CUR) {
     v4l2_control get{control->id, 0};
-    if (const int result = syscalls_.ioctl(fd_, VIDIOC_G_CTRL, &get); result < 0) {
+    if (const int result = syscalls_->ioctl(fd_, VIDIOC_G_CTRL, &get); result < 0) {
       return -result;
     }
     const std::optional<std::uint64_t> raw = toUvc(*control, get.value);
@@ -196,7 +197,7 @@ int V4l2UvcTransport::standardControl(UVCControlRequest& request, int unit, int 
   // The limits, the step, the default and the capabilities come from the control's query.
   v4l2_queryctrl query{};
   query.id = control->id;
-  if (const int result = syscalls_.ioctl(fd_, VIDIOC_QUERYCTRL, &query); result < 0) {
+  if (const int result = syscalls_->ioctl(fd_, VIDIOC_QUERYCTRL, &query); result < 0) {
     return -result;
   }
   if ((query.flags & V4L2_CTRL_FLAG_DISABLED) != 0) {
@@ -245,7 +246,7 @@ int V4l2UvcTransport::extensionUnitQuery(UVCControlRequest& request, int unit, i
   query.query = request.bRequest;
   query.size = request.wLength;
   query.data = request.pData;
-  return -std::min(syscalls_.ioctl(fd_, UVCIOC_CTRL_QUERY, &query), 0);
+  return -std::min(syscalls_->ioctl(fd_, UVCIOC_CTRL_QUERY, &query), 0);
 }
 
 }  // namespace vexhal

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "device/uvc/UVCTransport.h"
-#include "device/uvc/linux/V4l2Syscalls.h"
+#include <memory>
+
+#include "device/linux/V4l2Syscalls.h"
 
 namespace vexhal {
 
@@ -10,7 +12,7 @@ namespace vexhal {
 // requests to any other unit go to extension units unchanged. Owns the video node's descriptor.
 class V4l2UvcTransport final : public UVCTransport {
  public:
-  V4l2UvcTransport(int fd, V4l2Syscalls& syscalls);
+  V4l2UvcTransport(int fd, std::shared_ptr<V4l2Syscalls> syscalls);
   ~V4l2UvcTransport() override;
   V4l2UvcTransport(const V4l2UvcTransport&) = delete;
   V4l2UvcTransport& operator=(const V4l2UvcTransport&) = delete;
@@ -25,7 +27,7 @@ class V4l2UvcTransport final : public UVCTransport {
   int extensionUnitQuery(UVCControlRequest& request, int unit, int selector);
 
   int fd_;
-  V4l2Syscalls& syscalls_;
+  std::shared_ptr<V4l2Syscalls> syscalls_;
 };
 
 }  // namespace vexhal

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <linux/videodev2.h>
 
+#include "device/linux/UdevCameraEnumerator.h"
 #include "device/uvc/UVCLog.h"
 #include "device/uvc/linux/V4l2UvcTransport.h"
-#include "device/uvc/linux/V4l2VideoNodeEnumerator.h"
 
 namespace vexhal {
 
@@ -14,51 +14,63 @@ std::shared_ptr<UVCTransportFactory> makePlatformUvcTransportFactory() {
 }
 
 V4l2UvcTransportFactory::V4l2UvcTransportFactory()
-    : V4l2UvcTransportFactory(&V4l2VideoNodeEnumerator::list, V4l2Syscalls::system()) {}
+    : V4l2UvcTransportFactory([this] { return listCameras(log()); }, V4l2Syscalls::system()) {}
 
-V4l2UvcTransportFactory::V4l2UvcTransportFactory(NodeLister lister, V4l2Syscalls& syscalls)
-    : lister_(std::move(lister)), syscalls_(syscalls) {}
+V4l2UvcTransportFactory::V4l2UvcTransportFactory(CameraLister lister,
+                                                 std::shared_ptr<V4l2Syscalls> syscalls)
+    : lister_(std::move(lister)), syscalls_(std::move(syscalls)) {}
+
+std::vector<UdevCamera> V4l2UvcTransportFactory::listCameras(const UVCLog& log) {
+  auto cameras = UdevCameraEnumerator::list();
+  if (!cameras) {
+    log.error("CameraControl Error: udev is unavailable");
+    return {};
+  }
+  return std::move(*cameras);
+}
 
 std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openByLocation(std::uint32_t locationId) {
-  return openFirst([locationId](const V4l2VideoNode& node) {
-    return node.locationId == static_cast<std::int64_t>(locationId);
+  return openFirst([locationId](const UsbSysfsIdentity& usb) {
+    return usb.locationId != 0 && usb.locationId == static_cast<std::int64_t>(locationId);
   });
 }
 
 std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openByVendorProduct(
     std::uint16_t vendorId, std::uint16_t productId) {
-  return openFirst([vendorId, productId](const V4l2VideoNode& node) {
-    return node.vendorId == vendorId && node.productId == productId;
+  return openFirst([vendorId, productId](const UsbSysfsIdentity& usb) {
+    return usb.vendorId == vendorId && usb.productId == productId;
   });
 }
 
 std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openFirst(
-    const std::function<bool(const V4l2VideoNode&)>& match) {
-  for (const V4l2VideoNode& node : lister_()) {
-    if (!match(node)) {
+    const std::function<bool(const UsbSysfsIdentity&)>& match) {
+  for (const UdevCamera& camera : lister_()) {
+    if (!camera.usb || !match(*camera.usb)) {
       continue;
     }
-    const int fd = syscalls_.open(node.devnode.c_str(), O_RDWR | O_NONBLOCK);
-    if (fd < 0) {
-      UVCLog::error("CameraControl Error: Unable to create a plug-in (%08x)\n",
+    for (const UdevCamera::VideoNode& node : camera.videoNodes) {
+      const int fd = syscalls_->open(node.devnode.c_str(), O_RDWR | O_NONBLOCK);
+      if (fd < 0) {
+        log().error("CameraControl Error: Unable to create a plug-in (%08x)\n",
                     static_cast<unsigned>(-fd));
-      return nullptr;
+        return nullptr;
+      }
+      v4l2_capability caps{};
+      if (const int result = syscalls_->ioctl(fd, VIDIOC_QUERYCAP, &caps); result < 0) {
+        log().error(
+            "CameraControl Error: Couldn\u2019t create a device interface for the interface (%08x)",
+            static_cast<unsigned>(-result));
+        syscalls_->close(fd);
+        return nullptr;
+      }
+      const std::uint32_t deviceCaps =
+          (caps.capabilities & V4L2_CAP_DEVICE_CAPS) != 0 ? caps.device_caps : caps.capabilities;
+      if ((deviceCaps & V4L2_CAP_VIDEO_CAPTURE) == 0) {
+        syscalls_->close(fd);  // a metadata node of the same camera
+        continue;
+      }
+      return std::make_unique<V4l2UvcTransport>(fd, syscalls_);
     }
-    v4l2_capability caps{};
-    if (const int result = syscalls_.ioctl(fd, VIDIOC_QUERYCAP, &caps); result < 0) {
-      UVCLog::error(
-          "CameraControl Error: Couldn\u2019t create a device interface for the interface (%08x)",
-          static_cast<unsigned>(-result));
-      syscalls_.close(fd);
-      return nullptr;
-    }
-    const std::uint32_t deviceCaps =
-        (caps.capabilities & V4L2_CAP_DEVICE_CAPS) != 0 ? caps.device_caps : caps.capabilities;
-    if ((deviceCaps & V4L2_CAP_VIDEO_CAPTURE) == 0) {
-      syscalls_.close(fd);  // a metadata node of the same camera
-      continue;
-    }
-    return std::make_unique<V4l2UvcTransport>(fd, syscalls_);
   }
   return nullptr;
 }
