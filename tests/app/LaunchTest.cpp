@@ -23,29 +23,25 @@ TEST(LaunchPicturesTest, TheProgramsPicturesExist) {
   for (int i = 0; i < QLaunchVC::frameCount; ++i)
     EXPECT_FALSE(picture(QStringLiteral("launch_%1").arg(i)).isNull()) << i;
   for (const char* name : {"empty_noCamera", "control_open", "control_close", "icon_more",
-                           "icon_back", "icon_close", "app_icon", "logo_small"}) {
+                           "icon_back", "icon_close", "app_icon", "logo_small"})
     EXPECT_FALSE(picture(QString::fromLatin1(name)).isNull()) << name;
-  }
-  for (const char* name : {"icon_more", "icon_close", "control_open"}) {
-    EXPECT_EQ(pictureIcon(QString::fromLatin1(name)).availableSizes(),
-              (QList<QSize>{QSize(32, 32), QSize(64, 64)}))
-        << name;
-  }
+  const QList<QSize> bothSizes{QSize(32, 32), QSize(64, 64)};
+  for (const char* name : {"icon_more", "icon_close", "control_open"})
+    EXPECT_EQ(pictureIcon(QString::fromLatin1(name)).availableSizes(), bothSizes) << name;
 }
 
 // The animation plays its frames evenly over two seconds and stays on the last.
 TEST(LaunchScreenTest, TheAnimationRunsTwoSecondsAndEndsOnTheLastFrame) {
   for (const auto& [progress, frame] :
-       {std::pair{-0.5, 0}, {1.0 / 120, 1}, {0.999, 119}, {1.5, 119}}) {
+       {std::pair{-0.5, 0}, {1.0 / 120, 1}, {0.999, 119}, {1.5, 119}})
     EXPECT_EQ(QLaunchVC::frameAt(progress), frame) << progress;
-  }
   QLaunchVC launch;
   launch.resize(800, 600);
   launch.show();
-  launch.animation()->setCurrentTime(1000);
-  EXPECT_EQ(launch.currentFrame(), 60);
-  launch.animation()->setCurrentTime(2000);
-  EXPECT_EQ(launch.currentFrame(), 119);
+  for (const auto& [ms, frame] : {std::pair{1000, 60}, {2000, 119}}) {
+    launch.animation()->setCurrentTime(ms);
+    EXPECT_EQ(launch.currentFrame(), frame);
+  }
   EXPECT_FALSE(launch.lanchImg()->pixmap().isNull());
 }
 
@@ -145,9 +141,9 @@ TEST(RootTest, TheMoreMenuOpensAboutOnceAndQuits) {
   };
   QMenu* menu = openMenu();
   EXPECT_TRUE(logged("Root, moreBtnAction(_:)"));
-  ASSERT_EQ(menu->actions().size(), 2);
-  EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("About"));
-  EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("Quit"));
+  QStringList titles;
+  for (const QAction* action : menu->actions()) titles << action->text();
+  EXPECT_EQ(titles, (QStringList{"About", "Quit"}));
   const QUuid first = root.myMenu()->items().at(0).identifier;
   for (int round = 0; round < 2; ++round) {
     openMenu()->actions().at(0)->trigger();

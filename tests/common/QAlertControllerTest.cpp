@@ -17,6 +17,9 @@ namespace {
 using Style = QAlertAction::QAlertActionStyle;
 using test::processDeferredDeletes;
 
+const QString kExitQuestion =
+    QStringLiteral("Stopping the update will exit the app, do you confirm the exit? ");
+
 std::shared_ptr<QAlertAction> makeAction(const QString& title, Style style,
                                          QAlertAction::Handler handler = nullptr) {
   return std::make_shared<QAlertAction>(title, style, ui::systemFont(12), std::move(handler));
@@ -51,16 +54,12 @@ struct AlertTest : testing::Test {
 // below them in the order they were added, the message label only with a message and as tall as
 // its wrapped text (a long message makes the dialog taller).
 TEST_F(AlertTest, ItemsAndButtonsStackWithoutOverlapInAFixedSize) {
-  const QString longText =
-      QStringLiteral("Stopping the update will exit the app, do you confirm the exit? ")
-          .repeated(6);
+  const QString longText = kExitQuestion.repeated(6);
+  using Row = std::tuple<std::optional<QString>, std::optional<QString>, int>;
   int previousHeight = 0;
   for (const auto& [title, message, actions] :
-       {std::tuple<std::optional<QString>, std::optional<QString>, int>{QStringLiteral("Notice"),
-                                                                        std::nullopt, 0},
-        {QStringLiteral("Notice"), QStringLiteral("Settings unsaved. Exit?"), 2},
-        {std::nullopt, QStringLiteral("Reset parameters?"), 3},
-        {std::nullopt, longText, 3}}) {
+       {Row{"Notice", std::nullopt, 0}, Row{"Notice", "Settings unsaved. Exit?", 2},
+        Row{std::nullopt, "Reset parameters?", 3}, Row{std::nullopt, longText, 3}}) {
     delete alert;
     alert = new QAlertController(title, message);
     for (int i = 0; i < actions; ++i) add(QStringLiteral("Action %1").arg(i), true);
@@ -100,10 +99,8 @@ TEST_F(AlertTest, ItemsAndButtonsStackWithoutOverlapInAFixedSize) {
 
 // Left-aligned messages are spaced wider than centred ones.
 TEST_F(AlertTest, LineSpacingAddsToTheWrappedMessagesHeight) {
-  const QString text =
-      QStringLiteral("Stopping the update will exit the app, do you confirm the exit?");
-  QAlertController left(std::nullopt, text, Qt::AlignLeft);
-  QAlertController centred(std::nullopt, text, Qt::AlignHCenter);
+  QAlertController left(std::nullopt, kExitQuestion, Qt::AlignLeft);
+  QAlertController centred(std::nullopt, kExitQuestion, Qt::AlignHCenter);
   const int centredHeight = centred.messageLabel()->heightForWidth(212);
   ASSERT_GT(centredHeight, QFontMetrics(centred.messageLabel()->font()).height() + 4) << "wraps";
   EXPECT_GT(left.messageLabel()->heightForWidth(212), centredHeight);
@@ -118,9 +115,8 @@ TEST_F(AlertTest, FullWidthAndChineseTextsHaveEveryGlyph) {
                               rawValue(QCameraDeviceType::usb), rawValue(QCameraDeviceType::offset),
                               rawValue(QCameraDeviceType::terminal)}) {
     QString missing;
-    for (const char32_t c : text.toUcs4()) {
+    for (const char32_t c : text.toUcs4())
       if (!metrics.inFontUcs4(c)) missing += QString::fromUcs4(&c, 1);
-    }
     EXPECT_EQ(missing.toStdString(), "") << text.toStdString();
   }
 }
@@ -254,18 +250,17 @@ TEST_F(AlertTest, TheCloseButtonShowsAFocusMarkWhenTabbedTo) {
   add(QStringLiteral("Exit"), true);
   alert->present(&window);
   ASSERT_TRUE(QTest::qWaitForWindowActive(alert.data()));
-  const auto markPixels = [&] {
+  const auto marked = [&] {
     const QImage image = alert->closeBtn()->grab().toImage();
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-      for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == ui::blue() ? 1 : 0;
-    }
-    return count;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixelColor(x, y) == ui::blue()) return true;
+    return false;
   };
-  EXPECT_EQ(markPixels(), 0);
+  EXPECT_FALSE(marked());
   QTest::keyClick(alert.data(), Qt::Key_Tab);
   ASSERT_TRUE(alert->closeBtn()->hasFocus());
-  EXPECT_GT(markPixels(), 0);
+  EXPECT_TRUE(marked());
 }
 
 TEST_F(AlertTest, PresentingMakesItWindowModalOverTheAskingWindow) {

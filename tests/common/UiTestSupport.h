@@ -36,17 +36,10 @@ inline std::shared_ptr<ostrane::test::MemoryHandler> logHandler() {
   return handler;
 }
 
-inline std::vector<std::string> loggedLines() {
-  ostrane::flushLogQueue();
-  return logHandler()->lines();
-}
-
 // How many logged lines contain `text`.
 inline std::size_t countLogged(const std::string& text) {
-  const std::vector<std::string> lines = loggedLines();
-  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
-    return line.find(text) != std::string::npos;
-  }));
+  ostrane::flushLogQueue();
+  return ostrane::test::countWith(logHandler()->lines(), text);
 }
 
 inline bool logged(const std::string& text) { return countLogged(text) > 0; }
@@ -84,10 +77,9 @@ inline std::optional<QString> toastText(QWidget* window) {
 // The open top-level widget of type T, if any.
 template <typename T>
 T* shown() {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
+  for (QWidget* widget : QApplication::topLevelWidgets())
     if (auto* match = qobject_cast<T*>(widget); match != nullptr && match->isVisible())
       return match;
-  }
   return nullptr;
 }
 
@@ -100,9 +92,8 @@ inline QStringList actionTitles(const QAlertController* alert) {
 
 // Clicks the alert's action titled `title`.
 inline void choose(const QAlertController* alert, const QString& title) {
-  for (const auto& action : alert->actions()) {
+  for (const auto& action : alert->actions())
     if (action->title == title) return QTest::mouseClick(action->button, Qt::LeftButton);
-  }
 }
 
 }  // namespace vexhal::test

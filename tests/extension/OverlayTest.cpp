@@ -13,7 +13,6 @@ struct OverlayTest : testing::Test {
     window.resize(800, 600);
     window.show();
   }
-
   test::RecordingScheduler scheduler;
   Scheduler later = scheduler.function<QObject>();
   QMainWindow window;
@@ -46,9 +45,10 @@ TEST_F(OverlayTest, OneBusyOverlayPerWindowCoversAndBlocksItsContent) {
 // plate and hides itself after two seconds; a newer toast replaces it, and the older one's
 // timer firing late leaves the newer alone.
 TEST_F(OverlayTest, AToastHidesItselfAfterTwoSecondsAndANewOneReplacesIt) {
-  EXPECT_EQ(QHudOverlay::showToast(&window, std::nullopt, later), nullptr);
-  EXPECT_EQ(QHudOverlay::showToast(&window, QString(), later), nullptr);
-  EXPECT_EQ(QHudOverlay::showToast(nullptr, QStringLiteral("x"), later), nullptr);
+  for (const auto& [on, text] : {std::pair<QWidget*, std::optional<QString>>{&window, std::nullopt},
+                                 {&window, QString()},
+                                 {nullptr, QStringLiteral("x")}})
+    EXPECT_EQ(QHudOverlay::showToast(on, text, later), nullptr);
   EXPECT_TRUE(scheduler.tasks->empty());
   QPointer<QProgressHUD> first =
       QHudOverlay::showToast(&window, QStringLiteral("Successfully saved"), later, 2.0);
@@ -71,12 +71,11 @@ TEST_F(OverlayTest, AToastHidesItselfAfterTwoSecondsAndANewOneReplacesIt) {
 TEST(ToastSizeTest, ThePlateIsAtLeast32SquareAndALongTextWrapsAt280) {
   const QString longText = QStringLiteral("The camera did not answer. ").repeated(10);
   for (const QString& text : {QStringLiteral("!"), QStringLiteral("Saved"), longText}) {
+    SCOPED_TRACE(text.toStdString());
     QToastView view(text);
     view.show();
-    EXPECT_EQ(view.label()->width(), text == longText ? 280 : view.label()->naturalWidth())
-        << text.toStdString();
-    EXPECT_GE(view.width(), 32) << text.toStdString();
-    EXPECT_GE(view.height(), 32) << text.toStdString();
+    EXPECT_EQ(view.label()->width(), text == longText ? 280 : view.label()->naturalWidth());
+    EXPECT_GE(std::min(view.width(), view.height()), 32);
   }
   EXPECT_GT(QToastView(longText).sizeHint().height(),
             QToastView(QStringLiteral("Saved")).sizeHint().height() * 3);

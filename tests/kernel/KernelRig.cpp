@@ -13,12 +13,8 @@ namespace vexhal::kernel::test {
 
 std::vector<std::string> missingRigVariables() {
   std::vector<std::string> missing;
-  for (const char* name :
-       {"RIG_HIDG", "RIG_HIDRAW", "RIG_VIDEO", "RIG_UVC_LOG", "RIG_FRAMES_DIR"}) {
-    if (rigVariable(name).empty()) {
-      missing.emplace_back(name);
-    }
-  }
+  for (const char* name : {"RIG_HIDG", "RIG_HIDRAW", "RIG_VIDEO", "RIG_UVC_LOG", "RIG_FRAMES_DIR"})
+    if (rigVariable(name).empty()) missing.emplace_back(name);
   return missing;
 }
 
@@ -30,9 +26,7 @@ std::string rigVariable(const char* name) {
 std::vector<std::string> uvcLogLines() {
   std::vector<std::string> lines;
   std::ifstream log(rigVariable("RIG_UVC_LOG"));
-  for (std::string line; std::getline(log, line);) {
-    lines.push_back(line);
-  }
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
   return lines;
 }
 
@@ -55,9 +49,7 @@ GadgetCamera::GadgetCamera() {
 GadgetCamera::~GadgetCamera() {
   // The next test finds the camera plugged in, whatever this one did to it.
   settle();
-  if (!camera_.isAttached()) {
-    plug();
-  }
+  if (!camera_.isAttached()) plug();
 }
 
 std::unique_ptr<HidDiscovery> GadgetCamera::discovery() { return UdevHidDiscovery::create(); }
@@ -70,9 +62,7 @@ std::int64_t GadgetCamera::locationId() {
   fs::path dir = fs::canonical(fs::path("/sys/class/hidraw") / name / "device", error);
   for (; !error && dir.has_relative_path(); dir = dir.parent_path()) {
     int bus = 0;
-    if (std::ifstream(dir / "busnum") >> bus) {
-      return std::int64_t{bus} << 24 | 0x00100000;
-    }
+    if (std::ifstream(dir / "busnum") >> bus) return std::int64_t{bus} << 24 | 0x00100000;
   }
   return -1;
 }

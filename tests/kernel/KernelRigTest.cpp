@@ -8,7 +8,6 @@
 #include "Inbox.h"
 #include "KernelRig.h"
 #include "RigFrames.h"
-#include "device/hid/CaptureDevicePairing.h"
 #include "device/uvc/UVCCameraControl.h"
 #include "video/PixelFormat.h"
 #include "video/QCameraVideoCapturer.h"
@@ -16,36 +15,26 @@
 namespace vexhal::kernel::test {
 namespace {
 
+using sim::test::Outcomes;
+using sim::test::Samples;
 using video::CaptureError;
 using video::CaptureFormat;
-using Samples = video::testing::Inbox<video::VideoSample>;
-using Outcomes = video::testing::Inbox<std::optional<CaptureError>>;
 
 class KernelRig : public ::testing::Test {
  protected:
   video::CaptureDevice cameraDevice() {
-    for (const video::CaptureDevice& device : capture->devices()) {
-      if (isMatched(device.uniqueId, rig.locationId())) {
-        return device;
-      }
-    }
-    ADD_FAILURE() << "no capture device at the camera's location";
-    return {};
+    const auto paired = sim::test::pairedDevices(*capture, rig.locationId());
+    if (paired.empty()) ADD_FAILURE() << "no capture device at the camera's location";
+    return paired.empty() ? video::CaptureDevice{} : paired.front();
   }
   // Starts `backend` and waits for its outcome.
   std::optional<CaptureError> start(video::CaptureBackend& backend, const CaptureFormat& format,
                                     double fps, Samples& samples) {
-    Outcomes outcome;
-    video::CaptureSink sink;
-    sink.sample = [&samples](video::VideoSample sample) { samples.push(std::move(sample)); };
-    backend.start(cameraDevice(), format, fps, sink,
-                  [&outcome](const std::optional<CaptureError>& e) { outcome.push(e); });
-    if (!waitUntil([&] { return outcome.size() > 0; }, kBusBound)) {
-      return CaptureError{"no outcome"};
-    }
-    return outcome.items().front();
+    return sim::test::startStream(backend, cameraDevice(), format, fps, samples, outcomes,
+                                  kBusBound);
   }
 
+  Outcomes outcomes;  // of every start, kept while the streams may still report
   GadgetCamera rig;
   std::shared_ptr<video::CaptureBackend> capture = rig.capture();
   std::shared_ptr<video::QCameraVideoCapturer> capturer = video::QCameraVideoCapturer::create(

@@ -28,11 +28,14 @@ struct CacheHome : ::testing::Environment {
 };
 const auto* const cacheHomeEnv = ::testing::AddGlobalTestEnvironment(new CacheHome);
 
+const std::string kFile = "VexhalTools/QCameraListVC";
+const std::string kFunction = "refreshCameraList(isNeedAsyncUVC:)";
+
 QLogMsg message(LogLevel level = LogLevel::debug, std::string content = "device attached") {
   return {std::move(content),
           "2024-03-05 14:22:10.123",
-          "VexhalTools/QCameraListVC",
-          "refreshCameraList(isNeedAsyncUVC:)",
+          kFile,
+          kFunction,
           "88",
           std::nullopt,
           level,
@@ -42,22 +45,18 @@ QLogMsg message(LogLevel level = LogLevel::debug, std::string content = "device 
 
 TEST(LineFormat, MatchesTheDocumentedLayout) {
   const std::string head = "[2024-03-05 14:22:10.123] [debug]";
-  const std::string tail = " [259] [1234] [QCameraListVC:88] [refreshCameraList(isNeedAsyncUVC:)]";
+  const std::string ids = " [259] [1234] [";
+  const std::string tail = ids + "QCameraListVC:88] [" + kFunction + "]";
   const struct {
     std::optional<std::string> tag;
     std::string content, file, expected;
   } rows[] = {
-      {std::nullopt, "device attached", "VexhalTools/QCameraListVC",
-       head + ": device attached" + tail},
-      {std::string(), "device attached", "VexhalTools/QCameraListVC",
-       head + ": device attached" + tail},
-      {std::string("HID"), "device attached", "VexhalTools/QCameraListVC",
-       head + " [HID]: device attached" + tail},
-      {std::nullopt, "", "VexhalTools/QCameraListVC", head + ": " + tail},
-      {std::nullopt, "x", "main.cpp",
-       head + ": x [259] [1234] [main.cpp:88] [refreshCameraList(isNeedAsyncUVC:)]"},
-      {std::nullopt, "x", "a/b/",
-       head + ": x [259] [1234] [:88] [refreshCameraList(isNeedAsyncUVC:)]"},
+      {std::nullopt, "device attached", kFile, head + ": device attached" + tail},
+      {std::string(), "device attached", kFile, head + ": device attached" + tail},
+      {std::string("HID"), "device attached", kFile, head + " [HID]: device attached" + tail},
+      {std::nullopt, "", kFile, head + ": " + tail},
+      {std::nullopt, "x", "main.cpp", head + ": x" + ids + "main.cpp:88] [" + kFunction + "]"},
+      {std::nullopt, "x", "a/b/", head + ": x" + ids + ":88] [" + kFunction + "]"},
   };
   for (const auto& row : rows) {
     QLogMsg msg = message();
@@ -279,19 +278,16 @@ TEST(DefaultLogger, FunctionsCarryTheirLevelTagAndThreadId) {
   QLog(true);
   const int boolLine = __LINE__ - 1;  // the call above
   const std::string tid = std::to_string(gettid());
-  EXPECT_NE(linesWith("Upgrade, progress 42")[0].find("[debug]: Upgrade, progress 42 [77] ["),
-            std::string::npos);
-  EXPECT_NE(linesWith("verbose line")[0].find("[verbose]: verbose line ["), std::string::npos);
-  EXPECT_NE(linesWith("tagged warn")[0].find("[warn] [HID]: tagged warn 1 ["), std::string::npos);
-  EXPECT_NE(linesWith("tagged error")[0].find("[error] [USB]: tagged error ["), std::string::npos);
-  EXPECT_NE(linesWith("empty tag")[0].find("[verbose]: empty tag ["), std::string::npos);
-  EXPECT_EQ(test::countWith(linesWith("DeliveryTest.cpp:" + std::to_string(bareLine) + "]"),
-                            "[error]:  ["),
-            1u);
+  const auto at = [](int line) {
+    return linesWith("DeliveryTest.cpp:" + std::to_string(line) + "]");
+  };
+  for (const char* expected :
+       {"[debug]: Upgrade, progress 42 [77] [", "[verbose]: verbose line [",
+        "[warn] [HID]: tagged warn 1 [", "[error] [USB]: tagged error [", "[verbose]: empty tag ["})
+    EXPECT_EQ(linesWith(expected).size(), 1u) << expected;
+  EXPECT_EQ(test::countWith(at(bareLine), "[error]:  ["), 1u);
   EXPECT_EQ(linesWith("[debug]: 42 int first [" + tid + "] [").size(), 1u);
-  EXPECT_EQ(test::countWith(linesWith("DeliveryTest.cpp:" + std::to_string(boolLine) + "]"),
-                            "[debug]: true [" + tid + "] ["),
-            1u);
+  EXPECT_EQ(test::countWith(at(boolLine), "[debug]: true [" + tid + "] ["), 1u);
 }
 
 TEST(DefaultLogger, StartsWithOneFileHandlerAndCanBeReplacedAlsoForOtherThreads) {

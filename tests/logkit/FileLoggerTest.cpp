@@ -26,6 +26,17 @@ using test::TempDir;
 using test::writeFile;
 using Names = std::vector<std::string>;
 
+// The file holds `before`, then a warning that `lost` (count and reason) lines were lost, then
+// the line written once writing worked again.
+void expectLoss(const std::string& path, const Names& before, const std::string& lost,
+                const std::string& after) {
+  const Names lines = readLines(path);
+  ASSERT_EQ(lines.size(), before.size() + 2) << path;
+  EXPECT_EQ(Names(lines.begin(), lines.end() - 2), before);
+  EXPECT_NE(lines.end()[-2].find("[warn]: " + lost + " ["), std::string::npos) << lines.end()[-2];
+  EXPECT_EQ(lines.back(), after);
+}
+
 class FileLoggerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -102,11 +113,8 @@ TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesAndSaysHowManyOnceWritingWor
   logger->write("still dropped");
   ManualClock::advance(1);
   logger->write("kept");
-  const auto lines = readLines(dir / "blocker/QLogs/VexhalTools_2024-03-05 09:00:02_0.log");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[0].find("[warn]: 2 lines lost: Not a directory ["), std::string::npos)
-      << lines[0];
-  EXPECT_EQ(lines[1], "kept");
+  expectLoss(dir / "blocker/QLogs/VexhalTools_2024-03-05 09:00:02_0.log", {},
+             "2 lines lost: Not a directory", "kept");
 
   // The same when the directory goes away at a change of day.
   ManualClock::install("2024-03-05 23:59:59");
@@ -120,10 +128,7 @@ TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesAndSaysHowManyOnceWritingWor
   fs::remove(logDir);
   ManualClock::advance(1);
   late.write("after");
-  EXPECT_EQ(test::countWith(readLines(log("2024-03-06 00:00:02_0")),
-                            "[warn]: 1 lines lost: Not a directory ["),
-            1u);
-  EXPECT_EQ(readLines(log("2024-03-06 00:00:02_0")).back(), "after");
+  expectLoss(log("2024-03-06 00:00:02_0"), {}, "1 lines lost: Not a directory", "after");
 }
 
 TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWorks) {
@@ -139,11 +144,8 @@ TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWo
   logger->write(std::string(99, 'y'));
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
   logger->write("b");
-  const auto lines = readLines(log("2024-03-05 09:00:01_0"));
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], std::string(99, 'a'));
-  EXPECT_NE(lines[1].find("[warn]: 2 lines lost: File too large ["), std::string::npos) << lines[1];
-  EXPECT_EQ(lines[2], "b");
+  expectLoss(log("2024-03-05 09:00:01_0"), {std::string(99, 'a')}, "2 lines lost: File too large",
+             "b");
 }
 
 TEST_F(FileLoggerTest, DeletingTheDirectoryDuringABurstLosesNoLines) {
@@ -232,11 +234,8 @@ TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWriteAndSaysWhatWasL
   EXPECT_EQ(lines[2].rfind("[2024-03-06 10:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u)
       << lines[2];
   EXPECT_EQ(readFile(debugDir + "/2024-03-05 09:00:01_1.log"), "second\n");
-  const auto nextLines = readLines(dir / "blocker/QDebugLogs/2024-03-06 10:00:02.log");
-  ASSERT_EQ(nextLines.size(), 2u);
-  EXPECT_NE(nextLines[0].find("[warn]: 1 lines lost: Not a directory ["), std::string::npos)
-      << nextLines[0];
-  EXPECT_EQ(nextLines[1], "next run");
+  expectLoss(dir / "blocker/QDebugLogs/2024-03-06 10:00:02.log", {},
+             "1 lines lost: Not a directory", "next run");
 }
 
 TEST(CacheDirectory, IsInTheApplicationCacheOrAPrivateTemporaryOne) {

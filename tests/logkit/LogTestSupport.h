@@ -105,10 +105,4 @@ inline int runCommand(const std::string& command, std::string* output = nullptr)
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline std::size_t countWith(const std::vector<std::string>& lines, const std::string& marker) {
-  return static_cast<std::size_t>(
-      std::count_if(lines.begin(), lines.end(),
-                    [&](const std::string& l) { return l.find(marker) != std::string::npos; }));
-}
-
 }  // namespace ostrane::test

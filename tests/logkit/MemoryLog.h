@@ -13,6 +13,13 @@
 
 namespace ostrane::test {
 
+// How many of `lines` contain `marker`.
+inline std::size_t countWith(const std::vector<std::string>& lines, const std::string& marker) {
+  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+    return l.find(marker) != std::string::npos;
+  }));
+}
+
 class MemoryHandler : public QLogHandler {
  public:
   void log(const std::string& line) override {
@@ -45,12 +52,7 @@ class LogCapture {
     flushLogQueue();
     return handler_->lines();
   }
-  std::size_t count(const std::string& text) const {
-    const auto all = lines();
-    return static_cast<std::size_t>(std::count_if(
-        all.begin(), all.end(),
-        [&](const std::string& line) { return line.find(text) != std::string::npos; }));
-  }
+  std::size_t count(const std::string& text) const { return countWith(lines(), text); }
 
  private:
   QLogger previous_;

@@ -100,31 +100,23 @@ TEST_P(DownloadFailureTest, FailureLeavesThePreviousFile) {
 }
 
 // The cut-off answers once per transport, where TLS and plain TCP end differently.
-INSTANTIATE_TEST_SUITE_P(
-    Faults, DownloadFailureTest,
-    ::testing::Values(FailureCase{"ServerError", UpdateService::Fault::ServerError, false, 0,
-                                  RNetResponse::kHttpStatus, true},
-                      FailureCase{"DropMidwayHttps", UpdateService::Fault::DropMidway, false, 0,
-                                  RNetResponse::kDownloadCut, true},
-                      FailureCase{"DropMidwayHttp", UpdateService::Fault::DropMidway, false, 0,
-                                  RNetResponse::kDownloadCut, false},
-                      FailureCase{"Slow", UpdateService::Fault::Slow, false, 0,
-                                  RNetResponse::kTimeout, true},
-                      FailureCase{"Damaged", UpdateService::Fault::Damaged, true, 0,
-                                  RNetResponse::kChecksumMismatch, true},
-                      FailureCase{"TruncatedHttps", UpdateService::Fault::Truncated, true, 0,
-                                  RNetResponse::kChecksumMismatch, true},
-                      FailureCase{"TruncatedHttp", UpdateService::Fault::Truncated, true, 0,
-                                  RNetResponse::kChecksumMismatch, false},
-                      FailureCase{"DeclaredTooLarge", UpdateService::Fault::HugeLength, false, 0,
-                                  RNetResponse::kTooLarge, false},
-                      FailureCase{"LargerThanLimit", UpdateService::Fault::None, false, 1024 * 1024,
-                                  RNetResponse::kTooLarge, true},
-                      FailureCase{"CountedTooLarge", UpdateService::Fault::NoLength, false,
-                                  1024 * 1024, RNetResponse::kTooLarge, true},
-                      FailureCase{"UnaskedEncoding", UpdateService::Fault::UnaskedEncoding, false,
-                                  0, RNetResponse::kBadAnswer, true}),
+using F = UpdateService::Fault;
+using R = RNetResponse;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Faults, DownloadFailureTest, ::testing::Values(
+    FailureCase{"ServerError", F::ServerError, false, 0, R::kHttpStatus, true},
+    FailureCase{"DropMidwayHttps", F::DropMidway, false, 0, R::kDownloadCut, true},
+    FailureCase{"DropMidwayHttp", F::DropMidway, false, 0, R::kDownloadCut, false},
+    FailureCase{"Slow", F::Slow, false, 0, R::kTimeout, true},
+    FailureCase{"Damaged", F::Damaged, true, 0, R::kChecksumMismatch, true},
+    FailureCase{"TruncatedHttps", F::Truncated, true, 0, R::kChecksumMismatch, true},
+    FailureCase{"TruncatedHttp", F::Truncated, true, 0, R::kChecksumMismatch, false},
+    FailureCase{"DeclaredTooLarge", F::HugeLength, false, 0, R::kTooLarge, false},
+    FailureCase{"LargerThanLimit", F::None, false, 1024 * 1024, R::kTooLarge, true},
+    FailureCase{"CountedTooLarge", F::NoLength, false, 1024 * 1024, R::kTooLarge, true},
+    FailureCase{"UnaskedEncoding", F::UnaskedEncoding, false, 0, R::kBadAnswer, true}),
     [](const auto& p) { return std::string(p.param.name); });
+// clang-format on
 
 TEST_F(DownloadTest, ChecksumFromTheVersionCheckIsExpectedAndARetrySucceeds) {
   const QString url = service_.url(kPackagePath, true);

@@ -54,11 +54,10 @@ class NetTest : public ::testing::Test {
 
   // Points `manager` at the service: https by host and port, or http as a whole address.
   void useService(RNetManager& manager, bool secure) {
-    if (secure) {
+    if (secure)
       manager.config(QStringLiteral("127.0.0.1"), QString::number(service_.httpsPort()));
-    } else {
+    else
       manager.config(service_.url(QString(), false), QString());
-    }
   }
 
   // Runs one call to its completion, which must come later, once, on this thread.
@@ -97,11 +96,10 @@ class NetTest : public ::testing::Test {
         outcome->offMainThread |= QThread::currentThread() != main;
         outcome->response = response;
       };
-      if (sha256) {
+      if (sha256)
         manager.download(url, path, *sha256, progress, complete);
-      } else {
+      else
         manager.download(url, path, progress, complete);
-      }
     });
   }
 

@@ -26,6 +26,7 @@ QByteArray answerWith(const QJsonValue& data) {
 QByteArray json(const QJsonObject& object) { return QJsonDocument(object).toJson(); }
 
 TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
+  constexpr std::int64_t kBad = RNetResponse::kBadAnswer;
   const struct {
     const char* name;
     QByteArray body;
@@ -33,6 +34,7 @@ TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
     bool hasData;
     const char* message;  // the service's own, or nullptr: any text of ours
   } rows[] = {
+      // clang-format off
       {"Upgrade", answerWith(upgradeData()), 0, true, "success"},
       {"UpToDate", json(UpdateService::upToDate()), 0, true, "success"},
       {"DataIsText", answerWith(QStringLiteral("no update")), 0, false, "success"},
@@ -41,18 +43,15 @@ TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
       {"FlagAsText", answerWith(upgradeData("needUpgrade", "true")), 0, false, "success"},
       {"VersionAsNumber", answerWith(upgradeData("version", 2)), 0, false, "success"},
       {"ShaNotHex", answerWith(upgradeData("sha256", "abc")), 0, false, "success"},
-      {"ServiceFailure", json({{"code", 4003}, {"message", "Unknown model"}}), 4003, false,
-       "Unknown model"},
-      {"CodeAsText", json({{"code", "0"}, {"data", upgradeData()}}), RNetResponse::kBadAnswer,
-       false, nullptr},
-      {"CodeFraction", json({{"code", 0.5}, {"data", upgradeData()}}), RNetResponse::kBadAnswer,
-       false, nullptr},
-      {"CodeMissing", json({{"data", upgradeData()}}), RNetResponse::kBadAnswer, false, nullptr},
-      {"MessageAsNumber", json({{"code", 0}, {"message", 7}, {"data", upgradeData()}}),
-       RNetResponse::kBadAnswer, false, nullptr},
-      {"Array", "[1,2]", RNetResponse::kBadAnswer, false, nullptr},
-      {"Unclosed", "{\"code\":0", RNetResponse::kBadAnswer, false, nullptr},
-      {"Empty", "", RNetResponse::kBadAnswer, false, nullptr},
+      {"ServiceFailure", json({{"code", 4003}, {"message", "Unknown model"}}), 4003, false, "Unknown model"},
+      {"CodeAsText", json({{"code", "0"}, {"data", upgradeData()}}), kBad, false, nullptr},
+      {"CodeFraction", json({{"code", 0.5}, {"data", upgradeData()}}), kBad, false, nullptr},
+      {"CodeMissing", json({{"data", upgradeData()}}), kBad, false, nullptr},
+      {"MessageAsNumber", json({{"code", 0}, {"message", 7}, {"data", upgradeData()}}), kBad, false, nullptr},
+      {"Array", "[1,2]", kBad, false, nullptr},
+      {"Unclosed", "{\"code\":0", kBad, false, nullptr},
+      {"Empty", "", kBad, false, nullptr},
+      // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -67,12 +66,9 @@ TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
   }
   const auto [response, data] = VersionCheckCall::decode(answerWith(upgradeData("sha256", kSha)));
   ASSERT_TRUE(data.has_value());
-  EXPECT_TRUE(data->needUpgrade);
-  EXPECT_FALSE(data->forceStatus);
-  EXPECT_EQ(data->version, "2.1.0");
-  EXPECT_EQ(data->downLoadUrl, "https://127.0.0.1/pkg.bin");
-  EXPECT_EQ(data->details, "Fixes");
-  EXPECT_EQ(data->packageSize, "12.5 MB");
+  EXPECT_TRUE(data->needUpgrade && !data->forceStatus);
+  EXPECT_EQ(QStringList({data->version, data->downLoadUrl, data->details, data->packageSize}),
+            QStringList({"2.1.0", "https://127.0.0.1/pkg.bin", "Fixes", "12.5 MB"}));
   EXPECT_EQ(data->sha256, kSha.toLower().toLatin1());
 }
 
@@ -136,8 +132,8 @@ TEST_F(NetTest, TransportFaultsGiveTheirFailureClass) {
   for (const auto& row : rows) {
     SCOPED_TRACE(static_cast<int>(row.fault));
     service_.setFault(UpdateService::kVersionCheckPath, row.fault);
-    RNetManager
-        manager;  // only the held-back answers wait for a timeout; the others keep the defaults
+    // Only the held-back answers wait for a timeout; the others keep the defaults.
+    RNetManager manager;
     ASSERT_TRUE(manager.addTrustedAuthority(testCertFile("ca.pem")));
     if (row.fault == UpdateService::Fault::Slow)
       manager.setIdleTimeout(std::chrono::milliseconds(300));
@@ -150,7 +146,7 @@ TEST_F(NetTest, TransportFaultsGiveTheirFailureClass) {
     const Outcome outcome = check(manager, "VX-1", "1");
     EXPECT_EQ(outcome.response.code, row.code);
     EXPECT_FALSE(outcome.response.message.isEmpty());
-    EXPECT_TRUE(outcome.response.message.contains(QString::fromUtf8(row.inMessage)));
+    EXPECT_TRUE(outcome.response.message.contains(QLatin1StringView(row.inMessage)));
     EXPECT_FALSE(outcome.data.has_value());
   }
 }

@@ -14,7 +14,8 @@ namespace vexhal {
 namespace {
 
 constexpr std::int64_t kLocation = 0x03142000;
-const QString kVideo = QStringLiteral("/dev/video2");
+const char* const kHid = "/dev/hidraw3";
+const char* const kVid = "/dev/video2";
 
 void writeFile(const QString& path, const QByteArray& text) {
   QDir().mkpath(QFileInfo(path).path());
@@ -38,19 +39,20 @@ struct AccessCase {
 
 class AccessTable : public ::testing::TestWithParam<AccessCase> {};
 
-// A fake tree with a camera whose video node is kVideo and opens with the case's error.
+// A fake tree with a camera whose video node is kVid and opens with the case's error.
 TEST_P(AccessTable, NamesTheNodeAndTheFix) {
   const AccessCase& c = GetParam();
   const std::string kind = c.system;
   QTemporaryDir dir;
   QCameraAccessSystem system;
   system.root = dir.path();
-  system.openError = [&](const QString& path) { return path.endsWith(kVideo) ? c.videoError : 0; };
-  system.videoNodes = [](std::int64_t id) {
-    return id == kLocation ? QStringList{kVideo} : QStringList{};
+  const QString video = QString::fromLatin1(kVid);
+  system.openError = [&](const QString& path) { return path.endsWith(video) ? c.videoError : 0; };
+  system.videoNodes = [&](std::int64_t id) {
+    return id == kLocation ? QStringList{video} : QStringList{};
   };
   system.accessGroup = [&](const QString& path) {
-    return path.endsWith(kVideo) && kind == "remote" ? QStringLiteral("video") : QString();
+    return path.endsWith(video) && kind == "remote" ? QStringLiteral("video") : QString();
   };
   system.prefixes = {QStringLiteral("/opt/vexhal")};
   system.snapName = kind == "snap" ? QStringLiteral("vexhal-snap") : QString();
@@ -66,8 +68,8 @@ TEST_P(AccessTable, NamesTheNodeAndTheFix) {
   }
   test::ensureCoreApplication();
   test::CameraEnd end;
-  const HidDeviceRecord record{"/dev/hidraw3", 0xB206, 0xB215, kLocation};
-  const USBDevice device(record, c.hidError != 0 ? UniqueFd() : end.takeHostFd(), c.hidError);
+  const USBDevice device({kHid, 0xB206, 0xB215, kLocation},
+                         c.hidError != 0 ? UniqueFd() : end.takeHostFd(), c.hidError);
 
   const auto problem = QCameraAccess::diagnose(device, system);
   if (*c.node == '\0') {
@@ -82,9 +84,6 @@ TEST_P(AccessTable, NamesTheNodeAndTheFix) {
   EXPECT_TRUE(alert.contains(QString::fromLatin1(c.alert))) << alert.toStdString();
   EXPECT_TRUE(fix.contains(QString::fromLatin1(c.fix).toHtmlEscaped())) << fix.toStdString();
 }
-
-const char* const kHid = "/dev/hidraw3";
-const char* const kVid = "/dev/video2";
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(FakeTree, AccessTable, ::testing::Values(
@@ -112,11 +111,8 @@ TEST(AccessText, TheGeneralMessageAndThePackagedHelp) {
   QTemporaryDir data;
   QCameraAccessSystem system;
   system.root = data.path() + "/root";
-  EXPECT_EQ(
-      QCameraAccess::explain(QCameraAccessProblem{}, system),
-      QStringLiteral(
-          "Please allow Vexhaltools access to your camera in Security and Privacy under System "
-          "Preferences."));
+  EXPECT_TRUE(QCameraAccess::explain(QCameraAccessProblem{}, system)
+                  .startsWith(QStringLiteral("Please allow Vexhaltools access to your camera")));
   EXPECT_TRUE(QCameraAccess::fixSteps(QCameraAccessProblem{}, system)
                   .contains(QStringLiteral("70-vexhaltools.rules")));
   system.dataDirs = {data.path() + "/missing", data.path()};
@@ -124,9 +120,9 @@ TEST(AccessText, TheGeneralMessageAndThePackagedHelp) {
   EXPECT_EQ(QCameraAccess::helpText(system), QStringLiteral("packaged help\n"));
   system.dataDirs = {data.path() + "/missing"};
   const QString builtIn = QCameraAccess::helpText(system);
-  EXPECT_TRUE(builtIn.startsWith(QStringLiteral("Camera access on Linux")))
+  EXPECT_TRUE(builtIn.startsWith("Camera access on Linux") &&
+              builtIn.contains("70-vexhaltools.rules"))
       << builtIn.toStdString();
-  EXPECT_TRUE(builtIn.contains(QStringLiteral("70-vexhaltools.rules")));
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "Inbox.h"
 #include "SimTestSupport.h"
+#include "device/hid/CaptureDevicePairing.h"
 #include "device/hid/HidDiscovery.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "device/uvc/UVCTransportFactory.h"
@@ -42,5 +44,35 @@ class CameraBackend {
 
 // Each program running the contract suite provides its backend.
 std::unique_ptr<CameraBackend> makeBackend();
+
+// The capture devices paired with the camera at `location`.
+inline std::vector<video::CaptureDevice> pairedDevices(video::CaptureBackend& capture,
+                                                       std::int64_t location) {
+  std::vector<video::CaptureDevice> paired;
+  for (const video::CaptureDevice& candidate : capture.devices())
+    if (isMatched(candidate.uniqueId, location)) paired.push_back(candidate);
+  return paired;
+}
+
+using Samples = video::testing::Inbox<video::VideoSample>;
+using Outcomes = video::testing::Inbox<std::optional<video::CaptureError>>;
+
+// Starts `capture` on `device` and waits for its first outcome; samples and outcomes go to the
+// inboxes, which must outlive the stream.
+inline std::optional<video::CaptureError> startStream(video::CaptureBackend& capture,
+                                                      const video::CaptureDevice& device,
+                                                      const video::CaptureFormat& format,
+                                                      double fps, Samples& samples,
+                                                      Outcomes& outcome,
+                                                      std::chrono::milliseconds bound) {
+  const std::size_t before = outcome.size();
+  video::CaptureSink sink;
+  sink.sample = [&samples](video::VideoSample sample) { samples.push(std::move(sample)); };
+  capture.start(device, format, fps, sink,
+                [&outcome](const std::optional<video::CaptureError>& e) { outcome.push(e); });
+  if (!waitUntil([&] { return outcome.size() > before; }, bound))
+    return video::CaptureError{"no outcome"};
+  return outcome.items()[before];
+}
 
 }  // namespace vexhal::sim::test

@@ -6,9 +6,7 @@
 #include "CameraContract.h"
 #include "CameraResultCode.h"
 #include "FirmwareImage.h"
-#include "Inbox.h"
 #include "device/UsbLocation.h"
-#include "device/hid/CaptureDevicePairing.h"
 #include "device/uvc/UVCCameraControl.h"
 #include "video/preview/FrameDecoder.h"
 #include "video/PixelFormat.h"
@@ -24,9 +22,7 @@ using Text = std::optional<std::string>;
 // A payload of four packets, the last one partial.
 QByteArray image(FirmwareVersion version) {
   QByteArray payload(3 * 1010 + 17, '\0');
-  for (int i = 0; i < payload.size(); ++i) {
-    payload[i] = static_cast<char>(i * 7 + 3);
-  }
+  for (int i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i * 7 + 3);
   return buildFirmwareImage(version, payload);
 }
 
@@ -82,19 +78,13 @@ class CameraContract : public ::testing::Test {
            backend->settle();
   }
   std::optional<CaptureDevice> captureDevice() {
-    for (const CaptureDevice& candidate : capture->devices()) {
-      if (isMatched(candidate.uniqueId, backend->locationId())) {
-        return candidate;
-      }
-    }
-    return std::nullopt;
+    const auto paired = pairedDevices(*capture, backend->locationId());
+    return paired.empty() ? std::nullopt : std::optional(paired.front());
   }
   std::optional<CaptureError> start(const CaptureDevice& camera) {
     auto outcome = std::make_shared<video::testing::Inbox<std::optional<CaptureError>>>();
     capturer->startCapture(camera, [outcome](const auto& error) { outcome->push(error); });
-    if (!waitUntil([&] { return outcome->size() > 0; }, bound)) {
-      return CaptureError{"no outcome"};
-    }
+    if (!waitUntil([&] { return outcome->size() > 0; }, bound)) return CaptureError{"no outcome"};
     return outcome->items().front();
   }
   bool framesArrive(std::size_t more) {
@@ -122,12 +112,7 @@ TEST_F(CameraContract, IsFoundAtItsLocationPairedWithOneCaptureDeviceAndAnswersW
                    ->open({device()->key(), kVendorId, kProductId, device()->locationID()})
                    .isValid());
 
-  std::vector<CaptureDevice> paired;
-  for (const CaptureDevice& candidate : capture->devices()) {
-    if (isMatched(candidate.uniqueId, device()->locationID())) {
-      paired.push_back(candidate);
-    }
-  }
+  const auto paired = pairedDevices(*capture, device()->locationID());
   ASSERT_EQ(paired.size(), 1u) << "a camera's second node must not pair as another device";
   EXPECT_EQ(paired.front().uniqueId,
             captureUniqueId(device()->locationID(), kVendorId, kProductId));
@@ -305,16 +290,12 @@ TEST_F(CameraContract, EveryListedFormatStreamsDecodableFramesOfItsSize) {
   ASSERT_FALSE(formats.empty());
   for (const video::CaptureFormat& format : formats) {
     SCOPED_TRACE(video::describe(format));
-    video::testing::Inbox<video::VideoSample> samples;
-    video::testing::Inbox<std::optional<CaptureError>> started;
-    video::CaptureSink sink;
-    sink.sample = [&](video::VideoSample sample) { samples.push(std::move(sample)); };
+    Samples samples;
+    Outcomes started;
     const double fps = format.frameRateRanges.back().minFrameRate;  // the slowest offered
-    capture->start(*camera, format, fps, sink,
-                   [&](const std::optional<CaptureError>& e) { started.push(e); });
-    const auto failed = [&] { return started.size() > 0 && started.items().front(); };
-    EXPECT_TRUE(waitUntil([&] { return samples.size() >= 2 || failed(); }, bound));
-    ASSERT_FALSE(failed()) << started.items().front()->message;
+    const auto failed = startStream(*capture, *camera, format, fps, samples, started, bound);
+    ASSERT_FALSE(failed) << failed->message;
+    EXPECT_TRUE(waitUntil([&] { return samples.size() >= 2; }, bound));
     EXPECT_TRUE(backend->sawStream(format, fps));
     capture->stop({});
     ASSERT_EQ(started.size(), 1u);

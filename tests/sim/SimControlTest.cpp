@@ -21,11 +21,10 @@ struct ServedRig : ::testing::Test {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
   }
   ~ServedRig() override {
-    if (savedRuntime.isNull()) {
+    if (savedRuntime.isNull())
       qunsetenv("XDG_RUNTIME_DIR");
-    } else {
+    else
       qputenv("XDG_RUNTIME_DIR", savedRuntime);
-    }
   }
 
   // Runs the tool as a user would, keeping the event loop (and so the server) going.

@@ -98,10 +98,9 @@ Answer<Value> ask(Call call, std::chrono::milliseconds bound = std::chrono::seco
 // The same for a request whose completion carries only a code; -100 when none came.
 template <typename Call>
 std::int64_t askCode(Call call, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
-  auto answer = std::make_shared<Answer<int>>();
-  call([answer](std::int64_t code) { *answer = {code, 0, answer->calls + 1}; });
-  EXPECT_TRUE(waitUntil([&answer] { return answer->arrived(); }, bound));
-  return answer->code.value_or(-100);
+  const auto answer =
+      ask<int>([&](auto done) { call([done](std::int64_t code) { done(code, 0); }); }, bound);
+  return answer.code.value_or(-100);
 }
 
 // One camera function as the device layer sets and reads it (flags read as 0 or 1): a value

@@ -48,9 +48,8 @@ TEST(VirtualCamera, RefusesMalformedAndOutOfOrderRequestsWithTheirCodes) {
       {request(kCmdUpgradeData, kHidLastPacket, 20, 2), kResultOutOfOrder},  // after the last
       {getPackage(kCmdUpgradeFinish), kResultImageRejected},                 // zeros, no image
       {getPackage(kCmdUpgradeFinish), kResultOutOfOrder}};                   // finished already
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  for (std::size_t i = 0; i < rows.size(); ++i)
     EXPECT_EQ(answer(camera, rows[i].first), rows[i].second) << "row " << i;
-  }
 }
 
 TEST(VirtualCamera, SlowRepliesArriveInOrderAndNoneReachesTheNextAttachment) {

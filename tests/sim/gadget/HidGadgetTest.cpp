@@ -45,9 +45,8 @@ struct Node {
   UniqueFd open(const std::string& path) {
     paths.push_back(path);
     int fds[2] = {-1, -1};
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) {
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
       return UniqueFd();
-    }
     host = UniqueFd(fds[0]);
     return UniqueFd(fds[1]);
   }

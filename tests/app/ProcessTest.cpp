@@ -1,11 +1,15 @@
-#include <QDir>
+// The process around the program: one running instance, and termination signals handled on the
+// event loop.
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "app/QSingleInstance.h"
+#include "app/QTerminationSignals.h"
 
 namespace vexhal {
 namespace {
@@ -34,16 +38,28 @@ TEST_F(SingleInstanceTest, TheFirstClaimRunsAndASecondOneAsksItToShowItsWindow) 
 // A socket left by an instance that ended is taken over; an unusable place still lets the
 // program run.
 TEST_F(SingleInstanceTest, AStaleSocketIsTakenOverAndAnUnusablePlaceStillRuns) {
-  {
-    QFile stale(path());
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-  }
+  ASSERT_TRUE(QFile(path()).open(QIODevice::WriteOnly));
   QSingleInstance instance(path());
   EXPECT_TRUE(instance.claim());
   EXPECT_TRUE(instance.isListening());
   QSingleInstance nowhere(dir.filePath(QStringLiteral("missing/dir/instance.socket")));
   EXPECT_TRUE(nowhere.claim());
   EXPECT_FALSE(nowhere.isListening());
+}
+
+// Each signal arrives on the event loop instead of ending the process; a second instance stays
+// out of the way.
+TEST(TerminationSignalsTest, ASignalArrivesOnTheEventLoopInsteadOfEndingTheProcess) {
+  QTerminationSignals termination;
+  ASSERT_TRUE(termination.isInstalled());
+  EXPECT_FALSE(QTerminationSignals().isInstalled());
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    QSignalSpy requested(&termination, &QTerminationSignals::terminationRequested);
+    ASSERT_EQ(std::raise(signal), 0);
+    ASSERT_TRUE(requested.count() == 1 || requested.wait(5000)) << signal;
+    EXPECT_EQ(requested.count(), 1);
+    EXPECT_EQ(requested.at(0).at(0).toInt(), signal);
+  }
 }
 
 }  // namespace

@@ -1,13 +1,21 @@
+// The kit's small controls: switch, segmented control, tap throttle and menu, and the contrast
+// of their texts.
+#include <QMenu>
 #include <QSignalSpy>
 
+#include "common/Menu.h"
 #include "common/QEmptyStateView.h"
 #include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
+#include "common/QTapThrottle.h"
 #include "common/UiStyle.h"
 #include "common/UiTestSupport.h"
 
 namespace vexhal {
 namespace {
+
+using std::chrono::milliseconds;
+using TimePoint = std::chrono::steady_clock::time_point;
 
 TEST(SwitchTest, AClickTogglesAndReportsItCodeMovesTheKnobSilentlyAndDisabledIgnoresClicks) {
   QSwitch toggle;
@@ -77,6 +85,75 @@ TEST(KitContrast, FreeTextColoursReachFourAndAHalfToOne) {
   };
   for (const auto& row : rows)
     EXPECT_GE(ui::contrastRatio(row.text, row.background), 4.5) << row.what;
+}
+
+// The first tap of a burst passes; dropped taps do not extend the window, which runs from the
+// accepted tap.
+TEST(TapThrottleTest, LetsTheFirstTapOfABurstThrough) {
+  TimePoint now{};
+  const struct {
+    std::vector<int> tapsMs;
+    std::vector<bool> accepted;
+  } rows[] = {{{1000, 1100, 1299}, {true, false, false}},
+              {{1000, 1300}, {true, true}},
+              {{0, 200, 400, 600, 800}, {true, false, true, false, true}},
+              {{50, 50}, {true, false}}};
+  for (const auto& row : rows) {
+    QTapThrottle throttle(milliseconds(300), [&] { return now; });
+    std::vector<bool> results;
+    for (const int at : row.tapsMs) {
+      now = TimePoint(milliseconds(at));
+      results.push_back(throttle.accept());
+    }
+    EXPECT_EQ(results, row.accepted);
+  }
+}
+
+TEST(TapThrottleTest, ThrottlesTheClicksOfARealButton) {
+  TimePoint now(milliseconds(10'000));
+  QPushButton button(QStringLiteral("Open"));
+  button.show();
+  int runs = 0;
+  QTapThrottle::connect(
+      &button, milliseconds(300), [&] { ++runs; }, [&] { return now; });
+  QTest::mouseClick(&button, Qt::LeftButton);
+  QTest::mouseClick(&button, Qt::LeftButton);
+  EXPECT_EQ(runs, 1);
+  now += milliseconds(300);
+  QTest::mouseClick(&button, Qt::LeftButton);
+  EXPECT_EQ(runs, 2);
+}
+
+// The entries in order, below the button with right edges aligned; the chosen one runs once the
+// menu has closed, and showing again replaces the open menu.
+TEST(MenuTest, ShowsItsEntriesInOrderAndRunsTheChosenOneAfterClosing) {
+  QWidget window;
+  auto* anchor = new QPushButton(QStringLiteral("more"), &window);
+  window.resize(300, 200);
+  anchor->setGeometry(250, 10, 40, 30);
+  window.show();
+  Menu menu;
+  QStringList ran;
+  menu.setItems({MenuItem{QUuid::createUuid(), QStringLiteral("About"), nullptr},
+                 MenuItem{QUuid::createUuid(), QStringLiteral("Quit"), [&] { ran << "Quit"; }}});
+  menu.showAt(anchor);
+  QPointer<QMenu> first = menu.popup();
+  menu.showAt(anchor);
+  EXPECT_TRUE(first.isNull());
+  QMenu* popup = menu.popup();
+  ASSERT_EQ(popup->actions().size(), 2);
+  EXPECT_EQ(popup->actions().at(0)->text(), QStringLiteral("About"));
+  EXPECT_EQ(popup->actions().at(1)->data().toUuid(), menu.items().at(1).identifier);
+  EXPECT_GE(popup->pos().y(), anchor->mapToGlobal(QPoint(0, anchor->height())).y());
+  EXPECT_EQ(popup->pos().x() + popup->sizeHint().width(),
+            anchor->mapToGlobal(QPoint(anchor->width(), 0)).x());
+  popup->actions().at(1)->trigger();
+  EXPECT_TRUE(ran.isEmpty()) << "runs once the menu has closed";
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ran, QStringList{"Quit"});
+  menu.showAt(anchor);
+  menu.popup()->actions().at(0)->trigger();
+  QCoreApplication::processEvents();  // an entry without an action does nothing
 }
 
 }  // namespace
