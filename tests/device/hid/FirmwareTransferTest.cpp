@@ -120,10 +120,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, TransferSizes,
                                            SizeCase{2021, {{1, 1010}, {1, 1010}, {2, 1}}}));
 
 TEST(FirmwareRefusal, EndsWithTheCameraCodeAndSendsNothingMore) {
-  const std::vector<std::uint16_t> ten(10, 0x4200);
-  std::vector<std::uint16_t> all = {0x4000};
-  all.insert(all.end(), ten.begin(), ten.end());
-  all.push_back(0x4300);
+  std::vector<std::uint16_t> all(12, 0x4200);  // start, ten packets, finish
+  all.front() = 0x4000;
+  all.back() = 0x4300;
   // The refused command (and packet), and the commands sent until then.
   for (const auto& [cmd, packNum, sent] :
        std::vector<std::tuple<std::uint16_t, std::uint32_t, std::vector<std::uint16_t>>>{
@@ -192,7 +191,9 @@ TEST(FirmwareTransferTimeout, StartAndFinishAreNotHeldToThePacketLimit) {
   }
 }
 
-TEST(FirmwareTransferStart, NothingIsSentForAnEmptyImageOrForStrayTransferReplies) {
+// Stray transfer replies and an empty image send nothing; starting again abandons the transfer
+// in progress.
+TEST(FirmwareTransferStart, SendsNothingForStrayRepliesOrAnEmptyImageAndRestartsCleanly) {
   Transfer t;
   for (const std::uint16_t cmd : {0x4000, 0x4200, 0x4300}) {
     t.transfer.handleReply(cmd, 0);
@@ -200,10 +201,7 @@ TEST(FirmwareTransferStart, NothingIsSentForAnEmptyImageOrForStrayTransferReplie
   t.transfer.start(QByteArray());
   EXPECT_TRUE(t.sent.empty());
   EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{FirmwareTransfer::kEmptyImage});
-}
-
-TEST(FirmwareTransferStart, StartingAgainAbandonsTheTransferInProgress) {
-  Transfer t;
+  t.outcomes.clear();
   t.transfer.start(image(3030));
   t.pending.clear();  // the first start, never answered
   t.sent.clear();
