@@ -89,9 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false,
                                true, true, 2, 2},
                       LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false,
-                               false, false, 0, 0},
-                      LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false,
-                               false, false, 1, 1}),
+                               false, false, 0, 0}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A lost reply keeps the page loading, showing nothing the camera did not report, until the read
