@@ -39,17 +39,13 @@ struct Transfer {
     while (!pending.empty()) {
       const hid_cmd_pack_t request = pending.front();
       pending.pop_front();
-      if (const auto code = answer(request)) {
-        transfer.handleReply(request.head.cmd.get(), *code);
-      }
+      if (const auto code = answer(request)) transfer.handleReply(request.head.cmd.get(), *code);
     }
   }
 
   std::vector<std::uint16_t> commands() const {
     std::vector<std::uint16_t> cmds;
-    for (const auto& pack : sent) {
-      cmds.push_back(pack.head.cmd.get());
-    }
+    for (const auto& pack : sent) cmds.push_back(pack.head.cmd.get());
     return cmds;
   }
 
@@ -159,9 +155,7 @@ TEST(FirmwareTransferTimeout, ACameraThatStopsAnsweringEndsTheTransfer) {
   Transfer t;
   t.transfer.start(image(3030));
   t.run([](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
-    if (request.head.cmd.get() == 0x4200 && request.head.packNum.get() == 2) {
-      return std::nullopt;
-    }
+    if (request.head.cmd.get() == 0x4200 && request.head.packNum.get() == 2) return std::nullopt;
     return 0;
   });
   EXPECT_TRUE(t.outcomes.empty());
@@ -195,9 +189,7 @@ TEST(FirmwareTransferTimeout, StartAndFinishAreNotHeldToThePacketLimit) {
 // in progress.
 TEST(FirmwareTransferStart, SendsNothingForStrayRepliesOrAnEmptyImageAndRestartsCleanly) {
   Transfer t;
-  for (const std::uint16_t cmd : {0x4000, 0x4200, 0x4300}) {
-    t.transfer.handleReply(cmd, 0);
-  }
+  for (const std::uint16_t cmd : {0x4000, 0x4200, 0x4300}) t.transfer.handleReply(cmd, 0);
   t.transfer.start(QByteArray());
   EXPECT_TRUE(t.sent.empty());
   EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{FirmwareTransfer::kEmptyImage});
@@ -232,9 +224,7 @@ TEST(USBDeviceTransfer, EndsSilentlyOnUnplugAndLeavesItsPacketCountToSetCommands
   wired.device->setAutoFramingMode(1, nullptr);
   wired.device->setAutoFraming(true, nullptr);
   std::vector<std::uint32_t> packNums;
-  for (const auto& pack : wired.camera.requests()) {
-    packNums.push_back(pack.head.packNum.get());
-  }
+  for (const auto& pack : wired.camera.requests()) packNums.push_back(pack.head.packNum.get());
   EXPECT_EQ(packNums, (std::vector<std::uint32_t>{3, 3, 3, 3, 3, 0}));
 
   wired.device->startUpgrade(image(3030), record);

@@ -142,9 +142,7 @@ struct CameraOnManager : ::testing::Test {
   }
   std::vector<std::string> keys() const {
     std::vector<std::string> all;
-    for (const auto& device : manager->devices()) {
-      all.push_back(device->key());
-    }
+    for (const auto& device : manager->devices()) all.push_back(device->key());
     return all;
   }
 

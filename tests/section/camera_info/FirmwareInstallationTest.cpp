@@ -106,9 +106,7 @@ TEST_P(InstallationOutcome, EndsAsTheReturningCameraSays) {
   const OutcomeCase& c = GetParam();
   writePackage(c.package);
   open();
-  if (c.faultyCommand != 0) {
-    first.setFaults(test::failing(c.faultyCommand, 5));
-  }
+  if (c.faultyCommand != 0) first.setFaults(test::failing(c.faultyCommand, 5));
   const std::shared_ptr<USBDevice> before = model->device();
   model->install();
   EXPECT_TRUE(platform.firmwareInstalling());
