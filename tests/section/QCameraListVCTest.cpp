@@ -131,9 +131,7 @@ TEST_F(CameraListTest, ARemovalAsksTheRemainingCameraForItsStateAndAFailedReplyC
   openList();
   ASSERT_TRUE(waitUntil([&] { return allRowsConnected(); }));
   settle();
-  sim::SimFaults faults;
-  faults.errorCodes[sim::kCmdGetState] = 7;
-  first.setFaults(faults);
+  first.setFaults(test::failing(sim::kCmdGetState, 7));
   const std::uint64_t firstReports = first.reportsReceived();
   const std::uint64_t secondReports = second.reportsReceived();
   second.unplug();

@@ -155,31 +155,14 @@ TEST_F(QDataBaseTest, APaddedSerialNumberFindsItsRecordUnderEitherForm) {
 }
 
 TEST_F(QDataBaseTest, EverySerialNumberTextIsItsOwnKey) {
-  const QString serials[] = {
-      QStringLiteral("SN0001"),
-      QString(),
-      QStringLiteral("a/b"),
-      QStringLiteral("a_2Fb"),  // what "a/b" is written as
-      QStringLiteral("a\\b"),
-      QStringLiteral("a//b"),
-      QStringLiteral("/"),
-      QStringLiteral("_"),
-      QString(QStringLiteral("a")) + QChar(u'\0') + QStringLiteral("b"),
-      QString(QChar(u'\0')),
-      QStringLiteral("a"),
-      QStringLiteral("A"),
-      QString::fromUtf8("序列号-中文"),
-      QString(QChar(0xD800)),
-      QString(QChar(0xDC00)),
-      QStringLiteral("%2F"),
-      QStringLiteral(" spaced "),
-      QStringLiteral("[General]"),
-      QStringLiteral("a=b;c#d"),
-      QStringLiteral("\"quoted\""),
-      QStringLiteral("line\nbreak"),
-      QStringLiteral("mode"),
-      QStringLiteral("@Variant(x)"),
-  };
+  // "a_2Fb" is what "a/b" is written as.
+  QStringList serials = {"SN0001",      "a/b",      "a_2Fb",      "a\\b",    "a//b",
+                         "/",           "_",        "a",          "A",       "序列号-中文",
+                         "%2F",         " spaced ", "[General]",  "a=b;c#d", "\"quoted\"",
+                         "line\nbreak", "mode",     "@Variant(x)"};
+  serials << QString() << QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b")
+          << QString(QChar(u'\0')) << QString(QChar(0xD800)) << QString(QChar(0xDC00));
+
   QDataBase store(path);
   std::int64_t value = 1;
   for (const QString& serial : serials) {

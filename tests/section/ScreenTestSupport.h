@@ -30,6 +30,20 @@ inline Platform platformOn(sim::VirtualCameraRig& rig) {
   return platform;
 }
 
+// Faults of a camera that answers `command` with the failure `code`.
+inline sim::SimFaults failing(std::uint16_t command, std::uint32_t code) {
+  sim::SimFaults faults;
+  faults.errorCodes[command] = code;
+  return faults;
+}
+
+// Faults of a camera another program captures from in 4K.
+inline sim::SimFaults capturedIn4K() {
+  sim::SimFaults faults;
+  faults.otherProgramCaptures4K = true;
+  return faults;
+}
+
 // Runs deferred work at the next turn of the event loop, but keeps toasts up for the test to read.
 inline Scheduler immediateScheduler() {
   return [](QObject* context, int, std::function<void()> task) {

@@ -39,17 +39,13 @@ struct Transfer {
     while (!pending.empty()) {
       const hid_cmd_pack_t request = pending.front();
       pending.pop_front();
-      if (const auto code = answer(request)) {
-        transfer.handleReply(request.head.cmd.get(), *code);
-      }
+      if (const auto code = answer(request)) transfer.handleReply(request.head.cmd.get(), *code);
     }
   }
 
   std::vector<std::uint16_t> commands() const {
     std::vector<std::uint16_t> cmds;
-    for (const auto& pack : sent) {
-      cmds.push_back(pack.head.cmd.get());
-    }
+    for (const auto& pack : sent) cmds.push_back(pack.head.cmd.get());
     return cmds;
   }
 
@@ -120,10 +116,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, TransferSizes,
                                            SizeCase{2021, {{1, 1010}, {1, 1010}, {2, 1}}}));
 
 TEST(FirmwareRefusal, EndsWithTheCameraCodeAndSendsNothingMore) {
-  const std::vector<std::uint16_t> ten(10, 0x4200);
-  std::vector<std::uint16_t> all = {0x4000};
-  all.insert(all.end(), ten.begin(), ten.end());
-  all.push_back(0x4300);
+  std::vector<std::uint16_t> all(12, 0x4200);  // start, ten packets, finish
+  all.front() = 0x4000;
+  all.back() = 0x4300;
   // The refused command (and packet), and the commands sent until then.
   for (const auto& [cmd, packNum, sent] :
        std::vector<std::tuple<std::uint16_t, std::uint32_t, std::vector<std::uint16_t>>>{
@@ -160,9 +155,7 @@ TEST(FirmwareTransferTimeout, ACameraThatStopsAnsweringEndsTheTransfer) {
   Transfer t;
   t.transfer.start(image(3030));
   t.run([](const hid_cmd_pack_t& request) -> std::optional<std::uint32_t> {
-    if (request.head.cmd.get() == 0x4200 && request.head.packNum.get() == 2) {
-      return std::nullopt;
-    }
+    if (request.head.cmd.get() == 0x4200 && request.head.packNum.get() == 2) return std::nullopt;
     return 0;
   });
   EXPECT_TRUE(t.outcomes.empty());
@@ -192,18 +185,15 @@ TEST(FirmwareTransferTimeout, StartAndFinishAreNotHeldToThePacketLimit) {
   }
 }
 
-TEST(FirmwareTransferStart, NothingIsSentForAnEmptyImageOrForStrayTransferReplies) {
+// Stray transfer replies and an empty image send nothing; starting again abandons the transfer
+// in progress.
+TEST(FirmwareTransferStart, SendsNothingForStrayRepliesOrAnEmptyImageAndRestartsCleanly) {
   Transfer t;
-  for (const std::uint16_t cmd : {0x4000, 0x4200, 0x4300}) {
-    t.transfer.handleReply(cmd, 0);
-  }
+  for (const std::uint16_t cmd : {0x4000, 0x4200, 0x4300}) t.transfer.handleReply(cmd, 0);
   t.transfer.start(QByteArray());
   EXPECT_TRUE(t.sent.empty());
   EXPECT_EQ(t.outcomes, std::vector<std::int64_t>{FirmwareTransfer::kEmptyImage});
-}
-
-TEST(FirmwareTransferStart, StartingAgainAbandonsTheTransferInProgress) {
-  Transfer t;
+  t.outcomes.clear();
   t.transfer.start(image(3030));
   t.pending.clear();  // the first start, never answered
   t.sent.clear();
@@ -234,9 +224,7 @@ TEST(USBDeviceTransfer, EndsSilentlyOnUnplugAndLeavesItsPacketCountToSetCommands
   wired.device->setAutoFramingMode(1, nullptr);
   wired.device->setAutoFraming(true, nullptr);
   std::vector<std::uint32_t> packNums;
-  for (const auto& pack : wired.camera.requests()) {
-    packNums.push_back(pack.head.packNum.get());
-  }
+  for (const auto& pack : wired.camera.requests()) packNums.push_back(pack.head.packNum.get());
   EXPECT_EQ(packNums, (std::vector<std::uint32_t>{3, 3, 3, 3, 3, 0}));
 
   wired.device->startUpgrade(image(3030), record);

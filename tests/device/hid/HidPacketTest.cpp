@@ -44,9 +44,7 @@ TEST(HidPacket, HeadersAreLittleEndianAtTheirOffsetsAndTheRestIsZero) {
   const auto state = pack.bytes();
   EXPECT_EQ(Bytes(state.begin(), state.begin() + 14),
             (Bytes{0x01, 0x5A, 0x5A, 0x00, 0x50, 0, 0, 0, 0, 0, 0, 0, 0x1C, 0x03}));
-  for (std::size_t i = 14; i < state.size(); ++i) {
-    ASSERT_EQ(state[i], 0) << "byte " << i;
-  }
+  for (std::size_t i = 14; i < state.size(); ++i) ASSERT_EQ(state[i], 0) << "byte " << i;
   const hid_cmd_head_t head = newHeader(0xA1B2, 2, 0x03F2, 0x11223344);
   const auto* raw = reinterpret_cast<const std::uint8_t*>(&head);
   EXPECT_EQ(Bytes(raw, raw + 12),

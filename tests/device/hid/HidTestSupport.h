@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -48,10 +49,7 @@ class CameraEnd {
     pack.head.reportId = kHidReportId;
     pack.head.cmd.set(cmd);
     pack.head.packNum.set(code);
-    std::size_t i = 0;
-    for (const std::uint8_t byte : data) {
-      pack.data[i++] = byte;
-    }
+    std::copy(data.begin(), data.end(), pack.data.begin());
     sendRaw(pack.bytes().data(), sizeof pack);
   }
 
@@ -144,9 +142,7 @@ struct CameraOnManager : ::testing::Test {
   }
   std::vector<std::string> keys() const {
     std::vector<std::string> all;
-    for (const auto& device : manager->devices()) {
-      all.push_back(device->key());
-    }
+    for (const auto& device : manager->devices()) all.push_back(device->key());
     return all;
   }
 

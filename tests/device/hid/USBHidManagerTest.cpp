@@ -98,13 +98,10 @@ TEST_F(Manager, AHangUpAndAUdevRemovalOfOneCameraAreOneRemovalInEitherOrder) {
 }
 
 TEST_F(Manager, OnlyACameraThisUserMayNotOpenIsListedAsNotOpen) {
-  for (const auto& [error, listed] : std::vector<std::pair<int, bool>>{{0, true},
-                                                                       {EACCES, true},
-                                                                       {EPERM, true},
-                                                                       {EBUSY, false},
-                                                                       {ENOENT, false},
-                                                                       {ENODEV, false},
-                                                                       {EIO, false}}) {
+  const std::pair<int, bool> rows[] = {{0, true},      {EACCES, true},  {EPERM, true},
+                                       {EBUSY, false}, {ENOENT, false}, {ENODEV, false},
+                                       {EIO, false}};
+  for (const auto& [error, listed] : rows) {
     log.clear();
     const std::string key = "/dev/hidraw" + std::to_string(error);
     discovery->attach(key, error);
@@ -204,9 +201,7 @@ TEST(UdevEventRoute, ReachesTheRightEvent) {
     events.removed = [&](const std::string& key) { fired += "removed " + key; };
     events.changed = [&](const HidDeviceRecord& r) { fired += "changed " + r.key; };
     std::optional<HidDeviceRecord> record;
-    if (row.watched) {
-      record = FakeDiscovery::record(row.node);
-    }
+    if (row.watched) record = FakeDiscovery::record(row.node);
     routeUdevHidEvent(row.action, row.node, record, events);
     EXPECT_EQ(fired, row.fired) << row.action << " " << row.node;
   }

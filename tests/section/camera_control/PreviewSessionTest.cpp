@@ -86,9 +86,7 @@ TEST_F(SessionTest, ACaptureCutOffByTheCameraStartsAgainWhenTheCameraReturns) {
 }
 
 TEST_F(SessionTest, ACameraBusyWithAnotherProgramIsToldAndRetriedUntilFree) {
-  sim::SimFaults busy;
-  busy.otherProgramCaptures4K = true;
-  cam.camera().setFaults(busy);
+  cam.camera().setFaults(test::capturedIn4K());
   start();
   ASSERT_TRUE(waitUntil([&] { return !busyNotices.empty() && busyNotices.back(); }));
   EXPECT_FALSE(session.isCapturing());

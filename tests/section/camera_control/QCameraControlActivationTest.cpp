@@ -105,9 +105,7 @@ TEST_F(ActivationTest, AsksForCaptureInfoOnlyWithTheControlScreenOnTop) {
 
   QCameraControlVC* screen = openControl();
   ASSERT_NE(screen, nullptr);
-  sim::SimFaults faults;
-  faults.otherProgramCaptures4K = true;
-  camera->setFaults(faults);
+  camera->setFaults(test::capturedIn4K());
   const std::uint64_t opened = camera->reportsReceived();
   delegate.applicationDidBecomeActive();
   ASSERT_TRUE(waitUntil([&] { return screen->functionControlVC()->model().is4KCapturing(); }));

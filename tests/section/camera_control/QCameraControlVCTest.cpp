@@ -77,9 +77,7 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
     settings = dir.filePath(QStringLiteral("blocked/settings.ini"));
   }
   if (GetParam().saveCode != 0) {
-    sim::SimFaults faults;
-    faults.errorCodes[sim::kCmdSave] = GetParam().saveCode;
-    cam.camera().setFaults(faults);
+    cam.camera().setFaults(test::failing(sim::kCmdSave, GetParam().saveCode));
   }
   open();
   QTest::mouseClick(screen->functionControlVC()->hMirrorSwitch(), Qt::LeftButton);
@@ -175,9 +173,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Removal,
 // over the preview, which starts once the camera is free, stops under another screen and starts
 // again when the screen is back on top.
 TEST_F(ControlScreen, ThePreviewExplainsABusyCameraAndRunsWhileTheScreenIsOnTop) {
-  sim::SimFaults busy;
-  busy.otherProgramCaptures4K = true;
-  cam.camera().setFaults(busy);
+  cam.camera().setFaults(test::capturedIn4K());
   open();
   ASSERT_TRUE(waitUntil([&] { return screen->previewNotice()->isVisible(); }));
   EXPECT_EQ(screen->previewNotice()->text(),

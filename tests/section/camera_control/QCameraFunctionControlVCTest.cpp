@@ -89,9 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"PeopleBox", functions(false, 1, true, 120, true, 80), true, false,
                                true, true, 2, 2},
                       LoadCase{"Off", functions(false, 0, false, 60, false, 30), false, false,
-                               false, false, 0, 0},
-                      LoadCase{"OddPickup", functions(false, 0, false, 90, true, 0), false, false,
-                               false, false, 1, 1}),
+                               false, false, 0, 0}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A lost reply keeps the page loading, showing nothing the camera did not report, until the read
@@ -115,9 +113,8 @@ TEST_F(FunctionPage, ALostReadKeepsThePageLoadingUntilItTimesOutAsAFailedRead) {
   EXPECT_FALSE(page->intelligentSwitch()->isChecked());
 }
 
-TEST_F(FunctionPage, ClicksReachTheCameraAndResetRestoreAndSaveFollow) {
-  const CameraFunctions baseline = functions(false, 0, false, 60, false, 50);
-  prepare(baseline);
+TEST_F(FunctionPage, ClicksReachTheCameraAndResetAndSaveFollow) {
+  prepare(functions(false, 0, false, 60, false, 50));
   open();
   click(page->intelligentSwitch());
   EXPECT_TRUE(cameraHas(functions(true, 0, false, 120, false, 50)));
@@ -141,8 +138,6 @@ TEST_F(FunctionPage, ClicksReachTheCameraAndResetRestoreAndSaveFollow) {
   EXPECT_TRUE(test::logged("CameraControl, angleSegmentBlock, 1"));
   EXPECT_TRUE(test::logged("CameraControl, hMirrorSwitchAction(_:), true"));
 
-  page->restoreParams();
-  EXPECT_TRUE(cameraHas(baseline));
   page->resetParams();
   EXPECT_TRUE(test::logged("CameraControl, resetParams()"));
   EXPECT_TRUE(cameraHas(CameraFunctions{}));

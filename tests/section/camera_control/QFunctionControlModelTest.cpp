@@ -47,124 +47,83 @@ TEST_P(ModelAction, SendsInOrderAndKeepsWhatWasAsked) {
   EXPECT_EQ(*model.cameraParams(), GetParam().camera) << "the baseline stays until saved";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Actions, ModelAction,
-    ::testing::Values(ActionCase{"IntelligentOnFrom60SendsAngleFirst",
-                                 kOffAt60,
-                                 [](M& m) { return m.setIntelligent(true); },
-                                 {{Field::angle, 120}, {Field::autoFraming, 1}},
-                                 P{true, 0, false, 120, false, 50}},
-                      ActionCase{"IntelligentOnAt120SendsOnlyTracking",
-                                 P{false, 1, false, 120, true, 30},
-                                 [](M& m) { return m.setIntelligent(true); },
-                                 {{Field::autoFraming, 1}},
-                                 P{true, 1, false, 120, true, 30}},
-                      ActionCase{"IntelligentOffStopsAutoFraming",
-                                 kFactory,
-                                 [](M& m) { return m.setIntelligent(false); },
-                                 {{Field::autoFraming, 0}},
-                                 P{false, 0, false, 120, false, 50}},
-                      ActionCase{"PeopleBoxComesBackAfterOffAndOn",
-                                 kPeopleBox,
-                                 [](M& m) {
-                                   Commands all = m.setIntelligent(false);
-                                   const Commands on = m.setIntelligent(true);
-                                   all.insert(all.end(), on.begin(), on.end());
-                                   return all;
-                                 },
-                                 {{Field::frameMaster, 0}, {Field::frameMaster, 1}},
-                                 kPeopleBox},
-                      ActionCase{"AutoFramingSwitchesPeopleBoxOffFirst",
-                                 kPeopleBox,
-                                 [](M& m) { return m.chooseAutoFraming(); },
-                                 {{Field::frameMaster, 0}, {Field::autoFraming, 1}},
-                                 kFactory},
-                      ActionCase{"PeopleBoxSwitchesAutoFramingOffFirst",
-                                 kFactory,
-                                 [](M& m) { return m.choosePeopleBox(); },
-                                 {{Field::autoFraming, 0}, {Field::frameMaster, 1}},
-                                 kPeopleBox},
-                      ActionCase{"SinglePersonMode",
-                                 kFactory,
-                                 [](M& m) { return m.chooseFramingMode(1); },
-                                 {{Field::autoFramingMode, 1}},
-                                 P{true, 1, false, 120, false, 50}},
-                      ActionCase{"AngleItems",
-                                 kOffAt60,
-                                 [](M& m) { return m.chooseAngleItem(1); },
-                                 {{Field::angle, 90}},
-                                 P{false, 0, false, 90, false, 50}},
-                      ActionCase{"PickupPastTheLastItemIsHigh",
-                                 kFactory,
-                                 [](M& m) { return m.choosePickupItem(5); },
-                                 {{Field::pickup, 80}},
-                                 P{true, 0, false, 120, false, 80}},
-                      ActionCase{"Mirror",
-                                 kFactory,
-                                 [](M& m) { return m.setMirror(true); },
-                                 {{Field::hMirror, 1}},
-                                 P{true, 0, false, 120, true, 50}},
-                      ActionCase{"ResetOnFactoryValuesSendsNothing",
-                                 kFactory,
-                                 [](M& m) { return m.reset(); },
-                                 {},
-                                 kFactory},
-                      ActionCase{"ResetSendsTrackingBeforeAngle",
-                                 P{false, 1, true, 120, true, 80},
-                                 [](M& m) {
-                                   m.setIntelligent(false);
-                                   m.chooseAngleItem(0);
-                                   return m.reset();
-                                 },
-                                 {{Field::autoFraming, 1},
-                                  {Field::autoFramingMode, 0},
-                                  {Field::angle, 120},
-                                  {Field::hMirror, 0},
-                                  {Field::pickup, 50}},
-                                 kFactory},
-                      ActionCase{"RestoreWithoutChangesSendsNothing",
-                                 kOffAt60,
-                                 [](M& m) { return m.restore(); },
-                                 {},
-                                 kOffAt60},
-                      ActionCase{"RestoreAutoFramingSendsAngleAndStopsPeopleBoxFirst",
-                                 P{true, 1, false, 90, false, 50},
-                                 [](M& m) {
-                                   m.choosePeopleBox();
-                                   m.chooseAngleItem(2);
-                                   m.chooseFramingMode(0);
-                                   return m.restore();
-                                 },
-                                 {{Field::angle, 90},
-                                  {Field::frameMaster, 0},
-                                  {Field::autoFraming, 1},
-                                  {Field::autoFramingMode, 1}},
-                                 P{true, 1, false, 90, false, 50}},
-                      ActionCase{"RestorePeopleBoxSendsAngleAndStopsAutoFramingFirst",
-                                 kPeopleBox,
-                                 [](M& m) {
-                                   m.setIntelligent(false);
-                                   m.chooseAngleItem(0);
-                                   m.setIntelligent(true);  // people box again: back to 120
-                                   m.chooseAutoFraming();
-                                   m.setMirror(true);
-                                   m.choosePickupItem(0);
-                                   return m.restore();
-                                 },
-                                 {{Field::autoFraming, 0},
-                                  {Field::frameMaster, 1},
-                                  {Field::hMirror, 0},
-                                  {Field::pickup, 50}},
-                                 kPeopleBox},
-                      ActionCase{"RestoreSwitchedOffIntelligenceLeavesAngleLast",
-                                 kOffAt60,
-                                 [](M& m) {
-                                   m.setIntelligent(true);
-                                   return m.restore();
-                                 },
-                                 {{Field::autoFraming, 0}, {Field::angle, 60}},
-                                 kOffAt60}),
+using F = Field;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Actions, ModelAction, ::testing::Values(
+    ActionCase{"IntelligentOnFrom60SendsAngleFirst", kOffAt60,
+               [](M& m) { return m.setIntelligent(true); },
+               {{F::angle, 120}, {F::autoFraming, 1}}, P{true, 0, false, 120, false, 50}},
+    ActionCase{"IntelligentOnAt120SendsOnlyTracking", P{false, 1, false, 120, true, 30},
+               [](M& m) { return m.setIntelligent(true); },
+               {{F::autoFraming, 1}}, P{true, 1, false, 120, true, 30}},
+    ActionCase{"IntelligentOffStopsAutoFraming", kFactory,
+               [](M& m) { return m.setIntelligent(false); },
+               {{F::autoFraming, 0}}, P{false, 0, false, 120, false, 50}},
+    ActionCase{"PeopleBoxComesBackAfterOffAndOn", kPeopleBox,
+               [](M& m) {
+                 Commands all = m.setIntelligent(false);
+                 const Commands on = m.setIntelligent(true);
+                 all.insert(all.end(), on.begin(), on.end());
+                 return all;
+               },
+               {{F::frameMaster, 0}, {F::frameMaster, 1}}, kPeopleBox},
+    ActionCase{"AutoFramingSwitchesPeopleBoxOffFirst", kPeopleBox,
+               [](M& m) { return m.chooseAutoFraming(); },
+               {{F::frameMaster, 0}, {F::autoFraming, 1}}, kFactory},
+    ActionCase{"PeopleBoxSwitchesAutoFramingOffFirst", kFactory,
+               [](M& m) { return m.choosePeopleBox(); },
+               {{F::autoFraming, 0}, {F::frameMaster, 1}}, kPeopleBox},
+    ActionCase{"SinglePersonMode", kFactory, [](M& m) { return m.chooseFramingMode(1); },
+               {{F::autoFramingMode, 1}}, P{true, 1, false, 120, false, 50}},
+    ActionCase{"AngleItems", kOffAt60, [](M& m) { return m.chooseAngleItem(1); },
+               {{F::angle, 90}}, P{false, 0, false, 90, false, 50}},
+    ActionCase{"PickupPastTheLastItemIsHigh", kFactory, [](M& m) { return m.choosePickupItem(5); },
+               {{F::pickup, 80}}, P{true, 0, false, 120, false, 80}},
+    ActionCase{"Mirror", kFactory, [](M& m) { return m.setMirror(true); },
+               {{F::hMirror, 1}}, P{true, 0, false, 120, true, 50}},
+    ActionCase{"ResetOnFactoryValuesSendsNothing", kFactory, [](M& m) { return m.reset(); },
+               {}, kFactory},
+    ActionCase{"ResetSendsTrackingBeforeAngle", P{false, 1, true, 120, true, 80},
+               [](M& m) {
+                 m.setIntelligent(false);
+                 m.chooseAngleItem(0);
+                 return m.reset();
+               },
+               {{F::autoFraming, 1}, {F::autoFramingMode, 0}, {F::angle, 120}, {F::hMirror, 0},
+                {F::pickup, 50}},
+               kFactory},
+    ActionCase{"RestoreWithoutChangesSendsNothing", kOffAt60, [](M& m) { return m.restore(); },
+               {}, kOffAt60},
+    ActionCase{"RestoreAutoFramingSendsAngleAndStopsPeopleBoxFirst",
+               P{true, 1, false, 90, false, 50},
+               [](M& m) {
+                 m.choosePeopleBox();
+                 m.chooseAngleItem(2);
+                 m.chooseFramingMode(0);
+                 return m.restore();
+               },
+               {{F::angle, 90}, {F::frameMaster, 0}, {F::autoFraming, 1}, {F::autoFramingMode, 1}},
+               P{true, 1, false, 90, false, 50}},
+    ActionCase{"RestorePeopleBoxSendsAngleAndStopsAutoFramingFirst", kPeopleBox,
+               [](M& m) {
+                 m.setIntelligent(false);
+                 m.chooseAngleItem(0);
+                 m.setIntelligent(true);  // people box again: back to 120
+                 m.chooseAutoFraming();
+                 m.setMirror(true);
+                 m.choosePickupItem(0);
+                 return m.restore();
+               },
+               {{F::autoFraming, 0}, {F::frameMaster, 1}, {F::hMirror, 0}, {F::pickup, 50}},
+               kPeopleBox},
+    ActionCase{"RestoreSwitchedOffIntelligenceLeavesAngleLast", kOffAt60,
+               [](M& m) {
+                 m.setIntelligent(true);
+                 return m.restore();
+               },
+               {{F::autoFraming, 0}, {F::angle, 60}}, kOffAt60}),
     [](const auto& row) { return std::string(row.param.name); });
+// clang-format on
 
 // The load ends with the sixth answer, whichever read it is; a failed read answers with 0.
 TEST(ModelLoad, EndsWhenAllSixReadsHaveAnsweredInAnyOrder) {

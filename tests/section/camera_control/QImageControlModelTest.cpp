@@ -40,31 +40,23 @@ TEST_P(ImageModelLoad, OverlaysTheStoredRecordAndCorrectsTheRange) {
   EXPECT_EQ(*model.changeCameraParams(), GetParam().baseline);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cameras, ImageModelLoad,
-    ::testing::Values(
-        LoadCase{"NothingStored",
-                 P{Mode::custom, 100, 128, 150, 90},
-                 std::nullopt,
-                 {},
-                 P{Mode::standard, 100, 128, 150, 90}},
-        LoadCase{"OutOfRangeCorrectedInOrder",
-                 P{Mode::standard, 60, 200, 128, 0},
-                 std::nullopt,
-                 {{Control::brightness, 78}, {Control::contrast, 178}, {Control::sharpness, 78}},
-                 P{Mode::standard, 78, 178, 128, 78}},
-        LoadCase{
-            "StoredValuesSentWhereTheyDiffer",
-            P{Mode::standard, 128, 128, 128, 128},
-            P{Mode::vivid, 130, 128, 140, 120},
-            {{Control::brightness, 130}, {Control::saturation, 140}, {Control::sharpness, 120}},
-            P{Mode::vivid, 130, 128, 140, 120}},
-        LoadCase{"StoredOutOfRangeSentThenCorrected",
-                 P{Mode::standard, 128, 128, 128, 128},
-                 P{Mode::custom, 190, 128, 128, 128},
-                 {{Control::brightness, 190}, {Control::brightness, 178}},
-                 P{Mode::custom, 178, 128, 128, 128}}),
+using C = Control;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cameras, ImageModelLoad, ::testing::Values(
+    LoadCase{"NothingStored", P{Mode::custom, 100, 128, 150, 90}, std::nullopt,
+             {}, P{Mode::standard, 100, 128, 150, 90}},
+    LoadCase{"OutOfRangeCorrectedInOrder", P{Mode::standard, 60, 200, 128, 0}, std::nullopt,
+             {{C::brightness, 78}, {C::contrast, 178}, {C::sharpness, 78}},
+             P{Mode::standard, 78, 178, 128, 78}},
+    LoadCase{"StoredValuesSentWhereTheyDiffer", P::defaultParams(),
+             P{Mode::vivid, 130, 128, 140, 120},
+             {{C::brightness, 130}, {C::saturation, 140}, {C::sharpness, 120}},
+             P{Mode::vivid, 130, 128, 140, 120}},
+    LoadCase{"StoredOutOfRangeSentThenCorrected", P::defaultParams(),
+             P{Mode::custom, 190, 128, 128, 128},
+             {{C::brightness, 190}, {C::brightness, 178}}, P{Mode::custom, 178, 128, 128, 128}}),
     [](const auto& row) { return std::string(row.param.name); });
+// clang-format on
 
 struct ActionCase {
   const char* name;
@@ -83,63 +75,51 @@ TEST_P(ImageModelAction, SendsOnlyWhatChanges) {
   EXPECT_EQ(*model.cameraParams(), P::defaultParams());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Actions, ImageModelAction,
-    ::testing::Values(
-        ActionCase{
-            "BrightSendsNoContrast",
-            [](M& m) { return chooseModeItem(m, 1); },
-            {{Control::brightness, 138}, {Control::saturation, 130}, {Control::sharpness, 120}},
-            P{Mode::bright, 138, 128, 130, 120}},
-        ActionCase{"CustomSendsNothing",
-                   [](M& m) { return chooseModeItem(m, 3); },
-                   {},
-                   P{Mode::custom, 128, 128, 128, 128}},
-        ActionCase{"ItemPastTheLastIsCustom",
-                   [](M& m) { return chooseModeItem(m, 9); },
-                   {},
-                   P{Mode::custom, 128, 128, 128, 128}},
-        ActionCase{"VividAfterBrightSendsOnlyTheDifference",
-                   [](M& m) {
-                     chooseModeItem(m, 1);
-                     return chooseModeItem(m, 2);
-                   },
-                   {{Control::brightness, 130}, {Control::saturation, 140}},
-                   P{Mode::vivid, 130, 128, 140, 120}},
-        ActionCase{"SliderReleasedWhereItStartedSendsNothing",
-                   [](M& m) {
-                     m.sliderMoving();
-                     return m.sliderReleased(Control::contrast, 50);
-                   },
-                   {},
-                   P{Mode::custom, 128, 128, 128, 128}},
-        ActionCase{"SliderReleasedElsewhereSendsItsValue",
-                   [](M& m) {
-                     m.sliderMoving();
-                     return m.sliderReleased(Control::sharpness, 0);
-                   },
-                   {{Control::sharpness, 78}},
-                   P{Mode::custom, 128, 128, 128, 78}},
-        ActionCase{"RestoreSendsTheBaselineButNoMode",
-                   [](M& m) {
-                     chooseModeItem(m, 2);
-                     m.sliderReleased(Control::contrast, 100);
-                     return m.restore();
-                   },
-                   {{Control::brightness, 128},
-                    {Control::contrast, 128},
-                    {Control::saturation, 128},
-                    {Control::sharpness, 128}},
-                   P{Mode::vivid, 128, 128, 128, 128}},
-        ActionCase{
-            "ResetToStandard",
-            [](M& m) {
-              chooseModeItem(m, 1);
-              return m.resetParams(Mode::standard, P::preset(Mode::standard));
-            },
-            {{Control::brightness, 128}, {Control::saturation, 128}, {Control::sharpness, 128}},
-            P::defaultParams()}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Actions, ImageModelAction, ::testing::Values(
+    ActionCase{"BrightSendsNoContrast", [](M& m) { return chooseModeItem(m, 1); },
+               {{C::brightness, 138}, {C::saturation, 130}, {C::sharpness, 120}},
+               P{Mode::bright, 138, 128, 130, 120}},
+    ActionCase{"CustomSendsNothing", [](M& m) { return chooseModeItem(m, 3); },
+               {}, P{Mode::custom, 128, 128, 128, 128}},
+    ActionCase{"ItemPastTheLastIsCustom", [](M& m) { return chooseModeItem(m, 9); },
+               {}, P{Mode::custom, 128, 128, 128, 128}},
+    ActionCase{"VividAfterBrightSendsOnlyTheDifference",
+               [](M& m) {
+                 chooseModeItem(m, 1);
+                 return chooseModeItem(m, 2);
+               },
+               {{C::brightness, 130}, {C::saturation, 140}}, P{Mode::vivid, 130, 128, 140, 120}},
+    ActionCase{"SliderReleasedWhereItStartedSendsNothing",
+               [](M& m) {
+                 m.sliderMoving();
+                 return m.sliderReleased(C::contrast, 50);
+               },
+               {}, P{Mode::custom, 128, 128, 128, 128}},
+    ActionCase{"SliderReleasedElsewhereSendsItsValue",
+               [](M& m) {
+                 m.sliderMoving();
+                 return m.sliderReleased(C::sharpness, 0);
+               },
+               {{C::sharpness, 78}}, P{Mode::custom, 128, 128, 128, 78}},
+    ActionCase{"RestoreSendsTheBaselineButNoMode",
+               [](M& m) {
+                 chooseModeItem(m, 2);
+                 m.sliderReleased(C::contrast, 100);
+                 return m.restore();
+               },
+               {{C::brightness, 128}, {C::contrast, 128}, {C::saturation, 128},
+                {C::sharpness, 128}},
+               P{Mode::vivid, 128, 128, 128, 128}},
+    ActionCase{"ResetToStandard",
+               [](M& m) {
+                 chooseModeItem(m, 1);
+                 return m.resetParams(Mode::standard, P::preset(Mode::standard));
+               },
+               {{C::brightness, 128}, {C::saturation, 128}, {C::sharpness, 128}},
+               P::defaultParams()}),
     [](const auto& row) { return std::string(row.param.name); });
+// clang-format on
 
 TEST(ImageModel, WithoutALoadEveryActionIsIgnored) {
   M model;

@@ -34,13 +34,14 @@ struct Forward : USBHidDelegate {
 };
 
 // A model on the first of two virtual cameras, its signals recorded by name, and the package
-// file in a temporary home's cache folder.
+// file (version 1.1.0 unless a test writes another) in a temporary home's cache folder.
 struct InstallationTest : testing::Test, test::TwoCameras {
   InstallationTest() {
     test::useTemporaryHome();
     first.setRestartDelay(50ms);
     platform.setScheduler(test::immediateScheduler());
     manager.addDelegate(forward);
+    writePackage({1, 1, 0});
   }
   ~InstallationTest() override {
     manager.removeDelegate(forward);
@@ -105,11 +106,7 @@ TEST_P(InstallationOutcome, EndsAsTheReturningCameraSays) {
   const OutcomeCase& c = GetParam();
   writePackage(c.package);
   open();
-  if (c.faultyCommand != 0) {
-    sim::SimFaults faults;
-    faults.errorCodes[c.faultyCommand] = 5;
-    first.setFaults(faults);
-  }
+  if (c.faultyCommand != 0) first.setFaults(test::failing(c.faultyCommand, 5));
   const std::shared_ptr<USBDevice> before = model->device();
   model->install();
   EXPECT_TRUE(platform.firmwareInstalling());
@@ -143,7 +140,6 @@ class NoTransfer : public InstallationTest, public testing::WithParamInterface<N
 
 TEST_P(NoTransfer, FailsAtOnceAndLeavesTheFlagClear) {
   const NoTransferCase& c = GetParam();
-  writePackage({1, 1, 0});
   open();
   if (c.packageMissing) QFile::remove(firmwarePackagePath());
   if (c.packageEmpty) writePackage(QByteArray());
@@ -174,10 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The version read on opening failed: the check's own read is the reference for the success
 // test, and while the version stays unknown no installation starts.
 TEST_F(InstallationTest, AnUnknownStartingVersionRefusesUntilTheCheckReadsIt) {
-  writePackage({1, 1, 0});
-  sim::SimFaults faults;
-  faults.errorCodes[sim::kCmdGetVersion] = 9;
-  first.setFaults(faults);
+  first.setFaults(test::failing(sim::kCmdGetVersion, 9));
   open(true);
   const std::size_t transfers = countLogged("CameraInfo, startUpgrade");
   model->install();
@@ -198,7 +191,6 @@ TEST_F(InstallationTest, AnUnknownStartingVersionRefusesUntilTheCheckReadsIt) {
 // Another camera arriving during the installation is not the one coming back; the watchdog
 // gives up at its twelfth tick of ten seconds without checking any camera.
 TEST_F(InstallationTest, TheWatchdogIgnoresAnotherCameraAndGivesUpAfter120Seconds) {
-  writePackage({1, 1, 0});
   first.setRestartDelay(std::chrono::hours(1));  // the camera never comes back
   open();
   model->setTickInterval(std::chrono::hours(1));
@@ -228,7 +220,6 @@ TEST_F(InstallationTest, TheWatchdogIgnoresAnotherCameraAndGivesUpAfter120Second
 // A camera that leaves before it has taken the whole image has failed at once; a retry while it
 // is away fails again, and once the same camera is back a retry reaches it.
 TEST_F(InstallationTest, ACameraLostDuringTheTransferFailsAtOnceAndARetryReachesItWhenBack) {
-  writePackage({1, 1, 0});
   sim::SimFaults faults;
   faults.detachAfterPacket = 3;
   faults.neverReturn = true;
@@ -278,7 +269,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, Removal,
 
 // An installation the model started cannot be finished by anyone else: its end clears the flag.
 TEST_F(InstallationTest, GoingAwayDuringAnInstallationClearsTheFlag) {
-  writePackage({1, 1, 0});
   first.setRestartDelay(std::chrono::hours(1));
   open();
   model->install();

@@ -122,7 +122,6 @@ TEST_F(CameraInfoTest, TheFullUpdateDownloadsInstallsWaitsForTheRestartAndEndsCo
   EXPECT_TRUE(info->loadingView()->isLoading());
   ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
   EXPECT_EQ(test::toastText(&nav), QStringLiteral("Update Complete"));
-  EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
 }
 
 // The camera restarts with the version it had: the update failed. "Later" (only for an update
@@ -138,9 +137,7 @@ TEST_P(SameVersionTest, CountsAsAFailureLaterLeavesAndRetrySendsThePackageAgain)
   EXPECT_EQ(info->failureAlert()->alertMessage(), kFailed);
   EXPECT_EQ(test::actionTitles(info->failureAlert()),
             force ? QStringList{"Retry"} : (QStringList{"Later", "Retry"}));
-  EXPECT_FALSE(platform.firmwareInstalling());
   EXPECT_EQ(info->loadingView(), nullptr);
-  EXPECT_FALSE(info->installation().isWatchdogRunning());
   if (!force) {
     clickAction(false);
     EXPECT_TRUE(onRoot());
@@ -158,9 +155,7 @@ INSTANTIATE_TEST_SUITE_P(ForcedOrNot, SameVersionTest, testing::Bool());
 // tests have the rule); the screen says why.
 TEST_F(CameraInfoTest, AnUnknownVersionRefusesTheInstallationWithAToast) {
   offer({1, 0, 6}, false, QStringLiteral("*"));
-  sim::SimFaults faults;
-  faults.errorCodes[sim::kCmdGetVersion] = kVersionFault;
-  first.setFaults(faults);
+  first.setFaults(test::failing(sim::kCmdGetVersion, kVersionFault));
   openInfo(true);
   QUpgradeVC* sheet = checkForUpdate();
   ASSERT_NE(sheet, nullptr);
@@ -171,31 +166,10 @@ TEST_F(CameraInfoTest, AnUnknownVersionRefusesTheInstallationWithAToast) {
   EXPECT_EQ(info->loadingView(), nullptr);
 }
 
-// Keys pressed during the installation reach nothing under its overlay ("Back" among them),
-// so the restart is still awaited.
-TEST_F(CameraInfoTest, KeysDuringTheInstallationReachNothingUnderTheOverlay) {
-  offer({1, 1, 0}, false);
-  first.setRestartDelay(std::chrono::hours(1));
-  openInfo();
-  const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
-  startInstallation();
-  for (int i = 0; i < 6; ++i) {
-    QTest::keyClick(nav.windowHandle(), Qt::Key_Tab);
-    QTest::keyClick(nav.windowHandle(), Qt::Key_Space);
-  }
-  QTest::keyClick(nav.windowHandle(), Qt::Key_Escape);
-  test::settle();
-  EXPECT_EQ(nav.topViewController(), info.data());
-  EXPECT_TRUE(platform.firmwareInstalling());
-  EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
-}
-
 // The screen closes (its camera went away) while the service has not answered: the busy
 // overlay goes with it.
 TEST_F(CameraInfoTest, ClosingWhileTheCheckWaitsTakesTheBusyOverlayAway) {
-  local.service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
-                         sim::UpdateService::Fault::Slow);
-  local.service.setSlowDelay(std::chrono::seconds(2));
+  local.holdVersionChecks();
   openInfo();
   QTest::mouseClick(info->checkVersionBtn(), Qt::LeftButton);
   ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
@@ -223,22 +197,10 @@ TEST_F(CameraInfoTest, ASilentCameraDoesNotHoldTheBusyOverlay) {
   EXPECT_EQ(nav.topViewController(), info.data());
 }
 
-// The watchdog giving up (its rule is the model's) leaves the screen with a toast.
-TEST_F(CameraInfoTest, TheWatchdogGivingUpLeavesTheScreenWithAToast) {
-  offer({1, 1, 0}, false);
-  first.setRestartDelay(std::chrono::hours(1));  // the camera never comes back
-  openInfo();
-  startInstallation();
-  EXPECT_EQ(nav.topViewController(), info.data());  // the restart does not close the screen
-  info->installation().setTickInterval(1ms);
-  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
-  EXPECT_EQ(test::toastText(&nav), kFailed);
-  EXPECT_FALSE(platform.firmwareInstalling());
-}
-
-// The installation overlay dims the whole window, toolbar included, and its spinner lies on
-// no text, neither its own nor that of the screen showing through it.
-TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText) {
+// An installation whose camera never comes back: its overlay dims the whole window, toolbar
+// included, with its spinner on no text; keys reach nothing under it ("Back" among them); and the
+// watchdog giving up (its rule is the model's) leaves the screen with a toast.
+TEST_F(CameraInfoTest, AnInstallationCoversTheWindowTakesNoKeysAndTheWatchdogEndsIt) {
   QMainWindow main;
   main.addToolBar(new QToolBar(&main));
   main.setCentralWidget(&nav);
@@ -251,6 +213,7 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText)
   offer({1, 1, 0}, false);
   first.setRestartDelay(std::chrono::hours(1));
   openInfo();
+  const std::size_t checks = countLogged("CameraInfo, needVersionUpgrade, getVersion");
   startInstallation();
   test::settle();
   ASSERT_GT(nav.y(), 0);  // below the toolbar
@@ -267,6 +230,19 @@ TEST_F(CameraInfoTest, TheInstallationOverlayCoversTheWindowAndItsSpinnerNoText)
       EXPECT_FALSE(spinner.intersects(inWindow(widget))) << text.toStdString();
     }
   }
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(main.windowHandle(), Qt::Key_Tab);
+    QTest::keyClick(main.windowHandle(), Qt::Key_Space);
+  }
+  QTest::keyClick(main.windowHandle(), Qt::Key_Escape);
+  test::settle();
+  EXPECT_EQ(nav.topViewController(), info.data());  // the restart does not close the screen
+  EXPECT_TRUE(platform.firmwareInstalling());
+  EXPECT_EQ(countLogged("CameraInfo, needVersionUpgrade, getVersion"), checks + 1);
+  info->installation().setTickInterval(1ms);
+  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+  EXPECT_EQ(test::toastText(&nav), kFailed);
+  EXPECT_FALSE(platform.firmwareInstalling());
 }
 
 // Its camera unplugged outside an installation closes the screen and its sheet (which removals

@@ -34,6 +34,12 @@ struct LocalUpdateService {
     RNetManager::share().config(serviceHost, servicePort);
   }
   QString url(const QString& path) const { return service.url(path, false); }
+  // Holds every version check back for two seconds.
+  void holdVersionChecks() {
+    service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
+                     sim::UpdateService::Fault::Slow);
+    service.setSlowDelay(std::chrono::seconds(2));
+  }
 
   sim::UpdateService service;
 };
