@@ -1,5 +1,6 @@
-// UVCCameraControl over a fake transport: the request each control sends, how answers are read,
-// the clamping of the image controls, failures and their log lines, and how a camera is found.
+// UVCCameraControl over the V4L2 transport and a fake kernel: the driver control each control
+// reaches, how values are read, the clamping of the image controls, failures and their log
+// lines, and how a camera is found.
 #include "device/uvc/UVCCameraControl.h"
 
 #include <gmock/gmock.h>
@@ -9,72 +10,87 @@
 #include <functional>
 #include <limits>
 
-#include "FakeUvcTransport.h"
+#include "FakeV4l2Kernel.h"
 #include "UvcLogCapture.h"
+#include "device/uvc/linux/V4l2UvcTransportFactory.h"
 
 namespace vexhal {
 namespace {
 
 using ::testing::Each;
 using ::testing::ElementsAre;
-using testing::FakeUvcCamera;
-using testing::FakeUvcTransport;
-using testing::FakeUvcTransportFactory;
+using testing::FakeV4l2Kernel;
 using testing::UvcLogCapture;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kLocation = 0x03142000;
 
+// The camera the tests control, and another one at location 0 that a misread id would find.
+std::vector<UdevCamera> cameras() {
+  return {{"/sys/usb3",
+           UsbSysfsIdentity{0xB206, 0xB215, kLocation, 3, "1.4.2", ""},
+           {},
+           {{"/dev/video0", "", true}}},
+          {"/sys/usb1",
+           UsbSysfsIdentity{0x046d, 0x085b, 0, 1, "1", ""},
+           {},
+           {{"/dev/video1", "", true}}}};
+}
+
+std::shared_ptr<FakeV4l2Kernel> kernelWithCameras() {
+  auto kernel = std::make_shared<FakeV4l2Kernel>();
+  kernel->addNode("/dev/video0", {});
+  kernel->addNode("/dev/video1", {});
+  return kernel;
+}
+
 class UVCCameraControlTest : public ::testing::Test {
  protected:
-  // The one request the camera saw; `type` and `code` as expected of it.
-  const testing::SeenRequest& only(std::uint8_t type, std::uint8_t code) const {
-    EXPECT_EQ(camera->seen.size(), 1u);
-    EXPECT_EQ(camera->seen.front().bmRequestType, type);
-    EXPECT_EQ(camera->seen.front().bRequest, code);
-    return camera->seen.front();
+  // The control takes the factory's log when it is made, so the log is set first.
+  V4l2UvcTransportFactory& loggedFactory() {
+    factory.setLog(log.log());
+    return factory;
   }
 
   UvcLogCapture log;
-  std::shared_ptr<FakeUvcCamera> camera = std::make_shared<FakeUvcCamera>();
-  UVCCameraControl control{std::make_unique<FakeUvcTransport>(camera), log.log()};
+  std::shared_ptr<FakeV4l2Kernel> kernel = kernelWithCameras();
+  V4l2UvcTransportFactory factory{&cameras, kernel};
+  UVCCameraControl control{kLocation, loggedFactory()};
 };
 
-// A control set (when it can be) and read: its unit, selector and size, the bytes a SET sends,
-// and the value a GET makes of the camera's answer.
+// A control set (when it can be) and read: the driver control, or extension-unit selector, it
+// reaches, the value a SET leaves there, and the value a GET makes of the driver's.
 struct ControlCase {
   const char* name;
   std::function<bool(UVCCameraControl&)> set;
   std::function<std::int64_t(UVCCameraControl&)> get;
-  std::uint16_t wValue;
-  std::uint16_t wIndex;
-  std::uint16_t wLength;
-  Bytes sent;
-  Bytes answer;
+  std::uint32_t id;  // below 0x100: a selector of the extension unit
+  std::int32_t sent;
+  std::int32_t answer;
   std::int64_t got;
 };
 
 class Control : public UVCCameraControlTest, public ::testing::WithParamInterface<ControlCase> {};
 
-TEST_P(Control, SendsItsUnitSelectorAndSizeAndReadsTheAnswerLittleEndian) {
+TEST_P(Control, ReachesItsDriverControlAndReadsItsValue) {
   const ControlCase& c = GetParam();
+  const bool extension = c.id < 0x100;
+  if (!extension) kernel->controls[c.id] = {};
   if (c.set) {
     EXPECT_TRUE(c.set(control));
-    const testing::SeenRequest& r = only(0x21, 0x01);
-    EXPECT_EQ(r.wValue, c.wValue);
-    EXPECT_EQ(r.wIndex, c.wIndex);
-    EXPECT_EQ(r.wLength, c.wLength);
-    EXPECT_EQ(r.wLenDone, 0u);
-    EXPECT_EQ(Bytes(r.bytes.begin(), r.bytes.begin() + c.wLength), c.sent);
-    camera->seen.clear();
+    if (extension) {
+      EXPECT_EQ(std::tie(kernel->lastQuery.unit, kernel->lastQuery.selector),
+                std::make_tuple(6, c.id));
+      EXPECT_THAT(kernel->querySent, ElementsAre(c.sent));
+    } else {
+      EXPECT_EQ(kernel->controls[c.id].value, c.sent);
+    }
   }
-  camera->answer = c.answer;
+  if (extension) {
+    kernel->queryAnswer = {static_cast<std::uint8_t>(c.answer)};
+  } else {
+    kernel->controls[c.id].value = c.answer;
+  }
   EXPECT_EQ(c.get(control), c.got);
-  const testing::SeenRequest& r = only(0xA1, 0x81);
-  EXPECT_EQ(r.wValue, c.wValue);
-  EXPECT_EQ(r.wIndex, c.wIndex);
-  EXPECT_EQ(r.wLength, c.wLength);
-  EXPECT_EQ(r.bytes, Bytes(8, 0)) << "a GET's buffer is cleared";
   EXPECT_TRUE(log.lines.empty());
 }
 
@@ -82,39 +98,39 @@ std::int64_t flag(bool value) { return value ? 1 : 0; }
 
 // clang-format off
 const std::vector<ControlCase> kControls = {
-    // Only wLength bytes are taken from the camera.
     {"Brightness", [](auto& c) { return c.setBrightness(120); }, &UVCCameraControl::getBrightness,
-     0x0200, 0x0200, 2, {0x78, 0}, {0x34, 0x12, 0xFF, 0xFF}, 0x1234},
+     V4L2_CID_BRIGHTNESS, 120, 0x1234, 0x1234},
     {"ContrastIsUnsigned", [](auto& c) { return c.setContrast(178); },
-     &UVCCameraControl::getContrast, 0x0300, 0x0200, 2, {0xB2, 0}, {0xFF, 0xFF}, 65535},
+     &UVCCameraControl::getContrast, V4L2_CID_CONTRAST, 178, 65535, 65535},
     {"Saturation", [](auto& c) { return c.setSaturation(78); }, &UVCCameraControl::getSaturation,
-     0x0700, 0x0200, 2, {0x4E, 0}, {0x80, 0}, 128},
+     V4L2_CID_SATURATION, 78, 128, 128},
     {"Sharpness", [](auto& c) { return c.setSharpness(150); }, &UVCCameraControl::getSharpness,
-     0x0800, 0x0200, 2, {0x96, 0}, {0x00, 0x01}, 256},
+     V4L2_CID_SHARPNESS, 150, 256, 256},
     {"AutoExposureOn", [](auto& c) { return c.setAutoExposure(true); },
-     [](auto& c) { return flag(c.getAutoExposure()); }, 0x0200, 0x0100, 1, {2}, {2}, 1},
+     [](auto& c) { return flag(c.getAutoExposure()); }, V4L2_CID_EXPOSURE_AUTO,
+     V4L2_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO, 1},
     {"AutoExposureOffIsManual", [](auto& c) { return c.setAutoExposure(false); },
-     [](auto& c) { return flag(c.getAutoExposure()); }, 0x0200, 0x0100, 1, {1}, {1}, 0},
+     [](auto& c) { return flag(c.getAutoExposure()); }, V4L2_CID_EXPOSURE_AUTO,
+     V4L2_EXPOSURE_MANUAL, V4L2_EXPOSURE_MANUAL, 0},
     {"ShutterPriorityIsNotAuto", nullptr, [](auto& c) { return flag(c.getAutoExposure()); },
-     0x0200, 0x0100, 1, {}, {4}, 0},
+     V4L2_CID_EXPOSURE_AUTO, 0, V4L2_EXPOSURE_SHUTTER_PRIORITY, 0},
     {"ExposureTime", [](auto& c) { return c.setExposureTime(0x12345); },
-     &UVCCameraControl::getExposureTime, 0x0400, 0x0100, 4, {0x45, 0x23, 0x01, 0},
-     {0x45, 0x23, 0x01, 0}, 0x12345},
-    {"GainUnclamped", [](auto& c) { return c.setGain(255); }, &UVCCameraControl::getGain, 0x0400,
-     0x0200, 2, {0xFF, 0}, {0x10, 0}, 16},
+     &UVCCameraControl::getExposureTime, V4L2_CID_EXPOSURE_ABSOLUTE, 0x12345, 0x12345, 0x12345},
+    {"GainUnclamped", [](auto& c) { return c.setGain(255); }, &UVCCameraControl::getGain,
+     V4L2_CID_GAIN, 255, 16, 16},
     {"WhiteBalanceTemperature", [](auto& c) { return c.setWhiteBalanceTemperature(6500); },
-     &UVCCameraControl::getWhiteBalanceTemperature, 0x0A00, 0x0200, 2, {0x64, 0x19}, {0xF8, 0x11},
-     4600},
+     &UVCCameraControl::getWhiteBalanceTemperature, V4L2_CID_WHITE_BALANCE_TEMPERATURE, 6500,
+     4600, 4600},
     {"AutoWhiteBalanceOn", [](auto& c) { return c.setAutoWhiteBalance(true); },
-     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, 0x0B00, 0x0200, 1, {1}, {1}, 1},
+     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, V4L2_CID_AUTO_WHITE_BALANCE, 1, 1, 1},
     {"AutoWhiteBalanceOff", [](auto& c) { return c.setAutoWhiteBalance(false); },
-     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, 0x0B00, 0x0200, 1, {0}, {0}, 0},
+     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, V4L2_CID_AUTO_WHITE_BALANCE, 0, 0, 0},
     {"PeopleCentredFraming", [](auto& c) { return c.setPeopleCentredFraming(true); },
-     [](auto& c) { return flag(c.getPeopleCentredFraming()); }, 0x0100, 0x0600, 1, {1}, {1}, 1},
+     [](auto& c) { return flag(c.getPeopleCentredFraming()); }, 1, 1, 1, 1},
     {"FieldOfView", [](auto& c) { return c.setFieldOfView(120); },
-     &UVCCameraControl::getFieldOfView, 0x0200, 0x0600, 1, {120}, {90}, 90},
+     &UVCCameraControl::getFieldOfView, 2, 120, 90, 90},
     {"HorizontalMirror", [](auto& c) { return c.setHorizontalMirror(true); },
-     [](auto& c) { return flag(c.getHorizontalMirror()); }, 0x0300, 0x0600, 1, {1}, {0}, 0}};
+     [](auto& c) { return flag(c.getHorizontalMirror()); }, 3, 1, 0, 0}};
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Controls, Control, ::testing::ValuesIn(kControls),
@@ -123,32 +139,36 @@ INSTANTIATE_TEST_SUITE_P(Controls, Control, ::testing::ValuesIn(kControls),
 // The image controls keep the program's range, 78 to 178, whatever they are given.
 struct ClampCase {
   bool (UVCCameraControl::*set)(std::int64_t);
+  std::uint32_t id;
   std::int64_t value;
-  std::uint8_t sent;
+  std::int32_t sent;
 };
 
 const std::vector<ClampCase> kClamps = {
-    {&UVCCameraControl::setBrightness, 50, 78},
-    {&UVCCameraControl::setBrightness, 300, 178},
-    {&UVCCameraControl::setBrightness, 78, 78},
-    {&UVCCameraControl::setBrightness, 178, 178},
-    {&UVCCameraControl::setContrast, -5, 78},
-    {&UVCCameraControl::setSaturation, (std::int64_t{1} << 32) + 100, 178},
-    {&UVCCameraControl::setSharpness, std::numeric_limits<std::int64_t>::min(), 78}};
+    {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 50, 78},
+    {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 300, 178},
+    {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 78, 78},
+    {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 178, 178},
+    {&UVCCameraControl::setContrast, V4L2_CID_CONTRAST, -5, 78},
+    {&UVCCameraControl::setSaturation, V4L2_CID_SATURATION, (std::int64_t{1} << 32) + 100, 178},
+    {&UVCCameraControl::setSharpness, V4L2_CID_SHARPNESS, std::numeric_limits<std::int64_t>::min(),
+     78}};
 
 TEST_F(UVCCameraControlTest, ImageControlsAreClampedIntoTheProgramsRange) {
+  for (const auto id :
+       {V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST, V4L2_CID_SATURATION, V4L2_CID_SHARPNESS})
+    kernel->controls[id] = {};
   for (const ClampCase& c : kClamps) {
-    camera->seen.clear();
     EXPECT_TRUE((control.*c.set)(c.value));
-    EXPECT_EQ(Bytes(only(0x21, 0x01).bytes.begin(), only(0x21, 0x01).bytes.begin() + 2),
-              (Bytes{c.sent, 0}))
-        << c.value;
+    EXPECT_EQ(kernel->controls[c.id].value, c.sent) << c.value;
   }
 }
 
 TEST_F(UVCCameraControlTest, RefusedRequestGivesFalseOrZeroAndLogsTheStatus) {
-  camera->status = EOPNOTSUPP;
-  camera->answer = {0x96, 0x00};
+  kernel->controls[V4L2_CID_BRIGHTNESS].value = 150;
+  kernel->queryAnswer = {1};
+  for (const auto request : {VIDIOC_S_CTRL, VIDIOC_G_CTRL, UVCIOC_CTRL_QUERY})
+    kernel->failures[request] = EOPNOTSUPP;
   EXPECT_FALSE(control.setBrightness(120));
   EXPECT_EQ(control.getBrightness(), 0);
   EXPECT_FALSE(control.getHorizontalMirror());
@@ -158,6 +178,7 @@ TEST_F(UVCCameraControlTest, RefusedRequestGivesFalseOrZeroAndLogsTheStatus) {
 }
 
 TEST_F(UVCCameraControlTest, LengthsThatDoNotFitTheValueAreRefusedBeforeSending) {
+  const std::size_t calls = kernel->state().calls.size();
   for (const std::int32_t length : {0, -1, 9, 1024}) {
     EXPECT_FALSE(control.setData(1, length, 2, 2)) << length;
     EXPECT_EQ(control.getDataFor(0x81, length, 2, 2), 0) << length;
@@ -165,36 +186,32 @@ TEST_F(UVCCameraControlTest, LengthsThatDoNotFitTheValueAreRefusedBeforeSending)
   EXPECT_FALSE(control.setData(1, 2, 256, 2));
   EXPECT_EQ(control.getDataFor(0x81, 2, 2, -1), 0);
   EXPECT_EQ(control.getDataFor(0x181, 2, 2, 2), 0);
-  EXPECT_TRUE(camera->seen.empty());
+  EXPECT_EQ(kernel->state().calls.size(), calls);
   EXPECT_EQ(log.lines.size(), 11u);
   EXPECT_EQ(log.lines.back(), "CameraControl Error: Invalid request code 385");
   EXPECT_EQ(log.lines.front(),
             "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
 }
 
-TEST(UVCCameraControlMissing, EveryRequestFailsWithItsLogLine) {
-  UvcLogCapture log;
-  auto camera = std::make_shared<FakeUvcCamera>();
-  FakeUvcTransportFactory factory(camera, kLocation);
-  factory.setLog(log.log());
-  UVCCameraControl control(0x01100000, factory);
-  EXPECT_FALSE(control.hasInterface());
-  EXPECT_THAT(factory.askedLocations, ElementsAre(0x01100000u));
+TEST_F(UVCCameraControlTest, WithoutACameraEveryRequestFailsWithItsLogLine) {
+  UVCCameraControl missing(0x01100000, factory);
+  EXPECT_FALSE(missing.hasInterface());
+  const std::size_t calls = kernel->state().calls.size();
   std::size_t operations = 0;
   for (const ControlCase& c : kControls) {
-    EXPECT_EQ(c.get(control), 0) << c.name;
-    EXPECT_FALSE(c.set && c.set(control)) << c.name;
+    EXPECT_EQ(c.get(missing), 0) << c.name;
+    EXPECT_FALSE(c.set && c.set(missing)) << c.name;
     operations += c.set ? 2 : 1;
   }
   for (const ClampCase& c : kClamps) {
-    EXPECT_FALSE((control.*c.set)(c.value));
+    EXPECT_FALSE((missing.*c.set)(c.value));
   }
-  EXPECT_TRUE(camera->seen.empty());
+  EXPECT_EQ(kernel->state().calls.size(), calls);
   EXPECT_EQ(log.lines.size(), operations + kClamps.size());
   EXPECT_THAT(log.lines, Each(std::string("CameraControl Error: No interface to send request")));
 }
 
-TEST(UVCCameraControlOpening, AUniqueIdNamesTheLocationBeforeTheUsbIds) {
+TEST_F(UVCCameraControlTest, AUniqueIdNamesTheLocationBeforeTheUsbIds) {
   for (const auto& [text, location] :
        std::vector<std::pair<const char*, std::optional<std::uint32_t>>>{
            {"0x3142000b206b215", 0x03142000},  // bus below 16
@@ -210,21 +227,15 @@ TEST(UVCCameraControlOpening, AUniqueIdNamesTheLocationBeforeTheUsbIds) {
            {"", std::nullopt}}) {
     EXPECT_EQ(UVCCameraControl::locationIdFromUniqueId(text), location) << text;
   }
-  auto camera = std::make_shared<FakeUvcCamera>();
-  FakeUvcTransportFactory factory(camera, kLocation);
   EXPECT_TRUE(UVCCameraControl::withUniqueId("0x3142000b206b215", factory).hasInterface());
   EXPECT_FALSE(UVCCameraControl::withUniqueId("not an id", factory).hasInterface());
-  EXPECT_THAT(factory.askedLocations, ElementsAre(kLocation));
 }
 
-TEST(UVCCameraControlOpening, VendorAndProductBeyondSixteenBitsMatchNothing) {
-  auto camera = std::make_shared<FakeUvcCamera>();
-  FakeUvcTransportFactory factory(camera, kLocation);
+TEST_F(UVCCameraControlTest, VendorAndProductBeyondSixteenBitsMatchNothing) {
   EXPECT_TRUE(UVCCameraControl::withVendorProduct(0xB206, 0xB215, factory).hasInterface());
   EXPECT_FALSE(UVCCameraControl::withVendorProduct(0xB206, 0xB216, factory).hasInterface());
   EXPECT_FALSE(UVCCameraControl::withVendorProduct(0x1B206, 0xB215, factory).hasInterface());
   EXPECT_FALSE(UVCCameraControl::withVendorProduct(-1, 0xB215, factory).hasInterface());
-  EXPECT_EQ(factory.askedIds.size(), 2u);
 }
 
 TEST(UVCCameraControlMapValue, MapsLinearlyAndAnEmptySourceRangeToItsStart) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QTest>
 
@@ -16,18 +15,6 @@ namespace {
 
 using namespace testing;
 using ostrane::test::LogCapture;
-
-// Widget tests need one QApplication for the whole run (the platform comes from
-// QT_QPA_PLATFORM, "offscreen" in the test set-up).
-class QtTestEnvironment final : public ::testing::Environment {
-  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
-  void TearDown() override { app_.reset(); }
-  int argc_ = 1;
-  char name_[19] = "video_preview_test";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtTestEnvironment);
 
 // Stands in for the drawing surface and records what the views tell it.
 class RecordingSurface final : public QWidget, public VideoSurface {
