@@ -6,17 +6,6 @@
 namespace vexhal {
 namespace {
 
-TEST(CaptureDevicePairing, ToHexGivesAtMostNineDigitsWithoutLeadingZeros) {
-  const std::pair<std::int64_t, const char*> rows[] = {{0, "0"},
-                                                       {0xF, "F"},
-                                                       {0x14100000, "14100000"},
-                                                       {0x03142000, "3142000"},
-                                                       {0xABCDEF012, "ABCDEF012"},
-                                                       {0x123456789A, "23456789A"},
-                                                       {-1, "FFFFFFFFF"}};
-  for (const auto& [value, hex] : rows) EXPECT_EQ(toHex(value), hex);
-}
-
 TEST(CaptureDevicePairing, IsMatchedComparesTheIdentifierWithTheLocationDigits) {
   struct Row {
     const char* uniqueId;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,7 +43,7 @@ class CameraEnd {
     return all;
   }
 
-  void reply(std::uint16_t cmd, std::uint32_t code, std::initializer_list<std::uint8_t> data = {}) {
+  void reply(std::uint16_t cmd, std::uint32_t code, const std::vector<std::uint8_t>& data = {}) {
     hid_cmd_pack_t pack{};
     pack.head.reportId = kHidReportId;
     pack.head.cmd.set(cmd);
@@ -79,9 +78,7 @@ struct WiredDevice {
 // with an errno (EBUSY: another program holds it; EACCES: this user may not).
 class FakeDiscovery : public HidDiscovery {
  public:
-  int start(std::uint16_t vendorId, std::uint16_t productId, Events events) override {
-    ++starts;
-    startedWith = {vendorId, productId};
+  int start(std::uint16_t, std::uint16_t, Events events) override {
     events_ = std::move(events);
     return startStatus;
   }
@@ -106,9 +103,7 @@ class FakeDiscovery : public HidDiscovery {
   }
 
   int startStatus = 0;
-  int starts = 0;
   int opens = 0;
-  std::pair<std::uint16_t, std::uint16_t> startedWith;
   std::map<std::string, int> refusals;
   std::map<std::string, CameraEnd> cameras;
 
@@ -117,21 +112,19 @@ class FakeDiscovery : public HidDiscovery {
 };
 
 // Logs what the manager tells it as "<name>+key" (" closed" when not open) and "<name>-key".
-class LogDelegate : public USBHidDelegate {
- public:
-  LogDelegate(std::vector<std::string>& log, std::string name = "") : log_(log), name_(name) {}
+struct LogDelegate : USBHidDelegate {
+  LogDelegate(std::vector<std::string>& lines, std::string prefix = "")
+      : log(lines), name(std::move(prefix)) {}
   void usbHidManagerDidAttachDevice(USBHidManager&,
                                     const std::shared_ptr<USBDevice>& device) override {
-    log_.push_back(name_ + "+" + device->key() + (device->isOpen() ? "" : " closed"));
+    log.push_back(name + "+" + device->key() + (device->isOpen() ? "" : " closed"));
   }
   void usbHidManagerDidRemoveDevice(USBHidManager&,
                                     const std::shared_ptr<USBDevice>& device) override {
-    log_.push_back(name_ + "-" + device->key());
+    log.push_back(name + "-" + device->key());
   }
-
- private:
-  std::vector<std::string>& log_;
-  std::string name_;
+  std::vector<std::string>& log;
+  std::string name;
 };
 
 // A manager watching the camera's ids through a FakeDiscovery, with a delegate logging.

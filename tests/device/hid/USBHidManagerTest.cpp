@@ -19,40 +19,20 @@ using test::pumpEvents;
 using Log = std::vector<std::string>;
 using Manager = test::CameraOnManager;
 
-TEST_F(Manager, KeepsDevicesInArrivalOrderAndTellsEveryDelegate) {
+TEST_F(Manager, KeepsDevicesInArrivalOrderAndTellsEveryDelegateOnce) {
   const auto second = std::make_shared<LogDelegate>(log, "2");
   manager->addDelegate(second);
   discovery->attach("/dev/hidraw3");
   discovery->attach("/dev/hidraw1");
+  discovery->attach("/dev/hidraw1");  // repeated: ignored
   EXPECT_EQ(keys(), (Log{"/dev/hidraw3", "/dev/hidraw1"}));
   discovery->detach("/dev/hidraw3");
+  discovery->detach("/dev/hidraw9");  // unknown: ignored
   EXPECT_EQ(keys(), Log{"/dev/hidraw1"});
   EXPECT_EQ(log, (Log{"+/dev/hidraw3", "2+/dev/hidraw3", "+/dev/hidraw1", "2+/dev/hidraw1",
                       "-/dev/hidraw3", "2-/dev/hidraw3"}));
   EXPECT_EQ(manager->devices()[0]->name(), "PICO EDGE");
   EXPECT_EQ(manager->devices()[0]->locationID(), 0x03142000);
-}
-
-TEST_F(Manager, IgnoresUnknownRemovalsAndRepeatedArrivals) {
-  discovery->attach("/dev/hidraw0");
-  discovery->attach("/dev/hidraw0");
-  discovery->detach("/dev/hidraw9");
-  EXPECT_EQ(keys(), Log{"/dev/hidraw0"});
-  EXPECT_EQ(log, Log{"+/dev/hidraw0"});
-}
-
-TEST_F(Manager, ADestroyedOrRemovedDelegateHearsNothing) {
-  auto gone = std::make_shared<LogDelegate>(log, "gone");
-  const auto removed = std::make_shared<LogDelegate>(log, "removed");
-  manager->addDelegate(gone);
-  manager->addDelegate(removed);
-  manager->addDelegate(delegate);                            // twice: still called once
-  manager->addDelegate(std::make_shared<USBHidDelegate>());  // implements nothing
-  gone.reset();
-  manager->removeDelegate(removed);
-  discovery->attach("/dev/hidraw0");
-  discovery->detach("/dev/hidraw0");
-  EXPECT_EQ(log, (Log{"+/dev/hidraw0", "-/dev/hidraw0"}));
 }
 
 TEST_F(Manager, ADelegateMayChangeTheDelegatesWhileBeingCalled) {
@@ -66,6 +46,7 @@ TEST_F(Manager, ADelegateMayChangeTheDelegatesWhileBeingCalled) {
   auto self = std::make_shared<SelfRemoving>();
   const auto late = std::make_shared<LogDelegate>(log, "late");
   self->onAttach = [&] {
+    log.push_back("self");
     manager->removeDelegate(self);
     manager->addDelegate(late);
   };
@@ -73,7 +54,7 @@ TEST_F(Manager, ADelegateMayChangeTheDelegatesWhileBeingCalled) {
   manager->addDelegate(delegate);
   discovery->attach("/dev/hidraw0");
   discovery->attach("/dev/hidraw1");
-  EXPECT_EQ(log, (Log{"+/dev/hidraw0", "+/dev/hidraw1", "late+/dev/hidraw1"}));
+  EXPECT_EQ(log, (Log{"self", "+/dev/hidraw0", "+/dev/hidraw1", "late+/dev/hidraw1"}));
 }
 
 TEST_F(Manager, AHangUpAndAUdevRemovalOfOneCameraAreOneRemovalInEitherOrder) {
@@ -98,9 +79,8 @@ TEST_F(Manager, AHangUpAndAUdevRemovalOfOneCameraAreOneRemovalInEitherOrder) {
 }
 
 TEST_F(Manager, OnlyACameraThisUserMayNotOpenIsListedAsNotOpen) {
-  const std::pair<int, bool> rows[] = {{0, true},      {EACCES, true},  {EPERM, true},
-                                       {EBUSY, false}, {ENOENT, false}, {ENODEV, false},
-                                       {EIO, false}};
+  const std::pair<int, bool> rows[] = {
+      {0, true}, {EACCES, true}, {EPERM, true}, {EBUSY, false}, {ENOENT, false}};
   for (const auto& [error, listed] : rows) {
     log.clear();
     const std::string key = "/dev/hidraw" + std::to_string(error);
@@ -114,6 +94,7 @@ TEST_F(Manager, OnlyACameraThisUserMayNotOpenIsListedAsNotOpen) {
   }
 }
 
+// A change opens a camera that is not open yet, as on a replug, and leaves an open one alone.
 TEST_F(Manager, AChangeAfterAccessIsGrantedOpensTheCameraAsOnAReplug) {
   discovery->attach("/dev/hidraw3", EACCES);
   const std::shared_ptr<USBDevice> closed = manager->devices().front();
@@ -126,59 +107,26 @@ TEST_F(Manager, AChangeAfterAccessIsGrantedOpensTheCameraAsOnAReplug) {
   discovery->refusals["/dev/hidraw3"] = 0;
   discovery->change("/dev/hidraw3");
   ASSERT_EQ(manager->devices().size(), 1U);
-  const std::shared_ptr<USBDevice> opened = manager->devices().front();
-  EXPECT_TRUE(opened->isOpen());
-  EXPECT_EQ(log, (Log{"+/dev/hidraw3 closed", "-/dev/hidraw3", "+/dev/hidraw3"}));
-
-  std::optional<std::int64_t> state;
-  opened->getState([&](std::int64_t code, std::int64_t value) { state = code == 0 ? value : -1; });
-  ASSERT_EQ(discovery->cameras["/dev/hidraw3"].requests().size(), 1U);
-  discovery->cameras["/dev/hidraw3"].reply(0x5000, 0, {0});
-  pumpEvents();
-  EXPECT_EQ(state, 1);
-}
-
-TEST_F(Manager, AChangeOpensOnlyACameraThatIsNotOpenYet) {
-  discovery->attach("/dev/hidraw0");
+  EXPECT_TRUE(manager->devices().front()->isOpen());
   const int opens = discovery->opens;
-  discovery->change("/dev/hidraw0");
+  discovery->change("/dev/hidraw3");
   EXPECT_EQ(discovery->opens, opens) << "an open camera must not be opened twice";
-  // Busy when it arrived, free now: it is added.
-  discovery->attach("/dev/hidraw1", EBUSY);
+  discovery->attach("/dev/hidraw1", EBUSY);  // busy when it arrived, free now: added
   discovery->refusals["/dev/hidraw1"] = 0;
   discovery->change("/dev/hidraw1");
-  EXPECT_EQ(log, (Log{"+/dev/hidraw0", "+/dev/hidraw1"}));
+  EXPECT_EQ(log, (Log{"+/dev/hidraw3 closed", "-/dev/hidraw3", "+/dev/hidraw3", "+/dev/hidraw1"}));
 }
 
-TEST(USBHidManagerStart, RefusesIdsOutOfRangeAndSurvivesAFailedStart) {
+TEST(USBHidManagerStart, SurvivesAFailedStartAndAMissingDiscovery) {
   test::ensureCoreApplication();
   auto* discovery = new FakeDiscovery;
   discovery->startStatus = EACCES;
   USBHidManager manager{std::unique_ptr<HidDiscovery>(discovery)};
-  manager.startMonitoringForVendorID(0x1B206, 0xB215);
-  manager.startMonitoringForVendorID(0xB206, -1);
-  EXPECT_EQ(discovery->starts, 0);
   manager.startMonitoringForVendorID(0xB206, 0xB215);
-  EXPECT_EQ(discovery->starts, 1);
-  EXPECT_EQ(discovery->startedWith, std::make_pair(std::uint16_t{0xB206}, std::uint16_t{0xB215}));
   EXPECT_TRUE(manager.devices().empty());
-
   USBHidManager without(nullptr);
   without.startMonitoringForVendorID(0xB206, 0xB215);
   EXPECT_TRUE(without.devices().empty());
-}
-
-TEST(USBHidManagerShared, UsesTheDiscoveryInstalledBeforeFirstUse) {
-  test::ensureCoreApplication();
-  auto* discovery = new FakeDiscovery;
-  ASSERT_TRUE(USBHidManager::installDiscovery(std::unique_ptr<HidDiscovery>(discovery)));
-  USBHidManager& shared = USBHidManager::shared();
-  EXPECT_EQ(&shared, &USBHidManager::shared());
-  EXPECT_FALSE(USBHidManager::installDiscovery(std::make_unique<FakeDiscovery>()));
-  shared.startMonitoringForVendorID(0xB206, 0xB215);
-  EXPECT_EQ(discovery->starts, 1);
-  discovery->attach("/dev/hidraw0");
-  EXPECT_EQ(shared.devices().size(), 1U);
 }
 
 TEST(UdevEventRoute, ReachesTheRightEvent) {
@@ -188,13 +136,11 @@ TEST(UdevEventRoute, ReachesTheRightEvent) {
     bool watched;
     const char* fired;
   };
-  for (const Row& row :
-       {Row{"add", "/dev/hidraw3", true, "arrived /dev/hidraw3"},
-        Row{"add", "/dev/hidraw4", false, ""},
-        Row{"change", "/dev/hidraw3", true, "changed /dev/hidraw3"},
-        Row{"change", "/dev/hidraw4", false, ""},
-        Row{"remove", "/dev/hidraw3", false, "removed /dev/hidraw3"}, Row{"remove", "", false, ""},
-        Row{"bind", "/dev/hidraw3", true, ""}, Row{"", "/dev/hidraw3", true, ""}}) {
+  for (const Row& row : {Row{"add", "/dev/hidraw3", true, "arrived /dev/hidraw3"},
+                         Row{"add", "/dev/hidraw4", false, ""},
+                         Row{"change", "/dev/hidraw3", true, "changed /dev/hidraw3"},
+                         Row{"remove", "/dev/hidraw3", false, "removed /dev/hidraw3"},
+                         Row{"remove", "", false, ""}, Row{"bind", "/dev/hidraw3", true, ""}}) {
     std::string fired;
     HidDiscovery::Events events;
     events.arrived = [&](const HidDeviceRecord& r) { fired += "arrived " + r.key; };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -20,9 +19,9 @@
 namespace vexhal::testing {
 
 // Stands in for the kernel under both V4L2 users: video nodes with capabilities, formats, sizes
-// and intervals; V4L2 controls and extension-unit queries (shared by all nodes); mmap streaming
-// whose frames the test pushes; failures injected per request. Each opened node gets a real
-// eventfd as descriptor, readable while a pushed frame waits, so the capture thread's poll()
+// and intervals; V4L2 control values (shared by all nodes); mmap
+// streaming whose frames the test pushes; failures injected per request. Each opened node gets a
+// real eventfd as descriptor, readable while a pushed frame waits, so the capture thread's poll()
 // works unchanged. Set the public fields before the code under test runs.
 class FakeV4l2Kernel final : public V4l2Syscalls {
  public:
@@ -49,10 +48,6 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     node.openError = openError;
     return node;
   }
-  struct Control {
-    std::int32_t value = 0, minimum = 0, maximum = 0, step = 1, defaultValue = 0;
-    std::uint32_t flags = 0;
-  };
   struct State {  // what the code under test did
     std::optional<v4l2_pix_format> format;
     std::optional<v4l2_fract> interval;
@@ -62,12 +57,8 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     std::vector<unsigned long> calls;         // ioctl requests, in call order
   };
 
-  std::map<std::uint32_t, Control> controls;
-  std::map<unsigned long, int> failures;  // request: errno it fails with
-  bool reportDeviceCaps = true;           // whether V4L2_CAP_DEVICE_CAPS is set
-  uvc_xu_control_query lastQuery{};
-  std::vector<std::uint8_t> querySent;    // value bytes of the last extension-unit SET
-  std::vector<std::uint8_t> queryAnswer;  // value bytes an extension-unit GET receives
+  std::map<std::uint32_t, std::int32_t> controls;  // id: value
+  std::map<unsigned long, int> failures;           // request: errno it fails with
 
   ~FakeV4l2Kernel() override {
     for (const auto& [fd, path] : open_) ::close(fd);
@@ -128,11 +119,10 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
         auto* caps = static_cast<v4l2_capability*>(arg);
         std::memset(caps, 0, sizeof *caps);
         std::strncpy(reinterpret_cast<char*>(caps->card), node.card.c_str(), sizeof caps->card - 1);
-        // With device caps, `capabilities` covers all the device's nodes.
-        caps->device_caps = reportDeviceCaps ? node.deviceCaps : 0;
-        caps->capabilities = reportDeviceCaps ? node.deviceCaps | V4L2_CAP_DEVICE_CAPS |
-                                                    V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE
-                                              : node.deviceCaps;
+        // `capabilities` covers all the device's nodes.
+        caps->device_caps = node.deviceCaps;
+        caps->capabilities =
+            node.deviceCaps | V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE;
         return 0;
       }
       case VIDIOC_S_CTRL:
@@ -141,28 +131,9 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
         const auto it = controls.find(control->id);
         if (it == controls.end()) return -EINVAL;
         if (request == VIDIOC_S_CTRL) {
-          it->second.value = control->value;
+          it->second = control->value;
         } else {
-          control->value = it->second.value;
-        }
-        return 0;
-      }
-      case VIDIOC_QUERYCTRL: {
-        auto* query = static_cast<v4l2_queryctrl*>(arg);
-        const auto it = controls.find(query->id);
-        if (it == controls.end()) return -EINVAL;
-        const Control& c = it->second;
-        std::tie(query->minimum, query->maximum, query->step, query->default_value, query->flags) =
-            std::tie(c.minimum, c.maximum, c.step, c.defaultValue, c.flags);
-        return 0;
-      }
-      case UVCIOC_CTRL_QUERY: {
-        lastQuery = *static_cast<uvc_xu_control_query*>(arg);
-        if ((lastQuery.query & 0x80) != 0) {
-          std::memcpy(lastQuery.data, queryAnswer.data(),
-                      std::min<std::size_t>(queryAnswer.size(), lastQuery.size));
-        } else {
-          querySent.assign(lastQuery.data, lastQuery.data + lastQuery.size);
+          control->value = it->second;
         }
         return 0;
       }

@@ -1,7 +1,10 @@
-// UVCCameraControl over the V4L2 transport and a fake kernel: the driver control each control
-// reaches, how values are read, the clamping of the image controls, failures and their log
-// lines, and how a camera is found.
+// UVCCameraControl over the real V4L2 transport and a fake kernel: the driver control each
+// control reaches, the clamping of the image controls, the records the transport refuses,
+// failures and their log lines, and which node of which camera the factory opens.
 #include "device/uvc/UVCCameraControl.h"
+
+#include <fcntl.h>
+#include <linux/uvcvideo.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,7 +14,7 @@
 #include <limits>
 
 #include "FakeV4l2Kernel.h"
-#include "UvcLogCapture.h"
+#include "device/uvc/linux/V4l2UvcTransport.h"
 #include "device/uvc/linux/V4l2UvcTransportFactory.h"
 
 namespace vexhal {
@@ -20,50 +23,60 @@ namespace {
 using ::testing::Each;
 using ::testing::ElementsAre;
 using testing::FakeV4l2Kernel;
-using testing::UvcLogCapture;
+using Bytes = std::vector<std::uint8_t>;
+using Lines = std::vector<std::string>;
 
-constexpr std::uint32_t kLocation = 0x03142000;
+constexpr std::uint32_t kCamera = 0x03142000;
+constexpr std::uint32_t kOther = 0x01100000;
 
-// The camera the tests control, and another one at location 0 that a misread id would find.
-std::vector<UdevCamera> cameras() {
-  return {{"/sys/usb3",
-           UsbSysfsIdentity{0xB206, 0xB215, kLocation, 3, "1.4.2", ""},
-           {},
-           {{"/dev/video0", "", true}}},
-          {"/sys/usb1",
-           UsbSysfsIdentity{0x046d, 0x085b, 0, 1, "1", ""},
-           {},
-           {{"/dev/video1", "", true}}}};
+UdevCamera camera(std::int64_t location, std::vector<std::string> nodes) {
+  UdevCamera camera{"/sys/usb", UsbSysfsIdentity{0xB206, 0xB215, location, 3, "1", ""}, {}, {}};
+  for (const std::string& node : nodes) camera.videoNodes.push_back({node, "", true});
+  return camera;
 }
 
-std::shared_ptr<FakeV4l2Kernel> kernelWithCameras() {
+// Two cameras of one model, each with a capture and a metadata node; the one at kCamera lists
+// its metadata node first.
+std::vector<UdevCamera> cameras() {
+  return {camera(kOther, {"/dev/video0", "/dev/video1"}),
+          camera(kCamera, {"/dev/video2", "/dev/video3"})};
+}
+
+std::shared_ptr<FakeV4l2Kernel> camerasKernel() {
   auto kernel = std::make_shared<FakeV4l2Kernel>();
-  kernel->addNode("/dev/video0", {});
-  kernel->addNode("/dev/video1", {});
+  const std::uint32_t capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+  const std::uint32_t metadata = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING;
+  const std::uint32_t caps[] = {capture, metadata, metadata, capture};
+  for (int i = 0; i < 4; ++i)
+    kernel->addNode("/dev/video" + std::to_string(i), FakeV4l2Kernel::nodeWith(caps[i]));
   return kernel;
 }
 
-class UVCCameraControlTest : public ::testing::Test {
+// The factory logs its failures, and those of the controls it makes, into `log`.
+class Uvc : public ::testing::Test {
  protected:
-  // The control takes the factory's log when it is made, so the log is set first.
-  V4l2UvcTransportFactory& loggedFactory() {
-    factory.setLog(log.log());
-    return factory;
+  Uvc() { factory.setLog(sink()); }
+  UVCLog sink() {
+    return UVCLog([this](const std::string& line) { log.push_back(line); });
   }
 
-  UvcLogCapture log;
-  std::shared_ptr<FakeV4l2Kernel> kernel = kernelWithCameras();
+  Lines log;
+  std::shared_ptr<FakeV4l2Kernel> kernel = camerasKernel();
   V4l2UvcTransportFactory factory{&cameras, kernel};
-  UVCCameraControl control{kLocation, loggedFactory()};
 };
 
-// A control set (when it can be) and read: the driver control, or extension-unit selector, it
-// reaches, the value a SET leaves there, and the value a GET makes of the driver's.
+class UVCCameraControlTest : public Uvc {
+ protected:
+  UVCCameraControl control{kCamera, factory};
+};
+
+// A control set (when it can be) and read: the driver control it reaches, the value a SET leaves
+// there, and the value a GET makes of the driver's.
 struct ControlCase {
   const char* name;
   std::function<bool(UVCCameraControl&)> set;
   std::function<std::int64_t(UVCCameraControl&)> get;
-  std::uint32_t id;  // below 0x100: a selector of the extension unit
+  std::uint32_t id;
   std::int32_t sent;
   std::int32_t answer;
   std::int64_t got;
@@ -73,25 +86,12 @@ class Control : public UVCCameraControlTest, public ::testing::WithParamInterfac
 
 TEST_P(Control, ReachesItsDriverControlAndReadsItsValue) {
   const ControlCase& c = GetParam();
-  const bool extension = c.id < 0x100;
-  if (!extension) kernel->controls[c.id] = {};
-  if (c.set) {
-    EXPECT_TRUE(c.set(control));
-    if (extension) {
-      EXPECT_EQ(std::tie(kernel->lastQuery.unit, kernel->lastQuery.selector),
-                std::make_tuple(6, c.id));
-      EXPECT_THAT(kernel->querySent, ElementsAre(c.sent));
-    } else {
-      EXPECT_EQ(kernel->controls[c.id].value, c.sent);
-    }
-  }
-  if (extension) {
-    kernel->queryAnswer = {static_cast<std::uint8_t>(c.answer)};
-  } else {
-    kernel->controls[c.id].value = c.answer;
-  }
+  kernel->controls[c.id] = 0;
+  EXPECT_TRUE(c.set(control));
+  EXPECT_EQ(kernel->controls[c.id], c.sent);
+  kernel->controls[c.id] = c.answer;
   EXPECT_EQ(c.get(control), c.got);
-  EXPECT_TRUE(log.lines.empty());
+  EXPECT_TRUE(log.empty());
 }
 
 std::int64_t flag(bool value) { return value ? 1 : 0; }
@@ -111,26 +111,7 @@ const std::vector<ControlCase> kControls = {
      V4L2_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO, 1},
     {"AutoExposureOffIsManual", [](auto& c) { return c.setAutoExposure(false); },
      [](auto& c) { return flag(c.getAutoExposure()); }, V4L2_CID_EXPOSURE_AUTO,
-     V4L2_EXPOSURE_MANUAL, V4L2_EXPOSURE_MANUAL, 0},
-    {"ShutterPriorityIsNotAuto", nullptr, [](auto& c) { return flag(c.getAutoExposure()); },
-     V4L2_CID_EXPOSURE_AUTO, 0, V4L2_EXPOSURE_SHUTTER_PRIORITY, 0},
-    {"ExposureTime", [](auto& c) { return c.setExposureTime(0x12345); },
-     &UVCCameraControl::getExposureTime, V4L2_CID_EXPOSURE_ABSOLUTE, 0x12345, 0x12345, 0x12345},
-    {"GainUnclamped", [](auto& c) { return c.setGain(255); }, &UVCCameraControl::getGain,
-     V4L2_CID_GAIN, 255, 16, 16},
-    {"WhiteBalanceTemperature", [](auto& c) { return c.setWhiteBalanceTemperature(6500); },
-     &UVCCameraControl::getWhiteBalanceTemperature, V4L2_CID_WHITE_BALANCE_TEMPERATURE, 6500,
-     4600, 4600},
-    {"AutoWhiteBalanceOn", [](auto& c) { return c.setAutoWhiteBalance(true); },
-     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, V4L2_CID_AUTO_WHITE_BALANCE, 1, 1, 1},
-    {"AutoWhiteBalanceOff", [](auto& c) { return c.setAutoWhiteBalance(false); },
-     [](auto& c) { return flag(c.getAutoWhiteBalance()); }, V4L2_CID_AUTO_WHITE_BALANCE, 0, 0, 0},
-    {"PeopleCentredFraming", [](auto& c) { return c.setPeopleCentredFraming(true); },
-     [](auto& c) { return flag(c.getPeopleCentredFraming()); }, 1, 1, 1, 1},
-    {"FieldOfView", [](auto& c) { return c.setFieldOfView(120); },
-     &UVCCameraControl::getFieldOfView, 2, 120, 90, 90},
-    {"HorizontalMirror", [](auto& c) { return c.setHorizontalMirror(true); },
-     [](auto& c) { return flag(c.getHorizontalMirror()); }, 3, 1, 0, 0}};
+     V4L2_EXPOSURE_MANUAL, V4L2_EXPOSURE_MANUAL, 0}};
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Controls, Control, ::testing::ValuesIn(kControls),
@@ -147,34 +128,26 @@ struct ClampCase {
 const std::vector<ClampCase> kClamps = {
     {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 50, 78},
     {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 300, 178},
-    {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 78, 78},
-    {&UVCCameraControl::setBrightness, V4L2_CID_BRIGHTNESS, 178, 178},
     {&UVCCameraControl::setContrast, V4L2_CID_CONTRAST, -5, 78},
     {&UVCCameraControl::setSaturation, V4L2_CID_SATURATION, (std::int64_t{1} << 32) + 100, 178},
     {&UVCCameraControl::setSharpness, V4L2_CID_SHARPNESS, std::numeric_limits<std::int64_t>::min(),
      78}};
 
 TEST_F(UVCCameraControlTest, ImageControlsAreClampedIntoTheProgramsRange) {
-  for (const auto id :
-       {V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST, V4L2_CID_SATURATION, V4L2_CID_SHARPNESS})
-    kernel->controls[id] = {};
   for (const ClampCase& c : kClamps) {
+    kernel->controls[c.id] = 0;
     EXPECT_TRUE((control.*c.set)(c.value));
-    EXPECT_EQ(kernel->controls[c.id].value, c.sent) << c.value;
+    EXPECT_EQ(kernel->controls[c.id], c.sent) << c.value;
   }
 }
 
 TEST_F(UVCCameraControlTest, RefusedRequestGivesFalseOrZeroAndLogsTheStatus) {
-  kernel->controls[V4L2_CID_BRIGHTNESS].value = 150;
-  kernel->queryAnswer = {1};
-  for (const auto request : {VIDIOC_S_CTRL, VIDIOC_G_CTRL, UVCIOC_CTRL_QUERY})
-    kernel->failures[request] = EOPNOTSUPP;
+  kernel->controls[V4L2_CID_BRIGHTNESS] = 150;
+  for (const auto request : {VIDIOC_S_CTRL, VIDIOC_G_CTRL}) kernel->failures[request] = EOPNOTSUPP;
   EXPECT_FALSE(control.setBrightness(120));
   EXPECT_EQ(control.getBrightness(), 0);
-  EXPECT_FALSE(control.getHorizontalMirror());
-  EXPECT_THAT(log.lines, ElementsAre("CameraControl Error: Control request failed: 0000005f",
-                                     "CameraControl Error: Control request failed: 0000005f",
-                                     "CameraControl Error: Control request failed: 0000005f"));
+  EXPECT_THAT(log, ElementsAre("CameraControl Error: Control request failed: 0000005f",
+                               "CameraControl Error: Control request failed: 0000005f"));
 }
 
 TEST_F(UVCCameraControlTest, LengthsThatDoNotFitTheValueAreRefusedBeforeSending) {
@@ -187,61 +160,135 @@ TEST_F(UVCCameraControlTest, LengthsThatDoNotFitTheValueAreRefusedBeforeSending)
   EXPECT_EQ(control.getDataFor(0x81, 2, 2, -1), 0);
   EXPECT_EQ(control.getDataFor(0x181, 2, 2, 2), 0);
   EXPECT_EQ(kernel->state().calls.size(), calls);
-  EXPECT_EQ(log.lines.size(), 11u);
-  EXPECT_EQ(log.lines.back(), "CameraControl Error: Invalid request code 385");
-  EXPECT_EQ(log.lines.front(),
-            "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
+  EXPECT_EQ(log.size(), 11u);
+  EXPECT_EQ(log.back(), "CameraControl Error: Invalid request code 385");
+  EXPECT_EQ(log.front(), "CameraControl Error: Invalid request (length 0, selector 2, unit 2)");
 }
 
 TEST_F(UVCCameraControlTest, WithoutACameraEveryRequestFailsWithItsLogLine) {
-  UVCCameraControl missing(0x01100000, factory);
+  UVCCameraControl missing(0x02100000, factory);
   EXPECT_FALSE(missing.hasInterface());
   const std::size_t calls = kernel->state().calls.size();
-  std::size_t operations = 0;
   for (const ControlCase& c : kControls) {
     EXPECT_EQ(c.get(missing), 0) << c.name;
-    EXPECT_FALSE(c.set && c.set(missing)) << c.name;
-    operations += c.set ? 2 : 1;
-  }
-  for (const ClampCase& c : kClamps) {
-    EXPECT_FALSE((missing.*c.set)(c.value));
+    EXPECT_FALSE(c.set(missing)) << c.name;
   }
   EXPECT_EQ(kernel->state().calls.size(), calls);
-  EXPECT_EQ(log.lines.size(), operations + kClamps.size());
-  EXPECT_THAT(log.lines, Each(std::string("CameraControl Error: No interface to send request")));
+  EXPECT_EQ(log.size(), 2 * kControls.size());
+  EXPECT_THAT(log, Each(std::string("CameraControl Error: No interface to send request")));
 }
 
-TEST_F(UVCCameraControlTest, AUniqueIdNamesTheLocationBeforeTheUsbIds) {
-  for (const auto& [text, location] :
-       std::vector<std::pair<const char*, std::optional<std::uint32_t>>>{
-           {"0x3142000b206b215", 0x03142000},  // bus below 16
-           {"0x14100000046d085b", 0x14100000},
-           {"0x03142000", 0x03142000},
-           {"0X1f", 0x1f},
-           {"0x3142000b206b215-extra", 0x03142000},
-           {"0xFFFFFFFF00000000", 0xFFFFFFFF},
-           {"0x1FFFFFFFF00000000", std::nullopt},  // beyond 32 bits
-           {"0x", std::nullopt},
-           {"3142000", std::nullopt},
-           {"0xg1", std::nullopt},
-           {"", std::nullopt}}) {
-    EXPECT_EQ(UVCCameraControl::locationIdFromUniqueId(text), location) << text;
+// The transport on the first camera's capture node: records the driver cannot carry, and the
+// driver's own failures. The reason, and nothing moved.
+using Arrange = std::function<void(UVCControlRequest&, FakeV4l2Kernel&)>;
+struct FailureCase {
+  const char* name;
+  std::uint8_t type;
+  std::uint8_t code;
+  int unit;
+  int selector;
+  std::size_t length;
+  Arrange arrange;
+  int status;
+  std::size_t driverCalls;
+};
+
+class Failure : public Uvc, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failure, ReportsTheReasonAndMovesNothing) {
+  const FailureCase& c = GetParam();
+  V4l2UvcTransport transport(kernel->open("/dev/video0", O_RDWR), kernel);
+  kernel->controls[V4L2_CID_BRIGHTNESS] = 0;
+  kernel->controls[V4L2_CID_EXPOSURE_AUTO] = 0;
+  Bytes bytes(c.length, 0);
+  UVCControlRequest r;
+  r.bmRequestType = c.type;
+  r.bRequest = c.code;
+  r.wValue = static_cast<std::uint16_t>(c.selector << 8);
+  r.wIndex = static_cast<std::uint16_t>(c.unit << 8);
+  r.wLength = static_cast<std::uint16_t>(c.length);
+  r.pData = bytes.data();
+  if (c.arrange) c.arrange(r, *kernel);
+  const Bytes before = bytes;
+  EXPECT_EQ(transport.controlRequest(r), c.status);
+  EXPECT_EQ(r.wLenDone, 0u);
+  EXPECT_EQ(kernel->state().calls.size(), c.driverCalls);
+  EXPECT_EQ(bytes, before);
+}
+
+Arrange fails(unsigned long request, int error) {
+  return [=](UVCControlRequest&, FakeV4l2Kernel& k) { k.failures[request] = error; };
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, Failure, ::testing::Values(
+    FailureCase{"UnknownProcessingUnitSelector", 0xA1, 0x81, 2, 0x12, 2, {}, EOPNOTSUPP, 0},
+    FailureCase{"UnknownRequestCode", 0xA1, 0x90, 2, 2, 2, {}, EOPNOTSUPP, 0},
+    FailureCase{"OtherInterface", 0xA1, 0x81, 2, 2, 2, [](auto& r, auto&) { r.wIndex |= 1; },
+                EOPNOTSUPP, 0},
+    FailureCase{"LengthOfAnotherControl", 0xA1, 0x81, 2, 2, 4, {}, EINVAL, 0},
+    FailureCase{"ZeroLength", 0x21, 0x01, 6, 1, 0, {}, EINVAL, 0},
+    FailureCase{"NoValueBytes", 0xA1, 0x81, 6, 1, 1, [](auto& r, auto&) { r.pData = nullptr; },
+                EINVAL, 0},
+    FailureCase{"ExposureModeWithoutAMeaning", 0x21, 0x01, 1, 2, 1,
+                [](auto& r, auto&) { r.pData[0] = 3; }, ERANGE, 0},
+    FailureCase{"ExposureTimeBeyondV4l2", 0x21, 0x01, 1, 4, 4,
+                [](auto& r, auto&) { r.pData[3] = 0x80; }, ERANGE, 0},
+    FailureCase{"DriverReportsUnknownExposureMode", 0xA1, 0x81, 1, 2, 1,
+                [](auto&, auto& k) { k.controls[V4L2_CID_EXPOSURE_AUTO] = 9; }, ERANGE, 1},
+    FailureCase{"DriverRefusesGet", 0xA1, 0x81, 2, 2, 2, fails(VIDIOC_G_CTRL, ENODEV), ENODEV, 1},
+    FailureCase{"ControlMissingInDriver", 0xA1, 0x81, 2, 7, 2, {}, EINVAL, 1},
+    FailureCase{"NotAnExtensionUnit", 0xA1, 0x81, 3, 1, 1, fails(UVCIOC_CTRL_QUERY, ENOENT), ENOENT, 1}),
+    [](const auto& p) { return std::string(p.param.name); });
+// clang-format on
+
+// The factory skips the metadata node and closes what it opened once the control is gone.
+TEST_F(Uvc, TheFactorySkipsTheMetadataNodeOfTheCameraAtTheLocation) {
+  kernel->controls[V4L2_CID_BRIGHTNESS] = 150;
+  {
+    UVCCameraControl control(kCamera, factory);
+    ASSERT_TRUE(control.hasInterface());
+    EXPECT_THAT(kernel->state().opened, ElementsAre("/dev/video2", "/dev/video3"));
+    EXPECT_THAT(kernel->state().closed, ElementsAre("/dev/video2"));
+    EXPECT_EQ(control.getBrightness(), 150);
   }
-  EXPECT_TRUE(UVCCameraControl::withUniqueId("0x3142000b206b215", factory).hasInterface());
-  EXPECT_FALSE(UVCCameraControl::withUniqueId("not an id", factory).hasInterface());
+  EXPECT_THAT(kernel->state().closed, ElementsAre("/dev/video2", "/dev/video3"));
+  EXPECT_TRUE(log.empty());
 }
 
-TEST_F(UVCCameraControlTest, VendorAndProductBeyondSixteenBitsMatchNothing) {
-  EXPECT_TRUE(UVCCameraControl::withVendorProduct(0xB206, 0xB215, factory).hasInterface());
-  EXPECT_FALSE(UVCCameraControl::withVendorProduct(0xB206, 0xB216, factory).hasInterface());
-  EXPECT_FALSE(UVCCameraControl::withVendorProduct(0x1B206, 0xB215, factory).hasInterface());
-  EXPECT_FALSE(UVCCameraControl::withVendorProduct(-1, 0xB215, factory).hasInterface());
-}
-
-TEST(UVCCameraControlMapValue, MapsLinearlyAndAnEmptySourceRangeToItsStart) {
-  EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(50, 0, 100, 78, 178), 128);
-  EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(0.25f, 0, 1, 100, 0), 75);
-  EXPECT_FLOAT_EQ(UVCCameraControl::mapValue(3, 5, 5, 10, 20), 10);
+// The camera at the location cannot be controlled: what was opened, closed and logged.
+TEST_F(Uvc, TheFactorysFailuresCloseWhatWasOpenedAndLogTheReason) {
+  struct Case {
+    const char* name;
+    std::uint32_t location;
+    std::function<void(FakeV4l2Kernel&)> arrange;
+    Lines opened;
+    Lines closed;
+    Lines log;
+  };
+  const std::string v2 = "/dev/video2", v3 = "/dev/video3";
+  // clang-format off
+  const Case cases[] = {
+      {"NoCameraThere", 0x02100000, {}, {}, {}, {}},
+      {"OnlyMetadataNodes", kCamera, [](auto& k) { k.addNode("/dev/video3", k.nodeWith(V4L2_CAP_META_CAPTURE)); },
+       {v2, v3}, {v2, v3}, {}},
+      {"CannotOpen", kCamera, [](auto& k) { k.addNode("/dev/video2", k.nodeWith(V4L2_CAP_VIDEO_CAPTURE, EACCES)); },
+       {v2}, {}, {"CameraControl Error: Unable to create a plug-in (0000000d)\n"}},
+      {"RefusesCapabilities", kCamera, [](auto& k) { k.failures[VIDIOC_QUERYCAP] = ENOTTY; },
+       {v2}, {v2}, {"CameraControl Error: Couldn\u2019t create a device interface for the interface (00000019)"}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    auto fresh = camerasKernel();
+    if (c.arrange) c.arrange(*fresh);
+    log.clear();
+    V4l2UvcTransportFactory lookup(&cameras, fresh);
+    lookup.setLog(sink());
+    EXPECT_EQ(lookup.openByLocation(c.location), nullptr) << c.name;
+    EXPECT_EQ(fresh->state().opened, c.opened) << c.name;
+    EXPECT_EQ(fresh->state().closed, c.closed) << c.name;
+    EXPECT_EQ(log, c.log) << c.name;
+  }
 }
 
 }  // namespace
