@@ -1,6 +1,6 @@
 // Compaction and listing of the log folder: when a new file starts, this program's log files
 // older than the age limit go (other entries, the current file and this process's files stay);
-// listings come newest first, through the main-thread poster when one is set.
+// listings run their completions through the main-thread poster when one is set.
 
 #include "DirScan.h"
 #include "LogTestSupport.h"
@@ -78,20 +78,6 @@ TEST(Compaction, NegativeLimitRemovesOnlyThisProgramsLogFilesOfEarlierRuns) {
   logger.write("rotated");
   EXPECT_EQ(test::readFile(logDir + "/VexhalTools_2024-03-05 09:00:01_0.log"), "current\n");
   EXPECT_EQ(test::readFile(logDir + "/VexhalTools_2024-03-05 09:00:02_1.log"), "rotated\n");
-}
-
-std::vector<std::string> order(std::vector<detail::DatedEntry> entries, bool newestFirst) {
-  detail::sortByCreation(entries, newestFirst);
-  std::vector<std::string> names;
-  for (const auto& e : entries) names.push_back(e.subpath);
-  return names;
-}
-
-TEST(Listing, NewestFirstKeepsTiesAndPutsUndatedLast) {
-  const std::vector<detail::DatedEntry> entries{
-      {"a", 3}, {"b", 1}, {"u1", std::nullopt}, {"d", 3}, {"e", 2}, {"u2", std::nullopt}, {"f", 3}};
-  EXPECT_EQ(order(entries, true), (std::vector<std::string>{"a", "d", "f", "e", "b", "u1", "u2"}));
-  EXPECT_EQ(order(entries, false), (std::vector<std::string>{"b", "e", "a", "d", "f", "u1", "u2"}));
 }
 
 TEST(Listing, CompletionsRunThroughTheMainThreadPoster) {
