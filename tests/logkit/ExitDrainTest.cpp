@@ -46,16 +46,13 @@ TEST(ExitDrain, AFloodLosesOnlyCountedLinesAndKeepsOrder) {
     int t = -1;
     int i = -1;
     unsigned long long count = 0;
-    if (const auto pos = line.find("]: flood "); pos != std::string::npos) {
-      ASSERT_EQ(std::sscanf(line.c_str() + pos, "]: flood %d %d", &t, &i), 2) << line;
+    const char* text = line.c_str() + std::min(line.find("]: "), line.size());
+    if (std::sscanf(text, "]: flood %d %d", &t, &i) == 2) {
       ASSERT_TRUE(t == 0 || t == 1) << line;
       ASSERT_GE(i, next[t]) << "thread " << t << " went backwards";
       next[t] = i + 1;
       ++written;
-    } else if (const auto notice = line.find("]: Log queue full, "); notice != std::string::npos) {
-      ASSERT_EQ(std::sscanf(line.c_str() + notice, "]: Log queue full, %llu lines dropped", &count),
-                1)
-          << line;
+    } else if (std::sscanf(text, "]: Log queue full, %llu lines dropped", &count) == 1) {
       dropped += count;
     }
   }

@@ -97,7 +97,6 @@ INSTANTIATE_TEST_SUITE_P(Faults, DownloadFailureTest, ::testing::Values(
     FailureCase{"DropMidwayHttps", F::DropMidway, false, 0, R::kDownloadCut, true},
     FailureCase{"DropMidwayHttp", F::DropMidway, false, 0, R::kDownloadCut, false},
     FailureCase{"Slow", F::Slow, false, 0, R::kTimeout, true},
-    FailureCase{"Damaged", F::Damaged, true, 0, R::kChecksumMismatch, true},
     FailureCase{"TruncatedHttps", F::Truncated, true, 0, R::kChecksumMismatch, true},
     FailureCase{"TruncatedHttp", F::Truncated, true, 0, R::kChecksumMismatch, false},
     FailureCase{"DeclaredTooLarge", F::HugeLength, false, 0, R::kTooLarge, false},
