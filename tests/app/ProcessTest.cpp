@@ -14,34 +14,25 @@
 namespace vexhal {
 namespace {
 
-struct SingleInstanceTest : testing::Test {
-  QString path() const { return dir.filePath(QStringLiteral("instance.socket")); }
+// The first claim runs and a second one asks it to show its window; a socket left by an
+// instance that ended is taken over, and an unusable place still lets the program run.
+TEST(SingleInstanceTest, OneInstanceRunsAndTheNextOneActivatesIt) {
   QTemporaryDir dir;
-};
-
-TEST_F(SingleInstanceTest, TheFirstClaimRunsAndASecondOneAsksItToShowItsWindow) {
+  const QString path = dir.filePath(QStringLiteral("instance.socket"));
   {
-    QSingleInstance first(path());
+    QSingleInstance first(path);
     ASSERT_TRUE(first.claim());
-    EXPECT_TRUE(first.isListening());
     QSignalSpy activations(&first, &QSingleInstance::activationRequested);
-    QSingleInstance second(path());
+    QSingleInstance second(path);
     EXPECT_FALSE(second.claim());
     EXPECT_FALSE(second.isListening());
     ASSERT_TRUE(activations.wait(5000));
     EXPECT_EQ(activations.count(), 1);
   }
-  QSingleInstance later(path());  // after the running instance has ended
+  ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly));
+  QSingleInstance later(path);
   EXPECT_TRUE(later.claim());
-}
-
-// A socket left by an instance that ended is taken over; an unusable place still lets the
-// program run.
-TEST_F(SingleInstanceTest, AStaleSocketIsTakenOverAndAnUnusablePlaceStillRuns) {
-  ASSERT_TRUE(QFile(path()).open(QIODevice::WriteOnly));
-  QSingleInstance instance(path());
-  EXPECT_TRUE(instance.claim());
-  EXPECT_TRUE(instance.isListening());
+  EXPECT_TRUE(later.isListening());
   QSingleInstance nowhere(dir.filePath(QStringLiteral("missing/dir/instance.socket")));
   EXPECT_TRUE(nowhere.claim());
   EXPECT_FALSE(nowhere.isListening());

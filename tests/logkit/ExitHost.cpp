@@ -2,7 +2,6 @@
 //   drain N   main and one thread log N lines each, then main returns
 //   exit N    a thread logs N lines and calls exit() while main waits
 //   flood N   two threads log N lines each as fast as they can, then main returns
-//   fork N    logs N lines, forks a child that tries to log and exits, then logs again
 //   handler-exit N   a handler calls exit() on the log queue thread while N lines wait
 // A static object logs from its destructor, after the library's exit drain.
 
@@ -10,7 +9,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -54,21 +52,6 @@ int main(int argc, char** argv) {
       std::exit(0);
     }).detach();
     for (;;) pause();
-  }
-  if (mode == "fork") {
-    logMany("before fork", -1);
-    const pid_t child = fork();
-    if (child == 0) {
-      QLog("in child");
-      ostrane::flushLogQueue();
-      std::exit(0);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-      return 3;
-    QLog("after fork");
-    return 0;
   }
   if (mode == "handler-exit") {
     ostrane::QLogger logger = ostrane::ddLog();

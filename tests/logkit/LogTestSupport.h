@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -93,15 +93,9 @@ inline std::string shellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-// Runs a shell command; returns its exit status and fills `output` with its standard output.
-inline int runCommand(const std::string& command, std::string* output = nullptr) {
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  std::string out;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof(buf), pipe)) > 0;) out.append(buf, n);
-  const int status = pclose(pipe);
-  if (output) *output = out;
+// Runs a shell command and returns its exit status.
+inline int runCommand(const std::string& command) {
+  const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "UpdateService.h"
 #include "common/EventLoop.h"
 #include "net/RNetManager.h"
@@ -33,8 +35,13 @@ inline QByteArray testCertFile(const char* name) {
 }
 
 struct Outcome {
+  void complete(const RNetResponse& answer) {
+    ++calls;
+    threads.insert(QThread::currentThread());
+    response = answer;
+  }
   int calls = 0;
-  bool offMainThread = false;
+  std::set<QThread*> threads;  // where the callbacks ran
   RNetResponse response;
   std::optional<RVersionUpgradeInfo> data;  // of a version check
   std::vector<int> progress;                // of a download
@@ -61,24 +68,22 @@ class NetTest : public ::testing::Test {
   }
 
   // Runs one call to its completion, which must come later, once, on this thread.
-  Outcome await(const std::function<void(std::shared_ptr<Outcome>, QThread*)>& call) {
+  Outcome await(const std::function<void(std::shared_ptr<Outcome>)>& call) {
     auto outcome = std::make_shared<Outcome>();
-    call(outcome, QThread::currentThread());
+    call(outcome);
     EXPECT_EQ(outcome->calls, 0) << "completion ran inside the call";
     EXPECT_TRUE(waitUntil([&] { return outcome->calls > 0; }));
     pumpEvents(16);  // a second completion would come now
     EXPECT_EQ(outcome->calls, 1);
-    EXPECT_FALSE(outcome->offMainThread);
+    EXPECT_EQ(outcome->threads, std::set{QThread::currentThread()});
     return *outcome;
   }
 
   Outcome check(RNetManager& manager, const QString& product, const QString& version) {
-    return await([&](std::shared_ptr<Outcome> outcome, QThread* main) {
+    return await([&](std::shared_ptr<Outcome> outcome) {
       manager.needVersionUpgrade(product, version,
-                                 [outcome, main](const RNetResponse& response, const auto& data) {
-                                   ++outcome->calls;
-                                   outcome->offMainThread |= QThread::currentThread() != main;
-                                   outcome->response = response;
+                                 [outcome](const auto& response, const auto& data) {
+                                   outcome->complete(response);
                                    outcome->data = data;
                                  });
     });
@@ -86,16 +91,12 @@ class NetTest : public ::testing::Test {
 
   Outcome download(RNetManager& manager, const QString& url, const QString& path,
                    std::optional<std::optional<QByteArray>> sha256 = std::nullopt) {
-    return await([&](std::shared_ptr<Outcome> outcome, QThread* main) {
-      auto progress = [outcome, main](int percent) {
-        outcome->offMainThread |= QThread::currentThread() != main;
+    return await([&](std::shared_ptr<Outcome> outcome) {
+      auto progress = [outcome](int percent) {
+        outcome->threads.insert(QThread::currentThread());
         outcome->progress.push_back(percent);
       };
-      auto complete = [outcome, main](const RNetResponse& response) {
-        ++outcome->calls;
-        outcome->offMainThread |= QThread::currentThread() != main;
-        outcome->response = response;
-      };
+      auto complete = [outcome](const RNetResponse& response) { outcome->complete(response); };
       if (sha256)
         manager.download(url, path, *sha256, progress, complete);
       else

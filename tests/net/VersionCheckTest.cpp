@@ -36,21 +36,15 @@ TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
   } rows[] = {
       // clang-format off
       {"Upgrade", answerWith(upgradeData()), 0, true, "success"},
-      {"UpToDate", json(UpdateService::upToDate()), 0, true, "success"},
       {"DataIsText", answerWith(QStringLiteral("no update")), 0, false, "success"},
-      {"DataMissing", json({{"code", 0}, {"message", "success"}}), 0, false, "success"},
       {"FieldMissing", answerWith(upgradeData("packageSize")), 0, false, "success"},
       {"FlagAsText", answerWith(upgradeData("needUpgrade", "true")), 0, false, "success"},
-      {"VersionAsNumber", answerWith(upgradeData("version", 2)), 0, false, "success"},
       {"ShaNotHex", answerWith(upgradeData("sha256", "abc")), 0, false, "success"},
       {"ServiceFailure", json({{"code", 4003}, {"message", "Unknown model"}}), 4003, false, "Unknown model"},
       {"CodeAsText", json({{"code", "0"}, {"data", upgradeData()}}), kBad, false, nullptr},
       {"CodeFraction", json({{"code", 0.5}, {"data", upgradeData()}}), kBad, false, nullptr},
-      {"CodeMissing", json({{"data", upgradeData()}}), kBad, false, nullptr},
       {"MessageAsNumber", json({{"code", 0}, {"message", 7}, {"data", upgradeData()}}), kBad, false, nullptr},
-      {"Array", "[1,2]", kBad, false, nullptr},
       {"Unclosed", "{\"code\":0", kBad, false, nullptr},
-      {"Empty", "", kBad, false, nullptr},
       // clang-format on
   };
   for (const auto& row : rows) {
@@ -72,83 +66,46 @@ TEST(VersionAnswerTest, BodiesAreDecodedOrRefused) {
   EXPECT_EQ(data->sha256, kSha.toLower().toLatin1());
 }
 
-TEST_F(NetTest, QueryValuesArriveUnchangedAndTheAnswerIsDecoded) {
+// Query values arrive unchanged; a new endpoint takes effect for later checks and keeps its path,
+// and an unusable one sends nothing.
+TEST_F(NetTest, ChecksGoToTheConfiguredEndpointWithTheQueryUnchanged) {
   const QString product = QStringLiteral("Vexhal Cam+Pro&x=1");
   const QString version = QStringLiteral("1.0 β/测试?#%");
   service_.setAnswer(product, version, UpdateService::upToDate());
   useService(manager_, true);
-
-  const Outcome outcome = check(manager_, product, version);
-
-  EXPECT_EQ(outcome.response.code, 0);
-  ASSERT_TRUE(outcome.data.has_value());
-  EXPECT_FALSE(outcome.data->needUpgrade);
+  EXPECT_EQ(check(manager_, product, version).response.code, 0);
   ASSERT_EQ(service_.requests().size(), 1);
-  const sim::ServiceRequest& request = service_.requests().front();
+  const sim::ServiceRequest request = service_.requests().front();
   EXPECT_TRUE(request.secure);
   EXPECT_EQ(request.path, UpdateService::kVersionCheckPath);
   EXPECT_EQ(request.queryValue("product"), product);
   EXPECT_EQ(request.queryValue("version"), version);
   EXPECT_EQ(request.query.size(), 2);
-}
 
-TEST_F(NetTest, EndpointsTakeEffectForLaterChecksAndKeepTheirPath) {
-  sim::UpdateService other;
-  ASSERT_TRUE(other.listenHttp());
-  service_.setAnswer("VX-1", "*", UpdateService::upToDate());
-  other.setAnswer("VX-1", "*", QJsonObject{{"code", 7}, {"message", "other"}});
-
-  useService(manager_, false);
-  EXPECT_EQ(check(manager_, "VX-1", "1").response.code, 0);
-  EXPECT_FALSE(service_.requests().front().secure);
-  manager_.config(QStringLiteral("http://127.0.0.1"), QString::number(other.httpPort()));
-  EXPECT_EQ(check(manager_, "VX-1", "1").response.code, 7);
   manager_.config(service_.url(QStringLiteral("/base/"), false), QStringLiteral("443"));
-  EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kHttpStatus);
+  EXPECT_EQ(check(manager_, product, version).response.code, RNetResponse::kHttpStatus);
   ASSERT_EQ(service_.requests().size(), 2);
+  EXPECT_FALSE(service_.requests().back().secure);
   EXPECT_EQ(service_.requests().back().path, "/base/api/v1/version-check");
-  EXPECT_EQ(other.requests().size(), 1);
-
   manager_.config(QStringLiteral("   "), QStringLiteral("  "));
-  const Outcome unusable = check(manager_, "VX-1", "1");
-  EXPECT_EQ(unusable.response.code, RNetResponse::kBadAddress);
-  EXPECT_FALSE(unusable.response.message.isEmpty());
-  EXPECT_EQ(service_.requests().size() + other.requests().size(), 3);
+  EXPECT_EQ(check(manager_, product, version).response.code, RNetResponse::kBadAddress);
+  EXPECT_EQ(service_.requests().size(), 2);
 }
 
-TEST_F(NetTest, TransportFaultsGiveTheirFailureClass) {
-  const struct {
-    UpdateService::Fault fault;
-    std::int64_t code;
-    const char* inMessage;
-  } rows[] = {{UpdateService::Fault::ServerError, RNetResponse::kHttpStatus, "500"},
-              {UpdateService::Fault::Truncated, RNetResponse::kBadAnswer, ""},
-              {UpdateService::Fault::Slow, RNetResponse::kTimeout, ""},
-              {UpdateService::Fault::DropMidway, RNetResponse::kNoConnection, ""},
-              {UpdateService::Fault::HugeLength, RNetResponse::kBadAnswer, ""},
-              {UpdateService::Fault::Trickle, RNetResponse::kTimeout, ""}};
+// An answer declared too large is refused at its headers; one trickled byte by byte, each well
+// within the idle timeout, ends at the check's deadline.
+TEST_F(NetTest, OversizedOrTrickledAnswersAreRefused) {
   service_.setAnswer("VX-1", "*",
                      QJsonObject{{"code", 0}, {"message", "success"}, {"data", upgradeData()}});
-  for (const auto& row : rows) {
-    SCOPED_TRACE(static_cast<int>(row.fault));
-    service_.setFault(UpdateService::kVersionCheckPath, row.fault);
-    // Only the held-back answers wait for a timeout; the others keep the defaults.
-    RNetManager manager;
-    ASSERT_TRUE(manager.addTrustedAuthority(testCertFile("ca.pem")));
-    if (row.fault == UpdateService::Fault::Slow)
-      manager.setIdleTimeout(std::chrono::milliseconds(300));
-    if (row.fault == UpdateService::Fault::Trickle) {
-      service_.setSlowDelay(
-          std::chrono::milliseconds(50));  // each byte well within the idle timeout
-      manager.setCheckDeadline(std::chrono::milliseconds(300));
-    }
-    useService(manager, true);
-    const Outcome outcome = check(manager, "VX-1", "1");
-    EXPECT_EQ(outcome.response.code, row.code);
-    EXPECT_FALSE(outcome.response.message.isEmpty());
-    EXPECT_TRUE(outcome.response.message.contains(QLatin1StringView(row.inMessage)));
-    EXPECT_FALSE(outcome.data.has_value());
-  }
+  useService(manager_, true);
+  service_.setFault(UpdateService::kVersionCheckPath, UpdateService::Fault::HugeLength);
+  EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kBadAnswer);
+  service_.setFault(UpdateService::kVersionCheckPath, UpdateService::Fault::Trickle);
+  service_.setSlowDelay(std::chrono::milliseconds(50));
+  manager_.setCheckDeadline(std::chrono::milliseconds(300));
+  const Outcome trickled = check(manager_, "VX-1", "1");
+  EXPECT_EQ(trickled.response.code, RNetResponse::kTimeout);
+  EXPECT_FALSE(trickled.data.has_value());
 }
 
 TEST_F(NetTest, EndlessAnswerIsCutOffNearTheCap) {
@@ -188,10 +145,6 @@ TEST_F(NetTest, EndlessAnswerIsCutOffNearTheCap) {
 TEST_F(NetTest, UnreachableServiceIsNoConnection) {
   manager_.config(QStringLiteral("127.0.0.1"), QString::number(closedPort()));
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kNoConnection);
-  const QString url = QStringLiteral("http://127.0.0.1:%1/x.bin").arg(closedPort());
-  EXPECT_EQ(download(manager_, url, scratchPath("x.bin")).response.code,
-            RNetResponse::kNoConnection);
-  EXPECT_TRUE(scratchFiles().isEmpty());
 
   QTcpServer silent;
   ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
@@ -200,55 +153,30 @@ TEST_F(NetTest, UnreachableServiceIsNoConnection) {
   EXPECT_EQ(check(manager_, "VX-1", "1").response.code, RNetResponse::kNoConnection);
 }
 
-// Lines a delegate heard, kept apart from the delegate so they outlive it.
-struct Heard {
-  QStringList lines;
-  std::vector<const RNetManager*> senders;
-};
-
+// Keeps the lines it hears apart from itself, so that they outlive it.
 class RecordingDelegate : public RNetManagerDelegate {
  public:
-  void onPrintLog(RNetManager& sender, const QString& message) override {
-    heard->lines.append(message);
-    heard->senders.push_back(&sender);
-  }
-  const std::shared_ptr<Heard> heard = std::make_shared<Heard>();
+  void onPrintLog(RNetManager&, const QString& message) override { lines->append(message); }
+  const std::shared_ptr<QStringList> lines = std::make_shared<QStringList>();
 };
 
 TEST_F(NetTest, LogLinesReachEveryLivingDelegateOnce) {
   auto a = std::make_shared<RecordingDelegate>();
-  auto b = std::make_shared<RecordingDelegate>();
   auto gone = std::make_shared<RecordingDelegate>();
-  const auto heardA = a->heard;
-  const auto heardGone = gone->heard;
+  const auto heardGone = gone->lines;
   manager_.addDelegate(gone);
   manager_.addDelegate(a);
-  manager_.addDelegate(b);
   manager_.addDelegate(a);  // the program adds its forwarder again after every config
   gone.reset();
   service_.setAnswer("VX-1", "*", UpdateService::upToDate());
-
   useService(manager_, false);
   check(manager_, "VX-1", "1.0");
-  const QString url = service_.url("/missing.bin", true);
-  download(manager_, url, scratchPath("x.bin"));
-
-  ASSERT_EQ(heardA->lines.size(), 5) << heardA->lines.join('\n').toStdString();
-  EXPECT_EQ(heardA->lines, b->heard->lines);
-  EXPECT_TRUE(heardGone->lines.isEmpty());
-  EXPECT_TRUE(heardA->lines[0].startsWith("RNetManager, config, http://127.0.0.1:"));
-  EXPECT_TRUE(heardA->lines[1].contains("/api/v1/version-check?product=VX-1&version=1.0"));
-  EXPECT_EQ(heardA->lines[2], "RNetManager, version-check, 0, success");
-  EXPECT_TRUE(heardA->lines[3].contains(url));
-  EXPECT_TRUE(heardA->lines[4].startsWith(
-      QStringLiteral("RNetManager, download, %1, ").arg(RNetResponse::kHttpStatus)));
-  EXPECT_TRUE(heardA->lines[4].contains("404"));
-  EXPECT_EQ(heardA->senders, std::vector<const RNetManager*>(5, &manager_));
+  ASSERT_EQ(a->lines->size(), 3) << a->lines->join('\n').toStdString();
+  EXPECT_TRUE(heardGone->isEmpty());
+  EXPECT_EQ(a->lines->at(2), "RNetManager, version-check, 0, success");
 }
 
 TEST_F(NetTest, UntrustedCertificateIsATlsFailureThatIsLoggedAndKeepsThePreviousFile) {
-  EXPECT_FALSE(manager_.addTrustedAuthority("not a certificate"));
-  EXPECT_FALSE(manager_.addTrustedAuthority(testCertFile("server.key")));
   RNetManager stranger;  // trusts the system's authorities only
   auto delegate = std::make_shared<RecordingDelegate>();
   stranger.addDelegate(delegate);
@@ -267,8 +195,7 @@ TEST_F(NetTest, UntrustedCertificateIsATlsFailureThatIsLoggedAndKeepsThePrevious
   EXPECT_EQ(readFile(save), "kept");
   EXPECT_EQ(scratchFiles(), QStringList{"p.bin"});
   EXPECT_TRUE(service_.requests().isEmpty());
-  EXPECT_FALSE(delegate->heard->lines.filter("RNetManager, TLS, ").isEmpty())
-      << delegate->heard->lines.join('\n').toStdString();
+  EXPECT_FALSE(delegate->lines->filter("RNetManager, TLS, ").isEmpty());
 }
 
 TEST_F(NetTest, ManagerGoneDropsCallsWithoutCompletions) {
