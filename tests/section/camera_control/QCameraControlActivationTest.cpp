@@ -5,6 +5,7 @@
 
 #include "../ScreenTestSupport.h"
 #include "CameraCommand.h"
+#include "VirtualCameraRig.h"
 #include "app/AppDelegate.h"
 #include "app/DemoSession.h"
 #include "app/MainWindow.h"
@@ -131,9 +132,10 @@ TEST_F(ActivationTest, EveryScreenTakesClicksOnItsControls) {
   QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
   settle();
   EXPECT_EQ(coveredControls(window, window), "") << "image page";
-  screen->cameraDetailBtnAction();
+  QTest::mouseClick(screen->cameraDetailBtn(), Qt::LeftButton);
   auto* info = qobject_cast<QCameraInfoVC*>(navVC->topViewController());
   ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->device(), list->cameraArr().front());
   settle();
   EXPECT_EQ(coveredControls(window, window), "") << "camera info";
   info->backBtnAction();

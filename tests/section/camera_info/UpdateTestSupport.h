@@ -4,6 +4,8 @@
 
 #include "../ScreenTestSupport.h"
 #include "UpdateService.h"
+#include "common/QNavigationController.h"
+#include "common/QViewController.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
 #include "section/about/QNetLogForwarder.h"
@@ -42,6 +44,23 @@ struct LocalUpdateService {
   }
 
   sim::UpdateService service;
+};
+
+// The local update service and a stack of screens over a root screen, in a window of its own.
+struct ScreenStack {
+  ScreenStack() {
+    nav.resize(900, 600);
+    nav.show();
+  }
+  ~ScreenStack() {
+    if (QUpgradeVC* sheet = shown<QUpgradeVC>()) sheet->closeSheet();
+    nav.popToRoot(false);
+    processDeferredDeletes();
+  }
+  bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
+
+  LocalUpdateService local;
+  QNavigationController nav{new QViewController("RootScreen")};
 };
 
 }  // namespace vexhal::test
