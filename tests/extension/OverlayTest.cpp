@@ -18,8 +18,8 @@ struct OverlayTest : testing::Test {
   QMainWindow window;
 };
 
-// One busy overlay per window, over its content view,
-// blocking clicks and following its size; one hide removes it, and it is apart from the toast.
+// One busy overlay per window, over its content view, blocking clicks and following its size;
+// one hide removes it, and it is apart from the toast.
 TEST_F(OverlayTest, OneBusyOverlayPerWindowCoversAndBlocksItsContent) {
   QPointer<QProgressHUD> hud = QHudOverlay::showBusy(&window);
   EXPECT_EQ(QHudOverlay::showBusy(window.centralWidget()), hud.data());
@@ -38,9 +38,8 @@ TEST_F(OverlayTest, OneBusyOverlayPerWindowCoversAndBlocksItsContent) {
   QHudOverlay::hideBusy(&window);  // nothing left to hide
 }
 
-// A toast without text shows nothing; one with text lets clicks through, shows its text on a
-// plate and hides itself after two seconds; a newer toast replaces it, and the older one's
-// timer firing late leaves the newer alone.
+// A toast needs a window and text; it lets clicks through and hides itself after two seconds; a
+// newer one replaces it, and the older one's timer firing late leaves the newer alone.
 TEST_F(OverlayTest, AToastHidesItselfAfterTwoSecondsAndANewOneReplacesIt) {
   for (const auto& [on, text] : {std::pair<QWidget*, std::optional<QString>>{&window, std::nullopt},
                                  {&window, QString()},

@@ -14,8 +14,7 @@ using test::settle;
 using test::waitUntil;
 using Mode = QUVCParams::ImageMode;
 
-// Two virtual cameras under the real HID manager and UVC controls, unplugged at first, and a
-// settings store of the test's own.
+// Two virtual cameras, unplugged at first, and a settings store of the test's own.
 struct CameraListTest : testing::Test, test::Cameras {
   CameraListTest() : Cameras(false) {}
 
@@ -67,8 +66,7 @@ TEST_F(CameraListTest, AStoredRecordSendsOnlyItsFourValues) {
   EXPECT_EQ(second.uvcControls().values(), secondBefore);
 }
 
-// A camera pads its serial number with zero bytes; its record is stored under the text without
-// them.
+// A camera pads its serial number with zero bytes; its record is stored without them.
 TEST_F(CameraListTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
   test::Cameras padded(true, test::identity(std::string("VXK31D26\0\0\0\0\0", 13), 0x03145000));
   ASSERT_TRUE(dataBase().setUVCParams({Mode::custom, 91, 92, 93, 94}, QStringLiteral("VXK31D26")));
@@ -106,9 +104,7 @@ TEST_P(LateChannelTest, StoredSettingsWaitForTheVideoControlChannel) {
   EXPECT_EQ(countLogged(givingUp), givenUp + (appears ? 0 : 1));
 }
 
-INSTANTIATE_TEST_SUITE_P(Retries, LateChannelTest, testing::Values(9, 10), [](const auto& row) {
-  return row.param == 9 ? "AtTheLastRetry" : "Never";
-});
+INSTANTIATE_TEST_SUITE_P(Retries, LateChannelTest, testing::Values(9, 10));
 
 TEST_F(CameraListTest, TheFooterOpensTheSupportedModelsOverTheList) {
   plug(first);

@@ -41,12 +41,9 @@ TEST_F(QDataBaseTest, DamagedOrMissingValuesReadAsTheirDefaults) {
   } rows[] = {
       {nullptr, std::nullopt},
       {"SN1\\brightness=150\n", P{Mode::custom, 150, 128, 128, 128}},
-      {"SN1\\mode=0\nSN1\\brightness=bright\nSN1\\contrast=12abc\nSN1\\saturation=1."
-       "5\nSN1\\sharpness=\n",
+      {"SN1\\mode=0\nSN1\\brightness=99999999999999999999\nSN1\\contrast=@ByteArray(\\0\\x1)\n"
+       "SN1\\saturation=1.5\nSN1\\sharpness=\n",
        P{Mode::standard, 128, 128, 128, 128}},
-      {"SN1\\brightness=99999999999999999999\nSN1\\contrast=@ByteArray(\\0\\x1)\nSN1\\sharpness="
-       "true\n",
-       P{Mode::custom, 128, 128, 128, 128}},
       {"SN1\\mode=7\n", P{Mode::custom, 128, 128, 128, 128}},
       {"SN1=5\n", std::nullopt},
       {"\xff\xfe[[[=\n\\\\\\=@Variant(\n", std::nullopt},

@@ -52,9 +52,8 @@ inline void useTemporaryHome() {
   qunsetenv("XDG_CACHE_HOME");
 }
 
-// Two virtual cameras under the program's own HID manager, their video controls and capture on
-// `platform`. The first (identity `id`) is plugged in unless `plugged` is false, with its
-// `device`; the second (VXK31D2612002) stays unplugged until the test plugs it.
+// Two virtual cameras under the program's own HID manager, with video controls and capture: the
+// first (`id`) plugged in unless `plugged` is false, the second unplugged until the test plugs it.
 struct Cameras {
   explicit Cameras(bool plugged = true, sim::VirtualCameraIdentity id = {})
       : first(std::move(id)),

@@ -11,8 +11,7 @@ namespace {
 
 using test::waitUntil;
 
-// The about screen on a stack over a root screen, one virtual camera plugged in, and the local
-// update service as the endpoint.
+// The about screen on a stack over a root screen, with the local update service.
 struct AboutTest : testing::Test, test::Cameras, test::ScreenStack {
   AboutTest() {
     about = new QAboutVC(platform, manager);
@@ -22,8 +21,7 @@ struct AboutTest : testing::Test, test::Cameras, test::ScreenStack {
   QPointer<QAboutVC> about;
 };
 
-// Clicked links open the store's pages; without a browser, a dialog shows the address and copies
-// it.
+// Links open the store's pages; without a browser, a dialog shows the address and copies it.
 TEST_F(AboutTest, TermsAndPrivacyOpenTheStoresPagesOrShowTheAddress) {
   std::vector<QString> opened;
   bool browser = true;
@@ -68,19 +66,11 @@ TEST_F(AboutTest, AnswersOfTheProgramsCheckAreShownAndARemovalLeavesWhileOneWait
   EXPECT_EQ(test::shown<QUpgradeVC>()->titleLabel()->text(), QStringLiteral("VexhalTools V9.9.9"));
   test::shown<QUpgradeVC>()->closeSheet();
 
-  local.holdVersionChecks();
-  QTest::mouseClick(about->checkVersionBtn(), Qt::LeftButton);
-  ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
-  first.unplug();
-  ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
-  test::processDeferredDeletes();
-  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
-  EXPECT_TRUE(waitUntil(test::versionChecksAnswered));
+  unplugWhileACheckWaits(first, about->checkVersionBtn());
 }
 
-// The address is checked as it is typed (the endpoint's tests have the rules): Save stays off
-// with the reason shown for a refused one; a saved one is split into host and port and takes the
-// next check.
+// A typed address is checked (the endpoint's tests have the rules): Save stays off for a refused
+// one, with the reason; a saved one is split into host and port and takes the next check.
 TEST_F(AboutTest, TheTypedAddressIsCheckedAndTheSavedOneTakesTheNextCheck) {
   QTest::mouseClick(about->serviceSettingsBtn(), Qt::LeftButton);
   auto* service = qobject_cast<QServiceVC*>(nav.topViewController());

@@ -55,10 +55,8 @@ struct ControlScreen : ::testing::Test {
 
 struct SaveCase {
   const char* name;
-  std::uint32_t saveCode;
-  bool storeWorks;
-  const char* toast;
-  bool backPopsAtOnce;
+  std::uint32_t saveCode;  // the camera's answer to saving
+  bool storeWorks;         // whether this computer's settings file can be written
 };
 
 class SaveThenBack : public ControlScreen, public ::testing::WithParamInterface<SaveCase> {};
@@ -72,6 +70,7 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
   if (GetParam().saveCode != 0) {
     cam.first.setFaults(test::failing(sim::kCmdSave, GetParam().saveCode));
   }
+  const bool saved = GetParam().saveCode == 0 && GetParam().storeWorks;
   open();
   QTest::mouseClick(screen->functionControlVC()->hMirrorSwitch(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([&] { return cam.first.functions().hMirror; }));
@@ -79,8 +78,11 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
   ASSERT_NE(onlyAlert(), nullptr);
   EXPECT_EQ(onlyAlert()->alertMessage(), QStringLiteral("Save the settings\uFF1F"));
   choose(onlyAlert(), QStringLiteral("Confirm"));
-  ASSERT_TRUE(waitUntil(
-      [&] { return test::toastText(nav->window()) == QString::fromUtf8(GetParam().toast); }));
+  ASSERT_TRUE(waitUntil([&] {
+    return test::toastText(nav->window()) ==
+           (saved ? QStringLiteral("Successfully saved")
+                  : QStringLiteral("Save failed,please try it again"));
+  }));
   EXPECT_EQ(cam.first.savedFunctions().hMirror, GetParam().saveCode == 0);
   // The image settings are stored on this computer whatever the camera answered.
   EXPECT_EQ(QDataBase(settings)
@@ -88,20 +90,18 @@ TEST_P(SaveThenBack, PopsAtOnceOnlyWhenCameraAndComputerSaved) {
                 .has_value(),
             GetParam().storeWorks);
   screen->backBtnAction();
-  ASSERT_EQ(onList(), GetParam().backPopsAtOnce);
-  if (GetParam().backPopsAtOnce) {
+  ASSERT_EQ(onList(), saved);
+  if (saved) {
     EXPECT_TRUE(test::logged("CameraControl, backBtnAction(_:), true"));
   } else {
     EXPECT_EQ(onlyAlert()->alertMessage(), QStringLiteral("Settings unsaved. Exit?"));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, SaveThenBack,
-    ::testing::Values(SaveCase{"Saved", 0, true, "Successfully saved", true},
-                      SaveCase{"Failed", 7, true, "Save failed,please try it again", false},
-                      SaveCase{"NotStored", 0, false, "Save failed,please try it again", false}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, SaveThenBack,
+                         ::testing::Values(SaveCase{"Saved", 0, true}, SaveCase{"Failed", 7, true},
+                                           SaveCase{"NotStored", 0, false}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
   cam.device->setAngle(90, [](std::int64_t) {});
@@ -121,8 +121,6 @@ TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
 
   screen->backBtnAction();
   ASSERT_NE(onlyAlert(), nullptr);
-  EXPECT_EQ(onlyAlert()->alertTitle(), QStringLiteral("Notice"));
-  EXPECT_TRUE(onlyAlert()->isShowCloseBtn());
   EXPECT_TRUE(test::logged("CameraControl, backBtnAction(_:), false"));
   choose(onlyAlert(), QStringLiteral("Exit"));
   EXPECT_TRUE(onList());
@@ -149,9 +147,8 @@ TEST_F(ControlScreen, OnlyItsOwnCameraLeavingOutsideAnInstallationReturnsToTheLi
   EXPECT_TRUE(waitUntil([&] { return onList(); }));
 }
 
-// The title and the preview session's wiring (its rules are tested on the session): a busy camera
-// is explained over the preview, which starts once the camera is free, stops under another screen
-// and starts again when the screen is back on top.
+// The title, and the preview (its rules are the session's): a busy camera is explained; it runs
+// once the camera is free and while the screen is on top.
 TEST_F(ControlScreen, ThePreviewExplainsABusyCameraAndRunsWhileTheScreenIsOnTop) {
   cam.first.setFaults(test::capturedIn4K());
   open();

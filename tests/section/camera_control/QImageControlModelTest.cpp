@@ -106,16 +106,5 @@ INSTANTIATE_TEST_SUITE_P(Actions, ImageModelAction, ::testing::Values(
     [](const auto& row) { return std::string(row.param.name); });
 // clang-format on
 
-TEST(ImageModel, WithoutALoadEveryActionIsIgnored) {
-  M model;
-  EXPECT_TRUE(chooseModeItem(model, 1).empty());
-  EXPECT_TRUE(model.sliderReleased(Control::brightness, 0).empty());
-  EXPECT_TRUE(model.restore().empty());
-  model.sliderMoving();
-  model.markSaved();
-  EXPECT_FALSE(model.isLoaded());
-  EXPECT_FALSE(model.hasChanges());
-}
-
 }  // namespace
 }  // namespace vexhal

@@ -19,9 +19,6 @@ using test::waitUntil;
 using Events = std::vector<std::string>;
 const FirmwareVersion kShipped{1, 0, 6};  // what the virtual camera starts with
 
-// Parameterised cases are named by their `name` field.
-const auto caseName = [](const auto& param) { return std::string(param.param.name); };
-
 // Hands the manager's arrivals and removals to the model, as the info screen does on top.
 struct Forward : USBHidDelegate {
   void usbHidManagerDidAttachDevice(USBHidManager&, const std::shared_ptr<USBDevice>& d) override {
@@ -58,8 +55,7 @@ struct InstallationTest : testing::Test, test::Cameras {
         {&FirmwareInstallation::verifying, "verifying"},
         {&FirmwareInstallation::failed, "failed"},
         {&FirmwareInstallation::completed, "completed"},
-        {&FirmwareInstallation::timedOut, "timedOut"},
-        {&FirmwareInstallation::cameraLeft, "left"}};
+        {&FirmwareInstallation::timedOut, "timedOut"}};
     for (const auto& [signal, name] : named) {
       QObject::connect(model.get(), signal, [this, name = name] { events.push_back(name); });
     }
@@ -127,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"SameVersion", {1, 0, 6}, 0, {"started", "verifying", "failed"}},
         OutcomeCase{"NotReady", {1, 1, 0}, sim::kCmdGetState, {"started", "verifying", "failed"}},
         OutcomeCase{"Refused", {1, 1, 0}, sim::kCmdUpgradeStart, {"started", "failed"}}),
-    caseName);
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Nothing to send, or nobody to send it to: the installation fails at once and leaves the flag
 // clear and the camera's firmware as it was.
@@ -136,7 +132,7 @@ TEST_F(InstallationTest, NothingToSendOrNobodyToSendItToFailsAtOnce) {
   const auto failsAtOnce = [&](const std::string& reason) {
     const std::size_t transfers = countLogged("CameraInfo, startUpgrade");
     const std::size_t reasons = countLogged(reason);
-    events.clear();  // the camera leaving, when it does
+    events.clear();
     model->install();
     EXPECT_EQ(events, Events{"failed"});
     EXPECT_FALSE(platform.firmwareInstalling());
@@ -231,25 +227,6 @@ TEST_F(InstallationTest, ACameraLostDuringTheTransferFailsAtOnceAndARetryReaches
   ASSERT_TRUE(waitUntil([&] { return ended(); }));
   EXPECT_EQ(events, (Events{"started", "verifying", "completed"}));
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
-}
-
-// Another camera leaving is not the model's (its own leaving is the info screen's test).
-TEST_F(InstallationTest, AnotherCameraLeavingTellsTheScreenNothing) {
-  open();
-  plug(second);
-  second.unplug();
-  ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));
-  EXPECT_EQ(events, Events{});
-}
-
-// An installation the model started cannot be finished by anyone else: its end clears the flag.
-TEST_F(InstallationTest, GoingAwayDuringAnInstallationClearsTheFlag) {
-  first.setRestartDelay(std::chrono::hours(1));
-  open();
-  model->install();
-  EXPECT_TRUE(platform.firmwareInstalling());
-  model.reset();
-  EXPECT_FALSE(platform.firmwareInstalling());
 }
 
 }  // namespace

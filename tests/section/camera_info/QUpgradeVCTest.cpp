@@ -78,35 +78,29 @@ TEST_F(SheetTest, TheProgramsUpdateOpensOnlyWebAddresses) {
 
 // A download that fails offers "Try again" always and "Try again later" unless forced; the
 // latter hands the failure to the caller and closes the sheet.
-class DownloadFailureTest : public SheetTest, public testing::WithParamInterface<bool> {
- protected:
+TEST_F(SheetTest, AFailedDownloadOffersTryAgainAndLaterOnlyWhenNotForced) {
   test::LocalUpdateService local;
-};
-
-TEST_P(DownloadFailureTest, OffersTryAgainAndLaterOnlyWhenNotForced) {
-  const bool force = GetParam();
   local.service.addPackage(QStringLiteral("/fw.bin"), QByteArray(4096, 'x'));
   local.service.setFault(QStringLiteral("/fw.bin"), sim::UpdateService::Fault::DropMidway);
   std::optional<RNetResponse> handed;
-  open(info(force, local.url(QStringLiteral("/fw.bin"))), false);
-  sheet->setCompletedBlock([&](const RNetResponse& response) { handed = response; });
-  QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
-  ASSERT_TRUE(test::waitUntil([&] { return sheet->alert() != nullptr; }));
-  EXPECT_EQ(sheet->alert()->alertMessage(),
-            QStringLiteral("Downloading failed. Please try again."));
-  const QStringList titles =
-      force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"};
-  ASSERT_EQ(test::actionTitles(sheet->alert()), titles);
-  EXPECT_FALSE(handed.has_value());
-  if (!force) {
-    test::choose(sheet->alert(), QStringLiteral("Try again later"));
-    ASSERT_TRUE(handed.has_value());
-    EXPECT_NE(handed->code, 0);
-    EXPECT_FALSE(sheet->isVisible());
+  for (const bool force : {true, false}) {
+    open(info(force, local.url(QStringLiteral("/fw.bin"))), false);
+    sheet->setCompletedBlock([&](const RNetResponse& response) { handed = response; });
+    QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
+    ASSERT_TRUE(test::waitUntil([&] { return sheet->alert() != nullptr; }));
+    EXPECT_EQ(sheet->alert()->alertMessage(),
+              QStringLiteral("Downloading failed. Please try again."));
+    const QStringList titles =
+        force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"};
+    EXPECT_EQ(test::actionTitles(sheet->alert()), titles);
+    EXPECT_FALSE(handed.has_value());
+    if (force) sheet->closeSheet();
   }
+  test::choose(sheet->alert(), QStringLiteral("Try again later"));
+  ASSERT_TRUE(handed.has_value());
+  EXPECT_NE(handed->code, 0);
+  EXPECT_FALSE(sheet->isVisible());
 }
-
-INSTANTIATE_TEST_SUITE_P(ForcedOrNot, DownloadFailureTest, testing::Bool());
 
 // Texts of the service are shown as they stand, never read as markup.
 TEST_F(SheetTest, ShowsTheServicesTextsAsTheyStand) {
@@ -118,18 +112,6 @@ TEST_F(SheetTest, ShowsTheServicesTextsAsTheyStand) {
     EXPECT_TRUE(Qt::mightBeRichText(label->text()));
     EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
   }
-}
-
-TEST_F(SheetTest, ExitAsksAndConfirmEndsTheProgram) {
-  int terminated = 0;
-  open(info(true), true);
-  sheet->setTerminator([&] { ++terminated; });
-  QTest::mouseClick(sheet->exitBtn(), Qt::LeftButton);
-  ASSERT_NE(sheet->alert(), nullptr);
-  EXPECT_EQ(test::actionTitles(sheet->alert()), (QStringList{"Cancel", "Confirm"}));
-  test::choose(sheet->alert(), QStringLiteral("Confirm"));
-  EXPECT_EQ(terminated, 1);
-  EXPECT_FALSE(sheet->isVisible());
 }
 
 }  // namespace

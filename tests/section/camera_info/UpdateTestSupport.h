@@ -58,6 +58,19 @@ struct ScreenStack {
     processDeferredDeletes();
   }
   bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
+  // Unplugs `camera` while the check that `check` starts waits for the service: the screen on top
+  // closes and its busy overlay goes with it.
+  void unplugWhileACheckWaits(sim::VirtualCamera& camera, QAbstractButton* check) {
+    local.holdVersionChecks();
+    QTest::mouseClick(check, Qt::LeftButton);
+    ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !local.service.requests().isEmpty(); }));
+    camera.unplug();
+    ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+    processDeferredDeletes();
+    EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+    EXPECT_TRUE(waitUntil(versionChecksAnswered));
+  }
 
   LocalUpdateService local;
   QNavigationController nav{new QViewController("RootScreen")};
