@@ -41,15 +41,12 @@ TEST_F(InaccessibleCameraList, ExplainsTheRefusedNodeAndTakesTheCameraOnceGrante
   QTest::mouseClick(list.cellAt(0)->cameraBtn(), Qt::LeftButton);
   ASSERT_TRUE(test::waitUntil([&] { return list.permissionAlert() != nullptr; }));
   QAlertController* alert = list.permissionAlert();
-  EXPECT_EQ(alert->alertTitle(), QStringLiteral("Unable to use the camera"));
   EXPECT_TRUE(alert->alertMessage()->contains(QString::fromStdString(kHidraw)));
   EXPECT_EQ(test::actionTitles(alert), (QStringList{"Setting", "Cancel"}));
   test::choose(alert, QStringLiteral("Setting"));
   QMessageBox* help = nullptr;
   ASSERT_TRUE(test::waitUntil([&] { return (help = test::shown<QMessageBox>()) != nullptr; }));
-  EXPECT_TRUE(help->informativeText().contains(QString::fromStdString(kHidraw)));
   EXPECT_TRUE(help->informativeText().contains(QStringLiteral("udevadm trigger")));
-  EXPECT_FALSE(help->detailedText().isEmpty());
   help->close();
 
   discovery->refusals[kHidraw] = 0;

@@ -5,8 +5,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "SimCaptureBackend.h"
 #include "SimHidDiscovery.h"
-#include "VirtualCameraRig.h"
+#include "SimUvcTransportFactory.h"
 #include "common/UiTestSupport.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
@@ -19,15 +20,6 @@ inline sim::VirtualCameraIdentity identity(const std::string& serial, std::int64
   id.serialNumber = serial;
   id.locationId = locationId;
   return id;
-}
-
-// A platform on `rig`'s camera: its discovery, controls and capture.
-inline Platform platformOn(sim::VirtualCameraRig& rig) {
-  Platform platform;
-  platform.setDiscoveryMaker([&rig] { return rig.makeDiscovery(); });
-  platform.setUvcTransportFactory(rig.uvcTransportFactory());
-  platform.setCaptureBackend(rig.captureBackend());
-  return platform;
 }
 
 // Faults of a camera that answers `command` with the failure `code`.
@@ -60,15 +52,20 @@ inline void useTemporaryHome() {
   qunsetenv("XDG_CACHE_HOME");
 }
 
-// Two virtual cameras under the program's own HID manager, unplugged until the test plugs them.
-struct TwoCameras {
-  TwoCameras()
-      : first(identity("VXK31D2612001", 0x03142000)),
+// Two virtual cameras under the program's own HID manager, with video controls and capture: the
+// first (`id`) plugged in unless `plugged` is false, the second unplugged until the test plugs it.
+struct Cameras {
+  explicit Cameras(bool plugged = true, sim::VirtualCameraIdentity id = {})
+      : first(std::move(id)),
         second(identity("VXK31D2612002", 0x03143000)),
-        manager(std::make_unique<sim::SimHidDiscovery>(
-            std::vector<sim::VirtualCamera*>{&first, &second})) {
+        manager(std::make_unique<sim::SimHidDiscovery>(std::vector{&first, &second})) {
+    platform.setUvcTransportFactory(uvc);
+    platform.setCaptureBackend(capture);
     manager.startMonitoringForVendorID(first.vendorId(), first.productId());
+    if (plugged) plug(first);
+    if (plugged && !manager.devices().empty()) device = manager.devices().front();
   }
+  ~Cameras() { capture->stop({}); }  // capture threads read the cameras
 
   // Plugs `camera` in and waits until the manager has it.
   void plug(sim::VirtualCamera& camera) {
@@ -79,24 +76,12 @@ struct TwoCameras {
 
   sim::VirtualCamera first;
   sim::VirtualCamera second;
+  std::shared_ptr<sim::SimUvcTransportFactory> uvc =
+      std::make_shared<sim::SimUvcTransportFactory>(std::vector{&first, &second});
+  std::shared_ptr<sim::SimCaptureBackend> capture =
+      std::make_shared<sim::SimCaptureBackend>(std::vector{&first, &second});
   USBHidManager manager;
   Platform platform;
-};
-
-// One virtual camera, plugged in, with its device once the manager has it.
-struct CameraOnManager {
-  explicit CameraOnManager(sim::VirtualCameraIdentity id = {})
-      : rig(std::move(id)), manager(rig.makeDiscovery()) {
-    manager.startMonitoringForVendorID(rig.camera().vendorId(), rig.camera().productId());
-    waitUntil([this] { return !manager.devices().empty(); });
-    if (!manager.devices().empty()) device = manager.devices().front();
-  }
-
-  sim::VirtualCamera& camera() { return rig.camera(); }
-
-  sim::VirtualCameraRig rig;
-  Platform platform = platformOn(rig);
-  USBHidManager manager;
   std::shared_ptr<USBDevice> device;
 };
 

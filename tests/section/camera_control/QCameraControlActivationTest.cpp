@@ -1,10 +1,11 @@
-// The program in the demo set-up: becoming active asks the camera for its capture information only
-// with its control screen on top, and every screen's controls take the clicks aimed at them.
+// The program in the demo set-up: every screen's controls take the clicks aimed at them, and
+// becoming active asks for the capture information only with the control screen on top.
 #include <QWindow>
 #include <QToolButton>
 
 #include "../ScreenTestSupport.h"
 #include "CameraCommand.h"
+#include "VirtualCameraRig.h"
 #include "app/AppDelegate.h"
 #include "app/DemoSession.h"
 #include "app/MainWindow.h"
@@ -97,25 +98,14 @@ std::string coveredControls(QWidget* window, QWidget* root) {
   return covered.join(QStringLiteral(", ")).toStdString();
 }
 
-TEST_F(ActivationTest, AsksForCaptureInfoOnlyWithTheControlScreenOnTop) {
+// Through every screen of the demo: each visible control is what lies at its centre, and Back on
+// the control screen, clicked where it shows, leaves the screen. Becoming active asks the camera
+// for its capture information only with the control screen on top.
+TEST_F(ActivationTest, EveryScreenTakesClicksOnItsControls) {
   const std::uint64_t before = camera->reportsReceived();
   delegate.applicationDidBecomeActive();
   settle();
   EXPECT_EQ(camera->reportsReceived(), before);
-
-  QCameraControlVC* screen = openControl();
-  ASSERT_NE(screen, nullptr);
-  camera->setFaults(test::capturedIn4K());
-  const std::uint64_t opened = camera->reportsReceived();
-  delegate.applicationDidBecomeActive();
-  ASSERT_TRUE(waitUntil([&] { return screen->functionControlVC()->model().is4KCapturing(); }));
-  EXPECT_GT(camera->reportsReceived(), opened);
-  EXPECT_EQ(camera->lastReply()->head.cmd.get(), sim::kCmdGetCaptureInfo);
-}
-
-// Through every screen of the demo: each visible control is what lies at its centre, and Back on
-// the control screen, clicked where it shows, leaves the screen.
-TEST_F(ActivationTest, EveryScreenTakesClicksOnItsControls) {
   EXPECT_EQ(coveredControls(window, window), "") << "camera list";
   list->supportBtnAction();
   QPointer sheet = list->findChild<QCameraSupportedVC*>();
@@ -131,9 +121,17 @@ TEST_F(ActivationTest, EveryScreenTakesClicksOnItsControls) {
   QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
   settle();
   EXPECT_EQ(coveredControls(window, window), "") << "image page";
-  screen->cameraDetailBtnAction();
+  camera->setFaults(test::capturedIn4K());
+  const std::uint64_t opened = camera->reportsReceived();
+  delegate.applicationDidBecomeActive();
+  ASSERT_TRUE(waitUntil([&] { return screen->functionControlVC()->model().is4KCapturing(); }));
+  EXPECT_GT(camera->reportsReceived(), opened);
+  EXPECT_EQ(camera->lastReply()->head.cmd.get(), sim::kCmdGetCaptureInfo);
+  camera->setFaults({});
+  QTest::mouseClick(screen->cameraDetailBtn(), Qt::LeftButton);
   auto* info = qobject_cast<QCameraInfoVC*>(navVC->topViewController());
   ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->device(), list->cameraArr().front());
   settle();
   EXPECT_EQ(coveredControls(window, window), "") << "camera info";
   info->backBtnAction();

@@ -19,9 +19,6 @@ using test::waitUntil;
 using Events = std::vector<std::string>;
 const FirmwareVersion kShipped{1, 0, 6};  // what the virtual camera starts with
 
-// Parameterised cases are named by their `name` field.
-const auto caseName = [](const auto& param) { return std::string(param.param.name); };
-
 // Hands the manager's arrivals and removals to the model, as the info screen does on top.
 struct Forward : USBHidDelegate {
   void usbHidManagerDidAttachDevice(USBHidManager&, const std::shared_ptr<USBDevice>& d) override {
@@ -35,7 +32,7 @@ struct Forward : USBHidDelegate {
 
 // A model on the first of two virtual cameras, its signals recorded by name, and the package
 // file (version 1.1.0 unless a test writes another) in a temporary home's cache folder.
-struct InstallationTest : testing::Test, test::TwoCameras {
+struct InstallationTest : testing::Test, test::Cameras {
   InstallationTest() {
     test::useTemporaryHome();
     first.setRestartDelay(50ms);
@@ -48,10 +45,9 @@ struct InstallationTest : testing::Test, test::TwoCameras {
     model.reset();
   }
 
-  // Makes the model once the camera is plugged and waits for its version read (which `fails`).
+  // Makes the model on the plugged camera and waits for its version read (which `fails`).
   void open(bool versionReadFails = false) {
-    plug(first);
-    model = std::make_unique<FirmwareInstallation>(manager.devices().front(), platform);
+    model = std::make_unique<FirmwareInstallation>(device, platform);
     forward->model = model.get();
     const std::pair<void (FirmwareInstallation::*)(), const char*> named[] = {
         {&FirmwareInstallation::refusedForUnknownVersion, "refused"},
@@ -59,8 +55,7 @@ struct InstallationTest : testing::Test, test::TwoCameras {
         {&FirmwareInstallation::verifying, "verifying"},
         {&FirmwareInstallation::failed, "failed"},
         {&FirmwareInstallation::completed, "completed"},
-        {&FirmwareInstallation::timedOut, "timedOut"},
-        {&FirmwareInstallation::cameraLeft, "left"}};
+        {&FirmwareInstallation::timedOut, "timedOut"}};
     for (const auto& [signal, name] : named) {
       QObject::connect(model.get(), signal, [this, name = name] { events.push_back(name); });
     }
@@ -128,44 +123,33 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"SameVersion", {1, 0, 6}, 0, {"started", "verifying", "failed"}},
         OutcomeCase{"NotReady", {1, 1, 0}, sim::kCmdGetState, {"started", "verifying", "failed"}},
         OutcomeCase{"Refused", {1, 1, 0}, sim::kCmdUpgradeStart, {"started", "failed"}}),
-    caseName);
+    [](const auto& row) { return std::string(row.param.name); });
 
-// Nothing to send, or nobody to send it to: the installation fails at once.
-struct NoTransferCase {
-  const char* name;
-  bool packageMissing, packageEmpty, unplugged;
-  const char* log;
-};
-class NoTransfer : public InstallationTest, public testing::WithParamInterface<NoTransferCase> {};
-
-TEST_P(NoTransfer, FailsAtOnceAndLeavesTheFlagClear) {
-  const NoTransferCase& c = GetParam();
+// Nothing to send, or nobody to send it to: the installation fails at once and leaves the flag
+// clear and the camera's firmware as it was.
+TEST_F(InstallationTest, NothingToSendOrNobodyToSendItToFailsAtOnce) {
   open();
-  if (c.packageMissing) QFile::remove(firmwarePackagePath());
-  if (c.packageEmpty) writePackage(QByteArray());
-  if (c.unplugged) {
-    first.unplug();
-    ASSERT_TRUE(waitUntil([&] { return !model->device()->isOpen(); }));
-  }
-  const std::size_t transfers = countLogged("CameraInfo, startUpgrade");
-  events.clear();  // the camera leaving, when it does
-  model->install();
-  EXPECT_EQ(events, Events{"failed"});
-  EXPECT_FALSE(platform.firmwareInstalling());
-  EXPECT_FALSE(model->isWatchdogRunning());
-  EXPECT_TRUE(test::logged(c.log));
-  EXPECT_EQ(countLogged("CameraInfo, startUpgrade"), transfers + 1);  // the log line alone
-  EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 0, 6}));
+  const auto failsAtOnce = [&](const std::string& reason) {
+    const std::size_t transfers = countLogged("CameraInfo, startUpgrade");
+    const std::size_t reasons = countLogged(reason);
+    events.clear();
+    model->install();
+    EXPECT_EQ(events, Events{"failed"});
+    EXPECT_FALSE(platform.firmwareInstalling());
+    EXPECT_FALSE(model->isWatchdogRunning());
+    EXPECT_EQ(countLogged(reason), reasons + 1);
+    EXPECT_EQ(countLogged("CameraInfo, startUpgrade"), transfers + 1);  // the log line alone
+  };
+  QFile::remove(firmwarePackagePath());
+  failsAtOnce("CameraInfo, startUpgrade, no package at ");
+  writePackage(QByteArray());
+  failsAtOnce("CameraInfo, startUpgrade, no package at ");
+  writePackage({1, 1, 0});
+  first.unplug();
+  ASSERT_TRUE(waitUntil([&] { return !model->device()->isOpen(); }));
+  failsAtOnce("CameraInfo, startUpgrade, the camera is not connected");
+  EXPECT_EQ(first.firmwareVersion(), kShipped);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NoTransfer,
-    testing::Values(
-        NoTransferCase{"Missing", true, false, false, "CameraInfo, startUpgrade, no package at "},
-        NoTransferCase{"Empty", false, true, false, "CameraInfo, startUpgrade, no package at "},
-        NoTransferCase{"Unplugged", false, false, true,
-                       "CameraInfo, startUpgrade, the camera is not connected"}),
-    caseName);
 
 // The version read on opening failed: the check's own read is the reference for the success
 // test, and while the version stays unknown no installation starts.
@@ -243,38 +227,6 @@ TEST_F(InstallationTest, ACameraLostDuringTheTransferFailsAtOnceAndARetryReaches
   ASSERT_TRUE(waitUntil([&] { return ended(); }));
   EXPECT_EQ(events, (Events{"started", "verifying", "completed"}));
   EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
-}
-
-// Only the model's own camera leaving outside an installation closes its screen.
-struct RemovalCase {
-  const char* name;
-  bool installing, removeOwnCamera, leaves;
-};
-class Removal : public InstallationTest, public testing::WithParamInterface<RemovalCase> {};
-
-TEST_P(Removal, TellsTheScreenOnlyForItsCameraOutsideAnInstallation) {
-  open();
-  plug(second);
-  platform.setFirmwareInstalling(GetParam().installing);
-  (GetParam().removeOwnCamera ? first : second).unplug();
-  ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));
-  EXPECT_EQ(events, GetParam().leaves ? Events{"left"} : Events{});
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Removal,
-                         testing::Values(RemovalCase{"Own", false, true, true},
-                                         RemovalCase{"OwnWhileInstalling", true, true, false},
-                                         RemovalCase{"Other", false, false, false}),
-                         caseName);
-
-// An installation the model started cannot be finished by anyone else: its end clears the flag.
-TEST_F(InstallationTest, GoingAwayDuringAnInstallationClearsTheFlag) {
-  first.setRestartDelay(std::chrono::hours(1));
-  open();
-  model->install();
-  EXPECT_TRUE(platform.firmwareInstalling());
-  model.reset();
-  EXPECT_FALSE(platform.firmwareInstalling());
 }
 
 }  // namespace

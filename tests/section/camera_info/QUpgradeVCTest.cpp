@@ -1,9 +1,5 @@
-#include <QScrollArea>
-#include <QScrollBar>
 
 #include "UpdateTestSupport.h"
-#include "common/Pictures.h"
-#include "section/camera_info/QUpgradeLoadingView.h"
 
 namespace vexhal {
 namespace {
@@ -59,30 +55,6 @@ TEST_F(SheetTest, ForcedUpdatesHideCancelAndOnlyTheProgramOffersExit) {
   }
 }
 
-// Progress shows size × fraction of the size text's number, and a bar capped at 248.
-TEST_F(SheetTest, ProgressFormatsTheDownloadedPartOfThePackageSize) {
-  const struct {
-    const char* size;
-    int percent;
-    const char* text;
-    int bar;
-  } rows[] = {{"10.0 MB", 0, "0.0/10.0 MB", 0},
-              {"10.0 MB", 50, "5.0/10.0 MB", 124},
-              {"10.0 MB", 150, "15.0/10.0 MB", 248},
-              {"big MB", 50, "0.0/big MB", 124},
-              {"MB", 100, "0.0/MB", 248}};
-  for (const auto& row : rows) {
-    open(info(false, QStringLiteral("https://example.com/p"), QString::fromLatin1(row.size)),
-         false);
-    sheet->setProgress(row.percent);
-    EXPECT_EQ(sheet->progressLabel()->text(), QString::fromLatin1(row.text));
-    EXPECT_EQ(sheet->progressBar()->width(), row.bar) << row.text;
-    EXPECT_FALSE(sheet->upgradeBtn()->isVisible());
-    EXPECT_TRUE(sheet->progressView()->isVisible());
-    sheet->closeSheet();
-  }
-}
-
 // The program's own update opens the download address in the browser, web addresses only; the
 // sheet stays open when the update is forced.
 TEST_F(SheetTest, TheProgramsUpdateOpensOnlyWebAddresses) {
@@ -106,35 +78,29 @@ TEST_F(SheetTest, TheProgramsUpdateOpensOnlyWebAddresses) {
 
 // A download that fails offers "Try again" always and "Try again later" unless forced; the
 // latter hands the failure to the caller and closes the sheet.
-class DownloadFailureTest : public SheetTest, public testing::WithParamInterface<bool> {
- protected:
+TEST_F(SheetTest, AFailedDownloadOffersTryAgainAndLaterOnlyWhenNotForced) {
   test::LocalUpdateService local;
-};
-
-TEST_P(DownloadFailureTest, OffersTryAgainAndLaterOnlyWhenNotForced) {
-  const bool force = GetParam();
   local.service.addPackage(QStringLiteral("/fw.bin"), QByteArray(4096, 'x'));
   local.service.setFault(QStringLiteral("/fw.bin"), sim::UpdateService::Fault::DropMidway);
   std::optional<RNetResponse> handed;
-  open(info(force, local.url(QStringLiteral("/fw.bin"))), false);
-  sheet->setCompletedBlock([&](const RNetResponse& response) { handed = response; });
-  QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
-  ASSERT_TRUE(test::waitUntil([&] { return sheet->alert() != nullptr; }));
-  EXPECT_EQ(sheet->alert()->alertMessage(),
-            QStringLiteral("Downloading failed. Please try again."));
-  const QStringList titles =
-      force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"};
-  ASSERT_EQ(test::actionTitles(sheet->alert()), titles);
-  EXPECT_FALSE(handed.has_value());
-  if (!force) {
-    test::choose(sheet->alert(), QStringLiteral("Try again later"));
-    ASSERT_TRUE(handed.has_value());
-    EXPECT_NE(handed->code, 0);
-    EXPECT_FALSE(sheet->isVisible());
+  for (const bool force : {true, false}) {
+    open(info(force, local.url(QStringLiteral("/fw.bin"))), false);
+    sheet->setCompletedBlock([&](const RNetResponse& response) { handed = response; });
+    QTest::mouseClick(sheet->upgradeBtn(), Qt::LeftButton);
+    ASSERT_TRUE(test::waitUntil([&] { return sheet->alert() != nullptr; }));
+    EXPECT_EQ(sheet->alert()->alertMessage(),
+              QStringLiteral("Downloading failed. Please try again."));
+    const QStringList titles =
+        force ? QStringList{"Try again"} : QStringList{"Try again later", "Try again"};
+    EXPECT_EQ(test::actionTitles(sheet->alert()), titles);
+    EXPECT_FALSE(handed.has_value());
+    if (force) sheet->closeSheet();
   }
+  test::choose(sheet->alert(), QStringLiteral("Try again later"));
+  ASSERT_TRUE(handed.has_value());
+  EXPECT_NE(handed->code, 0);
+  EXPECT_FALSE(sheet->isVisible());
 }
-
-INSTANTIATE_TEST_SUITE_P(ForcedOrNot, DownloadFailureTest, testing::Bool());
 
 // Texts of the service are shown as they stand, never read as markup.
 TEST_F(SheetTest, ShowsTheServicesTextsAsTheyStand) {
@@ -146,50 +112,6 @@ TEST_F(SheetTest, ShowsTheServicesTextsAsTheyStand) {
     EXPECT_TRUE(Qt::mightBeRichText(label->text()));
     EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
   }
-}
-
-// Long release notes scroll inside a sheet that stays within its window, so that even a forced
-// update can be taken.
-TEST_F(SheetTest, LongNotesScrollInsideASheetThatFitsTheWindow) {
-  RVersionUpgradeInfo value = info(true);
-  value.details = QStringLiteral("Line of the release notes\n").repeated(80);
-  open(value, true);
-  const QRect window(host.mapToGlobal(QPoint(0, 0)), host.size());
-  EXPECT_TRUE(window.contains(sheet->frameGeometry())) << sheet->height();
-  QPushButton* upgrade = sheet->upgradeBtn();
-  EXPECT_TRUE(window.contains(QRect(upgrade->mapToGlobal(QPoint(0, 0)), upgrade->size())));
-  auto* notes = sheet->findChild<QScrollArea*>();
-  ASSERT_NE(notes, nullptr);
-  EXPECT_GT(notes->verticalScrollBar()->maximum(), 0);
-  host.resize(800, 400);
-  EXPECT_TRUE(QRect(host.mapToGlobal(QPoint(0, 0)), host.size()).contains(sheet->frameGeometry()));
-  QTest::mouseClick(upgrade, Qt::LeftButton);
-  EXPECT_EQ(opened.size(), 1U);
-}
-
-TEST_F(SheetTest, ExitAsksAndConfirmEndsTheProgram) {
-  int terminated = 0;
-  open(info(true), true);
-  sheet->setTerminator([&] { ++terminated; });
-  QTest::mouseClick(sheet->exitBtn(), Qt::LeftButton);
-  ASSERT_NE(sheet->alert(), nullptr);
-  EXPECT_EQ(test::actionTitles(sheet->alert()), (QStringList{"Cancel", "Confirm"}));
-  test::choose(sheet->alert(), QStringLiteral("Confirm"));
-  EXPECT_EQ(terminated, 1);
-  EXPECT_FALSE(sheet->isVisible());
-}
-
-TEST(UpgradeLoadingViewTest, CyclesItsFourteenFramesWhileShown) {
-  for (int frame = 0; frame < QUpgradeLoadingView::frameCount; ++frame) {
-    EXPECT_FALSE(picture(QStringLiteral("upgrade_%1").arg(frame)).isNull()) << frame;
-  }
-  QUpgradeLoadingView view;
-  view.startLoading();
-  EXPECT_TRUE(
-      test::waitUntil([&] { return view.currentFrame() == QUpgradeLoadingView::frameCount - 1; }));
-  EXPECT_TRUE(test::waitUntil([&] { return view.currentFrame() == 0; }));
-  view.stopLoading();
-  EXPECT_FALSE(view.isLoading());
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include "../ScreenTestSupport.h"
 #include "UpdateService.h"
+#include "common/QNavigationController.h"
+#include "common/QViewController.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
 #include "section/about/QNetLogForwarder.h"
@@ -42,6 +44,36 @@ struct LocalUpdateService {
   }
 
   sim::UpdateService service;
+};
+
+// The local update service and a stack of screens over a root screen, in a window of its own.
+struct ScreenStack {
+  ScreenStack() {
+    nav.resize(900, 600);
+    nav.show();
+  }
+  ~ScreenStack() {
+    if (QUpgradeVC* sheet = shown<QUpgradeVC>()) sheet->closeSheet();
+    nav.popToRoot(false);
+    processDeferredDeletes();
+  }
+  bool onRoot() const { return nav.topViewController() == nav.rootViewController(); }
+  // Unplugs `camera` while the check that `check` starts waits for the service: the screen on top
+  // closes and its busy overlay goes with it.
+  void unplugWhileACheckWaits(sim::VirtualCamera& camera, QAbstractButton* check) {
+    local.holdVersionChecks();
+    QTest::mouseClick(check, Qt::LeftButton);
+    ASSERT_NE(QHudOverlay::busyOverlay(&nav), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !local.service.requests().isEmpty(); }));
+    camera.unplug();
+    ASSERT_TRUE(waitUntil([&] { return onRoot(); }));
+    processDeferredDeletes();
+    EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
+    EXPECT_TRUE(waitUntil(versionChecksAnswered));
+  }
+
+  LocalUpdateService local;
+  QNavigationController nav{new QViewController("RootScreen")};
 };
 
 }  // namespace vexhal::test
