@@ -1,4 +1,5 @@
 #include "ScreenTestSupport.h"
+#include "common/QEmptyStateView.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "section/camera_list/QCameraCellView.h"
 #include "section/camera_list/QCameraFooterCellView.h"
@@ -40,6 +41,24 @@ struct CameraListTest : testing::Test, test::Cameras {
   QTemporaryDir dir;
   std::unique_ptr<QCameraListVC> list;
 };
+
+// Rows follow the manager's cameras with a footer last; without cameras the empty state shows.
+TEST_F(CameraListTest, RowsAndTheEmptyStateFollowPlugAndUnplug) {
+  openList();
+  EXPECT_EQ(list->emptyView()->text(), QStringLiteral("Please Connect Device"));
+  for (const int cameras : {0, 1, 2, 1, 0}) {
+    const int now = static_cast<int>(manager.devices().size());
+    if (cameras > now) plug(cameras == 1 ? first : second);
+    if (cameras < now) (now == 2 ? second : first).unplug();
+    ASSERT_TRUE(waitUntil([&] { return static_cast<int>(list->cameraArr().size()) == cameras; }));
+    EXPECT_EQ(list->emptyView()->isVisible(), cameras == 0);
+    EXPECT_EQ(list->tableView()->rowCount(), cameras == 0 ? 0 : cameras + 1);
+    if (cameras == 0) continue;
+    EXPECT_NE(qobject_cast<QCameraFooterCellView*>(list->tableView()->cellWidget(cameras, 0)),
+              nullptr);
+    EXPECT_TRUE(waitUntil([&] { return allRowsConnected(); }));
+  }
+}
 
 // A stored record sends its four values (not its mode's preset) and nothing else, to cameras
 // present at the start and to arrivals; a camera without a record keeps all of its values.
