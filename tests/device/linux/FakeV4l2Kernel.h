@@ -67,7 +67,7 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
 
   ~FakeV4l2Kernel() override {
     for (const auto& [fd, path] : open_) ::close(fd);
-    for (const auto& [fd, peer] : eventPeers_) ::close(peer);
+    for (const auto& [fd, watcher] : watchers_) ::close(watcher.peer);
   }
 
   void addNode(const std::string& path, Node node) {
@@ -92,7 +92,7 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
   // Queues `event` on every descriptor subscribed to events, whatever it subscribed to.
   void pushEvent(const v4l2_event& event) {
     const std::lock_guard lock(mutex_);
-    for (const auto& [fd, ids] : subscriptions_) queueEvent(fd, event);
+    for (auto& [fd, watcher] : watchers_) queueEvent(watcher, event);
   }
   // The device disappears: every request fails with ENODEV, poll reports POLLERR, and
   // descriptors watching events are woken.
@@ -100,13 +100,13 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     const std::lock_guard lock(mutex_);
     gone_ = true;
     wake(1);
-    for (const auto& [fd, peer] : eventPeers_) signal(peer);
+    for (const auto& [fd, watcher] : watchers_) signal(watcher.peer);
   }
   State state() const {
     const std::lock_guard lock(mutex_);
     State copy = state_;
     copy.openDescriptors = open_.size();
-    for (const auto& [fd, ids] : subscriptions_) copy.subscribed.insert(ids.begin(), ids.end());
+    for (const auto& [fd, w] : watchers_) copy.subscribed.insert(w.ids.begin(), w.ids.end());
     return copy;
   }
 
@@ -126,11 +126,9 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     if (it == open_.end()) return -EBADF;
     state_.closed.push_back(it->second);
     open_.erase(it);
-    subscriptions_.erase(fd);
-    events_.erase(fd);
-    if (const auto peer = eventPeers_.find(fd); peer != eventPeers_.end()) {
-      ::close(peer->second);
-      eventPeers_.erase(peer);
+    if (const auto watcher = watchers_.find(fd); watcher != watchers_.end()) {
+      ::close(watcher->second.peer);
+      watchers_.erase(watcher);
     }
     if (fd == streamingFd_) streamingFd_ = -1;
     return ::close(fd) < 0 ? -errno : 0;
@@ -161,9 +159,9 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
         if (it == controls.end()) return -EINVAL;
         if (request == VIDIOC_S_CTRL) {
           // Every other handle subscribed to the control hears of a change.
-          for (const auto& [other, ids] : subscriptions_)
-            if (other != fd && it->second != control->value && ids.count(control->id) != 0)
-              queueEvent(other, controlEvent(control->id, control->value));
+          for (auto& [other, watcher] : watchers_)
+            if (other != fd && it->second != control->value && watcher.ids.count(control->id) != 0)
+              queueEvent(watcher, controlEvent(control->id, control->value));
           it->second = control->value;
         } else {
           control->value = it->second;
@@ -176,22 +174,21 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
         if (subscription->type != V4L2_EVENT_CTRL || controls.count(subscription->id) == 0)
           return -EINVAL;
         if (request == VIDIOC_UNSUBSCRIBE_EVENT) {
-          if (const auto ids = subscriptions_.find(fd); ids != subscriptions_.end())
-            ids->second.erase(subscription->id);
+          if (watchers_.count(fd) != 0) watchers_[fd].ids.erase(subscription->id);
           return 0;
         }
-        if (eventPeers_.count(fd) == 0) {
+        if (watchers_.count(fd) == 0) {
           int pair[2];
           if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) < 0) return -errno;
           ::dup2(pair[0], fd);
           ::close(pair[0]);
-          eventPeers_[fd] = pair[1];
+          watchers_[fd].peer = pair[1];
         }
-        subscriptions_[fd].insert(subscription->id);
+        watchers_[fd].ids.insert(subscription->id);
         return 0;
       }
       case VIDIOC_DQEVENT: {
-        auto& queue = events_[fd];
+        auto& queue = watchers_[fd].events;
         if (queue.empty()) return -ENOENT;
         *static_cast<v4l2_event*>(arg) = queue.front();
         queue.pop_front();
@@ -291,10 +288,14 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     }
   }
 
-  void queueEvent(int fd, const v4l2_event& event) {
-    auto& queue = events_[fd];
-    if (queue.empty()) signal(eventPeers_.at(fd));
-    queue.push_back(event);
+  struct Watcher {  // a descriptor subscribed to events
+    std::set<std::uint32_t> ids;
+    std::deque<v4l2_event> events;
+    int peer = -1;  // the other end of the descriptor's socket
+  };
+  void queueEvent(Watcher& watcher, const v4l2_event& event) {
+    if (watcher.events.empty()) signal(watcher.peer);
+    watcher.events.push_back(event);
   }
   static void signal(int peer) { ::send(peer, "!", 1, MSG_OOB); }
 
@@ -352,9 +353,7 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
   mutable std::mutex mutex_;
   std::map<std::string, Node> nodes_;
   std::map<int, std::string> open_;
-  std::map<int, std::set<std::uint32_t>> subscriptions_;  // by descriptor
-  std::map<int, std::deque<v4l2_event>> events_;
-  std::map<int, int> eventPeers_;  // the other end of each event descriptor
+  std::map<int, Watcher> watchers_;
   int streamingFd_ = -1;
   bool gone_ = false;
   std::vector<std::vector<std::uint8_t>> buffers_;
