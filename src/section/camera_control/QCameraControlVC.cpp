@@ -98,12 +98,14 @@ QPushButton* makeActionButton(const QString& title, bool filled, QWidget* parent
 }  // namespace
 
 QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& platform,
-                                   USBHidManager& manager, QDataBase dataBase, QWidget* parent)
+                                   USBHidManager& manager, QDataBase dataBase, QWidget* parent,
+                                   QSettingsKeeper* keeper)
     : QViewController("QCameraControlVC", parent),
       device_(std::move(device)),
       platform_(platform),
       manager_(manager),
       dataBase_(std::move(dataBase)),
+      keeper_(keeper),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraControlVC>>(this)),
       session_(platform.captureBackend(), device_ ? device_->locationID() : -1),
       tapClock_([] { return std::chrono::steady_clock::now(); }) {
@@ -265,8 +267,8 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   tabIndicator_->setFixedSize(kTabIndicatorWidth, 3);
 
   functionControlVC_ = new QCameraFunctionControlVC(device_, platform_.scheduler(), panel);
-  imageControlVC_ =
-      new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_, panel);
+  imageControlVC_ = new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_,
+                                              panel, keeper_);
   tabView_ = new QStackedWidget(panel);
   tabView_->addWidget(functionControlVC_);
   tabView_->addWidget(imageControlVC_);

@@ -122,7 +122,7 @@ void QSettingsKeeper::openChannel(std::uint32_t locationId, std::uint64_t genera
       scheduler_(this, static_cast<int>(kChannelRetryInterval.count()),
                  [this, locationId, generation] { openChannel(locationId, generation); });
     } else {
-      QLog("Settings, no video-control channel, giving up, " + camera->key.toStdString());
+      emit channelMissing(locationId);
     }
     return;
   }

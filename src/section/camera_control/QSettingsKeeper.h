@@ -72,6 +72,8 @@ class QSettingsKeeper : public QObject {
   void valueRefused(const QString& storageKey, const QString& control, qint64 wanted, qint64 got);
   // Another program kept changing the camera; it is left alone until plugged in again.
   void gaveUp(const QString& storageKey);
+  // The camera's video-control channel did not open within the retries; nothing was applied.
+  void channelMissing(quint32 locationId);
 
  private:
   struct Camera {
