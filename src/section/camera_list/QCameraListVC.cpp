@@ -14,7 +14,6 @@
 #include "common/QEmptyStateView.h"
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
-#include "device/uvc/UVCCameraControl.h"
 #include "section/QHidDelegateLink.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
