@@ -81,6 +81,15 @@ void QSettingsKeeper::holdToRecord(std::uint32_t locationId) {
   }
 }
 
+void QSettingsKeeper::reapplyAll() {
+  for (auto& [locationId, camera] : cameras_) {
+    if (restoring(camera)) {
+      QLog("Settings, re-applying the held values on " + camera.key.toStdString());
+      apply(camera);
+    }
+  }
+}
+
 std::optional<QUVCParams> QSettingsKeeper::heldValues(std::uint32_t locationId) const {
   const auto it = cameras_.find(locationId);
   if (it == cameras_.end() || !restoring(it->second)) {

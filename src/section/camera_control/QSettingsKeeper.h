@@ -59,6 +59,9 @@ class QSettingsKeeper : public QObject {
   void holdTo(std::uint32_t locationId, const QUVCParams& values);
   // Back to the stored record, read again so that a record just saved counts.
   void holdToRecord(std::uint32_t locationId);
+  // Sends the held values again to every camera the keeper keeps (after a wake-up, when a
+  // camera may have lost its settings without telling).
+  void reapplyAll();
   // The values the camera is held at, while the keeper keeps it.
   std::optional<QUVCParams> heldValues(std::uint32_t locationId) const;
 

@@ -155,6 +155,13 @@ const KeeperCase kCases[] = {
        r.arrive();
        r.fight();
      }, 90, 0, {}, 0},
+    {"AWakeUpSendsTheHeldValuesAtOnce", [](auto& r) {
+       r.arrive();
+       r.change(kUvcBrightness, 90);
+       r.keeper.reapplyAll();
+       EXPECT_EQ(r.value(kUvcBrightness), 150);
+       r.clock.advance(QSettingsKeeper::kSettleDelay);
+     }, 150, 0, {}, 0},
     {"UnpluggedDuringTheSettleDelayNothingIsSent", [](auto& r) {
        r.arrive();
        r.change(kUvcBrightness, 90);
