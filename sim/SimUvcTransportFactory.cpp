@@ -1,5 +1,6 @@
 #include "SimUvcTransportFactory.h"
 
+#include "SimUvcControlWatch.h"
 #include "SimUvcTransport.h"
 
 namespace vexhal::sim {
@@ -12,14 +13,26 @@ void SimUvcTransportFactory::addCamera(VirtualCamera& camera) {
   cameras_.push_back(&camera);
 }
 
-std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByLocation(std::uint32_t locationId) {
+VirtualCamera* SimUvcTransportFactory::attachedAt(std::uint32_t locationId) {
   const std::lock_guard lock(mutex_);
   for (VirtualCamera* camera : cameras_) {
     if (camera->isAttached() && static_cast<std::uint32_t>(camera->locationId()) == locationId) {
-      return std::make_unique<SimUvcTransport>(*camera);
+      return camera;
     }
   }
   return nullptr;
+}
+
+std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByLocation(std::uint32_t locationId) {
+  VirtualCamera* camera = attachedAt(locationId);
+  return camera != nullptr ? std::make_unique<SimUvcTransport>(*camera) : nullptr;
+}
+
+std::unique_ptr<UVCControlWatch> SimUvcTransportFactory::watchByLocation(
+    std::uint32_t locationId, UVCControlWatch::Listener listener) {
+  VirtualCamera* camera = attachedAt(locationId);
+  return camera != nullptr ? std::make_unique<SimUvcControlWatch>(*camera, std::move(listener))
+                           : nullptr;
 }
 
 std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByVendorProduct(std::uint16_t vendorId,

@@ -10,7 +10,8 @@
 
 namespace vexhal::sim {
 
-// Finds the video-control channel of a virtual camera by its location id (or its USB ids). A
+// Finds the video-control channel of a virtual camera by its location id (or its USB ids), and
+// watches its image controls. A
 // channel reaches its camera while the camera is attached; afterwards its requests fail with
 // ENODEV, as a real camera's do once unplugged. The cameras must outlive the factory's channels.
 class SimUvcTransportFactory final : public UVCTransportFactory {
@@ -22,8 +23,12 @@ class SimUvcTransportFactory final : public UVCTransportFactory {
   std::unique_ptr<UVCTransport> openByLocation(std::uint32_t locationId) override;
   std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
                                                     std::uint16_t productId) override;
+  std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
+                                                   UVCControlWatch::Listener listener) override;
 
  private:
+  VirtualCamera* attachedAt(std::uint32_t locationId);
+
   std::mutex mutex_;
   std::vector<VirtualCamera*> cameras_;
 };

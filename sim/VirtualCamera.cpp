@@ -12,6 +12,7 @@
 #include "CameraCommand.h"
 #include "CameraResultCode.h"
 #include "device/UsbLocation.h"
+#include "device/uvc/UVCControlWatch.h"
 
 namespace vexhal::sim {
 
@@ -92,6 +93,16 @@ int VirtualCamera::addAttachListener(AttachListener listener) {
 
 void VirtualCamera::removeAttachListener(int id) {
   std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
+}
+
+int VirtualCamera::addControlListener(ControlListener listener) {
+  const int id = nextListenerId_++;
+  controlListeners_.emplace_back(id, std::move(listener));
+  return id;
+}
+
+void VirtualCamera::removeControlListener(int id) {
+  std::erase_if(controlListeners_, [id](const auto& entry) { return entry.first == id; });
 }
 
 UniqueFd VirtualCamera::openHid() {
@@ -398,9 +409,21 @@ int VirtualCamera::uvcRequest(UVCControlRequest& request) {
   const int unit = request.wIndex >> 8;
   const int selector = request.wValue >> 8;
   if (unit != kUvcExtensionUnit) {
+    const auto watched = std::find_if(
+        kUvcWatchedControls.begin(), kUvcWatchedControls.end(),
+        [&](const UVCControlInfo& c) { return c.unit == unit && c.selector == selector; });
+    const std::optional<std::int64_t> before =
+        watched != kUvcWatchedControls.end() ? uvc_.value(*watched) : std::nullopt;
     const int status = uvc_.handle(request);
     if (status == 0 && request.bRequest == kUvcSetCur) {
       publishPicture();
+      // Every channel and watch is a handle of its own, so each watch hears of the change.
+      if (const auto value = before ? uvc_.value(*watched) : std::nullopt; value != before) {
+        const auto listeners = controlListeners_;  // a listener may add or remove listeners
+        for (const auto& [id, listener] : listeners) {
+          listener(*watched, *value);
+        }
+      }
     }
     return status;
   }

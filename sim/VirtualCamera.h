@@ -50,6 +50,8 @@ class VirtualCamera {
   static constexpr std::chrono::milliseconds kDefaultRebootDelay{300};
 
   using AttachListener = std::function<void(bool attached)>;
+  // An image control set to a new value through any channel of the camera.
+  using ControlListener = std::function<void(const UVCControlInfo& control, std::int64_t value)>;
 
   explicit VirtualCamera(VirtualCameraIdentity identity = {});
   VirtualCamera(const VirtualCamera&) = delete;
@@ -79,6 +81,9 @@ class VirtualCamera {
   // Called on the main thread whenever the camera attaches or detaches.
   int addAttachListener(AttachListener listener);
   void removeAttachListener(int id);
+  // Called on the main thread, within the request, whenever a shown image control changes.
+  int addControlListener(ControlListener listener);
+  void removeControlListener(int id);
 
   // Opens the HID interface: returns the host end of a new socket pair and serves the other.
   // Invalid when the camera is detached or the interface is already open (exclusive use).
@@ -139,6 +144,7 @@ class VirtualCamera {
 
   std::atomic<bool> attached_{false};
   std::vector<std::pair<int, AttachListener>> listeners_;
+  std::vector<std::pair<int, ControlListener>> controlListeners_;
   int nextListenerId_ = 1;
 
   UniqueFd link_;

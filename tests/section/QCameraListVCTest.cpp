@@ -85,6 +85,17 @@ TEST_F(CameraListTest, AStoredRecordSendsOnlyItsFourValues) {
   EXPECT_EQ(second.uvcControls().values(), secondBefore);
 }
 
+// The list hands each arriving camera to the settings keeper: another program's change is undone.
+TEST_F(CameraListTest, AnotherProgramsChangeIsSetBackToTheStoredRecord) {
+  platform.setScheduler(test::immediateScheduler());
+  store(first, {Mode::custom, 91, 102, 113, 124});
+  plug(first);
+  openList();
+  ASSERT_TRUE(waitUntil([&] { return onCamera(first, kUvcSharpness) == 124; }));
+  UVCCameraControl(static_cast<std::uint32_t>(first.locationId()), *uvc).setBrightness(150);
+  EXPECT_TRUE(waitUntil([&] { return onCamera(first, kUvcBrightness) == 91; }));
+}
+
 // A camera pads its serial number with zero bytes; its record is stored without them.
 TEST_F(CameraListTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
   test::Cameras padded(true, test::identity(std::string("VXK31D26\0\0\0\0\0", 13), 0x03145000));

@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "device/uvc/UVCControlWatch.h"
 #include "device/uvc/UVCLog.h"
 #include "device/uvc/UVCTransport.h"
 
 namespace vexhal {
 
-// Finds a camera's video-control channel: the V4L2 one on real devices, the virtual camera's
-// in the demo, a fake in tests.
+// Finds a camera's video-control channel, and a watch on its controls: the V4L2 one on real
+// devices, the virtual camera's in the demo, a fake in tests.
 class UVCTransportFactory {
  public:
   virtual ~UVCTransportFactory() = default;
@@ -19,6 +20,10 @@ class UVCTransportFactory {
   // The channel of the first camera with these USB ids, or null when there is none.
   virtual std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
                                                             std::uint16_t productId) = 0;
+  // A watch on the image controls of the camera at this USB location id, reporting to
+  // `listener`; null when there is no camera or it cannot be watched.
+  virtual std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
+                                                           UVCControlWatch::Listener listener) = 0;
 
   // Where this factory and the controls opened through it report failures; syslog unless set.
   const UVCLog& log() const { return log_; }

@@ -98,12 +98,14 @@ QPushButton* makeActionButton(const QString& title, bool filled, QWidget* parent
 }  // namespace
 
 QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& platform,
-                                   USBHidManager& manager, QDataBase dataBase, QWidget* parent)
+                                   USBHidManager& manager, QDataBase dataBase, QWidget* parent,
+                                   QSettingsKeeper* keeper)
     : QViewController("QCameraControlVC", parent),
       device_(std::move(device)),
       platform_(platform),
       manager_(manager),
       dataBase_(std::move(dataBase)),
+      keeper_(keeper),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraControlVC>>(this)),
       session_(platform.captureBackend(), device_ ? device_->locationID() : -1),
       tapClock_([] { return std::chrono::steady_clock::now(); }) {
@@ -265,8 +267,8 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   tabIndicator_->setFixedSize(kTabIndicatorWidth, 3);
 
   functionControlVC_ = new QCameraFunctionControlVC(device_, platform_.scheduler(), panel);
-  imageControlVC_ =
-      new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_, panel);
+  imageControlVC_ = new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_,
+                                              panel, keeper_);
   tabView_ = new QStackedWidget(panel);
   tabView_->addWidget(functionControlVC_);
   tabView_->addWidget(imageControlVC_);
@@ -396,9 +398,14 @@ void QCameraControlVC::saveParams() {
   // serial number or its save reply arrives. A record that could not be stored fails the save.
   auto stored = std::make_shared<bool>(true);
   if (const std::optional<QUVCParams>& working = imageControlVC_->model().changeCameraParams()) {
-    const auto store = [dataBase = dataBase_, params = *working, stored](const QString& key) {
+    // The keeper reads the new record as soon as it is stored, also when the page has gone.
+    const std::int64_t location = device_->locationID();
+    const auto store = [dataBase = dataBase_, params = *working, stored, keeper = keeper_,
+                        location](const QString& key) {
       *stored = dataBase.setUVCParams(params, key);
       if (!*stored) QLog("CameraControl, saveParams(), image settings not stored");
+      if (*stored && keeper && location >= 0 && location <= 0xffffffffLL)
+        keeper->holdToRecord(static_cast<std::uint32_t>(location));
     };
     if (const std::optional<QString> known = QDataBase::storageKey(device_->serialNumber())) {
       store(*known);

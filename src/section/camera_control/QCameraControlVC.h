@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 #include "section/camera_control/PreviewSession.h"
 #include "section/camera_control/QDataBase.h"
+#include "section/camera_control/QSettingsKeeper.h"
 
 class QLabel;
 class QPushButton;
@@ -52,10 +53,12 @@ class QCameraControlVC : public QViewController {
   // The question "Save" asks, with its full-width question mark.
   static QString saveQuestionText() { return QStringLiteral("Save the settings\uFF1F"); }
 
-  // Captures from the platform's capture backend.
+  // Captures from the platform's capture backend; the image page tells `keeper` (if any) the
+  // values it holds the camera at.
   QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& platform,
                    USBHidManager& manager = USBHidManager::shared(),
-                   QDataBase dataBase = QDataBase(), QWidget* parent = nullptr);
+                   QDataBase dataBase = QDataBase(), QWidget* parent = nullptr,
+                   QSettingsKeeper* keeper = nullptr);
   ~QCameraControlVC() override;
 
   const std::shared_ptr<USBDevice>& device() const { return device_; }
@@ -116,6 +119,7 @@ class QCameraControlVC : public QViewController {
   Platform& platform_;
   USBHidManager& manager_;
   QDataBase dataBase_;
+  QPointer<QSettingsKeeper> keeper_;
   std::shared_ptr<USBHidDelegate> delegateLink_;
   PreviewSession session_;
   QTapThrottle::Clock tapClock_;

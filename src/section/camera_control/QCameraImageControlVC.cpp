@@ -59,17 +59,24 @@ const char* actionNameOf(Control control) {
 
 QCameraImageControlVC::QCameraImageControlVC(const std::shared_ptr<USBDevice>& device,
                                              UVCTransportFactory& uvcFactory, QDataBase database,
-                                             QWidget* parent)
+                                             QWidget* parent, QSettingsKeeper* keeper)
     : QViewController("QCameraImageControlVC", parent),
       device_(device),
       uvcFactory_(uvcFactory),
       database_(std::move(database)),
+      keeper_(keeper),
       retryTimer_(new QTimer(this)) {
   retryTimer_->setSingleShot(true);
   retryTimer_->setInterval(kRetryInterval);
   connect(retryTimer_, &QTimer::timeout, this, &QCameraImageControlVC::load);
   buildView();
   load();
+}
+
+QCameraImageControlVC::~QCameraImageControlVC() {
+  if (keeper_ && location_) {
+    keeper_->holdToRecord(*location_);
+  }
 }
 
 void QCameraImageControlVC::buildView() {
@@ -128,8 +135,9 @@ void QCameraImageControlVC::load() {
     content_->setEnabled(false);
     return;
   }
+  location_ = static_cast<std::uint32_t>(location);
   const bool firstTry = !cameraControl_;
-  cameraControl_.emplace(static_cast<std::uint32_t>(location), uvcFactory_);
+  cameraControl_.emplace(*location_, uvcFactory_);
   if (!cameraControl_->hasInterface()) {
     // Without the camera's video-control channel every read would give 0: leave the page
     // disabled and without a working copy, so nothing counts as changed, until the channel
@@ -160,6 +168,9 @@ void QCameraImageControlVC::load() {
 void QCameraImageControlVC::send(const QImageControlModel::Commands& commands) {
   if (!cameraControl_) {
     return;
+  }
+  if (keeper_ && location_ && model_.isLoaded()) {
+    keeper_->holdTo(*location_, *model_.changeCameraParams());
   }
   // The result is ignored: the control layer logs failures and the working copy keeps what was
   // asked for.

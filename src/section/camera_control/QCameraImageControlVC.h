@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include <array>
 #include <chrono>
 #include <memory>
@@ -9,6 +11,7 @@
 #include "device/uvc/UVCCameraControl.h"
 #include "section/camera_control/QDataBase.h"
 #include "section/camera_control/QImageControlModel.h"
+#include "section/camera_control/QSettingsKeeper.h"
 
 class QLabel;
 class QScrollArea;
@@ -33,9 +36,13 @@ class QCameraImageControlVC : public QViewController {
   static constexpr std::chrono::milliseconds kRetryInterval{1000};
 
   // Opens the camera's UVC controls and loads at once; while the camera has no video-control
-  // channel yet, tries again every second. `database` holds the stored settings.
+  // channel yet, tries again every second. `database` holds the stored settings. Before each
+  // send `keeper` (if any) learns the working copy, so that it does not undo the page's own
+  // changes; when the page goes the keeper returns to the stored record.
   QCameraImageControlVC(const std::shared_ptr<USBDevice>& device, UVCTransportFactory& uvcFactory,
-                        QDataBase database = QDataBase(), QWidget* parent = nullptr);
+                        QDataBase database = QDataBase(), QWidget* parent = nullptr,
+                        QSettingsKeeper* keeper = nullptr);
+  ~QCameraImageControlVC() override;
 
   const QImageControlModel& model() const { return model_; }
   // The camera's serial number as the key of its stored settings, or nothing when unknown.
@@ -72,6 +79,8 @@ class QCameraImageControlVC : public QViewController {
   std::weak_ptr<USBDevice> device_;
   UVCTransportFactory& uvcFactory_;
   QDataBase database_;
+  QPointer<QSettingsKeeper> keeper_;
+  std::optional<std::uint32_t> location_;  // the camera's, when it fits the UVC controls
   std::optional<UVCCameraControl> cameraControl_;
   QImageControlModel model_;
   QTimer* retryTimer_ = nullptr;

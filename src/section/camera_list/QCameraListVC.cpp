@@ -14,7 +14,6 @@
 #include "common/QEmptyStateView.h"
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
-#include "device/uvc/UVCCameraControl.h"
 #include "section/QHidDelegateLink.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_info/QCameraInfoVC.h"
@@ -32,6 +31,15 @@ std::string describe(const USBDevice& device) {
   return device.name() + ", " + std::to_string(device.locationID());
 }
 
+// The location id the camera's UVC controls are opened with, when it fits in 32 bits.
+std::optional<std::uint32_t> controlLocation(const std::shared_ptr<USBDevice>& device) {
+  const std::int64_t locationId = device ? device->locationID() : -1;
+  if (locationId < 0 || locationId > std::numeric_limits<std::uint32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(locationId);
+}
+
 }  // namespace
 
 QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBase dataBase,
@@ -40,6 +48,12 @@ QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBa
       platform_(platform),
       manager_(manager),
       dataBase_(std::move(dataBase)),
+      keeper_(
+          platform.uvcTransportFactory(),
+          [&platform](QObject* context, int ms, std::function<void()> task) {
+            platform.scheduler()(context, ms, std::move(task));
+          },
+          dataBase_),
       tableView_(new QTableWidget(0, 1, this)),
       emptyView_(new QEmptyStateView(QStringLiteral("empty_noCamera"),
                                      QStringLiteral("Please Connect Device"), this)),
@@ -52,6 +66,14 @@ QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBa
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
   setPalette(palette);
+
+  connect(&keeper_, &QSettingsKeeper::channelMissing, this, [this](quint32 location) {
+    std::string camera = std::to_string(location);
+    for (const std::shared_ptr<USBDevice>& device : cameraArr_) {
+      if (controlLocation(device) == location) camera = describe(*device);
+    }
+    QLog("CameraList, applyStoredUVCParams(_:), no video-control channel, giving up, " + camera);
+  });
 
   tableView_->setObjectName(QStringLiteral("tableView"));
   tableView_->horizontalHeader()->hide();
@@ -157,40 +179,9 @@ void QCameraListVC::reloadRow(int row) {
 
 void QCameraListVC::applyStoredUVCParams(const std::shared_ptr<USBDevice>& device,
                                          const std::optional<std::string>& serialNumber) {
-  if (!device) {
-    return;
+  if (const std::optional<std::uint32_t> location = controlLocation(device)) {
+    keeper_.cameraArrived(*location, serialNumber);
   }
-  if (const std::optional<QUVCParams> params = dataBase_.findUVCParams(serialNumber)) {
-    sendStoredUVCParams(device, *params, kApplyRetries);
-  }
-}
-
-void QCameraListVC::sendStoredUVCParams(const std::weak_ptr<USBDevice>& weakDevice,
-                                        const QUVCParams& params, int retriesLeft) {
-  const std::shared_ptr<USBDevice> device = weakDevice.lock();
-  const std::int64_t locationId = device ? device->locationID() : -1;
-  if (locationId < 0 || locationId > std::numeric_limits<std::uint32_t>::max()) {
-    return;
-  }
-  UVCCameraControl control(static_cast<std::uint32_t>(locationId), platform_.uvcTransportFactory());
-  if (!control.hasInterface()) {
-    if (retriesLeft > 0) {
-      platform_.scheduler()(this, static_cast<int>(kApplyRetryInterval.count()),
-                            [self = QPointer(this), weakDevice, params, retriesLeft] {
-                              if (self)
-                                self->sendStoredUVCParams(weakDevice, params, retriesLeft - 1);
-                            });
-    } else {
-      QLog("CameraList, applyStoredUVCParams(_:), no video-control channel, giving up, " +
-           describe(*device));
-    }
-    return;
-  }
-  // The stored mode only labels the values; the camera gets the four values.
-  control.setBrightness(params.brightness);
-  control.setContrast(params.contrast);
-  control.setSaturation(params.saturation);
-  control.setSharpness(params.sharpness);
 }
 
 void QCameraListVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device) {
@@ -207,6 +198,9 @@ void QCameraListVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
 
 void QCameraListVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
   QLog("CameraList, usbHidManager(_:didRemove:), " + describe(*device));
+  if (const std::optional<std::uint32_t> location = controlLocation(device)) {
+    keeper_.cameraRemoved(*location);
+  }
   refreshCameraList(false);
 }
 
@@ -237,7 +231,8 @@ void QCameraListVC::pushCameraControlVC(const std::shared_ptr<USBDevice>& device
 
 void QCameraListVC::showCameraControlVC(const std::shared_ptr<USBDevice>& device) {
   if (QNavigationController* navigation = navigationController()) {
-    navigation->push(new QCameraControlVC(device, platform_, manager_, dataBase_), false);
+    navigation->push(
+        new QCameraControlVC(device, platform_, manager_, dataBase_, nullptr, &keeper_), false);
   }
 }
 

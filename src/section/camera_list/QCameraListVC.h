@@ -18,6 +18,7 @@
 #include "platform/Platform.h"
 #include "platform/QCameraAccessProblem.h"
 #include "section/camera_control/QDataBase.h"
+#include "section/camera_control/QSettingsKeeper.h"
 
 namespace vexhal {
 
@@ -34,8 +35,9 @@ class QCameraListVC : public QViewController {
  public:
   // Stored image settings wait for the camera's video-control channel, which can appear after
   // its HID side: tried again this often, this many times.
-  static constexpr std::chrono::milliseconds kApplyRetryInterval{1000};
-  static constexpr int kApplyRetries = 10;
+  static constexpr std::chrono::milliseconds kApplyRetryInterval =
+      QSettingsKeeper::kChannelRetryInterval;
+  static constexpr int kApplyRetries = QSettingsKeeper::kChannelRetries;
 
   // Delays and access checks come from `platform`.
   explicit QCameraListVC(Platform& platform, USBHidManager& manager = USBHidManager::shared(),
@@ -51,8 +53,8 @@ class QCameraListVC : public QViewController {
   QAlertController* permissionAlert() const { return permissionAlert_; }
 
   void refreshCameraList(bool isNeedAsyncUVC);
-  // Sends the stored image settings of the camera whose serial number arrived, once its
-  // video-control channel is there too.
+  // Hands the camera whose serial number arrived to the settings keeper, which sends its stored
+  // image settings once its video-control channel is there too, and holds it at them.
   void applyStoredUVCParams(const std::shared_ptr<USBDevice>& device,
                             const std::optional<std::string>& serialNumber);
 
@@ -80,14 +82,11 @@ class QCameraListVC : public QViewController {
   void reloadRow(int row);
   void showCameraControlVC(const std::shared_ptr<USBDevice>& device);
   void showPermissionAlert(const QCameraAccessProblem& problem);
-  // Sends `params` once the camera's video-control channel is there, trying again later while
-  // retries are left.
-  void sendStoredUVCParams(const std::weak_ptr<USBDevice>& device, const QUVCParams& params,
-                           int retriesLeft);
 
   Platform& platform_;
   USBHidManager& manager_;
   QDataBase dataBase_;
+  QSettingsKeeper keeper_;  // the control screens it opens tell it the values they hold
   std::vector<std::shared_ptr<USBDevice>> cameraArr_;
   QTableWidget* tableView_;
   QEmptyStateView* emptyView_;

@@ -2,6 +2,7 @@
 
 #include <linux/videodev2.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,11 @@ namespace vexhal::testing {
 
 // Stands in for the kernel under both V4L2 users: video nodes with capabilities, formats, sizes
 // and intervals; V4L2 control values (shared by all nodes); mmap
-// streaming whose frames the test pushes; failures injected per request. Each opened node gets a
-// real eventfd as descriptor, readable while a pushed frame waits, so the capture thread's poll()
-// works unchanged. Set the public fields before the code under test runs.
+// streaming whose frames the test pushes; control events; failures injected per request. Each
+// opened node gets a real eventfd as descriptor, readable while a pushed frame waits, so the
+// capture thread's poll() works unchanged. A descriptor subscribed to events becomes a socket
+// holding an urgent byte while events wait (the exception condition a notifier sees). Set the
+// public fields before the code under test runs.
 class FakeV4l2Kernel final : public V4l2Syscalls {
  public:
   struct Size {  // discrete intervals, or a range
@@ -55,6 +59,7 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     int mappedBuffers = 0, streamOns = 0, streamOffs = 0;
     std::vector<std::string> opened, closed;  // node paths, in call order
     std::vector<unsigned long> calls;         // ioctl requests, in call order
+    std::set<std::uint32_t> subscribed;       // controls with an event subscription
   };
 
   std::map<std::uint32_t, std::int32_t> controls;  // id: value
@@ -62,6 +67,7 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
 
   ~FakeV4l2Kernel() override {
     for (const auto& [fd, path] : open_) ::close(fd);
+    for (const auto& [fd, watcher] : watchers_) ::close(watcher.peer);
   }
 
   void addNode(const std::string& path, Node node) {
@@ -74,16 +80,33 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     frames_.push_back(std::move(bytes));
     if (state_.streamOns != state_.streamOffs) wake(1);
   }
-  // The device disappears: every request fails with ENODEV and poll reports POLLERR.
+  // The event a control's new value raises.
+  static v4l2_event controlEvent(std::uint32_t id, std::int32_t value) {
+    v4l2_event event{};
+    event.type = V4L2_EVENT_CTRL;
+    event.id = id;
+    event.u.ctrl.changes = V4L2_EVENT_CTRL_CH_VALUE;
+    event.u.ctrl.value = value;
+    return event;
+  }
+  // Queues `event` on every descriptor subscribed to events, whatever it subscribed to.
+  void pushEvent(const v4l2_event& event) {
+    const std::lock_guard lock(mutex_);
+    for (auto& [fd, watcher] : watchers_) queueEvent(watcher, event);
+  }
+  // The device disappears: every request fails with ENODEV, poll reports POLLERR, and
+  // descriptors watching events are woken.
   void unplug() {
     const std::lock_guard lock(mutex_);
     gone_ = true;
     wake(1);
+    for (const auto& [fd, watcher] : watchers_) signal(watcher.peer);
   }
   State state() const {
     const std::lock_guard lock(mutex_);
     State copy = state_;
     copy.openDescriptors = open_.size();
+    for (const auto& [fd, w] : watchers_) copy.subscribed.insert(w.ids.begin(), w.ids.end());
     return copy;
   }
 
@@ -103,6 +126,10 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     if (it == open_.end()) return -EBADF;
     state_.closed.push_back(it->second);
     open_.erase(it);
+    if (const auto watcher = watchers_.find(fd); watcher != watchers_.end()) {
+      ::close(watcher->second.peer);
+      watchers_.erase(watcher);
+    }
     if (fd == streamingFd_) streamingFd_ = -1;
     return ::close(fd) < 0 ? -errno : 0;
   }
@@ -131,10 +158,43 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
         const auto it = controls.find(control->id);
         if (it == controls.end()) return -EINVAL;
         if (request == VIDIOC_S_CTRL) {
+          // Every other handle subscribed to the control hears of a change.
+          for (auto& [other, watcher] : watchers_)
+            if (other != fd && it->second != control->value && watcher.ids.count(control->id) != 0)
+              queueEvent(watcher, controlEvent(control->id, control->value));
           it->second = control->value;
         } else {
           control->value = it->second;
         }
+        return 0;
+      }
+      case VIDIOC_SUBSCRIBE_EVENT:
+      case VIDIOC_UNSUBSCRIBE_EVENT: {
+        const auto* subscription = static_cast<v4l2_event_subscription*>(arg);
+        if (subscription->type != V4L2_EVENT_CTRL || controls.count(subscription->id) == 0)
+          return -EINVAL;
+        if (request == VIDIOC_UNSUBSCRIBE_EVENT) {
+          if (watchers_.count(fd) != 0) watchers_[fd].ids.erase(subscription->id);
+          return 0;
+        }
+        if (watchers_.count(fd) == 0) {
+          int pair[2];
+          if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) < 0) return -errno;
+          ::dup2(pair[0], fd);
+          ::close(pair[0]);
+          watchers_[fd].peer = pair[1];
+        }
+        watchers_[fd].ids.insert(subscription->id);
+        return 0;
+      }
+      case VIDIOC_DQEVENT: {
+        auto& queue = watchers_[fd].events;
+        if (queue.empty()) return -ENOENT;
+        *static_cast<v4l2_event*>(arg) = queue.front();
+        queue.pop_front();
+        static_cast<v4l2_event*>(arg)->pending = static_cast<std::uint32_t>(queue.size());
+        char urgent = 0;
+        if (queue.empty()) ::recv(fd, &urgent, 1, MSG_OOB);
         return 0;
       }
       case VIDIOC_ENUM_FMT: {
@@ -228,6 +288,17 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     }
   }
 
+  struct Watcher {  // a descriptor subscribed to events
+    std::set<std::uint32_t> ids;
+    std::deque<v4l2_event> events;
+    int peer = -1;  // the other end of the descriptor's socket
+  };
+  void queueEvent(Watcher& watcher, const v4l2_event& event) {
+    if (watcher.events.empty()) signal(watcher.peer);
+    watcher.events.push_back(event);
+  }
+  static void signal(int peer) { ::send(peer, "!", 1, MSG_OOB); }
+
   int stream(unsigned long request, void* arg) {
     auto* buffer = static_cast<v4l2_buffer*>(arg);
     switch (request) {
@@ -282,6 +353,7 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
   mutable std::mutex mutex_;
   std::map<std::string, Node> nodes_;
   std::map<int, std::string> open_;
+  std::map<int, Watcher> watchers_;
   int streamingFd_ = -1;
   bool gone_ = false;
   std::vector<std::vector<std::uint8_t>> buffers_;

@@ -1,6 +1,7 @@
 // UVCCameraControl over the real V4L2 transport and a fake kernel: the driver control each
 // control reaches, the clamping of the image controls, the records the transport refuses,
-// failures and their log lines, and which node of which camera the factory opens.
+// failures and their log lines, and which node of which camera the factory opens; the watch
+// on the image controls over the same kernel.
 #include "device/uvc/UVCCameraControl.h"
 
 #include <fcntl.h>
@@ -14,7 +15,9 @@
 #include <limits>
 
 #include "FakeV4l2Kernel.h"
+#include "common/EventLoop.h"
 #include "device/uvc/linux/V4l2UvcTransport.h"
+#include "device/uvc/linux/V4l2UvcControlWatch.h"
 #include "device/uvc/linux/V4l2UvcTransportFactory.h"
 
 namespace vexhal {
@@ -289,6 +292,56 @@ TEST_F(Uvc, TheFactorysFailuresCloseWhatWasOpenedAndLogTheReason) {
     EXPECT_EQ(fresh->state().closed, c.closed) << c.name;
     EXPECT_EQ(log, c.log) << c.name;
   }
+}
+
+// The watch subscribes on the camera's capture node and reports what another handle changes;
+// events it does not know are passed over, and the node's going ends it.
+TEST_F(Uvc, TheWatchReportsChangesFromOtherHandlesUntilTheNodeGoes) {
+  test::ensureCoreApplication();
+  for (const auto id : {V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST, V4L2_CID_SATURATION,
+                        V4L2_CID_SHARPNESS, V4L2_CID_HUE})
+    kernel->controls[id] = 128;
+  std::vector<std::pair<std::int32_t, std::int64_t>> changes;  // selector, value
+  auto watch = factory.watchByLocation(kCamera, [&](const UVCControlInfo& c, std::int64_t v) {
+    changes.emplace_back(c.selector, v);
+  });
+  ASSERT_NE(watch, nullptr);
+  EXPECT_THAT(kernel->state().subscribed, ElementsAre(V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST,
+                                                      V4L2_CID_SATURATION, V4L2_CID_SHARPNESS));
+  UVCCameraControl other(kCamera, factory);
+  other.setBrightness(150);
+  other.setSharpness(128);  // unchanged: no event
+  v4l2_event notAControl = FakeV4l2Kernel::controlEvent(V4L2_CID_CONTRAST, 90);
+  notAControl.type = V4L2_EVENT_SOURCE_CHANGE;
+  v4l2_event onlyFlags = FakeV4l2Kernel::controlEvent(V4L2_CID_CONTRAST, 91);
+  onlyFlags.u.ctrl.changes = V4L2_EVENT_CTRL_CH_FLAGS;
+  for (const v4l2_event& e : {FakeV4l2Kernel::controlEvent(V4L2_CID_HUE, 5), notAControl, onlyFlags,
+                              FakeV4l2Kernel::controlEvent(V4L2_CID_SATURATION, 100)})
+    kernel->pushEvent(e);
+  ASSERT_TRUE(test::waitUntil([&] { return changes.size() >= 2; }));
+  test::pumpEvents();
+  EXPECT_THAT(changes, ElementsAre(std::pair(kUvcBrightness.selector, std::int64_t{150}),
+                                   std::pair(kUvcSaturation.selector, std::int64_t{100})));
+  EXPECT_TRUE(log.empty());
+
+  kernel->unplug();
+  ASSERT_TRUE(test::waitUntil([&] { return !watch->isWatching(); }));
+  EXPECT_THAT(log, ElementsAre("CameraControl Error: Control watch ended (00000013)"));
+  const std::size_t closed = kernel->state().closed.size();
+  watch.reset();
+  EXPECT_EQ(kernel->state().closed.size(), closed + 1);
+}
+
+TEST_F(Uvc, TheWatchUnsubscribesAndClosesWhenDestroyedOrRefused) {
+  test::ensureCoreApplication();
+  for (const auto id : {V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST, V4L2_CID_SATURATION})
+    kernel->controls[id] = 128;
+  EXPECT_EQ(factory.watchByLocation(kCamera, {}), nullptr);  // no sharpness to subscribe to
+  EXPECT_THAT(log, ElementsAre("CameraControl Error: Unable to watch control 9963803 (00000016)"));
+  kernel->controls[V4L2_CID_SHARPNESS] = 128;
+  factory.watchByLocation(kCamera, {}).reset();
+  EXPECT_TRUE(kernel->state().subscribed.empty());
+  EXPECT_EQ(kernel->state().openDescriptors, 0u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The camera control screen on the virtual camera under the real HID link, UVC controls and
 // capture backend: leaving with and without saving, removal, the preview and the layout.
 #include <QFile>
+#include <QSlider>
 
 #include "../ScreenTestSupport.h"
 #include "CameraCommand.h"
@@ -25,11 +26,12 @@ struct ControlScreen : ::testing::Test {
     test::processDeferredDeletes();
   }
 
-  void open() {
+  void open(QSettingsKeeper* keeper = nullptr) {
     nav = new QNavigationController(new QViewController("ListStandIn"));
     nav->resize(900, 600);
     nav->show();
-    screen = new QCameraControlVC(cam.device, cam.platform, cam.manager, QDataBase(settings));
+    screen = new QCameraControlVC(cam.device, cam.platform, cam.manager, QDataBase(settings),
+                                  nullptr, keeper);
     nav->push(screen, false);
     ASSERT_TRUE(waitUntil([&] {
       return screen->functionControlVC()->model().isLoaded() &&
@@ -102,6 +104,30 @@ INSTANTIATE_TEST_SUITE_P(Codes, SaveThenBack,
                          ::testing::Values(SaveCase{"Saved", 0, true}, SaveCase{"Failed", 7, true},
                                            SaveCase{"NotStored", 0, false}),
                          [](const auto& test) { return std::string(test.param.name); });
+
+// "Save and Exit" before the serial number is known: the screen is gone before the record is
+// stored, and the keeper still holds the camera at the saved values from then on.
+TEST_F(ControlScreen, SaveAndExitBeforeTheSerialNumberIsKnownIsKeptByTheKeeper) {
+  const auto location = static_cast<std::uint32_t>(cam.first.locationId());
+  QSettingsKeeper keeper(cam.platform.uvcTransportFactory(), test::immediateScheduler(),
+                         QDataBase(settings));
+  keeper.cameraArrived(location, cam.first.serialNumber());
+  ASSERT_FALSE(cam.device->serialNumber().has_value());
+  open(&keeper);
+  QWidget* slider = screen->imageControlVC()->slider(QImageControlModel::Control::brightness);
+  QTest::keyClick(slider, Qt::Key_Right);
+  const std::int64_t saved = brightness();
+  screen->backBtnAction();
+  ASSERT_NE(onlyAlert(), nullptr);
+  choose(onlyAlert(), QStringLiteral("Save and Exit"));
+  ASSERT_TRUE(waitUntil([&] {
+    return QDataBase(settings)
+        .getUVCParams(QString::fromStdString(cam.first.serialNumber()))
+        .has_value();
+  }));
+  UVCCameraControl(location, cam.platform.uvcTransportFactory()).setBrightness(90);
+  EXPECT_TRUE(waitUntil([&] { return brightness() == saved; }));
+}
 
 TEST_F(ControlScreen, ResetThenBackAsksAndExitPutsTheBaselineBack) {
   cam.device->setAngle(90, [](std::int64_t) {});

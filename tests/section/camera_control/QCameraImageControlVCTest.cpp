@@ -64,6 +64,24 @@ TEST_F(ImagePage, ModesAndSlidersReachTheCamera) {
   EXPECT_EQ(page->label(Control::saturation)->text(), QStringLiteral("51%"));
 }
 
+// With the settings keeper holding the camera, the page's own changes stay; once the page is
+// gone the keeper holds the stored record again and undoes another program's change.
+TEST_F(ImagePage, TheKeeperLeavesThePagesChangesAndReturnsToTheRecordWhenItGoes) {
+  ASSERT_TRUE(QDataBase(store).setUVCParams({P::ImageMode::custom, 150, 120, 110, 100}, kSerial));
+  fetchSerialNumber();
+  const auto location = static_cast<std::uint32_t>(cam.first.locationId());
+  QSettingsKeeper keeper(*cam.uvc, test::immediateScheduler(), QDataBase(store));
+  keeper.cameraArrived(location, cam.first.serialNumber());
+  page = std::make_unique<QCameraImageControlVC>(cam.device, *cam.uvc, QDataBase(store), nullptr,
+                                                 &keeper);
+  clickMode(1);
+  test::settle();
+  EXPECT_EQ(onCamera(kUvcBrightness), 138);
+  page.reset();
+  UVCCameraControl(location, *cam.uvc).setBrightness(90);
+  EXPECT_TRUE(test::waitUntil([&] { return onCamera(kUvcBrightness) == 150; }));
+}
+
 // The record stored under the camera's serial number is laid over the camera, not before the
 // serial number is known; Save stores the values and makes them the baseline Reset leaves.
 TEST_F(ImagePage, TheStoredRecordIsLaidOverTheCameraAndSaveReplacesIt) {

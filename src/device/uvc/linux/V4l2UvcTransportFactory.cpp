@@ -5,9 +5,20 @@
 
 #include "device/linux/UdevCameraEnumerator.h"
 #include "device/uvc/UVCLog.h"
+#include "device/uvc/linux/V4l2UvcControlWatch.h"
 #include "device/uvc/linux/V4l2UvcTransport.h"
 
 namespace vexhal {
+namespace {
+
+// Matches the camera at a USB location id (0 is no location).
+std::function<bool(const UsbSysfsIdentity&)> atLocation(std::uint32_t locationId) {
+  return [locationId](const UsbSysfsIdentity& usb) {
+    return usb.locationId != 0 && usb.locationId == static_cast<std::int64_t>(locationId);
+  };
+}
+
+}  // namespace
 
 std::shared_ptr<UVCTransportFactory> makePlatformUvcTransportFactory() {
   return std::make_shared<V4l2UvcTransportFactory>();
@@ -30,9 +41,7 @@ std::vector<UdevCamera> V4l2UvcTransportFactory::listCameras(const UVCLog& log) 
 }
 
 std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openByLocation(std::uint32_t locationId) {
-  return openFirst([locationId](const UsbSysfsIdentity& usb) {
-    return usb.locationId != 0 && usb.locationId == static_cast<std::int64_t>(locationId);
-  });
+  return openFirst(atLocation(locationId));
 }
 
 std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openByVendorProduct(
@@ -42,7 +51,22 @@ std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openByVendorProduct(
   });
 }
 
+std::unique_ptr<UVCControlWatch> V4l2UvcTransportFactory::watchByLocation(
+    std::uint32_t locationId, UVCControlWatch::Listener listener) {
+  const int fd = openFirstNode(atLocation(locationId));
+  if (fd < 0) {
+    return nullptr;
+  }
+  return V4l2UvcControlWatch::start(fd, syscalls_, std::move(listener), log());
+}
+
 std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openFirst(
+    const std::function<bool(const UsbSysfsIdentity&)>& match) {
+  const int fd = openFirstNode(match);
+  return fd < 0 ? nullptr : std::make_unique<V4l2UvcTransport>(fd, syscalls_);
+}
+
+int V4l2UvcTransportFactory::openFirstNode(
     const std::function<bool(const UsbSysfsIdentity&)>& match) {
   for (const UdevCamera& camera : lister_()) {
     if (!camera.usb || !match(*camera.usb)) {
@@ -53,7 +77,7 @@ std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openFirst(
       if (fd < 0) {
         log().error("CameraControl Error: Unable to create a plug-in (%08x)\n",
                     static_cast<unsigned>(-fd));
-        return nullptr;
+        return -1;
       }
       v4l2_capability caps{};
       if (const int result = syscalls_->ioctl(fd, VIDIOC_QUERYCAP, &caps); result < 0) {
@@ -61,7 +85,7 @@ std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openFirst(
             "CameraControl Error: Couldn\u2019t create a device interface for the interface (%08x)",
             static_cast<unsigned>(-result));
         syscalls_->close(fd);
-        return nullptr;
+        return -1;
       }
       const std::uint32_t deviceCaps =
           (caps.capabilities & V4L2_CAP_DEVICE_CAPS) != 0 ? caps.device_caps : caps.capabilities;
@@ -69,10 +93,10 @@ std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openFirst(
         syscalls_->close(fd);  // a metadata node of the same camera
         continue;
       }
-      return std::make_unique<V4l2UvcTransport>(fd, syscalls_);
+      return fd;
     }
   }
-  return nullptr;
+  return -1;
 }
 
 }  // namespace vexhal

@@ -29,10 +29,15 @@ class V4l2UvcTransportFactory final : public UVCTransportFactory {
   std::unique_ptr<UVCTransport> openByLocation(std::uint32_t locationId) override;
   std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t vendorId,
                                                     std::uint16_t productId) override;
+  // Subscribes on the same node the controls go to.
+  std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
+                                                   UVCControlWatch::Listener listener) override;
 
  private:
   std::unique_ptr<UVCTransport> openFirst(
       const std::function<bool(const UsbSysfsIdentity&)>& match);
+  // The descriptor of the first capture node of the first matching camera, or -1 (logged).
+  int openFirstNode(const std::function<bool(const UsbSysfsIdentity&)>& match);
 
   CameraLister lister_;
   std::shared_ptr<V4l2Syscalls> syscalls_;
