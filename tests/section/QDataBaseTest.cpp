@@ -33,27 +33,31 @@ struct QDataBaseTest : ::testing::Test {
   QString path = dir.filePath(QStringLiteral("settings.conf"));
 };
 
-// Missing or damaged values read as their defaults; any other mode reads as custom.
+// Missing or damaged values read as their defaults (keep: on); any other mode reads as custom.
 TEST_F(QDataBaseTest, DamagedOrMissingValuesReadAsTheirDefaults) {
   const struct {
     const char* entry;  // lines of the camera's group; nullptr: no file
     std::optional<P> expected;
+    const char* keep = "";  // lines of the keep switches' group
+    bool keeps = true;
   } rows[] = {
       {nullptr, std::nullopt},
-      {"SN1\\brightness=150\n", P{Mode::custom, 150, 128, 128, 128}},
+      {"SN1\\brightness=150\n", P{Mode::custom, 150, 128, 128, 128}, "SN1=false\n", false},
       {"SN1\\mode=0\nSN1\\brightness=99999999999999999999\nSN1\\contrast=@ByteArray(\\0\\x1)\n"
        "SN1\\saturation=1.5\nSN1\\sharpness=\n",
-       P{Mode::standard, 128, 128, 128, 128}},
-      {"SN1\\mode=7\n", P{Mode::custom, 128, 128, 128, 128}},
-      {"SN1=5\n", std::nullopt},
+       P{Mode::standard, 128, 128, 128, 128}, "SN1=0\nSN2=false\n"},
+      {"SN1\\mode=7\n", P{Mode::custom, 128, 128, 128, 128}, "SN1=@Variant(\\0\\x1)\n"},
+      {"SN1=5\n", std::nullopt, "SN1\\x=false\n"},
       {"\xff\xfe[[[=\n\\\\\\=@Variant(\n", std::nullopt},
   };
   for (const auto& row : rows) {
     path = dir.filePath(QString::number(&row - rows) +
                         ".conf");  // a file each: QSettings caches by name
-    if (row.entry != nullptr) writeFile(QByteArray("[UVCParams]\n") + row.entry);
+    if (row.entry != nullptr)
+      writeFile(QByteArray("[UVCParams]\n") + row.entry + "[KeepUVCParams]\n" + row.keep);
     EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")), row.expected)
         << (row.entry ? row.entry : "none");
+    EXPECT_EQ(QDataBase(path).keepsImageSettings(QStringLiteral("SN1")), row.keeps) << row.keep;
   }
 }
 
@@ -87,7 +91,10 @@ TEST_F(QDataBaseTest, WritesThroughAtOnceAndReplacesTheWholeRecord) {
   ASSERT_TRUE(store.setUVCParams({Mode::custom, 80, 90, 100, 110}, QStringLiteral("SN1")));
   EXPECT_EQ(QDataBase(path).getUVCParams(QStringLiteral("SN1")),
             (P{Mode::custom, 80, 90, 100, 110}));
+  // The keep switch goes beside the record, which stays as older versions read it.
+  ASSERT_TRUE(store.setKeepsImageSettings(QStringLiteral("SN1"), false));
   QSettings raw(path, QSettings::IniFormat);
+  EXPECT_EQ(raw.value(QStringLiteral("KeepUVCParams/SN1")).toString(), QStringLiteral("false"));
   raw.beginGroup(QStringLiteral("UVCParams/SN1"));
   EXPECT_EQ(raw.childKeys(),
             (QStringList{"brightness", "contrast", "mode", "saturation", "sharpness"}));
@@ -108,7 +115,8 @@ TEST_F(QDataBaseTest, AWriteThatCannotReachTheDiskFailsEvenAfterADamagedLine) {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &full);
     const bool written =
-        QDataBase(path).setUVCParams({Mode::vivid, 130, 128, 140, 120}, QStringLiteral("SN1"));
+        QDataBase(path).setUVCParams({Mode::vivid, 130, 128, 140, 120}, QStringLiteral("SN1")) ||
+        QDataBase(path).setKeepsImageSettings(QStringLiteral("SN1"), false);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written) << damaged;

@@ -10,10 +10,12 @@
 
 #include <ostrane/ostrane.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
 #include "common/QSegmentedControl.h"
+#include "common/QSwitch.h"
 #include "common/UiStyle.h"
 #include "device/hid/USBDevice.h"
 #include "section/camera_control/PageScrollArea.h"
@@ -71,6 +73,7 @@ QCameraImageControlVC::QCameraImageControlVC(const std::shared_ptr<USBDevice>& d
   connect(retryTimer_, &QTimer::timeout, this, &QCameraImageControlVC::load);
   buildView();
   load();
+  showKeepSwitch();
 }
 
 QCameraImageControlVC::~QCameraImageControlVC() {
@@ -111,6 +114,27 @@ void QCameraImageControlVC::buildView() {
     connect(slider, &QSlider::sliderReleased, this, [this, control] { sliderAction(control); });
     ++row;
   }
+
+  // The keep switch: a title with a line under it that says what the switch does, or why it
+  // cannot be used yet.
+  auto* keepText = new QWidget;
+  auto* keepColumn = new QVBoxLayout(keepText);
+  keepColumn->setContentsMargins(0, 0, 0, 0);
+  keepColumn->setSpacing(2);
+  auto* keepTitle = new QLabel(QStringLiteral("Keep my image settings"));
+  keepTitle->setFont(ui::systemFont(14));
+  keepHint_ = new QLabel;
+  keepHint_->setFont(ui::systemFont(12));
+  keepHint_->setWordWrap(true);
+  QPalette hintPalette = keepHint_->palette();
+  hintPalette.setColor(QPalette::WindowText, ui::gray());
+  keepHint_->setPalette(hintPalette);
+  keepColumn->addWidget(keepTitle);
+  keepColumn->addWidget(keepHint_);
+  keepSwitch_ = new QSwitch;
+  grid->addWidget(keepText, row, 0, 1, 2);
+  grid->addWidget(keepSwitch_, row, 2, Qt::AlignRight | Qt::AlignVCenter);
+  ++row;
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
   scrollArea_ = fillWithScrollArea(this, content_);
@@ -120,6 +144,7 @@ void QCameraImageControlVC::buildView() {
     const QUVCParams::ImageMode mode = cameraparams::imageModeForItem(item);
     resetParams(mode, QUVCParams::preset(mode));
   });
+  connect(keepSwitch_, &QAbstractButton::clicked, this, &QCameraImageControlVC::keepSwitchAction);
 }
 
 std::optional<QString> QCameraImageControlVC::serialNumber() const {
@@ -248,6 +273,36 @@ bool QCameraImageControlVC::storeSettings(const QString& serialNumber) {
   return database_.setUVCParams(*model_.changeCameraParams(), serialNumber);
 }
 
+void QCameraImageControlVC::markSaved() {
+  model_.markSaved();
+  // The record has been stored with the save: the switch can be used now.
+  showKeepSwitch();
+}
+
+void QCameraImageControlVC::showKeepSwitch() {
+  const std::shared_ptr<USBDevice> device = device_.lock();
+  const std::optional<QString> key = serialNumber();
+  // Without a stored record there is nothing to keep: the switch shows off, and the line under
+  // it says how to get one.
+  const bool stored = key && database_.findUVCParams(device->serialNumber());
+  keepSwitch_->setEnabled(stored);
+  keepSwitch_->setChecked(
+      stored && (keeper_ ? keeper_->isKeeping(*key) : database_.keepsImageSettings(*key)));
+  keepHint_->setText(stored ? QStringLiteral("Put back when another program changes them")
+                            : QStringLiteral("Save the settings first to keep them"));
+}
+
+void QCameraImageControlVC::keepSwitchAction(bool keep) {
+  QLog(std::string("CameraControl, keepSwitchAction(), ") + (keep ? "1" : "0"));
+  const std::optional<QString> key = serialNumber();
+  const bool stored = key && (keeper_ ? keeper_->setKeeping(*key, keep)
+                                      : database_.setKeepsImageSettings(*key, keep));
+  if (!stored) {
+    QLog("CameraControl, keep switch not stored");
+    keepSwitch_->setChecked(!keep);
+  }
+}
+
 QSlider* QCameraImageControlVC::slider(Control control) const { return sliders_[indexOf(control)]; }
 
 QLabel* QCameraImageControlVC::label(Control control) const { return labels_[indexOf(control)]; }
@@ -256,12 +311,15 @@ int QCameraImageControlVC::contentHeight() const { return content_->minimumHeigh
 
 void QCameraImageControlVC::showEvent(QShowEvent* event) {
   QViewController::showEvent(event);
+  // The serial number or a record can have come since the page was made.
+  showKeepSwitch();
   if (!isFirstLoad_) {
     return;
   }
   isFirstLoad_ = false;
   QTimer::singleShot(10, this, [this] {
-    content_->setMinimumHeight(kContentHeight);
+    // Never below what the rows need, so that none is squeezed over another.
+    content_->setMinimumHeight(std::max(kContentHeight, content_->minimumSizeHint().height()));
     scrollArea_->verticalScrollBar()->setValue(0);
   });
 }

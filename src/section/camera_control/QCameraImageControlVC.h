@@ -21,6 +21,7 @@ class QTimer;
 namespace vexhal {
 
 class QSegmentedControl;
+class QSwitch;
 class USBDevice;
 
 // The image page of the camera control screen: an image mode and four sliders (brightness,
@@ -56,9 +57,12 @@ class QCameraImageControlVC : public QViewController {
   // cannot be written or there is nothing loaded.
   bool storeSettings(const QString& serialNumber);
   // The camera saved: the working copy becomes the baseline.
-  void markSaved() { model_.markSaved(); }
+  void markSaved();
 
   QSegmentedControl* imageModeSegment() const { return imageModeSegment_; }
+  // "Keep my image settings": whether the stored record is put back when another program
+  // changes the camera. Acts at once, apart from Save and Reset; usable once a record is stored.
+  QSwitch* keepSwitch() const { return keepSwitch_; }
   QSlider* slider(QUVCSetting::Control control) const;
   QLabel* label(QUVCSetting::Control control) const;
   int contentHeight() const;
@@ -75,6 +79,9 @@ class QCameraImageControlVC : public QViewController {
   void showValue(QUVCSetting::Control control, std::int64_t value);
   void sliderValueChanged(QUVCSetting::Control control);
   void sliderAction(QUVCSetting::Control control);
+  // Shows the keep switch for the camera's stored record, or disabled without one.
+  void showKeepSwitch();
+  void keepSwitchAction(bool keep);
 
   std::weak_ptr<USBDevice> device_;
   UVCTransportFactory& uvcFactory_;
@@ -92,6 +99,8 @@ class QCameraImageControlVC : public QViewController {
   QSegmentedControl* imageModeSegment_ = nullptr;
   std::array<QSlider*, 4> sliders_{};
   std::array<QLabel*, 4> labels_{};
+  QSwitch* keepSwitch_ = nullptr;
+  QLabel* keepHint_ = nullptr;
 };
 
 }  // namespace vexhal

@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <limits>
 #include <string_view>
 
@@ -11,6 +12,9 @@ namespace vexhal {
 namespace {
 
 const QString kParamsGroup = QStringLiteral("UVCParams");
+// The keep switch of each camera, in a group of its own so that the records stay as older
+// versions wrote and read them.
+const QString kKeepGroup = QStringLiteral("KeepUVCParams");
 const QString kMode = QStringLiteral("mode");
 const QString kBrightness = QStringLiteral("brightness");
 const QString kContrast = QStringLiteral("contrast");
@@ -49,9 +53,9 @@ std::optional<std::int64_t> integerOf(const QVariant& value) {
   }
 }
 
-// Whether the settings file on disk holds `params` for the camera. Read from a copy: the settings
+// Whether the settings file on disk holds what `holds` looks for. Read from a copy: the settings
 // objects of this process share what they read and what they failed to write, per file name.
-bool fileHolds(const QString& fileName, const QString& serialNumber, const QUVCParams& params) {
+bool fileHolds(const QString& fileName, const std::function<bool(const QString&)>& holds) {
   QFile file(fileName);
   const QTemporaryDir dir;
   if (!dir.isValid() || !file.open(QIODevice::ReadOnly)) {
@@ -63,7 +67,17 @@ bool fileHolds(const QString& fileName, const QString& serialNumber, const QUVCP
     return false;
   }
   copy.close();
-  return QDataBase(copy.fileName()).getUVCParams(serialNumber) == params;
+  return holds(copy.fileName());
+}
+
+// Whether a write to `settings` reached the file. The status keeps the first error met: a
+// damaged line read before the write hides whether the write worked, so the file itself is
+// asked then.
+bool written(QSettings& settings, const std::function<bool(const QString&)>& holds) {
+  settings.sync();
+  const QSettings::Status status = settings.status();
+  return status == QSettings::NoError ||
+         (status == QSettings::FormatError && fileHolds(settings.fileName(), holds));
 }
 
 }  // namespace
@@ -172,17 +186,39 @@ bool QDataBase::setUVCParams(const QUVCParams& params, const QString& serialNumb
          {kContrast, static_cast<qlonglong>(params.contrast)},
          {kSaturation, static_cast<qlonglong>(params.saturation)},
          {kSharpness, static_cast<qlonglong>(params.sharpness)}});
-  settings->sync();
-  // The status keeps the first error met: a damaged line read before the write hides whether
-  // the write worked, so the file itself is asked then.
-  const QSettings::Status status = settings->status();
-  if (status == QSettings::NoError ||
-      (status == QSettings::FormatError && fileHolds(settings->fileName(), serialNumber, params))) {
+  if (written(*settings, [&](const QString& copy) {
+        return QDataBase(copy).getUVCParams(serialNumber) == params;
+      })) {
     return true;
   }
   // Unwritten changes stay with the file's shared settings data; put the old record back there,
   // so that nothing in this process reads the new one as stored.
   write(before);
+  return false;
+}
+
+bool QDataBase::keepsImageSettings(const QString& storageKey) const {
+  const QVariant value = open()->value(kKeepGroup + u'/' + groupFor(storageKey));
+  // A settings file gives back text (and this process's own writes a bool): only "false" is off.
+  return value.toString() != QStringLiteral("false");
+}
+
+bool QDataBase::setKeepsImageSettings(const QString& storageKey, bool keep) const {
+  const std::unique_ptr<QSettings> settings = open();
+  const QString key = kKeepGroup + u'/' + groupFor(storageKey);
+  const QVariant before = settings->value(key);
+  settings->setValue(key, keep);
+  if (written(*settings, [&](const QString& copy) {
+        return QDataBase(copy).keepsImageSettings(storageKey) == keep;
+      })) {
+    return true;
+  }
+  // As for a record: the unwritten value must not be read as stored in this process.
+  if (before.isValid()) {
+    settings->setValue(key, before);
+  } else {
+    settings->remove(key);
+  }
   return false;
 }
 

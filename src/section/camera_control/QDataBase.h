@@ -31,6 +31,12 @@ class QDataBase {
   // did not reach the store; the store then keeps what it had.
   bool setUVCParams(const QUVCParams& params, const QString& serialNumber) const;
 
+  // Whether the camera's stored image settings are to be kept (put back when another program
+  // changes them), by its storage key. On unless switched off; a damaged value reads as on.
+  bool keepsImageSettings(const QString& storageKey) const;
+  // Stores the switch and writes the store through at once; false when it did not reach it.
+  bool setKeepsImageSettings(const QString& storageKey, bool keep) const;
+
   // The key a camera's settings are stored under: its serial number as the camera sent it,
   // without the zero bytes that pad it to 13 bytes; nothing when no text is left.
   static std::optional<QString> storageKey(const std::optional<std::string>& serialNumber);

@@ -98,16 +98,17 @@ std::optional<QUVCParams> QSettingsKeeper::heldValues(std::uint32_t locationId) 
   return it->second.held;
 }
 
-void QSettingsKeeper::setKeeping(const QString& storageKey, bool keep) {
-  if (keep) {
-    notKept_.erase(storageKey);
-  } else {
-    notKept_.insert(storageKey);
+bool QSettingsKeeper::setKeeping(const QString& storageKey, bool keep) {
+  if (dataBase_.setKeepsImageSettings(storageKey, keep)) {
+    return true;
   }
+  QLog("Settings, could not store whether to keep the image settings of " +
+       storageKey.toStdString());
+  return false;
 }
 
 bool QSettingsKeeper::isKeeping(const QString& storageKey) const {
-  return notKept_.count(storageKey) == 0;
+  return dataBase_.keepsImageSettings(storageKey);
 }
 
 QSettingsKeeper::Camera* QSettingsKeeper::find(std::uint32_t locationId, std::uint64_t generation) {

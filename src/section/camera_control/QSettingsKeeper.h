@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "base/Scheduler.h"
@@ -65,9 +64,9 @@ class QSettingsKeeper : public QObject {
   // The values the camera is held at, while the keeper keeps it.
   std::optional<QUVCParams> heldValues(std::uint32_t locationId) const;
 
-  // The per-camera switch, by the camera's storage key: off, nothing is restored. On unless
-  // switched off.
-  void setKeeping(const QString& storageKey, bool keep);
+  // The per-camera switch, by the camera's storage key, kept in the settings store: off, nothing
+  // is restored. On unless switched off. setKeeping is false when the store was not written.
+  bool setKeeping(const QString& storageKey, bool keep);
   bool isKeeping(const QString& storageKey) const;
 
  signals:
@@ -109,7 +108,6 @@ class QSettingsKeeper : public QObject {
   Scheduler scheduler_;
   QDataBase dataBase_;
   std::map<std::uint32_t, Camera> cameras_;
-  std::set<QString> notKept_;
   std::uint64_t nextGeneration_ = 1;
 };
 

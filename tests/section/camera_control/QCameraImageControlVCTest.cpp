@@ -4,6 +4,7 @@
 
 #include "../ScreenTestSupport.h"
 #include "common/QSegmentedControl.h"
+#include "common/QSwitch.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "section/camera_control/QCameraImageControlVC.h"
 
@@ -80,6 +81,31 @@ TEST_F(ImagePage, TheKeeperLeavesThePagesChangesAndReturnsToTheRecordWhenItGoes)
   page.reset();
   UVCCameraControl(location, *cam.uvc).setBrightness(90);
   EXPECT_TRUE(test::waitUntil([&] { return onCamera(kUvcBrightness) == 150; }));
+}
+
+// The keep switch can be used once a record is saved, and is then on. A click acts at once:
+// stored, and the keeper leaves another program's change alone until it is clicked on again.
+TEST_F(ImagePage, TheKeepSwitchIsStoredAndFollowedByTheKeeperAtOnce) {
+  fetchSerialNumber();
+  open();
+  EXPECT_FALSE(page->keepSwitch()->isEnabled());
+  ASSERT_TRUE(page->storeSettings(kSerial));
+  page->markSaved();
+  EXPECT_TRUE(page->keepSwitch()->isChecked());
+  const auto location = static_cast<std::uint32_t>(cam.first.locationId());
+  QSettingsKeeper keeper(*cam.uvc, test::immediateScheduler(), QDataBase(store));
+  keeper.cameraArrived(location, cam.first.serialNumber());
+  page = std::make_unique<QCameraImageControlVC>(cam.device, *cam.uvc, QDataBase(store), nullptr,
+                                                 &keeper);
+  QTest::mouseClick(page->keepSwitch(), Qt::LeftButton);
+  EXPECT_FALSE(QDataBase(store).keepsImageSettings(kSerial));
+  EXPECT_TRUE(test::logged("CameraControl, keepSwitchAction(), 0"));
+  UVCCameraControl(location, *cam.uvc).setBrightness(90);
+  test::settle();
+  EXPECT_EQ(onCamera(kUvcBrightness), 90);
+  QTest::mouseClick(page->keepSwitch(), Qt::LeftButton);
+  UVCCameraControl(location, *cam.uvc).setBrightness(95);
+  EXPECT_TRUE(test::waitUntil([&] { return onCamera(kUvcBrightness) == 128; }));
 }
 
 // The record stored under the camera's serial number is laid over the camera, not before the

@@ -150,8 +150,8 @@ const KeeperCase kCases[] = {
        r.arrive();
        for (int i = 0; i < 5; ++i) r.fight(seconds(11));
      }, 150, 5, {}, 0},
-    {"SwitchedOffNothingIsRestored", [](auto& r) {
-       r.keeper.setKeeping(QString::fromStdString(kSerial), false);
+    {"SwitchedOffInTheStoreNothingIsRestored", [](auto& r) {
+       EXPECT_TRUE(r.dataBase.setKeepsImageSettings(QString::fromStdString(kSerial), false));
        r.arrive();
        r.fight();
      }, 90, 0, {}, 0},
