@@ -53,6 +53,9 @@ void AppDelegate::applicationDidFinishLaunching(bool inBackground) {
   startCameraMonitoring();
   QNetLogForwarder::configure(serviceHost, servicePort);
   setUpTrayIcon();
+  if (inBackground && !trayIcon_) {
+    QLog("App, started in the background without a tray; launching again shows the window");
+  }
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive) applicationDidBecomeActive();
