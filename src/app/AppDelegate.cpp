@@ -12,12 +12,15 @@
 #include "common/Pictures.h"
 #include "common/QNavigationController.h"
 #include "device/hid/USBDevice.h"
+#include "extension/QHudOverlay.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
+#include "platform/SleepWatcher.h"
 #include "section/about/QAppVersion.h"
 #include "section/about/QNetLogForwarder.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
+#include "section/camera_control/QSettingsKeeper.h"
 #include "section/camera_info/QUpgradeVC.h"
 #include "section/root/QRootVC.h"
 
@@ -39,14 +42,20 @@ void AppDelegate::configureApplication() {
   QApplication::setQuitOnLastWindowClosed(false);
 }
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::applicationDidFinishLaunching(bool inBackground) {
+  startKeeping();
   window_ = std::make_unique<MainWindow>();
   window_->setContentViewController(new QLaunchVC);
-  window_->show();
+  if (!inBackground) {
+    window_->show();
+  }
   platform_.scheduler()(this, launchDurationMs, [this] { showRootScreen(); });
   startCameraMonitoring();
   QNetLogForwarder::configure(serviceHost, servicePort);
   setUpTrayIcon();
+  if (inBackground && !trayIcon_) {
+    QLog("App, started in the background without a tray; launching again shows the window");
+  }
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive) applicationDidBecomeActive();
@@ -80,8 +89,39 @@ void AppDelegate::showRootScreen() {
   if (!window_) {
     return;
   }
-  window_->setContentViewController(new QNavigationController(new QRootVC(platform_)));
+  window_->setContentViewController(new QNavigationController(new QRootVC(platform_, *keeper_)));
   checkAppVersion();
+}
+
+void AppDelegate::startKeeping() {
+  keeper_ = std::make_unique<QSettingsKeeper>(platform_.uvcTransportFactory(),
+                                              platform_.currentScheduler());
+  connect(keeper_.get(), &QSettingsKeeper::gaveUp, this, &AppDelegate::keeperGaveUp);
+  sleepWatcher_ = platform_.makeSleepWatcher();
+  if (sleepWatcher_) {
+    // A camera may lose its settings in sleep without going away.
+    connect(sleepWatcher_.get(), &SleepWatcher::resumed, keeper_.get(), [keeper = keeper_.get()] {
+      QLog("App, woke from sleep, sending the held image settings again");
+      keeper->reapplyAll();
+    });
+  }
+}
+
+// Said once per give-up: on the window when it is shown, else in the tray.
+void AppDelegate::keeperGaveUp(const QString& storageKey) {
+  const QString text = QStringLiteral(
+                           "Another program keeps changing the image settings of camera %1; "
+                           "they are no longer restored until it is plugged in again.")
+                           .arg(storageKey);
+  if (window_ && window_->isVisible() && !window_->isMinimized()) {
+    QLog("App, keeperGaveUp, told on the window, " + storageKey.toStdString());
+    QHudOverlay::showToast(window_.get(), text, platform_.scheduler(), 5.0);
+  } else if (trayIcon_) {
+    QLog("App, keeperGaveUp, told in the tray, " + storageKey.toStdString());
+    trayIcon_->showMessage(QStringLiteral("VexhalTools"), text);
+  } else {
+    QLog("App, keeperGaveUp, no window and no tray to tell, " + storageKey.toStdString());
+  }
 }
 
 // Asks once whether a newer program exists; a failure or nothing newer shows nothing.

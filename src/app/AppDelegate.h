@@ -12,10 +12,14 @@
 namespace vexhal {
 
 class MainWindow;
+class QSettingsKeeper;
+class SleepWatcher;
 
 // Starts the program and answers application-level events. Start-up: the main window with
 // the launch screen, camera monitoring, and 2 s later the root screen in place of the launch
-// screen. Reopening (a second launch, the tray icon's "Open") brings the window back.
+// screen. Reopening (a second launch, the tray icon's "Open") brings the window back. It owns the
+// settings keeper, which keeps working while the window is closed: the keeper sends the held
+// values again when the machine wakes, and the user is told when it gives up on a camera.
 class AppDelegate : public QObject {
   Q_OBJECT
 
@@ -27,7 +31,8 @@ class AppDelegate : public QObject {
   // The application's name and icon; closing the last window does not quit the program.
   static void configureApplication();
 
-  void applicationDidFinishLaunching();
+  // In the background the window is made but not shown: the tray or a second launch shows it.
+  void applicationDidFinishLaunching(bool inBackground = false);
   void applicationShouldHandleReopen();
   // With a camera control screen on top, asks its camera whether another program captures 4K.
   void applicationDidBecomeActive();
@@ -35,6 +40,9 @@ class AppDelegate : public QObject {
 
   MainWindow* window() const { return window_.get(); }
   QSystemTrayIcon* trayIcon() const { return trayIcon_; }
+  // Made at launch.
+  QSettingsKeeper* keeper() const { return keeper_.get(); }
+  SleepWatcher* sleepWatcher() const { return sleepWatcher_.get(); }
 
   static constexpr int launchDurationMs = 2000;
 
@@ -42,8 +50,13 @@ class AppDelegate : public QObject {
   void showRootScreen();
   void checkAppVersion();
   void setUpTrayIcon();
+  void startKeeping();
+  void keeperGaveUp(const QString& storageKey);
 
   Platform& platform_;
+  // Declared before the window: the screens that use the keeper go first.
+  std::unique_ptr<QSettingsKeeper> keeper_;
+  std::unique_ptr<SleepWatcher> sleepWatcher_;
   std::unique_ptr<MainWindow> window_;
   QPointer<QSystemTrayIcon> trayIcon_;
 };

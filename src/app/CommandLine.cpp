@@ -44,6 +44,9 @@ CommandLine::CommandLine() {
   parser_.addOption(QCommandLineOption(
       QStringLiteral("demo"),
       QStringLiteral("Run with one virtual camera attached (no hardware needed).")));
+  parser_.addOption(QCommandLineOption(
+      QStringLiteral("background"),
+      QStringLiteral("Start in the tray without showing the window (as at login).")));
   for (const auto& gui : guiOptions) {
     QCommandLineOption option(QString::fromLatin1(gui.name));
     if (gui.takesValue) {

@@ -22,7 +22,8 @@ OSTRANE_DISPLAY_NAME("VexhalTools")
 // Besides it: "vexhal-capture" streams from the V4L2 node; "vexhal-frames" decodes frames and
 // hands them to the preview; "vexhal-devfind" looks for the control screen's capture device;
 // "com.log.queue" and "com.log.list" write and list Ostrane's files; Qt Network keeps one
-// thread of its own for HTTP. In --demo the virtual camera adds "vexhal-sim-render" (its
+// thread of its own for HTTP, and Qt D-Bus one for the system-bus connection that tells of
+// wake-ups. In --demo the virtual camera adds "vexhal-sim-render" (its
 // picture loop) and "vexhal-sim-video" (frame delivery); its HID side and the local update
 // service answer on the main thread.
 // Locks on the frame path, always taken in this order and never held across a call out of the
@@ -92,6 +93,6 @@ int main(int argc, char** argv) {
   vexhal::AppDelegate delegate(demoSession ? demoSession->platform() : *devices);
   QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
                    &vexhal::AppDelegate::applicationShouldHandleReopen);
-  delegate.applicationDidFinishLaunching();
+  delegate.applicationDidFinishLaunching(commandLine.isSet(QStringLiteral("background")));
   return QApplication::exec();
 }

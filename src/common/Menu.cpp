@@ -28,6 +28,10 @@ void Menu::showAt(QWidget* anchor) {
   for (const MenuItem& item : std::as_const(items_)) {
     QAction* entry = menu->addAction(item.title);
     entry->setData(item.identifier);
+    if (item.checked) {
+      entry->setCheckable(true);
+      entry->setChecked(*item.checked);
+    }
     // Queued, so the action runs after the menu has closed and released the mouse.
     connect(entry, &QAction::triggered, this, [this, id = item.identifier] {
       QMetaObject::invokeMethod(

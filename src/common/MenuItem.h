@@ -4,14 +4,17 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 namespace vexhal {
 
-// One entry of a Menu: a title, an identifier and what choosing it does.
+// One entry of a Menu: a title, an identifier, what choosing it does and, for a setting that is
+// on or off, its check mark.
 struct MenuItem {
   QUuid identifier = QUuid::createUuid();
   QString title;
   std::function<void()> action;
+  std::optional<bool> checked;
 };
 
 }  // namespace vexhal

@@ -23,7 +23,7 @@ class QHudOverlay {
   static QProgressHUD* busyOverlay(QWidget* window);
   static void hideBusy(QWidget* window);
 
-  // Shows `text` for `seconds` (every caller asks for 2), timed by `scheduler`. No text, or an
+  // Shows `text` for `seconds` (2 for a short note), timed by `scheduler`. No text, or an
   // empty one, shows nothing and gives null. A new toast replaces the one still on screen. It is
   // centred unless that covers the focused control or the one under the mouse; then it sits
   // near the bottom.

@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 
 #include "device/hid/USBHidManager.h"
+#include "platform/AutostartEntry.h"
+#include "platform/SleepWatcher.h"
 #include "device/hid/linux/UdevHidDiscovery.h"
 #include "device/uvc/UVCTransportFactory.h"
 #include "video/linux/V4l2CaptureBackend.h"
@@ -14,7 +16,10 @@ Platform::Platform()
       uvcTransportFactory_(makePlatformUvcTransportFactory()),
       captureBackend_(std::make_shared<video::V4l2CaptureBackend>()),
       scheduler_(defaultScheduler()),
-      browserOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {}
+      browserOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      sleepWatcherMaker_(
+          [] { return std::make_unique<SleepWatcher>(QDBusConnection::systemBus()); }),
+      autostartDirectory_(AutostartEntry::defaultDirectory()) {}
 
 Platform::Platform(Platform&&) noexcept = default;
 Platform& Platform::operator=(Platform&&) noexcept = default;
@@ -22,6 +27,16 @@ Platform::~Platform() = default;
 
 std::unique_ptr<HidDiscovery> Platform::makeDiscovery() const {
   return discoveryMaker_ ? discoveryMaker_() : nullptr;
+}
+
+Scheduler Platform::currentScheduler() const {
+  return [this](QObject* context, int ms, std::function<void()> task) {
+    scheduler_(context, ms, std::move(task));
+  };
+}
+
+std::unique_ptr<SleepWatcher> Platform::makeSleepWatcher() const {
+  return sleepWatcherMaker_ ? sleepWatcherMaker_() : nullptr;
 }
 
 void Platform::setUvcTransportFactory(std::shared_ptr<UVCTransportFactory> factory) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QUrl>
 
 #include <functional>
@@ -11,6 +12,7 @@ namespace vexhal {
 
 class HidDiscovery;
 struct QCameraAccessSystem;
+class SleepWatcher;
 class USBDevice;
 class UVCTransportFactory;
 namespace video {
@@ -19,7 +21,8 @@ class CaptureBackend;
 
 // What the program uses of the machine it runs on: how it finds cameras (HID discovery, UVC
 // controls, capture), whether this user may open one, how it defers work and opens web
-// addresses, and whether a firmware installation is running. `main` makes one for the real
+// addresses, how it hears of wake-ups, where its autostart entry goes, and whether a firmware
+// installation is running. `main` makes one for the real
 // devices, the demo one for its virtual camera, tests one with fakes; the screens are handed
 // it. Main thread only.
 class Platform {
@@ -28,9 +31,11 @@ class Platform {
   // True when this user may open the camera's nodes.
   using AccessChecker = std::function<bool(const USBDevice& device)>;
   using BrowserOpener = std::function<bool(const QUrl& url)>;
+  using SleepWatcherMaker = std::function<std::unique_ptr<SleepWatcher>()>;
 
   // The real devices: udev discovery, V4L2 controls and capture, access diagnosed on the
-  // running system, the event loop's timer and the desktop's web browser.
+  // running system, the event loop's timer, the desktop's web browser and wake-ups told on the
+  // system bus.
   Platform();
   Platform(const Platform&) = delete;
   Platform& operator=(const Platform&) = delete;
@@ -60,10 +65,21 @@ class Platform {
 
   const Scheduler& scheduler() const { return scheduler_; }
   void setScheduler(Scheduler scheduler) { scheduler_ = std::move(scheduler); }
+  // Defers through whichever scheduler the platform has when a task comes, for objects made
+  // before a test sets its own.
+  Scheduler currentScheduler() const;
 
   // Hands an address to the web browser; false when nothing took it.
   const BrowserOpener& browserOpener() const { return browserOpener_; }
   void setBrowserOpener(BrowserOpener opener) { browserOpener_ = std::move(opener); }
+
+  // Where the "Start at login" entry goes: the user's autostart folder, or a test's.
+  const QString& autostartDirectory() const { return autostartDirectory_; }
+  void setAutostartDirectory(QString directory) { autostartDirectory_ = std::move(directory); }
+
+  // What tells the program that the machine woke from sleep; null when nothing can.
+  std::unique_ptr<SleepWatcher> makeSleepWatcher() const;
+  void setSleepWatcherMaker(SleepWatcherMaker maker) { sleepWatcherMaker_ = std::move(maker); }
 
   // While a firmware installation runs, neither the camera info nor the camera control screen
   // closes itself when its camera goes away (the camera restarts as part of the update).
@@ -82,6 +98,8 @@ class Platform {
   std::shared_ptr<const QCameraAccessSystem> accessSystem_;
   Scheduler scheduler_;
   BrowserOpener browserOpener_;
+  SleepWatcherMaker sleepWatcherMaker_;
+  QString autostartDirectory_;
   bool firmwareInstalling_ = false;
 };
 

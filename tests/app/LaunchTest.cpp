@@ -1,9 +1,14 @@
+#include <QFile>
 #include <QMenu>
+#include <QTemporaryDir>
 
 #include "../section/camera_info/UpdateTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
 #include "app/QLaunchVC.h"
+#include "app/CommandLine.h"
+#include "platform/SleepWatcher.h"
+#include "section/camera_control/QSettingsKeeper.h"
 #include "common/Menu.h"
 #include "common/QNavigationController.h"
 #include "section/about/QAboutVC.h"
@@ -19,6 +24,9 @@ using test::processDeferredDeletes;
 struct StartUpTest : testing::Test {
   StartUpTest() {
     platform.setScheduler(scheduler.function<QObject>());
+    // Wake-ups come from the test, not from a system bus.
+    platform.setSleepWatcherMaker(
+        [] { return std::make_unique<SleepWatcher>(QDBusConnection(QStringLiteral("none"))); });
     // The start-up version check goes to a loopback port nobody listens on: refused at once.
     RNetManager::share().config(QStringLiteral("http://127.0.0.1:1"), QString());
   }
@@ -86,10 +94,39 @@ TEST_F(StartUpTest, ClosingTheWindowKeepsItAndReopeningBringsTheSameWindowBack) 
   EXPECT_FALSE(window->isMinimized());
 }
 
-// The More button's menu: About twice leaves one about screen, Quit quits.
-TEST(RootTest, TheMoreMenuOpensAboutOnceAndQuits) {
+// Started with --background (as the autostart entry does) the window stays hidden while the
+// settings keeper, the program's and not the window's, hears wake-ups; giving up is told on the
+// window once it is shown.
+TEST_F(StartUpTest, InTheBackgroundTheKeeperWorksWithoutTheWindow) {
+  CommandLine commandLine;
+  QString out, err;
+  ASSERT_EQ(
+      commandLine.parse({QStringLiteral("vexhaltools"), QStringLiteral("--background")}, out, err),
+      std::nullopt);
+  delegate.applicationDidFinishLaunching(commandLine.isSet(QStringLiteral("background")));
+  MainWindow* window = delegate.window();
+  scheduler.tasks->at(0).run();
+  EXPECT_FALSE(window->isVisible());
+  ASSERT_NE(delegate.sleepWatcher(), nullptr);
+  emit delegate.sleepWatcher()->resumed();
+  EXPECT_TRUE(logged("App, woke from sleep, sending the held image settings again"));
+  emit delegate.keeper()->gaveUp(QStringLiteral("VXK1"));
+  EXPECT_FALSE(test::toastText(window));
+  EXPECT_TRUE(logged("App, keeperGaveUp, no window and no tray to tell, VXK1"));
+  delegate.applicationShouldHandleReopen();
+  EXPECT_TRUE(window->isVisible());
+  emit delegate.keeper()->gaveUp(QStringLiteral("VXK2"));
+  EXPECT_TRUE(test::toastText(window).value_or(QString()).contains(QStringLiteral("VXK2")));
+}
+
+// The More button's menu: About twice leaves one about screen, "Start at login" writes the
+// autostart entry and removes it again, with its check mark following, Quit quits.
+TEST(RootTest, TheMoreMenuOpensAboutOnceTogglesStartAtLoginAndQuits) {
+  QTemporaryDir autostart;
   Platform platform;
-  QRootVC root(platform);
+  platform.setAutostartDirectory(autostart.path());
+  QSettingsKeeper keeper(platform.uvcTransportFactory(), platform.scheduler());
+  QRootVC root(platform, keeper);
   int quits = 0;
   root.setQuitHandler([&] { ++quits; });
   root.resize(900, 600);
@@ -104,8 +141,18 @@ TEST(RootTest, TheMoreMenuOpensAboutOnceAndQuits) {
   }
   ASSERT_EQ(root.navVC()->viewControllers().size(), 2);
   EXPECT_NE(qobject_cast<QAboutVC*>(root.navVC()->topViewController()), nullptr);
+  const QString entry =
+      autostart.filePath(QStringLiteral("org.example.vexhal.VexhalTools.desktop"));
+  for (const bool on : {true, false}) {
+    QAction* atLogin = openMenu()->actions().at(1);
+    EXPECT_TRUE(atLogin->isCheckable());
+    EXPECT_EQ(atLogin->isChecked(), !on);
+    atLogin->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QFile::exists(entry), on);
+  }
   EXPECT_EQ(quits, 0);
-  openMenu()->actions().at(1)->trigger();
+  openMenu()->actions().at(2)->trigger();
   QCoreApplication::processEvents();
   EXPECT_EQ(quits, 1);
 }

@@ -28,7 +28,9 @@ TEST_F(InaccessibleCameraList, ExplainsTheRefusedNodeAndTakesTheCameraOnceGrante
   system->root = root.path();
   Platform platform;
   platform.setAccessSystem(system);
-  QCameraListVC list(platform, *manager, QDataBase(root.filePath("s.ini")));
+  QSettingsKeeper keeper(platform.uvcTransportFactory(), platform.scheduler(),
+                         QDataBase(root.filePath("s.ini")));
+  QCameraListVC list(platform, keeper, *manager, QDataBase(root.filePath("s.ini")));
   list.resize(800, 600);
   list.show();
   discovery->attach(kHidraw, EACCES);

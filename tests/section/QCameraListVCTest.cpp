@@ -24,7 +24,10 @@ struct CameraListTest : testing::Test, test::Cameras {
     ASSERT_TRUE(dataBase().setUVCParams(values, QString::fromStdString(camera.serialNumber())));
   }
   void openList() {
-    list = std::make_unique<QCameraListVC>(platform, manager, dataBase());
+    list.reset();
+    keeper = std::make_unique<QSettingsKeeper>(platform.uvcTransportFactory(),
+                                               platform.currentScheduler(), dataBase());
+    list = std::make_unique<QCameraListVC>(platform, *keeper, manager, dataBase());
     list->resize(800, 600);
     list->show();
   }
@@ -39,6 +42,7 @@ struct CameraListTest : testing::Test, test::Cameras {
   }
 
   QTemporaryDir dir;
+  std::unique_ptr<QSettingsKeeper> keeper;  // outlives the list, as the program's does
   std::unique_ptr<QCameraListVC> list;
 };
 
@@ -100,7 +104,9 @@ TEST_F(CameraListTest, AnotherProgramsChangeIsSetBackToTheStoredRecord) {
 TEST_F(CameraListTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
   test::Cameras padded(true, test::identity(std::string("VXK31D26\0\0\0\0\0", 13), 0x03145000));
   ASSERT_TRUE(dataBase().setUVCParams({Mode::custom, 91, 92, 93, 94}, QStringLiteral("VXK31D26")));
-  QCameraListVC paddedList(padded.platform, padded.manager, dataBase());
+  QSettingsKeeper paddedKeeper(padded.platform.uvcTransportFactory(), padded.platform.scheduler(),
+                               dataBase());
+  QCameraListVC paddedList(padded.platform, paddedKeeper, padded.manager, dataBase());
   EXPECT_TRUE(waitUntil([&] { return onCamera(padded.first, kUvcSharpness) == 94; }));
 }
 

@@ -42,18 +42,13 @@ std::optional<std::uint32_t> controlLocation(const std::shared_ptr<USBDevice>& d
 
 }  // namespace
 
-QCameraListVC::QCameraListVC(Platform& platform, USBHidManager& manager, QDataBase dataBase,
-                             QWidget* parent)
+QCameraListVC::QCameraListVC(Platform& platform, QSettingsKeeper& keeper, USBHidManager& manager,
+                             QDataBase dataBase, QWidget* parent)
     : QViewController("QCameraListVC", parent),
       platform_(platform),
       manager_(manager),
       dataBase_(std::move(dataBase)),
-      keeper_(
-          platform.uvcTransportFactory(),
-          [&platform](QObject* context, int ms, std::function<void()> task) {
-            platform.scheduler()(context, ms, std::move(task));
-          },
-          dataBase_),
+      keeper_(keeper),
       tableView_(new QTableWidget(0, 1, this)),
       emptyView_(new QEmptyStateView(QStringLiteral("empty_noCamera"),
                                      QStringLiteral("Please Connect Device"), this)),

@@ -39,9 +39,11 @@ class QCameraListVC : public QViewController {
       QSettingsKeeper::kChannelRetryInterval;
   static constexpr int kApplyRetries = QSettingsKeeper::kChannelRetries;
 
-  // Delays and access checks come from `platform`.
-  explicit QCameraListVC(Platform& platform, USBHidManager& manager = USBHidManager::shared(),
-                         QDataBase dataBase = QDataBase(), QWidget* parent = nullptr);
+  // Delays and access checks come from `platform`; `keeper`, which outlives the screen, is told
+  // of every camera that comes and goes.
+  QCameraListVC(Platform& platform, QSettingsKeeper& keeper,
+                USBHidManager& manager = USBHidManager::shared(), QDataBase dataBase = QDataBase(),
+                QWidget* parent = nullptr);
   ~QCameraListVC() override;
 
   const std::vector<std::shared_ptr<USBDevice>>& cameraArr() const { return cameraArr_; }
@@ -86,7 +88,7 @@ class QCameraListVC : public QViewController {
   Platform& platform_;
   USBHidManager& manager_;
   QDataBase dataBase_;
-  QSettingsKeeper keeper_;  // the control screens it opens tell it the values they hold
+  QSettingsKeeper& keeper_;  // the control screens it opens tell it the values they hold
   std::vector<std::shared_ptr<USBDevice>> cameraArr_;
   QTableWidget* tableView_;
   QEmptyStateView* emptyView_;

@@ -11,12 +11,14 @@
 #include "common/Pictures.h"
 #include "common/QNavigationController.h"
 #include "common/UiStyle.h"
+#include "extension/QHudOverlay.h"
+#include "platform/AutostartEntry.h"
 #include "section/about/QAboutVC.h"
 #include "section/camera_list/QCameraListVC.h"
 
 namespace vexhal {
 
-QRootVC::QRootVC(Platform& platform, QWidget* parent)
+QRootVC::QRootVC(Platform& platform, QSettingsKeeper& keeper, QWidget* parent)
     : QViewController("QRootVC", parent),
       headerView_(new QWidget(this)),
       moreBtn_(new QToolButton(headerView_)),
@@ -58,7 +60,7 @@ QRootVC::QRootVC(Platform& platform, QWidget* parent)
   connect(moreBtn_, &QToolButton::clicked, this, [this] { moreBtnAction(moreBtn_); });
   header->addWidget(moreBtn_);
 
-  navVC_ = new QNavigationController(new QCameraListVC(platform_), this);
+  navVC_ = new QNavigationController(new QCameraListVC(platform_, keeper), this);
   navVC_->setObjectName(QStringLiteral("navVC"));
 
   auto* layout = new QVBoxLayout(this);
@@ -70,9 +72,14 @@ QRootVC::QRootVC(Platform& platform, QWidget* parent)
 
 void QRootVC::moreBtnAction(QWidget* sender) {
   QLog("Root, moreBtnAction(_:)");
+  const bool atLogin = autostartEntry().isEnabled();
   myMenu_->setItems({
-      MenuItem{QUuid::createUuid(), QStringLiteral("About"), [this] { aboutMenuAction(); }},
-      MenuItem{QUuid::createUuid(), QStringLiteral("Quit"), [this] { exitMenuAction(); }},
+      MenuItem{QUuid::createUuid(), QStringLiteral("About"), [this] { aboutMenuAction(); },
+               std::nullopt},
+      MenuItem{QUuid::createUuid(), QStringLiteral("Start at login"),
+               [this, atLogin] { startAtLoginMenuAction(!atLogin); }, atLogin},
+      MenuItem{QUuid::createUuid(), QStringLiteral("Quit"), [this] { exitMenuAction(); },
+               std::nullopt},
   });
   myMenu_->showAt(sender != nullptr ? sender : moreBtn_);
 }
@@ -82,6 +89,23 @@ void QRootVC::aboutMenuAction() {
   if (qobject_cast<QAboutVC*>(navVC_->topViewController()) == nullptr) {
     navVC_->push(new QAboutVC(platform_), false);
   }
+}
+
+void QRootVC::startAtLoginMenuAction(bool on) {
+  AutostartEntry entry = autostartEntry();
+  QString error;
+  if (entry.setEnabled(on, &error)) {
+    QLog("Root, startAtLoginMenuAction(_:), " + std::string(on ? "on, " : "off, ") +
+         entry.filePath().toStdString());
+    return;
+  }
+  QLog("Root, startAtLoginMenuAction(_:), failed, " + error.toStdString());
+  QHudOverlay::showToast(window(), QStringLiteral("Start at login could not be changed: ") + error,
+                         platform_.scheduler(), 4.0);
+}
+
+AutostartEntry QRootVC::autostartEntry() const {
+  return AutostartEntry(platform_.autostartDirectory(), QCoreApplication::applicationFilePath());
 }
 
 void QRootVC::exitMenuAction() {

@@ -9,16 +9,19 @@
 
 namespace vexhal {
 
+class AutostartEntry;
 class Menu;
 class QNavigationController;
+class QSettingsKeeper;
 
-// The root of the main window: a header with the "more" button and its menu ("About",
-// "Quit"), and below it the inner stack on which every further screen is pushed.
+// The root of the main window: a header with the "more" button and its menu ("About", "Start at
+// login", "Quit"), and below it the inner stack on which every further screen is pushed.
 class QRootVC : public QViewController {
   Q_OBJECT
 
  public:
-  explicit QRootVC(Platform& platform, QWidget* parent = nullptr);
+  // `keeper` outlives the screen; the camera list tells it of the cameras.
+  QRootVC(Platform& platform, QSettingsKeeper& keeper, QWidget* parent = nullptr);
 
   QWidget* headerView() const { return headerView_; }
   QToolButton* moreBtn() const { return moreBtn_; }
@@ -27,6 +30,8 @@ class QRootVC : public QViewController {
 
   void moreBtnAction(QWidget* sender);
   void aboutMenuAction();
+  // Writes or removes the program's autostart entry.
+  void startAtLoginMenuAction(bool on);
   void exitMenuAction();
 
   // What "Quit" does; the application quits unless a test says otherwise.
@@ -35,6 +40,8 @@ class QRootVC : public QViewController {
   static constexpr int headerHeight = 56;
 
  private:
+  AutostartEntry autostartEntry() const;
+
   QWidget* headerView_;
   QToolButton* moreBtn_;
   Menu* myMenu_;
