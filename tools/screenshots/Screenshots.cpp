@@ -218,6 +218,14 @@ int main(int argc, char** argv) {
   shoot("list_after_update", 300);
   QTest::qWait(2500);
 
+  QTest::mouseClick(rootVC->moreBtn(), Qt::LeftButton);
+  if (!waitFor([] { return QApplication::activePopupWidget() != nullptr; })) {
+    return fail("the menu did not open");
+  }
+  shoot("menu", 300);
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  QTest::qWait(300);
+
   rootVC->aboutMenuAction();
   auto* about = qobject_cast<QAboutVC*>(navVC->topViewController());
   if (about == nullptr) return fail("the about screen did not open");
