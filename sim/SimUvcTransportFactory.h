@@ -11,9 +11,9 @@
 namespace vexhal::sim {
 
 // Finds the video-control channel of a virtual camera by its location id (or its USB ids), and
-// watches its image controls. A
-// channel reaches its camera while the camera is attached; afterwards its requests fail with
-// ENODEV, as a real camera's do once unplugged. The cameras must outlive the factory's channels.
+// watches its image controls. A channel reaches its camera while the camera is attached;
+// afterwards its requests fail with ENODEV, as a real camera's do once unplugged. The cameras
+// must outlive the factory's channels.
 class SimUvcTransportFactory final : public UVCTransportFactory {
  public:
   explicit SimUvcTransportFactory(std::vector<VirtualCamera*> cameras = {});

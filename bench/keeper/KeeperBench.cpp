@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include "SimUvcTransportFactory.h"
 #include "VirtualCamera.h"
 #include "section/camera_control/QSettingsKeeper.h"
+#include "../ProcessCpu.h"
 
 namespace {
 
@@ -27,15 +26,6 @@ using vexhal::UVCCameraControl;
 
 constexpr std::int64_t kStored = 150;
 constexpr int kRounds = 50;
-
-double processCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());

@@ -4,7 +4,6 @@
 // the same run: a bare report ping-pong over the same kind of socket, and one core's time.
 #include <QCoreApplication>
 
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "SimCaptureBackend.h"
 #include "VirtualCamera.h"
 #include "video/PixelFormat.h"
+#include "../ProcessCpu.h"
 
 namespace {
 
@@ -27,15 +27,6 @@ using vexhal::kHidPacketSize;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double processCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // Reports sent by the "program" end and answered by the "camera" end of a socket pair, both

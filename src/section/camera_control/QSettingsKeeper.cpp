@@ -49,6 +49,7 @@ void QSettingsKeeper::cameraArrived(std::uint32_t locationId,
   camera.generation = nextGeneration_++;
   camera.serialNumber = serialNumber;
   camera.key = *key;
+  camera.keeping = dataBase_.keepsImageSettings(*key);
   camera.record = dataBase_.findUVCParams(serialNumber);
   if (camera.record) {
     camera.held = *camera.record;
@@ -100,6 +101,9 @@ std::optional<QUVCParams> QSettingsKeeper::heldValues(std::uint32_t locationId) 
 
 bool QSettingsKeeper::setKeeping(const QString& storageKey, bool keep) {
   if (dataBase_.setKeepsImageSettings(storageKey, keep)) {
+    for (auto& [locationId, camera] : cameras_) {
+      if (camera.key == storageKey) camera.keeping = keep;
+    }
     return true;
   }
   QLog("Settings, could not store whether to keep the image settings of " +
@@ -117,7 +121,7 @@ QSettingsKeeper::Camera* QSettingsKeeper::find(std::uint32_t locationId, std::ui
 }
 
 bool QSettingsKeeper::restoring(const Camera& camera) const {
-  return camera.record && camera.control && !camera.gaveUp && isKeeping(camera.key);
+  return camera.record && camera.control && !camera.gaveUp && camera.keeping;
 }
 
 void QSettingsKeeper::openChannel(std::uint32_t locationId, std::uint64_t generation) {

@@ -91,6 +91,7 @@ class QSettingsKeeper : public QObject {
     std::array<int, kUvcWatchedControls.size()> moves{};  // restores within the fight window
     bool settling = false;
     bool gaveUp = false;
+    bool keeping = true;  // the stored switch, read at plug-in and followed when it is set
   };
 
   Camera* find(std::uint32_t locationId, std::uint64_t generation);
