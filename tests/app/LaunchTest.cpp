@@ -135,25 +135,30 @@ TEST(RootTest, TheMoreMenuOpensAboutOnceTogglesStartAtLoginAndQuits) {
     QTest::mouseClick(root.moreBtn(), Qt::LeftButton);
     return root.myMenu()->popup();
   };
-  for (int round = 0; round < 2; ++round) {
-    openMenu()->actions().at(0)->trigger();
+  // Clicks the entry at its place in the open menu.
+  const auto choose = [](QMenu* menu, QAction* entry) {
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
     QCoreApplication::processEvents();
+  };
+  for (int round = 0; round < 2; ++round) {
+    QMenu* menu = openMenu();
+    choose(menu, menu->actions().at(0));
   }
   ASSERT_EQ(root.navVC()->viewControllers().size(), 2);
   EXPECT_NE(qobject_cast<QAboutVC*>(root.navVC()->topViewController()), nullptr);
   const QString entry =
       autostart.filePath(QStringLiteral("org.example.vexhal.VexhalTools.desktop"));
   for (const bool on : {true, false}) {
-    QAction* atLogin = openMenu()->actions().at(1);
+    QMenu* menu = openMenu();
+    QAction* atLogin = menu->actions().at(1);
     EXPECT_TRUE(atLogin->isCheckable());
     EXPECT_EQ(atLogin->isChecked(), !on);
-    atLogin->trigger();
-    QCoreApplication::processEvents();
+    choose(menu, atLogin);
     EXPECT_EQ(QFile::exists(entry), on);
   }
   EXPECT_EQ(quits, 0);
-  openMenu()->actions().at(2)->trigger();
-  QCoreApplication::processEvents();
+  QMenu* menu = openMenu();
+  choose(menu, menu->actions().at(2));
   EXPECT_EQ(quits, 1);
 }
 
