@@ -30,14 +30,24 @@ std::vector<std::string> uvcLogLines() {
   return lines;
 }
 
-bool waitForUvcLogLine(std::size_t from, const std::string& line) {
-  return waitUntil(
+std::optional<std::size_t> waitForUvcLogLine(std::size_t from, const std::string& line) {
+  std::optional<std::size_t> found;
+  waitUntil(
       [&] {
         const std::vector<std::string> lines = uvcLogLines();
-        return lines.size() > from && std::find(lines.begin() + static_cast<std::ptrdiff_t>(from),
-                                                lines.end(), line) != lines.end();
+        if (lines.size() <= from) return false;
+        const auto at =
+            std::find(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end(), line);
+        if (at != lines.end()) found = static_cast<std::size_t>(at - lines.begin());
+        return found.has_value();
       },
       kBusBound);
+  return found;
+}
+
+std::string uvcSetLine(const UVCControlInfo& control, std::int64_t value) {
+  return "SET_CUR unit=" + std::to_string(control.unit) +
+         " selector=" + std::to_string(control.selector) + " value=" + std::to_string(value);
 }
 
 GadgetCamera::GadgetCamera() {
@@ -82,9 +92,7 @@ bool GadgetCamera::settle() {
 }
 
 bool GadgetCamera::uvcWasSet(const UVCControlInfo& control, std::int64_t value) {
-  return waitForUvcLogLine(logStart_, "SET_CUR unit=" + std::to_string(control.unit) +
-                                          " selector=" + std::to_string(control.selector) +
-                                          " value=" + std::to_string(value));
+  return waitForUvcLogLine(logStart_, uvcSetLine(control, value)).has_value();
 }
 
 // The commit as the rig logs it: its formats are MJPEG 720p and 1080p, then YUYV 360p, each at
@@ -94,9 +102,11 @@ bool GadgetCamera::sawStream(const video::CaptureFormat& format, double fps) {
   const int frame = mjpeg && format.height == 1080 ? 2 : 1;
   const int interval =
       std::abs(1e7 / fps - 333333) < std::abs(1e7 / fps - 666666) ? 333333 : 666666;
-  return waitForUvcLogLine(
-      logStart_, "SET_CUR streaming selector=2 format=" + std::to_string(mjpeg ? 1 : 2) +
-                     " frame=" + std::to_string(frame) + " interval=" + std::to_string(interval));
+  return waitForUvcLogLine(logStart_,
+                           "SET_CUR streaming selector=2 format=" + std::to_string(mjpeg ? 1 : 2) +
+                               " frame=" + std::to_string(frame) +
+                               " interval=" + std::to_string(interval))
+      .has_value();
 }
 
 }  // namespace vexhal::kernel::test

@@ -3,12 +3,14 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "CameraContract.h"
 #include "HidGadget.h"
 #include "RigGadgetBus.h"
+#include "device/uvc/UVCControlInfo.h"
 #include "device/uvc/linux/V4l2UvcTransportFactory.h"
 #include "video/linux/V4l2CaptureBackend.h"
 
@@ -26,9 +28,12 @@ std::vector<std::string> missingRigVariables();
 std::string rigVariable(const char* name);
 // The lines of the rig's UVC control log.
 std::vector<std::string> uvcLogLines();
-// Waits for `line` among the log lines after the first `from`. The camera side logs a request
-// once it has handled it, which may be after the host's call has returned.
-bool waitForUvcLogLine(std::size_t from, const std::string& line);
+// Waits for `line` among the log lines after the first `from`; its index when it came. The
+// camera side logs a request once it has handled it, which may be after the host's call has
+// returned.
+std::optional<std::size_t> waitForUvcLogLine(std::size_t from, const std::string& line);
+// The log line of a SET_CUR request for `control`.
+std::string uvcSetLine(const UVCControlInfo& control, std::int64_t value);
 
 // The virtual camera as the gadget on the rig's bus: its HID side answers on RIG_HIDG, and
 // plugging it in and out binds and unbinds the gadget. Its UVC side and its frames are the
