@@ -2,13 +2,13 @@
 
 #include <QJsonDocument>
 
+#include "control/ControlReply.h"
 #include "control/ControlRequest.h"
 
 namespace vexhal {
 
 QByteArray ControlSocketProtocol::progressLine(int percent) {
-  return line({{QStringLiteral("v"), control::ControlRequest::kProtocolVersion},
-               {QStringLiteral("progress"), percent}});
+  return line(control::progressToJson(percent));
 }
 
 QByteArray ControlSocketProtocol::workingLine() {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "control/ControlSetting.h"
+
 namespace vexhal::cli {
 namespace {
 
@@ -25,27 +27,36 @@ const char kDescription[] =
     "When the VexhalTools program runs, the request is carried out by it.\n"
     "\n"
     "Commands:\n"
-    "  list                          the cameras present\n"
-    "  get [SETTING...]              current values (all when none is named)\n"
-    "  set SETTING=VALUE...          change values, in the order given\n"
-    "  save                          store the settings in the camera and here\n"
-    "  firmware FILE                 install a firmware package and check the new version\n"
+    "  list                            the cameras present\n"
+    "  get [SETTING...]                current values (all when none is named)\n"
+    "  set SETTING=VALUE...            change values, in the order given\n"
+    "  save                            store the settings in the camera and here\n"
+    "  firmware FILE                   install a firmware package, check the new version\n"
     "  check-update [--download FILE]  ask the update service for newer firmware\n"
     "\n"
-    "Settings:\n"
-    "  auto-framing on|off     framing-mode meeting|single     people-box on|off\n"
-    "  angle 60|90|120         mirror on|off                   pickup low|medium|high\n"
-    "  brightness, contrast, saturation, sharpness 78..178     preset standard|bright|vivid\n"
+    "Settings (preset can only be set):\n"
+    "%1"
     "\n"
     "Exit status: 0 done, 1 the camera refused or failed, 2 usage, 3 no such camera (or\n"
     "several and no --camera), 4 no answer in time, 5 access refused.";
 
 QString absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
 
+// One line a setting: "  angle         60|90|120".
+QString settingsHelp() {
+  QString text;
+  for (const control::ControlSetting::Id id : control::ControlSetting::all()) {
+    text += QStringLiteral("  %1%2\n")
+                .arg(control::ControlSetting::word(id).leftJustified(14),
+                     control::ControlSetting::valuesHelp(id));
+  }
+  return text;
+}
+
 }  // namespace
 
 CtlCommandLine::CtlCommandLine() {
-  parser_.setApplicationDescription(QString::fromLatin1(kDescription));
+  parser_.setApplicationDescription(QString::fromLatin1(kDescription).arg(settingsHelp()));
   parser_.addHelpOption();
   parser_.addVersionOption();
   parser_.addOption(QCommandLineOption(
@@ -57,16 +68,15 @@ CtlCommandLine::CtlCommandLine() {
       QStringLiteral("SECONDS")));
   parser_.addOption(QCommandLineOption(
       kNoWait, QStringLiteral("firmware: return once the package is transferred.")));
-  parser_.addOption(QCommandLineOption(
-      kDownload, QStringLiteral("check-update: save the offered firmware here."),
-      QStringLiteral("FILE")));
+  parser_.addOption(
+      QCommandLineOption(kDownload, QStringLiteral("check-update: save the offered firmware here."),
+                         QStringLiteral("FILE")));
   parser_.addPositionalArgument(QStringLiteral("command"),
                                 QStringLiteral("list, get, set, save, firmware, check-update"),
                                 QStringLiteral("COMMAND [ARGUMENT...]"));
 }
 
-std::optional<int> CtlCommandLine::parse(const QStringList& arguments, QString& out,
-                                         QString& err) {
+std::optional<int> CtlCommandLine::parse(const QStringList& arguments, QString& out, QString& err) {
   const auto usage = [&err](const QString& problem) {
     err = QStringLiteral("vexhalctl: %1\nTry 'vexhalctl --help' for more information.\n")
               .arg(problem);
@@ -74,9 +84,10 @@ std::optional<int> CtlCommandLine::parse(const QStringList& arguments, QString& 
   };
   if (!parser_.parse(arguments)) return usage(parser_.errorText());
   if (parser_.isSet(QStringLiteral("help"))) {
-    // Parsed without an application object, so the parser does not know the program's name.
-    out = parser_.helpText().replace(QStringLiteral("<executable_name>"),
-                                     QStringLiteral("vexhalctl"));
+    // The parser names whatever binary runs it; the usage line names the command.
+    const QString help = parser_.helpText();
+    out = QStringLiteral("Usage: vexhalctl [options] COMMAND [ARGUMENT...]") +
+          help.mid(help.indexOf(QLatin1Char('\n')));
     return 0;
   }
   if (parser_.isSet(QStringLiteral("version"))) {
@@ -101,14 +112,21 @@ QString CtlCommandLine::readArguments(Command command, const QStringList& argume
   const QString word = control::commandWord(command);
   switch (command) {
     case Command::Get:
+      for (const QString& name : arguments) {
+        QString error;
+        const auto id = control::ControlSetting::parseName(name, &error);
+        if (!id) return error;
+        if (!control::ControlSetting::isReadable(*id)) {
+          return QStringLiteral("%1 can only be set").arg(name);
+        }
+      }
       request.settings = arguments;
       return {};
     case Command::Set:
       if (arguments.isEmpty()) return QStringLiteral("set needs SETTING=VALUE");
       for (const QString& item : arguments) {
-        if (item.indexOf(QLatin1Char('=')) <= 0) {
-          return QStringLiteral("'%1' is not SETTING=VALUE").arg(item);
-        }
+        QString error;
+        if (!control::ControlSetting::parse(item, &error)) return error;
       }
       request.settings = arguments;
       return {};

@@ -15,7 +15,7 @@ namespace {
 using Command = control::ControlRequest::Command;
 
 // The columns of `list`, in the order shown.
-const char* const kListColumns[] = {"serial", "name",   "version", "state",
+const char* const kListColumns[] = {"serial",   "name",   "version", "state",
                                     "location", "hidraw", "video",   "access"};
 
 // A value as a person reads it: switches as on/off, whole numbers without a fraction.

@@ -18,9 +18,8 @@ constexpr std::chrono::milliseconds kShortestSilence = 2 * ControlSocketProtocol
 SocketRoute::SocketRoute(QString serverPath, QObject* parent)
     : QObject(parent), serverPath_(std::move(serverPath)) {
   silence_.setSingleShot(true);
-  connect(&silence_, &QTimer::timeout, this, [this] {
-    fail(QStringLiteral("the running VexhalTools program stopped answering"));
-  });
+  connect(&silence_, &QTimer::timeout, this,
+          [this] { fail(QStringLiteral("the running VexhalTools program stopped answering")); });
   connect(&socket_, &QLocalSocket::readyRead, this, &SocketRoute::readLines);
   connect(&socket_, &QLocalSocket::disconnected, this, [this] {
     // What came with the close is read first; a reply among it ends the request.
@@ -56,8 +55,8 @@ void SocketRoute::readLines() {
     const QJsonDocument document = QJsonDocument::fromJson(line);
     const QJsonObject object = document.object();
     if (object.contains(QLatin1String("working"))) continue;
-    if (object.contains(QLatin1String("progress"))) {
-      if (progress_) progress_(object.value(QLatin1String("progress")).toInt());
+    if (const auto percent = control::progressFromJson(object)) {
+      if (progress_) progress_(*percent);
       continue;
     }
     QString error;

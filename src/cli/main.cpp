@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
   }
   QCoreApplication::exec();
   progressPrinter.finish();
-  write(stdout, vexhal::cli::CtlOutput::standardOutput(options.request.command, reply,
-                                                      options.json));
+  write(stdout,
+        vexhal::cli::CtlOutput::standardOutput(options.request.command, reply, options.json));
   write(stderr, vexhal::cli::CtlOutput::errorOutput(reply));
   return static_cast<int>(reply.exit);
 }

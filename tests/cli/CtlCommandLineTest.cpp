@@ -1,9 +1,11 @@
 // vexhalctl's command line: what each invocation asks for, and the usage errors.
 #include <QDir>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include "cli/CtlCommandLine.h"
+#include "control/ControlSetting.h"
 
 namespace vexhal::cli {
 namespace {
@@ -95,8 +97,13 @@ TEST(CtlCommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
       {"list extra", "list takes no argument ('extra')"},
       {"save now", "save takes no argument"},
       {"set", "set needs SETTING=VALUE"},
-      {"set angle", "'angle' is not SETTING=VALUE"},
-      {"set angle=90 =5", "'=5' is not SETTING=VALUE"},
+      {"set angle", "angle needs a value: angle=60|90|120"},
+      {"set angle=90 =5", "unknown setting"},
+      {"set angle=45", "\"45\" is not a value it takes"},
+      {"set mirror=maybe", "\"maybe\" is not a value it takes"},
+      {"set volume=3", "unknown setting \"volume\""},
+      {"get angle volume", "unknown setting \"volume\""},
+      {"get preset", "preset can only be set"},
       {"firmware", "firmware needs one FILE"},
       {"firmware a.bin b.bin", "firmware needs one FILE"},
       {"get --no-wait", "--no-wait goes with firmware"},
@@ -127,9 +134,14 @@ TEST(CtlCommandLine, HelpAndVersionExitZero) {
   const Parsed help = parse("--help");
   EXPECT_EQ(help.exit, 0);
   EXPECT_TRUE(help.out.startsWith("Usage: vexhalctl [options] COMMAND")) << help.out.toStdString();
-  for (const char* word : {"check-update", "--no-wait", "--download", "sharpness 78..178",
-                           "preset standard|bright|vivid", "5 access refused"}) {
+  for (const char* word : {"check-update", "--no-wait", "--download", "5 access refused"}) {
     EXPECT_TRUE(help.out.contains(QLatin1String(word))) << word;
+  }
+  for (const control::ControlSetting::Id id : control::ControlSetting::all()) {
+    EXPECT_TRUE(help.out.contains(QRegularExpression(
+        "\\n  " + control::ControlSetting::word(id) + " +" +
+        QRegularExpression::escape(control::ControlSetting::valuesHelp(id)) + "\\n")))
+        << control::ControlSetting::word(id).toStdString();
   }
   const Parsed version = parse("list --version");
   EXPECT_EQ(version.exit, 0);

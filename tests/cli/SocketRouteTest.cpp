@@ -44,8 +44,8 @@ Outcome runAgainst(const Script& script, const control::ControlRequest& request)
     QObject::connect(peer, &QLocalSocket::readyRead, [&] {
       if (!peer->canReadLine()) return;
       QString error;
-      outcome.received = control::requestFromJson(
-          QJsonDocument::fromJson(peer->readLine()).object(), &error);
+      outcome.received =
+          control::requestFromJson(QJsonDocument::fromJson(peer->readLine()).object(), &error);
       for (const QByteArray& line : script.lines) peer->write(line);
       if (script.close) peer->disconnectFromServer();
     });
@@ -75,10 +75,10 @@ TEST(SocketRoute, RelaysProgressAndTheReply) {
   refused.exit = control::ExitCode::Failed;
   refused.code = 5;
   refused.message = "the camera refused the package";
-  const Outcome outcome = runAgainst(
-      {{ControlSocketProtocol::progressLine(10), ControlSocketProtocol::workingLine(),
-        ControlSocketProtocol::progressLine(60), replyLine(refused)}},
-      request);
+  const Outcome outcome =
+      runAgainst({{ControlSocketProtocol::progressLine(10), ControlSocketProtocol::workingLine(),
+                   ControlSocketProtocol::progressLine(60), replyLine(refused)}},
+                 request);
   ASSERT_TRUE(outcome.received.has_value());
   EXPECT_TRUE(*outcome.received == request);
   EXPECT_EQ(outcome.progress, (QList<int>{10, 60}));
