@@ -102,6 +102,15 @@ class DemoProgramTest : public ::testing::Test {
     ASSERT_EQ(tool.exitCode(), 0) << line.toStdString() << tool.readAll().toStdString();
   }
 
+  // A firmware package for the virtual camera announcing version 1.0.9.
+  QString writePackage(int payloadBytes) {
+    const QString path = scratch_.filePath("camera-1.0.9.bin");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(sim::buildFirmwareImage({1, 0, 9}, QByteArray(payloadBytes, 'f')));
+    return path;
+  }
+
   QString sendRaw(const QByteArray& bytes) {
     QLocalSocket peer;
     peer.connectToServer(scratch_.filePath("run/vexhaltools.socket"));
@@ -204,11 +213,7 @@ TEST_F(DemoProgramTest, FailuresAndFirmwareThroughTheRunningProgram) {
   EXPECT_EQ(silent.exit, 4) << silent.err.toStdString();
   sim("fault clear");
 
-  const QString package = scratch_.filePath("camera-1.0.9.bin");
-  QFile file(package);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(sim::buildFirmwareImage({1, 0, 9}, QByteArray(64 * 1024, 'f')));
-  file.close();
+  const QString package = writePackage(64 * 1024);
   const CtlRun firmware = ctl({"firmware", package, "--json"});
   EXPECT_EQ(firmware.exit, 0) << firmware.err.toStdString();
   EXPECT_EQ(firmware.json().object()["ok"], true);
@@ -259,11 +264,7 @@ TEST_F(DemoProgramTest, AProgramThatStopsOrDiesGivesExitFour) {
 
   // A slow camera keeps the transfer going while the program is killed.
   sim("fault slow 200");
-  const QString package = scratch_.filePath("camera-1.0.9.bin");
-  QFile file(package);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(sim::buildFirmwareImage({1, 0, 9}, QByteArray(256 * 1024, 'f')));
-  file.close();
+  const QString package = writePackage(256 * 1024);
   QProcess firmware;
   firmware.setProcessEnvironment(env_);
   firmware.start(QStringLiteral(VEXHALCTL_BIN), {"firmware", package, "--timeout", "60"});
