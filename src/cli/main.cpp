@@ -7,6 +7,7 @@
 
 #include <ostrane/ostrane.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -38,11 +39,29 @@ void write(std::FILE* stream, const QByteArray& bytes) {
   std::fflush(stream);
 }
 
+// Scripts read the answer from stdout, so it must hold nothing else: the answer gets a stream
+// of its own and whatever a library prints on stdout goes to the null device.
+std::FILE* takeStandardOutput() {
+  const int answer = ::dup(STDOUT_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (answer < 0 || null < 0) {
+    if (answer >= 0) ::close(answer);
+    if (null >= 0) ::close(null);
+    return stdout;
+  }
+  ::dup2(null, STDOUT_FILENO);
+  ::close(null);
+  ::fcntl(answer, F_SETFD, FD_CLOEXEC);
+  std::FILE* stream = ::fdopen(answer, "w");
+  return stream != nullptr ? stream : stderr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // A file that reaches the size limit (ulimit -f) then fails to grow instead of ending us.
   std::signal(SIGXFSZ, SIG_IGN);
+  std::FILE* answer = takeStandardOutput();
   QCoreApplication app(argc, argv);
   // The program's names: the image settings that save records go where the program reads them.
   QCoreApplication::setOrganizationName(QStringLiteral("VexhalTools"));
@@ -55,7 +74,7 @@ int main(int argc, char** argv) {
   QString out;
   QString err;
   const std::optional<int> early = commandLine.parse(QCoreApplication::arguments(), out, err);
-  write(stdout, out.toLocal8Bit());
+  write(answer, out.toLocal8Bit());
   write(stderr, err.toLocal8Bit());
   if (early) return *early;
   const vexhal::cli::CtlOptions& options = commandLine.options();
@@ -65,8 +84,8 @@ int main(int argc, char** argv) {
   vexhal::cli::ProgressPrinter progressPrinter(errorStream, isatty(STDERR_FILENO) == 1);
   const auto progress = [&progressPrinter](int percent) { progressPrinter.show(percent); };
   vexhal::control::ControlReply reply;
-  const auto done = [&reply](const vexhal::control::ControlReply& answer) {
-    reply = answer;
+  const auto done = [&reply](const vexhal::control::ControlReply& got) {
+    reply = got;
     QCoreApplication::exit();
   };
 
@@ -91,7 +110,7 @@ int main(int argc, char** argv) {
   }
   QCoreApplication::exec();
   progressPrinter.finish();
-  write(stdout,
+  write(answer,
         vexhal::cli::CtlOutput::standardOutput(options.request.command, reply, options.json));
   write(stderr, vexhal::cli::CtlOutput::errorOutput(reply));
   return static_cast<int>(reply.exit);
