@@ -39,7 +39,9 @@ class DemoProgramTest : public ::testing::Test {
     }
     QFile::setPermissions(scratch_.filePath("run"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    env_.insert("PATH", qEnvironmentVariable("PATH"));
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+      env_.remove(display);
+    }
     QProcessEnvironment programEnv = env_;
     programEnv.insert("QT_QPA_PLATFORM", "offscreen");
     program_.setProcessEnvironment(programEnv);
@@ -107,7 +109,7 @@ class DemoProgramTest : public ::testing::Test {
   QString socketPath() const { return scratch_.filePath("run/vexhaltools.socket"); }
 
   QTemporaryDir scratch_;
-  QProcessEnvironment env_;
+  QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
   QProcess program_;
   QJsonObject camera_;
 };
