@@ -63,8 +63,9 @@ TEST(CtlOutput, JsonShapesPerCommand) {
   }
 }
 
-// Text: list lines every cell up under its heading, get one aligned line a setting with
-// switches as on/off; a failure goes to stderr only, with the camera's code.
+// Text: list lines every cell up under its heading, get one aligned line a setting in the
+// table's order with switches as on/off, a value of several lines stays in its column; a failure
+// goes to stderr only, with the camera's code.
 TEST(CtlOutput, TextIsAlignedAndFailuresGoToStderr) {
   QJsonObject second = kCamera;
   second["serial"] = "X";
@@ -86,7 +87,10 @@ TEST(CtlOutput, TextIsAlignedAndFailuresGoToStderr) {
             "No camera found.\n");
   const QJsonObject values{{"angle", 90}, {"auto-framing", true}, {"framing-mode", "meeting"}};
   EXPECT_EQ(CtlOutput::standardOutput(Command::Get, reply(ExitCode::Done, values), false),
-            "angle         90\nauto-framing  on\nframing-mode  meeting\n");
+            "auto-framing  on\nframing-mode  meeting\nangle         90\n");
+  const QJsonObject offer{{"newer", true}, {"details", "1.1.0:\n- faster"}};
+  EXPECT_EQ(CtlOutput::standardOutput(Command::CheckUpdate, reply(ExitCode::Done, offer), false),
+            "details  1.1.0:\n         - faster\nnewer    yes\n");
 
   const auto refused = reply(ExitCode::Failed, {}, "the camera refused angle", 5);
   EXPECT_EQ(CtlOutput::standardOutput(Command::Set, refused, false), "");
