@@ -144,6 +144,7 @@ struct CameraCommandRunner::Job {
 
   // list: the capture devices found, by camera; firmware: the installation and how it went.
   std::map<std::string, QString> videoPaths;
+  std::map<std::string, std::int64_t> states;
   QPointer<CaptureDeviceSearch> search;
   QPointer<FirmwareInstallation> installation;
   bool transferring = false;
@@ -513,6 +514,7 @@ void CameraCommandRunner::list(const JobPtr& job) {
     }
   };
   job->videoPaths.clear();
+  job->states.clear();
   if (!job->search && platform_.captureBackend()) {
     job->search = new CaptureDeviceSearch(platform_.captureBackend(), this);
   }
@@ -534,7 +536,14 @@ void CameraCommandRunner::list(const JobPtr& job) {
     round->waiting += 3;
     device->getSerialNumber([answered](std::int64_t, const auto&) { answered(); });
     device->getVersion([answered](std::int64_t, const auto&) { answered(); });
-    device->getState([answered](std::int64_t, std::int64_t) { answered(); });
+    // The state as the camera tells it now: one that stays silent is of unknown state.
+    device->getState([weak = std::weak_ptr(job), key = device->key(), answered](
+                         std::int64_t code, std::int64_t state) {
+      if (const JobPtr running = weak.lock(); running && code == 0) {
+        running->states[key] = state;
+      }
+      answered();
+    });
   }
   // A camera that stays silent is listed with what is known of it.
   job->onTimeout = [this, weak = std::weak_ptr(job)] {
@@ -551,7 +560,8 @@ void CameraCommandRunner::finishList(const JobPtr& job) {
   for (const auto& device : manager_.devices()) {
     const std::optional<QCameraAccessProblem> problem = QCameraAccess::check(*device, platform_);
     const auto video = job->videoPaths.find(device->key());
-    const std::int64_t state = device->state();
+    const auto told = job->states.find(device->key());
+    const std::int64_t state = told != job->states.end() ? told->second : 0;
     cameras.append(QJsonObject{
         {QStringLiteral("serial"), shownText(device->serialNumber())},
         {QStringLiteral("name"), QString::fromStdString(device->name())},
