@@ -104,6 +104,13 @@ QUVCParams recordOf(const QUVCParams& values) {
   return record;
 }
 
+// The update service's own failure codes are positive; the client's are its own.
+ControlReply serviceFailure(const RNetResponse& response) {
+  return {response.code == RNetResponse::kTimeout ? ExitCode::NoAnswer : ExitCode::Failed,
+          QJsonValue(), response.message,
+          response.code > 0 ? std::optional<std::int64_t>(response.code) : std::nullopt};
+}
+
 // Counts the answers to requests sent together and runs `then` after the last one, unless the
 // round was given up (its job finished or started over).
 struct Round {
@@ -235,14 +242,12 @@ void CameraCommandRunner::fail(const JobPtr& job, ExitCode exit, const QString& 
 }
 
 void CameraCommandRunner::failCode(const JobPtr& job, std::int64_t code, const QString& what) {
+  // Only a code the camera gave travels in the reply; the negative ones are this program's own.
   if (code == USBDevice::kCommandNoReply || code == USBDevice::kUpgradeNoReply) {
-    finish(job, {ExitCode::NoAnswer, QJsonValue(),
-                 QStringLiteral("The camera did not answer %1.").arg(what), code});
-  } else if (code == USBDevice::kNotOpen) {
-    finish(job,
-           {ExitCode::Failed, QJsonValue(),
-            QStringLiteral("The camera's control node is not open, so %1 was not sent.").arg(what),
-            code});
+    fail(job, ExitCode::NoAnswer, QStringLiteral("The camera did not answer %1.").arg(what));
+  } else if (code < 0) {
+    fail(job, ExitCode::Failed,
+         QStringLiteral("The camera's control node is not open, so %1 was not sent.").arg(what));
   } else {
     finish(job, {ExitCode::Failed, QJsonValue(),
                  QStringLiteral("The camera refused %1 (code %2).").arg(what).arg(code), code});
@@ -967,9 +972,7 @@ void CameraCommandRunner::checkUpdate(const JobPtr& job) {
               }
               QLog("Control, check-update", response.code);
               if (!response.ok()) {
-                return finish(checked, {response.code == RNetResponse::kTimeout ? ExitCode::NoAnswer
-                                                                                : ExitCode::Failed,
-                                        QJsonValue(), response.message, response.code});
+                return finish(checked, serviceFailure(response));
               }
               if (!offer) {
                 return fail(checked, ExitCode::Failed,
@@ -1007,9 +1010,7 @@ void CameraCommandRunner::download(const JobPtr& job, const QString& url) {
           return;
         }
         if (!response.ok()) {
-          return finish(running, {response.code == RNetResponse::kTimeout ? ExitCode::NoAnswer
-                                                                          : ExitCode::Failed,
-                                  QJsonValue(), response.message, response.code});
+          return finish(running, serviceFailure(response));
         }
         running->result.insert(QStringLiteral("downloaded"), running->request.file);
         finish(running, {ExitCode::Done, running->result, QString(), std::nullopt});
