@@ -1,0 +1,114 @@
+// vexhalctl's command line: the request each invocation becomes, and the usage errors.
+#include <QDir>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include "cli/CtlCommandLine.h"
+#include "control/ControlSetting.h"
+
+namespace vexhal::cli {
+namespace {
+
+struct Parsed {
+  std::optional<int> exit;
+  CtlOptions options;
+  QString out;
+  QString err;
+};
+
+Parsed parse(const QString& line) {
+  CtlCommandLine commandLine;
+  Parsed parsed;
+  parsed.exit = commandLine.parse(QStringList{"vexhalctl"} + line.split(' ', Qt::SkipEmptyParts),
+                                  parsed.out, parsed.err);
+  parsed.options = commandLine.options();
+  return parsed;
+}
+
+// Each line becomes its request (compared in the protocol's terms: the members named in the
+// row, the others at their defaults), wherever the options stand; paths are made absolute.
+TEST(CtlCommandLine, EachLineBecomesItsRequest) {
+  const QString here = QDir::currentPath();
+  const struct {
+    QString line;
+    QString expected;
+    bool json = false;
+  } rows[] = {
+      {"list", R"({"command":"list"})"},
+      {"--json list", R"({"command":"list"})", true},
+      {"get", R"({"command":"get"})"},
+      {"get angle mirror --json", R"({"command":"get","settings":["angle","mirror"]})", true},
+      {"set angle=90 people-box=on brightness=500",
+       R"({"command":"set","settings":["angle=90","people-box=on","brightness=500"]})"},
+      {"save --timeout 2.5", R"({"command":"save","timeout_ms":2500})"},
+      {"firmware /tmp/fw.bin", R"({"command":"firmware","file":"/tmp/fw.bin","wait":true})"},
+      {"firmware --no-wait fw.bin", R"({"command":"firmware","file":"HERE/fw.bin","wait":false})"},
+      {"check-update", R"({"command":"check-update"})"},
+      {"check-update --download new.bin", R"({"command":"check-update","file":"HERE/new.bin"})"},
+      {"--camera 4C2309A01234 get", R"({"command":"get","camera":"4C2309A01234"})"},
+      {"list --camera /dev/hidraw3", R"({"command":"list","camera":"/dev/hidraw3"})"},
+  };
+  const QJsonObject defaults = control::toJson(control::ControlRequest());
+  for (const auto& row : rows) {
+    const Parsed parsed = parse(row.line);
+    ASSERT_EQ(parsed.exit, std::nullopt) << row.line.toStdString() << parsed.err.toStdString();
+    EXPECT_EQ(parsed.options.json, row.json) << row.line.toStdString();
+    QJsonObject expected = defaults;
+    const QJsonObject named =
+        QJsonDocument::fromJson(QString(row.expected).replace("HERE", here).toUtf8()).object();
+    for (auto it = named.begin(); it != named.end(); ++it) expected[it.key()] = it.value();
+    const QJsonObject got = control::toJson(parsed.options.request);
+    EXPECT_TRUE(got == expected) << row.line.toStdString() << " became "
+                                 << QJsonDocument(got).toJson().toStdString();
+  }
+}
+
+// A malformed line exits 2 with one line saying what is wrong and a hint to --help.
+TEST(CtlCommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
+  const QString rows[][2] = {
+      {"", "no command given"},
+      {"status", "unknown command 'status'"},
+      {"--bogus list", "Unknown option 'bogus'"},
+      {"list extra", "list takes no argument ('extra')"},
+      {"set", "set needs SETTING=VALUE"},
+      {"set angle", "angle needs a value: angle=60|90|120"},
+      {"set angle=45", "\"45\" is not a value it takes"},
+      {"set volume=3", "unknown setting \"volume\""},
+      {"get angle volume", "unknown setting \"volume\""},
+      {"get preset", "preset can only be set"},
+      {"firmware a.bin b.bin", "firmware needs one FILE"},
+      {"get --no-wait", "--no-wait goes with firmware"},
+      {"firmware a.bin --download b.bin", "--download goes with check-update"},
+      {"get --camera", "Missing value after '--camera'"},
+      {"get --timeout 0", "--timeout wants seconds"},
+      {"get --timeout soon", "--timeout wants seconds"},
+      {"get --timeout inf", "--timeout wants seconds"},
+  };
+  for (const auto& [line, says] : rows) {
+    const Parsed parsed = parse(line);
+    EXPECT_EQ(parsed.exit, 2) << line.toStdString();
+    const QStringList lines = parsed.err.split('\n');
+    ASSERT_EQ(lines.size(), 3) << parsed.err.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("vexhalctl: ") && lines[0].contains(says))
+        << lines[0].toStdString();
+    EXPECT_EQ(lines[1], "Try 'vexhalctl --help' for more information.");
+  }
+}
+
+// --help lists the commands and every setting with its values under the command's name;
+// --version gives the version; both exit 0.
+TEST(CtlCommandLine, HelpAndVersionExitZero) {
+  const Parsed help = parse("--help");
+  EXPECT_EQ(help.exit, 0);
+  EXPECT_TRUE(help.out.startsWith("Usage: vexhalctl [options] COMMAND")) << help.out.toStdString();
+  for (const control::ControlSetting::Id id : control::ControlSetting::all()) {
+    const QString line = "\n  " + control::ControlSetting::word(id).leftJustified(14) +
+                         control::ControlSetting::valuesHelp(id) + "\n";
+    EXPECT_TRUE(help.out.contains(line)) << line.toStdString();
+  }
+  EXPECT_EQ(parse("list --version").out, "vexhalctl " VEXHAL_VERSION "\n");
+}
+
+}  // namespace
+}  // namespace vexhal::cli

@@ -1,0 +1,245 @@
+// vexhalctl as a script runs it, against a running `vexhaltools --demo`: every request goes over
+// the program's socket and is carried out on its virtual camera. vexhalctl has no display in its
+// environment; each test has its own runtime, config and cache folders.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "FirmwareImage.h"
+
+namespace vexhal {
+namespace {
+
+struct CtlRun {
+  int exit = -1;
+  QByteArray out;
+  QByteArray err;
+
+  QJsonObject object() const { return QJsonDocument::fromJson(out).object(); }
+};
+
+class DemoProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const QStringList variables{"HOME=home", "XDG_CONFIG_HOME=config", "XDG_CACHE_HOME=cache",
+                                "XDG_RUNTIME_DIR=run"};
+    for (const QString& variable : variables) {
+      ASSERT_TRUE(QDir(scratch_.path()).mkdir(variable.section('=', 1)));
+      env_.insert(variable.section('=', 0, 0), scratch_.filePath(variable.section('=', 1)));
+    }
+    QFile::setPermissions(scratch_.filePath("run"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+      env_.remove(display);
+    }
+    QProcessEnvironment programEnv = env_;
+    programEnv.insert("QT_QPA_PLATFORM", "offscreen");
+    program_.setProcessEnvironment(programEnv);
+    program_.start(QStringLiteral(VEXHALTOOLS_BIN), {QStringLiteral("--demo")});
+    ASSERT_TRUE(program_.waitForStarted());
+    // Up once the program answers with its virtual camera connected.
+    const auto up = [this] {
+      const QJsonArray cameras = QJsonDocument::fromJson(ctl({"list", "--json"}).out).array();
+      camera_ = cameras.size() == 1 ? cameras[0].toObject() : QJsonObject();
+      return camera_["state"] == "connected";
+    };
+    ASSERT_TRUE(QTest::qWaitFor(up, 30000)) << program_.readAllStandardError().toStdString();
+  }
+
+  void TearDown() override {
+    if (program_.state() == QProcess::NotRunning) return;
+    program_.terminate();
+    EXPECT_TRUE(program_.waitForFinished(30000));
+    EXPECT_EQ(program_.exitCode(), 0) << program_.readAllStandardError().toStdString();
+  }
+
+  CtlRun ctl(const QStringList& arguments) {
+    QProcess process;
+    process.setProcessEnvironment(env_);
+    process.start(QStringLiteral(VEXHALCTL_BIN), arguments);
+    if (!process.waitForFinished(60000)) {
+      process.kill();
+      process.waitForFinished();
+      ADD_FAILURE() << "vexhalctl " << arguments.join(' ').toStdString() << " did not end";
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+  }
+
+  void sim(const QString& line) {
+    QProcess tool;
+    tool.setProcessEnvironment(env_);
+    tool.start(QStringLiteral(VEXHAL_SIM_BIN), line.split(' '));
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    ASSERT_EQ(tool.exitCode(), 0) << line.toStdString();
+  }
+
+  // A firmware package for the virtual camera announcing version 1.0.9.
+  QString writePackage(int payloadBytes) {
+    const QString path = scratch_.filePath("camera-1.0.9.bin");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(sim::buildFirmwareImage({1, 0, 9}, QByteArray(payloadBytes, 'f')));
+    return path;
+  }
+
+  // Sends `bytes` on a connection of its own; what the program answered until it closed.
+  QByteArray sendRaw(const QByteArray& bytes) {
+    QLocalSocket peer;
+    peer.connectToServer(socketPath());
+    EXPECT_TRUE(peer.waitForConnected(5000));
+    peer.write(bytes);
+    QByteArray answer;
+    while (peer.state() == QLocalSocket::ConnectedState && peer.waitForReadyRead(15000)) {
+      answer += peer.readAll();
+    }
+    return answer + peer.readAll();
+  }
+
+  QString socketPath() const { return scratch_.filePath("run/vexhaltools.socket"); }
+
+  QTemporaryDir scratch_;
+  QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
+  QProcess program_;
+  QJsonObject camera_;
+};
+
+// list, get, set with its words, ranges and exclusions, and save, each read back from the camera
+// the program holds; an unknown camera is exit 3.
+TEST_F(DemoProgramTest, ListGetSetAndSaveThroughTheRunningProgram) {
+  for (const char* key : {"serial", "name", "version", "location", "hidraw", "video"}) {
+    EXPECT_TRUE(camera_.contains(key)) << key;
+  }
+  EXPECT_EQ(camera_["access"], "ok");
+  EXPECT_TRUE(camera_["location"].toString().startsWith("0x"));
+  const QString serial = camera_["serial"].toString();
+  EXPECT_TRUE(ctl({"list"}).out.startsWith("SERIAL "));
+
+  const struct {
+    QStringList set;
+    QJsonObject expected;
+  } rounds[] = {
+      {{"auto-framing=on", "framing-mode=single", "angle=60", "mirror=on", "pickup=low",
+        "brightness=78", "contrast=100", "saturation=120", "sharpness=178"},
+       {{"auto-framing", true},
+        {"people-box", false},
+        {"framing-mode", "single"},
+        {"angle", 60},
+        {"mirror", true},
+        {"pickup", "low"},
+        {"brightness", 78},
+        {"contrast", 100},
+        {"saturation", 120},
+        {"sharpness", 178}}},
+      // On, people-box switches auto-framing off; values out of range are clamped.
+      {{"people-box=on", "framing-mode=meeting", "angle=120", "mirror=off", "pickup=high",
+        "brightness=500", "sharpness=10"},
+       {{"auto-framing", false},
+        {"people-box", true},
+        {"framing-mode", "meeting"},
+        {"angle", 120},
+        {"mirror", false},
+        {"pickup", "high"},
+        {"brightness", 178},
+        {"sharpness", 78}}},
+      {{"auto-framing=on", "angle=90", "pickup=medium", "preset=vivid"},
+       {{"auto-framing", true}, {"people-box", false}, {"angle", 90}, {"pickup", "medium"}}},
+  };
+  for (const auto& round : rounds) {
+    const CtlRun set = ctl(QStringList{"--camera", serial, "--json", "set"} + round.set);
+    EXPECT_EQ(set.exit, 0) << set.err.toStdString();
+    EXPECT_EQ(set.object()["ok"], true) << set.out.toStdString();
+    const QJsonObject now = ctl({"get", "--json"}).object();
+    for (auto it = round.expected.begin(); it != round.expected.end(); ++it) {
+      EXPECT_EQ(now[it.key()], it.value()) << it.key().toStdString();
+    }
+  }
+  EXPECT_EQ(ctl({"get", "mirror", "angle"}).out, "angle   90\nmirror  off\n");
+
+  EXPECT_EQ(ctl({"save", "--json"}).object()["ok"], true);
+  QFile settings(scratch_.filePath("config/VexhalTools/VexhalTools.conf"));
+  ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(settings.readAll().contains(serial.toUtf8())) << "the record for the serial";
+
+  const CtlRun missing = ctl({"--camera", "NOSUCHSERIAL", "get", "--json"});
+  EXPECT_EQ(missing.exit, 3);
+  EXPECT_EQ(missing.object()["ok"], false);
+}
+
+// A camera that does not answer is exit 4; the firmware is installed with progress, its new
+// version checked, and the same version again is a failure.
+TEST_F(DemoProgramTest, SilentCameraAndFirmwareThroughTheRunningProgram) {
+  sim("fault no-reply get-angle");
+  EXPECT_EQ(ctl({"get", "angle", "--timeout", "1"}).exit, 4);
+  sim("fault clear");
+
+  const QString package = writePackage(64 * 1024);
+  const CtlRun firmware = ctl({"firmware", package, "--json"});
+  EXPECT_EQ(firmware.exit, 0) << firmware.err.toStdString();
+  EXPECT_EQ(firmware.object()["ok"], true);
+  EXPECT_TRUE(firmware.err.contains("100%\n")) << "progress lines off a terminal";
+  const QJsonArray cameras = QJsonDocument::fromJson(ctl({"list", "--json"}).out).array();
+  EXPECT_EQ(cameras[0].toObject()["version"], "1.0.9");
+  const CtlRun again = ctl({"firmware", package, "--json"});
+  EXPECT_EQ(again.exit, 1) << again.err.toStdString();
+  EXPECT_EQ(again.object()["ok"], false);
+}
+
+// Garbage, a line of another version, an endless line, a silent peer and one that leaves before
+// its answer: each is turned away or let be, and the program still answers the others.
+TEST_F(DemoProgramTest, HostilePeersDoNotHurtTheProgram) {
+  QLocalSocket silent;
+  silent.connectToServer(socketPath());
+  ASSERT_TRUE(silent.waitForConnected(5000));
+  for (const QByteArray line : {"hello\n", "[1,2]\n", "{\"v\":99,\"command\":\"list\"}\n"}) {
+    const QJsonObject reply = QJsonDocument::fromJson(sendRaw(line)).object();
+    EXPECT_EQ(reply["exit"], 2) << line.toStdString();
+  }
+  EXPECT_EQ(sendRaw(QByteArray(200 * 1024, 'x')), "") << "an endless line is cut off";
+  QLocalSocket leaving;
+  leaving.connectToServer(socketPath());
+  ASSERT_TRUE(leaving.waitForConnected(5000));
+  leaving.write("{\"v\":1,\"command\":\"set\",\"settings\":[\"angle=120\"]}\n");
+  leaving.waitForBytesWritten(5000);
+  leaving.abort();
+
+  const CtlRun get = ctl({"get", "angle", "--json"});
+  EXPECT_EQ(get.exit, 0) << get.err.toStdString();
+  EXPECT_EQ(get.object()["angle"], 120) << "the request of a peer that left still ran";
+}
+
+// A program that stops answering, or dies while a request runs, gives exit 4, never a hang.
+TEST_F(DemoProgramTest, AProgramThatStopsOrDiesGivesExitFour) {
+  const auto pid = static_cast<pid_t>(program_.processId());
+  ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+  const CtlRun stopped = ctl({"get", "--timeout", "1"});
+  ASSERT_EQ(::kill(pid, SIGCONT), 0);
+  EXPECT_EQ(stopped.exit, 4) << stopped.err.toStdString();
+
+  // A slow camera keeps the transfer going while the program is killed.
+  sim("fault slow 200");
+  QProcess firmware;
+  firmware.setProcessEnvironment(env_);
+  firmware.start(QStringLiteral(VEXHALCTL_BIN),
+                 {"firmware", writePackage(256 * 1024), "--timeout", "60"});
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return firmware.readAllStandardError().contains("%\n"); }, 30000))
+      << "the transfer started";
+  program_.kill();
+  ASSERT_TRUE(program_.waitForFinished(30000));
+  ASSERT_TRUE(firmware.waitForFinished(30000));
+  EXPECT_EQ(firmware.exitCode(), 4);
+}
+
+}  // namespace
+}  // namespace vexhal
