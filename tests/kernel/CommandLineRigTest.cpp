@@ -35,8 +35,9 @@ class CommandLineRig : public ::testing::Test {
         waitUntil([&] { return process.state() == QProcess::NotRunning; }, kBusBound);
     EXPECT_TRUE(ended) << arguments.join(' ').toStdString() << " did not end";
     const QByteArray out = process.readAllStandardOutput();
-    std::printf("vexhalctl %s: %s%s", arguments.join(' ').toUtf8().constData(), out.constData(),
-                process.readAllStandardError().constData());
+    if (process.exitCode() != 0)
+      std::printf("vexhalctl %s: %s%s", arguments.join(' ').toUtf8().constData(), out.constData(),
+                  process.readAllStandardError().constData());
     const QJsonDocument document = QJsonDocument::fromJson(out);
     return {ended ? process.exitCode() : -1,
             document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object())};
