@@ -30,7 +30,7 @@ fi
 
 start=$(date +%s)
 "$rig" prepare "$workdir"
-cmake --build "$build_dir" --target kernel_contract_test kernel_rig_test
+cmake --build "$build_dir" --target kernel_contract_test kernel_rig_test kernel_cli_test
 # One boot runs the whole suite; a wedged guest is stopped well inside CI's budget.
 RIG_TIMEOUT=${RIG_TIMEOUT:-480} "$rig" run "$workdir" -- \
   ctest --test-dir "$build_dir" -L kernel --output-on-failure --no-tests=error
