@@ -138,6 +138,8 @@ struct CameraCommandRunner::Job {
   QString silence;                  // what did not answer, when the step times out
   std::function<void()> onTimeout;  // instead of failing with NoAnswer
   std::shared_ptr<USBDevice> device;
+  // The device's own reply bound before this job set it to the request's timeout.
+  std::chrono::milliseconds deviceReplyTimeout = USBDevice::kDefaultCommandReplyTimeout;
   std::optional<UVCCameraControl> uvc;
 
   // get: the settings asked for; set: the values to apply, the next one, the functions' rules.
@@ -227,6 +229,9 @@ void CameraCommandRunner::finish(const JobPtr& job, ControlReply reply) {
   }
   if (job->device && job->transferring) {
     job->device->setTransferReplyTimeout(FirmwareTransfer::kDefaultReplyTimeout);
+  }
+  if (job->device) {
+    job->device->setCommandReplyTimeout(job->deviceReplyTimeout);
   }
   std::erase(jobs_, job);
   QLog("Control, done", commandWord(job->request.command).toStdString(),
@@ -429,6 +434,10 @@ void CameraCommandRunner::chosen(const JobPtr& job, const std::shared_ptr<USBDev
         message + QStringLiteral("\n\n") + plainText(QCameraAccess::fixSteps(*problem, system)));
   }
   job->device = device;
+  // Replies carry no request number: a command the job gave up on must stop waiting when the
+  // job does, or the camera's next reply of its kind would be taken for it.
+  job->deviceReplyTimeout = device->commandReplyTimeout();
+  device->setCommandReplyTimeout(job->request.timeout);
   QLog("Control, camera", device->key(), device->locationID());
   switch (job->request.command) {
     case Command::Get:

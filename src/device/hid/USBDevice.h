@@ -90,6 +90,7 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   void saveUVC(CodeCallback callback);
   // How long each command sent from now on waits for its reply.
   void setCommandReplyTimeout(std::chrono::milliseconds timeout) { commandReplyTimeout_ = timeout; }
+  std::chrono::milliseconds commandReplyTimeout() const { return commandReplyTimeout_; }
 
   // Sends `image` through the FirmwareTransfer; `callback` gets exactly one outcome per transfer
   // (none if the camera is unplugged meanwhile). Starting again abandons a transfer in progress.
