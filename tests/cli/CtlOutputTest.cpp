@@ -26,8 +26,8 @@ const QJsonObject kCamera{{"serial", "4C2309A01234"},  {"name", "Room Camera"},
                           {"location", "0x01120000"},  {"hidraw", "/dev/hidraw3"},
                           {"video", QJsonValue::Null}, {"access", "ok"}};
 
-// list prints an array, get an object of values; the other commands {"ok":…} with the result or
-// message when there is one, and every failure {"ok":false} with its code and message.
+// Commands other than list and get print {"ok":…} with the result or message when there is one,
+// and every failure, of any command, {"ok":false} with its code and message.
 TEST(CtlOutput, JsonShapesPerCommand) {
   const QJsonObject values{{"angle", 90}, {"auto-framing", true}};
   const auto refused = reply(ExitCode::Failed, {}, "refused", 5);
@@ -37,15 +37,10 @@ TEST(CtlOutput, JsonShapesPerCommand) {
     control::ControlReply reply;
     QJsonValue shape;
   } rows[] = {
-      {Command::List, reply(ExitCode::Done, QJsonArray{kCamera}), QJsonArray{kCamera}},
-      {Command::List, reply(ExitCode::Done, QJsonArray{}), QJsonArray{}},
-      {Command::Get, reply(ExitCode::Done, values), values},
-      {Command::Set, reply(ExitCode::Done), QJsonObject{{"ok", true}}},
       {Command::Set, reply(ExitCode::Done, {}, "clamped"),
        QJsonObject{{"ok", true}, {"message", "clamped"}}},
       {Command::CheckUpdate, reply(ExitCode::Done, values),
        QJsonObject{{"ok", true}, {"result", values}}},
-      {Command::List, refused, refusedShape},
       {Command::Firmware, refused, refusedShape},
       {Command::Get, reply(ExitCode::NoAnswer, {}, "no answer"),
        QJsonObject{{"ok", false}, {"message", "no answer"}}},
@@ -61,8 +56,7 @@ TEST(CtlOutput, JsonShapesPerCommand) {
 }
 
 // Text: list lines every cell up under its heading, get one aligned line a setting in the
-// table's order with switches as on/off, a value of several lines stays in its column; a failure
-// goes to stderr only, with the camera's code.
+// table's order with switches as on/off; a failure goes to stderr only, with the camera's code.
 TEST(CtlOutput, TextIsAlignedAndFailuresGoToStderr) {
   QJsonObject second = kCamera;
   second["serial"] = "X";
@@ -80,19 +74,13 @@ TEST(CtlOutput, TextIsAlignedAndFailuresGoToStderr) {
     }
   }
   EXPECT_TRUE(lines[1].contains("  -  ")) << "no video node";
-  EXPECT_EQ(CtlOutput::standardOutput(Command::List, reply(ExitCode::Done, QJsonArray{}), false),
-            "No camera found.\n");
   const QJsonObject values{{"angle", 90}, {"auto-framing", true}, {"framing-mode", "meeting"}};
   EXPECT_EQ(CtlOutput::standardOutput(Command::Get, reply(ExitCode::Done, values), false),
             "auto-framing  on\nframing-mode  meeting\nangle         90\n");
-  const QJsonObject offer{{"newer", true}, {"details", "1.1.0:\n- faster"}};
-  EXPECT_EQ(CtlOutput::standardOutput(Command::CheckUpdate, reply(ExitCode::Done, offer), false),
-            "details  1.1.0:\n         - faster\nnewer    yes\n");
 
   const auto refused = reply(ExitCode::Failed, {}, "the camera refused angle", 5);
   EXPECT_EQ(CtlOutput::standardOutput(Command::Set, refused, false), "");
   EXPECT_EQ(CtlOutput::errorOutput(refused), "vexhalctl: the camera refused angle (code 5)\n");
-  EXPECT_EQ(CtlOutput::errorOutput(reply(ExitCode::Done, values)), "");
 }
 
 // Off a terminal each new figure is a line of its own; on one a bar is redrawn in place and its

@@ -123,7 +123,6 @@ TEST_F(DemoProgramTest, ListGetSetAndSaveThroughTheRunningProgram) {
   EXPECT_EQ(camera_["access"], "ok");
   EXPECT_TRUE(camera_["location"].toString().startsWith("0x"));
   const QString serial = camera_["serial"].toString();
-  EXPECT_TRUE(ctl({"list"}).out.startsWith("SERIAL "));
 
   const struct {
     QStringList set;
@@ -142,18 +141,9 @@ TEST_F(DemoProgramTest, ListGetSetAndSaveThroughTheRunningProgram) {
         {"saturation", 120},
         {"sharpness", 178}}},
       // On, people-box switches auto-framing off; values out of range are clamped.
-      {{"people-box=on", "framing-mode=meeting", "angle=120", "mirror=off", "pickup=high",
-        "brightness=500", "sharpness=10"},
-       {{"auto-framing", false},
-        {"people-box", true},
-        {"framing-mode", "meeting"},
-        {"angle", 120},
-        {"mirror", false},
-        {"pickup", "high"},
-        {"brightness", 178},
-        {"sharpness", 78}}},
-      {{"auto-framing=on", "angle=90", "pickup=medium", "preset=vivid"},
-       {{"auto-framing", true}, {"people-box", false}, {"angle", 90}, {"pickup", "medium"}}},
+      {{"people-box=on", "angle=90", "mirror=off", "preset=vivid", "brightness=500"},
+       {{"auto-framing", false}, {"people-box", true}, {"mirror", false}, {"brightness", 178}}},
+      {{"auto-framing=on"}, {{"auto-framing", true}, {"people-box", false}}},
   };
   for (const auto& round : rounds) {
     const CtlRun set = ctl(QStringList{"--camera", serial, "--json", "set"} + round.set);
