@@ -2,26 +2,65 @@
 
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <ostrane/ostrane.h>
+
+#include "app/ControlSocketProtocol.h"
 
 namespace vexhal {
 namespace {
 
 constexpr int kConnectMs = 1000;
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
+const QString kDeadlineName = QStringLiteral("requestDeadline");
+
+void drop(QLocalSocket* peer, const char* why) {
+  QLog("App, singleInstance, closed a peer:", why);
+  peer->abort();
+  peer->deleteLater();
+}
 
 }  // namespace
 
 QSingleInstance::QSingleInstance(QString serverPath, QObject* parent)
     : QObject(parent), serverPath_(std::move(serverPath)) {
   connect(&server_, &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* peer = server_.nextPendingConnection()) {
-      connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-      peer->disconnectFromServer();
-      Q_EMIT activationRequested();
-    }
+    while (QLocalSocket* peer = server_.nextPendingConnection()) accept(peer);
   });
+}
+
+void QSingleInstance::accept(QLocalSocket* peer) {
+  connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+  // What a hostile peer can make this process hold.
+  peer->setReadBufferSize(ControlSocketProtocol::kMaxRequestBytes + 1);
+  auto* deadline = new QTimer(peer);
+  deadline->setObjectName(kDeadlineName);
+  deadline->setSingleShot(true);
+  connect(deadline, &QTimer::timeout, peer, [peer] { drop(peer, "no line in time"); });
+  deadline->start(ControlSocketProtocol::kRequestDeadline);
+  connect(peer, &QLocalSocket::readyRead, deadline, [this, peer] { readLine(peer); });
+  // A line may have come with the connection.
+  if (peer->bytesAvailable() > 0) readLine(peer);
+}
+
+void QSingleInstance::readLine(QLocalSocket* peer) {
+  if (!peer->canReadLine()) {
+    if (peer->bytesAvailable() > ControlSocketProtocol::kMaxRequestBytes) {
+      drop(peer, "line too long");
+    }
+    return;
+  }
+  QByteArray line = peer->readLine();
+  line.chop(1);
+  // The peer is handed on: its deadline and this reader go.
+  delete peer->findChild<QTimer*>(kDeadlineName, Qt::FindDirectChildrenOnly);
+  if (line == kActivate.trimmed()) {
+    peer->disconnectFromServer();
+    Q_EMIT activationRequested();
+    return;
+  }
+  Q_EMIT requestReceived(peer, line);
 }
 
 QString QSingleInstance::defaultServerPath() {

@@ -1,13 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QObject>
 #include <QString>
 
 namespace vexhal {
 
 // Keeps one running program per user. The first process listens on a local socket in the
-// user's runtime directory; a later one finds it there, asks it to show its window and ends.
+// user's runtime directory; a later one finds it there, asks it to show its window ("activate")
+// and ends. Any other first line a peer sends is handed on as a request (vexhalctl's). A peer
+// that sends no line within ControlSocketProtocol::kRequestDeadline, or a line longer than
+// kMaxRequestBytes, is closed.
 class QSingleInstance : public QObject {
   Q_OBJECT
 
@@ -26,8 +31,14 @@ class QSingleInstance : public QObject {
  Q_SIGNALS:
   // Another launch asked this instance to show its window.
   void activationRequested();
+  // A peer sent `line` (its newline removed). The receiver answers on `peer` and closes it; the
+  // peer is deleted once it is disconnected, so keep it in a QPointer.
+  void requestReceived(QLocalSocket* peer, const QByteArray& line);
 
  private:
+  void accept(QLocalSocket* peer);
+  void readLine(QLocalSocket* peer);
+
   QString serverPath_;
   QLocalServer server_;
 };

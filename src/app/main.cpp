@@ -10,9 +10,13 @@
 
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/ControlRequestServer.h"
 #include "app/DemoSession.h"
 #include "app/QSingleInstance.h"
 #include "app/QTerminationSignals.h"
+#include "control/CameraCommandRunner.h"
+#include "device/hid/USBHidManager.h"
+#include "net/RNetManager.h"
 #include "platform/Platform.h"
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
@@ -90,9 +94,18 @@ int main(int argc, char** argv) {
   vexhal::QTerminationSignals termination;
   QObject::connect(&termination, &vexhal::QTerminationSignals::terminationRequested, &app,
                    &QApplication::quit);
-  vexhal::AppDelegate delegate(demoSession ? demoSession->platform() : *devices);
+  vexhal::Platform& platform = demoSession ? demoSession->platform() : *devices;
+  vexhal::AppDelegate delegate(platform);
   QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
                    &vexhal::AppDelegate::applicationShouldHandleReopen);
   delegate.applicationDidFinishLaunching(commandLine.isSet(QStringLiteral("background")));
+  // vexhalctl's requests, carried out on the program's own cameras; the keeper is told the
+  // values they set, so it does not undo them.
+  vexhal::control::CameraCommandRunner runner(vexhal::USBHidManager::shared(), platform,
+                                              vexhal::RNetManager::share(), vexhal::QDataBase(),
+                                              delegate.keeper());
+  vexhal::ControlRequestServer requests(runner);
+  QObject::connect(&instance, &vexhal::QSingleInstance::requestReceived, &requests,
+                   &vexhal::ControlRequestServer::handle);
   return QApplication::exec();
 }

@@ -35,4 +35,9 @@ struct ControlReply {
 QJsonObject toJson(const ControlReply& reply);
 std::optional<ControlReply> replyFromJson(const QJsonObject& object, QString* error);
 
+// A progress line, and back: the percentage (0 to 100), or nothing when the object is not a
+// progress line of this protocol.
+QJsonObject progressToJson(int percent);
+std::optional<int> progressFromJson(const QJsonObject& object);
+
 }  // namespace vexhal::control

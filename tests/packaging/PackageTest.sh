@@ -7,7 +7,8 @@
 #   contents <work dir> <expected dir> <version> <libdir> <build type>   files in each .deb
 #                                                against the lists
 #   lintian <work dir>                           no lintian errors
-#   install <work dir> <version> <host source>   dpkg -i, run, build a host program, dpkg -r (root)
+#   install <work dir> <version> <host source>   dpkg -i, run both programs, build a host program,
+#                                                dpkg -r (root)
 # Exit 77 means skipped (the test needs root).
 set -euo pipefail
 export LC_ALL=C
@@ -212,6 +213,9 @@ install_packages() {
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/vexhaltools --version) ||
     fail "the installed vexhaltools --version failed"
   grep -q "^vexhaltools $version" <<< "$out" || fail "the installed program says: $out"
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/vexhalctl --version) ||
+    fail "the installed vexhalctl --version failed"
+  grep -q "^vexhalctl $version" <<< "$out" || fail "the installed vexhalctl says: $out"
   [ -f /usr/lib/udev/rules.d/70-vexhaltools.rules ] || fail "the udev rule is not installed"
 
   # A host program against the installed libostrane-dev, from the system's own paths only.

@@ -1,0 +1,181 @@
+#include "cli/CtlCommandLine.h"
+
+#include <QCommandLineOption>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+#include "control/ControlSetting.h"
+
+namespace vexhal::cli {
+namespace {
+
+using Command = control::ControlRequest::Command;
+
+const QString kCamera = QStringLiteral("camera");
+const QString kJson = QStringLiteral("json");
+const QString kTimeout = QStringLiteral("timeout");
+const QString kNoWait = QStringLiteral("no-wait");
+const QString kDownload = QStringLiteral("download");
+
+// A camera that takes longer than an hour for one step is not going to answer.
+constexpr double kLongestTimeoutSeconds = 3600;
+
+const char kDescription[] =
+    "Reads and changes the settings of USB conference cameras and installs their firmware.\n"
+    "When the VexhalTools program runs, the request is carried out by it.\n"
+    "\n"
+    "Commands:\n"
+    "  list                            the cameras present\n"
+    "  get [SETTING...]                current values (all when none is named)\n"
+    "  set SETTING=VALUE...            change values, in the order given\n"
+    "  save                            store the settings in the camera and here\n"
+    "  firmware FILE                   install a firmware package, check the new version\n"
+    "  check-update [--download FILE]  ask the update service for newer firmware\n"
+    "\n"
+    "Settings (preset can only be set):\n"
+    "%1"
+    "\n"
+    "Exit status: 0 done, 1 the camera refused or failed, 2 usage, 3 no such camera (or\n"
+    "several and no --camera), 4 no answer in time, 5 access refused.";
+
+QString absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+
+// One line a setting: "  angle         60|90|120".
+QString settingsHelp() {
+  QString text;
+  for (const control::ControlSetting::Id id : control::ControlSetting::all()) {
+    text += QStringLiteral("  %1%2\n")
+                .arg(control::ControlSetting::word(id).leftJustified(14),
+                     control::ControlSetting::valuesHelp(id));
+  }
+  return text;
+}
+
+}  // namespace
+
+CtlCommandLine::CtlCommandLine() {
+  parser_.setApplicationDescription(QString::fromLatin1(kDescription).arg(settingsHelp()));
+  parser_.addHelpOption();
+  parser_.addVersionOption();
+  parser_.addOption(QCommandLineOption(
+      kCamera, QStringLiteral("The camera: its serial number or its /dev/hidrawN node."),
+      QStringLiteral("SERIAL|/dev/hidrawN")));
+  parser_.addOption(QCommandLineOption(kJson, QStringLiteral("Print the answer as JSON.")));
+  parser_.addOption(QCommandLineOption(
+      kTimeout, QStringLiteral("How long the camera may take to answer (default 5)."),
+      QStringLiteral("SECONDS")));
+  parser_.addOption(QCommandLineOption(
+      kNoWait, QStringLiteral("firmware: return once the package is transferred.")));
+  parser_.addOption(
+      QCommandLineOption(kDownload, QStringLiteral("check-update: save the offered firmware here."),
+                         QStringLiteral("FILE")));
+  parser_.addPositionalArgument(QStringLiteral("command"),
+                                QStringLiteral("list, get, set, save, firmware, check-update"),
+                                QStringLiteral("COMMAND [ARGUMENT...]"));
+}
+
+std::optional<int> CtlCommandLine::parse(const QStringList& arguments, QString& out, QString& err) {
+  const auto usage = [&err](const QString& problem) {
+    err = QStringLiteral("vexhalctl: %1\nTry 'vexhalctl --help' for more information.\n")
+              .arg(problem);
+    return 2;
+  };
+  if (!parser_.parse(arguments)) return usage(parser_.errorText());
+  if (parser_.isSet(QStringLiteral("help"))) {
+    // The parser names whatever binary runs it; the usage line names the command.
+    const QString help = parser_.helpText();
+    out = QStringLiteral("Usage: vexhalctl [options] COMMAND [ARGUMENT...]") +
+          help.mid(help.indexOf(QLatin1Char('\n')));
+    return 0;
+  }
+  if (parser_.isSet(QStringLiteral("version"))) {
+    out = versionText() + QLatin1Char('\n');
+    return 0;
+  }
+  QStringList positional = parser_.positionalArguments();
+  if (positional.isEmpty()) return usage(QStringLiteral("no command given"));
+  const QString word = positional.takeFirst();
+  const auto command = control::commandFromWord(word);
+  if (!command) return usage(QStringLiteral("unknown command '%1'").arg(word));
+  options_ = CtlOptions();
+  options_.request.command = *command;
+  QString problem = readArguments(*command, positional);
+  if (problem.isEmpty()) problem = readOptions(*command);
+  if (!problem.isEmpty()) return usage(problem);
+  return std::nullopt;
+}
+
+QString CtlCommandLine::readArguments(Command command, const QStringList& arguments) {
+  control::ControlRequest& request = options_.request;
+  const QString word = control::commandWord(command);
+  switch (command) {
+    case Command::Get:
+      for (const QString& name : arguments) {
+        QString error;
+        const auto id = control::ControlSetting::parseName(name, &error);
+        if (!id) return error;
+        if (!control::ControlSetting::isReadable(*id)) {
+          return QStringLiteral("%1 can only be set").arg(name);
+        }
+      }
+      request.settings = arguments;
+      return {};
+    case Command::Set:
+      if (arguments.isEmpty()) return QStringLiteral("set needs SETTING=VALUE");
+      for (const QString& item : arguments) {
+        QString error;
+        if (!control::ControlSetting::parse(item, &error)) return error;
+      }
+      request.settings = arguments;
+      return {};
+    case Command::Firmware:
+      if (arguments.size() != 1) return QStringLiteral("firmware needs one FILE");
+      request.file = absolute(arguments.constFirst());
+      return {};
+    case Command::List:
+    case Command::Save:
+    case Command::CheckUpdate:
+      break;
+  }
+  if (!arguments.isEmpty()) {
+    return QStringLiteral("%1 takes no argument ('%2')").arg(word, arguments.constFirst());
+  }
+  return {};
+}
+
+QString CtlCommandLine::readOptions(Command command) {
+  control::ControlRequest& request = options_.request;
+  options_.json = parser_.isSet(kJson);
+  request.camera = parser_.value(kCamera);
+  if (parser_.isSet(kCamera) && request.camera.isEmpty()) {
+    return QStringLiteral("--camera needs a serial number or a /dev/hidrawN node");
+  }
+  if (parser_.isSet(kTimeout)) {
+    bool number = false;
+    const double seconds = parser_.value(kTimeout).toDouble(&number);
+    if (!number || !std::isfinite(seconds) || seconds <= 0 || seconds > kLongestTimeoutSeconds) {
+      return QStringLiteral("--timeout wants seconds, more than 0 and at most %1 ('%2')")
+          .arg(kLongestTimeoutSeconds)
+          .arg(parser_.value(kTimeout));
+    }
+    request.timeout = std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
+  }
+  if (parser_.isSet(kNoWait)) {
+    if (command != Command::Firmware) return QStringLiteral("--no-wait goes with firmware");
+    request.wait = false;
+  }
+  if (parser_.isSet(kDownload)) {
+    if (command != Command::CheckUpdate) {
+      return QStringLiteral("--download goes with check-update");
+    }
+    if (parser_.value(kDownload).isEmpty()) return QStringLiteral("--download needs a FILE");
+    request.file = absolute(parser_.value(kDownload));
+  }
+  return {};
+}
+
+QString CtlCommandLine::versionText() { return QStringLiteral("vexhalctl " VEXHAL_VERSION); }
+
+}  // namespace vexhal::cli

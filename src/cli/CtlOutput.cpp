@@ -1,0 +1,132 @@
+#include "cli/CtlOutput.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace vexhal::cli {
+namespace {
+
+using Command = control::ControlRequest::Command;
+
+// The columns of `list`, in the order shown.
+const char* const kListColumns[] = {"serial",   "name",   "version", "state",
+                                    "location", "hidraw", "video",   "access"};
+
+// A value as a person reads it: switches as on/off, whole numbers without a fraction.
+QString valueText(const QJsonValue& value) {
+  switch (value.type()) {
+    case QJsonValue::Bool:
+      return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
+    case QJsonValue::Double: {
+      const double number = value.toDouble();
+      return number == std::floor(number) ? QString::number(static_cast<qint64>(number))
+                                          : QString::number(number);
+    }
+    case QJsonValue::String:
+      return value.toString();
+    case QJsonValue::Array:
+      return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Object:
+      return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+      break;
+  }
+  return QStringLiteral("-");
+}
+
+// Rows of cells, each column as wide as its widest cell, two spaces apart.
+QByteArray table(const std::vector<QStringList>& rows) {
+  std::vector<qsizetype> widths;
+  for (const QStringList& row : rows) {
+    widths.resize(std::max(widths.size(), static_cast<std::size_t>(row.size())));
+    for (qsizetype i = 0; i < row.size(); ++i) {
+      widths[i] = std::max(widths[i], row[i].size());
+    }
+  }
+  QString text;
+  for (const QStringList& row : rows) {
+    QString line;
+    for (qsizetype i = 0; i < row.size(); ++i) {
+      line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
+    }
+    text += line + QLatin1Char('\n');
+  }
+  return text.toUtf8();
+}
+
+QByteArray objectTable(const QJsonObject& object) {
+  std::vector<QStringList> rows;
+  for (auto it = object.begin(); it != object.end(); ++it) {
+    rows.push_back({it.key(), valueText(it.value())});
+  }
+  return table(rows);
+}
+
+QByteArray listTable(const QJsonArray& cameras) {
+  if (cameras.isEmpty()) return QByteArrayLiteral("No camera found.\n");
+  std::vector<QStringList> rows(1);
+  for (const char* column : kListColumns) rows[0] << QString::fromLatin1(column).toUpper();
+  for (const QJsonValue& camera : cameras) {
+    QStringList row;
+    for (const char* column : kListColumns) {
+      row << valueText(camera.toObject().value(QLatin1String(column)));
+    }
+    rows.push_back(row);
+  }
+  return table(rows);
+}
+
+}  // namespace
+
+QByteArray CtlOutput::standardOutput(Command command, const control::ControlReply& reply,
+                                     bool json) {
+  return json ? CtlOutput::json(command, reply) : text(command, reply);
+}
+
+QByteArray CtlOutput::errorOutput(const control::ControlReply& reply) {
+  if (reply.ok()) return {};
+  QString message = reply.message.isEmpty() ? QStringLiteral("failed") : reply.message;
+  if (reply.code && !message.contains(QString::number(*reply.code))) {
+    message += QStringLiteral(" (code %1)").arg(*reply.code);
+  }
+  return QStringLiteral("vexhalctl: %1\n").arg(message).toUtf8();
+}
+
+QByteArray CtlOutput::json(Command command, const control::ControlReply& reply) {
+  QJsonDocument document;
+  if (reply.ok() && command == Command::List) {
+    document.setArray(reply.result.toArray());
+  } else if (reply.ok() && command == Command::Get) {
+    document.setObject(reply.result.toObject());
+  } else {
+    QJsonObject object{{QStringLiteral("ok"), reply.ok()}};
+    if (reply.code) object.insert(QStringLiteral("code"), static_cast<qint64>(*reply.code));
+    if (!reply.message.isEmpty()) object.insert(QStringLiteral("message"), reply.message);
+    if (reply.ok() && !reply.result.isNull() && !reply.result.isUndefined()) {
+      object.insert(QStringLiteral("result"), reply.result);
+    }
+    document.setObject(object);
+  }
+  return document.toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray CtlOutput::text(Command command, const control::ControlReply& reply) {
+  if (!reply.ok()) return {};
+  QByteArray text;
+  if (command == Command::List) {
+    text = listTable(reply.result.toArray());
+  } else if (reply.result.isObject()) {
+    text = objectTable(reply.result.toObject());
+  }
+  if (!reply.message.isEmpty()) text += reply.message.toUtf8() + '\n';
+  return text;
+}
+
+}  // namespace vexhal::cli

@@ -1,0 +1,117 @@
+// vexhalctl: the camera operations from the command line. When the program runs, it holds the
+// cameras' HID nodes, so the request goes to it over its single-instance socket; otherwise the
+// cameras are opened here, on a device layer of this process's own.
+#include <QCoreApplication>
+#include <QFile>
+#include <QMetaObject>
+
+#include <ostrane/ostrane.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "app/CameraMonitoring.h"
+#include "app/QSingleInstance.h"
+#include "cli/CtlCommandLine.h"
+#include "cli/CtlOutput.h"
+#include "cli/ProgressPrinter.h"
+#include "cli/SocketRoute.h"
+#include "control/CameraCommandRunner.h"
+#include "device/hid/USBHidManager.h"
+#include "net/RNetManager.h"
+#include "net/ServiceEndpoint.h"
+#include "platform/Platform.h"
+
+OSTRANE_DISPLAY_NAME("vexhalctl")
+
+namespace {
+
+// A running program answers its socket at once; a longer wait means none is there to ask.
+constexpr std::chrono::milliseconds kConnectBound{1000};
+
+void write(std::FILE* stream, const QByteArray& bytes) {
+  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+  std::fflush(stream);
+}
+
+// Scripts read the answer from stdout, so it must hold nothing else: the answer gets a stream
+// of its own and whatever a library prints on stdout goes to the null device.
+std::FILE* takeStandardOutput() {
+  const int answer = ::dup(STDOUT_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (answer < 0 || null < 0) {
+    if (answer >= 0) ::close(answer);
+    if (null >= 0) ::close(null);
+    return stdout;
+  }
+  ::dup2(null, STDOUT_FILENO);
+  ::close(null);
+  ::fcntl(answer, F_SETFD, FD_CLOEXEC);
+  std::FILE* stream = ::fdopen(answer, "w");
+  return stream != nullptr ? stream : stderr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A file that reaches the size limit (ulimit -f) then fails to grow instead of ending us.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::FILE* answer = takeStandardOutput();
+  QCoreApplication app(argc, argv);
+  // The program's names: the image settings that save records go where the program reads them.
+  QCoreApplication::setOrganizationName(QStringLiteral("VexhalTools"));
+  QCoreApplication::setApplicationName(QStringLiteral("VexhalTools"));
+  ostrane::setMainThreadPoster([](std::function<void()> task) {
+    QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+  });
+
+  vexhal::cli::CtlCommandLine commandLine;
+  QString out;
+  QString err;
+  const std::optional<int> early = commandLine.parse(QCoreApplication::arguments(), out, err);
+  write(answer, out.toLocal8Bit());
+  write(stderr, err.toLocal8Bit());
+  if (early) return *early;
+  const vexhal::cli::CtlOptions& options = commandLine.options();
+
+  QFile errorStream;
+  errorStream.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+  vexhal::cli::ProgressPrinter progressPrinter(errorStream, isatty(STDERR_FILENO) == 1);
+  const auto progress = [&progressPrinter](int percent) { progressPrinter.show(percent); };
+  vexhal::control::ControlReply reply;
+  const auto done = [&reply](const vexhal::control::ControlReply& got) {
+    reply = got;
+    QCoreApplication::exit();
+  };
+
+  vexhal::cli::SocketRoute socketRoute(vexhal::QSingleInstance::defaultServerPath());
+  // Declared in the order they depend on each other, so they go in the reverse one.
+  std::optional<vexhal::Platform> platform;
+  std::unique_ptr<vexhal::USBHidManager> manager;
+  std::unique_ptr<vexhal::RNetManager> net;
+  std::unique_ptr<vexhal::control::CameraCommandRunner> runner;
+  if (socketRoute.connectToProgram(kConnectBound)) {
+    QLog("vexhalctl, sent to the running program:",
+         vexhal::control::commandWord(options.request.command).toStdString());
+    socketRoute.run(options.request, progress, done);
+  } else {
+    platform.emplace();
+    manager = std::make_unique<vexhal::USBHidManager>(platform->makeDiscovery());
+    manager->startMonitoringForVendorID(vexhal::kCameraVendorId, vexhal::kCameraProductId);
+    net = std::make_unique<vexhal::RNetManager>();
+    net->config(vexhal::serviceHost, vexhal::servicePort);
+    runner = std::make_unique<vexhal::control::CameraCommandRunner>(*manager, *platform, *net);
+    runner->run(options.request, progress, done);
+  }
+  QCoreApplication::exec();
+  progressPrinter.finish();
+  write(answer,
+        vexhal::cli::CtlOutput::standardOutput(options.request.command, reply, options.json));
+  write(stderr, vexhal::cli::CtlOutput::errorOutput(reply));
+  return static_cast<int>(reply.exit);
+}

@@ -1,0 +1,150 @@
+// The request and reply objects of the protocol: a round trip through JSON text, and hostile or
+// malformed objects refused with a reason rather than read as defaults.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "control/ControlReply.h"
+#include "control/ControlRequest.h"
+
+namespace vexhal::control {
+namespace {
+
+using Command = ControlRequest::Command;
+using namespace std::chrono_literals;
+
+// Through the text a peer reads, so nothing survives that JSON cannot carry.
+QJsonObject overTheWire(const QJsonObject& object) {
+  return QJsonDocument::fromJson(QJsonDocument(object).toJson(QJsonDocument::Compact)).object();
+}
+
+QJsonObject parse(const char* text) { return QJsonDocument::fromJson(text).object(); }
+
+TEST(ControlProtocolTest, RequestsSurviveTheRoundTrip) {
+  ControlRequest set;
+  set.command = Command::Set;
+  set.camera = QStringLiteral("VXK31D2612001");
+  set.settings = {QStringLiteral("angle=90"), QStringLiteral("brightness=200")};
+  set.timeout = 1500ms;
+  ControlRequest firmware;
+  firmware.command = Command::Firmware;
+  firmware.camera = QStringLiteral("/dev/hidraw3");
+  firmware.file = QStringLiteral("/tmp/pkg ü.bin");
+  firmware.wait = false;
+  ControlRequest check;
+  check.command = Command::CheckUpdate;
+  for (const ControlRequest& request : {ControlRequest{}, set, firmware, check}) {
+    SCOPED_TRACE(commandWord(request.command).toStdString());
+    QString error;
+    EXPECT_EQ(requestFromJson(overTheWire(toJson(request)), &error), request);
+    EXPECT_TRUE(error.isEmpty());
+  }
+  for (const char* word : {"list", "get", "set", "save", "firmware", "check-update"}) {
+    const std::optional<Command> command = commandFromWord(QString::fromLatin1(word));
+    ASSERT_TRUE(command.has_value()) << word;
+    EXPECT_EQ(commandWord(*command), QLatin1StringView(word));
+  }
+  EXPECT_EQ(commandFromWord(QStringLiteral("LIST")), std::nullopt);
+}
+
+TEST(ControlProtocolTest, MalformedRequestsAreRefusedWithTheReason) {
+  const QString tooMany = [] {
+    QJsonArray items;
+    for (int i = 0; i < 65; ++i) items.append(QStringLiteral("angle=90"));
+    return QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("v"), 1},
+                                                       {QStringLiteral("command"), "set"},
+                                                       {QStringLiteral("settings"), items}})
+                                 .toJson());
+  }();
+  const QString longCamera =
+      QStringLiteral(R"({"v":1,"command":"get","camera":"%1"})").arg(QString(300, u'x'));
+  const std::pair<QString, const char*> cases[] = {
+      {QStringLiteral(R"({"command":"list"})"), "\"v\" is missing"},
+      {QStringLiteral(R"({"v":2,"command":"list"})"), "version 2 is not supported"},
+      {QStringLiteral(R"({"v":1.5,"command":"list"})"), "version 1.5 is not supported"},
+      {QStringLiteral(R"({"v":"1","command":"list"})"), "of wrong type is not supported"},
+      {QStringLiteral(R"({"v":1})"), "\"command\" must be a text"},
+      {QStringLiteral(R"({"v":1,"command":"reboot"})"), "unknown command \"reboot\""},
+      {QStringLiteral(R"({"v":1,"command":["get"]})"), "\"command\" must be a text"},
+      {QStringLiteral(R"({"v":1,"command":"get","camera":7})"), "\"camera\" must be a text"},
+      {longCamera, "\"camera\" is longer than 256 characters"},
+      {QStringLiteral(R"({"v":1,"command":"firmware","file":null})"), "\"file\" must be a text"},
+      {QStringLiteral(R"({"v":1,"command":"set","settings":"angle=90"})"), "must be a list"},
+      {QStringLiteral(R"({"v":1,"command":"set","settings":[90]})"), "each setting must be"},
+      {tooMany, "more than 64 settings"},
+      {QStringLiteral(R"({"v":1,"command":"firmware","wait":"no"})"), "\"wait\" must be true"},
+      {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":0})"), "\"timeout_ms\" must be"},
+      {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":-5})"), "\"timeout_ms\" must be"},
+      {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":2.5})"), "\"timeout_ms\" must be"},
+      {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":1e30})"), "\"timeout_ms\" must be"},
+  };
+  for (const auto& [text, reason] : cases) {
+    SCOPED_TRACE(text.left(80).toStdString());
+    QString error;
+    EXPECT_EQ(requestFromJson(QJsonDocument::fromJson(text.toUtf8()).object(), &error),
+              std::nullopt);
+    EXPECT_TRUE(error.contains(QString::fromUtf8(reason))) << error.toStdString();
+  }
+  // Members this side does not know are left alone, so a newer peer's extras do no harm.
+  QString error;
+  EXPECT_TRUE(requestFromJson(parse(R"({"v":1,"command":"list","colour":"red"})"), &error));
+}
+
+TEST(ControlProtocolTest, RepliesSurviveTheRoundTrip) {
+  const ControlReply replies[] = {
+      {ExitCode::Done,
+       QJsonArray{QJsonObject{{QStringLiteral("serial"), "VXK31D2612001"}}},
+       {},
+       std::nullopt},
+      {ExitCode::Done, QJsonObject{{QStringLiteral("angle"), 90}}, {}, std::nullopt},
+      {ExitCode::Failed, QJsonValue(), QStringLiteral("The camera refused angle=90 (code 5)."), 5},
+      {ExitCode::Failed, QJsonValue(), QStringLiteral("no reply"), -4},
+      {ExitCode::NoAnswer, QJsonValue(), QStringLiteral("No answer within 5 s."), std::nullopt},
+      {ExitCode::AccessRefused, QJsonValue(), QStringLiteral("fix"), std::nullopt},
+  };
+  for (const ControlReply& reply : replies) {
+    SCOPED_TRACE(reply.message.toStdString());
+    const QJsonObject object = overTheWire(toJson(reply));
+    EXPECT_EQ(object.value(QStringLiteral("ok")).toBool(), reply.ok());
+    QString error;
+    const std::optional<ControlReply> back = replyFromJson(object, &error);
+    ASSERT_TRUE(back.has_value()) << error.toStdString();
+    EXPECT_EQ(back->exit, reply.exit);
+    EXPECT_EQ(back->result, reply.result);
+    EXPECT_EQ(back->message, reply.message);
+    EXPECT_EQ(back->code, reply.code);
+  }
+}
+
+TEST(ControlProtocolTest, MalformedRepliesAndProgressLinesAreRefused) {
+  const std::pair<const char*, const char*> replies[] = {
+      {R"({"v":3,"ok":true,"exit":0})", "version 3 is not supported"},
+      {R"({"v":1,"ok":true})", "\"exit\" must be"},
+      {R"({"v":1,"ok":false,"exit":9})", "\"exit\" must be"},
+      {R"({"v":1,"ok":false,"exit":-1})", "\"exit\" must be"},
+      {R"({"v":1,"ok":true,"exit":1})", "\"ok\" must be true exactly when"},
+      {R"({"v":1,"ok":"yes","exit":0})", "\"ok\" must be true exactly when"},
+      {R"({"v":1,"ok":false,"exit":1,"message":42})", "\"message\" must be a text"},
+      {R"({"v":1,"ok":false,"exit":1,"code":"5"})", "\"code\" must be a whole number"},
+      {R"({"v":1,"ok":false,"exit":1,"code":1e300})", "\"code\" must be a whole number"},
+  };
+  for (const auto& [text, reason] : replies) {
+    SCOPED_TRACE(text);
+    QString error;
+    EXPECT_EQ(replyFromJson(parse(text), &error).has_value(), false);
+    EXPECT_TRUE(error.contains(QString::fromUtf8(reason))) << error.toStdString();
+  }
+  for (int percent : {0, 42, 100}) {
+    EXPECT_EQ(progressFromJson(overTheWire(progressToJson(percent))), percent);
+  }
+  for (const char* text :
+       {R"({"v":1,"progress":101})", R"({"v":1,"progress":-1})", R"({"v":2,"progress":5})",
+        R"({"v":1,"progress":"5"})", R"({"v":1,"ok":true,"exit":0})"}) {
+    EXPECT_EQ(progressFromJson(parse(text)), std::nullopt) << text;
+  }
+}
+
+}  // namespace
+}  // namespace vexhal::control
