@@ -33,7 +33,7 @@ trap cleanup EXIT
 # the work folder.
 export HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
 export XDG_CACHE_HOME=$work/cache
-mkdir -p -m 700 "$HOME" "$XDG_RUNTIME_DIR"
+mkdir -m 700 "$HOME" "$XDG_RUNTIME_DIR"
 export ANSIBLE_LOCAL_TEMP=$work/ansible-local ANSIBLE_REMOTE_TEMP=$work/ansible-remote
 export ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0
 
@@ -88,10 +88,9 @@ playbook() {
 
   timeout 600 "$program" --demo > "$work/demo.log" 2>&1 &
   demo_pid=$!
-  local tries=0
+  local deadline=$((SECONDS + 30))
   until [ "$(timeout 10 vexhalctl --json list 2> /dev/null | json_at 0 state 2> /dev/null)" = '"connected"' ]; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 60 ] || fail "the demo's camera did not appear: $(cat "$work/demo.log")"
+    [ "$SECONDS" -lt "$deadline" ] || fail "the demo's camera did not appear: $(cat "$work/demo.log")"
     kill -0 "$demo_pid" 2> /dev/null || fail "the demo ended: $(cat "$work/demo.log")"
     sleep 0.5
   done
