@@ -9,6 +9,8 @@
 #include <cmath>
 #include <vector>
 
+#include "control/ControlSetting.h"
+
 namespace vexhal::cli {
 namespace {
 
@@ -18,11 +20,13 @@ using Command = control::ControlRequest::Command;
 const char* const kListColumns[] = {"serial",   "name",   "version", "state",
                                     "location", "hidraw", "video",   "access"};
 
-// A value as a person reads it: switches as on/off, whole numbers without a fraction.
-QString valueText(const QJsonValue& value) {
+// A value as a person reads it: a camera's switches as on/off, other truths as yes/no, whole
+// numbers without a fraction.
+QString valueText(const QJsonValue& value, bool switches = true) {
   switch (value.type()) {
     case QJsonValue::Bool:
-      return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
+      if (switches) return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
+      return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
     case QJsonValue::Double: {
       const double number = value.toDouble();
       return number == std::floor(number) ? QString::number(static_cast<qint64>(number))
@@ -54,18 +58,32 @@ QByteArray table(const std::vector<QStringList>& rows) {
   for (const QStringList& row : rows) {
     QString line;
     for (qsizetype i = 0; i < row.size(); ++i) {
-      line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
+      if (i + 1 < row.size()) {
+        line += row[i].leftJustified(widths[i] + 2);
+      } else {
+        // A last cell of several lines keeps them under its column.
+        line += QString(row[i]).replace(QLatin1Char('\n'),
+                                        QLatin1Char('\n') + QString(line.size(), QLatin1Char(' ')));
+      }
     }
     text += line + QLatin1Char('\n');
   }
   return text.toUtf8();
 }
 
-QByteArray objectTable(const QJsonObject& object) {
-  std::vector<QStringList> rows;
-  for (auto it = object.begin(); it != object.end(); ++it) {
-    rows.push_back({it.key(), valueText(it.value())});
+// Settings in the order of the setting table, then any other member by name.
+QByteArray objectTable(const QJsonObject& object, bool switches) {
+  QStringList keys;
+  for (const control::ControlSetting::Id id : control::ControlSetting::all()) {
+    if (object.contains(control::ControlSetting::word(id))) {
+      keys << control::ControlSetting::word(id);
+    }
   }
+  for (const QString& key : object.keys()) {
+    if (!keys.contains(key)) keys << key;
+  }
+  std::vector<QStringList> rows;
+  for (const QString& key : keys) rows.push_back({key, valueText(object.value(key), switches)});
   return table(rows);
 }
 
@@ -123,7 +141,8 @@ QByteArray CtlOutput::text(Command command, const control::ControlReply& reply) 
   if (command == Command::List) {
     text = listTable(reply.result.toArray());
   } else if (reply.result.isObject()) {
-    text = objectTable(reply.result.toObject());
+    const bool settings = command == Command::Get || command == Command::Set;
+    text = objectTable(reply.result.toObject(), settings);
   }
   if (!reply.message.isEmpty()) text += reply.message.toUtf8() + '\n';
   return text;

@@ -3,6 +3,8 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "control/ControlReply.h"
 #include "control/ControlRequest.h"
@@ -12,6 +14,8 @@ namespace vexhal {
 class Platform;
 class QSettingsKeeper;
 class RNetManager;
+class USBDevice;
+class USBHidDelegate;
 class USBHidManager;
 }  // namespace vexhal
 
@@ -40,15 +44,60 @@ class CameraCommandRunner : public QObject {
   ~CameraCommandRunner() override;
 
   // Runs `request`; `progress` may be called while a transfer or download runs, and `done` is
-  // called exactly once, within the request's bounds, never from inside run() itself.
+  // called exactly once, within the request's bounds, never from inside run() itself (unless
+  // the runner is destroyed first: requests still running then end without a call).
   void run(const ControlRequest& request, Progress progress, Done done);
 
+  // The manager's arrivals and removals, through the runner's delegate link.
+  void usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice>& device);
+  void usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device);
+
  private:
+  struct Job;
+  using JobPtr = std::shared_ptr<Job>;
+
+  void start(const JobPtr& job);
+  void finish(const JobPtr& job, ControlReply reply);
+  void fail(const JobPtr& job, ExitCode exit, const QString& message);
+  // Fails with the camera's code: no reply is NoAnswer, a refusal Failed with its code.
+  void failCode(const JobPtr& job, std::int64_t code, const QString& what);
+  // Bounds the step that starts now by the request's timeout; `silence` says what did not
+  // answer.
+  void armStep(const JobPtr& job, const QString& silence);
+  void disarmStep(const JobPtr& job);
+
+  void choose(const JobPtr& job);
+  void pick(const JobPtr& job);
+  void chosen(const JobPtr& job, const std::shared_ptr<USBDevice>& device);
+  // Asks every open camera whose serial number is unknown for it, then runs `then`.
+  void readSerials(const JobPtr& job, std::function<void()> then);
+
+  void list(const JobPtr& job);
+  void finishList(const JobPtr& job);
+  void get(const JobPtr& job);
+  void set(const JobPtr& job);
+  void applyNext(const JobPtr& job);
+  void sendFunctions(const JobPtr& job, std::size_t index);
+  bool applyImage(const JobPtr& job);
+  void save(const JobPtr& job);
+  void saved(const JobPtr& job);
+  void firmware(const JobPtr& job);
+  void transfer(const JobPtr& job);
+  void checkUpdate(const JobPtr& job);
+  void download(const JobPtr& job, const QString& url);
+
+  // Whether `weak` still runs, and then the job.
+  JobPtr live(const std::weak_ptr<Job>& weak) const;
+  // The camera's image controls, or a failure of `job` when the camera has none.
+  bool openImageControls(const JobPtr& job);
+
   USBHidManager& manager_;
   Platform& platform_;
   RNetManager& net_;
   QDataBase dataBase_;
   QSettingsKeeper* keeper_;
+  std::shared_ptr<USBHidDelegate> link_;
+  std::vector<JobPtr> jobs_;
 };
 
 }  // namespace vexhal::control

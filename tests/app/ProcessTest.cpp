@@ -1,16 +1,13 @@
 // The process around the program: one running instance, and termination signals handled on the
 // event loop.
 #include <QFile>
-#include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 
-#include "app/ControlSocketProtocol.h"
 #include "app/QSingleInstance.h"
 #include "app/QTerminationSignals.h"
 
@@ -39,55 +36,6 @@ TEST(SingleInstanceTest, OneInstanceRunsAndTheNextOneActivatesIt) {
   QSingleInstance nowhere(dir.filePath(QStringLiteral("missing/dir/instance.socket")));
   EXPECT_TRUE(nowhere.claim());
   EXPECT_FALSE(nowhere.isListening());
-}
-
-// The first line a peer sends decides: "activate" shows the window, any other line is handed
-// on as a request with the peer to answer on, and a line past the limit closes the peer unheard.
-TEST(SingleInstanceTest, ThePeersFirstLineIsAnActivationOrARequest) {
-  QTemporaryDir dir;
-  QSingleInstance instance(dir.filePath(QStringLiteral("instance.socket")));
-  ASSERT_TRUE(instance.claim());
-  const struct {
-    QByteArray sent;
-    int activations;
-    QByteArray handedOn;  // empty: nothing handed on
-    bool closedUnheard;
-  } rows[] = {
-      {"activate\n", 1, {}, false},
-      {"{\"v\":1,\"command\":\"list\"}\n", 0, "{\"v\":1,\"command\":\"list\"}", false},
-      {"hello\n", 0, "hello", false},
-      {QByteArray(ControlSocketProtocol::kMaxRequestBytes + 2, 'x'), 0, {}, true},
-  };
-  for (const auto& row : rows) {
-    QSignalSpy activations(&instance, &QSingleInstance::activationRequested);
-    QSignalSpy requests(&instance, &QSingleInstance::requestReceived);
-    QLocalSocket peer;
-    peer.connectToServer(dir.filePath(QStringLiteral("instance.socket")));
-    ASSERT_TRUE(peer.waitForConnected(5000));
-    peer.write(row.sent);
-    const auto decided = [&] {
-      return !activations.isEmpty() || !requests.isEmpty() ||
-             peer.state() == QLocalSocket::UnconnectedState;
-    };
-    ASSERT_TRUE(QTest::qWaitFor(decided, 5000)) << row.sent.left(40).toStdString();
-    EXPECT_EQ(activations.count(), row.activations);
-    if (row.handedOn.isEmpty()) {
-      EXPECT_TRUE(requests.isEmpty());
-    } else {
-      ASSERT_EQ(requests.count(), 1);
-      EXPECT_EQ(requests.at(0).at(1).toByteArray(), row.handedOn);
-      auto* handed = requests.at(0).at(0).value<QLocalSocket*>();
-      ASSERT_NE(handed, nullptr);
-      handed->write("answer\n");
-      handed->disconnectFromServer();
-      ASSERT_TRUE(QTest::qWaitFor([&] { return peer.canReadLine(); }, 5000));
-      EXPECT_EQ(peer.readLine(), "answer\n");
-    }
-    if (row.closedUnheard) {
-      EXPECT_TRUE(
-          QTest::qWaitFor([&] { return peer.state() == QLocalSocket::UnconnectedState; }, 5000));
-    }
-  }
 }
 
 // Each signal arrives on the event loop instead of ending the process; a second instance stays

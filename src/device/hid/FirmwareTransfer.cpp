@@ -24,7 +24,9 @@ FirmwareTransfer::FirmwareTransfer(Send send, Outcome outcome)
   });
 }
 
-void FirmwareTransfer::start(QByteArray image) {
+void FirmwareTransfer::start(QByteArray image, Progress progress) {
+  progress_ = std::move(progress);
+  percent_ = -1;
   if (image.isEmpty()) {
     hidLog(LOG_ERR, "HIDDevice, firmware image is empty; nothing sent");
     end(kEmptyImage);
@@ -93,6 +95,11 @@ void FirmwareTransfer::handleReply(std::uint16_t cmd, std::int64_t code) {
     step_ = Step::Sending;
     sendNextPacket();
     return;
+  }
+  const int percent = static_cast<int>(packNum_ * 100 / allPackNum_);
+  if (progress_ && percent != percent_) {
+    percent_ = percent;
+    progress_(percent);
   }
   if (packNum_ == allPackNum_) {
     step_ = Step::Finishing;

@@ -27,12 +27,14 @@ class FirmwareTransfer {
   // it returns); `outcome` gets the transfer's result.
   using Send = std::function<void(const hid_cmd_pack_t& pack)>;
   using Outcome = std::function<void(std::int64_t code)>;
+  // Whole percent of the image the camera has taken, each value once, rising.
+  using Progress = std::function<void(int percent)>;
   FirmwareTransfer(Send send, Outcome outcome);
   FirmwareTransfer(const FirmwareTransfer&) = delete;
   FirmwareTransfer& operator=(const FirmwareTransfer&) = delete;
 
   // Starting again abandons a transfer in progress without an outcome.
-  void start(QByteArray image);
+  void start(QByteArray image, Progress progress = {});
   // Moves the transfer on by the camera's reply to a start (0x4000), data (0x4200) or finish
   // (0x4300) request; a reply to no request in flight is ignored.
   void handleReply(std::uint16_t cmd, std::int64_t code);
@@ -55,6 +57,8 @@ class FirmwareTransfer {
 
   Send send_;
   Outcome outcome_;
+  Progress progress_;
+  int percent_ = -1;
   QByteArray data_;
   std::int64_t allPackNum_ = 0;
   std::int64_t packNum_ = 0;

@@ -364,9 +364,10 @@ void USBDevice::dispatchReply(std::uint16_t cmd, std::int64_t code) {
   }
 }
 
-void USBDevice::startUpgrade(QByteArray image, CodeCallback callback) {
+void USBDevice::startUpgrade(QByteArray image, CodeCallback callback,
+                             FirmwareTransfer::Progress progress) {
   upgradeCallback_ = std::move(callback);
-  transfer_.start(std::move(image));
+  transfer_.start(std::move(image), std::move(progress));
 }
 
 void USBDevice::channelGone() {

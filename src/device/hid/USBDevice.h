@@ -93,7 +93,9 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
 
   // Sends `image` through the FirmwareTransfer; `callback` gets exactly one outcome per transfer
   // (none if the camera is unplugged meanwhile). Starting again abandons a transfer in progress.
-  void startUpgrade(QByteArray image, CodeCallback callback);
+  // `progress`, when given, hears the whole percent of the image the camera has taken.
+  void startUpgrade(QByteArray image, CodeCallback callback,
+                    FirmwareTransfer::Progress progress = {});
   // See FirmwareTransfer::setReplyTimeout() and setStepReplyTimeout().
   void setTransferReplyTimeout(std::chrono::milliseconds timeout) {
     transfer_.setReplyTimeout(timeout);

@@ -21,6 +21,7 @@
 #include "common/QParagraphLabel.h"
 #include "section/camera_control/PageScrollArea.h"
 #include "section/camera_control/QCameraParamsMapping.h"
+#include "section/camera_control/QHIDFieldCommands.h"
 
 namespace vexhal {
 
@@ -197,26 +198,7 @@ void QCameraFunctionControlVC::send(const QFunctionControlModel::Commands& comma
   // Fire and forget: the working copy keeps what was asked for.
   const auto ignore = [](std::int64_t) {};
   for (const QHIDSetting& command : commands) {
-    switch (command.field) {
-      case Field::autoFraming:
-        device->setAutoFraming(command.value != 0, ignore);
-        break;
-      case Field::autoFramingMode:
-        device->setAutoFramingMode(command.value, ignore);
-        break;
-      case Field::frameMaster:
-        device->setFrameMaster(command.value != 0, ignore);
-        break;
-      case Field::angle:
-        device->setAngle(command.value, ignore);
-        break;
-      case Field::hMirror:
-        device->setHMirror(command.value != 0, ignore);
-        break;
-      case Field::pickup:
-        device->setPickup(command.value, ignore);
-        break;
-    }
+    hidfields::write(*device, command, ignore);
   }
 }
 

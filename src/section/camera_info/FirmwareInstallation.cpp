@@ -88,7 +88,10 @@ void FirmwareInstallation::setFlag(bool installing) {
   installing_ = installing;
 }
 
-void FirmwareInstallation::install() {
+void FirmwareInstallation::install() { install(firmwarePackagePath(), {}); }
+
+void FirmwareInstallation::install(const QString& packagePath,
+                                   std::function<void(int percent)> progress) {
   if (platform_.firmwareInstalling()) {
     return;
   }
@@ -108,27 +111,33 @@ void FirmwareInstallation::install() {
     fail();
     return;
   }
-  QFile file(firmwarePackagePath());
+  QFile file(packagePath);
   QByteArray image;
   if (file.open(QIODevice::ReadOnly)) {
     image = file.readAll();
   }
   if (image.isEmpty()) {
     // Nothing to send: a missing, unreadable or empty package fails at once.
-    QLog("CameraInfo, startUpgrade, no package at " + firmwarePackagePath().toStdString() + ", " +
+    QLog("CameraInfo, startUpgrade, no package at " + packagePath.toStdString() + ", " +
          file.errorString().toStdString());
     fail();
     return;
   }
   QLog("CameraInfo, startUpgrade");
-  device_->startUpgrade(image, [self = QPointer(this)](std::int64_t code) {
-    QLog("CameraInfo, startUpgrade, " + std::to_string(code));
-    if (self && code != 0) {
-      self->fail();
-    } else if (self) {
-      self->transferAccepted_ = true;
-    }
-  });
+  device_->startUpgrade(
+      image,
+      [self = QPointer(this)](std::int64_t code) {
+        QLog("CameraInfo, startUpgrade, " + std::to_string(code));
+        if (!self) {
+          return;
+        }
+        self->transferAccepted_ = code == 0;
+        Q_EMIT self->transferEnded(code);
+        if (code != 0) {
+          self->fail();
+        }
+      },
+      std::move(progress));
   Q_EMIT transferStarted();
 }
 

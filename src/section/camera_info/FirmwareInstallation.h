@@ -33,6 +33,9 @@ class FirmwareInstallation : public QObject {
   void rereadVersion(std::function<void()> done);
   // Sends the downloaded package and starts the watchdog; ignored while an installation runs.
   void install();
+  // The same with the package at `packagePath`; `progress` hears the whole percent the camera
+  // has taken.
+  void install(const QString& packagePath, std::function<void(int percent)> progress);
 
   // Arrivals and removals of the manager's cameras. The screen forwards arrivals only while it
   // is on top.
@@ -64,6 +67,9 @@ class FirmwareInstallation : public QObject {
   void refusedForUnknownVersion();
   // The package is on its way; the screen is blocked until an outcome.
   void transferStarted();
+  // The transfer ended: 0 when the camera took the whole package (a restart follows), else the
+  // camera's failure code or the transfer's own.
+  void transferEnded(qint64 code);
   // The camera came back; it is checked after verifyDelayMs.
   void verifying();
   void failed();

@@ -1,0 +1,502 @@
+// The runner end to end on virtual cameras under a HID manager of its own, as the command line
+// runs it: each request's reply, and the camera's own state read back afterwards.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include "CameraCommand.h"
+#include "FirmwareImage.h"
+#include "SimCaptureBackend.h"
+#include "SimHidDiscovery.h"
+#include "SimUvcTransportFactory.h"
+#include "UpdateService.h"
+#include "VirtualCamera.h"
+#include "common/EventLoop.h"
+#include "control/CameraCommandRunner.h"
+#include "device/hid/USBHidManager.h"
+#include "device/uvc/UVCControlInfo.h"
+#include "net/RNetManager.h"
+#include "platform/Platform.h"
+#include "section/camera_control/QSettingsKeeper.h"
+
+namespace vexhal::control {
+namespace {
+
+using namespace std::chrono_literals;
+using Command = ControlRequest::Command;
+using sim::FirmwareVersion;
+
+sim::VirtualCameraIdentity identity(const std::string& serial, std::int64_t locationId) {
+  sim::VirtualCameraIdentity id;
+  id.serialNumber = serial;
+  id.locationId = locationId;
+  return id;
+}
+
+ControlRequest request(Command command, QStringList settings = {}, QString camera = {}) {
+  ControlRequest r;
+  r.command = command;
+  r.settings = std::move(settings);
+  r.camera = std::move(camera);
+  return r;
+}
+
+std::int64_t uvcValue(const sim::VirtualCamera& camera, const UVCControlInfo& control) {
+  return camera.uvcControls().value(control).value_or(-1);
+}
+
+// The application object, made before any member that needs it.
+struct WithApplication {
+  WithApplication() { test::ensureCoreApplication(); }
+};
+
+// Two virtual cameras, the first plugged in, a manager and a runner on them, and a settings
+// store of the test's own.
+struct RunnerTest : testing::Test, WithApplication {
+  RunnerTest() {
+    for (sim::VirtualCamera* camera : {&first, &second}) {
+      camera->setRestartDelay(50ms);
+    }
+    platform.setUvcTransportFactory(uvc);
+    platform.setCaptureBackend(capture);
+    platform.setAccessChecker(
+        [this](const USBDevice& device) { return device.key() != refusedKey; });
+    // The firmware watchdog's re-attach and verify delays, at the next turn of the loop.
+    platform.setScheduler([](QObject* context, int, std::function<void()> task) {
+      QTimer::singleShot(0, context, std::move(task));
+    });
+    manager.startMonitoringForVendorID(first.vendorId(), first.productId());
+    plug(first);
+  }
+  ~RunnerTest() override {
+    runner.reset();
+    test::settle();
+  }
+
+  void plug(sim::VirtualCamera& camera) {
+    const std::size_t before = manager.devices().size();
+    camera.plug();
+    ASSERT_TRUE(test::waitUntil([&] { return manager.devices().size() == before + 1; }));
+  }
+
+  // Runs `r` to its reply; the progress reported on the way goes to `progress`.
+  ControlReply run(ControlRequest r, std::vector<int>* progress = nullptr) {
+    std::optional<ControlReply> reply;
+    int replies = 0;
+    runner->run(
+        r,
+        [progress](int percent) {
+          if (progress != nullptr) progress->push_back(percent);
+        },
+        [&](const ControlReply& answer) {
+          reply = answer;
+          ++replies;
+        });
+    EXPECT_FALSE(reply.has_value()) << "answered from inside run()";
+    EXPECT_TRUE(test::waitUntil([&] { return reply.has_value(); }, 200s));
+    test::settle();
+    EXPECT_EQ(replies, 1);
+    return reply.value_or(ControlReply{ExitCode::Failed, {}, QStringLiteral("no reply"), {}});
+  }
+
+  QJsonObject get(const QStringList& names = {}) {
+    const ControlReply reply = run(request(Command::Get, names));
+    EXPECT_EQ(reply.exit, ExitCode::Done) << reply.message.toStdString();
+    return reply.result.toObject();
+  }
+
+  sim::VirtualCamera first{identity("VXK31D2612001", 0x03142000)};
+  sim::VirtualCamera second{identity("VXK31D2612002", 0x03143000)};
+  std::shared_ptr<sim::SimUvcTransportFactory> uvc =
+      std::make_shared<sim::SimUvcTransportFactory>(std::vector{&first, &second});
+  std::shared_ptr<sim::SimCaptureBackend> capture =
+      std::make_shared<sim::SimCaptureBackend>(std::vector{&first, &second});
+  USBHidManager manager{std::make_unique<sim::SimHidDiscovery>(std::vector{&first, &second})};
+  Platform platform;
+  std::string refusedKey;
+  RNetManager net;
+  QTemporaryDir folder;
+  QDataBase dataBase{folder.filePath(QStringLiteral("settings.ini"))};
+  std::unique_ptr<QSettingsKeeper> keeper;
+  std::unique_ptr<CameraCommandRunner> runner =
+      std::make_unique<CameraCommandRunner>(manager, platform, net, dataBase);
+};
+
+TEST_F(RunnerTest, ListsEveryCameraWithItsIdentityNodesAndAccess) {
+  plug(second);
+  refusedKey = second.hidKey();
+  const ControlReply reply = run(request(Command::List));
+  ASSERT_EQ(reply.exit, ExitCode::Done) << reply.message.toStdString();
+  const QJsonArray cameras = reply.result.toArray();
+  ASSERT_EQ(cameras.size(), 2);
+  const QJsonObject one = cameras[0].toObject();
+  EXPECT_EQ(one.value(QStringLiteral("serial")), QStringLiteral("VXK31D2612001"));
+  EXPECT_EQ(one.value(QStringLiteral("name")), QStringLiteral("PICO EDGE"));
+  EXPECT_EQ(one.value(QStringLiteral("version")), QStringLiteral("1.0.6"));
+  EXPECT_EQ(one.value(QStringLiteral("state")), QStringLiteral("connected"));
+  EXPECT_EQ(one.value(QStringLiteral("location")), QStringLiteral("0x03142000"));
+  EXPECT_EQ(one.value(QStringLiteral("hidraw")), QString::fromStdString(first.hidKey()));
+  EXPECT_EQ(one.value(QStringLiteral("video")), QStringLiteral("virtual:VXK31D2612001"));
+  EXPECT_EQ(one.value(QStringLiteral("access")), QStringLiteral("ok"));
+  const QJsonObject two = cameras[1].toObject();
+  EXPECT_EQ(two.value(QStringLiteral("serial")), QStringLiteral("VXK31D2612002"));
+  EXPECT_EQ(two.value(QStringLiteral("location")), QStringLiteral("0x03143000"));
+  EXPECT_EQ(two.value(QStringLiteral("access")), QStringLiteral("refused"));
+
+  // A camera that stays silent is still listed, its state unknown, within the timeout.
+  sim::SimFaults silent;
+  silent.noReply = {kCmdGetState, kCmdGetVersion, kCmdGetSerialNumber};
+  second.setFaults(silent);
+  second.unplug();
+  ASSERT_TRUE(test::waitUntil([&] { return manager.devices().size() == 1; }));
+  plug(second);
+  ControlRequest quick = request(Command::List);
+  quick.timeout = 300ms;
+  const QJsonArray partial = run(quick).result.toArray();
+  ASSERT_EQ(partial.size(), 2);
+  EXPECT_EQ(partial[1].toObject().value(QStringLiteral("state")), QStringLiteral("unknown"));
+  EXPECT_TRUE(partial[1].toObject().value(QStringLiteral("serial")).isNull());
+}
+
+TEST_F(RunnerTest, TheCameraIsChosenBySerialOrNodeAndNeverGuessed) {
+  struct Case {
+    const char* camera;
+    bool secondPlugged;
+    ExitCode exit;
+    const char* messagePart;
+    sim::VirtualCamera* chosen;
+  };
+  const Case cases[] = {
+      {"", false, ExitCode::Done, "", &first},
+      {"", true, ExitCode::NoCamera,
+       "Several cameras are connected (VXK31D2612001, VXK31D2612002): choose one with --camera",
+       nullptr},
+      {"VXK31D2612002", true, ExitCode::Done, "", &second},
+      {"virtual:VXK31D2612001", true, ExitCode::Done, "", &first},
+      {"VXK31D2612009", true, ExitCode::NoCamera,
+       "No camera has the serial number VXK31D2612009; the cameras are VXK31D2612001, "
+       "VXK31D2612002.",
+       nullptr},
+      {"/dev/hidraw9", true, ExitCode::NoCamera, "No camera at /dev/hidraw9", nullptr},
+      {"VXK31D2612002", false, ExitCode::NoCamera, "the cameras are VXK31D2612001.", nullptr},
+  };
+  int angle = 60;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.camera);
+    for (sim::VirtualCamera* camera : {&first, &second}) {
+      if (camera->isAttached()) camera->unplug();
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return manager.devices().empty(); }));
+    plug(first);
+    if (c.secondPlugged) plug(second);
+    // An angle neither camera has, so the one that takes it shows.
+    angle = angle == 60 ? 90 : 60;
+    const std::int8_t before[] = {first.functions().angle, second.functions().angle};
+    const ControlReply reply = run(request(Command::Set, {QStringLiteral("angle=%1").arg(angle)},
+                                           QString::fromUtf8(c.camera)));
+    EXPECT_EQ(reply.exit, c.exit);
+    EXPECT_TRUE(reply.message.contains(QString::fromUtf8(c.messagePart)))
+        << reply.message.toStdString();
+    EXPECT_EQ(first.functions().angle, c.chosen == &first ? angle : before[0]);
+    EXPECT_EQ(second.functions().angle, c.chosen == &second ? angle : before[1]);
+  }
+  first.unplug();
+  ASSERT_TRUE(test::waitUntil([&] { return manager.devices().empty(); }));
+  const ControlReply none = run(request(Command::Get));
+  EXPECT_EQ(none.exit, ExitCode::NoCamera);
+  EXPECT_EQ(none.message, QStringLiteral("No camera is connected."));
+}
+
+TEST_F(RunnerTest, GetReadsTheCamerasOwnValues) {
+  const QJsonObject all = get();
+  const QStringList names = all.keys();
+  EXPECT_EQ(names.size(), 10);
+  EXPECT_FALSE(all.contains(QStringLiteral("preset")));
+  const sim::CameraFunctions functions = first.functions();
+  EXPECT_EQ(all.value(QStringLiteral("auto-framing")), QJsonValue(functions.autoFraming));
+  EXPECT_EQ(all.value(QStringLiteral("people-box")), QJsonValue(functions.frameMaster));
+  EXPECT_EQ(all.value(QStringLiteral("framing-mode")), QStringLiteral("meeting"));
+  EXPECT_EQ(all.value(QStringLiteral("angle")), QJsonValue(functions.angle));
+  EXPECT_EQ(all.value(QStringLiteral("mirror")), QJsonValue(functions.hMirror));
+  EXPECT_EQ(all.value(QStringLiteral("pickup")), QStringLiteral("medium"));
+  EXPECT_EQ(all.value(QStringLiteral("brightness")).toInteger(), uvcValue(first, kUvcBrightness));
+  EXPECT_EQ(all.value(QStringLiteral("sharpness")).toInteger(), uvcValue(first, kUvcSharpness));
+
+  EXPECT_EQ(get({QStringLiteral("angle"), QStringLiteral("contrast")}).keys(),
+            (QStringList{QStringLiteral("angle"), QStringLiteral("contrast")}));
+  for (const char* name : {"preset", "zoom"}) {
+    const ControlReply refused = run(request(Command::Get, {QString::fromLatin1(name)}));
+    EXPECT_EQ(refused.exit, ExitCode::Usage) << refused.message.toStdString();
+  }
+}
+
+TEST_F(RunnerTest, SetChangesEachSettingOnTheCameraAndReportsTheClampedValue) {
+  struct Case {
+    QStringList items;
+    QJsonObject reported;
+    std::function<bool(const sim::VirtualCamera&)> onCamera;
+  };
+  const auto functions = [this] { return first.functions(); };
+  const Case cases[] = {
+      {{QStringLiteral("framing-mode=single")},
+       {{QStringLiteral("framing-mode"), QStringLiteral("single")}},
+       [&](const auto&) { return functions().autoFramingMode == 1; }},
+      {{QStringLiteral("angle=90")},
+       {{QStringLiteral("angle"), 90}},
+       [&](const auto&) { return functions().angle == 90; }},
+      {{QStringLiteral("mirror=on")},
+       {{QStringLiteral("mirror"), true}},
+       [&](const auto&) { return functions().hMirror; }},
+      {{QStringLiteral("pickup=high")},
+       {{QStringLiteral("pickup"), QStringLiteral("high")}},
+       [&](const auto&) { return functions().pickup == 80; }},
+      // Switching people-box on switches auto-framing off first, and back.
+      {{QStringLiteral("people-box=on")},
+       {{QStringLiteral("people-box"), true}},
+       [&](const auto&) { return functions().frameMaster && !functions().autoFraming; }},
+      {{QStringLiteral("auto-framing=on")},
+       {{QStringLiteral("auto-framing"), true}},
+       [&](const auto&) { return functions().autoFraming && !functions().frameMaster; }},
+      {{QStringLiteral("auto-framing=off")},
+       {{QStringLiteral("auto-framing"), false}},
+       [&](const auto&) { return !functions().autoFraming && !functions().frameMaster; }},
+      {{QStringLiteral("brightness=300"), QStringLiteral("contrast=100")},
+       {{QStringLiteral("brightness"), 178}, {QStringLiteral("contrast"), 100}},
+       [](const auto& c) {
+         return uvcValue(c, kUvcBrightness) == 178 && uvcValue(c, kUvcContrast) == 100;
+       }},
+      {{QStringLiteral("saturation=-5"), QStringLiteral("sharpness=150")},
+       {{QStringLiteral("saturation"), 78}, {QStringLiteral("sharpness"), 150}},
+       [](const auto& c) {
+         return uvcValue(c, kUvcSaturation) == 78 && uvcValue(c, kUvcSharpness) == 150;
+       }},
+      {{QStringLiteral("preset=bright")},
+       {{QStringLiteral("preset"), QStringLiteral("bright")}},
+       [](const auto& c) {
+         const QUVCParams bright = QUVCParams::preset(QUVCParams::ImageMode::bright);
+         return uvcValue(c, kUvcBrightness) == bright.brightness &&
+                uvcValue(c, kUvcSaturation) == bright.saturation &&
+                uvcValue(c, kUvcSharpness) == bright.sharpness;
+       }},
+      // In the order given: the later value wins.
+      {{QStringLiteral("angle=60"), QStringLiteral("angle=120")},
+       {{QStringLiteral("angle"), 120}},
+       [&](const auto&) { return functions().angle == 120; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.items.join(u' ').toStdString());
+    const ControlReply reply = run(request(Command::Set, c.items));
+    ASSERT_EQ(reply.exit, ExitCode::Done) << reply.message.toStdString();
+    EXPECT_EQ(reply.result.toObject(), c.reported);
+    EXPECT_TRUE(c.onCamera(first));
+  }
+  // A usage error sends nothing, not even the valid items before it.
+  const ControlReply bad =
+      run(request(Command::Set, {QStringLiteral("angle=90"), QStringLiteral("angle=45")}));
+  EXPECT_EQ(bad.exit, ExitCode::Usage);
+  EXPECT_EQ(functions().angle, 120);
+}
+
+TEST_F(RunnerTest, TheKeeperHoldsWhatWasSetAndSaveRecordsIt) {
+  keeper = std::make_unique<QSettingsKeeper>(*uvc, platform.scheduler(), dataBase);
+  runner = std::make_unique<CameraCommandRunner>(manager, platform, net, dataBase, keeper.get());
+  // The keeper keeps a camera that has a record: the factory values.
+  ASSERT_TRUE(dataBase.setUVCParams(QUVCParams::defaultParams(), QStringLiteral("VXK31D2612001")));
+  keeper->cameraArrived(0x03142000, first.serialNumber());
+  ASSERT_TRUE(test::waitUntil([&] { return keeper->heldValues(0x03142000).has_value(); }));
+
+  ASSERT_EQ(
+      run(request(Command::Set, {QStringLiteral("preset=vivid"), QStringLiteral("brightness=140"),
+                                 QStringLiteral("mirror=on")}))
+          .exit,
+      ExitCode::Done);
+  QUVCParams expected = QUVCParams::preset(QUVCParams::ImageMode::vivid);
+  expected.brightness = 140;
+  EXPECT_EQ(keeper->heldValues(0x03142000)->brightness, 140);
+  EXPECT_EQ(keeper->heldValues(0x03142000)->saturation, expected.saturation);
+  EXPECT_EQ(uvcValue(first, kUvcBrightness), 140);  // not set back by the keeper
+  EXPECT_NE(first.savedFunctions(), first.functions());
+
+  const ControlReply saved = run(request(Command::Save));
+  ASSERT_EQ(saved.exit, ExitCode::Done) << saved.message.toStdString();
+  EXPECT_EQ(first.savedFunctions(), first.functions());
+  const std::optional<QUVCParams> record = dataBase.getUVCParams(QStringLiteral("VXK31D2612001"));
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(record->mode, QUVCParams::ImageMode::custom);
+  EXPECT_EQ(record->brightness, 140);
+  EXPECT_EQ(record->saturation, expected.saturation);
+  EXPECT_EQ(saved.result.toObject()
+                .value(QStringLiteral("recorded"))
+                .toObject()
+                .value(QStringLiteral("brightness")),
+            140);
+
+  // A preset's values are recorded under its name.
+  ASSERT_EQ(run(request(Command::Set, {QStringLiteral("preset=standard")})).exit, ExitCode::Done);
+  ASSERT_EQ(run(request(Command::Save)).exit, ExitCode::Done);
+  EXPECT_EQ(dataBase.getUVCParams(QStringLiteral("VXK31D2612001")),
+            QUVCParams::preset(QUVCParams::ImageMode::standard));
+  EXPECT_EQ(keeper->heldValues(0x03142000)->brightness, 128);
+}
+
+TEST_F(RunnerTest, RefusalsSilenceAndUnplugsEndWithAClearMessage) {
+  struct Case {
+    const char* what;
+    sim::SimFaults faults;
+    ControlRequest request;
+    ExitCode exit;
+    std::optional<std::int64_t> code;
+    const char* messagePart;
+  };
+  sim::SimFaults refusesAngle;
+  refusesAngle.errorCodes[kCmdSetAngle] = 5;
+  sim::SimFaults refusesSave;
+  refusesSave.errorCodes[kCmdSave] = 9;
+  sim::SimFaults silent;
+  silent.noReply = {kCmdGetAngle};
+  sim::SimFaults silentSave;
+  silentSave.noReply = {kCmdSave};
+  ControlRequest quickGet = request(Command::Get);
+  quickGet.timeout = 300ms;
+  ControlRequest quickSave = request(Command::Save);
+  quickSave.timeout = 300ms;
+  const Case cases[] = {
+      {"refused set", refusesAngle, request(Command::Set, {QStringLiteral("angle=90")}),
+       ExitCode::Failed, 5, "The camera refused angle=90 (code 5)."},
+      {"refused save", refusesSave, request(Command::Save), ExitCode::Failed, 9,
+       "The camera refused the save (code 9)."},
+      {"silent get", silent, quickGet, ExitCode::NoAnswer, std::nullopt,
+       "The camera did not tell its settings within 0.3 s."},
+      {"silent save", silentSave, quickSave, ExitCode::NoAnswer, std::nullopt,
+       "The camera did not answer the save within 0.3 s."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    first.setFaults(c.faults);
+    const ControlReply reply = run(c.request);
+    EXPECT_EQ(reply.exit, c.exit);
+    EXPECT_EQ(reply.code, c.code);
+    EXPECT_EQ(reply.message, QString::fromUtf8(c.messagePart));
+  }
+  EXPECT_TRUE(dataBase.getUVCParams(QStringLiteral("VXK31D2612001")) == std::nullopt);
+
+  // Unplugged while the camera has not answered yet.
+  sim::SimFaults slow;
+  slow.replyDelay = 2s;
+  first.setFaults(slow);
+  std::optional<ControlReply> reply;
+  const std::uint64_t reports = first.reportsReceived();
+  runner->run(request(Command::Get), {}, [&](const ControlReply& r) { reply = r; });
+  ASSERT_TRUE(test::waitUntil([&] { return first.reportsReceived() > reports; }));
+  first.unplug();
+  ASSERT_TRUE(test::waitUntil([&] { return reply.has_value(); }));
+  EXPECT_EQ(reply->exit, ExitCode::NoCamera);
+  EXPECT_EQ(reply->message, QStringLiteral("The camera was unplugged before it answered."));
+}
+
+TEST_F(RunnerTest, AccessRefusedGivesTheFixOfTheAccessAlert) {
+  refusedKey = first.hidKey();
+  const ControlReply reply = run(request(Command::Get));
+  EXPECT_EQ(reply.exit, ExitCode::AccessRefused);
+  EXPECT_TRUE(reply.message.contains(QStringLiteral("udevadm control --reload-rules")))
+      << reply.message.toStdString();
+  EXPECT_FALSE(reply.message.contains(u'<'));
+}
+
+struct FirmwareTest : RunnerTest {
+  QString package(FirmwareVersion version) {
+    const QString path = folder.filePath(QStringLiteral("fw-%1.bin").arg(version.minor));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(sim::buildFirmwareImage(version, QByteArray(64 * 1024, 'x')));
+    return path;
+  }
+  ControlRequest install(const QString& path, bool wait = true) {
+    ControlRequest r = request(Command::Firmware);
+    r.file = path;
+    r.wait = wait;
+    return r;
+  }
+};
+
+TEST_F(FirmwareTest, InstallsWaitsForTheRestartAndChecksTheVersion) {
+  std::vector<int> progress;
+  const ControlReply reply = run(install(package({1, 1, 0})), &progress);
+  ASSERT_EQ(reply.exit, ExitCode::Done) << reply.message.toStdString();
+  EXPECT_EQ(reply.result.toObject(),
+            (QJsonObject{{QStringLiteral("previous"), QStringLiteral("1.0.6")},
+                         {QStringLiteral("version"), QStringLiteral("1.1.0")}}));
+  EXPECT_EQ(first.firmwareVersion(), (FirmwareVersion{1, 1, 0}));
+  ASSERT_FALSE(progress.empty());
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_FALSE(platform.firmwareInstalling());
+
+  // The same version again: the camera restarts with it, which is a failure.
+  const ControlReply same = run(install(package({1, 1, 0})));
+  EXPECT_EQ(same.exit, ExitCode::Failed);
+  EXPECT_EQ(same.message, QStringLiteral("The camera came back with the same version 1.1.0: the "
+                                         "package was not installed."));
+}
+
+TEST_F(FirmwareTest, BrokenTransfersAndMissingPackagesFail) {
+  const ControlReply missing = run(install(folder.filePath(QStringLiteral("none.bin"))));
+  EXPECT_EQ(missing.exit, ExitCode::Usage);
+  EXPECT_TRUE(missing.message.contains(QStringLiteral("is not a readable, non-empty file")));
+
+  const ControlReply noWait = run(install(package({1, 2, 0}), false));
+  ASSERT_EQ(noWait.exit, ExitCode::Done) << noWait.message.toStdString();
+  EXPECT_EQ(noWait.result.toObject().value(QStringLiteral("transferred")), true);
+  ASSERT_TRUE(test::waitUntil([&] { return first.firmwareVersion() == FirmwareVersion{1, 2, 0}; }));
+  ASSERT_TRUE(test::waitUntil([&] { return manager.devices().size() == 1; }));
+
+  sim::SimFaults pulled;
+  pulled.detachAfterPacket = 5;
+  pulled.neverReturn = true;
+  first.setFaults(pulled);
+  const ControlReply unplugged = run(install(package({1, 3, 0})));
+  EXPECT_EQ(unplugged.exit, ExitCode::Failed);
+  EXPECT_EQ(unplugged.message, QStringLiteral("The camera was unplugged during the transfer; the "
+                                              "package was not installed."));
+}
+
+TEST_F(RunnerTest, CheckUpdateAsksTheServiceAndDownloadsTheOffer) {
+  sim::UpdateService service;
+  ASSERT_TRUE(service.listenHttp());
+  net.config(service.url(QString(), false), QString::number(service.httpPort()));
+  const QByteArray bytes(256 * 1024, 'p');
+  service.addPackage(QStringLiteral("/fw.bin"), bytes);
+  service.setAnswer(QStringLiteral("VX-K31D"), QStringLiteral("1.0.6"),
+                    sim::UpdateService::offer(QStringLiteral("1.1.0"),
+                                              service.url(QStringLiteral("/fw.bin"), false),
+                                              QStringLiteral("Fixes"), bytes, false));
+  ControlRequest check = request(Command::CheckUpdate);
+  check.file = folder.filePath(QStringLiteral("download.bin"));
+  std::vector<int> progress;
+  const ControlReply reply = run(check, &progress);
+  ASSERT_EQ(reply.exit, ExitCode::Done) << reply.message.toStdString();
+  const QJsonObject offer = reply.result.toObject();
+  EXPECT_EQ(offer.value(QStringLiteral("current")), QStringLiteral("1.0.6"));
+  EXPECT_EQ(offer.value(QStringLiteral("offered")), QStringLiteral("1.1.0"));
+  EXPECT_EQ(offer.value(QStringLiteral("newer")), true);
+  EXPECT_EQ(offer.value(QStringLiteral("downloaded")), check.file);
+  QFile saved(check.file);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.readAll(), bytes);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), 100);
+
+  // A service failure keeps the service's code and message.
+  service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
+                   sim::UpdateService::Fault::ServerError);
+  const ControlReply failed = run(request(Command::CheckUpdate));
+  EXPECT_EQ(failed.exit, ExitCode::Failed);
+  EXPECT_EQ(failed.code, RNetResponse::kHttpStatus);
+  EXPECT_FALSE(failed.message.isEmpty());
+}
+
+}  // namespace
+}  // namespace vexhal::control
