@@ -104,6 +104,13 @@ QUVCParams recordOf(const QUVCParams& values) {
   return record;
 }
 
+// The update service's own failure codes are positive; the client's are its own.
+ControlReply serviceFailure(const RNetResponse& response) {
+  return {response.code == RNetResponse::kTimeout ? ExitCode::NoAnswer : ExitCode::Failed,
+          QJsonValue(), response.message,
+          response.code > 0 ? std::optional<std::int64_t>(response.code) : std::nullopt};
+}
+
 // Counts the answers to requests sent together and runs `then` after the last one, unless the
 // round was given up (its job finished or started over).
 struct Round {
@@ -144,6 +151,7 @@ struct CameraCommandRunner::Job {
 
   // list: the capture devices found, by camera; firmware: the installation and how it went.
   std::map<std::string, QString> videoPaths;
+  std::map<std::string, std::int64_t> states;
   QPointer<CaptureDeviceSearch> search;
   QPointer<FirmwareInstallation> installation;
   bool transferring = false;
@@ -234,14 +242,12 @@ void CameraCommandRunner::fail(const JobPtr& job, ExitCode exit, const QString& 
 }
 
 void CameraCommandRunner::failCode(const JobPtr& job, std::int64_t code, const QString& what) {
+  // Only a code the camera gave travels in the reply; the negative ones are this program's own.
   if (code == USBDevice::kCommandNoReply || code == USBDevice::kUpgradeNoReply) {
-    finish(job, {ExitCode::NoAnswer, QJsonValue(),
-                 QStringLiteral("The camera did not answer %1.").arg(what), code});
-  } else if (code == USBDevice::kNotOpen) {
-    finish(job,
-           {ExitCode::Failed, QJsonValue(),
-            QStringLiteral("The camera's control node is not open, so %1 was not sent.").arg(what),
-            code});
+    fail(job, ExitCode::NoAnswer, QStringLiteral("The camera did not answer %1.").arg(what));
+  } else if (code < 0) {
+    fail(job, ExitCode::Failed,
+         QStringLiteral("The camera's control node is not open, so %1 was not sent.").arg(what));
   } else {
     finish(job, {ExitCode::Failed, QJsonValue(),
                  QStringLiteral("The camera refused %1 (code %2).").arg(what).arg(code), code});
@@ -513,6 +519,7 @@ void CameraCommandRunner::list(const JobPtr& job) {
     }
   };
   job->videoPaths.clear();
+  job->states.clear();
   if (!job->search && platform_.captureBackend()) {
     job->search = new CaptureDeviceSearch(platform_.captureBackend(), this);
   }
@@ -534,7 +541,14 @@ void CameraCommandRunner::list(const JobPtr& job) {
     round->waiting += 3;
     device->getSerialNumber([answered](std::int64_t, const auto&) { answered(); });
     device->getVersion([answered](std::int64_t, const auto&) { answered(); });
-    device->getState([answered](std::int64_t, std::int64_t) { answered(); });
+    // The state as the camera tells it now: one that stays silent is of unknown state.
+    device->getState([weak = std::weak_ptr(job), key = device->key(), answered](
+                         std::int64_t code, std::int64_t state) {
+      if (const JobPtr running = weak.lock(); running && code == 0) {
+        running->states[key] = state;
+      }
+      answered();
+    });
   }
   // A camera that stays silent is listed with what is known of it.
   job->onTimeout = [this, weak = std::weak_ptr(job)] {
@@ -551,7 +565,8 @@ void CameraCommandRunner::finishList(const JobPtr& job) {
   for (const auto& device : manager_.devices()) {
     const std::optional<QCameraAccessProblem> problem = QCameraAccess::check(*device, platform_);
     const auto video = job->videoPaths.find(device->key());
-    const std::int64_t state = device->state();
+    const auto told = job->states.find(device->key());
+    const std::int64_t state = told != job->states.end() ? told->second : 0;
     cameras.append(QJsonObject{
         {QStringLiteral("serial"), shownText(device->serialNumber())},
         {QStringLiteral("name"), QString::fromStdString(device->name())},
@@ -957,9 +972,7 @@ void CameraCommandRunner::checkUpdate(const JobPtr& job) {
               }
               QLog("Control, check-update", response.code);
               if (!response.ok()) {
-                return finish(checked, {response.code == RNetResponse::kTimeout ? ExitCode::NoAnswer
-                                                                                : ExitCode::Failed,
-                                        QJsonValue(), response.message, response.code});
+                return finish(checked, serviceFailure(response));
               }
               if (!offer) {
                 return fail(checked, ExitCode::Failed,
@@ -997,9 +1010,7 @@ void CameraCommandRunner::download(const JobPtr& job, const QString& url) {
           return;
         }
         if (!response.ok()) {
-          return finish(running, {response.code == RNetResponse::kTimeout ? ExitCode::NoAnswer
-                                                                          : ExitCode::Failed,
-                                  QJsonValue(), response.message, response.code});
+          return finish(running, serviceFailure(response));
         }
         running->result.insert(QStringLiteral("downloaded"), running->request.file);
         finish(running, {ExitCode::Done, running->result, QString(), std::nullopt});

@@ -44,7 +44,7 @@ ControlRequest request(Command command, QStringList settings = {}, QString camer
   return r;
 }
 
-std::int64_t uvcValue(const sim::VirtualCamera& camera, const UVCControlInfo& control) {
+qint64 uvcValue(const sim::VirtualCamera& camera, const UVCControlInfo& control) {
   return camera.uvcControls().value(control).value_or(-1);
 }
 
@@ -150,15 +150,11 @@ TEST_F(RunnerTest, ListsEveryCameraWithItsIdentityNodesAndAccess) {
   sim::SimFaults silent;
   silent.noReply = {kCmdGetState, kCmdGetVersion, kCmdGetSerialNumber};
   second.setFaults(silent);
-  second.unplug();
-  ASSERT_TRUE(test::waitUntil([&] { return manager.devices().size() == 1; }));
-  plug(second);
   ControlRequest quick = request(Command::List);
   quick.timeout = 300ms;
   const QJsonArray partial = run(quick).result.toArray();
   ASSERT_EQ(partial.size(), 2);
   EXPECT_EQ(partial[1].toObject().value(QStringLiteral("state")), QStringLiteral("unknown"));
-  EXPECT_TRUE(partial[1].toObject().value(QStringLiteral("serial")).isNull());
 }
 
 TEST_F(RunnerTest, TheCameraIsChosenBySerialOrNodeAndNeverGuessed) {
@@ -192,7 +188,7 @@ TEST_F(RunnerTest, TheCameraIsChosenBySerialOrNodeAndNeverGuessed) {
     ASSERT_TRUE(test::waitUntil([&] { return manager.devices().empty(); }));
     plug(first);
     if (c.secondPlugged) plug(second);
-    // An angle neither camera has, so the one that takes it shows.
+    // Another angle each time, so the camera that takes it shows.
     angle = angle == 60 ? 90 : 60;
     const std::int8_t before[] = {first.functions().angle, second.functions().angle};
     const ControlReply reply = run(request(Command::Set, {QStringLiteral("angle=%1").arg(angle)},
@@ -211,20 +207,17 @@ TEST_F(RunnerTest, TheCameraIsChosenBySerialOrNodeAndNeverGuessed) {
 }
 
 TEST_F(RunnerTest, GetReadsTheCamerasOwnValues) {
-  const QJsonObject all = get();
-  const QStringList names = all.keys();
-  EXPECT_EQ(names.size(), 10);
-  EXPECT_FALSE(all.contains(QStringLiteral("preset")));
-  const sim::CameraFunctions functions = first.functions();
-  EXPECT_EQ(all.value(QStringLiteral("auto-framing")), QJsonValue(functions.autoFraming));
-  EXPECT_EQ(all.value(QStringLiteral("people-box")), QJsonValue(functions.frameMaster));
-  EXPECT_EQ(all.value(QStringLiteral("framing-mode")), QStringLiteral("meeting"));
-  EXPECT_EQ(all.value(QStringLiteral("angle")), QJsonValue(functions.angle));
-  EXPECT_EQ(all.value(QStringLiteral("mirror")), QJsonValue(functions.hMirror));
-  EXPECT_EQ(all.value(QStringLiteral("pickup")), QStringLiteral("medium"));
-  EXPECT_EQ(all.value(QStringLiteral("brightness")).toInteger(), uvcValue(first, kUvcBrightness));
-  EXPECT_EQ(all.value(QStringLiteral("sharpness")).toInteger(), uvcValue(first, kUvcSharpness));
-
+  const sim::CameraFunctions f = first.functions();
+  EXPECT_EQ(get(), (QJsonObject{{"auto-framing", f.autoFraming},
+                                {"people-box", f.frameMaster},
+                                {"framing-mode", "meeting"},
+                                {"angle", f.angle},
+                                {"mirror", f.hMirror},
+                                {"pickup", "medium"},
+                                {"brightness", uvcValue(first, kUvcBrightness)},
+                                {"contrast", uvcValue(first, kUvcContrast)},
+                                {"saturation", uvcValue(first, kUvcSaturation)},
+                                {"sharpness", uvcValue(first, kUvcSharpness)}}));
   EXPECT_EQ(get({QStringLiteral("angle"), QStringLiteral("contrast")}).keys(),
             (QStringList{QStringLiteral("angle"), QStringLiteral("contrast")}));
   for (const char* name : {"preset", "zoom"}) {
@@ -234,70 +227,56 @@ TEST_F(RunnerTest, GetReadsTheCamerasOwnValues) {
 }
 
 TEST_F(RunnerTest, SetChangesEachSettingOnTheCameraAndReportsTheClampedValue) {
-  struct Case {
-    QStringList items;
-    QJsonObject reported;
-    std::function<bool(const sim::VirtualCamera&)> onCamera;
-  };
-  const auto functions = [this] { return first.functions(); };
-  const Case cases[] = {
-      {{QStringLiteral("framing-mode=single")},
-       {{QStringLiteral("framing-mode"), QStringLiteral("single")}},
-       [&](const auto&) { return functions().autoFramingMode == 1; }},
-      {{QStringLiteral("angle=90")},
-       {{QStringLiteral("angle"), 90}},
-       [&](const auto&) { return functions().angle == 90; }},
-      {{QStringLiteral("mirror=on")},
-       {{QStringLiteral("mirror"), true}},
-       [&](const auto&) { return functions().hMirror; }},
-      {{QStringLiteral("pickup=high")},
-       {{QStringLiteral("pickup"), QStringLiteral("high")}},
-       [&](const auto&) { return functions().pickup == 80; }},
+  using F = sim::CameraFunctions;
+  using Image = std::array<qint64, 4>;  // brightness, contrast, saturation, sharpness
+  const QUVCParams bright = QUVCParams::preset(QUVCParams::ImageMode::bright);
+  const std::tuple<QStringList, QJsonObject, F, Image> cases[] = {
+      {{"framing-mode=single", "angle=90", "mirror=on", "pickup=high"},
+       {{"framing-mode", "single"}, {"angle", 90}, {"mirror", true}, {"pickup", "high"}},
+       F{true, 1, false, 90, true, 80},
+       {128, 128, 128, 128}},
       // Switching people-box on switches auto-framing off first, and back.
-      {{QStringLiteral("people-box=on")},
-       {{QStringLiteral("people-box"), true}},
-       [&](const auto&) { return functions().frameMaster && !functions().autoFraming; }},
-      {{QStringLiteral("auto-framing=on")},
-       {{QStringLiteral("auto-framing"), true}},
-       [&](const auto&) { return functions().autoFraming && !functions().frameMaster; }},
-      {{QStringLiteral("auto-framing=off")},
-       {{QStringLiteral("auto-framing"), false}},
-       [&](const auto&) { return !functions().autoFraming && !functions().frameMaster; }},
-      {{QStringLiteral("brightness=300"), QStringLiteral("contrast=100")},
-       {{QStringLiteral("brightness"), 178}, {QStringLiteral("contrast"), 100}},
-       [](const auto& c) {
-         return uvcValue(c, kUvcBrightness) == 178 && uvcValue(c, kUvcContrast) == 100;
-       }},
-      {{QStringLiteral("saturation=-5"), QStringLiteral("sharpness=150")},
-       {{QStringLiteral("saturation"), 78}, {QStringLiteral("sharpness"), 150}},
-       [](const auto& c) {
-         return uvcValue(c, kUvcSaturation) == 78 && uvcValue(c, kUvcSharpness) == 150;
-       }},
-      {{QStringLiteral("preset=bright")},
-       {{QStringLiteral("preset"), QStringLiteral("bright")}},
-       [](const auto& c) {
-         const QUVCParams bright = QUVCParams::preset(QUVCParams::ImageMode::bright);
-         return uvcValue(c, kUvcBrightness) == bright.brightness &&
-                uvcValue(c, kUvcSaturation) == bright.saturation &&
-                uvcValue(c, kUvcSharpness) == bright.sharpness;
-       }},
+      {{"people-box=on"},
+       {{"people-box", true}},
+       F{false, 1, true, 90, true, 80},
+       {128, 128, 128, 128}},
+      {{"auto-framing=on"},
+       {{"auto-framing", true}},
+       F{true, 1, false, 90, true, 80},
+       {128, 128, 128, 128}},
+      {{"auto-framing=off"},
+       {{"auto-framing", false}},
+       F{false, 1, false, 90, true, 80},
+       {128, 128, 128, 128}},
+      {{"brightness=300", "contrast=100", "saturation=-5", "sharpness=150"},
+       {{"brightness", 178}, {"contrast", 100}, {"saturation", 78}, {"sharpness", 150}},
+       F{false, 1, false, 90, true, 80},
+       {178, 100, 78, 150}},
+      {{"preset=bright"},
+       {{"preset", "bright"}},
+       F{false, 1, false, 90, true, 80},
+       {bright.brightness, bright.contrast, bright.saturation, bright.sharpness}},
       // In the order given: the later value wins.
-      {{QStringLiteral("angle=60"), QStringLiteral("angle=120")},
-       {{QStringLiteral("angle"), 120}},
-       [&](const auto&) { return functions().angle == 120; }},
+      {{"angle=60", "angle=120"},
+       {{"angle", 120}},
+       F{false, 1, false, 120, true, 80},
+       {bright.brightness, bright.contrast, bright.saturation, bright.sharpness}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.items.join(u' ').toStdString());
-    const ControlReply reply = run(request(Command::Set, c.items));
+  for (const auto& [items, reported, functions, image] : cases) {
+    SCOPED_TRACE(items.join(u' ').toStdString());
+    const ControlReply reply = run(request(Command::Set, items));
     ASSERT_EQ(reply.exit, ExitCode::Done) << reply.message.toStdString();
-    EXPECT_EQ(reply.result.toObject(), c.reported);
-    EXPECT_TRUE(c.onCamera(first));
+    EXPECT_EQ(reply.result.toObject(), reported);
+    EXPECT_EQ(first.functions(), functions);
+    EXPECT_EQ((Image{uvcValue(first, kUvcBrightness), uvcValue(first, kUvcContrast),
+                     uvcValue(first, kUvcSaturation), uvcValue(first, kUvcSharpness)}),
+              image);
   }
   // A usage error sends nothing, not even the valid items before it.
   const ControlReply bad =
       run(request(Command::Set, {QStringLiteral("angle=90"), QStringLiteral("angle=45")}));
   EXPECT_EQ(bad.exit, ExitCode::Usage);
-  EXPECT_EQ(functions().angle, 120);
+  EXPECT_EQ(first.functions().angle, 120);
 }
 
 TEST_F(RunnerTest, TheKeeperHoldsWhatWasSetAndSaveRecordsIt) {
@@ -494,7 +473,7 @@ TEST_F(RunnerTest, CheckUpdateAsksTheServiceAndDownloadsTheOffer) {
                    sim::UpdateService::Fault::ServerError);
   const ControlReply failed = run(request(Command::CheckUpdate));
   EXPECT_EQ(failed.exit, ExitCode::Failed);
-  EXPECT_EQ(failed.code, RNetResponse::kHttpStatus);
+  EXPECT_EQ(failed.code, std::nullopt);  // the client's own code is not the service's
   EXPECT_FALSE(failed.message.isEmpty());
 }
 

@@ -67,7 +67,6 @@ TEST(ControlProtocolTest, MalformedRequestsAreRefusedWithTheReason) {
       {QStringLiteral(R"({"v":"1","command":"list"})"), "of wrong type is not supported"},
       {QStringLiteral(R"({"v":1})"), "\"command\" must be a text"},
       {QStringLiteral(R"({"v":1,"command":"reboot"})"), "unknown command \"reboot\""},
-      {QStringLiteral(R"({"v":1,"command":["get"]})"), "\"command\" must be a text"},
       {QStringLiteral(R"({"v":1,"command":"get","camera":7})"), "\"camera\" must be a text"},
       {longCamera, "\"camera\" is longer than 256 characters"},
       {QStringLiteral(R"({"v":1,"command":"firmware","file":null})"), "\"file\" must be a text"},
@@ -76,7 +75,6 @@ TEST(ControlProtocolTest, MalformedRequestsAreRefusedWithTheReason) {
       {tooMany, "more than 64 settings"},
       {QStringLiteral(R"({"v":1,"command":"firmware","wait":"no"})"), "\"wait\" must be true"},
       {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":0})"), "\"timeout_ms\" must be"},
-      {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":-5})"), "\"timeout_ms\" must be"},
       {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":2.5})"), "\"timeout_ms\" must be"},
       {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":1e30})"), "\"timeout_ms\" must be"},
   };
@@ -100,7 +98,6 @@ TEST(ControlProtocolTest, RepliesSurviveTheRoundTrip) {
        std::nullopt},
       {ExitCode::Done, QJsonObject{{QStringLiteral("angle"), 90}}, {}, std::nullopt},
       {ExitCode::Failed, QJsonValue(), QStringLiteral("The camera refused angle=90 (code 5)."), 5},
-      {ExitCode::Failed, QJsonValue(), QStringLiteral("no reply"), -4},
       {ExitCode::NoAnswer, QJsonValue(), QStringLiteral("No answer within 5 s."), std::nullopt},
       {ExitCode::AccessRefused, QJsonValue(), QStringLiteral("fix"), std::nullopt},
   };
@@ -123,7 +120,6 @@ TEST(ControlProtocolTest, MalformedRepliesAndProgressLinesAreRefused) {
       {R"({"v":3,"ok":true,"exit":0})", "version 3 is not supported"},
       {R"({"v":1,"ok":true})", "\"exit\" must be"},
       {R"({"v":1,"ok":false,"exit":9})", "\"exit\" must be"},
-      {R"({"v":1,"ok":false,"exit":-1})", "\"exit\" must be"},
       {R"({"v":1,"ok":true,"exit":1})", "\"ok\" must be true exactly when"},
       {R"({"v":1,"ok":"yes","exit":0})", "\"ok\" must be true exactly when"},
       {R"({"v":1,"ok":false,"exit":1,"message":42})", "\"message\" must be a text"},
