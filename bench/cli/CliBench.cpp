@@ -239,17 +239,17 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("vexhalctl against its anchors"));
   parser.addHelpOption();
-  const QCommandLineOption ctlOption(QStringLiteral("vexhalctl"), QStringLiteral("vexhalctl"),
-                                     QStringLiteral("path"), QStringLiteral(VEXHALCTL_PATH));
-  const QCommandLineOption toolsOption(QStringLiteral("vexhaltools"),
-                                       QStringLiteral("the program, started with --demo"),
-                                       QStringLiteral("path"), QStringLiteral(VEXHALTOOLS_PATH));
-  const QCommandLineOption simOption(QStringLiteral("vexhal-sim"),
-                                     QStringLiteral("the virtual camera's control tool"),
-                                     QStringLiteral("path"), QStringLiteral(VEXHAL_SIM_PATH));
-  const QCommandLineOption anchorOption(QStringLiteral("qt-core-start"),
-                                        QStringLiteral("the Qt Core anchor program"),
-                                        QStringLiteral("path"), QStringLiteral(QT_CORE_START_PATH));
+  const auto path = [](const char* name, const char* what, const char* builtIn) {
+    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(what),
+                              QStringLiteral("path"), QString::fromLocal8Bit(builtIn));
+  };
+  const QCommandLineOption ctlOption = path("vexhalctl", "vexhalctl", VEXHALCTL_PATH);
+  const QCommandLineOption toolsOption =
+      path("vexhaltools", "the program, started with --demo", VEXHALTOOLS_PATH);
+  const QCommandLineOption simOption =
+      path("vexhal-sim", "the virtual camera's control tool", VEXHAL_SIM_PATH);
+  const QCommandLineOption anchorOption =
+      path("qt-core-start", "the Qt Core anchor program", QT_CORE_START_PATH);
   const QCommandLineOption roundsOption(QStringLiteral("rounds"),
                                         QStringLiteral("firmware transfers each way (0: none)"),
                                         QStringLiteral("count"), QStringLiteral("5"));
