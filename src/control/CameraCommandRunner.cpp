@@ -146,6 +146,7 @@ struct CameraCommandRunner::Job {
   std::size_t next = 0;
   QFunctionControlModel functions;
   QImageControlModel image;
+  QUVCParams imageRead;  // the camera's own image values, as read
   QFunctionControlModel::Commands commands;
   QJsonObject result;
 
@@ -187,7 +188,7 @@ CameraCommandRunner::~CameraCommandRunner() {
   }
 }
 
-CameraCommandRunner::JobPtr CameraCommandRunner::live(const std::weak_ptr<Job>& weak) const {
+CameraCommandRunner::JobPtr CameraCommandRunner::live(const std::weak_ptr<Job>& weak) {
   JobPtr running = weak.lock();
   return running && !running->finished ? running : nullptr;
 }
@@ -498,6 +499,7 @@ bool CameraCommandRunner::openImageControls(const JobPtr& job) {
   }
   // Corrections of values outside the range are the image page's business, not this request's.
   job->image.load(read, std::nullopt);
+  job->imageRead = read;
   return true;
 }
 
@@ -608,7 +610,7 @@ void CameraCommandRunner::get(const JobPtr& job) {
       if (const auto field = ControlSetting::hidField(id)) {
         value = read->at(*field);
       } else {
-        value = controlValue(*running->image.cameraParams(), *ControlSetting::imageControl(id));
+        value = controlValue(running->imageRead, *ControlSetting::imageControl(id));
       }
       values.insert(ControlSetting::word(id), ControlSetting::toJson(id, value));
     }

@@ -87,7 +87,7 @@ class CameraCommandRunner : public QObject {
   void download(const JobPtr& job, const QString& url);
 
   // Whether `weak` still runs, and then the job.
-  JobPtr live(const std::weak_ptr<Job>& weak) const;
+  static JobPtr live(const std::weak_ptr<Job>& weak);
   // The camera's image controls, or a failure of `job` when the camera has none.
   bool openImageControls(const JobPtr& job);
 

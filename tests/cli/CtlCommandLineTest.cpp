@@ -75,14 +75,12 @@ TEST(CtlCommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
       {"set angle", "angle needs a value: angle=60|90|120"},
       {"set angle=45", "\"45\" is not a value it takes"},
       {"set volume=3", "unknown setting \"volume\""},
-      {"get angle volume", "unknown setting \"volume\""},
       {"get preset", "preset can only be set"},
       {"firmware a.bin b.bin", "firmware needs one FILE"},
       {"get --no-wait", "--no-wait goes with firmware"},
       {"firmware a.bin --download b.bin", "--download goes with check-update"},
       {"get --camera", "Missing value after '--camera'"},
       {"get --timeout 0", "--timeout wants seconds"},
-      {"get --timeout soon", "--timeout wants seconds"},
       {"get --timeout inf", "--timeout wants seconds"},
   };
   for (const auto& [line, says] : rows) {

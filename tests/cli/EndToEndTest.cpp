@@ -232,9 +232,11 @@ TEST_F(DemoProgramTest, AProgramThatStopsOrDiesGivesExitFour) {
   firmware.setProcessEnvironment(env_);
   firmware.start(QStringLiteral(VEXHALCTL_BIN),
                  {"firmware", writePackage(256 * 1024), "--timeout", "60"});
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return firmware.readAllStandardError().contains("%\n"); }, 30000))
-      << "the transfer started";
+  QByteArray progress;
+  const auto started = [&] {
+    return (progress += firmware.readAllStandardError()).contains("%\n");
+  };
+  ASSERT_TRUE(QTest::qWaitFor(started, 30000)) << "the transfer started";
   program_.kill();
   ASSERT_TRUE(program_.waitForFinished(30000));
   ASSERT_TRUE(firmware.waitForFinished(30000));

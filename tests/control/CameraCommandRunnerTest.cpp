@@ -474,6 +474,16 @@ TEST_F(RunnerTest, CheckUpdateAsksTheServiceAndDownloadsTheOffer) {
   const ControlReply failed = run(request(Command::CheckUpdate));
   EXPECT_EQ(failed.exit, ExitCode::Failed);
   EXPECT_EQ(failed.code, std::nullopt);  // the client's own code is not the service's
+
+  // A service that holds its answer back is no answer within the request's timeout.
+  service.setFault(QString::fromLatin1(sim::UpdateService::kVersionCheckPath),
+                   sim::UpdateService::Fault::Slow);
+  service.setSlowDelay(2s);
+  ControlRequest quick = request(Command::CheckUpdate);
+  quick.timeout = 300ms;
+  const ControlReply silent = run(quick);
+  EXPECT_EQ(silent.exit, ExitCode::NoAnswer);
+  EXPECT_EQ(silent.message, QStringLiteral("The update service did not answer within 0.3 s."));
   EXPECT_FALSE(failed.message.isEmpty());
 }
 

@@ -41,11 +41,6 @@ TEST(ControlProtocolTest, RequestsSurviveTheRoundTrip) {
     EXPECT_EQ(requestFromJson(overTheWire(toJson(request)), &error), request);
     EXPECT_TRUE(error.isEmpty());
   }
-  for (const char* word : {"list", "get", "set", "save", "firmware", "check-update"}) {
-    const std::optional<Command> command = commandFromWord(QString::fromLatin1(word));
-    ASSERT_TRUE(command.has_value()) << word;
-    EXPECT_EQ(commandWord(*command), QLatin1StringView(word));
-  }
   EXPECT_EQ(commandFromWord(QStringLiteral("LIST")), std::nullopt);
 }
 

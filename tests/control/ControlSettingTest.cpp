@@ -61,14 +61,6 @@ TEST(ControlSettingTest, ParsesEveryWordAndRefusesTheRest) {
   }
 }
 
-TEST(ControlSettingTest, EveryNameIsKnownAndOnlyThePresetIsSetOnly) {
-  for (const Id id : ControlSetting::all()) {
-    QString error;
-    EXPECT_EQ(ControlSetting::parseName(ControlSetting::word(id), &error), id);
-    EXPECT_EQ(ControlSetting::isReadable(id), id != Id::preset);
-  }
-}
-
 struct JsonCase {
   Id id;
   std::int64_t cameraValue;
