@@ -21,6 +21,8 @@ packages=(
   openssl
   # Debian packages and desktop metadata (tests/packaging)
   dpkg-dev lintian desktop-file-utils appstream udev
+  # the many-rooms playbook and its checks (tests/ansible); the command-line benchmark's anchor
+  ansible-core ansible-lint v4l-utils
 )
 
 missing=()
