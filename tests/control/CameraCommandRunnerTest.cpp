@@ -306,6 +306,10 @@ TEST_F(RunnerTest, RefusalsSilenceAndUnplugsEndWithAClearMessage) {
     EXPECT_EQ(reply.message, QString::fromUtf8(c.messagePart));
   }
   EXPECT_TRUE(dataBase.getUVCParams(QStringLiteral("VXK31D2612001")) == std::nullopt);
+  // The camera answers again: its reply is not taken for the read given up on above.
+  first.setFaults({});
+  const ControlReply again = run(request(Command::Get));
+  EXPECT_EQ(again.exit, ExitCode::Done) << again.message.toStdString();
 
   // Unplugged while the camera has not answered yet.
   sim::SimFaults slow;
