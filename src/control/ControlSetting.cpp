@@ -244,26 +244,6 @@ QJsonValue ControlSetting::toJson(Id id, std::int64_t value) {
                            : QJsonValue(static_cast<qint64>(value));
 }
 
-std::optional<std::int64_t> ControlSetting::fromJson(Id id, const QJsonValue& json) {
-  const Row& r = row(id);
-  if (r.kind == Kind::onOff) {
-    return json.isBool() ? std::optional<std::int64_t>(json.toBool() ? 1 : 0) : std::nullopt;
-  }
-  // Numbers come back as numbers, and so does a choice the camera gave an odd value for.
-  if (json.isDouble()) {
-    return protocol::wholeNumber(json, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max());
-  }
-  if (json.isString() && r.kind == Kind::choice && id != Id::angle) {
-    for (const Choice& choice : r.choices) {
-      if (json.toString() == QLatin1StringView(choice.word)) {
-        return choice.value;
-      }
-    }
-  }
-  return std::nullopt;
-}
-
 QString ControlSetting::text(Id id, std::int64_t value) {
   const QJsonValue json = toJson(id, value);
   if (json.isBool()) {

@@ -61,8 +61,6 @@ class ControlSetting {
   // A camera's value as `get` gives it in JSON: numbers as numbers, switches as true/false,
   // choices as their words (a value the camera should not have as its number).
   static QJsonValue toJson(Id id, std::int64_t value);
-  // The same value back; nothing for the wrong JSON type or an unknown word.
-  static std::optional<std::int64_t> fromJson(Id id, const QJsonValue& json);
   // The value as the human-readable output shows it: "on", "meeting", "90", "128".
   static QString text(Id id, std::int64_t value);
 
