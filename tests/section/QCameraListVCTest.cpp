@@ -100,16 +100,6 @@ TEST_F(CameraListTest, AnotherProgramsChangeIsSetBackToTheStoredRecord) {
   EXPECT_TRUE(waitUntil([&] { return onCamera(first, kUvcBrightness) == 91; }));
 }
 
-// A camera pads its serial number with zero bytes; its record is stored without them.
-TEST_F(CameraListTest, TheStoredRecordOfAZeroPaddedSerialNumberIsSent) {
-  test::Cameras padded(true, test::identity(std::string("VXK31D26\0\0\0\0\0", 13), 0x03145000));
-  ASSERT_TRUE(dataBase().setUVCParams({Mode::custom, 91, 92, 93, 94}, QStringLiteral("VXK31D26")));
-  QSettingsKeeper paddedKeeper(padded.platform.uvcTransportFactory(), padded.platform.scheduler(),
-                               dataBase());
-  QCameraListVC paddedList(padded.platform, paddedKeeper, padded.manager, dataBase());
-  EXPECT_TRUE(waitUntil([&] { return onCamera(padded.first, kUvcSharpness) == 94; }));
-}
-
 // The video-control channel can appear after the HID side: the stored settings are tried again
 // every second, ten times, and then given up with a log line.
 struct LateChannelTest : CameraListTest, testing::WithParamInterface<int> {};

@@ -64,7 +64,6 @@ struct Transfer {
 TEST(FirmwareTransferSizes, SendsStartPacketsAndFinishInLockStep) {
   using Shapes = std::vector<std::string>;  // "cmd packNum status/length"
   for (const auto& [size, shapes] : std::vector<std::pair<std::size_t, Shapes>>{
-           {1, {"4000 0 0/0", "4200 1 2/1", "4300 0 0/0"}},
            {2020, {"4000 0 0/0", "4200 1 1/1010", "4200 2 2/1010", "4300 0 0/0"}},
            {2021, {"4000 0 0/0", "4200 1 1/1010", "4200 2 1/1010", "4200 3 2/1", "4300 0 0/0"}}}) {
     Transfer t;

@@ -190,21 +190,6 @@ TEST(USBDeviceSlots, EachReplyAnswersTheOldestRequestOfItsOwnKind) {
   EXPECT_EQ(second.calls, Calls{"0:2"});
 }
 
-TEST(USBDeviceReplies, AShortReportReadsTheRestFromTheEarlierOne) {
-  WiredDevice wired;
-  Recorder recorder;
-  wired.device->getVersion(recorder.text());
-  wired.camera.reply(0x5001, 0, {7, 8, 9});
-  pumpEvents();
-  wired.device->getVersion(recorder.text());
-  hid_cmd_pack_t shortReply{};
-  shortReply.head.cmd.set(0x5001);
-  shortReply.data[0] = 1;  // only the header and this byte travel
-  wired.camera.sendRaw(&shortReply, 15);
-  pumpEvents();
-  EXPECT_EQ(recorder.calls, (Calls{"0:7.8.9", "0:1.8.9"}));
-}
-
 TEST(USBDeviceReplies, ACompletionRunsLaterAndOutlivesTheLastOtherHolderOfItsDevice) {
   WiredDevice wired;
   Recorder recorder;

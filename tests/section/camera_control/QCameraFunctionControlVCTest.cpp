@@ -1,8 +1,6 @@
 // The function page on the virtual camera under the real HID link: what it shows after loading,
 // and that the user's clicks reach the camera (the rules behind them are the model's).
 #include <QRadioButton>
-#include <QScrollArea>
-#include <QScrollBar>
 
 #include "../ScreenTestSupport.h"
 #include "CameraCommand.h"
@@ -122,22 +120,6 @@ TEST_F(FunctionPage, ClicksReachTheCameraAndResetAndSaveFollow) {
       test::toastText(page->window()),
       QString::fromUtf8(
           "Other apps are using 4k images, \n\"Roomwise AI\" and  \"60° FOV\" not able\nto use."));
-}
-
-// A change keeps the page where the user scrolled it; rows hidden only shorten it.
-TEST_F(FunctionPage, AChangeKeepsTheScrollPosition) {
-  open();  // the camera's factory values: all seven rows shown
-  page->resize(420, 120);
-  QScrollBar* bar = page->scrollArea()->verticalScrollBar();
-  ASSERT_TRUE(waitUntil([&] { return page->contentHeight() == 7 * 48 && bar->maximum() >= 48; }));
-  bar->setValue(48);
-  for (const auto& [control, rows] : {std::pair<QAbstractButton*, int>{page->hMirrorSwitch(), 7},
-                                      {page->intelligentSwitch(), 4}}) {
-    click(control);
-    ASSERT_TRUE(waitUntil([&] { return page->contentHeight() == rows * 48; }));
-    settle();  // the scroll area takes the new height
-    EXPECT_EQ(bar->value(), 48);
-  }
 }
 
 TEST_F(FunctionPage, RepliesReachingAClosedPageAreDroppedAndTheNextPageLoads) {
