@@ -56,7 +56,7 @@ class AppDelegate : public QObject {
   Platform& platform_;
   // Declared before the window: the screens that use the keeper go first.
   std::unique_ptr<QSettingsKeeper> keeper_;
-  std::unique_ptr<SleepWatcher> sleepWatcher_;
+  std::shared_ptr<SleepWatcher> sleepWatcher_;
   std::unique_ptr<MainWindow> window_;
   QPointer<QSystemTrayIcon> trayIcon_;
 };

@@ -17,6 +17,7 @@
 #include "control/CameraCommandRunner.h"
 #include "device/hid/USBHidManager.h"
 #include "net/RNetManager.h"
+#include "platform/DesktopServices.h"
 #include "platform/Platform.h"
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
   QObject::connect(&termination, &vexhal::QTerminationSignals::terminationRequested, &app,
                    &QApplication::quit);
   vexhal::Platform& platform = demoSession ? demoSession->platform() : *devices;
+  vexhal::useDesktopServices(platform);
   vexhal::AppDelegate delegate(platform);
   QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
                    &vexhal::AppDelegate::applicationShouldHandleReopen);

@@ -1,10 +1,7 @@
 #include "platform/Platform.h"
 
-#include <QDesktopServices>
-
 #include "device/hid/USBHidManager.h"
 #include "platform/AutostartEntry.h"
-#include "platform/SleepWatcher.h"
 #include "device/hid/linux/UdevHidDiscovery.h"
 #include "device/uvc/UVCTransportFactory.h"
 #include "video/linux/V4l2CaptureBackend.h"
@@ -16,9 +13,6 @@ Platform::Platform()
       uvcTransportFactory_(makePlatformUvcTransportFactory()),
       captureBackend_(std::make_shared<video::V4l2CaptureBackend>()),
       scheduler_(defaultScheduler()),
-      browserOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
-      sleepWatcherMaker_(
-          [] { return std::make_unique<SleepWatcher>(QDBusConnection::systemBus()); }),
       autostartDirectory_(AutostartEntry::defaultDirectory()) {}
 
 Platform::Platform(Platform&&) noexcept = default;
@@ -35,8 +29,11 @@ Scheduler Platform::currentScheduler() const {
   };
 }
 
-std::unique_ptr<SleepWatcher> Platform::makeSleepWatcher() const {
-  return sleepWatcherMaker_ ? sleepWatcherMaker_() : nullptr;
+std::shared_ptr<SleepWatcher> Platform::makeSleepWatcher() const {
+  if (!sleepWatcherMaker_) {
+    return nullptr;
+  }
+  return sleepWatcherMaker_();
 }
 
 void Platform::setUvcTransportFactory(std::shared_ptr<UVCTransportFactory> factory) {

@@ -31,11 +31,11 @@ class Platform {
   // True when this user may open the camera's nodes.
   using AccessChecker = std::function<bool(const USBDevice& device)>;
   using BrowserOpener = std::function<bool(const QUrl& url)>;
-  using SleepWatcherMaker = std::function<std::unique_ptr<SleepWatcher>()>;
+  using SleepWatcherMaker = std::function<std::shared_ptr<SleepWatcher>()>;
 
   // The real devices: udev discovery, V4L2 controls and capture, access diagnosed on the
-  // running system, the event loop's timer, the desktop's web browser and wake-ups told on the
-  // system bus.
+  // running system and the event loop's timer. No web browser and no wake-ups until
+  // useDesktopServices() adds the desktop's.
   Platform();
   Platform(const Platform&) = delete;
   Platform& operator=(const Platform&) = delete;
@@ -78,7 +78,7 @@ class Platform {
   void setAutostartDirectory(QString directory) { autostartDirectory_ = std::move(directory); }
 
   // What tells the program that the machine woke from sleep; null when nothing can.
-  std::unique_ptr<SleepWatcher> makeSleepWatcher() const;
+  std::shared_ptr<SleepWatcher> makeSleepWatcher() const;
   void setSleepWatcherMaker(SleepWatcherMaker maker) { sleepWatcherMaker_ = std::move(maker); }
 
   // While a firmware installation runs, neither the camera info nor the camera control screen
