@@ -26,6 +26,7 @@
 #include "section/camera_control/QFunctionControlModel.h"
 #include "section/camera_control/QHIDFieldCommands.h"
 #include "section/camera_control/QImageControlModel.h"
+#include "section/camera_control/QUVCControlCommands.h"
 #include "section/camera_control/QSettingsKeeper.h"
 #include "section/camera_info/FirmwareInstallation.h"
 
@@ -53,14 +54,6 @@ QJsonValue shownText(const std::optional<std::string>& text) {
 
 QString locationText(std::int64_t locationId) {
   return QStringLiteral("0x%1").arg(static_cast<quint32>(locationId), 8, 16, QLatin1Char('0'));
-}
-
-std::optional<std::uint32_t> location(const USBDevice& device) {
-  const std::int64_t id = device.locationID();
-  if (id < 0 || id > 0xffffffffLL) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(id);
 }
 
 // The access help is rich text for the alert; a terminal gets its paragraphs and commands.
@@ -485,7 +478,7 @@ bool CameraCommandRunner::openImageControls(const JobPtr& job) {
   if (job->uvc) {
     return true;
   }
-  const std::optional<std::uint32_t> at = location(*job->device);
+  const std::optional<std::uint32_t> at = job->device->controlLocation();
   if (at) {
     job->uvc.emplace(*at, platform_.uvcTransportFactory());
   }
@@ -497,15 +490,7 @@ bool CameraCommandRunner::openImageControls(const JobPtr& job) {
              .arg(locationText(job->device->locationID())));
     return false;
   }
-  QUVCParams read;
-  for (const auto control : QImageControlModel::kControls) {
-    const std::int64_t value =
-        control == QUVCSetting::Control::brightness   ? job->uvc->getBrightness()
-        : control == QUVCSetting::Control::contrast   ? job->uvc->getContrast()
-        : control == QUVCSetting::Control::saturation ? job->uvc->getSaturation()
-                                                      : job->uvc->getSharpness();
-    setControlValue(read, control, value);
-  }
+  const QUVCParams read = uvccontrols::read(*job->uvc);
   // Corrections of values outside the range are the image page's business, not this request's.
   job->image.load(read, std::nullopt);
   job->imageRead = read;
@@ -761,17 +746,11 @@ bool CameraCommandRunner::applyImage(const JobPtr& job) {
                                          cameraparams::positionForUvcValue(value.value));
   }
   // The keeper hears the new values first, so it takes them for its own and never sets them back.
-  if (keeper_) {
-    keeper_->holdTo(*location(*job->device), *job->image.changeCameraParams());
+  if (const std::optional<std::uint32_t> at = job->device->controlLocation(); keeper_ && at) {
+    keeper_->holdTo(*at, *job->image.changeCameraParams());
   }
   for (const QUVCSetting& command : commands) {
-    const std::int32_t setting = static_cast<std::int32_t>(command.value);
-    const bool sent =
-        command.control == QUVCSetting::Control::brightness   ? job->uvc->setBrightness(setting)
-        : command.control == QUVCSetting::Control::contrast   ? job->uvc->setContrast(setting)
-        : command.control == QUVCSetting::Control::saturation ? job->uvc->setSaturation(setting)
-                                                              : job->uvc->setSharpness(setting);
-    if (!sent) {
+    if (!uvccontrols::write(*job->uvc, command)) {
       fail(job, ExitCode::Failed,
            QStringLiteral("The camera refused %1=%2.")
                .arg(ControlSetting::word(value.id), QString::number(command.value)));
@@ -827,8 +806,8 @@ void CameraCommandRunner::saved(const JobPtr& job) {
                   QStringLiteral("The camera saved its settings, but its image settings could "
                                  "not be recorded on this computer."));
     }
-    if (keeper_) {
-      keeper_->holdToRecord(*location(*running->device));
+    if (const std::optional<std::uint32_t> at = running->device->controlLocation(); keeper_ && at) {
+      keeper_->holdToRecord(*at);
     }
     QJsonObject image;
     for (const auto control : QImageControlModel::kControls) {

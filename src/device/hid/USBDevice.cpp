@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #include "device/hid/CameraCommand.h"
@@ -53,6 +54,13 @@ USBDevice::USBDevice(HidDeviceRecord device, UniqueFd fd, int openError)
 }
 
 USBDevice::~USBDevice() = default;
+
+std::optional<std::uint32_t> USBDevice::controlLocation() const {
+  if (device_.locationId < 0 || device_.locationId > std::numeric_limits<std::uint32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(device_.locationId);
+}
 
 template <typename Callback>
 void USBDevice::await(Slot<Callback>& slot, std::uint16_t cmd, Callback callback) {

@@ -59,6 +59,8 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   const std::string& name() const { return name_; }
   const std::string& modelName() const { return modelName_; }
   std::int64_t locationID() const { return device_.locationId; }
+  // The location id the camera's UVC controls are opened with, when it fits in 32 bits.
+  std::optional<std::uint32_t> controlLocation() const;
   const std::string& key() const { return device_.key; }
   // False when the node could not be opened (see openError()) or the camera has gone.
   bool isOpen() const { return channel_.isOpen(); }

@@ -399,13 +399,12 @@ void QCameraControlVC::saveParams() {
   auto stored = std::make_shared<bool>(true);
   if (const std::optional<QUVCParams>& working = imageControlVC_->model().changeCameraParams()) {
     // The keeper reads the new record as soon as it is stored, also when the page has gone.
-    const std::int64_t location = device_->locationID();
+    const std::optional<std::uint32_t> location = device_->controlLocation();
     const auto store = [dataBase = dataBase_, params = *working, stored, keeper = keeper_,
                         location](const QString& key) {
       *stored = dataBase.setUVCParams(params, key);
       if (!*stored) QLog("CameraControl, saveParams(), image settings not stored");
-      if (*stored && keeper && location >= 0 && location <= 0xffffffffLL)
-        keeper->holdToRecord(static_cast<std::uint32_t>(location));
+      if (*stored && keeper && location) keeper->holdToRecord(*location);
     };
     if (const std::optional<QString> known = QDataBase::storageKey(device_->serialNumber())) {
       store(*known);

@@ -11,7 +11,6 @@
 #include <ostrane/ostrane.h>
 
 #include <algorithm>
-#include <limits>
 #include <string>
 
 #include "common/QSegmentedControl.h"
@@ -20,6 +19,7 @@
 #include "device/hid/USBDevice.h"
 #include "section/camera_control/PageScrollArea.h"
 #include "section/camera_control/QCameraParamsMapping.h"
+#include "section/camera_control/QUVCControlCommands.h"
 
 namespace vexhal {
 
@@ -154,13 +154,12 @@ std::optional<QString> QCameraImageControlVC::serialNumber() const {
 
 void QCameraImageControlVC::load() {
   const std::shared_ptr<USBDevice> device = device_.lock();
-  const std::int64_t location = device ? device->locationID() : -1;
-  if (location < 0 || location > std::numeric_limits<std::uint32_t>::max()) {
+  location_ = device ? device->controlLocation() : std::nullopt;
+  if (!location_) {
     QLog("CameraControl, image controls unavailable: no camera location");
     content_->setEnabled(false);
     return;
   }
-  location_ = static_cast<std::uint32_t>(location);
   const bool firstTry = !cameraControl_;
   cameraControl_.emplace(*location_, uvcFactory_);
   if (!cameraControl_->hasInterface()) {
@@ -174,12 +173,8 @@ void QCameraImageControlVC::load() {
     retryTimer_->start();
     return;
   }
-  QUVCParams read;
-  read.brightness = cameraControl_->getBrightness();
-  read.contrast = cameraControl_->getContrast();
-  read.saturation = cameraControl_->getSaturation();
-  read.sharpness = cameraControl_->getSharpness();
-  send(model_.load(read, database_.findUVCParams(device->serialNumber())));
+  send(model_.load(uvccontrols::read(*cameraControl_),
+                   database_.findUVCParams(device->serialNumber())));
   const QUVCParams& loaded = *model_.cameraParams();
   updatingControls_ = true;
   imageModeSegment_->setSelectedIndex(static_cast<int>(QUVCParams::rawValue(loaded.mode)));
@@ -200,20 +195,7 @@ void QCameraImageControlVC::send(const QImageControlModel::Commands& commands) {
   // The result is ignored: the control layer logs failures and the working copy keeps what was
   // asked for.
   for (const QUVCSetting& command : commands) {
-    switch (command.control) {
-      case Control::brightness:
-        cameraControl_->setBrightness(command.value);
-        break;
-      case Control::contrast:
-        cameraControl_->setContrast(command.value);
-        break;
-      case Control::saturation:
-        cameraControl_->setSaturation(command.value);
-        break;
-      case Control::sharpness:
-        cameraControl_->setSharpness(command.value);
-        break;
-    }
+    uvccontrols::write(*cameraControl_, command);
   }
 }
 

@@ -7,7 +7,6 @@
 #include <ostrane/ostrane.h>
 
 #include <cstdint>
-#include <limits>
 
 #include "common/QAlertAction.h"
 #include "common/QAlertController.h"
@@ -29,15 +28,6 @@ namespace {
 
 std::string describe(const USBDevice& device) {
   return device.name() + ", " + std::to_string(device.locationID());
-}
-
-// The location id the camera's UVC controls are opened with, when it fits in 32 bits.
-std::optional<std::uint32_t> controlLocation(const std::shared_ptr<USBDevice>& device) {
-  const std::int64_t locationId = device ? device->locationID() : -1;
-  if (locationId < 0 || locationId > std::numeric_limits<std::uint32_t>::max()) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(locationId);
 }
 
 }  // namespace
@@ -65,7 +55,7 @@ QCameraListVC::QCameraListVC(Platform& platform, QSettingsKeeper& keeper, USBHid
   connect(&keeper_, &QSettingsKeeper::channelMissing, this, [this](quint32 location) {
     std::string camera = std::to_string(location);
     for (const std::shared_ptr<USBDevice>& device : cameraArr_) {
-      if (controlLocation(device) == location) camera = describe(*device);
+      if (device->controlLocation() == location) camera = describe(*device);
     }
     QLog("CameraList, applyStoredUVCParams(_:), no video-control channel, giving up, " + camera);
   });
@@ -174,7 +164,8 @@ void QCameraListVC::reloadRow(int row) {
 
 void QCameraListVC::applyStoredUVCParams(const std::shared_ptr<USBDevice>& device,
                                          const std::optional<std::string>& serialNumber) {
-  if (const std::optional<std::uint32_t> location = controlLocation(device)) {
+  if (const std::optional<std::uint32_t> location =
+          device ? device->controlLocation() : std::nullopt) {
     keeper_.cameraArrived(*location, serialNumber);
   }
 }
@@ -193,7 +184,7 @@ void QCameraListVC::usbHidManagerDidAttachDevice(const std::shared_ptr<USBDevice
 
 void QCameraListVC::usbHidManagerDidRemoveDevice(const std::shared_ptr<USBDevice>& device) {
   QLog("CameraList, usbHidManager(_:didRemove:), " + describe(*device));
-  if (const std::optional<std::uint32_t> location = controlLocation(device)) {
+  if (const std::optional<std::uint32_t> location = device->controlLocation()) {
     keeper_.cameraRemoved(*location);
   }
   refreshCameraList(false);
