@@ -242,7 +242,11 @@ void CameraCommandRunner::fail(const JobPtr& job, ExitCode exit, const QString& 
 
 void CameraCommandRunner::failCode(const JobPtr& job, std::int64_t code, const QString& what) {
   // Only a code the camera gave travels in the reply; the negative ones are this program's own.
-  if (code == USBDevice::kCommandNoReply || code == USBDevice::kUpgradeNoReply) {
+  if (code == USBDevice::kCommandNoReply && job->step && job->step->isActive()) {
+    // The device waits as long as the step, so either may notice first: told the same way.
+    fail(job, ExitCode::NoAnswer,
+         QStringLiteral("%1 within %2.").arg(job->silence, seconds(job->request.timeout)));
+  } else if (code == USBDevice::kCommandNoReply || code == USBDevice::kUpgradeNoReply) {
     fail(job, ExitCode::NoAnswer, QStringLiteral("The camera did not answer %1.").arg(what));
   } else if (code < 0) {
     fail(job, ExitCode::Failed,
