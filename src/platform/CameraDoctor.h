@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+#include "platform/NodeHolder.h"
+#include "platform/QCameraAccessProblem.h"
+
+namespace vexhal {
+
+struct QCameraAccessSystem;
+class USBDevice;
+
+// What the doctor found at one device node of a camera.
+struct NodeFinding {
+  enum class Verdict { Opens, Missing, Refused, Busy, Failed };
+  // Why a refused node is refused.
+  enum class Refusal { None, RuleMissing, RuleNotApplied, NotSeatUser, Sandbox };
+
+  QCameraAccessProblem::Node node = QCameraAccessProblem::Node::Unknown;
+  QString path;  // "/dev/video0"
+  Verdict verdict = Verdict::Opens;
+  Refusal refusal = Refusal::None;
+  int error = 0;                      // errno of the open, 0 when it opens
+  std::optional<NodeHolder> holder;   // who holds a busy node
+  QString summary;                    // one plain sentence: what is wrong, or that it opens
+  QString fix;                        // plain-text steps with the exact commands; empty if none
+
+  bool ok() const { return verdict == Verdict::Opens; }
+};
+
+// Every node of one camera, control node first.
+struct CameraDiagnosis {
+  std::vector<NodeFinding> nodes;
+
+  // True when every node opens.
+  bool usable() const;
+  // The first finding that keeps the camera from being used, none when it is usable.
+  std::optional<NodeFinding> firstProblem() const;
+};
+
+// One diagnosis of camera access, used by the camera list's alert, the control screen's
+// preview, the diagnostics report and `vexhalctl doctor`.
+class CameraDoctor {
+ public:
+  // Examines the camera's control node and every video node on `system`.
+  static CameraDiagnosis examine(const USBDevice& device, const QCameraAccessSystem& system);
+  // The finding for one node whose open gave `error` (0: it opens).
+  static NodeFinding examineNode(QCameraAccessProblem::Node node, const QString& path, int error,
+                                 const QCameraAccessSystem& system);
+  // "The camera is in use by cheese (process 4242)." for a busy node held by a known program.
+  static QString inUseText(const NodeHolder& holder);
+
+  // The diagnosis for the report and `vexhalctl doctor --json`: {"usable":…,"nodes":[{"node":
+  // "video","path":…,"verdict":"busy","refusal":…,"error":…,"holder":{…},"summary":…,"fix":…}]}
+  static QJsonObject toJson(const CameraDiagnosis& diagnosis);
+  // The same as readable lines: one per node, each problem followed by its fix, indented.
+  static QString toText(const CameraDiagnosis& diagnosis);
+
+  static QString verdictWord(NodeFinding::Verdict verdict);   // "opens", "missing", "refused", ...
+  static QString refusalWord(NodeFinding::Refusal refusal);   // "rule-missing", ...
+};
+
+}  // namespace vexhal

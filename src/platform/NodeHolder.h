@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace vexhal {
+
+// The program that keeps a device node busy: one of this user's processes, found through its
+// open files, or a process of another user, whose open files cannot be read.
+struct NodeHolder {
+  qint64 pid = 0;
+  QString name;  // the process's command name ("cheese"); empty for another user's program
+  bool otherUser = false;
+
+  // "cheese (process 4242)", or "another user's program".
+  QString describe() const;
+};
+
+// The first process under `procRoot` (normally "/proc") with `nodePath` open, compared by the
+// node's device number so that links and renamed nodes match; none when no readable process
+// has it open.
+std::optional<NodeHolder> findNodeHolder(const QString& nodePath,
+                                         const QString& procRoot = QStringLiteral("/proc"));
+
+}  // namespace vexhal
