@@ -1,5 +1,6 @@
 // vexhalctl on the rig's camera with no program running: it finds the camera through udev, talks
-// to it through hidraw and installs firmware across the camera's restart.
+// to it through hidraw and installs firmware across the camera's restart; its diagnostics and
+// doctor name the camera's real nodes and the program that holds its video node.
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,12 +9,33 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include "FirmwareImage.h"
 #include "KernelRig.h"
 
 namespace vexhal::kernel::test {
 namespace {
+
+// The entry `name` of the zip at `path`; empty when it cannot be read.
+QByteArray zipEntry(const QString& path, const char* name) {
+  int error = 0;
+  zip_t* zip = zip_open(path.toLocal8Bit().constData(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  if (zip == nullptr) return {};
+  QByteArray data;
+  zip_stat_t stat;
+  if (zip_stat(zip, name, 0, &stat) == 0) {
+    if (zip_file_t* file = zip_fopen(zip, name, 0)) {
+      data.resize(static_cast<qsizetype>(stat.size));
+      if (zip_fread(file, data.data(), stat.size) != static_cast<zip_int64_t>(stat.size)) {
+        data.clear();
+      }
+      zip_fclose(file);
+    }
+  }
+  zip_discard(zip);
+  return data;
+}
 
 struct Outcome {
   int exitCode = -1;
@@ -86,6 +108,59 @@ TEST_F(CommandLineRig, ListGetSetAndFirmwareReachTheCameraThroughUdevAndHidraw) 
   list = ctl({QStringLiteral("list")});
   EXPECT_EQ(list.json.toArray().first()[QStringLiteral("version")].toString(),
             QStringLiteral("2.0.0"));
+}
+
+// With a second process holding the video node open, the doctor names it (and exits 5 if that
+// keeps the camera from being used); the diagnostics report names the real hidraw and video
+// nodes, the video formats the rig offers, its image controls, and the same holder.
+TEST_F(CommandLineRig, DiagnosticsAndDoctorNameTheRealNodesAndWhoHoldsTheVideoNode) {
+  const QString hidraw = QString::fromStdString(rigVariable("RIG_HIDRAW"));
+  const QString video = QString::fromStdString(rigVariable("RIG_VIDEO"));
+  QProcess holder;
+  holder.start(QStringLiteral("/bin/sh"),
+               {QStringLiteral("-c"), QStringLiteral("exec 3<>%1 && exec sleep 300").arg(video)});
+  ASSERT_TRUE(holder.waitForStarted());
+  const qint64 pid = holder.processId();
+  // The shell has become sleep once its command name says so.
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        return comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "sleep";
+      },
+      kBusBound));
+  const auto namesHolder = [&](const QJsonValue& nodes) {
+    for (const QJsonValue& node : nodes.toArray()) {
+      const QJsonObject held = node[QStringLiteral("holder")].toObject();
+      if (node[QStringLiteral("path")].toString() == video &&
+          held[QStringLiteral("pid")].toInteger() == pid &&
+          held[QStringLiteral("name")].toString() == QStringLiteral("sleep"))
+        return true;
+    }
+    return false;
+  };
+
+  const Outcome doctor = ctl({QStringLiteral("doctor")});
+  ASSERT_EQ(doctor.json.toArray().size(), 1);
+  const QJsonObject found = doctor.json.toArray().first().toObject();
+  EXPECT_EQ(found[QStringLiteral("camera")].toString(), hidraw);
+  EXPECT_TRUE(namesHolder(found[QStringLiteral("nodes")]))
+      << doctor.json.toArray().first().toObject().value(QStringLiteral("nodes")).toArray().size();
+  EXPECT_EQ(doctor.exitCode, found[QStringLiteral("usable")].toBool() ? 0 : 5);
+
+  const QString zipPath = dir.filePath(QStringLiteral("support.zip"));
+  const Outcome exported = ctl({QStringLiteral("diagnostics"), QStringLiteral("-o"), zipPath});
+  ASSERT_EQ(exported.exitCode, 0);
+  EXPECT_EQ(exported.json[QStringLiteral("result")][QStringLiteral("path")].toString(), zipPath);
+  const QByteArray reportText = zipEntry(zipPath, "report.json");
+  const QJsonObject report = QJsonDocument::fromJson(reportText).object();
+  ASSERT_FALSE(report.isEmpty()) << reportText.left(200).toStdString();
+  holder.kill();
+  holder.waitForFinished();
+  for (const QString& fact : {hidraw, video, QStringLiteral("1280"), QStringLiteral("1920"),
+                              QStringLiteral("brightness"), QStringLiteral("sharpness")})
+    EXPECT_TRUE(reportText.contains(fact.toUtf8())) << fact.toStdString();
+  EXPECT_TRUE(reportText.contains(QStringLiteral("\"pid\":%1").arg(pid).toUtf8()) ||
+              reportText.contains(QStringLiteral("\"pid\": %1").arg(pid).toUtf8()));
 }
 
 }  // namespace
