@@ -24,10 +24,10 @@ struct NodeFinding {
   QString path;  // "/dev/video0"
   Verdict verdict = Verdict::Opens;
   Refusal refusal = Refusal::None;
-  int error = 0;                     // errno of the open, 0 when it opens
-  std::optional<NodeHolder> holder;  // who holds a busy node
-  QString summary;                   // one plain sentence: what is wrong, or that it opens
-  QString fix;                       // plain-text steps with the exact commands; empty if none
+  int error = 0;                      // errno of the open, 0 when it opens
+  std::optional<NodeHolder> holder;   // who holds a busy node
+  QString summary;                    // one plain sentence: what is wrong, or that it opens
+  QString fix;                        // plain-text steps with the exact commands; empty if none
 
   bool ok() const { return verdict == Verdict::Opens; }
 };
@@ -60,8 +60,8 @@ class CameraDoctor {
   // The same as readable lines: one per node, each problem followed by its fix, indented.
   static QString toText(const CameraDiagnosis& diagnosis);
 
-  static QString verdictWord(NodeFinding::Verdict verdict);  // "opens", "missing", "refused", ...
-  static QString refusalWord(NodeFinding::Refusal refusal);  // "rule-missing", ...
+  static QString verdictWord(NodeFinding::Verdict verdict);   // "opens", "missing", "refused", ...
+  static QString refusalWord(NodeFinding::Refusal refusal);   // "rule-missing", ...
 };
 
 }  // namespace vexhal
