@@ -93,6 +93,17 @@ TEST_F(ZipExport, FailureReturnsEmptyTextRemovesAStaleArchiveAndKeepsADirectory)
 
 // Every line written meanwhile is whole in the archive, or left beyond it in the live file.
 TEST_F(ZipExport, ExportWhileTheQueueKeepsWritingCutsNoLine) {
+  // A file caught in the middle of a line, and a line still in the logger's buffer.
+  const std::string caughtName = "QLogs/VexhalTools_2024-03-05 09:00:02_1.log";
+  test::writeFile(work / caughtName, "whole\nhalf a li");
+  logger->log("held in the buffer");
+  ASSERT_EQ(logger->zipLogDir(work / "first.zip"), work / "first.zip");
+  const Entries first = entries(work / "first.zip");
+  EXPECT_EQ(first.at(caughtName), "whole\n");
+  EXPECT_TRUE(std::any_of(first.begin(), first.end(), [](const auto& e) {
+    return e.second.ends_with("held in the buffer\n");
+  }));
+
   QLogger log;
   log.add(logger);
   std::atomic<bool> stop{false};
