@@ -49,8 +49,7 @@ ControlReply DoctorCommand::run(const USBHidManager& manager, const Platform& pl
       }
     }
   }
-  return {usable ? ExitCode::Done : ExitCode::AccessRefused, cameras, text.trimmed(),
-          std::nullopt};
+  return {usable ? ExitCode::Done : ExitCode::AccessRefused, cameras, text.trimmed(), std::nullopt};
 }
 
 }  // namespace vexhal::control

@@ -52,10 +52,9 @@ QDiagnosticsSaveDialog::QDiagnosticsSaveDialog(const diagnostics::ExportOptions&
   exportBtn_->setObjectName(QStringLiteral("exportBtn"));
   exportBtn_->setFixedSize(120, 36);
   exportBtn_->setDefault(true);
-  auto* cancel =
-      new QAlertButton(QStringLiteral("Cancel"),
-                       QAlertAction::look(QAlertAction::QAlertActionStyle::grayFilled),
-                       std::nullopt, this);
+  auto* cancel = new QAlertButton(QStringLiteral("Cancel"),
+                                  QAlertAction::look(QAlertAction::QAlertActionStyle::grayFilled),
+                                  std::nullopt, this);
   cancel->setObjectName(QStringLiteral("cancelBtn"));
   cancel->setFixedSize(120, 36);
 

@@ -51,8 +51,8 @@ void QDiagnosticsSupport::openLogFolder(QWidget* screen) {
 void QDiagnosticsSupport::startExport(QWidget* screen) {
   QLog("Diagnostics, startExport");
   question_(screen, {proposedPath(QDate::currentDate()), false},
-            [self = QPointer(this), screen = QPointer(screen)](
-                const std::optional<diagnostics::ExportOptions>& chosen) {
+            [self = QPointer(this),
+             screen = QPointer(screen)](const std::optional<diagnostics::ExportOptions>& chosen) {
               if (!self) {
                 return;
               }
@@ -71,12 +71,12 @@ void QDiagnosticsSupport::exportTo(const QPointer<QWidget>& screen,
   if (screen) {
     busy_.show(screen);
   }
-  exporter_.start(options, [self = QPointer(this), screen](
-                               const diagnostics::ExportResult& result) {
-    if (self) {
-      self->exported(screen, result);
-    }
-  });
+  exporter_.start(options,
+                  [self = QPointer(this), screen](const diagnostics::ExportResult& result) {
+                    if (self) {
+                      self->exported(screen, result);
+                    }
+                  });
 }
 
 void QDiagnosticsSupport::exported(const QPointer<QWidget>& screen,

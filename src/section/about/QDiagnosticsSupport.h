@@ -28,8 +28,8 @@ class QDiagnosticsSupport : public QObject {
   // The chosen target and masking; none when the user cancelled.
   using Answer = std::function<void(const std::optional<diagnostics::ExportOptions>& chosen)>;
   // Asks over `screen`, starting from `proposal`, and calls `answer` once.
-  using FileQuestion = std::function<void(QWidget* screen,
-                                          const diagnostics::ExportOptions& proposal, Answer answer)>;
+  using FileQuestion = std::function<void(
+      QWidget* screen, const diagnostics::ExportOptions& proposal, Answer answer)>;
 
   // `exporter` and `platform` (its scheduler times toasts, its folder opener shows folders)
   // outlive this object. `logFolder` is where the program's logs are written, empty for none.

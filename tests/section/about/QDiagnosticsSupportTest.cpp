@@ -55,7 +55,7 @@ TEST_F(DiagnosticsSupportTest, TheMenuEntryExportsToTheChosenZip) {
   QAction* entry = menu->actions().at(1);
   EXPECT_EQ(entry->text(), QStringLiteral("Export Diagnostics…"));
   QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
-  ASSERT_EQ(proposals.size(), 1u);
+  ASSERT_TRUE(waitUntil([&] { return !proposals.empty(); }));
   EXPECT_EQ(QFileInfo(proposals[0].target).fileName(),
             diagnostics::DiagnosticsExport::defaultFileName(QDate::currentDate()));
   EXPECT_FALSE(proposals[0].maskSerials);
