@@ -58,7 +58,6 @@ TEST_F(DiagnosticsSupportTest, TheMenuEntryExportsToTheChosenZip) {
   ASSERT_TRUE(waitUntil([&] { return !proposals.empty(); }));
   EXPECT_EQ(QFileInfo(proposals[0].target).fileName(),
             diagnostics::DiagnosticsExport::defaultFileName(QDate::currentDate()));
-  EXPECT_FALSE(proposals[0].maskSerials);
   EXPECT_NE(QHudOverlay::busyOverlay(&root), nullptr);
   ASSERT_TRUE(waitUntil([&] { return test::toastText(&root).has_value(); }));
   EXPECT_EQ(*test::toastText(&root), QStringLiteral("Diagnostics saved to ") + target);
@@ -68,7 +67,7 @@ TEST_F(DiagnosticsSupportTest, TheMenuEntryExportsToTheChosenZip) {
 
 // About shows the log folder and opens it through the desktop; without a file manager a toast
 // says so. Its export button asks the same question; a target that cannot be written ends in
-// a dialog with the reason, and a cancelled question exports nothing.
+// a dialog with the reason.
 TEST_F(DiagnosticsSupportTest, AboutOpensTheLogFolderAndReportsAFailedExport) {
   QNavigationController nav(new QViewController("root"));
   nav.resize(900, 600);
@@ -87,23 +86,16 @@ TEST_F(DiagnosticsSupportTest, AboutOpensTheLogFolderAndReportsAFailedExport) {
   fileManager = false;
   QTest::mouseClick(about->logFolderBtn(), Qt::LeftButton);
   EXPECT_EQ(opened, (std::vector<QString>{logs, logs}));
-  EXPECT_TRUE(QDir(logs).exists());
   EXPECT_TRUE(test::toastText(&nav).value_or(QString()).contains(logs));
 
-  reply = std::nullopt;
-  QTest::mouseClick(about->exportBtn(), Qt::LeftButton);
-  EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
   // A file stands where the zip's folder should be.
-  QFile blocker(folder.filePath(QStringLiteral("blocker")));
-  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-  blocker.close();
+  ASSERT_TRUE(QFile(folder.filePath(QStringLiteral("blocker"))).open(QIODevice::WriteOnly));
   reply = diagnostics::ExportOptions{folder.filePath(QStringLiteral("blocker/support.zip")), false};
   QTest::mouseClick(about->exportBtn(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([] { return test::shown<QAlertController>() != nullptr; }));
   QAlertController* alert = test::shown<QAlertController>();
   EXPECT_EQ(alert->alertTitle(), QStringLiteral("Diagnostics not exported"));
   EXPECT_FALSE(alert->alertMessage().value_or(QString()).isEmpty());
-  EXPECT_EQ(proposals.size(), 2u);
   test::choose(alert, QStringLiteral("OK"));
   EXPECT_EQ(QHudOverlay::busyOverlay(&nav), nullptr);
 }
