@@ -49,6 +49,17 @@ QCameraAccessSystem QCameraAccessSystem::current() {
   QCameraAccessSystem system;
   system.openError = openErrorOf;
   system.accessGroup = accessGroupOf;
+  system.nodeHolder = [](const QString& path) -> std::optional<NodeHolder> {
+    if (const auto holder = findNodeHolder(path)) {
+      return holder;
+    }
+    // Inside a sandbox, programs outside it are not listed at all.
+    if (!QFileInfo::exists(path) || QFileInfo::exists(QStringLiteral("/.flatpak-info")) ||
+        isSet("SNAP")) {
+      return std::nullopt;
+    }
+    return NodeHolder{0, QString(), true};
+  };
   system.videoNodes = [](std::int64_t locationId) {
     QStringList nodes;
     for (const UdevCamera& camera : V4l2UvcTransportFactory::listCameras()) {
@@ -85,6 +96,10 @@ QCameraAccessSystem QCameraAccessSystem::current() {
 
 QString QCameraAccessSystem::rooted(const QString& path) const {
   return QDir::cleanPath(root + '/' + path);
+}
+
+std::optional<NodeHolder> QCameraAccessSystem::holderOf(const QString& path) const {
+  return nodeHolder ? nodeHolder(rooted(path)) : std::nullopt;
 }
 
 bool QCameraAccessSystem::isFlatpak() const {
