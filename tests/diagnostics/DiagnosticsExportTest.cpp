@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <ostrane/QFileLogger.h>
@@ -27,6 +28,7 @@
 #include "diagnostics/DiagnosticsExport.h"
 #include "diagnostics/PosixAcl.h"
 #include "diagnostics/SerialMask.h"
+#include "platform/NodeHolder.h"
 #include "platform/Platform.h"
 #include "platform/QCameraAccessSystem.h"
 
@@ -67,17 +69,22 @@ struct DiagnosticsTest : testing::Test {
     test::ensureCoreApplication();
     platform.setUvcTransportFactory(uvc);
     platform.setCaptureBackend(capture);
-    // The fake tree: os-release, a refused video node that udev tagged for the seat's user.
+    // The fake tree: os-release, a refused video node that udev tagged for the seat's user, and
+    // a busy one.
     const QString root = tree.path();
     writeFile(root + "/etc/os-release", "NAME=Test\nPRETTY_NAME=\"Test Linux 9\"\n");
     writeFile(root + "/dev/video7", {});
+    writeFile(root + "/dev/video8", {});
     writeFile(root + "/sys/class/video4linux/video7/dev", "81:7\n");
     writeFile(root + "/run/udev/data/c81:7", "E:ID_SERIAL=x\nG:seat\nQ:seat\nQ:uaccess\n");
     system->root = root;
-    system->openError = [](const QString& path) { return path.endsWith("video7") ? EACCES : 0; };
-    system->videoNodes = [](std::int64_t location) {
-      return location == 0x03142000 ? QStringList{"/dev/video7"} : QStringList{};
+    system->openError = [](const QString& path) {
+      return path.endsWith("video7") ? EACCES : path.endsWith("video8") ? EBUSY : 0;
     };
+    system->videoNodes = [](std::int64_t location) {
+      return location == 0x03142000 ? QStringList{"/dev/video7", "/dev/video8"} : QStringList{};
+    };
+    system->nodeHolder = [](const QString& path) { return findNodeHolder(path); };
     platform.setAccessSystem(system);
     logger->write("camera " + std::string(kSerial) + " attached");
     QDataBase(dataBase).setUVCParams(QUVCParams::preset(QUVCParams::ImageMode::vivid),
@@ -120,6 +127,10 @@ struct DiagnosticsTest : testing::Test {
 
 TEST_F(DiagnosticsTest, ReportOfAVirtualCameraOverAFakeTree) {
   plug();
+  QProcess holder;  // keeps the busy node open
+  holder.setStandardInputFile(tree.filePath("dev/video8"));
+  holder.start("sleep", {"30"});
+  ASSERT_TRUE(holder.waitForStarted(5000));
   writeFile(tree.path() + "/.flatpak-info", "[Application]\nname=x\n");
   const QString target = out.filePath(DiagnosticsExport::defaultFileName(QDate(2026, 12, 8)));
   EXPECT_TRUE(target.endsWith("/VexhalTools-diagnostics-2026-12-08.zip"));
@@ -157,15 +168,28 @@ TEST_F(DiagnosticsTest, ReportOfAVirtualCameraOverAFakeTree) {
   EXPECT_LT(controls[0]["min"].toInteger(), controls[0]["max"].toInteger());
   // The refused node of the tree, and the virtual capture device with its formats.
   const QJsonArray video = cam["video"].toArray();
-  ASSERT_EQ(video.size(), 2);
+  ASSERT_EQ(video.size(), 3);
   const QJsonObject refused = video[0]["node"].toObject();
   EXPECT_EQ(refused["path"].toString(), "/dev/video7");
   EXPECT_FALSE(refused["opens"].toBool());
   EXPECT_EQ(refused["udevTags"].toArray(), QJsonArray({"seat", "uaccess"}));
   EXPECT_TRUE(refused["uaccess"].toBool());
-  EXPECT_FALSE(video[1]["formats"].toArray().isEmpty());
-  EXPECT_GT(video[1]["formats"][0]["width"].toInt(), 0);
+  EXPECT_FALSE(video[2]["formats"].toArray().isEmpty());
+  EXPECT_GT(video[2]["formats"][0]["width"].toInt(), 0);
+  // The doctor names the program that holds the busy node.
+  const QJsonArray findings = cam["doctor"]["nodes"].toArray();
+  ASSERT_EQ(findings.size(), 3);
+  EXPECT_EQ(findings[1]["verdict"].toString(), "refused");
+  EXPECT_EQ(findings[2]["verdict"].toString(), "busy");
+  EXPECT_EQ(findings[2]["holder"]["name"].toString(), "sleep");
+  EXPECT_EQ(findings[2]["holder"]["pid"].toInteger(), holder.processId());
   EXPECT_TRUE(zip.at("report.txt").contains("/dev/video7: does not open (Permission denied)"));
+  EXPECT_TRUE(
+      zip.at("report.txt")
+          .contains(
+              QStringLiteral("in use by sleep (process %1)").arg(holder.processId()).toUtf8()));
+  holder.kill();
+  holder.waitForFinished(5000);
 }
 
 TEST_F(DiagnosticsTest, MaskingLeavesNoSerialInAnyEntry) {
