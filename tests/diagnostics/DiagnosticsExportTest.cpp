@@ -14,6 +14,9 @@
 #include <ostrane/QFileLogger.h>
 
 #include <csignal>
+#include <future>
+#include <pthread.h>
+#include <thread>
 #include <map>
 #include <sys/resource.h>
 #include <zip.h>
@@ -30,6 +33,7 @@
 #include "diagnostics/SerialMask.h"
 #include "platform/NodeHolder.h"
 #include "platform/Platform.h"
+#include "video/CaptureBackend.h"
 #include "platform/QCameraAccessSystem.h"
 
 namespace vexhal::diagnostics {
@@ -244,6 +248,54 @@ TEST_F(DiagnosticsTest, BadDaysFailWithAClearErrorAndLeaveNoFile) {
   setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_EQ(full.error, "Could not write " + out.filePath("full.zip") + ": File too large");
   EXPECT_EQ(QDir(out.path()).entryList({"full.zip*"}, QDir::Files), QStringList());
+}
+
+// A capture backend that notes the thread that lists its devices, and holds it there until let go.
+struct HeldBackend : video::CaptureBackend {
+  std::vector<video::CaptureDevice> devices() override {
+    char name[16] = {};
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    threadName = name;
+    if (!held) entered.set_value();
+    held = true;
+    gate.wait();
+    return {};
+  }
+  std::vector<video::CaptureFormat> formats(const video::CaptureDevice&) override { return {}; }
+  std::uint32_t preferredOutputPixelFormat() const override { return 0; }
+  void start(const video::CaptureDevice&, const video::CaptureFormat&, double, video::CaptureSink,
+             video::CaptureCompletion) override {}
+  void stop(video::CaptureCompletion) override {}
+
+  std::string threadName;
+  bool held = false;
+  std::promise<void> entered;
+  std::shared_future<void> gate;
+};
+
+// The files and devices are read on the worker "diagnostics"; the export destroyed while it
+// works waits for it, and its result reaches no one.
+TEST_F(DiagnosticsTest, WorkerIsNamedAndOutlivedSafely) {
+  plug();
+  auto held = std::make_shared<HeldBackend>();
+  std::promise<void> letGo;
+  held->gate = letGo.get_future().share();
+  platform.setCaptureBackend(held);
+  bool called = false;
+  std::thread opener;
+  {
+    DiagnosticsExport exporter(manager, platform, logger, QDataBase(dataBase));
+    exporter.start({out.filePath("gone.zip"), false}, [&](const ExportResult&) { called = true; });
+    std::future<void> entered = held->entered.get_future();
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return entered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    opener = std::thread([&letGo] { letGo.set_value(); });
+  }
+  opener.join();
+  test::settle();
+  EXPECT_FALSE(called);
+  EXPECT_EQ(held->threadName, "diagnostics");
+  platform.setCaptureBackend(capture);
 }
 
 // The kernel's ACL bytes: the user's own entry, limited by the mask.
