@@ -56,8 +56,10 @@ bool addEntry(zip_t* archive, const std::string& fullPath, const std::string& na
   if (!S_ISREG(st.st_mode)) return true;  // sockets, links and the like are not log data
   // A log file may be growing: only its complete lines go in, the rest waits for the next export.
   const off_t length = isLogFile(name) ? lastLineEnd(fullPath, st.st_size) : st.st_size;
+  // libzip reads a length of 0 as "to the end": an empty entry needs a source of its own.
   zip_source_t* source =
-      zip_source_file(archive, fullPath.c_str(), 0, static_cast<zip_int64_t>(length));
+      length == 0 ? zip_source_buffer(archive, nullptr, 0, 0)
+                  : zip_source_file(archive, fullPath.c_str(), 0, static_cast<zip_int64_t>(length));
   if (!source) return false;
   const zip_int64_t index =
       zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);

@@ -182,7 +182,7 @@ QStringList CameraFacts::toText() const {
                     : QStringLiteral("none")));
   if (diagnosis) {
     lines.append(QStringLiteral("Doctor:"));
-    lines.append(diagnosisText);
+    for (const QString& line : diagnosisText) lines.append(QStringLiteral("  ") + line);
   }
   return lines;
 }

@@ -20,6 +20,7 @@
 #include "diagnostics/DiagnosticsReport.h"
 #include "diagnostics/HidFactsReader.h"
 #include "diagnostics/SerialMask.h"
+#include "platform/CameraDoctor.h"
 #include "platform/Platform.h"
 #include "platform/QCameraAccessSystem.h"
 #include "video/CaptureBackend.h"
@@ -39,6 +40,8 @@ constexpr auto kWorkerWait = 10s;
 struct Job {
   ExportOptions options;
   DiagnosticsReport report;
+  // The cameras, beside their facts, for the doctor; released on the main thread.
+  std::vector<std::shared_ptr<USBDevice>> devices;
   std::shared_ptr<const QCameraAccessSystem> system;
   std::shared_ptr<video::CaptureBackend> backend;
   std::shared_ptr<ostrane::QFileLogger> logs;
@@ -49,8 +52,14 @@ void runJob(Job& job) {
   job.report.created = QDateTime::currentDateTime();
   job.report.system = SystemFacts::gather(job.system->root);
   const std::shared_ptr<V4l2Syscalls> syscalls = V4l2Syscalls::system();
-  for (CameraFacts& camera : job.report.cameras)
+  for (std::size_t i = 0; i < job.report.cameras.size(); ++i) {
+    CameraFacts& camera = job.report.cameras[i];
     camera.examine(*job.system, job.backend.get(), *syscalls);
+    // The doctor reads only what a device fixes when it is made: its node and location.
+    const CameraDiagnosis diagnosis = CameraDoctor::examine(*job.devices[i], *job.system);
+    camera.diagnosis = CameraDoctor::toJson(diagnosis);
+    camera.diagnosisText = CameraDoctor::toText(diagnosis).split(u'\n', Qt::SkipEmptyParts);
+  }
   job.result.path = job.options.target;
   QTemporaryDir scratch;
   if (!scratch.isValid()) {
@@ -107,7 +116,7 @@ void DiagnosticsExport::Impl::gathered(std::vector<QJsonObject> functions) {
     camera.functions = std::move(functions[i]);
     job->report.cameras.push_back(std::move(camera));
   }
-  devices.clear();
+  job->devices = std::exchange(devices, {});
   job->system = platform.accessSystem()
                     ? platform.accessSystem()
                     : std::make_shared<const QCameraAccessSystem>(QCameraAccessSystem::current());
@@ -119,11 +128,12 @@ void DiagnosticsExport::Impl::gathered(std::vector<QJsonObject> functions) {
                         self = this]() mutable {
     pthread_setname_np(pthread_self(), "diagnostics");
     runJob(*job);
-    // The result goes to the main thread, where it is dropped if the export is gone by then.
+    // The result goes to the main thread, where it is dropped if the export is gone by then;
+    // the devices go along, to be released there.
     if (QCoreApplication* app = QCoreApplication::instance()) {
       QMetaObject::invokeMethod(
           app,
-          [weak, self] {
+          [weak, self, devices = std::exchange(job->devices, {})] {
             if (weak.lock()) self->deliver();
           },
           Qt::QueuedConnection);

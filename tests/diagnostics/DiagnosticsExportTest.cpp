@@ -8,11 +8,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <ostrane/QFileLogger.h>
 
 #include <csignal>
+#include <future>
+#include <pthread.h>
+#include <thread>
 #include <map>
 #include <sys/resource.h>
 #include <zip.h>
@@ -27,7 +31,9 @@
 #include "diagnostics/DiagnosticsExport.h"
 #include "diagnostics/PosixAcl.h"
 #include "diagnostics/SerialMask.h"
+#include "platform/NodeHolder.h"
 #include "platform/Platform.h"
+#include "video/CaptureBackend.h"
 #include "platform/QCameraAccessSystem.h"
 
 namespace vexhal::diagnostics {
@@ -67,17 +73,22 @@ struct DiagnosticsTest : testing::Test {
     test::ensureCoreApplication();
     platform.setUvcTransportFactory(uvc);
     platform.setCaptureBackend(capture);
-    // The fake tree: os-release, a refused video node that udev tagged for the seat's user.
+    // The fake tree: os-release, a refused video node that udev tagged for the seat's user, and
+    // a busy one.
     const QString root = tree.path();
     writeFile(root + "/etc/os-release", "NAME=Test\nPRETTY_NAME=\"Test Linux 9\"\n");
     writeFile(root + "/dev/video7", {});
+    writeFile(root + "/dev/video8", {});
     writeFile(root + "/sys/class/video4linux/video7/dev", "81:7\n");
     writeFile(root + "/run/udev/data/c81:7", "E:ID_SERIAL=x\nG:seat\nQ:seat\nQ:uaccess\n");
     system->root = root;
-    system->openError = [](const QString& path) { return path.endsWith("video7") ? EACCES : 0; };
-    system->videoNodes = [](std::int64_t location) {
-      return location == 0x03142000 ? QStringList{"/dev/video7"} : QStringList{};
+    system->openError = [](const QString& path) {
+      return path.endsWith("video7") ? EACCES : path.endsWith("video8") ? EBUSY : 0;
     };
+    system->videoNodes = [](std::int64_t location) {
+      return location == 0x03142000 ? QStringList{"/dev/video7", "/dev/video8"} : QStringList{};
+    };
+    system->nodeHolder = [](const QString& path) { return findNodeHolder(path); };
     platform.setAccessSystem(system);
     logger->write("camera " + std::string(kSerial) + " attached");
     QDataBase(dataBase).setUVCParams(QUVCParams::preset(QUVCParams::ImageMode::vivid),
@@ -120,6 +131,10 @@ struct DiagnosticsTest : testing::Test {
 
 TEST_F(DiagnosticsTest, ReportOfAVirtualCameraOverAFakeTree) {
   plug();
+  QProcess holder;  // keeps the busy node open
+  holder.setStandardInputFile(tree.filePath("dev/video8"));
+  holder.start("sleep", {"30"});
+  ASSERT_TRUE(holder.waitForStarted(5000));
   writeFile(tree.path() + "/.flatpak-info", "[Application]\nname=x\n");
   const QString target = out.filePath(DiagnosticsExport::defaultFileName(QDate(2026, 12, 8)));
   EXPECT_TRUE(target.endsWith("/VexhalTools-diagnostics-2026-12-08.zip"));
@@ -157,15 +172,28 @@ TEST_F(DiagnosticsTest, ReportOfAVirtualCameraOverAFakeTree) {
   EXPECT_LT(controls[0]["min"].toInteger(), controls[0]["max"].toInteger());
   // The refused node of the tree, and the virtual capture device with its formats.
   const QJsonArray video = cam["video"].toArray();
-  ASSERT_EQ(video.size(), 2);
+  ASSERT_EQ(video.size(), 3);
   const QJsonObject refused = video[0]["node"].toObject();
   EXPECT_EQ(refused["path"].toString(), "/dev/video7");
   EXPECT_FALSE(refused["opens"].toBool());
   EXPECT_EQ(refused["udevTags"].toArray(), QJsonArray({"seat", "uaccess"}));
   EXPECT_TRUE(refused["uaccess"].toBool());
-  EXPECT_FALSE(video[1]["formats"].toArray().isEmpty());
-  EXPECT_GT(video[1]["formats"][0]["width"].toInt(), 0);
+  EXPECT_FALSE(video[2]["formats"].toArray().isEmpty());
+  EXPECT_GT(video[2]["formats"][0]["width"].toInt(), 0);
+  // The doctor names the program that holds the busy node.
+  const QJsonArray findings = cam["doctor"]["nodes"].toArray();
+  ASSERT_EQ(findings.size(), 3);
+  EXPECT_EQ(findings[1]["verdict"].toString(), "refused");
+  EXPECT_EQ(findings[2]["verdict"].toString(), "busy");
+  EXPECT_EQ(findings[2]["holder"]["name"].toString(), "sleep");
+  EXPECT_EQ(findings[2]["holder"]["pid"].toInteger(), holder.processId());
   EXPECT_TRUE(zip.at("report.txt").contains("/dev/video7: does not open (Permission denied)"));
+  EXPECT_TRUE(
+      zip.at("report.txt")
+          .contains(
+              QStringLiteral("in use by sleep (process %1)").arg(holder.processId()).toUtf8()));
+  holder.kill();
+  holder.waitForFinished(5000);
 }
 
 TEST_F(DiagnosticsTest, MaskingLeavesNoSerialInAnyEntry) {
@@ -220,6 +248,54 @@ TEST_F(DiagnosticsTest, BadDaysFailWithAClearErrorAndLeaveNoFile) {
   setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_EQ(full.error, "Could not write " + out.filePath("full.zip") + ": File too large");
   EXPECT_EQ(QDir(out.path()).entryList({"full.zip*"}, QDir::Files), QStringList());
+}
+
+// A capture backend that notes the thread that lists its devices, and holds it there until let go.
+struct HeldBackend : video::CaptureBackend {
+  std::vector<video::CaptureDevice> devices() override {
+    char name[16] = {};
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    threadName = name;
+    if (!held) entered.set_value();
+    held = true;
+    gate.wait();
+    return {};
+  }
+  std::vector<video::CaptureFormat> formats(const video::CaptureDevice&) override { return {}; }
+  std::uint32_t preferredOutputPixelFormat() const override { return 0; }
+  void start(const video::CaptureDevice&, const video::CaptureFormat&, double, video::CaptureSink,
+             video::CaptureCompletion) override {}
+  void stop(video::CaptureCompletion) override {}
+
+  std::string threadName;
+  bool held = false;
+  std::promise<void> entered;
+  std::shared_future<void> gate;
+};
+
+// The files and devices are read on the worker "diagnostics"; the export destroyed while it
+// works waits for it, and its result reaches no one.
+TEST_F(DiagnosticsTest, WorkerIsNamedAndOutlivedSafely) {
+  plug();
+  auto held = std::make_shared<HeldBackend>();
+  std::promise<void> letGo;
+  held->gate = letGo.get_future().share();
+  platform.setCaptureBackend(held);
+  bool called = false;
+  std::thread opener;
+  {
+    DiagnosticsExport exporter(manager, platform, logger, QDataBase(dataBase));
+    exporter.start({out.filePath("gone.zip"), false}, [&](const ExportResult&) { called = true; });
+    std::future<void> entered = held->entered.get_future();
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return entered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    opener = std::thread([&letGo] { letGo.set_value(); });
+  }
+  opener.join();
+  test::settle();
+  EXPECT_FALSE(called);
+  EXPECT_EQ(held->threadName, "diagnostics");
+  platform.setCaptureBackend(capture);
 }
 
 // The kernel's ACL bytes: the user's own entry, limited by the mask.

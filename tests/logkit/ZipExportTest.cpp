@@ -95,11 +95,14 @@ TEST_F(ZipExport, FailureReturnsEmptyTextRemovesAStaleArchiveAndKeepsADirectory)
 TEST_F(ZipExport, ExportWhileTheQueueKeepsWritingCutsNoLine) {
   // A file caught in the middle of a line, and a line still in the logger's buffer.
   const std::string caughtName = "QLogs/VexhalTools_2024-03-05 09:00:02_1.log";
+  const std::string firstLineName = "QLogs/VexhalTools_2024-03-05 09:00:03_2.log";
   test::writeFile(work / caughtName, "whole\nhalf a li");
+  test::writeFile(work / firstLineName, "the first line, half wri");
   logger->log("held in the buffer");
   ASSERT_EQ(logger->zipLogDir(work / "first.zip"), work / "first.zip");
   const Entries first = entries(work / "first.zip");
   EXPECT_EQ(first.at(caughtName), "whole\n");
+  EXPECT_EQ(first.at(firstLineName), "");
   EXPECT_TRUE(std::any_of(first.begin(), first.end(), [](const auto& e) {
     return e.second.ends_with("held in the buffer\n");
   }));
