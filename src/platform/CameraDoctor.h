@@ -24,7 +24,7 @@ struct NodeFinding {
   QString path;  // "/dev/video0"; empty for a camera without a video node
   Verdict verdict = Verdict::Opens;
   Refusal refusal = Refusal::None;
-  int error = 0;                     // errno of the open, 0 when it opens
+  int error = 0;  // errno of the open, 0 when it opens (though another program may stream from it)
   std::optional<NodeHolder> holder;  // who holds a busy node
   QString summary;                   // plain: what is wrong and why, or that it opens
   QString fix;                       // plain-text steps with the exact commands; empty if none
@@ -51,7 +51,8 @@ class CameraDoctor {
  public:
   // Examines the camera's control node and every video node on `system`.
   static CameraDiagnosis examine(const USBDevice& device, const QCameraAccessSystem& system);
-  // The finding for one node whose open gave `error` (0: it opens).
+  // The finding for one node whose open gave `error` (0: it opens; a video node that opens is
+  // busy still when another program streams from it).
   static NodeFinding examineNode(QCameraAccessProblem::Node node, const QString& path, int error,
                                  const QCameraAccessSystem& system);
   // The finding for a problem found before, with the holder found then.

@@ -84,6 +84,16 @@ TEST_F(DoctorTree, ABusyNodeNamesTheProgramHoldingIt) {
   ASSERT_TRUE(problem && problem->holder);
   EXPECT_TRUE(QCameraAccess::explain(*problem, system).contains(inUse));
 
+  // Streaming from a node that opens: the camera's controls stay usable, and the list lets it in.
+  system.openError = [](const QString&) { return 0; };
+  system.captureBusy = [](const QString& path) { return path.endsWith(kVideo); };
+  const CameraDiagnosis streaming = CameraDoctor::examine(device, system);
+  EXPECT_TRUE(streaming.usable());
+  EXPECT_EQ(streaming.nodes[1].summary,
+            QStringLiteral("The camera's video node /dev/video2 opens, but gives no picture. ") +
+                inUse + QStringLiteral(" Close that program and try again."));
+  EXPECT_FALSE(QCameraAccess::diagnose(device, system));
+
   holder.kill();
   ASSERT_TRUE(holder.waitForFinished(5000));
   EXPECT_EQ(system.holderOf(kVideo)->describe(), QStringLiteral("another user's program"));
