@@ -94,10 +94,6 @@ TEST(CtlOutput, DoctorFindingsArePrintedWhateverTheExitStatus) {
   EXPECT_EQ(CtlOutput::standardOutput(Command::Doctor, busy, false),
             "Room Camera (/dev/hidraw3)\n  busy\n");
   EXPECT_TRUE(CtlOutput::errorOutput(Command::Doctor, busy).startsWith("vexhalctl: a camera"));
-  // No camera at all is an ordinary failure.
-  const auto none = reply(ExitCode::NoCamera, {}, "No camera is connected.");
-  EXPECT_EQ(CtlOutput::standardOutput(Command::Doctor, none, false), "");
-  EXPECT_EQ(CtlOutput::errorOutput(Command::Doctor, none), "vexhalctl: No camera is connected.\n");
 }
 
 // Off a terminal each new figure is a line of its own; on one a bar is redrawn in place and its
