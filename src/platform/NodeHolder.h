@@ -17,9 +17,10 @@ struct NodeHolder {
   QString describe() const;
 };
 
-// The first process under `procRoot` (normally "/proc") with `nodePath` open, compared by the
-// node's device number so that links and renamed nodes match; none when no readable process
-// has it open.
+// The first process under `procRoot` (normally "/proc"), other than this one, with `nodePath`
+// open, compared by the node's device number (by its inode for a file that is no device) so that
+// links and renamed nodes match; none when no readable process has it open. The scan skips
+// processes whose open files it may not read and gives up after two seconds.
 std::optional<NodeHolder> findNodeHolder(const QString& nodePath,
                                          const QString& procRoot = QStringLiteral("/proc"));
 

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <optional>
+
+#include "platform/NodeHolder.h"
+
 namespace vexhal {
 
 // Why a camera cannot be used: which of its device nodes failed to open, and the errno value.
@@ -12,6 +16,7 @@ struct QCameraAccessProblem {
   Node node = Node::Unknown;
   QString path;  // e.g. "/dev/hidraw3"
   int error = 0;
+  std::optional<NodeHolder> holder;  // who keeps a busy node, when known
 };
 
 }  // namespace vexhal

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+#include "platform/NodeHolder.h"
 
 namespace vexhal {
 
@@ -18,11 +21,18 @@ struct QCameraAccessSystem {
   // The errno value of opening `path` (a node's path below the root) for reading and writing,
   // 0 when it opens.
   std::function<int(const QString& path)> openError;
+  // Whether another program captures from the video node at `path` (below the root): the node
+  // then opens, but gives this program no picture.
+  std::function<bool(const QString& path)> captureBusy;
   // The video nodes of the camera with this USB location id.
   std::function<QStringList(std::int64_t locationId)> videoNodes;
   // The group that may read and write `path` (below the root), empty when no group but root
   // may.
   std::function<QString(const QString& path)> accessGroup;
+  // The program that keeps `path` (below the root) busy: one of this user's processes, another
+  // user's program when none of them has it open, none when that cannot be told (a sandbox
+  // sees only its own processes).
+  std::function<std::optional<NodeHolder>(const QString& path)> nodeHolder;
   // Folders holding the program's shared data ("vexhaltools/device-access.txt" inside).
   QStringList dataDirs;
   // Installation prefixes of the running program, where its copy of the udev rule lies.
@@ -38,6 +48,8 @@ struct QCameraAccessSystem {
   bool isFlatpak() const;
   // The Flatpak application id from /.flatpak-info, or the program's own id.
   QString flatpakAppId() const;
+  // nodeHolder() of the node at `path`; none without that seam.
+  std::optional<NodeHolder> holderOf(const QString& path) const;
   // `path` below the root.
   QString rooted(const QString& path) const;
 };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../device/hid/HidTestSupport.h"
+#include "platform/CameraDoctor.h"
 #include "platform/QCameraAccess.h"
 
 namespace vexhal {
@@ -32,9 +33,10 @@ struct AccessCase {
   int hidError;  // 0: the control node was opened
   int videoError;
   const char* system;
-  const char* node;   // the node the problem names; empty: access is granted
-  const char* alert;  // a phrase of the alert's message
-  const char* fix;    // a phrase of the steps behind "Setting"
+  const char* node;    // the node the problem names; empty: access is granted
+  const char* alert;   // a phrase of the alert's message
+  const char* fix;     // a phrase of the steps behind "Setting"
+  const char* doctor;  // the doctor's verdict on that node, and the refusal
 };
 
 class AccessTable : public ::testing::TestWithParam<AccessCase> {};
@@ -72,10 +74,21 @@ TEST_P(AccessTable, NamesTheNodeAndTheFix) {
                          c.hidError != 0 ? UniqueFd() : end.takeHostFd(), c.hidError);
 
   const auto problem = QCameraAccess::diagnose(device, system);
+  const CameraDiagnosis diagnosis = CameraDoctor::examine(device, system);
+  ASSERT_EQ(diagnosis.nodes.size(), 2U);
+  EXPECT_EQ(diagnosis.usable(), *c.node == '\0');
   if (*c.node == '\0') {
     EXPECT_FALSE(problem) << problem->path.toStdString();
     return;
   }
+  // The doctor's plain words carry the same node and commands as the alert's rich ones.
+  const NodeFinding found = *diagnosis.firstProblem();
+  EXPECT_EQ(
+      CameraDoctor::verdictWord(found.verdict) + '/' + CameraDoctor::refusalWord(found.refusal),
+      QString::fromLatin1(c.doctor));
+  EXPECT_TRUE(found.summary.contains(QString::fromLatin1(c.node))) << found.summary.toStdString();
+  EXPECT_TRUE(found.fix.contains(QString::fromLatin1(c.fix))) << found.fix.toStdString();
+  EXPECT_FALSE(found.fix.contains('<')) << found.fix.toStdString();
   ASSERT_TRUE(problem);
   EXPECT_EQ(problem->path, QString::fromLatin1(c.node));
   const QString alert = QCameraAccess::explain(*problem, system);
@@ -87,20 +100,22 @@ TEST_P(AccessTable, NamesTheNodeAndTheFix) {
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(FakeTree, AccessTable, ::testing::Values(
-    AccessCase{"BothFine", 0, 0, "rule", "", "", ""},
-    AccessCase{"VideoNodeStillBeingSetUp", 0, ENOENT, "none", "", "", ""},
-    AccessCase{"HidrawRefusedRuleInstalled", EACCES, 0, "rule", kHid, "unplug the camera and plug it in again", "sudo udevadm trigger --subsystem-match=hidraw"},
-    AccessCase{"HidrawRefusedRuleInEtc", EPERM, 0, "etc", kHid, "installed but not yet applied", "/etc/udev/rules.d/70-vexhaltools.rules"},
-    AccessCase{"HidrawRefusedCopyBesideProgram", EACCES, 0, "copy", kHid, "is not installed", "install -m 644 /opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules /etc/udev/rules.d/"},
-    AccessCase{"HidrawRefusedNoRuleAnywhere", EACCES, 0, "none", kHid, "is not installed", "install -m 644 packaging/70-vexhaltools.rules"},
-    AccessCase{"VideoRefused", 0, EACCES, "rule", kVid, "video node", "sudo udevadm control --reload-rules"},
-    AccessCase{"VideoBusy", 0, EBUSY, "rule", kVid, "Another program is using it", "fuser -v /dev/video2"},
-    AccessCase{"VideoGone", 0, ENODEV, "rule", kVid, "plug it in again", "another USB port"},
-    AccessCase{"RemoteVideoGroup", 0, EACCES, "remote", kVid, "group membership", "sudo usermod -aG video \"$USER\""},
-    AccessCase{"RemoteHidrawWithoutGroup", EACCES, 0, "remote-nogroup", kHid, "computer's own seat", "GROUP=\"plugdev\", MODE=\"0660\""},
-    AccessCase{"FlatpakHidesVideoNode", 0, ENOENT, "flatpak", kVid, "Flatpak sandbox", "flatpak override --user --device=all org.test.Vexhal"},
-    AccessCase{"SnapVideoRefused", 0, EACCES, "snap", kVid, "snap", "sudo snap connect vexhal-snap:camera"},
-    AccessCase{"SnapHidrawRefused", EACCES, 0, "snap", kHid, "snap", "sudo snap connect vexhal-snap:hidraw"}),
+    AccessCase{"BothFine", 0, 0, "rule", "", "", "", ""},
+    AccessCase{"VideoNodeStillBeingSetUp", 0, ENOENT, "none", "", "", "", ""},
+    AccessCase{"HidrawRefusedRuleInstalled", EACCES, 0, "rule", kHid, "unplug the camera and plug it in again", "sudo udevadm trigger --subsystem-match=hidraw", "refused/rule-not-applied"},
+    AccessCase{"HidrawRefusedRuleInEtc", EPERM, 0, "etc", kHid, "installed but not yet applied", "/etc/udev/rules.d/70-vexhaltools.rules", "refused/rule-not-applied"},
+    AccessCase{"HidrawRefusedCopyBesideProgram", EACCES, 0, "copy", kHid, "is not installed", "install -m 644 /opt/vexhal/lib/udev/rules.d/70-vexhaltools.rules /etc/udev/rules.d/", "refused/rule-missing"},
+    AccessCase{"HidrawRefusedNoRuleAnywhere", EACCES, 0, "none", kHid, "is not installed", "install -m 644 packaging/70-vexhaltools.rules", "refused/rule-missing"},
+    AccessCase{"VideoRefused", 0, EACCES, "rule", kVid, "video node", "sudo udevadm control --reload-rules", "refused/rule-not-applied"},
+    AccessCase{"VideoBusy", 0, EBUSY, "rule", kVid, "Another program is using it", "fuser -v /dev/video2", "busy/none"},
+    AccessCase{"NoCamera", ENODEV, 0, "rule", kHid, "plug it in again", "another USB port", "missing/none"},
+    AccessCase{"VideoFails", 0, EIO, "rule", kVid, "press Setting", "journalctl -k", "failed/none"},
+    AccessCase{"VideoGone", 0, ENODEV, "rule", kVid, "plug it in again", "another USB port", "missing/none"},
+    AccessCase{"RemoteVideoGroup", 0, EACCES, "remote", kVid, "group membership", "sudo usermod -aG video \"$USER\"", "refused/not-seat-user"},
+    AccessCase{"RemoteHidrawWithoutGroup", EACCES, 0, "remote-nogroup", kHid, "computer's own seat", "GROUP=\"plugdev\", MODE=\"0660\"", "refused/not-seat-user"},
+    AccessCase{"FlatpakHidesVideoNode", 0, ENOENT, "flatpak", kVid, "Flatpak sandbox", "flatpak override --user --device=all org.test.Vexhal", "refused/sandbox"},
+    AccessCase{"SnapVideoRefused", 0, EACCES, "snap", kVid, "snap", "sudo snap connect vexhal-snap:camera", "refused/sandbox"},
+    AccessCase{"SnapHidrawRefused", EACCES, 0, "snap", kHid, "snap", "sudo snap connect vexhal-snap:hidraw", "refused/sandbox"}),
     [](const ::testing::TestParamInfo<AccessCase>& param) { return param.param.name; });
 // clang-format on
 

@@ -7,6 +7,7 @@
 
 #include <ostrane/ostrane.h>
 
+#include "platform/CameraDoctor.h"
 #include "section/camera_control/CaptureDeviceSearch.h"
 #include "section/camera_control/PreviewFrameSink.h"
 #include "video/QCameraVideoCapturer.h"
@@ -14,9 +15,10 @@
 namespace vexhal {
 
 PreviewSession::PreviewSession(std::shared_ptr<video::CaptureBackend> backend,
-                               std::int64_t locationId, QObject* parent)
+                               std::int64_t locationId, HolderFinder holderOf, QObject* parent)
     : QObject(parent),
       locationId_(locationId),
+      holderOf_(std::move(holderOf)),
       frameSink_(std::make_shared<PreviewFrameSink>([self = QPointer(this)] {
         // The capture thread only posts; the session, if it still exists, looks again.
         QMetaObject::invokeMethod(
@@ -61,30 +63,43 @@ void PreviewSession::start(std::shared_ptr<video::FrameTarget> render) {
 void PreviewSession::deviceFound(const std::optional<video::CaptureDevice>& device) {
   retryTimer_.stop();
   if (!device) {
-    Q_EMIT cameraBusyChanged(false);
+    Q_EMIT noticeChanged(QString());
     retryTimer_.start();
     return;
   }
-  // The outcome comes on the capture thread; the session, if it still exists, takes it here.
-  capturer_->startCapture(device, [self = QPointer(this)](const auto& error) {
+  // The outcome comes on the capture thread, where the holder of a busy camera is looked for;
+  // the session, if it still exists, takes both here.
+  capturer_->startCapture(device, [self = QPointer(this), holderOf = holderOf_,
+                                   path = QString::fromStdString(device->path)](const auto& error) {
+    std::optional<NodeHolder> holder;
+    if (error && error->code == EBUSY && holderOf) {
+      holder = holderOf(path);
+    }
     QMetaObject::invokeMethod(
         qApp,
-        [self, error] {
-          if (self) self->captureStarted(error);
+        [self, error, holder] {
+          if (self) self->captureStarted(error, holder);
         },
         Qt::QueuedConnection);
   });
   Q_EMIT captureStarting();
 }
 
-void PreviewSession::captureStarted(const std::optional<video::CaptureError>& error) {
+void PreviewSession::captureStarted(const std::optional<video::CaptureError>& error,
+                                    const std::optional<NodeHolder>& holder) {
   if (!error) {
-    Q_EMIT cameraBusyChanged(false);
+    Q_EMIT noticeChanged(QString());
     return;
   }
   QLog("CameraControl, startCapture(_:), failed", error->message);
-  // A busy camera is explained, since the user can free it; other failures are only retried.
-  Q_EMIT cameraBusyChanged(error->code == EBUSY);
+  // A busy camera is explained, naming its holder, since the user can free it; other failures
+  // are only retried.
+  QString notice;
+  if (error->code == EBUSY) {
+    notice = holder ? CameraDoctor::inUseText(*holder)
+                    : QStringLiteral("The camera is in use by another program.");
+  }
+  Q_EMIT noticeChanged(notice);
   captureStopped();
 }
 

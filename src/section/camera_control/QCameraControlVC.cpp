@@ -19,6 +19,7 @@
 #include "common/UiStyle.h"
 #include "device/hid/USBDevice.h"
 #include "extension/QHudOverlay.h"
+#include "platform/QCameraAccess.h"
 #include "section/QHidDelegateLink.h"
 #include "section/camera_control/PreviewGridOverlay.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
@@ -107,7 +108,10 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& 
       dataBase_(std::move(dataBase)),
       keeper_(keeper),
       delegateLink_(std::make_shared<QHidDelegateLink<QCameraControlVC>>(this)),
-      session_(platform.captureBackend(), device_ ? device_->locationID() : -1),
+      session_(platform.captureBackend(), device_ ? device_->locationID() : -1,
+               [system = QCameraAccess::system(platform)](const QString& path) {
+                 return system.holderOf(path);
+               }),
       tapClock_([] { return std::chrono::steady_clock::now(); }) {
   manager.addDelegate(delegateLink_);
 
@@ -132,11 +136,9 @@ QCameraControlVC::QCameraControlVC(std::shared_ptr<USBDevice> device, Platform& 
   connect(&session_, &PreviewSession::retryDue, this, &QCameraControlVC::startCapture);
   connect(&session_, &PreviewSession::captureStarting, functionControlVC_,
           &QCameraFunctionControlVC::clear4KCapturing);
-  connect(&session_, &PreviewSession::cameraBusyChanged, previewNotice_, [this](bool busy) {
-    if (busy) {
-      previewNotice_->setText(QStringLiteral("The camera is in use by another program."));
-    }
-    previewNotice_->setVisible(busy);
+  connect(&session_, &PreviewSession::noticeChanged, previewNotice_, [this](const QString& notice) {
+    previewNotice_->setText(notice);
+    previewNotice_->setVisible(!notice.isEmpty());
   });
 
   QTapThrottle::connect(

@@ -42,13 +42,13 @@ struct HidingBackend : video::CaptureBackend {
 };
 
 // A session on the plugged virtual camera, restarted on each retry as the control screen does,
-// with a preview to render into and the busy notices it gave.
+// with a preview to render into and the notices it gave.
 struct SessionTest : ::testing::Test {
   SessionTest() {
     session.setRetryInterval(10ms);
     QObject::connect(&session, &PreviewSession::retryDue, [this] { start(); });
-    QObject::connect(&session, &PreviewSession::cameraBusyChanged,
-                     [this](bool busy) { busyNotices.push_back(busy); });
+    QObject::connect(&session, &PreviewSession::noticeChanged,
+                     [this](const QString& notice) { notices.push_back(notice); });
   }
   void start() { session.start(view.renderView()->handle()); }
 
@@ -56,7 +56,7 @@ struct SessionTest : ::testing::Test {
   std::shared_ptr<HidingBackend> backend = std::make_shared<HidingBackend>(cam.capture);
   video::QVideoRenderView view;
   PreviewSession session{backend, cam.device ? cam.device->locationID() : -1};
-  std::vector<bool> busyNotices;
+  std::vector<QString> notices;
 };
 
 // The session retries while the video device is missing and starts when it appears; a capture
@@ -88,7 +88,7 @@ TEST_F(SessionTest, AStopOvertakesTheSearchInFlight) {
   settle();  // the search's answer arrives
   EXPECT_FALSE(session.isCapturing());
   EXPECT_EQ(backend->listings, 1);
-  EXPECT_TRUE(busyNotices.empty());
+  EXPECT_TRUE(notices.empty());
 }
 
 // Lists devices as a backend would, noting the thread it is asked on.

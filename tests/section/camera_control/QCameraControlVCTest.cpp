@@ -8,6 +8,7 @@
 #include "common/QNavigationController.h"
 #include "common/QSwitch.h"
 #include "device/uvc/UVCCameraControl.h"
+#include "platform/QCameraAccessSystem.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
@@ -173,16 +174,25 @@ TEST_F(ControlScreen, OnlyItsOwnCameraLeavingOutsideAnInstallationReturnsToTheLi
   EXPECT_TRUE(waitUntil([&] { return onList(); }));
 }
 
-// The title, and the preview (its rules are the session's): a busy camera is explained; it runs
-// once the camera is free and while the screen is on top.
-TEST_F(ControlScreen, ThePreviewExplainsABusyCameraAndRunsWhileTheScreenIsOnTop) {
+// The title, and the preview (its rules are the session's): a busy camera is explained with the
+// program that holds its video device; it runs once the camera is free and while the screen is
+// on top.
+TEST_F(ControlScreen, ThePreviewNamesTheProgramHoldingTheCameraAndRunsWhileTheScreenIsOnTop) {
+  auto system = std::make_shared<QCameraAccessSystem>();
+  system->root = dir.path();
+  const QString video = dir.path() + "/virtual:" + QString::fromStdString(cam.first.serialNumber());
+  system->nodeHolder = [video](const QString& path) {
+    return path == video ? std::optional(NodeHolder{4242, QStringLiteral("cheese"), false})
+                         : std::nullopt;
+  };
+  cam.platform.setAccessSystem(system);
   cam.first.setFaults(test::capturedIn4K());
   open();
   EXPECT_EQ(screen->titleLabel()->text().toStdString(), cam.device->name());
   EXPECT_EQ(screen->titleLabel()->textFormat(), Qt::PlainText);  // the camera's text, never markup
   ASSERT_TRUE(waitUntil([&] { return screen->previewNotice()->isVisible(); }));
   EXPECT_EQ(screen->previewNotice()->text(),
-            QStringLiteral("The camera is in use by another program."));
+            QStringLiteral("The camera is in use by cheese (process 4242)."));
   cam.first.setFaults({});
   ASSERT_TRUE(waitUntil([&] { return screen->framesRendered() > 0; }));
   EXPECT_FALSE(screen->previewNotice()->isVisible());
