@@ -88,7 +88,11 @@ QString because(const NodeFinding& finding, const QCameraAccessSystem& system) {
     case Verdict::Failed:
       return {};
     case Verdict::Missing:
-      return QStringLiteral("The camera was unplugged or is restarting: plug it in again.");
+      return finding.path.isEmpty()
+                 ? QStringLiteral(
+                       "Its video interface may still be starting: wait a moment, or "
+                       "plug the camera in again.")
+                 : QStringLiteral("The camera was unplugged or is restarting: plug it in again.");
     case Verdict::Busy:
       return finding.holder ? CameraDoctor::inUseText(*finding.holder) +
                                   QStringLiteral(" Close that program and try again.")
@@ -264,14 +268,18 @@ QString render(const Steps& steps, bool rich) {
 
 // "VexhalTools cannot open the camera's video node /dev/video2 (permission denied)."
 QString opening(const NodeFinding& finding, const QString& beforePath) {
-  if (finding.verdict == Verdict::Opens) {
-    return QStringLiteral("The camera's %1 %2 opens.").arg(nodeKind(finding.node), finding.path);
-  }
+  const QString node = nodeKind(finding.node);
   if (finding.path.isEmpty()) {
-    return QStringLiteral("The camera has no %1.").arg(nodeKind(finding.node));
+    return QStringLiteral("The camera has no %1.").arg(node);
+  }
+  if (finding.error == 0) {
+    return finding.verdict == Verdict::Busy
+               ? QStringLiteral("The camera's %1 %2 opens, but gives no picture.")
+                     .arg(node, finding.path)
+               : QStringLiteral("The camera's %1 %2 opens.").arg(node, finding.path);
   }
   return QStringLiteral("VexhalTools cannot open the camera's %1%2%3 (%4).")
-      .arg(nodeKind(finding.node), beforePath, finding.path, reason(finding.error));
+      .arg(node, beforePath, finding.path, reason(finding.error));
 }
 
 // The finding's words, once its verdict is known.
@@ -281,13 +289,14 @@ NodeFinding& worded(NodeFinding& found, const QCameraAccessSystem& system) {
   return found;
 }
 
-NodeFinding finding(Node node, const QString& path, int error, std::optional<NodeHolder> holder,
-                    const QCameraAccessSystem& system) {
+// `streaming`: the node opens, but another program captures from it.
+NodeFinding finding(Node node, const QString& path, int error, bool streaming,
+                    std::optional<NodeHolder> holder, const QCameraAccessSystem& system) {
   NodeFinding found;
   found.node = node;
   found.path = path;
   found.error = error;
-  found.verdict = verdictOf(error);
+  found.verdict = streaming ? Verdict::Busy : verdictOf(error);
   if (found.verdict == Verdict::Missing && isSandboxed(system)) {
     found.verdict = Verdict::Refused;  // a sandbox hides the nodes it was not granted
   }
@@ -303,7 +312,9 @@ NodeFinding finding(Node node, const QString& path, int error, std::optional<Nod
 }  // namespace
 
 bool NodeFinding::blocks() const {
-  return verdict != Verdict::Opens &&
+  // A video node another program streams from still opens: the control screen's preview names
+  // that program, and the camera's controls work.
+  return verdict != Verdict::Opens && !(verdict == Verdict::Busy && error == 0) &&
          !(node == Node::Video && verdict == Verdict::Missing && error == ENOENT);
 }
 
@@ -343,13 +354,15 @@ CameraDiagnosis CameraDoctor::examine(const USBDevice& device, const QCameraAcce
 
 NodeFinding CameraDoctor::examineNode(Node node, const QString& path, int error,
                                       const QCameraAccessSystem& system) {
-  const bool busy = verdictOf(error) == Verdict::Busy;
-  return finding(node, path, error, busy ? system.holderOf(path) : std::nullopt, system);
+  const bool streaming = error == 0 && node == Node::Video && system.captureBusy &&
+                         system.captureBusy(system.rooted(path));
+  const bool busy = streaming || verdictOf(error) == Verdict::Busy;
+  return finding(node, path, error, streaming, busy ? system.holderOf(path) : std::nullopt, system);
 }
 
 NodeFinding CameraDoctor::judge(const QCameraAccessProblem& problem,
                                 const QCameraAccessSystem& system) {
-  return finding(problem.node, problem.path, problem.error, problem.holder, system);
+  return finding(problem.node, problem.path, problem.error, false, problem.holder, system);
 }
 
 QString CameraDoctor::inUseText(const NodeHolder& holder) {

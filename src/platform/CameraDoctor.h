@@ -24,7 +24,7 @@ struct NodeFinding {
   QString path;  // "/dev/video0"; empty for a camera without a video node
   Verdict verdict = Verdict::Opens;
   Refusal refusal = Refusal::None;
-  int error = 0;                     // errno of the open, 0 when it opens
+  int error = 0;  // errno of the open, 0 when it opens (though another program may stream from it)
   std::optional<NodeHolder> holder;  // who holds a busy node
   QString summary;                   // plain: what is wrong and why, or that it opens
   QString fix;                       // plain-text steps with the exact commands; empty if none
@@ -51,7 +51,8 @@ class CameraDoctor {
  public:
   // Examines the camera's control node and every video node on `system`.
   static CameraDiagnosis examine(const USBDevice& device, const QCameraAccessSystem& system);
-  // The finding for one node whose open gave `error` (0: it opens).
+  // The finding for one node whose open gave `error` (0: it opens; a video node that opens is
+  // busy still when another program streams from it).
   static NodeFinding examineNode(QCameraAccessProblem::Node node, const QString& path, int error,
                                  const QCameraAccessSystem& system);
   // The finding for a problem found before, with the holder found then.
@@ -69,13 +70,15 @@ class CameraDoctor {
   static QString fixSteps(const NodeFinding& finding, const QCameraAccessSystem& system, bool rich);
 
   // The diagnosis for the report and `vexhalctl doctor --json`: {"usable":…,"nodes":[{"node":
-  // "video","path":…,"verdict":"busy","refusal":…,"error":…,"holder":{…},"summary":…,"fix":…}]}
+  // "video","path":…,"verdict":"busy","refusal":"none","error":16,"holder":{"pid":4242,"name":
+  // "cheese","otherUser":false,"text":"cheese (process 4242)"},"summary":…,"fix":…}]}; "holder"
+  // is null unless a busy node's holder is known, "path" empty for a camera without video node.
   static QJsonObject toJson(const CameraDiagnosis& diagnosis);
   // The same as readable lines: one per node, each problem followed by its fix, indented.
   static QString toText(const CameraDiagnosis& diagnosis);
 
   static QString verdictWord(NodeFinding::Verdict verdict);  // "opens", "missing", "refused", ...
-  static QString refusalWord(NodeFinding::Refusal refusal);  // "rule-missing", ...
+  static QString refusalWord(NodeFinding::Refusal refusal);  // "none", "rule-missing", ...
 };
 
 }  // namespace vexhal

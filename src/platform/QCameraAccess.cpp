@@ -41,7 +41,11 @@ const QCameraAccessSystem& QCameraAccess::system(const Platform& platform) {
 
 std::optional<QCameraAccessProblem> QCameraAccess::diagnose(const USBDevice& device,
                                                             const QCameraAccessSystem& system) {
-  const std::optional<NodeFinding> problem = CameraDoctor::examine(device, system).firstProblem();
+  // Only what blocks matters here: a video node another program streams from is told by the
+  // control screen's preview, so the list does not look.
+  QCameraAccessSystem quick = system;
+  quick.captureBusy = nullptr;
+  const std::optional<NodeFinding> problem = CameraDoctor::examine(device, quick).firstProblem();
   if (!problem) {
     return std::nullopt;
   }

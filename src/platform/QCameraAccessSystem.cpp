@@ -8,11 +8,14 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "base/UniqueFd.h"
 #include "device/uvc/linux/V4l2UvcTransportFactory.h"
 
 namespace vexhal {
@@ -21,14 +24,21 @@ namespace {
 
 constexpr const char* kAppId = "org.example.vexhal.VexhalTools";
 
-int openErrorOf(const QString& path) {
-  const QByteArray native = QFile::encodeName(path);
-  const int fd = ::open(native.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    return errno;
-  }
-  ::close(fd);
-  return 0;
+// The node opened for reading and writing, as the program's own use opens it.
+UniqueFd openNode(const QString& path) {
+  return UniqueFd(
+      ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+}
+
+int openErrorOf(const QString& path) { return openNode(path).isValid() ? 0 : errno; }
+
+bool captureBusyAt(const QString& path) {
+  const UniqueFd fd = openNode(path);
+  // Asking for no buffers changes nothing, but is refused while another handle streams.
+  v4l2_requestbuffers request{};
+  request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  request.memory = V4L2_MEMORY_MMAP;
+  return fd.isValid() && ::ioctl(fd.get(), VIDIOC_REQBUFS, &request) != 0 && errno == EBUSY;
 }
 
 QString accessGroupOf(const QString& path) {
@@ -49,6 +59,7 @@ QCameraAccessSystem QCameraAccessSystem::current() {
   QCameraAccessSystem system;
   system.openError = openErrorOf;
   system.accessGroup = accessGroupOf;
+  system.captureBusy = captureBusyAt;
   system.nodeHolder = [](const QString& path) -> std::optional<NodeHolder> {
     if (const auto holder = findNodeHolder(path)) {
       return holder;

@@ -21,6 +21,9 @@ struct QCameraAccessSystem {
   // The errno value of opening `path` (a node's path below the root) for reading and writing,
   // 0 when it opens.
   std::function<int(const QString& path)> openError;
+  // Whether another program captures from the video node at `path` (below the root): the node
+  // then opens, but gives this program no picture.
+  std::function<bool(const QString& path)> captureBusy;
   // The video nodes of the camera with this USB location id.
   std::function<QStringList(std::int64_t locationId)> videoNodes;
   // The group that may read and write `path` (below the root), empty when no group but root
