@@ -51,6 +51,14 @@ QString DiagnosticsArchive::write(const QString& target, const QString& logsZip,
   if (::stat(nativeTarget.constData(), &info) == 0 && !S_ISREG(info.st_mode))
     return failure(target, systemReason(S_ISDIR(info.st_mode) ? EISDIR : EEXIST));
   int code = 0;
+  // The log archive and the report's bytes are read when the output is closed, so they are made
+  // before it and outlive it.
+  ZipHandle logs;
+  if (!logsZip.isEmpty()) {
+    logs.reset(zip_open(QFile::encodeName(logsZip).constData(), ZIP_RDONLY, &code));
+    if (!logs) return failure(target, QStringLiteral("the logs could not be read"));
+  }
+  std::deque<QByteArray> contents;
   ZipHandle out(zip_open(nativeTarget.constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
   if (!out) {
     zip_error_t error;
@@ -58,12 +66,6 @@ QString DiagnosticsArchive::write(const QString& target, const QString& logsZip,
     const QString reason = zipReason(&error);
     zip_error_fini(&error);
     return failure(target, reason);
-  }
-  // The log archive stays open until the output is closed: its entries are read then.
-  ZipHandle logs;
-  if (!logsZip.isEmpty()) {
-    logs.reset(zip_open(QFile::encodeName(logsZip).constData(), ZIP_RDONLY, &code));
-    if (!logs) return failure(target, QStringLiteral("the logs could not be read"));
   }
   const auto added = [&](zip_source_t* source, const QString& name, bool quick = false) {
     if (source == nullptr) return false;
@@ -92,7 +94,6 @@ QString DiagnosticsArchive::write(const QString& target, const QString& logsZip,
     }
     if (!ok) return failure(target, zipReason(zip_get_error(out.get())));
   }
-  std::deque<QByteArray> contents;  // zip_source_buffer reads them at close
   for (const auto& [name, bytes] : files) {
     contents.push_back(mask != nullptr ? mask->apply(bytes) : bytes);
     if (!added(zip_source_buffer(out.get(), contents.back().constData(),
