@@ -31,3 +31,20 @@ function(vexhal_add_test name)
     DISCOVERY_TIMEOUT 30
     PROPERTIES ${props})
 endfunction()
+
+# What `git describe` says about the source tree at configure time, in `out`; empty when the
+# source is not a git checkout or git is missing.
+function(vexhal_git_describe out)
+  set(described "")
+  find_package(Git QUIET)
+  if(GIT_FOUND)
+    execute_process(COMMAND ${GIT_EXECUTABLE} describe --always --dirty --tags
+      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+      OUTPUT_VARIABLE described OUTPUT_STRIP_TRAILING_WHITESPACE
+      ERROR_QUIET RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      set(described "")
+    endif()
+  endif()
+  set(${out} "${described}" PARENT_SCOPE)
+endfunction()

@@ -160,6 +160,11 @@ std::string QFileLogger::zipLogDir(std::optional<std::string> target) const {
       }
       ::unlink(archive.c_str());
     }
+    {
+      // The lines written so far reach the file first; the log queue itself keeps running.
+      std::lock_guard lock(impl_->mutex);
+      impl_->flushFile();
+    }
     return detail::zipDirectory(getLogConfig()->cacheDir(), archive) ? archive : std::string();
   } catch (...) {
     return {};

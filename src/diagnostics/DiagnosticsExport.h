@@ -28,7 +28,7 @@ struct ExportOptions {
 struct ExportResult {
   bool ok = false;
   QString path;   // the zip written
-  QString error;  // why it failed, for the user: "The disk is full: …"
+  QString error;  // why it failed, for the user: "Could not write <path>: No space left on device"
 };
 
 // Writes one diagnostics zip: the logs (through Ostrane's export), report.json and report.txt

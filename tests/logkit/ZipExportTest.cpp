@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <thread>
+#include <vector>
 #include <zip.h>
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
@@ -90,7 +91,22 @@ TEST_F(ZipExport, FailureReturnsEmptyTextRemovesAStaleArchiveAndKeepsADirectory)
   EXPECT_FALSE(fs::exists(stale));
 }
 
-TEST_F(ZipExport, ExportWhileTheQueueKeepsWriting) {
+// Every line written meanwhile is whole in the archive, or left beyond it in the live file.
+TEST_F(ZipExport, ExportWhileTheQueueKeepsWritingCutsNoLine) {
+  // A file caught in the middle of a line, and a line still in the logger's buffer.
+  const std::string caughtName = "QLogs/VexhalTools_2024-03-05 09:00:02_1.log";
+  const std::string firstLineName = "QLogs/VexhalTools_2024-03-05 09:00:03_2.log";
+  test::writeFile(work / caughtName, "whole\nhalf a li");
+  test::writeFile(work / firstLineName, "the first line, half wri");
+  logger->log("held in the buffer");
+  ASSERT_EQ(logger->zipLogDir(work / "first.zip"), work / "first.zip");
+  const Entries first = entries(work / "first.zip");
+  EXPECT_EQ(first.at(caughtName), "whole\n");
+  EXPECT_EQ(first.at(firstLineName), "");
+  EXPECT_TRUE(std::any_of(first.begin(), first.end(), [](const auto& e) {
+    return e.second.ends_with("held in the buffer\n");
+  }));
+
   QLogger log;
   log.add(logger);
   std::atomic<bool> stop{false};
@@ -100,13 +116,28 @@ TEST_F(ZipExport, ExportWhileTheQueueKeepsWriting) {
       if (i % 1000 == 0) flushLogQueue();
     }
   });
-  for (int round = 0; round < 5; ++round) {
+  // At least five exports, and on until one has caught the writer's lines.
+  std::vector<Entries> rounds;
+  const auto caught = [](const Entries& round) {
+    return std::any_of(round.begin(), round.end(),
+                       [](const auto& e) { return e.second.find("growing") != std::string::npos; });
+  };
+  for (int round = 0; round < 500 && (round < 5 || !caught(rounds.back())); ++round) {
     EXPECT_EQ(logger->zipLogDir(work / "live.zip"), work / "live.zip");
-    EXPECT_FALSE(entries(work / "live.zip").empty());
+    rounds.push_back(entries(work / "live.zip"));
   }
   stop = true;
   writer.join();
   flushLogQueue();
+  for (const Entries& round : rounds) {
+    for (const auto& [name, content] : round) {
+      if (!name.ends_with(".log")) continue;
+      const std::string live = test::readFile(work / name);
+      EXPECT_TRUE(live.starts_with(content)) << name;
+      EXPECT_TRUE(content.empty() || content.back() == '\n') << name << " ends in a cut line";
+    }
+  }
+  EXPECT_TRUE(caught(rounds.back()));
 }
 
 }  // namespace

@@ -45,8 +45,10 @@ class OSTRANE_EXPORT QFileLogger : public QLogHandler {
   // Packs cacheDir into a zip archive whose entries start with the directory's own name
   // (QLogs/...). The target defaults to the application's cache directory + "/QLogs.zip";
   // a file at the target is replaced, while a directory or other non-file there is left alone,
-  // the export refused and a warning logged. Returns the archive's path, or "" on failure.
-  // Runs on the caller's thread.
+  // the export refused and a warning logged. The lines this logger holds are written out first,
+  // and each log file is packed up to its last complete line: a line being written meanwhile
+  // is in this archive whole, or left for the next one. Returns the archive's path, or "" on
+  // failure. Runs on the caller's thread.
   std::string zipLogDir(std::optional<std::string> target = std::nullopt) const;
 
  private:
