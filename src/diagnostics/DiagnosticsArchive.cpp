@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 
+#include "diagnostics/MaskedZipSource.h"
 #include "diagnostics/SerialMask.h"
 
 namespace vexhal::diagnostics {
@@ -41,33 +42,23 @@ QString logEntryName(const char* name) {
   return QStringLiteral("logs/") + (slash < 0 ? text : text.mid(slash + 1));
 }
 
-// A log entry copied through the mask into `scratch`; false when it could not be.
-bool maskEntry(zip_t* logs, zip_uint64_t index, const SerialMask& mask, const QString& scratch) {
-  zip_file_t* entry = zip_fopen_index(logs, index, 0);
-  if (entry == nullptr) return false;
-  QFile out(scratch);
-  const bool ok =
-      out.open(QIODevice::WriteOnly) &&
-      mask.stream(
-          [entry](char* buffer, std::size_t size) {
-            return static_cast<long long>(zip_fread(entry, buffer, size));
-          },
-          [&out](const QByteArray& piece) { return out.write(piece) == piece.size(); }) &&
-      out.flush();
-  zip_fclose(entry);
-  return ok;
-}
-
 }  // namespace
 
 QString DiagnosticsArchive::write(const QString& target, const QString& logsZip,
-                                  const std::vector<File>& files, const SerialMask* mask,
-                                  const QString& scratchDir) {
+                                  const std::vector<File>& files, const SerialMask* mask) {
   const QByteArray nativeTarget = QFile::encodeName(target);
   struct stat info {};
   if (::stat(nativeTarget.constData(), &info) == 0 && !S_ISREG(info.st_mode))
     return failure(target, systemReason(S_ISDIR(info.st_mode) ? EISDIR : EEXIST));
   int code = 0;
+  // The log archive and the report's bytes are read when the output is closed, so they are made
+  // before it and outlive it.
+  ZipHandle logs;
+  if (!logsZip.isEmpty()) {
+    logs.reset(zip_open(QFile::encodeName(logsZip).constData(), ZIP_RDONLY, &code));
+    if (!logs) return failure(target, QStringLiteral("the logs could not be read"));
+  }
+  std::deque<QByteArray> contents;
   ZipHandle out(zip_open(nativeTarget.constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
   if (!out) {
     zip_error_t error;
@@ -75,12 +66,6 @@ QString DiagnosticsArchive::write(const QString& target, const QString& logsZip,
     const QString reason = zipReason(&error);
     zip_error_fini(&error);
     return failure(target, reason);
-  }
-  // The log archive stays open until the output is closed: its entries are read then.
-  ZipHandle logs;
-  if (!logsZip.isEmpty()) {
-    logs.reset(zip_open(QFile::encodeName(logsZip).constData(), ZIP_RDONLY, &code));
-    if (!logs) return failure(target, QStringLiteral("the logs could not be read"));
   }
   const auto added = [&](zip_source_t* source, const QString& name, bool quick = false) {
     if (source == nullptr) return false;
@@ -102,19 +87,13 @@ QString DiagnosticsArchive::write(const QString& target, const QString& logsZip,
     if (name.endsWith(u'/')) {
       ok = zip_dir_add(out.get(), name.toUtf8().constData(), ZIP_FL_ENC_UTF_8) >= 0;
     } else if (mask != nullptr) {
-      const QString scratch = QStringLiteral("%1/log-%2").arg(scratchDir).arg(i);
-      errno = 0;
-      if (!maskEntry(logs.get(), index, *mask, scratch))
-        return failure(target, systemReason(errno != 0 ? errno : EIO));
-      ok = added(zip_source_file(out.get(), QFile::encodeName(scratch).constData(), 0, -1), name,
-                 true);
+      ok = added(MaskedZipSource::make(out.get(), logs.get(), index, *mask), name, true);
     } else {
       // Copied as it is compressed, without unpacking.
       ok = added(zip_source_zip(out.get(), logs.get(), index, ZIP_FL_COMPRESSED, 0, -1), name);
     }
     if (!ok) return failure(target, zipReason(zip_get_error(out.get())));
   }
-  std::deque<QByteArray> contents;  // zip_source_buffer reads them at close
   for (const auto& [name, bytes] : files) {
     contents.push_back(mask != nullptr ? mask->apply(bytes) : bytes);
     if (!added(zip_source_buffer(out.get(), contents.back().constData(),

@@ -19,11 +19,10 @@ class DiagnosticsArchive {
 
   // Writes `target`: the entries of the log archive `logsZip` (none when empty) under "logs/"
   // in place of their top folder, then `files`. With a mask, every entry's content is masked;
-  // log entries are streamed through a file in `scratchDir` rather than held in memory.
+  // log entries are masked as they are packed, a piece at a time.
   // Returns the error for the user ("Could not write <path>: <reason>"), empty on success.
   static QString write(const QString& target, const QString& logsZip,
-                       const std::vector<File>& files, const SerialMask* mask,
-                       const QString& scratchDir);
+                       const std::vector<File>& files, const SerialMask* mask);
 };
 
 }  // namespace vexhal::diagnostics

@@ -79,7 +79,7 @@ void runJob(Job& job) {
       DiagnosticsArchive::write(job.options.target, logsZip,
                                 {{QStringLiteral("report.json"), job.report.toJson()},
                                  {QStringLiteral("report.txt"), job.report.toText()}},
-                                job.options.maskSerials ? &mask : nullptr, scratch.path());
+                                job.options.maskSerials ? &mask : nullptr);
   job.result.ok = job.result.error.isEmpty();
 }
 

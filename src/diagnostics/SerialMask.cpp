@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 
 #include <algorithm>
+#include <utility>
 
 namespace vexhal::diagnostics {
 
@@ -35,29 +36,26 @@ QByteArray SerialMask::apply(QByteArray text) const {
   return text;
 }
 
-bool SerialMask::stream(const std::function<long long(char*, std::size_t)>& read,
-                        const std::function<bool(const QByteArray&)>& write) const {
-  QByteArray pending;
-  char buffer[64 * 1024];
-  for (;;) {
-    const long long got = read(buffer, sizeof buffer);
-    if (got < 0) return false;
-    if (got == 0) break;
-    pending.append(buffer, static_cast<qsizetype>(got));
-    const qsizetype cut = pending.lastIndexOf('\n') + 1;
-    if (cut > 0) {
-      if (!write(apply(pending.left(cut)))) return false;
-      pending.remove(0, cut);
-    } else if (pending.size() > kLongestLine) {
-      // A run without line ends: masked as it is, but its last bytes, which may begin a
-      // serial, wait for what follows.
-      pending = apply(std::move(pending));
-      const qsizetype keep = std::max<qsizetype>(longest_ - 1, 0);
-      if (!write(pending.left(pending.size() - keep))) return false;
-      pending.remove(0, pending.size() - keep);
-    }
+QByteArray SerialMask::feed(QByteArray& pending, QByteArrayView piece) const {
+  pending.append(piece);
+  const qsizetype cut = pending.lastIndexOf('\n') + 1;
+  if (cut > 0) {
+    QByteArray done = apply(pending.left(cut));
+    pending.remove(0, cut);
+    return done;
   }
-  return pending.isEmpty() || write(apply(pending));
+  if (pending.size() <= kLongestLine) return {};
+  // A run without line ends: masked as it is, but its last bytes, which may begin a serial,
+  // wait for what follows.
+  pending = apply(std::move(pending));
+  const qsizetype keep = std::max<qsizetype>(longest_ - 1, 0);
+  QByteArray done = pending.left(pending.size() - keep);
+  pending.remove(0, pending.size() - keep);
+  return done;
+}
+
+QByteArray SerialMask::finish(QByteArray& pending) const {
+  return apply(std::exchange(pending, {}));
 }
 
 }  // namespace vexhal::diagnostics

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <vector>
 
 namespace vexhal::diagnostics {
@@ -22,12 +21,12 @@ class SerialMask {
 
   QByteArray apply(QByteArray text) const;
 
-  // Masks a stream line by line: `read` fills a buffer and returns the bytes read (0 at the end,
-  // negative on failure); each masked piece goes to `write`, which returns false on failure.
-  // Holds one line at a time (a line longer than 1 MiB goes out in pieces, each piece's last
-  // bytes carried to the next so that no serial is split). False when reading or writing failed.
-  bool stream(const std::function<long long(char* buffer, std::size_t size)>& read,
-              const std::function<bool(const QByteArray& piece)>& write) const;
+  // Masks text that arrives in pieces, line by line: `pending` (the caller's, empty at first)
+  // keeps the unfinished line between calls. Returns the masked text of the lines completed by
+  // `piece`; a line longer than 1 MiB goes out in parts, the last bytes of each carried to the
+  // next so that no serial is split. finish() returns the rest.
+  QByteArray feed(QByteArray& pending, QByteArrayView piece) const;
+  QByteArray finish(QByteArray& pending) const;
 
  private:
   struct Entry {

@@ -88,7 +88,11 @@ QString because(const NodeFinding& finding, const QCameraAccessSystem& system) {
     case Verdict::Failed:
       return {};
     case Verdict::Missing:
-      return QStringLiteral("The camera was unplugged or is restarting: plug it in again.");
+      return finding.path.isEmpty()
+                 ? QStringLiteral(
+                       "Its video interface may still be starting: wait a moment, or "
+                       "plug the camera in again.")
+                 : QStringLiteral("The camera was unplugged or is restarting: plug it in again.");
     case Verdict::Busy:
       return finding.holder ? CameraDoctor::inUseText(*finding.holder) +
                                   QStringLiteral(" Close that program and try again.")

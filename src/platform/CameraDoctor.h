@@ -70,13 +70,15 @@ class CameraDoctor {
   static QString fixSteps(const NodeFinding& finding, const QCameraAccessSystem& system, bool rich);
 
   // The diagnosis for the report and `vexhalctl doctor --json`: {"usable":…,"nodes":[{"node":
-  // "video","path":…,"verdict":"busy","refusal":…,"error":…,"holder":{…},"summary":…,"fix":…}]}
+  // "video","path":…,"verdict":"busy","refusal":"none","error":16,"holder":{"pid":4242,"name":
+  // "cheese","otherUser":false,"text":"cheese (process 4242)"},"summary":…,"fix":…}]}; "holder"
+  // is null unless a busy node's holder is known, "path" empty for a camera without video node.
   static QJsonObject toJson(const CameraDiagnosis& diagnosis);
   // The same as readable lines: one per node, each problem followed by its fix, indented.
   static QString toText(const CameraDiagnosis& diagnosis);
 
   static QString verdictWord(NodeFinding::Verdict verdict);  // "opens", "missing", "refused", ...
-  static QString refusalWord(NodeFinding::Refusal refusal);  // "rule-missing", ...
+  static QString refusalWord(NodeFinding::Refusal refusal);  // "none", "rule-missing", ...
 };
 
 }  // namespace vexhal

@@ -28,11 +28,13 @@ class QCameraAccess {
   // The platform's access system, else the running one.
   static const QCameraAccessSystem& system(const Platform& platform);
 
-  // The first node of the camera that cannot be opened: the control node when the HID layer
-  // could not open it, else the first video node that refuses.
+  // The first node of the camera that cannot be opened, as the doctor finds it: the control
+  // node when the HID layer could not open it, else the first video node that refuses, with
+  // the program that holds it when it is busy.
   static std::optional<QCameraAccessProblem> diagnose(const USBDevice& device,
                                                       const QCameraAccessSystem& system);
-  // A few sentences for the permission alert: the node, the reason, and what to do.
+  // A few sentences for the permission alert: the node, the reason (the doctor's), and what to
+  // do.
   static QString explain(const QCameraAccessProblem& problem, const QCameraAccessSystem& system);
   // The exact steps that fix `problem` here, with the commands to run (rich text).
   static QString fixSteps(const QCameraAccessProblem& problem, const QCameraAccessSystem& system);

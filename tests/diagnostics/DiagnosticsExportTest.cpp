@@ -210,6 +210,19 @@ TEST_F(DiagnosticsTest, MaskingLeavesNoSerialInAnyEntry) {
   EXPECT_EQ(logsWithToken, 1);
   EXPECT_TRUE(zip.at("report.json").contains(token));
   EXPECT_EQ(SerialMask({kSerial}).apply("a VXK31D2612001 b"), "a " + token + " b");
+  // A run without line ends goes out in parts once over 1 MiB; a serial that arrives across the
+  // first cut is still masked.
+  const SerialMask mask({kSerial});
+  const qsizetype chunk = 64 * 1024;
+  QByteArray run(2 * 1024 * 1024, 'a');
+  run.replace(17 * chunk - 6, 13, kSerial);
+  QByteArray pending;
+  QByteArray masked;
+  for (qsizetype at = 0; at < run.size(); at += chunk)
+    masked += mask.feed(pending, run.mid(at, chunk));
+  masked += mask.finish(pending);
+  EXPECT_EQ(masked, mask.apply(run));
+  EXPECT_FALSE(masked.contains(kSerial));
 }
 
 // No camera and no sandbox; a second start while one runs; a directory or an unwritable folder

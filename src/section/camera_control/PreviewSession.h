@@ -25,7 +25,8 @@ class PreviewFrameSink;
 
 // The control screen's capture lifecycle: find the camera's capture device by its USB location,
 // start capturing into the preview, search and start again a second after the device was
-// missing, refused the start or stopped on its own, and stop. Answers to a search or a start
+// missing, refused the start or stopped on its own, and stop; a start refused because another
+// program holds the camera is told, with that program's name. Answers to a search or a start
 // that a stop or a newer start overtook are dropped.
 //
 // Threads: used on the GUI thread; the search lists devices on its own thread and the capture's
