@@ -26,8 +26,8 @@
 
 namespace vexhal {
 
-AppDelegate::AppDelegate(Platform& platform, QObject* parent)
-    : QObject(parent), platform_(platform) {}
+AppDelegate::AppDelegate(Platform& platform, QDiagnosticsSupport* diagnostics, QObject* parent)
+    : QObject(parent), platform_(platform), diagnostics_(diagnostics) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -89,7 +89,8 @@ void AppDelegate::showRootScreen() {
   if (!window_) {
     return;
   }
-  window_->setContentViewController(new QNavigationController(new QRootVC(platform_, *keeper_)));
+  window_->setContentViewController(
+      new QNavigationController(new QRootVC(platform_, *keeper_, diagnostics_)));
   checkAppVersion();
 }
 

@@ -12,6 +12,7 @@
 namespace vexhal {
 
 class MainWindow;
+class QDiagnosticsSupport;
 class QSettingsKeeper;
 class SleepWatcher;
 
@@ -24,8 +25,10 @@ class AppDelegate : public QObject {
   Q_OBJECT
 
  public:
-  // `platform` outlives the delegate and every screen it shows.
-  explicit AppDelegate(Platform& platform, QObject* parent = nullptr);
+  // `platform` outlives the delegate and every screen it shows; so does `diagnostics`, which
+  // gives the root screen its export entry.
+  explicit AppDelegate(Platform& platform, QDiagnosticsSupport* diagnostics = nullptr,
+                       QObject* parent = nullptr);
   ~AppDelegate() override;
 
   // The application's name and icon; closing the last window does not quit the program.
@@ -54,6 +57,7 @@ class AppDelegate : public QObject {
   void keeperGaveUp(const QString& storageKey);
 
   Platform& platform_;
+  QDiagnosticsSupport* diagnostics_;
   // Declared before the window: the screens that use the keeper go first.
   std::unique_ptr<QSettingsKeeper> keeper_;
   std::shared_ptr<SleepWatcher> sleepWatcher_;

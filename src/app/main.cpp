@@ -16,9 +16,11 @@
 #include "app/QTerminationSignals.h"
 #include "control/CameraCommandRunner.h"
 #include "device/hid/USBHidManager.h"
+#include "diagnostics/DiagnosticsExport.h"
 #include "net/RNetManager.h"
 #include "platform/DesktopServices.h"
 #include "platform/Platform.h"
+#include "section/about/QDiagnosticsSupport.h"
 
 OSTRANE_DISPLAY_NAME("VexhalTools")
 
@@ -26,7 +28,8 @@ OSTRANE_DISPLAY_NAME("VexhalTools")
 // socket notifiers), the UVC control requests and every completion, network ones included.
 // Besides it: "vexhal-capture" streams from the V4L2 node; "vexhal-frames" decodes frames and
 // hands them to the preview; "vexhal-devfind" looks for the control screen's capture device;
-// "com.log.queue" and "com.log.list" write and list Ostrane's files; Qt Network keeps one
+// "com.log.queue" and "com.log.list" write and list Ostrane's files; "diagnostics" makes an
+// export's report and zip; Qt Network keeps one
 // thread of its own for HTTP, and Qt D-Bus one for the system-bus connection that tells of
 // wake-ups. In --demo the virtual camera adds "vexhal-sim-render" (its
 // picture loop) and "vexhal-sim-video" (frame delivery); its HID side and the local update
@@ -97,7 +100,14 @@ int main(int argc, char** argv) {
                    &QApplication::quit);
   vexhal::Platform& platform = demoSession ? demoSession->platform() : *devices;
   vexhal::useDesktopServices(platform);
-  vexhal::AppDelegate delegate(platform);
+  // One diagnostics export, for the root menu, the about screen and vexhalctl's requests.
+  const auto logs = ostrane::ddLog().getLogger<ostrane::QFileLogger>();
+  vexhal::diagnostics::DiagnosticsExport diagnostics(vexhal::USBHidManager::shared(), platform,
+                                                     logs);
+  vexhal::QDiagnosticsSupport support(
+      diagnostics, platform,
+      logs ? QString::fromStdString(logs->getLogConfig()->cacheDir()) : QString());
+  vexhal::AppDelegate delegate(platform, &support);
   QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
                    &vexhal::AppDelegate::applicationShouldHandleReopen);
   delegate.applicationDidFinishLaunching(commandLine.isSet(QStringLiteral("background")));
@@ -106,6 +116,7 @@ int main(int argc, char** argv) {
   vexhal::control::CameraCommandRunner runner(vexhal::USBHidManager::shared(), platform,
                                               vexhal::RNetManager::share(), vexhal::QDataBase(),
                                               delegate.keeper());
+  runner.useDiagnostics(diagnostics);
   vexhal::ControlRequestServer requests(runner);
   QObject::connect(&instance, &vexhal::QSingleInstance::requestReceived, &requests,
                    &vexhal::ControlRequestServer::handle);

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "control/ControlSetting.h"
+#include "diagnostics/DiagnosticsExport.h"
 
 namespace vexhal::cli {
 namespace {
@@ -18,6 +19,8 @@ const QString kJson = QStringLiteral("json");
 const QString kTimeout = QStringLiteral("timeout");
 const QString kNoWait = QStringLiteral("no-wait");
 const QString kDownload = QStringLiteral("download");
+const QString kOutput = QStringLiteral("output");
+const QString kMaskSerial = QStringLiteral("mask-serial");
 
 // A camera that takes longer than an hour for one step is not going to answer.
 constexpr double kLongestTimeoutSeconds = 3600;
@@ -33,12 +36,16 @@ const char kDescription[] =
     "  save                            store the settings in the camera and here\n"
     "  firmware FILE                   install a firmware package, check the new version\n"
     "  check-update [--download FILE]  ask the update service for newer firmware\n"
+    "  diagnostics [-o FILE.zip]       write the logs and a report of this computer and its\n"
+    "                                  cameras into a zip for the maker's support\n"
+    "  doctor                          what keeps each camera from being used, and the fix\n"
     "\n"
     "Settings (preset can only be set):\n"
     "%1"
     "\n"
     "Exit status: 0 done, 1 the camera refused or failed, 2 usage, 3 no such camera (or\n"
-    "several and no --camera), 4 no answer in time, 5 access refused.";
+    "several and no --camera), 4 no answer in time, 5 access refused (doctor: a camera\n"
+    "cannot be used).";
 
 QString absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
 
@@ -71,8 +78,16 @@ CtlCommandLine::CtlCommandLine() {
   parser_.addOption(
       QCommandLineOption(kDownload, QStringLiteral("check-update: save the offered firmware here."),
                          QStringLiteral("FILE")));
+  parser_.addOption(QCommandLineOption(
+      {QStringLiteral("o"), kOutput},
+      QStringLiteral("diagnostics: the zip to write (default VexhalTools-diagnostics-DATE.zip "
+                     "here)."),
+      QStringLiteral("FILE.zip")));
+  parser_.addOption(QCommandLineOption(
+      kMaskSerial, QStringLiteral("diagnostics: replace serial numbers with a stable hash.")));
   parser_.addPositionalArgument(QStringLiteral("command"),
-                                QStringLiteral("list, get, set, save, firmware, check-update"),
+                                QStringLiteral("list, get, set, save, firmware, check-update, "
+                                               "diagnostics, doctor"),
                                 QStringLiteral("COMMAND [ARGUMENT...]"));
 }
 
@@ -137,6 +152,8 @@ QString CtlCommandLine::readArguments(Command command, const QStringList& argume
     case Command::List:
     case Command::Save:
     case Command::CheckUpdate:
+    case Command::Diagnostics:
+    case Command::Doctor:
       break;
   }
   if (!arguments.isEmpty()) {
@@ -172,6 +189,18 @@ QString CtlCommandLine::readOptions(Command command) {
     }
     if (parser_.value(kDownload).isEmpty()) return QStringLiteral("--download needs a FILE");
     request.file = absolute(parser_.value(kDownload));
+  }
+  if (command == Command::Diagnostics) {
+    const QString output =
+        parser_.isSet(kOutput)
+            ? parser_.value(kOutput)
+            : diagnostics::DiagnosticsExport::defaultFileName(QDate::currentDate());
+    if (output.isEmpty()) return QStringLiteral("-o needs a FILE.zip");
+    request.file = absolute(output);
+    request.maskSerials = parser_.isSet(kMaskSerial);
+  } else if (parser_.isSet(kOutput) || parser_.isSet(kMaskSerial)) {
+    return QStringLiteral("%1 goes with diagnostics")
+        .arg(parser_.isSet(kOutput) ? QStringLiteral("-o") : QStringLiteral("--mask-serial"));
   }
   return {};
 }

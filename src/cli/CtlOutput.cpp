@@ -101,6 +101,11 @@ QByteArray listTable(const QJsonArray& cameras) {
   return table(rows);
 }
 
+// The doctor's findings are its answer, printed whether or not every camera can be used.
+bool hasFindings(Command command, const control::ControlReply& reply) {
+  return command == Command::Doctor && reply.result.isArray();
+}
+
 }  // namespace
 
 QByteArray CtlOutput::standardOutput(Command command, const control::ControlReply& reply,
@@ -108,8 +113,11 @@ QByteArray CtlOutput::standardOutput(Command command, const control::ControlRepl
   return json ? CtlOutput::json(command, reply) : text(command, reply);
 }
 
-QByteArray CtlOutput::errorOutput(const control::ControlReply& reply) {
+QByteArray CtlOutput::errorOutput(Command command, const control::ControlReply& reply) {
   if (reply.ok()) return {};
+  if (hasFindings(command, reply)) {
+    return QByteArrayLiteral("vexhalctl: a camera cannot be used; its fix is in the findings\n");
+  }
   QString message = reply.message.isEmpty() ? QStringLiteral("failed") : reply.message;
   if (reply.code && !message.contains(QString::number(*reply.code))) {
     message += QStringLiteral(" (code %1)").arg(*reply.code);
@@ -119,7 +127,7 @@ QByteArray CtlOutput::errorOutput(const control::ControlReply& reply) {
 
 QByteArray CtlOutput::json(Command command, const control::ControlReply& reply) {
   QJsonDocument document;
-  if (reply.ok() && command == Command::List) {
+  if ((reply.ok() && command == Command::List) || hasFindings(command, reply)) {
     document.setArray(reply.result.toArray());
   } else if (reply.ok() && command == Command::Get) {
     document.setObject(reply.result.toObject());
@@ -136,6 +144,7 @@ QByteArray CtlOutput::json(Command command, const control::ControlReply& reply) 
 }
 
 QByteArray CtlOutput::text(Command command, const control::ControlReply& reply) {
+  if (hasFindings(command, reply)) return reply.message.toUtf8() + '\n';
   if (!reply.ok()) return {};
   QByteArray text;
   if (command == Command::List) {

@@ -23,6 +23,7 @@
 #include "cli/SocketRoute.h"
 #include "control/CameraCommandRunner.h"
 #include "device/hid/USBHidManager.h"
+#include "diagnostics/DiagnosticsExport.h"
 #include "net/RNetManager.h"
 #include "net/ServiceEndpoint.h"
 #include "platform/Platform.h"
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
   std::optional<vexhal::Platform> platform;
   std::unique_ptr<vexhal::USBHidManager> manager;
   std::unique_ptr<vexhal::RNetManager> net;
+  std::unique_ptr<vexhal::diagnostics::DiagnosticsExport> diagnostics;
   std::unique_ptr<vexhal::control::CameraCommandRunner> runner;
   if (socketRoute.connectToProgram(kConnectBound)) {
     QLog("vexhalctl, sent to the running program:",
@@ -106,12 +108,18 @@ int main(int argc, char** argv) {
     net = std::make_unique<vexhal::RNetManager>();
     net->config(vexhal::serviceHost, vexhal::servicePort);
     runner = std::make_unique<vexhal::control::CameraCommandRunner>(*manager, *platform, *net);
+    // The program's log folder is this process's too (same names), so the zip holds both.
+    if (options.request.command == vexhal::control::ControlRequest::Command::Diagnostics) {
+      diagnostics = std::make_unique<vexhal::diagnostics::DiagnosticsExport>(
+          *manager, *platform, ostrane::ddLog().getLogger<ostrane::QFileLogger>());
+      runner->useDiagnostics(*diagnostics);
+    }
     runner->run(options.request, progress, done);
   }
   QCoreApplication::exec();
   progressPrinter.finish();
   write(answer,
         vexhal::cli::CtlOutput::standardOutput(options.request.command, reply, options.json));
-  write(stderr, vexhal::cli::CtlOutput::errorOutput(reply));
+  write(stderr, vexhal::cli::CtlOutput::errorOutput(options.request.command, reply));
   return static_cast<int>(reply.exit);
 }

@@ -14,6 +14,8 @@
 #include <optional>
 
 #include "control/ControlSetting.h"
+#include "control/DiagnosticsCommand.h"
+#include "control/DoctorCommand.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
 #include "device/uvc/UVCCameraControl.h"
@@ -170,8 +172,13 @@ CameraCommandRunner::CameraCommandRunner(USBHidManager& manager, Platform& platf
       net_(net),
       dataBase_(std::move(dataBase)),
       keeper_(keeper),
-      link_(std::make_shared<QHidDelegateLink<CameraCommandRunner>>(this)) {
+      link_(std::make_shared<QHidDelegateLink<CameraCommandRunner>>(this)),
+      diagnostics_(new DiagnosticsCommand(this)) {
   manager_.addDelegate(link_);
+}
+
+void CameraCommandRunner::useDiagnostics(diagnostics::DiagnosticsExport& exporter) {
+  diagnostics_->setExporter(&exporter);
 }
 
 CameraCommandRunner::~CameraCommandRunner() {
@@ -337,6 +344,15 @@ void CameraCommandRunner::start(const JobPtr& job) {
       break;
     case Command::List:
       return list(job);
+    case Command::Doctor:
+      return finish(job, DoctorCommand::run(manager_, platform_));
+    case Command::Diagnostics:
+      return diagnostics_->run(request,
+                               [this, weak = std::weak_ptr(job)](const ControlReply& reply) {
+                                 if (const JobPtr running = live(weak)) {
+                                   finish(running, reply);
+                                 }
+                               });
     case Command::Save:
       break;
   }
@@ -448,6 +464,8 @@ void CameraCommandRunner::chosen(const JobPtr& job, const std::shared_ptr<USBDev
     case Command::CheckUpdate:
       return checkUpdate(job);
     case Command::List:
+    case Command::Doctor:
+    case Command::Diagnostics:
       break;
   }
 }
@@ -470,6 +488,8 @@ void CameraCommandRunner::usbHidManagerDidRemoveDevice(const std::shared_ptr<USB
       job->installation->cameraRemoved(device);
     } else if (job->request.command == Command::List) {
       list(job);  // starts over on the cameras that are left
+    } else if (job->request.command == Command::Diagnostics) {
+      continue;  // the report is made of the cameras there were when it started
     } else if (job->device == device) {
       fail(job, ExitCode::NoCamera, QStringLiteral("The camera was unplugged before it answered."));
     } else if (!job->device) {

@@ -19,12 +19,19 @@ class USBHidDelegate;
 class USBHidManager;
 }  // namespace vexhal
 
+namespace vexhal::diagnostics {
+class DiagnosticsExport;
+}
+
 namespace vexhal::control {
+
+class DiagnosticsCommand;
 
 // Carries out control requests on the program's device layer: picks the camera, reads and sets
 // its functions over HID and its image controls over UVC, saves, installs firmware and checks
 // for updates. The command line uses one on a manager of its own; the running program uses one
-// on its shared manager for the requests that arrive on its socket. Main thread only.
+// on its shared manager for the requests that arrive on its socket. The doctor and the
+// diagnostics export have classes of their own. Main thread only.
 class CameraCommandRunner : public QObject {
   Q_OBJECT
 
@@ -42,6 +49,9 @@ class CameraCommandRunner : public QObject {
                       QDataBase dataBase = QDataBase(), QSettingsKeeper* keeper = nullptr,
                       QObject* parent = nullptr);
   ~CameraCommandRunner() override;
+
+  // Where `diagnostics` requests are exported; it outlives the runner. Without it they fail.
+  void useDiagnostics(diagnostics::DiagnosticsExport& exporter);
 
   // Runs `request`; `progress` may be called while a transfer or download runs, and `done` is
   // called exactly once, within the request's bounds, never from inside run() itself (unless
@@ -97,6 +107,7 @@ class CameraCommandRunner : public QObject {
   QDataBase dataBase_;
   QSettingsKeeper* keeper_;
   std::shared_ptr<USBHidDelegate> link_;
+  DiagnosticsCommand* diagnostics_;
   std::vector<JobPtr> jobs_;
 };
 

@@ -14,13 +14,15 @@ namespace {
 using Command = ControlRequest::Command;
 using protocol::fail;
 
-constexpr std::array<std::pair<Command, const char*>, 6> kWords{{
+constexpr std::array<std::pair<Command, const char*>, 8> kWords{{
     {Command::List, "list"},
     {Command::Get, "get"},
     {Command::Set, "set"},
     {Command::Save, "save"},
     {Command::Firmware, "firmware"},
     {Command::CheckUpdate, "check-update"},
+    {Command::Diagnostics, "diagnostics"},
+    {Command::Doctor, "doctor"},
 }};
 
 // Bounds a peer cannot go past: more settings than a camera has many times over, and texts far
@@ -83,6 +85,9 @@ QJsonObject toJson(const ControlRequest& request) {
   if (!request.file.isEmpty()) {
     object.insert(QStringLiteral("file"), request.file);
   }
+  if (request.maskSerials) {
+    object.insert(QStringLiteral("mask_serial"), true);
+  }
   return object;
 }
 
@@ -135,6 +140,12 @@ std::optional<ControlRequest> requestFromJson(const QJsonObject& object, QString
     return fail(error, QStringLiteral("\"wait\" must be true or false"));
   }
   request.wait = wait.toBool(true);
+
+  const QJsonValue mask = object.value(QLatin1StringView("mask_serial"));
+  if (!mask.isUndefined() && !mask.isBool()) {
+    return fail(error, QStringLiteral("\"mask_serial\" must be true or false"));
+  }
+  request.maskSerials = mask.toBool(false);
 
   const QJsonValue timeout = object.value(QLatin1StringView("timeout_ms"));
   if (!timeout.isUndefined()) {

@@ -15,7 +15,7 @@ struct ControlRequest {
   // The protocol's version; a peer answers a request of another version with a usage failure.
   static constexpr int kProtocolVersion = 1;
 
-  enum class Command { List, Get, Set, Save, Firmware, CheckUpdate };
+  enum class Command { List, Get, Set, Save, Firmware, CheckUpdate, Diagnostics, Doctor };
 
   Command command = Command::List;
   // A serial number as the screens show it, or a hidraw node ("/dev/hidraw3"); empty: the only
@@ -24,8 +24,10 @@ struct ControlRequest {
   // Get: setting names (empty: all of them). Set: "name=value" items, applied in this order.
   QStringList settings;
   // Firmware: the package to install. CheckUpdate: where to save the download (empty: no
-  // download).
+  // download). Diagnostics: the zip to write.
   QString file;
+  // Diagnostics: serial numbers become a stable hash in every file of the zip.
+  bool maskSerials = false;
   // Firmware: wait for the camera to come back and check its version.
   bool wait = true;
   // How long the camera may take to answer each step (a firmware restart has its own bound).

@@ -20,17 +20,18 @@ class CaptureBackend;
 }
 
 // What the program uses of the machine it runs on: how it finds cameras (HID discovery, UVC
-// controls, capture), whether this user may open one, how it defers work and opens web
-// addresses, how it hears of wake-ups, where its autostart entry goes, and whether a firmware
-// installation is running. `main` makes one for the real
-// devices, the demo one for its virtual camera, tests one with fakes; the screens are handed
-// it. Main thread only.
+// controls, capture), whether this user may open one, how it defers work, opens web
+// addresses and shows folders, how it hears of wake-ups, where its autostart entry goes, and
+// whether a firmware installation is running. `main` makes one for the real devices, the demo one
+// for its virtual camera, tests one with fakes; the screens are handed it. Main thread only.
 class Platform {
  public:
   using DiscoveryMaker = std::function<std::unique_ptr<HidDiscovery>()>;
   // True when this user may open the camera's nodes.
   using AccessChecker = std::function<bool(const USBDevice& device)>;
   using BrowserOpener = std::function<bool(const QUrl& url)>;
+  // Shows a local folder in the file manager; false when nothing took it.
+  using FolderOpener = std::function<bool(const QString& folder)>;
   using SleepWatcherMaker = std::function<std::shared_ptr<SleepWatcher>()>;
 
   // The real devices: udev discovery, V4L2 controls and capture, access diagnosed on the
@@ -73,6 +74,10 @@ class Platform {
   const BrowserOpener& browserOpener() const { return browserOpener_; }
   void setBrowserOpener(BrowserOpener opener) { browserOpener_ = std::move(opener); }
 
+  // Shows a folder (the log folder) in the file manager; empty until the desktop's is added.
+  const FolderOpener& folderOpener() const { return folderOpener_; }
+  void setFolderOpener(FolderOpener opener) { folderOpener_ = std::move(opener); }
+
   // Where the "Start at login" entry goes: the user's autostart folder, or a test's.
   const QString& autostartDirectory() const { return autostartDirectory_; }
   void setAutostartDirectory(QString directory) { autostartDirectory_ = std::move(directory); }
@@ -98,6 +103,7 @@ class Platform {
   std::shared_ptr<const QCameraAccessSystem> accessSystem_;
   Scheduler scheduler_;
   BrowserOpener browserOpener_;
+  FolderOpener folderOpener_;
   SleepWatcherMaker sleepWatcherMaker_;
   QString autostartDirectory_;
   bool firmwareInstalling_ = false;

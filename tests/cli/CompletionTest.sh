@@ -38,12 +38,14 @@ expect() {  # typed | expected offers (sorted, space-separated)
   [ "$got" = "$2 " ] || fail "'$1' offered '$got', not '$2'"
 }
 
-expect "vexhalctl " "check-update firmware get list save set"
+expect "vexhalctl " "check-update diagnostics doctor firmware get list save set"
 expect "vexhalctl --json g" "get"
 expect "vexhalctl --camera X s" "save set"
 expect "vexhalctl --" "--camera --help --json --timeout --version"
 expect "vexhalctl firmware --" "--camera --help --json --no-wait --timeout --version"
 expect "vexhalctl check-update --download " "FILES"
+expect "vexhalctl diagnostics --" "--camera --help --json --mask-serial --output --timeout --version"
+expect "vexhalctl diagnostics -o " "FILES"
 expect "vexhalctl firmware " "FILES"
 expect "vexhalctl set ang" "angle="
 

@@ -44,6 +44,9 @@ TEST(CtlCommandLine, EachLineBecomesItsRequest) {
       {"firmware --no-wait fw.bin", R"({"command":"firmware","file":"HERE/fw.bin","wait":false})"},
       {"check-update --download new.bin", R"({"command":"check-update","file":"HERE/new.bin"})"},
       {"--camera 4C2309A01234 get", R"({"command":"get","camera":"4C2309A01234"})"},
+      {"diagnostics --mask-serial -o out.zip",
+       R"({"command":"diagnostics","file":"HERE/out.zip","mask_serial":true})"},
+      {"doctor --json", R"({"command":"doctor"})", true},
   };
   const QJsonObject defaults = control::toJson(control::ControlRequest());
   for (const auto& row : rows) {
@@ -73,6 +76,9 @@ TEST(CtlCommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
       {"firmware a.bin b.bin", "firmware needs one FILE"},
       {"get --no-wait", "--no-wait goes with firmware"},
       {"firmware a.bin --download b.bin", "--download goes with check-update"},
+      {"list --mask-serial", "--mask-serial goes with diagnostics"},
+      {"doctor -o x.zip", "-o goes with diagnostics"},
+      {"diagnostics -o", "Missing value after '-o'"},
       {"get --camera", "Missing value after '--camera'"},
       {"get --timeout 0", "--timeout wants seconds"},
       {"get --timeout inf", "--timeout wants seconds"},

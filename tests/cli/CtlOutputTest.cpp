@@ -80,7 +80,20 @@ TEST(CtlOutput, TextIsAlignedAndFailuresGoToStderr) {
 
   const auto refused = reply(ExitCode::Failed, {}, "the camera refused angle", 5);
   EXPECT_EQ(CtlOutput::standardOutput(Command::Set, refused, false), "");
-  EXPECT_EQ(CtlOutput::errorOutput(refused), "vexhalctl: the camera refused angle (code 5)\n");
+  EXPECT_EQ(CtlOutput::errorOutput(Command::Set, refused),
+            "vexhalctl: the camera refused angle (code 5)\n");
+}
+
+// The doctor's findings are its answer even when a camera cannot be used: the array with
+// --json, the readable findings without; stderr only says that something is wrong.
+TEST(CtlOutput, DoctorFindingsArePrintedWhateverTheExitStatus) {
+  const QJsonArray cameras{QJsonObject{{"camera", "/dev/hidraw3"}, {"usable", false}}};
+  const auto busy = reply(ExitCode::AccessRefused, cameras, "Room Camera (/dev/hidraw3)\n  busy");
+  EXPECT_EQ(QJsonDocument::fromJson(CtlOutput::standardOutput(Command::Doctor, busy, true)).array(),
+            cameras);
+  EXPECT_EQ(CtlOutput::standardOutput(Command::Doctor, busy, false),
+            "Room Camera (/dev/hidraw3)\n  busy\n");
+  EXPECT_TRUE(CtlOutput::errorOutput(Command::Doctor, busy).startsWith("vexhalctl: a camera"));
 }
 
 // Off a terminal each new figure is a line of its own; on one a bar is redrawn in place and its

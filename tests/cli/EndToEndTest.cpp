@@ -66,6 +66,7 @@ class DemoProgramTest : public ::testing::Test {
   CtlRun ctl(const QStringList& arguments) {
     QProcess process;
     process.setProcessEnvironment(env_);
+    process.setWorkingDirectory(scratch_.path());
     process.start(QStringLiteral(VEXHALCTL_BIN), arguments);
     if (!process.waitForFinished(60000)) {
       process.kill();
@@ -115,8 +116,9 @@ class DemoProgramTest : public ::testing::Test {
 };
 
 // list, get, set with its words, ranges and exclusions, and save, each read back from the camera
-// the program holds; an unknown camera is exit 3.
-TEST_F(DemoProgramTest, ListGetSetAndSaveThroughTheRunningProgram) {
+// the program holds; an unknown camera is exit 3. The diagnostics zip named relative to
+// vexhalctl's folder is written there by the program.
+TEST_F(DemoProgramTest, ListGetSetSaveAndDiagnosticsThroughTheRunningProgram) {
   for (const char* key : {"serial", "name", "version", "location", "hidraw", "video"}) {
     EXPECT_TRUE(camera_.contains(key)) << key;
   }
@@ -164,6 +166,12 @@ TEST_F(DemoProgramTest, ListGetSetAndSaveThroughTheRunningProgram) {
   const CtlRun missing = ctl({"--camera", "NOSUCHSERIAL", "get", "--json"});
   EXPECT_EQ(missing.exit, 3);
   EXPECT_EQ(missing.object()["ok"], false);
+
+  const CtlRun diagnostics = ctl({"diagnostics", "-o", "support.zip", "--mask-serial", "--json"});
+  EXPECT_EQ(diagnostics.exit, 0) << diagnostics.err.toStdString();
+  const QString zip = scratch_.filePath("support.zip");
+  EXPECT_EQ(diagnostics.object()["result"].toObject()["path"], zip);
+  EXPECT_GT(QFile(zip).size(), 0);
 }
 
 // A camera that does not answer is exit 4; the firmware is installed with progress, its new

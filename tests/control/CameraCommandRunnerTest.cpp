@@ -20,6 +20,7 @@
 #include "device/uvc/UVCControlInfo.h"
 #include "net/RNetManager.h"
 #include "platform/Platform.h"
+#include "platform/QCameraAccessSystem.h"
 #include "section/camera_control/QSettingsKeeper.h"
 
 namespace vexhal::control {
@@ -149,6 +150,33 @@ TEST_F(RunnerTest, ListsEveryCameraWithItsIdentityAndAccess) {
   const QJsonArray partial = run(quick).result.toArray();
   ASSERT_EQ(partial.size(), 2);
   EXPECT_EQ(partial[1].toObject().value(QStringLiteral("state")), QStringLiteral("unknown"));
+}
+
+// The doctor examines every camera on the access system: a video node another program streams
+// from names that program with the fix, and makes the reply AccessRefused; with the node free
+// the camera is usable. No camera at all is NoCamera.
+TEST_F(RunnerTest, DoctorNamesTheProgramHoldingAVideoNodeAndFailsOnlyThen) {
+  int videoError = EBUSY;
+  auto system = std::make_shared<QCameraAccessSystem>();
+  system->openError = [&](const QString&) { return videoError; };
+  system->videoNodes = [](std::int64_t) { return QStringList{QStringLiteral("/dev/video7")}; };
+  system->nodeHolder = [](const QString&) { return NodeHolder{4242, QStringLiteral("cheese")}; };
+  platform.setAccessSystem(system);
+  const ControlReply busy = run(request(Command::Doctor));
+  EXPECT_EQ(busy.exit, ExitCode::AccessRefused);
+  const QJsonArray cameras = busy.result.toArray();
+  ASSERT_EQ(cameras.size(), 1);
+  EXPECT_EQ(cameras[0][QStringLiteral("camera")].toString().toStdString(), first.hidKey());
+  EXPECT_FALSE(cameras[0][QStringLiteral("usable")].toBool());
+  EXPECT_EQ(cameras[0][QStringLiteral("nodes")][1][QStringLiteral("holder")][QStringLiteral("pid")],
+            4242);
+  EXPECT_TRUE(busy.message.contains(QStringLiteral("Close cheese (process 4242)")))
+      << busy.message.toStdString();
+  videoError = 0;
+  EXPECT_EQ(run(request(Command::Doctor)).exit, ExitCode::Done);
+  first.unplug();
+  ASSERT_TRUE(test::waitUntil([&] { return manager.devices().empty(); }));
+  EXPECT_EQ(run(request(Command::Doctor)).exit, ExitCode::NoCamera);
 }
 
 TEST_F(RunnerTest, TheCameraIsChosenBySerialOrNodeAndNeverGuessed) {

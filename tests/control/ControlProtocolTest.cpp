@@ -36,7 +36,11 @@ TEST(ControlProtocolTest, RequestsAndRepliesSurviveTheRoundTrip) {
   firmware.wait = false;
   ControlRequest check;
   check.command = Command::CheckUpdate;
-  for (const ControlRequest& request : {ControlRequest{}, set, firmware, check}) {
+  ControlRequest diagnostics;
+  diagnostics.command = Command::Diagnostics;
+  diagnostics.file = QStringLiteral("/tmp/support.zip");
+  diagnostics.maskSerials = true;
+  for (const ControlRequest& request : {ControlRequest{}, set, firmware, check, diagnostics}) {
     SCOPED_TRACE(commandWord(request.command).toStdString());
     QString error;
     EXPECT_EQ(requestFromJson(overTheWire(toJson(request)), &error), request);
@@ -78,6 +82,8 @@ TEST(ControlProtocolTest, MalformedRequestsAreRefusedWithTheReason) {
       {QStringLiteral(R"({"v":1,"command":"set","settings":[90]})"), "each setting must be"},
       {tooMany, "more than 64 settings"},
       {QStringLiteral(R"({"v":1,"command":"firmware","wait":"no"})"), "\"wait\" must be true"},
+      {QStringLiteral(R"({"v":1,"command":"diagnostics","mask_serial":1})"),
+       "\"mask_serial\" must be true"},
       {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":0})"), "\"timeout_ms\" must be"},
       {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":1e30})"), "\"timeout_ms\" must be"},
   };

@@ -1,5 +1,6 @@
 // vexhalctl on the rig's camera with no program running: it finds the camera through udev, talks
-// to it through hidraw and installs firmware across the camera's restart.
+// to it through hidraw and installs firmware across the camera's restart; its diagnostics and
+// doctor name the camera's real nodes and the program that holds its video node.
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "FirmwareImage.h"
 #include "KernelRig.h"
@@ -86,6 +89,84 @@ TEST_F(CommandLineRig, ListGetSetAndFirmwareReachTheCameraThroughUdevAndHidraw) 
   list = ctl({QStringLiteral("list")});
   EXPECT_EQ(list.json.toArray().first()[QStringLiteral("version")].toString(),
             QStringLiteral("2.0.0"));
+}
+
+// With a second program streaming from the video node, the doctor names it; the camera stays
+// usable (exit 0), since its controls still work. The diagnostics report names the camera's real
+// hidraw and video nodes, the formats the rig offers, its image controls, and the same program in
+// the doctor's findings.
+TEST_F(CommandLineRig, DiagnosticsAndDoctorNameTheRealNodesAndTheProgramStreaming) {
+  const QString hidraw = QString::fromStdString(rigVariable("RIG_HIDRAW"));
+  const QString video = QString::fromStdString(rigVariable("RIG_VIDEO"));
+  const std::size_t logStart = uvcLogLines().size();
+  QProcess holder;
+  holder.start(QStringLiteral("v4l2-ctl"),
+               {QStringLiteral("-d"), video, QStringLiteral("--stream-mmap"),
+                QStringLiteral("--stream-to=/dev/null")});
+  ASSERT_TRUE(holder.waitForStarted());
+  const qint64 pid = holder.processId();
+  // It holds the node once the camera has been told to stream.
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        const std::vector<std::string> lines = uvcLogLines();
+        return std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(logStart), lines.end(),
+                           [](const std::string& line) {
+                             return line.starts_with("SET_CUR streaming selector=2");
+                           });
+      },
+      kBusBound));
+  // The finding for the video node names the streaming program.
+  const auto namesHolder = [&](const QJsonValue& diagnosis) {
+    for (const QJsonValue& node : diagnosis[QStringLiteral("nodes")].toArray()) {
+      const QJsonObject held = node[QStringLiteral("holder")].toObject();
+      if (node[QStringLiteral("path")].toString() == video &&
+          node[QStringLiteral("verdict")].toString() == QStringLiteral("busy") &&
+          held[QStringLiteral("pid")].toInteger() == pid &&
+          held[QStringLiteral("name")].toString() == QStringLiteral("v4l2-ctl"))
+        return true;
+    }
+    return false;
+  };
+
+  const Outcome doctor = ctl({QStringLiteral("doctor")});
+  EXPECT_EQ(doctor.exitCode, 0);
+  ASSERT_EQ(doctor.json.toArray().size(), 1);
+  const QJsonValue found = doctor.json.toArray().first();
+  EXPECT_EQ(found[QStringLiteral("camera")].toString(), hidraw);
+  EXPECT_TRUE(namesHolder(found)) << QJsonDocument(found.toObject()).toJson().toStdString();
+
+  const QString zipPath = dir.filePath(QStringLiteral("support.zip"));
+  const Outcome exported = ctl({QStringLiteral("diagnostics"), QStringLiteral("-o"), zipPath});
+  holder.kill();
+  holder.waitForFinished();
+  ASSERT_EQ(exported.exitCode, 0);
+  QProcess unzip;
+  unzip.start(QStringLiteral("unzip"),
+              {QStringLiteral("-p"), zipPath, QStringLiteral("report.json")});
+  ASSERT_TRUE(unzip.waitForFinished());
+  const QJsonArray cameras =
+      QJsonDocument::fromJson(unzip.readAllStandardOutput())[QStringLiteral("cameras")].toArray();
+  ASSERT_EQ(cameras.size(), 1);
+  const QJsonValue camera = cameras.first();
+  EXPECT_EQ(camera[QStringLiteral("hidraw")][QStringLiteral("path")].toString(), hidraw);
+  QStringList videoNodes;
+  QStringList sizes;
+  for (const QJsonValue& node : camera[QStringLiteral("video")].toArray()) {
+    videoNodes << node[QStringLiteral("node")][QStringLiteral("path")].toString();
+    for (const QJsonValue& format : node[QStringLiteral("formats")].toArray())
+      sizes << QStringLiteral("%1x%2")
+                   .arg(format[QStringLiteral("width")].toInt())
+                   .arg(format[QStringLiteral("height")].toInt());
+  }
+  EXPECT_TRUE(videoNodes.contains(video)) << videoNodes.join(' ').toStdString();
+  for (const char* size : {"1280x720", "1920x1080", "640x360"})
+    EXPECT_TRUE(sizes.contains(QLatin1String(size))) << size;
+  QStringList controls;
+  for (const QJsonValue& control : camera[QStringLiteral("controls")].toArray())
+    controls << control[QStringLiteral("name")].toString();
+  for (const char* name : {"brightness", "contrast", "saturation", "sharpness"})
+    EXPECT_TRUE(controls.contains(QLatin1String(name))) << name;
+  EXPECT_TRUE(namesHolder(camera[QStringLiteral("doctor")]));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "section/about/QAboutVC.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -17,6 +18,7 @@
 #include "net/RNetManager.h"
 #include "section/QHidDelegateLink.h"
 #include "section/about/QAppVersion.h"
+#include "section/about/QDiagnosticsSupport.h"
 #include "section/about/QServiceVC.h"
 #include "section/camera_info/QUpgradeVC.h"
 
@@ -40,10 +42,12 @@ std::string flag(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
-QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
+QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QDiagnosticsSupport* diagnostics,
+                   QWidget* parent)
     : QViewController("QAboutVC", parent),
       platform_(platform),
       manager_(manager),
+      diagnostics_(diagnostics),
       delegateLink_(std::make_shared<QHidDelegateLink<QAboutVC>>(this)),
       logoImg_(new QLabel(this)),
       versionLab_(new QLabel(this)),
@@ -51,7 +55,10 @@ QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
           QStringLiteral("Check for Updates"),
           QAlertAction::look(QAlertAction::QAlertActionStyle::blueFilled), std::nullopt, this)),
       serviceSettingsBtn_(
-          linkButton(QStringLiteral("Service Settings"), "serviceSettingsBtn", this)) {
+          linkButton(QStringLiteral("Service Settings"), "serviceSettingsBtn", this)),
+      logFolderLab_(new QLabel(this)),
+      logFolderBtn_(linkButton(QStringLiteral("Open Log Folder"), "logFolderBtn", this)),
+      exportBtn_(linkButton(QStringLiteral("Export Diagnostics…"), "exportBtn", this)) {
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::white);
@@ -86,6 +93,24 @@ QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
   updatesNote->setVisible(!updateChecks);
   serviceSettingsBtn_->setVisible(updateChecks);
 
+  // Support: where the logs are, and the one file that holds them with the report.
+  const QString logs = diagnostics != nullptr ? diagnostics->logFolder() : QString();
+  logFolderLab_->setObjectName(QStringLiteral("logFolderLab"));
+  logFolderLab_->setFont(ui::systemFont(12));
+  logFolderLab_->setStyleSheet(QStringLiteral("color: #666666;"));
+  logFolderLab_->setAlignment(Qt::AlignCenter);
+  logFolderLab_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  logFolderLab_->setText(QStringLiteral("Logs: ") + QDir::toNativeSeparators(logs));
+  logFolderLab_->setVisible(!logs.isEmpty());
+  logFolderBtn_->setVisible(!logs.isEmpty());
+  exportBtn_->setVisible(diagnostics != nullptr);
+  auto* support = new QHBoxLayout;
+  support->addStretch(1);
+  support->addWidget(logFolderBtn_);
+  support->addSpacing(16);
+  support->addWidget(exportBtn_);
+  support->addStretch(1);
+
   QPushButton* terms = linkButton(QStringLiteral("Terms of Service"), "termsBtn", this);
   QPushButton* privacy = linkButton(QStringLiteral("Privacy Policy"), "privacyBtn", this);
   auto* links = new QHBoxLayout;
@@ -112,12 +137,21 @@ QAboutVC::QAboutVC(Platform& platform, USBHidManager& manager, QWidget* parent)
   layout->addWidget(checkVersionBtn_, 0, Qt::AlignHCenter);
   layout->addWidget(updatesNote);
   layout->addStretch(2);
+  layout->addWidget(logFolderLab_);
+  layout->addSpacing(4);
+  layout->addLayout(support);
+  layout->addSpacing(16);
   layout->addLayout(links);
 
   connect(checkVersionBtn_, &QPushButton::clicked, this, &QAboutVC::checkVersionBtnAction);
   connect(terms, &QPushButton::clicked, this, &QAboutVC::serviceBtnAction);
   connect(privacy, &QPushButton::clicked, this, &QAboutVC::privacyBtnAction);
   connect(serviceSettingsBtn_, &QPushButton::clicked, this, &QAboutVC::clicked);
+  connect(logFolderBtn_, &QPushButton::clicked, this, &QAboutVC::logFolderBtnAction);
+  if (diagnostics != nullptr) {
+    connect(exportBtn_, &QPushButton::clicked, diagnostics,
+            [this, diagnostics] { diagnostics->startExport(this); });
+  }
 
   manager_.addDelegate(delegateLink_);
 }
@@ -178,6 +212,12 @@ void QAboutVC::privacyBtnAction() {
   QBrowserLink::openOrShowAddress(
       QUrl(QLatin1String(storeHost) + QStringLiteral("/pages/privacy-policy")),
       platform_.browserOpener(), this);
+}
+
+void QAboutVC::logFolderBtnAction() {
+  if (diagnostics_ != nullptr) {
+    diagnostics_->openLogFolder(this);
+  }
 }
 
 void QAboutVC::clicked() {

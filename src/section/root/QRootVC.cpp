@@ -14,16 +14,19 @@
 #include "extension/QHudOverlay.h"
 #include "platform/AutostartEntry.h"
 #include "section/about/QAboutVC.h"
+#include "section/about/QDiagnosticsSupport.h"
 #include "section/camera_list/QCameraListVC.h"
 
 namespace vexhal {
 
-QRootVC::QRootVC(Platform& platform, QSettingsKeeper& keeper, QWidget* parent)
+QRootVC::QRootVC(Platform& platform, QSettingsKeeper& keeper, QDiagnosticsSupport* diagnostics,
+                 QWidget* parent)
     : QViewController("QRootVC", parent),
       headerView_(new QWidget(this)),
       moreBtn_(new QToolButton(headerView_)),
       myMenu_(new Menu(this)),
       platform_(platform),
+      diagnostics_(diagnostics),
       navVC_(nullptr),
       quitHandler_([] { QApplication::quit(); }) {
   setAutoFillBackground(true);
@@ -73,21 +76,31 @@ QRootVC::QRootVC(Platform& platform, QSettingsKeeper& keeper, QWidget* parent)
 void QRootVC::moreBtnAction(QWidget* sender) {
   QLog("Root, moreBtnAction(_:)");
   const bool atLogin = autostartEntry().isEnabled();
-  myMenu_->setItems({
-      MenuItem{QUuid::createUuid(), QStringLiteral("About"), [this] { aboutMenuAction(); },
-               std::nullopt},
-      MenuItem{QUuid::createUuid(), QStringLiteral("Start at login"),
-               [this, atLogin] { startAtLoginMenuAction(!atLogin); }, atLogin},
-      MenuItem{QUuid::createUuid(), QStringLiteral("Quit"), [this] { exitMenuAction(); },
-               std::nullopt},
-  });
+  QList<MenuItem> items{MenuItem{QUuid::createUuid(), QStringLiteral("About"),
+                                 [this] { aboutMenuAction(); }, std::nullopt}};
+  if (diagnostics_ != nullptr) {
+    items.push_back(MenuItem{QUuid::createUuid(), QStringLiteral("Export Diagnostics…"),
+                             [this] { exportDiagnosticsMenuAction(); }, std::nullopt});
+  }
+  items.push_back(MenuItem{QUuid::createUuid(), QStringLiteral("Start at login"),
+                           [this, atLogin] { startAtLoginMenuAction(!atLogin); }, atLogin});
+  items.push_back(MenuItem{QUuid::createUuid(), QStringLiteral("Quit"),
+                           [this] { exitMenuAction(); }, std::nullopt});
+  myMenu_->setItems(items);
   myMenu_->showAt(sender != nullptr ? sender : moreBtn_);
 }
 
 void QRootVC::aboutMenuAction() {
   QLog("Root, aboutMenuAction()");
   if (qobject_cast<QAboutVC*>(navVC_->topViewController()) == nullptr) {
-    navVC_->push(new QAboutVC(platform_), false);
+    navVC_->push(new QAboutVC(platform_, USBHidManager::shared(), diagnostics_), false);
+  }
+}
+
+void QRootVC::exportDiagnosticsMenuAction() {
+  QLog("Root, exportDiagnosticsMenuAction()");
+  if (diagnostics_ != nullptr) {
+    diagnostics_->startExport(this);
   }
 }
 

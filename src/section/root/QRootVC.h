@@ -11,17 +11,21 @@ namespace vexhal {
 
 class AutostartEntry;
 class Menu;
+class QDiagnosticsSupport;
 class QNavigationController;
 class QSettingsKeeper;
 
-// The root of the main window: a header with the "more" button and its menu ("About", "Start at
-// login", "Quit"), and below it the inner stack on which every further screen is pushed.
+// The root of the main window: a header with the "more" button and its menu ("About", "Export
+// Diagnostics…", "Start at login", "Quit"), and below it the inner stack on which every further
+// screen is pushed.
 class QRootVC : public QViewController {
   Q_OBJECT
 
  public:
-  // `keeper` outlives the screen; the camera list tells it of the cameras.
-  QRootVC(Platform& platform, QSettingsKeeper& keeper, QWidget* parent = nullptr);
+  // `keeper` outlives the screen; the camera list tells it of the cameras. `diagnostics`, when
+  // given, outlives it too and gives the menu and the about screen their export entry.
+  QRootVC(Platform& platform, QSettingsKeeper& keeper, QDiagnosticsSupport* diagnostics = nullptr,
+          QWidget* parent = nullptr);
 
   QWidget* headerView() const { return headerView_; }
   QToolButton* moreBtn() const { return moreBtn_; }
@@ -30,6 +34,7 @@ class QRootVC : public QViewController {
 
   void moreBtnAction(QWidget* sender);
   void aboutMenuAction();
+  void exportDiagnosticsMenuAction();
   // Writes or removes the program's autostart entry.
   void startAtLoginMenuAction(bool on);
   void exitMenuAction();
@@ -46,6 +51,7 @@ class QRootVC : public QViewController {
   QToolButton* moreBtn_;
   Menu* myMenu_;
   Platform& platform_;
+  QDiagnosticsSupport* diagnostics_;
   QNavigationController* navVC_;
   std::function<void()> quitHandler_;
 };
