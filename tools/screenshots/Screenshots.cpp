@@ -23,6 +23,10 @@
 #include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
 #include "section/about/QAboutVC.h"
+#include "section/about/QDiagnosticsSaveDialog.h"
+#include "section/about/QDiagnosticsSupport.h"
+#include "diagnostics/DiagnosticsExport.h"
+#include <ostrane/ostrane.h>
 #include "section/about/QServiceVC.h"
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
@@ -97,7 +101,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   offerUpdateWithLongNotes(demo);
-  AppDelegate delegate(demo.platform());
+  // The menu's and the about screen's diagnostics entries, as the program has them.
+  const auto logs = ostrane::ddLog().getLogger<ostrane::QFileLogger>();
+  diagnostics::DiagnosticsExport diagnostics(USBHidManager::shared(), demo.platform(), logs);
+  QDiagnosticsSupport support(
+      diagnostics, demo.platform(),
+      logs ? QString::fromStdString(logs->getLogConfig()->cacheDir()) : QString());
+  AppDelegate delegate(demo.platform(), &support);
   delegate.applicationDidFinishLaunching();
   MainWindow* window = delegate.window();
   QRootVC* rootVC = nullptr;
@@ -230,6 +240,17 @@ int main(int argc, char** argv) {
   auto* about = qobject_cast<QAboutVC*>(navVC->topViewController());
   if (about == nullptr) return fail("the about screen did not open");
   shoot("about");
+  auto* exportBtn = about->findChild<QAbstractButton*>(QStringLiteral("exportBtn"));
+  if (exportBtn == nullptr) return fail("the about screen has no export button");
+  QTest::mouseClick(exportBtn, Qt::LeftButton);
+  QDiagnosticsSaveDialog* saveDialog = nullptr;
+  if (!waitFor(
+          [&] { return (saveDialog = about->window()->findChild<QDiagnosticsSaveDialog*>()); })) {
+    return fail("the diagnostics dialog did not open");
+  }
+  shoot("diagnostics_save_dialog");
+  saveDialog->reject();
+  QTest::qWait(300);
   about->clicked();
   auto* service = qobject_cast<QServiceVC*>(navVC->topViewController());
   if (service == nullptr) return fail("the service settings did not open");
