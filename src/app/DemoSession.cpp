@@ -7,7 +7,10 @@
 #include "FirmwareImage.h"
 #include "UpdateService.h"
 #include "VirtualCameraRig.h"
+#include "device/uvc/UVCCameraControl.h"
 #include "net/ServiceEndpoint.h"
+#include "platform/QCameraAccessSystem.h"
+#include "video/CaptureBackend.h"
 
 namespace vexhal {
 
@@ -18,6 +21,22 @@ DemoSession::DemoSession() : rig_(std::make_unique<sim::VirtualCameraRig>()) {
   platform_.setCaptureBackend(rig_->captureBackend());
   // The virtual camera has no device nodes to be refused.
   platform_.setAccessChecker([](const USBDevice&) { return true; });
+  // The doctor sees the virtual camera's capture device as its video node, always free.
+  auto system = std::make_shared<QCameraAccessSystem>(QCameraAccessSystem::current());
+  system->openError = [](const QString&) { return 0; };
+  system->captureBusy = [](const QString&) { return false; };
+  system->nodeHolder = [](const QString&) { return std::nullopt; };
+  system->videoNodes = [backend = rig_->captureBackend()](std::int64_t locationId) {
+    QStringList nodes;
+    for (const video::CaptureDevice& device : backend->devices()) {
+      if (UVCCameraControl::locationIdFromUniqueId(device.uniqueId) ==
+          std::optional<std::uint32_t>(static_cast<std::uint32_t>(locationId))) {
+        nodes.append(QString::fromStdString(device.path));
+      }
+    }
+    return nodes;
+  };
+  platform_.setAccessSystem(std::move(system));
 }
 
 DemoSession::~DemoSession() = default;
