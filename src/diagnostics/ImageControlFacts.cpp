@@ -27,6 +27,14 @@ constexpr std::array<std::pair<const char*, UVCControlInfo>, 12> kControls{{
     {"horizontalMirror", kUvcHorizontalMirror},
 }};
 
+// A value the camera refused to give is null in the report, "?" in its text.
+QJsonValue jsonValue(const std::optional<std::int64_t>& value) {
+  return value ? QJsonValue(qint64(*value)) : QJsonValue();
+}
+QString text(const std::optional<std::int64_t>& value) {
+  return value ? QString::number(*value) : QStringLiteral("?");
+}
+
 }  // namespace
 
 ImageControlFacts ImageControlFacts::read(UVCCameraControl& control) {
@@ -35,7 +43,7 @@ ImageControlFacts ImageControlFacts::read(UVCCameraControl& control) {
   if (!facts.reachable) return facts;
   for (const auto& [name, info] : kControls) {
     const auto get = [&, &info = info](std::uint8_t request) {
-      return control.getDataFor(request, info.size, info.selector, info.unit);
+      return control.tryGetDataFor(request, info.size, info.selector, info.unit);
     };
     facts.controls.push_back({QString::fromLatin1(name), get(kUvcGetMin), get(kUvcGetMax),
                               get(kUvcGetDef), get(kUvcGetCur)});
@@ -47,10 +55,10 @@ QJsonArray ImageControlFacts::toJson() const {
   QJsonArray list;
   for (const Control& c : controls)
     list.append(QJsonObject{{QStringLiteral("name"), c.name},
-                            {QStringLiteral("min"), qint64(c.minimum)},
-                            {QStringLiteral("max"), qint64(c.maximum)},
-                            {QStringLiteral("default"), qint64(c.defaultValue)},
-                            {QStringLiteral("current"), qint64(c.current)}});
+                            {QStringLiteral("min"), jsonValue(c.minimum)},
+                            {QStringLiteral("max"), jsonValue(c.maximum)},
+                            {QStringLiteral("default"), jsonValue(c.defaultValue)},
+                            {QStringLiteral("current"), jsonValue(c.current)}});
   return list;
 }
 
@@ -60,10 +68,7 @@ QStringList ImageControlFacts::toText() const {
   for (const Control& c : controls)
     lines.append(QStringLiteral("  %1: %2 (range %3..%4, default %5)")
                      .arg(c.name)
-                     .arg(c.current)
-                     .arg(c.minimum)
-                     .arg(c.maximum)
-                     .arg(c.defaultValue));
+                     .arg(text(c.current), text(c.minimum), text(c.maximum), text(c.defaultValue)));
   return lines;
 }
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace vexhal {
@@ -18,10 +19,11 @@ namespace vexhal::diagnostics {
 struct ImageControlFacts {
   struct Control {
     QString name;
-    std::int64_t minimum = 0;
-    std::int64_t maximum = 0;
-    std::int64_t defaultValue = 0;
-    std::int64_t current = 0;
+    // Each none when the camera refused that request.
+    std::optional<std::int64_t> minimum;
+    std::optional<std::int64_t> maximum;
+    std::optional<std::int64_t> defaultValue;
+    std::optional<std::int64_t> current;
   };
 
   bool reachable = false;  // false when the camera's control interface could not be opened

@@ -170,6 +170,10 @@ TEST_F(DiagnosticsTest, ReportOfAVirtualCameraOverAFakeTree) {
   EXPECT_EQ(controls[0]["current"].toInteger(),
             camera.uvcControls().value(kUvcBrightness).value_or(-1));
   EXPECT_LT(controls[0]["min"].toInteger(), controls[0]["max"].toInteger());
+  // The vendor unit answers only GET_CUR: its range is unknown, not 0..0.
+  EXPECT_EQ(controls[10]["name"].toString(), "fieldOfView");
+  EXPECT_TRUE(controls[10]["min"].isNull());
+  EXPECT_EQ(controls[10]["current"].toInteger(), 120);
   // The refused node of the tree, and the virtual capture device with its formats.
   const QJsonArray video = cam["video"].toArray();
   ASSERT_EQ(video.size(), 3);

@@ -97,12 +97,19 @@ bool UVCCameraControl::setData(std::int64_t value, std::int32_t length, std::int
 
 std::int64_t UVCCameraControl::getDataFor(std::int32_t requestCode, std::int32_t length,
                                           std::int32_t selector, std::int32_t unit) {
+  return tryGetDataFor(requestCode, length, selector, unit).value_or(0);
+}
+
+std::optional<std::int64_t> UVCCameraControl::tryGetDataFor(std::int32_t requestCode,
+                                                            std::int32_t length,
+                                                            std::int32_t selector,
+                                                            std::int32_t unit) {
   if (!validRequest(length, selector, unit)) {
-    return 0;
+    return std::nullopt;
   }
   if (requestCode < 0 || requestCode > 0xFF) {
     log_.error("CameraControl Error: Invalid request code %d", requestCode);
-    return 0;
+    return std::nullopt;
   }
   std::array<std::uint8_t, kMaxValueBytes> bytes{};
   UVCControlRequest request;
@@ -114,7 +121,7 @@ std::int64_t UVCCameraControl::getDataFor(std::int32_t requestCode, std::int32_t
   request.pData = bytes.data();
   request.wLenDone = 0;
   if (!sendControlRequest(request)) {
-    return 0;
+    return std::nullopt;
   }
   std::uint64_t raw = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {

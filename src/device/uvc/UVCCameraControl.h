@@ -39,6 +39,9 @@ class UVCCameraControl {
   // SET_CUR of the value's low `length` bytes, lowest first.
   bool setData(std::int64_t value, std::int32_t length, std::int32_t selector, std::int32_t unit);
   // A GET request; the answer read as a little-endian number, 0 on failure.
+  // The same, none when the request fails.
+  std::optional<std::int64_t> tryGetDataFor(std::int32_t request, std::int32_t length,
+                                            std::int32_t selector, std::int32_t unit);
   std::int64_t getDataFor(std::int32_t request, std::int32_t length, std::int32_t selector,
                           std::int32_t unit);
 
