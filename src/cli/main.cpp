@@ -2,6 +2,7 @@
 // cameras' HID nodes, so the request goes to it over its single-instance socket; otherwise the
 // cameras are opened here, on a device layer of this process's own.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QMetaObject>
 
@@ -57,6 +58,17 @@ std::FILE* takeStandardOutput() {
   return stream != nullptr ? stream : stderr;
 }
 
+// A reader of the program's log folder, found from this process's own.
+std::shared_ptr<ostrane::QFileLogger> programLogs() {
+  const auto own = ostrane::ddLog().getLogger<ostrane::QFileLogger>();
+  if (!own) return nullptr;
+  // By name only: this process's folder may not exist yet.
+  const QString logs = QDir::cleanPath(QString::fromStdString(own->getLogConfig()->cacheDir()) +
+                                       QStringLiteral("/../../VexhalTools/QLogs"));
+  return std::make_shared<ostrane::QFileLogger>(
+      std::make_shared<ostrane::QFileLogConfig>(QFile::encodeName(logs).toStdString()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,10 +120,11 @@ int main(int argc, char** argv) {
     net = std::make_unique<vexhal::RNetManager>();
     net->config(vexhal::serviceHost, vexhal::servicePort);
     runner = std::make_unique<vexhal::control::CameraCommandRunner>(*manager, *platform, *net);
-    // The program's log folder is this process's too (same names), so the zip holds both.
+    // Support needs the program's logs: its folder sits beside this process's own
+    // (".../vexhalctl/QLogs" and ".../VexhalTools/QLogs"), and is only read here.
     if (options.request.command == vexhal::control::ControlRequest::Command::Diagnostics) {
-      diagnostics = std::make_unique<vexhal::diagnostics::DiagnosticsExport>(
-          *manager, *platform, ostrane::ddLog().getLogger<ostrane::QFileLogger>());
+      diagnostics = std::make_unique<vexhal::diagnostics::DiagnosticsExport>(*manager, *platform,
+                                                                             programLogs());
       runner->useDiagnostics(*diagnostics);
     }
     runner->run(options.request, progress, done);

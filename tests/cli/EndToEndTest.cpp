@@ -216,7 +216,8 @@ TEST_F(DemoProgramTest, HostilePeersDoNotHurtTheProgram) {
   EXPECT_EQ(get.object()["angle"], 120) << "the request of a peer that left still ran";
 }
 
-// A program that stops answering, or dies while a request runs, gives exit 4, never a hang.
+// A program that stops answering, or dies while a request runs, gives exit 4, never a hang;
+// afterwards the diagnostics still carry its logs.
 TEST_F(DemoProgramTest, AProgramThatStopsOrDiesGivesExitFour) {
   const auto pid = static_cast<pid_t>(program_.processId());
   ASSERT_EQ(::kill(pid, SIGSTOP), 0);
@@ -239,6 +240,13 @@ TEST_F(DemoProgramTest, AProgramThatStopsOrDiesGivesExitFour) {
   ASSERT_TRUE(program_.waitForFinished(30000));
   ASSERT_TRUE(firmware.waitForFinished(30000));
   EXPECT_EQ(firmware.exitCode(), 4);
+
+  // With no program running, vexhalctl packs the program's logs, not only its own. Entry names
+  // are stored uncompressed in the zip.
+  EXPECT_EQ(ctl({"diagnostics", "-o", "direct.zip"}).exit, 0);
+  QFile direct(scratch_.filePath("direct.zip"));
+  ASSERT_TRUE(direct.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(direct.readAll().contains("logs/VexhalTools_"));
 }
 
 }  // namespace
