@@ -25,6 +25,13 @@ class SimUvcTransportFactory final : public UVCTransportFactory {
                                                     std::uint16_t productId) override;
   std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
                                                    UVCControlWatch::Listener listener) override;
+  std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t) override {
+    return nullptr;  // not yet
+  }
+  std::unique_ptr<VideoControlWatch> watchControlsByLocation(
+      std::uint32_t, const std::vector<std::uint32_t>&, VideoControlWatch::Listener) override {
+    return nullptr;  // not yet
+  }
 
  private:
   VirtualCamera* attachedAt(std::uint32_t locationId);

@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "device/uvc/UVCControlWatch.h"
 #include "device/uvc/UVCLog.h"
 #include "device/uvc/UVCTransport.h"
+#include "device/uvc/VideoControlSet.h"
+#include "device/uvc/VideoControlWatch.h"
 
 namespace vexhal {
 
@@ -24,6 +27,13 @@ class UVCTransportFactory {
   // `listener`; null when there is no camera or it cannot be watched.
   virtual std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
                                                            UVCControlWatch::Listener listener) = 0;
+  // Every control of the camera at this USB location id, or null when there is none.
+  virtual std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t locationId) = 0;
+  // A watch on these controls of the camera at this USB location id; null when there is no
+  // camera or it cannot be watched.
+  virtual std::unique_ptr<VideoControlWatch> watchControlsByLocation(
+      std::uint32_t locationId, const std::vector<std::uint32_t>& ids,
+      VideoControlWatch::Listener listener) = 0;
 
   // Where this factory and the controls opened through it report failures; syslog unless set.
   const UVCLog& log() const { return log_; }

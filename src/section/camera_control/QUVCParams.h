@@ -4,9 +4,23 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <string>
 
 namespace vexhal {
+
+// A control's value with the range the camera gave it when the value was taken, so that the
+// value can be fitted to a camera whose range differs.
+struct QControlValue {
+  std::int64_t value = 0;
+  std::int64_t minimum = 0;
+  std::int64_t maximum = 0;
+  std::int64_t step = 1;
+  std::int64_t defaultValue = 0;
+
+  friend bool operator==(const QControlValue&, const QControlValue&) = default;
+};
 
 // The image settings that travel as UVC control requests.
 struct QUVCParams {
@@ -18,6 +32,8 @@ struct QUVCParams {
   std::int64_t contrast = 128;
   std::int64_t saturation = 128;
   std::int64_t sharpness = 128;
+  // The camera's further image controls (those beyond the four above), by control key.
+  std::map<std::string, QControlValue> further;
 
   // The mode with this raw value, or nothing.
   static std::optional<ImageMode> imageMode(std::int64_t rawValue);

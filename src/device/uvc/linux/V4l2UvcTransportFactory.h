@@ -32,6 +32,13 @@ class V4l2UvcTransportFactory final : public UVCTransportFactory {
   // Subscribes on the same node the controls go to.
   std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
                                                    UVCControlWatch::Listener listener) override;
+  std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t) override {
+    return nullptr;  // not yet
+  }
+  std::unique_ptr<VideoControlWatch> watchControlsByLocation(
+      std::uint32_t, const std::vector<std::uint32_t>&, VideoControlWatch::Listener) override {
+    return nullptr;  // not yet
+  }
 
  private:
   std::unique_ptr<UVCTransport> openFirst(
