@@ -28,8 +28,9 @@ class SimUvcTransportFactory final : public UVCTransportFactory {
   std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t) override {
     return nullptr;  // not yet
   }
-  std::unique_ptr<VideoControlWatch> watchControlsByLocation(
-      std::uint32_t, const std::vector<std::uint32_t>&, VideoControlWatch::Listener) override {
+  std::unique_ptr<VideoControlWatch> watchControlsByLocation(std::uint32_t,
+                                                             const std::vector<std::uint32_t>&,
+                                                             VideoControlWatch::Listener) override {
     return nullptr;  // not yet
   }
 

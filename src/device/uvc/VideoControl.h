@@ -31,7 +31,7 @@ struct VideoControl {
   std::int64_t defaultValue = 0;
   std::int64_t value = 0;
   bool readOnly = false;
-  bool inactive = false;  // an automatic mode owns the control for now
+  bool inactive = false;            // an automatic mode owns the control for now
   std::vector<VideoMenuItem> menu;  // menus only, the items the driver names
 
   friend bool operator==(const VideoControl&, const VideoControl&) = default;
