@@ -70,17 +70,17 @@ bool fileHolds(const QString& fileName, const std::function<bool(const QString&)
   return holds(copy.fileName());
 }
 
-// Whether a write to `settings` reached the file. The status keeps the first error met: a
-// damaged line read before the write hides whether the write worked, so the file itself is
-// asked then.
-bool written(QSettings& settings, const std::function<bool(const QString&)>& holds) {
+}  // namespace
+
+// The status keeps the first error met: a damaged line read before the write hides whether the
+// write worked, so the file itself is asked then.
+bool QDataBase::writeThrough(QSettings& settings,
+                             const std::function<bool(const QString&)>& holds) {
   settings.sync();
   const QSettings::Status status = settings.status();
   return status == QSettings::NoError ||
          (status == QSettings::FormatError && fileHolds(settings.fileName(), holds));
 }
-
-}  // namespace
 
 std::unique_ptr<QSettings> QDataBase::open() const {
   return fileName_.isEmpty() ? std::make_unique<QSettings>()
@@ -186,7 +186,7 @@ bool QDataBase::setUVCParams(const QUVCParams& params, const QString& serialNumb
          {kContrast, static_cast<qlonglong>(params.contrast)},
          {kSaturation, static_cast<qlonglong>(params.saturation)},
          {kSharpness, static_cast<qlonglong>(params.sharpness)}});
-  if (written(*settings, [&](const QString& copy) {
+  if (writeThrough(*settings, [&](const QString& copy) {
         return QDataBase(copy).getUVCParams(serialNumber) == params;
       })) {
     return true;
@@ -208,7 +208,7 @@ bool QDataBase::setKeepsImageSettings(const QString& storageKey, bool keep) cons
   const QString key = kKeepGroup + u'/' + groupFor(storageKey);
   const QVariant before = settings->value(key);
   settings->setValue(key, keep);
-  if (written(*settings, [&](const QString& copy) {
+  if (writeThrough(*settings, [&](const QString& copy) {
         return QDataBase(copy).keepsImageSettings(storageKey) == keep;
       })) {
     return true;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,11 @@ class QDataBase {
   // The key a camera's settings are stored under: its serial number as the camera sent it,
   // without the zero bytes that pad it to 13 bytes; nothing when no text is left.
   static std::optional<QString> storageKey(const std::optional<std::string>& serialNumber);
+
+  // Writes `settings` through to its file at once; true when the write reached it. When the
+  // store's status cannot tell (a damaged line was read before), `holds` is asked whether a
+  // copy of the file, named by its argument, holds what was written.
+  static bool writeThrough(QSettings& settings, const std::function<bool(const QString&)>& holds);
 
   // The settings group of a serial number. Every text maps to its own group: characters other
   // than letters, digits, '-' and '.' are written as "_XX" or "_uXXXX", and the empty
