@@ -8,6 +8,9 @@
 
 #include "control/ControlReply.h"
 #include "control/ControlRequest.h"
+#include "device/uvc/VideoControl.h"
+#include "preset/QPreset.h"
+#include "preset/QPresetFit.h"
 #include "section/camera_control/QDataBase.h"
 
 namespace vexhal {
@@ -86,7 +89,12 @@ class CameraCommandRunner : public QObject {
   void finishList(const JobPtr& job);
   void get(const JobPtr& job);
   void set(const JobPtr& job);
+  // Reads the camera's six functions into the job's function model, then runs `then`.
+  void loadFunctions(const JobPtr& job, std::function<void()> then);
   void applyNext(const JobPtr& job);
+  bool applyFurther(const JobPtr& job);
+  // Tells the keeper the image values the camera is about to hold, before they are sent.
+  void hold(const JobPtr& job, const std::vector<QPresetFit::Setting>& sending = {});
   void sendFunctions(const JobPtr& job, std::size_t index);
   bool applyImage(const JobPtr& job);
   void save(const JobPtr& job);
@@ -94,12 +102,21 @@ class CameraCommandRunner : public QObject {
   void firmware(const JobPtr& job);
   void transfer(const JobPtr& job);
   void checkUpdate(const JobPtr& job);
+  void preset(const JobPtr& job);
+  void applyPreset(const JobPtr& job, const QPreset& preset);
+  void sendPresetFunctions(const JobPtr& job, std::size_t index);
   void download(const JobPtr& job, const QString& url);
 
   // Whether `weak` still runs, and then the job.
   static JobPtr live(const std::weak_ptr<Job>& weak);
   // The camera's image controls, or a failure of `job` when the camera has none.
   bool openImageControls(const JobPtr& job);
+  // Every control of the camera's video node, listed into the job; when the camera has none,
+  // false, and a failure of `job` when `required`.
+  bool openControls(const JobPtr& job, bool required);
+  // A failure to set a control, in the user's words; false when the job goes on.
+  bool controlRefused(const JobPtr& job, const VideoControl& control, std::int64_t value,
+                      int error);
 
   USBHidManager& manager_;
   Platform& platform_;
