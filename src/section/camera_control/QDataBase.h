@@ -23,12 +23,14 @@ class QDataBase {
   explicit QDataBase(QString fileName) : fileName_(std::move(fileName)) {}
 
   // The record stored for the camera, or nothing when none was stored. Values that are missing
-  // or damaged read as custom for the mode and 128 for the image values.
+  // or damaged read as custom for the mode and 128 for the image values; a further control
+  // that is not stored whole is left out.
   std::optional<QUVCParams> getUVCParams(const QString& serialNumber) const;
   // The record of the camera whose serial number is given as the camera sent it: under its
   // storage key, or else under the zero-padded text that earlier versions stored it under.
   std::optional<QUVCParams> findUVCParams(const std::optional<std::string>& serialNumber) const;
-  // Replaces the camera's record and writes the store through at once. False when the record
+  // Replaces the camera's record and writes the store through at once. Further controls under
+  // a key that is not a control key are not stored. False when the record
   // did not reach the store; the store then keeps what it had.
   bool setUVCParams(const QUVCParams& params, const QString& serialNumber) const;
 
