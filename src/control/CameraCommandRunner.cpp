@@ -993,8 +993,8 @@ bool CameraCommandRunner::controlRefused(const JobPtr& job, const VideoControl& 
 void CameraCommandRunner::preset(const JobPtr& job) {
   using Action = ControlRequest::PresetAction;
   const ControlRequest& request = job->request;
-  PresetCommand presets(
-      QPresetStore(QPresetStore::modelKey(job->device->vendorId(), job->device->productId())));
+  PresetCommand presets(QPresetStore(
+      QPresetStore::modelKey(job->device->vendorId(), job->device->productId()), presetFile_));
   switch (request.presetAction) {
     case Action::List:
       return finish(job, presets.list());
@@ -1105,7 +1105,11 @@ void CameraCommandRunner::saved(const JobPtr& job) {
   if (!openImageControls(job)) {
     return;
   }
-  const QUVCParams record = recordOf(*job->image.cameraParams());
+  QUVCParams record = recordOf(*job->image.cameraParams());
+  // The record keeps the camera's further controls too, when its video node lists them.
+  if (openControls(job, false)) {
+    record.further = PresetCommand::heldValues(job->cameraControls, {}).further;
+  }
   armStep(job, QStringLiteral("The camera did not answer the save"));
   job->device->saveUVC([this, weak = std::weak_ptr(job), record, serial](std::int64_t code) {
     const JobPtr running = live(weak);

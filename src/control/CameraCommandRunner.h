@@ -55,6 +55,8 @@ class CameraCommandRunner : public QObject {
 
   // Where `diagnostics` requests are exported; it outlives the runner. Without it they fail.
   void useDiagnostics(diagnostics::DiagnosticsExport& exporter);
+  // Presets in a settings file of their own (INI format) rather than the user's settings store.
+  void usePresetFile(QString fileName) { presetFile_ = std::move(fileName); }
 
   // Runs `request`; `progress` may be called while a transfer or download runs, and `done` is
   // called exactly once, within the request's bounds, never from inside run() itself (unless
@@ -125,6 +127,7 @@ class CameraCommandRunner : public QObject {
   QSettingsKeeper* keeper_;
   std::shared_ptr<USBHidDelegate> link_;
   DiagnosticsCommand* diagnostics_;
+  QString presetFile_;
   std::vector<JobPtr> jobs_;
 };
 

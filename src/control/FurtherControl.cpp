@@ -26,6 +26,13 @@ std::int64_t fitted(const VideoControl& control, std::int64_t value) {
   return value;
 }
 
+// A menu item's name without case, spaces or punctuation: "50 Hz" and "50hz" are one.
+std::string bareName(std::string_view name) {
+  std::string bare = videoControlKey(name);
+  std::erase(bare, '-');
+  return bare;
+}
+
 QString label(const VideoMenuItem& item) { return QString::fromStdString(item.label); }
 
 }  // namespace
@@ -70,9 +77,9 @@ std::optional<std::int64_t> FurtherControl::parse(const VideoControl& control, c
       break;
     case Type::menu:
     case Type::integerMenu: {
-      const std::string typed = videoControlKey(text.toStdString());
+      const std::string typed = bareName(text.toStdString());
       for (const VideoMenuItem& item : control.menu) {
-        if ((!typed.empty() && videoControlKey(item.label) == typed) ||
+        if ((!typed.empty() && bareName(item.label) == typed) ||
             (number && *number == item.value)) {
           return item.value;
         }
