@@ -103,7 +103,8 @@ TEST(CtlOutput, PresetsAndTheirAdjustments) {
                          {"control", "gain"},
                          {"change", "scaled"},
                          {"text", "gain: 80 of 0..100 scaled to 204 of 0..255"}};
-  auto applied = reply(ExitCode::Done, QJsonObject{{"name", "Studio"}}, "Applied preset \"Studio\".");
+  auto applied =
+      reply(ExitCode::Done, QJsonObject{{"name", "Studio"}}, "Applied preset \"Studio\".");
   applied.adjusted = {gain};
   EXPECT_EQ(QJsonDocument::fromJson(CtlOutput::standardOutput(Command::Preset, applied, true))
                 .object()["adjusted"],
@@ -118,8 +119,9 @@ TEST(CtlOutput, PresetsAndTheirAdjustments) {
 
   const QJsonArray presets{QJsonObject{{"name", "Studio"}, {"controls", 11}}};
   const auto listed = reply(ExitCode::Done, presets);
-  EXPECT_EQ(QJsonDocument::fromJson(CtlOutput::standardOutput(Command::Preset, listed, true)).array(),
-            presets);
+  EXPECT_EQ(
+      QJsonDocument::fromJson(CtlOutput::standardOutput(Command::Preset, listed, true)).array(),
+      presets);
   EXPECT_EQ(CtlOutput::standardOutput(Command::Preset, listed, false),
             "NAME    CONTROLS\nStudio  11\n");
 }
