@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "control/ControlSetting.h"
 #include "control/DiagnosticsCommand.h"
@@ -661,12 +662,12 @@ void CameraCommandRunner::get(const JobPtr& job) {
   if (image && !openImageControls(job)) {
     return;
   }
-  // Asked for all: the camera's further controls too, when it lists them.
   const bool all = job->request.settings.isEmpty();
-  if ((all || !job->furtherKeys.isEmpty()) && !openControls(job, !all)) {
-    if (!all) {
-      return;
-    }
+  if (!job->furtherKeys.isEmpty() && !openControls(job, true)) {
+    return;
+  }
+  if (all) {
+    openControls(job, false);  // the further controls too, when the camera lists them
   }
   std::vector<const VideoControl*> further;
   for (const VideoControl& control : job->cameraControls) {
@@ -677,9 +678,7 @@ void CameraCommandRunner::get(const JobPtr& job) {
   for (const QString& key : job->furtherKeys) {
     const VideoControl* control = FurtherControl::find(job->cameraControls, key);
     if (control == nullptr) {
-      return fail(job, ExitCode::Usage,
-                  QStringLiteral("unknown setting \"%1\"; the camera's controls are %2")
-                      .arg(key, FurtherControl::keys(job->cameraControls)));
+      return fail(job, ExitCode::Usage, FurtherControl::unknown(key, job->cameraControls));
     }
     further.push_back(control);
   }
@@ -754,9 +753,7 @@ void CameraCommandRunner::set(const JobPtr& job) {
     const QString key = item.section(u'=', 0, 0);
     const VideoControl* control = FurtherControl::find(job->cameraControls, key);
     if (control == nullptr) {
-      return fail(job, ExitCode::Usage,
-                  QStringLiteral("unknown setting \"%1\"; the camera's controls are %2")
-                      .arg(key, FurtherControl::keys(job->cameraControls)));
+      return fail(job, ExitCode::Usage, FurtherControl::unknown(key, job->cameraControls));
     }
     if (control->readOnly) {
       return fail(job, ExitCode::Usage, QStringLiteral("%1 can only be read").arg(key));
@@ -903,9 +900,11 @@ bool CameraCommandRunner::applyFurther(const JobPtr& job) {
   const QPresetFit::Setting& setting = *job->further[job->next];
   auto control = std::find_if(job->cameraControls.begin(), job->cameraControls.end(),
                               [&setting](const VideoControl& c) { return c.id == setting.id; });
-  control->value = setting.value;
+  const std::int64_t before = std::exchange(control->value, setting.value);
   hold(job);
   if (const int error = job->controls->set(setting.id, setting.value); error != 0) {
+    control->value = before;  // the keeper holds what the camera has, not what it refused
+    hold(job);
     return controlRefused(job, *control, setting.value, error);
   }
   job->result.insert(QString::fromStdString(setting.key),
@@ -967,14 +966,8 @@ bool CameraCommandRunner::controlRefused(const JobPtr& job, const VideoControl& 
   } else if (automatic != job->cameraControls.end() && (error == EACCES || error == EBUSY)) {
     const QString mode = QString::fromStdString(automatic->key);
     if (job->request.command == Command::Preset) {
-      // A preset saved in manual mode, applied while the automatic one owns the control.
-      job->adjusted.append(
-          QJsonObject{{QStringLiteral("preset"), job->request.presetName},
-                      {QStringLiteral("control"), key},
-                      {QStringLiteral("change"), QStringLiteral("skipped")},
-                      {QStringLiteral("from"), static_cast<qint64>(value)},
-                      {QStringLiteral("text"),
-                       QStringLiteral("%1: not set while %2 is automatic").arg(key, mode)}});
+      // The preset leaves the automatic mode on, so the manual value has no say.
+      QLog("Control, preset, left to its automatic mode", control.key, automatic->key);
       return true;
     }
     fail(job, ExitCode::Failed,

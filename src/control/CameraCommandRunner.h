@@ -116,7 +116,8 @@ class CameraCommandRunner : public QObject {
   // Every control of the camera's video node, listed into the job; when the camera has none,
   // false, and a failure of `job` when `required`.
   bool openControls(const JobPtr& job, bool required);
-  // A failure to set a control, in the user's words; false when the job goes on.
+  // A control the camera refused: the job fails in the user's words, unless a preset leaves
+  // the control to its automatic mode; true when the job goes on.
   bool controlRefused(const JobPtr& job, const VideoControl& control, std::int64_t value,
                       int error);
 

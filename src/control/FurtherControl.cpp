@@ -50,12 +50,13 @@ const VideoControl* FurtherControl::find(const std::vector<VideoControl>& contro
   return it == controls.end() ? nullptr : &*it;
 }
 
-QString FurtherControl::keys(const std::vector<VideoControl>& controls) {
+QString FurtherControl::unknown(const QString& key, const std::vector<VideoControl>& controls) {
   QStringList keys;
   for (const VideoControl& control : controls) {
     keys.append(QString::fromStdString(control.key));
   }
-  return keys.join(QStringLiteral(", "));
+  return QStringLiteral("unknown setting \"%1\"; the camera's controls are %2")
+      .arg(key.left(64), keys.join(QStringLiteral(", ")));
 }
 
 std::optional<std::int64_t> FurtherControl::parse(const VideoControl& control, const QString& text,

@@ -21,8 +21,8 @@ class FurtherControl {
   static bool isKey(const QString& name);
   // The control with this key among `controls`, or null.
   static const VideoControl* find(const std::vector<VideoControl>& controls, const QString& key);
-  // The keys of `controls`, comma-separated, for a message naming what there is.
-  static QString keys(const std::vector<VideoControl>& controls);
+  // That `key` is none of `controls`, naming those there are.
+  static QString unknown(const QString& key, const std::vector<VideoControl>& controls);
 
   // The value `text` stands for: a number brought into the range and onto the step, on or off
   // for a switch, a menu item by its name (case and punctuation aside: "50 Hz", "50hz") or its
