@@ -7,6 +7,8 @@
 #include <cmath>
 
 #include "control/ControlSetting.h"
+#include "control/FurtherControl.h"
+#include "control/PresetCommand.h"
 #include "diagnostics/DiagnosticsExport.h"
 
 namespace vexhal::cli {
@@ -21,6 +23,7 @@ const QString kNoWait = QStringLiteral("no-wait");
 const QString kDownload = QStringLiteral("download");
 const QString kOutput = QStringLiteral("output");
 const QString kMaskSerial = QStringLiteral("mask-serial");
+const QString kAll = QStringLiteral("all");
 
 // A camera that takes longer than an hour for one step is not going to answer.
 constexpr double kLongestTimeoutSeconds = 3600;
@@ -39,9 +42,19 @@ const char kDescription[] =
     "  diagnostics [-o FILE.zip]       write the logs and a report of this computer and its\n"
     "                                  cameras into a zip for the maker's support\n"
     "  doctor                          what keeps each camera from being used, and the fix\n"
+    "  preset list                     the presets saved for the camera's model\n"
+    "  preset save NAME                keep the camera's functions and image controls as NAME\n"
+    "  preset apply NAME               put preset NAME on the camera; what had to be adjusted\n"
+    "                                  to its ranges is told\n"
+    "  preset export NAME|--all FILE   write one preset, or all of them, to FILE\n"
+    "                                  (NAME.vexhal-preset.json)\n"
+    "  preset import FILE              keep FILE's presets for the camera's model\n"
     "\n"
     "Settings (preset can only be set):\n"
     "%1"
+    "\n"
+    "get and set also take the camera's further controls by name, as 'get' lists them:\n"
+    "white-balance-temperature=4600, power-line-frequency=\"50 Hz\" (or its value).\n"
     "\n"
     "Exit status: 0 done, 1 the camera refused or failed, 2 usage, 3 no such camera (or\n"
     "several and no --camera), 4 no answer in time, 5 access refused (doctor: a camera\n"
@@ -85,9 +98,11 @@ CtlCommandLine::CtlCommandLine() {
       QStringLiteral("FILE.zip")));
   parser_.addOption(QCommandLineOption(
       kMaskSerial, QStringLiteral("diagnostics: replace serial numbers with a stable hash.")));
+  parser_.addOption(
+      QCommandLineOption(kAll, QStringLiteral("preset export: every preset of the model.")));
   parser_.addPositionalArgument(QStringLiteral("command"),
                                 QStringLiteral("list, get, set, save, firmware, check-update, "
-                                               "diagnostics, doctor"),
+                                               "diagnostics, doctor, preset"),
                                 QStringLiteral("COMMAND [ARGUMENT...]"));
 }
 
@@ -130,6 +145,7 @@ QString CtlCommandLine::readArguments(Command command, const QStringList& argume
       for (const QString& name : arguments) {
         QString error;
         const auto id = control::ControlSetting::parseName(name, &error);
+        if (!id && control::FurtherControl::isKey(name)) continue;  // the camera knows it
         if (!id) return error;
         if (!control::ControlSetting::isReadable(*id)) {
           return QStringLiteral("%1 can only be set").arg(name);
@@ -141,7 +157,13 @@ QString CtlCommandLine::readArguments(Command command, const QStringList& argume
       if (arguments.isEmpty()) return QStringLiteral("set needs SETTING=VALUE");
       for (const QString& item : arguments) {
         QString error;
-        if (!control::ControlSetting::parse(item, &error)) return error;
+        const QString name = item.section(u'=', 0, 0);
+        const bool further = !control::ControlSetting::parseName(name, nullptr) &&
+                             control::FurtherControl::isKey(name);
+        if (further && !item.contains(u'=')) {
+          return QStringLiteral("%1 needs a value: %1=VALUE").arg(name);
+        }
+        if (!further && !control::ControlSetting::parse(item, &error)) return error;
       }
       request.settings = arguments;
       return {};
@@ -149,6 +171,8 @@ QString CtlCommandLine::readArguments(Command command, const QStringList& argume
       if (arguments.size() != 1) return QStringLiteral("firmware needs one FILE");
       request.file = absolute(arguments.constFirst());
       return {};
+    case Command::Preset:
+      return readPresetArguments(arguments);
     case Command::List:
     case Command::Save:
     case Command::CheckUpdate:
@@ -159,6 +183,37 @@ QString CtlCommandLine::readArguments(Command command, const QStringList& argume
   if (!arguments.isEmpty()) {
     return QStringLiteral("%1 takes no argument ('%2')").arg(word, arguments.constFirst());
   }
+  return {};
+}
+
+QString CtlCommandLine::readPresetArguments(QStringList arguments) {
+  using Action = control::ControlRequest::PresetAction;
+  control::ControlRequest& request = options_.request;
+  if (arguments.isEmpty())
+    return QStringLiteral("preset needs list, save, apply, export or import");
+  const QString word = arguments.takeFirst();
+  const std::optional<Action> action = control::presetActionFromWord(word);
+  if (!action) return QStringLiteral("unknown preset action '%1'").arg(word);
+  request.presetAction = *action;
+  request.allPresets = *action == Action::Export && parser_.isSet(kAll);
+  const bool named = *action == Action::Save || *action == Action::Apply ||
+                     (*action == Action::Export && !request.allPresets);
+  const bool filed = *action == Action::Export || *action == Action::Import;
+  const qsizetype wanted = (named ? 1 : 0) + (filed ? 1 : 0);
+  if (arguments.size() != wanted) {
+    static const char* const kUsage[] = {"preset list", "preset save NAME", "preset apply NAME",
+                                         "preset export NAME FILE (or --all FILE)",
+                                         "preset import FILE"};
+    return QStringLiteral("usage: %1").arg(QLatin1StringView(kUsage[static_cast<int>(*action)]));
+  }
+  if (named) {
+    request.presetName = arguments.takeFirst();
+    if (const QString problem = control::PresetCommand::nameProblem(request.presetName);
+        !problem.isEmpty()) {
+      return problem;
+    }
+  }
+  if (filed) request.file = absolute(arguments.constFirst());
   return {};
 }
 
@@ -190,6 +245,9 @@ QString CtlCommandLine::readOptions(Command command) {
     if (parser_.value(kDownload).isEmpty()) return QStringLiteral("--download needs a FILE");
     request.file = absolute(parser_.value(kDownload));
   }
+  const bool exportAll = command == Command::Preset &&
+                         request.presetAction == control::ControlRequest::PresetAction::Export;
+  if (parser_.isSet(kAll) && !exportAll) return QStringLiteral("--all goes with preset export");
   if (command == Command::Diagnostics) {
     const QString output =
         parser_.isSet(kOutput)

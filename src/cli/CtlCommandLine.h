@@ -29,6 +29,7 @@ class CtlCommandLine {
  private:
   // The arguments after the command word, checked for `command`; empty when they fit.
   QString readArguments(control::ControlRequest::Command command, const QStringList& arguments);
+  QString readPresetArguments(QStringList arguments);
   QString readOptions(control::ControlRequest::Command command);
 
   QCommandLineParser parser_;

@@ -101,6 +101,27 @@ QByteArray listTable(const QJsonArray& cameras) {
   return table(rows);
 }
 
+QByteArray presetTable(const QJsonArray& presets) {
+  if (presets.isEmpty()) return QByteArrayLiteral("No preset is saved for this camera model.\n");
+  std::vector<QStringList> rows{{QStringLiteral("NAME"), QStringLiteral("CONTROLS")}};
+  for (const QJsonValue& preset : presets) {
+    rows.push_back({preset[QLatin1StringView("name")].toString(),
+                    valueText(preset[QLatin1StringView("controls")])});
+  }
+  return table(rows);
+}
+
+// What a preset had to give up or change to fit the camera, by preset.
+QByteArray adjustedTable(const QJsonArray& adjusted) {
+  if (adjusted.isEmpty()) return {};
+  std::vector<QStringList> rows;
+  for (const QJsonValue& item : adjusted) {
+    rows.push_back({QStringLiteral("  ") + item[QLatin1StringView("preset")].toString(),
+                    item[QLatin1StringView("text")].toString()});
+  }
+  return QByteArrayLiteral("Adjusted to this camera's controls:\n") + table(rows);
+}
+
 // The doctor's findings are its answer, printed whether or not every camera can be used.
 bool hasFindings(Command command, const control::ControlReply& reply) {
   return command == Command::Doctor && reply.result.isArray();
@@ -127,7 +148,8 @@ QByteArray CtlOutput::errorOutput(Command command, const control::ControlReply& 
 
 QByteArray CtlOutput::json(Command command, const control::ControlReply& reply) {
   QJsonDocument document;
-  if ((reply.ok() && command == Command::List) || hasFindings(command, reply)) {
+  const bool array = command == Command::List || command == Command::Preset;
+  if ((reply.ok() && array && reply.result.isArray()) || hasFindings(command, reply)) {
     document.setArray(reply.result.toArray());
   } else if (reply.ok() && command == Command::Get) {
     document.setObject(reply.result.toObject());
@@ -137,6 +159,9 @@ QByteArray CtlOutput::json(Command command, const control::ControlReply& reply) 
     if (!reply.message.isEmpty()) object.insert(QStringLiteral("message"), reply.message);
     if (reply.ok() && !reply.result.isNull() && !reply.result.isUndefined()) {
       object.insert(QStringLiteral("result"), reply.result);
+    }
+    if (reply.ok() && command == Command::Preset) {
+      object.insert(QStringLiteral("adjusted"), reply.adjusted);
     }
     document.setObject(object);
   }
@@ -149,12 +174,14 @@ QByteArray CtlOutput::text(Command command, const control::ControlReply& reply) 
   QByteArray text;
   if (command == Command::List) {
     text = listTable(reply.result.toArray());
+  } else if (command == Command::Preset) {
+    if (reply.result.isArray()) text = presetTable(reply.result.toArray());
   } else if (reply.result.isObject()) {
     const bool settings = command == Command::Get || command == Command::Set;
     text = objectTable(reply.result.toObject(), settings);
   }
   if (!reply.message.isEmpty()) text += reply.message.toUtf8() + '\n';
-  return text;
+  return text + adjustedTable(reply.adjusted);
 }
 
 }  // namespace vexhal::cli

@@ -10,15 +10,21 @@
 #include <ostrane/ostrane.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "control/ControlSetting.h"
 #include "control/DiagnosticsCommand.h"
 #include "control/DoctorCommand.h"
+#include "control/FurtherControl.h"
+#include "control/PresetCommand.h"
 #include "device/hid/USBDevice.h"
 #include "device/hid/USBHidManager.h"
 #include "device/uvc/UVCCameraControl.h"
+#include "device/uvc/UVCTransportFactory.h"
+#include "device/uvc/VideoControlSet.h"
 #include "net/RNetManager.h"
 #include "platform/Platform.h"
 #include "platform/QCameraAccess.h"
@@ -146,6 +152,15 @@ struct CameraCommandRunner::Job {
   QUVCParams imageRead;  // the camera's own image values, as read
   QFunctionControlModel::Commands commands;
   QJsonObject result;
+  QJsonArray adjusted;
+
+  // The video node's controls, listed once. get: the further controls asked for; set: beside
+  // each value, the further control it sets instead (its "key=value" item until listed).
+  std::unique_ptr<VideoControlSet> controls;
+  std::vector<VideoControl> cameraControls;
+  QStringList furtherKeys;
+  std::vector<QString> furtherItems;
+  std::vector<std::optional<QPresetFit::Setting>> further;
 
   // list: the capture devices found, by camera; firmware: the installation and how it went.
   std::map<std::string, QString> videoPaths;
@@ -299,6 +314,10 @@ void CameraCommandRunner::start(const JobPtr& job) {
     case Command::Get:
       for (const QString& name : request.settings) {
         const std::optional<Id> id = ControlSetting::parseName(name, &error);
+        if (!id && FurtherControl::isKey(name)) {
+          job->furtherKeys.append(name);  // one of the camera's own, looked for once it is open
+          continue;
+        }
         if (!id) {
           return fail(job, ExitCode::Usage, error);
         }
@@ -308,7 +327,7 @@ void CameraCommandRunner::start(const JobPtr& job) {
         }
         job->ids.push_back(*id);
       }
-      if (job->ids.empty()) {
+      if (job->ids.empty() && job->furtherKeys.isEmpty()) {
         job->ids = ControlSetting::readable();
       }
       break;
@@ -318,12 +337,39 @@ void CameraCommandRunner::start(const JobPtr& job) {
       }
       for (const QString& item : request.settings) {
         const std::optional<ControlSetting::Value> value = ControlSetting::parse(item, &error);
+        const QString name = item.section(u'=', 0, 0);
+        if (!value && !ControlSetting::parseName(name, nullptr) && FurtherControl::isKey(name)) {
+          if (!item.contains(u'=')) {
+            return fail(job, ExitCode::Usage,
+                        QStringLiteral("%1 needs a value: %1=VALUE").arg(name));
+          }
+          // Its place in the order is kept; the value is read once the camera's controls are.
+          job->values.push_back({Id::preset, 0});
+          job->furtherItems.push_back(item);
+          continue;
+        }
         if (!value) {
           return fail(job, ExitCode::Usage, error);
         }
         job->values.push_back(*value);
+        job->furtherItems.emplace_back();
       }
       break;
+    case Command::Preset: {
+      using Action = ControlRequest::PresetAction;
+      const Action action = request.presetAction;
+      const bool named = action == Action::Save || action == Action::Apply ||
+                         (action == Action::Export && !request.allPresets);
+      if (const QString problem = PresetCommand::nameProblem(request.presetName);
+          named && !problem.isEmpty()) {
+        return fail(job, ExitCode::Usage, problem);
+      }
+      if ((action == Action::Export || action == Action::Import) && request.file.isEmpty()) {
+        return fail(job, ExitCode::Usage,
+                    QStringLiteral("preset %1 needs a FILE").arg(presetActionWord(action)));
+      }
+      break;
+    }
     case Command::Firmware: {
       const QFileInfo file(request.file);
       if (request.file.isEmpty()) {
@@ -463,6 +509,8 @@ void CameraCommandRunner::chosen(const JobPtr& job, const std::shared_ptr<USBDev
       return firmware(job);
     case Command::CheckUpdate:
       return checkUpdate(job);
+    case Command::Preset:
+      return preset(job);
     case Command::List:
     case Command::Doctor:
     case Command::Diagnostics:
@@ -614,15 +662,39 @@ void CameraCommandRunner::get(const JobPtr& job) {
   if (image && !openImageControls(job)) {
     return;
   }
+  const bool all = job->request.settings.isEmpty();
+  if (!job->furtherKeys.isEmpty() && !openControls(job, true)) {
+    return;
+  }
+  if (all) {
+    openControls(job, false);  // the further controls too, when the camera lists them
+  }
+  std::vector<const VideoControl*> further;
+  for (const VideoControl& control : job->cameraControls) {
+    if (all && !isImagePageControl(control.id)) {
+      further.push_back(&control);
+    }
+  }
+  for (const QString& key : job->furtherKeys) {
+    const VideoControl* control = FurtherControl::find(job->cameraControls, key);
+    if (control == nullptr) {
+      return fail(job, ExitCode::Usage, FurtherControl::unknown(key, job->cameraControls));
+    }
+    further.push_back(control);
+  }
   auto read = std::make_shared<std::map<Field, std::int64_t>>();
   auto round = std::make_shared<Round>();
   round->waiting = 1;
-  round->then = [this, weak = std::weak_ptr(job), read] {
+  round->then = [this, weak = std::weak_ptr(job), read, further] {
     const JobPtr running = live(weak);
     if (!running) {
       return;
     }
     QJsonObject values;
+    for (const VideoControl* control : further) {
+      values.insert(QString::fromStdString(control->key),
+                    FurtherControl::toJson(*control, control->value));
+    }
     for (const Id id : running->ids) {
       std::int64_t value = 0;
       if (const auto field = ControlSetting::hidField(id)) {
@@ -669,15 +741,48 @@ void CameraCommandRunner::set(const JobPtr& job) {
   if (image && !openImageControls(job)) {
     return;
   }
+  job->further.resize(job->values.size());
+  for (std::size_t i = 0; i < job->furtherItems.size(); ++i) {
+    const QString& item = job->furtherItems[i];
+    if (item.isEmpty()) {
+      continue;
+    }
+    if (!job->controls && !openControls(job, true)) {
+      return;
+    }
+    const QString key = item.section(u'=', 0, 0);
+    const VideoControl* control = FurtherControl::find(job->cameraControls, key);
+    if (control == nullptr) {
+      return fail(job, ExitCode::Usage, FurtherControl::unknown(key, job->cameraControls));
+    }
+    if (control->readOnly) {
+      return fail(job, ExitCode::Usage, QStringLiteral("%1 can only be read").arg(key));
+    }
+    QString error;
+    const std::optional<std::int64_t> value =
+        FurtherControl::parse(*control, item.section(u'=', 1), &error);
+    if (!value) {
+      return fail(job, ExitCode::Usage, error);
+    }
+    job->further[i] = QPresetFit::Setting{control->id, control->key, *value};
+  }
   if (!functions) {
     return applyNext(job);
   }
   // The function page's rules need the camera's functions as they are.
+  loadFunctions(job, [this, weak = std::weak_ptr(job)] {
+    if (const JobPtr running = live(weak)) {
+      applyNext(running);
+    }
+  });
+}
+
+void CameraCommandRunner::loadFunctions(const JobPtr& job, std::function<void()> then) {
   job->functions.beginLoad();
   for (const Field field : kFields) {
     hidfields::read(
         *job->device, field,
-        [this, weak = std::weak_ptr(job), field](std::int64_t code, std::int64_t value) {
+        [this, weak = std::weak_ptr(job), field, then](std::int64_t code, std::int64_t value) {
           const JobPtr running = live(weak);
           if (!running) {
             return;
@@ -686,7 +791,8 @@ void CameraCommandRunner::set(const JobPtr& job) {
             return failCode(running, code, QStringLiteral("reading its functions"));
           }
           if (running->functions.storeLoaded(field, value)) {
-            applyNext(running);
+            disarmStep(running);
+            then();
           }
         });
   }
@@ -698,6 +804,13 @@ void CameraCommandRunner::applyNext(const JobPtr& job) {
   while (job->next < job->values.size()) {
     const ControlSetting::Value& value = job->values[job->next];
     const std::optional<Field> field = ControlSetting::hidField(value.id);
+    if (job->further[job->next]) {
+      if (!applyFurther(job)) {
+        return;
+      }
+      ++job->next;
+      continue;
+    }
     if (!field) {
       if (!applyImage(job)) {
         return;
@@ -770,9 +883,7 @@ bool CameraCommandRunner::applyImage(const JobPtr& job) {
                                          cameraparams::positionForUvcValue(value.value));
   }
   // The keeper hears the new values first, so it takes them for its own and never sets them back.
-  if (const std::optional<std::uint32_t> at = job->device->controlLocation(); keeper_ && at) {
-    keeper_->holdTo(*at, *job->image.changeCameraParams());
-  }
+  hold(job);
   for (const QUVCSetting& command : commands) {
     if (!uvccontrols::write(*job->uvc, command)) {
       fail(job, ExitCode::Failed,
@@ -783,6 +894,178 @@ bool CameraCommandRunner::applyImage(const JobPtr& job) {
   }
   job->result.insert(ControlSetting::word(value.id), ControlSetting::toJson(value.id, value.value));
   return true;
+}
+
+bool CameraCommandRunner::applyFurther(const JobPtr& job) {
+  const QPresetFit::Setting& setting = *job->further[job->next];
+  auto control = std::find_if(job->cameraControls.begin(), job->cameraControls.end(),
+                              [&setting](const VideoControl& c) { return c.id == setting.id; });
+  const std::int64_t before = std::exchange(control->value, setting.value);
+  hold(job);
+  if (const int error = job->controls->set(setting.id, setting.value); error != 0) {
+    control->value = before;  // the keeper holds what the camera has, not what it refused
+    hold(job);
+    return controlRefused(job, *control, setting.value, error);
+  }
+  job->result.insert(QString::fromStdString(setting.key),
+                     FurtherControl::toJson(*control, setting.value));
+  return true;
+}
+
+void CameraCommandRunner::hold(const JobPtr& job, const std::vector<QPresetFit::Setting>& sending) {
+  const std::optional<std::uint32_t> at = job->device->controlLocation();
+  if (!keeper_ || !at) {
+    return;
+  }
+  QUVCParams held;
+  if (job->controls) {
+    held = PresetCommand::heldValues(job->cameraControls, sending);
+  } else if (const std::optional<QUVCParams> kept = keeper_->heldValues(*at)) {
+    held.further = kept->further;
+  }
+  // The image page's four as this request leaves them, unless a preset sends its own.
+  if (job->uvc && sending.empty()) {
+    const QUVCParams& image = *job->image.changeCameraParams();
+    held.brightness = image.brightness;
+    held.contrast = image.contrast;
+    held.saturation = image.saturation;
+    held.sharpness = image.sharpness;
+  }
+  keeper_->holdTo(*at, held);
+}
+
+bool CameraCommandRunner::openControls(const JobPtr& job, bool required) {
+  if (job->controls) {
+    return true;
+  }
+  if (const std::optional<std::uint32_t> at = job->device->controlLocation()) {
+    job->controls = platform_.uvcTransportFactory().openControlsByLocation(*at);
+  }
+  if (!job->controls) {
+    if (required) {
+      fail(job, ExitCode::Failed,
+           QStringLiteral("The camera's image controls are not available (no video node at %1).")
+               .arg(locationText(job->device->locationID())));
+    }
+    return false;
+  }
+  job->cameraControls = job->controls->enumerate();
+  return true;
+}
+
+bool CameraCommandRunner::controlRefused(const JobPtr& job, const VideoControl& control,
+                                         std::int64_t value, int error) {
+  const QString key = QString::fromStdString(control.key);
+  const std::optional<std::uint32_t> owner = owningAutomaticControl(control.id);
+  const auto automatic =
+      owner ? std::find_if(job->cameraControls.begin(), job->cameraControls.end(),
+                           [&owner](const VideoControl& c) { return c.id == *owner; })
+            : job->cameraControls.end();
+  if (error == ENODEV) {
+    fail(job, ExitCode::NoCamera, QStringLiteral("The camera was unplugged before it answered."));
+  } else if (automatic != job->cameraControls.end() && (error == EACCES || error == EBUSY)) {
+    const QString mode = QString::fromStdString(automatic->key);
+    if (job->request.command == Command::Preset) {
+      // The preset leaves the automatic mode on, so the manual value has no say.
+      QLog("Control, preset, left to its automatic mode", control.key, automatic->key);
+      return true;
+    }
+    fail(job, ExitCode::Failed,
+         QStringLiteral("%1 cannot be set while %2 is automatic; set %2 first.").arg(key, mode));
+  } else {
+    fail(job, ExitCode::Failed,
+         QStringLiteral("The camera refused %1=%2 (%3).")
+             .arg(key, FurtherControl::toJson(control, value).toVariant().toString(),
+                  QString::fromLocal8Bit(std::strerror(error))));
+  }
+  return false;
+}
+
+// ---- presets ---------------------------------------------------------------------------------
+
+void CameraCommandRunner::preset(const JobPtr& job) {
+  using Action = ControlRequest::PresetAction;
+  const ControlRequest& request = job->request;
+  PresetCommand presets(QPresetStore(
+      QPresetStore::modelKey(job->device->vendorId(), job->device->productId()), presetFile_));
+  switch (request.presetAction) {
+    case Action::List:
+      return finish(job, presets.list());
+    case Action::Export:
+      return finish(
+          job, presets.exportTo(request.allPresets ? QString() : request.presetName, request.file));
+    case Action::Import:
+      if (openControls(job, true)) {
+        finish(job, presets.importFrom(request.file, job->cameraControls));
+      }
+      return;
+    case Action::Save:
+      if (!openControls(job, true)) {
+        return;
+      }
+      return loadFunctions(job, [this, weak = std::weak_ptr(job), presets]() mutable {
+        if (const JobPtr running = live(weak)) {
+          finish(running,
+                 presets.save(running->request.presetName, *running->functions.cameraParams(),
+                              running->cameraControls));
+        }
+      });
+    case Action::Apply: {
+      ControlReply failure;
+      const std::optional<QPreset> preset = presets.find(request.presetName, &failure);
+      if (!preset) {
+        return finish(job, failure);
+      }
+      if (openControls(job, true)) {
+        applyPreset(job, *preset);
+      }
+      return;
+    }
+  }
+}
+
+void CameraCommandRunner::applyPreset(const JobPtr& job, const QPreset& preset) {
+  const QPresetFit fit = fitPreset(preset.controls, job->cameraControls);
+  job->adjusted = PresetCommand::adjustments(preset.name, fit);
+  hold(job, fit.settings);
+  for (const QPresetFit::Setting& setting : fit.settings) {
+    const auto control =
+        std::find_if(job->cameraControls.begin(), job->cameraControls.end(),
+                     [&setting](const VideoControl& c) { return c.id == setting.id; });
+    if (const int error = job->controls->set(setting.id, setting.value); error != 0) {
+      if (control == job->cameraControls.end() ||
+          !controlRefused(job, *control, setting.value, error)) {
+        return;
+      }
+    }
+  }
+  job->result = QJsonObject{{QStringLiteral("name"), preset.name},
+                            {QStringLiteral("controls"), static_cast<qint64>(fit.settings.size())}};
+  job->commands = PresetCommand::functionCommands(preset.functions);
+  sendPresetFunctions(job, 0);
+}
+
+void CameraCommandRunner::sendPresetFunctions(const JobPtr& job, std::size_t index) {
+  if (index == job->commands.size()) {
+    disarmStep(job);
+    ControlReply reply{ExitCode::Done, job->result,
+                       QStringLiteral("Applied preset \"%1\".").arg(job->request.presetName),
+                       std::nullopt};
+    reply.adjusted = job->adjusted;
+    return finish(job, reply);
+  }
+  armStep(job, QStringLiteral("The camera did not answer the preset's functions"));
+  hidfields::write(*job->device, job->commands[index],
+                   [this, weak = std::weak_ptr(job), index](std::int64_t code) {
+                     const JobPtr running = live(weak);
+                     if (!running) {
+                       return;
+                     }
+                     if (code != 0) {
+                       return failCode(running, code, QStringLiteral("the preset's functions"));
+                     }
+                     sendPresetFunctions(running, index + 1);
+                   });
 }
 
 // ---- save ------------------------------------------------------------------------------------
@@ -815,7 +1098,11 @@ void CameraCommandRunner::saved(const JobPtr& job) {
   if (!openImageControls(job)) {
     return;
   }
-  const QUVCParams record = recordOf(*job->image.cameraParams());
+  QUVCParams record = recordOf(*job->image.cameraParams());
+  // The record keeps the camera's further controls too, when its video node lists them.
+  if (openControls(job, false)) {
+    record.further = PresetCommand::heldValues(job->cameraControls, {}).further;
+  }
   armStep(job, QStringLiteral("The camera did not answer the save"));
   job->device->saveUVC([this, weak = std::weak_ptr(job), record, serial](std::int64_t code) {
     const JobPtr running = live(weak);

@@ -8,6 +8,9 @@
 
 #include "control/ControlReply.h"
 #include "control/ControlRequest.h"
+#include "device/uvc/VideoControl.h"
+#include "preset/QPreset.h"
+#include "preset/QPresetFit.h"
 #include "section/camera_control/QDataBase.h"
 
 namespace vexhal {
@@ -52,6 +55,8 @@ class CameraCommandRunner : public QObject {
 
   // Where `diagnostics` requests are exported; it outlives the runner. Without it they fail.
   void useDiagnostics(diagnostics::DiagnosticsExport& exporter);
+  // Presets in a settings file of their own (INI format) rather than the user's settings store.
+  void usePresetFile(QString fileName) { presetFile_ = std::move(fileName); }
 
   // Runs `request`; `progress` may be called while a transfer or download runs, and `done` is
   // called exactly once, within the request's bounds, never from inside run() itself (unless
@@ -86,7 +91,12 @@ class CameraCommandRunner : public QObject {
   void finishList(const JobPtr& job);
   void get(const JobPtr& job);
   void set(const JobPtr& job);
+  // Reads the camera's six functions into the job's function model, then runs `then`.
+  void loadFunctions(const JobPtr& job, std::function<void()> then);
   void applyNext(const JobPtr& job);
+  bool applyFurther(const JobPtr& job);
+  // Tells the keeper the image values the camera is about to hold, before they are sent.
+  void hold(const JobPtr& job, const std::vector<QPresetFit::Setting>& sending = {});
   void sendFunctions(const JobPtr& job, std::size_t index);
   bool applyImage(const JobPtr& job);
   void save(const JobPtr& job);
@@ -94,12 +104,22 @@ class CameraCommandRunner : public QObject {
   void firmware(const JobPtr& job);
   void transfer(const JobPtr& job);
   void checkUpdate(const JobPtr& job);
+  void preset(const JobPtr& job);
+  void applyPreset(const JobPtr& job, const QPreset& preset);
+  void sendPresetFunctions(const JobPtr& job, std::size_t index);
   void download(const JobPtr& job, const QString& url);
 
   // Whether `weak` still runs, and then the job.
   static JobPtr live(const std::weak_ptr<Job>& weak);
   // The camera's image controls, or a failure of `job` when the camera has none.
   bool openImageControls(const JobPtr& job);
+  // Every control of the camera's video node, listed into the job; when the camera has none,
+  // false, and a failure of `job` when `required`.
+  bool openControls(const JobPtr& job, bool required);
+  // A control the camera refused: the job fails in the user's words, unless a preset leaves
+  // the control to its automatic mode; true when the job goes on.
+  bool controlRefused(const JobPtr& job, const VideoControl& control, std::int64_t value,
+                      int error);
 
   USBHidManager& manager_;
   Platform& platform_;
@@ -108,6 +128,7 @@ class CameraCommandRunner : public QObject {
   QSettingsKeeper* keeper_;
   std::shared_ptr<USBHidDelegate> link_;
   DiagnosticsCommand* diagnostics_;
+  QString presetFile_;
   std::vector<JobPtr> jobs_;
 };
 

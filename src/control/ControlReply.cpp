@@ -1,5 +1,7 @@
 #include "control/ControlReply.h"
 
+#include <algorithm>
+
 #include "control/ProtocolFields.h"
 
 namespace vexhal::control {
@@ -9,6 +11,8 @@ namespace {
 using protocol::fail;
 
 constexpr qsizetype kMaxMessageLength = 64 * 1024;
+// More than a camera's controls for every preset a file may hold.
+constexpr qsizetype kMaxAdjusted = 4096;
 
 }  // namespace
 
@@ -24,6 +28,9 @@ QJsonObject toJson(const ControlReply& reply) {
   }
   if (reply.code) {
     object.insert(QStringLiteral("code"), static_cast<qint64>(*reply.code));
+  }
+  if (!reply.adjusted.isEmpty()) {
+    object.insert(QStringLiteral("adjusted"), reply.adjusted);
   }
   return object;
 }
@@ -60,6 +67,19 @@ std::optional<ControlReply> replyFromJson(const QJsonObject& object, QString* er
     if (!reply.code) {
       return fail(error, QStringLiteral("\"code\" must be a whole number"));
     }
+  }
+  const QJsonValue adjusted = object.value(QLatin1StringView("adjusted"));
+  if (!adjusted.isUndefined()) {
+    const QJsonArray items = adjusted.toArray();
+    if (!adjusted.isArray() || items.size() > kMaxAdjusted ||
+        std::any_of(items.begin(), items.end(), [](const QJsonValue& item) {
+          return !item.isObject() || !item.toObject().value(QLatin1StringView("text")).isString();
+        })) {
+      return fail(error, QStringLiteral("\"adjusted\" must be a list of at most %1 objects with "
+                                        "a \"text\"")
+                             .arg(kMaxAdjusted));
+    }
+    reply.adjusted = items;
   }
   reply.result = object.value(QLatin1StringView("result"));
   if (reply.result.isUndefined()) {

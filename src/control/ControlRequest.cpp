@@ -14,7 +14,9 @@ namespace {
 using Command = ControlRequest::Command;
 using protocol::fail;
 
-constexpr std::array<std::pair<Command, const char*>, 8> kWords{{
+using PresetAction = ControlRequest::PresetAction;
+
+constexpr std::array<std::pair<Command, const char*>, 9> kWords{{
     {Command::List, "list"},
     {Command::Get, "get"},
     {Command::Set, "set"},
@@ -23,7 +25,37 @@ constexpr std::array<std::pair<Command, const char*>, 8> kWords{{
     {Command::CheckUpdate, "check-update"},
     {Command::Diagnostics, "diagnostics"},
     {Command::Doctor, "doctor"},
+    {Command::Preset, "preset"},
 }};
+
+constexpr std::array<std::pair<PresetAction, const char*>, 5> kPresetWords{{
+    {PresetAction::List, "list"},
+    {PresetAction::Save, "save"},
+    {PresetAction::Apply, "apply"},
+    {PresetAction::Export, "export"},
+    {PresetAction::Import, "import"},
+}};
+
+template <typename Enum, std::size_t N>
+QString wordOf(const std::array<std::pair<Enum, const char*>, N>& words, Enum value) {
+  for (const auto& [known, word] : words) {
+    if (known == value) {
+      return QString::fromLatin1(word);
+    }
+  }
+  return {};
+}
+
+template <typename Enum, std::size_t N>
+std::optional<Enum> valueOf(const std::array<std::pair<Enum, const char*>, N>& words,
+                            const QString& word) {
+  for (const auto& [value, known] : words) {
+    if (word == QLatin1StringView(known)) {
+      return value;
+    }
+  }
+  return std::nullopt;
+}
 
 // Bounds a peer cannot go past: more settings than a camera has many times over, and texts far
 // longer than any serial number or path.
@@ -53,22 +85,14 @@ std::optional<QString> text(const QJsonObject& object, const char* key, qsizetyp
 
 }  // namespace
 
-QString commandWord(Command command) {
-  for (const auto& [known, word] : kWords) {
-    if (known == command) {
-      return QString::fromLatin1(word);
-    }
-  }
-  return {};
-}
+QString commandWord(Command command) { return wordOf(kWords, command); }
 
-std::optional<Command> commandFromWord(const QString& word) {
-  for (const auto& [command, known] : kWords) {
-    if (word == QLatin1StringView(known)) {
-      return command;
-    }
-  }
-  return std::nullopt;
+std::optional<Command> commandFromWord(const QString& word) { return valueOf(kWords, word); }
+
+QString presetActionWord(PresetAction action) { return wordOf(kPresetWords, action); }
+
+std::optional<PresetAction> presetActionFromWord(const QString& word) {
+  return valueOf(kPresetWords, word);
 }
 
 QJsonObject toJson(const ControlRequest& request) {
@@ -87,6 +111,16 @@ QJsonObject toJson(const ControlRequest& request) {
   }
   if (request.maskSerials) {
     object.insert(QStringLiteral("mask_serial"), true);
+  }
+  // Members older programs do not know travel only with the command they belong to.
+  if (request.command == Command::Preset) {
+    object.insert(QStringLiteral("action"), presetActionWord(request.presetAction));
+    if (!request.presetName.isEmpty()) {
+      object.insert(QStringLiteral("name"), request.presetName);
+    }
+    if (request.allPresets) {
+      object.insert(QStringLiteral("all"), true);
+    }
   }
   return object;
 }
@@ -146,6 +180,26 @@ std::optional<ControlRequest> requestFromJson(const QJsonObject& object, QString
     return fail(error, QStringLiteral("\"mask_serial\" must be true or false"));
   }
   request.maskSerials = mask.toBool(false);
+
+  if (request.command == Command::Preset) {
+    const QJsonValue action = object.value(QLatin1StringView("action"));
+    const std::optional<PresetAction> named =
+        action.isString() ? presetActionFromWord(action.toString()) : std::nullopt;
+    if (!named) {
+      return fail(error, QStringLiteral("\"action\" must be list, save, apply, export or import"));
+    }
+    request.presetAction = *named;
+    const std::optional<QString> name = text(object, "name", kMaxItemLength, error);
+    if (!name) {
+      return std::nullopt;
+    }
+    request.presetName = *name;
+    const QJsonValue all = object.value(QLatin1StringView("all"));
+    if (!all.isUndefined() && !all.isBool()) {
+      return fail(error, QStringLiteral("\"all\" must be true or false"));
+    }
+    request.allPresets = all.toBool(false);
+  }
 
   const QJsonValue timeout = object.value(QLatin1StringView("timeout_ms"));
   if (!timeout.isUndefined()) {

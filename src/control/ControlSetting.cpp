@@ -89,22 +89,6 @@ const Choice* choiceFor(const Row& r, std::int64_t value) {
   return nullptr;
 }
 
-// A whole number in text; one too large for 64 bits is taken at the end it lies beyond, since it
-// is clamped anyway.
-std::optional<std::int64_t> wholeNumber(const QString& text) {
-  static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
-  if (!digits.match(text).hasMatch()) {
-    return std::nullopt;
-  }
-  bool ok = false;
-  const qlonglong value = text.toLongLong(&ok);
-  if (ok) {
-    return value;
-  }
-  return text.startsWith(u'-') ? std::numeric_limits<std::int64_t>::min()
-                               : std::numeric_limits<std::int64_t>::max();
-}
-
 }  // namespace
 
 const std::vector<Id>& ControlSetting::all() {
@@ -250,6 +234,20 @@ QString ControlSetting::text(Id id, std::int64_t value) {
     return json.toBool() ? QStringLiteral("on") : QStringLiteral("off");
   }
   return json.isString() ? json.toString() : QString::number(value);
+}
+
+std::optional<std::int64_t> ControlSetting::wholeNumber(const QString& text) {
+  static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+  if (!digits.match(text).hasMatch()) {
+    return std::nullopt;
+  }
+  bool ok = false;
+  const qlonglong value = text.toLongLong(&ok);
+  if (ok) {
+    return value;
+  }
+  return text.startsWith(u'-') ? std::numeric_limits<std::int64_t>::min()
+                               : std::numeric_limits<std::int64_t>::max();
 }
 
 std::int64_t ControlSetting::clampImageValue(std::int64_t value) {

@@ -64,6 +64,10 @@ class ControlSetting {
   // The value as the human-readable output shows it: "on", "meeting", "90", "128".
   static QString text(Id id, std::int64_t value);
 
+  // A whole number in text; one too large for 64 bits is taken at the end it lies beyond,
+  // since it is clamped anyway. Nothing for other text.
+  static std::optional<std::int64_t> wholeNumber(const QString& text);
+
   // An image value brought into the range of the image page's sliders, as the screens do.
   static std::int64_t clampImageValue(std::int64_t value);
 };

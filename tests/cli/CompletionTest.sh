@@ -38,9 +38,14 @@ expect() {  # typed | expected offers (sorted, space-separated)
   [ "$got" = "$2 " ] || fail "'$1' offered '$got', not '$2'"
 }
 
-expect "vexhalctl " "check-update diagnostics doctor firmware get list save set"
+expect "vexhalctl " "check-update diagnostics doctor firmware get list preset save set"
+expect "vexhalctl preset " "apply export import list save"
+expect "vexhalctl preset export --" "--all --camera --help --json --timeout --version"
+expect "vexhalctl preset export Studio " "FILES"
+expect "vexhalctl preset import " "FILES"
 expect "vexhalctl --json g" "get"
 expect "vexhalctl --camera X s" "save set"
+expect "vexhalctl --camera X p" "preset"
 expect "vexhalctl --" "--camera --help --json --timeout --version"
 expect "vexhalctl firmware --" "--camera --help --json --no-wait --timeout --version"
 expect "vexhalctl check-update --download " "FILES"

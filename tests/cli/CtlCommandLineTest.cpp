@@ -1,6 +1,7 @@
 // vexhalctl's command line: the request each invocation becomes, and the usage errors.
 #include <QDir>
 #include <QJsonDocument>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,8 @@ struct Parsed {
 Parsed parse(const QString& line) {
   CtlCommandLine commandLine;
   Parsed parsed;
-  parsed.exit = commandLine.parse(QStringList{"vexhalctl"} + line.split(' ', Qt::SkipEmptyParts),
+  // Words as a shell splits them, quotes kept together.
+  parsed.exit = commandLine.parse(QStringList{"vexhalctl"} + QProcess::splitCommand(line),
                                   parsed.out, parsed.err);
   parsed.options = commandLine.options();
   return parsed;
@@ -47,6 +49,17 @@ TEST(CtlCommandLine, EachLineBecomesItsRequest) {
       {"diagnostics --mask-serial -o out.zip",
        R"({"command":"diagnostics","file":"HERE/out.zip","mask_serial":true})"},
       {"doctor --json", R"({"command":"doctor"})", true},
+      {"get gain white-balance-temperature",
+       R"({"command":"get","settings":["gain","white-balance-temperature"]})"},
+      {R"(set "power-line-frequency=50 Hz")",
+       R"({"command":"set","settings":["power-line-frequency=50 Hz"]})"},
+      {"preset list", R"({"command":"preset","action":"list"})"},
+      {"preset apply Studio", R"({"command":"preset","action":"apply","name":"Studio"})"},
+      {"preset export Studio s.json",
+       R"({"command":"preset","action":"export","name":"Studio","file":"HERE/s.json"})"},
+      {"preset export --all /tmp/all.json",
+       R"({"command":"preset","action":"export","all":true,"file":"/tmp/all.json"})"},
+      {"preset import s.json", R"({"command":"preset","action":"import","file":"HERE/s.json"})"},
   };
   const QJsonObject defaults = control::toJson(control::ControlRequest());
   for (const auto& row : rows) {
@@ -82,6 +95,14 @@ TEST(CtlCommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {
       {"get --camera", "Missing value after '--camera'"},
       {"get --timeout 0", "--timeout wants seconds"},
       {"get --timeout inf", "--timeout wants seconds"},
+      {"get Gain", "unknown setting \"Gain\""},
+      {"set gain", "gain needs a value: gain=VALUE"},
+      {"preset", "preset needs list, save, apply"},
+      {"preset rename a b", "unknown preset action 'rename'"},
+      {"preset apply", "usage: preset apply NAME"},
+      {"preset export Studio", "usage: preset export NAME FILE"},
+      {"preset import --all a.json", "--all goes with preset export"},
+      {"list --all", "--all goes with preset export"},
   };
   for (const auto& [line, says] : rows) {
     const Parsed parsed = parse(line);

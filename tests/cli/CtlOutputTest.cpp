@@ -96,6 +96,36 @@ TEST(CtlOutput, DoctorFindingsArePrintedWhateverTheExitStatus) {
   EXPECT_TRUE(CtlOutput::errorOutput(Command::Doctor, busy).startsWith("vexhalctl: a camera"));
 }
 
+// A preset's adjustments: a list in JSON, empty when nothing was adjusted; in text, a line each
+// under the message. The list of presets is an array, or a table with its headings.
+TEST(CtlOutput, PresetsAndTheirAdjustments) {
+  const QJsonObject gain{{"preset", "Studio"},
+                         {"control", "gain"},
+                         {"change", "scaled"},
+                         {"text", "gain: 80 of 0..100 scaled to 204 of 0..255"}};
+  auto applied =
+      reply(ExitCode::Done, QJsonObject{{"name", "Studio"}}, "Applied preset \"Studio\".");
+  applied.adjusted = {gain};
+  EXPECT_EQ(QJsonDocument::fromJson(CtlOutput::standardOutput(Command::Preset, applied, true))
+                .object()["adjusted"],
+            QJsonArray{gain});
+  EXPECT_EQ(CtlOutput::standardOutput(Command::Preset, applied, false),
+            "Applied preset \"Studio\".\nAdjusted to this camera's controls:\n"
+            "  Studio  gain: 80 of 0..100 scaled to 204 of 0..255\n");
+  applied.adjusted = {};
+  EXPECT_EQ(QJsonDocument::fromJson(CtlOutput::standardOutput(Command::Preset, applied, true))
+                .object()["adjusted"],
+            QJsonArray());
+
+  const QJsonArray presets{QJsonObject{{"name", "Studio"}, {"controls", 11}}};
+  const auto listed = reply(ExitCode::Done, presets);
+  EXPECT_EQ(
+      QJsonDocument::fromJson(CtlOutput::standardOutput(Command::Preset, listed, true)).array(),
+      presets);
+  EXPECT_EQ(CtlOutput::standardOutput(Command::Preset, listed, false),
+            "NAME    CONTROLS\nStudio  11\n");
+}
+
 // Off a terminal each new figure is a line of its own; on one a bar is redrawn in place and its
 // line ended at the finish.
 TEST(ProgressPrinter, LinesOffATerminalAndABarOnOne) {

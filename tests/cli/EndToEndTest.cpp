@@ -174,6 +174,55 @@ TEST_F(DemoProgramTest, ListGetSetSaveAndDiagnosticsThroughTheRunningProgram) {
   EXPECT_GT(QFile(zip).size(), 0);
 }
 
+// A further control set and read through the program; a preset saved, exported, and brought
+// back from a file made under other ranges: the apply says what it scaled. A file that is not a
+// preset is refused with exit 2.
+TEST_F(DemoProgramTest, FurtherControlsAndPresetsThroughTheRunningProgram) {
+  const CtlRun set = ctl({"set", "gain=40", "power-line-frequency=60 Hz", "--json"});
+  EXPECT_EQ(set.exit, 0) << set.err.toStdString();
+  EXPECT_EQ(ctl({"get", "gain", "power-line-frequency", "--json"}).object(),
+            (QJsonObject{{"gain", 40}, {"power-line-frequency", "60 Hz"}}));
+  EXPECT_EQ(ctl({"preset", "save", "Studio"}).exit, 0);
+  const CtlRun exported = ctl({"preset", "export", "--all", "all.vexhal-preset.json"});
+  ASSERT_EQ(exported.exit, 0) << exported.err.toStdString();
+
+  // The same preset as a camera whose gain goes to 200 saved it: 40 there is 20 here.
+  QFile all(scratch_.filePath("all.vexhal-preset.json"));
+  ASSERT_TRUE(all.open(QIODevice::ReadOnly));
+  QJsonObject root = QJsonDocument::fromJson(all.readAll()).object();
+  QJsonObject preset = root["presets"][0].toObject();
+  QJsonObject controls = preset["controls"].toObject();
+  QJsonObject gain = controls["gain"].toObject();
+  gain["maximum"] = 200;
+  controls["gain"] = gain;
+  preset["controls"] = controls;
+  preset["name"] = "Wide";
+  root["presets"] = QJsonArray{preset};
+  QFile wide(scratch_.filePath("wide.vexhal-preset.json"));
+  ASSERT_TRUE(wide.open(QIODevice::WriteOnly));
+  wide.write(QJsonDocument(root).toJson());
+  wide.close();
+  const CtlRun imported = ctl({"preset", "import", "wide.vexhal-preset.json"});
+  EXPECT_EQ(imported.exit, 0) << imported.err.toStdString();
+  EXPECT_TRUE(imported.out.contains("Added: Wide")) << imported.out.toStdString();
+
+  const CtlRun applied = ctl({"preset", "apply", "Wide", "--json"});
+  EXPECT_EQ(applied.exit, 0) << applied.err.toStdString();
+  const QJsonArray adjusted = applied.object()["adjusted"].toArray();
+  ASSERT_EQ(adjusted.size(), 1) << applied.out.toStdString();
+  EXPECT_EQ(adjusted[0]["control"], "gain");
+  EXPECT_EQ(adjusted[0]["to"], 20);
+  EXPECT_EQ(ctl({"get", "gain", "--json"}).object()["gain"], 20);
+
+  QFile hostile(scratch_.filePath("hostile.vexhal-preset.json"));
+  ASSERT_TRUE(hostile.open(QIODevice::WriteOnly));
+  hostile.write(R"({"format":"vexhal-preset","version":99,"presets":[]})");
+  hostile.close();
+  const CtlRun refused = ctl({"preset", "import", "hostile.vexhal-preset.json"});
+  EXPECT_EQ(refused.exit, 2);
+  EXPECT_TRUE(refused.err.contains("was not imported")) << refused.err.toStdString();
+}
+
 // A camera that does not answer is exit 4; the firmware is installed with progress, its new
 // version checked, and the same version again is a failure.
 TEST_F(DemoProgramTest, SilentCameraAndFirmwareThroughTheRunningProgram) {

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <linux/videodev2.h>
+
 #include "CameraCommand.h"
 #include "FirmwareImage.h"
 #include "SimCaptureBackend.h"
@@ -43,6 +45,20 @@ ControlRequest request(Command command, QStringList settings = {}, QString camer
   r.settings = std::move(settings);
   r.camera = std::move(camera);
   return r;
+}
+
+ControlRequest preset(ControlRequest::PresetAction action, QString name, QString file = {}) {
+  ControlRequest r = request(Command::Preset);
+  r.presetAction = action;
+  r.presetName = std::move(name);
+  r.file = std::move(file);
+  return r;
+}
+
+// The second camera's gain goes further than the first's.
+sim::VirtualCameraIdentity otherRanges(sim::VirtualCameraIdentity id) {
+  id.controlRanges = {{V4L2_CID_GAIN, 0, 255, 0}};
+  return id;
 }
 
 qint64 uvcValue(const sim::VirtualCamera& camera, const UVCControlInfo& control) {
@@ -104,7 +120,7 @@ struct RunnerTest : testing::Test, WithApplication {
   }
 
   sim::VirtualCamera first{identity("VXK31D2612001", 0x03142000)};
-  sim::VirtualCamera second{identity("VXK31D2612002", 0x03143000)};
+  sim::VirtualCamera second{otherRanges(identity("VXK31D2612002", 0x03143000))};
   std::shared_ptr<sim::SimUvcTransportFactory> uvc =
       std::make_shared<sim::SimUvcTransportFactory>(std::vector{&first, &second});
   std::shared_ptr<sim::SimCaptureBackend> capture =
@@ -229,8 +245,16 @@ TEST_F(RunnerTest, GetReadsTheCamerasOwnValues) {
                                                   {"brightness", uvcValue(first, kUvcBrightness)},
                                                   {"contrast", uvcValue(first, kUvcContrast)},
                                                   {"saturation", uvcValue(first, kUvcSaturation)},
-                                                  {"sharpness", uvcValue(first, kUvcSharpness)}}));
-  for (const char* name : {"preset", "zoom"}) {
+                                                  {"sharpness", uvcValue(first, kUvcSharpness)},
+                                                  // and the further controls the driver lists
+                                                  {"gain", 0},
+                                                  {"white-balance-temperature", 4600},
+                                                  {"white-balance-automatic", true},
+                                                  {"auto-exposure", "Aperture Priority Mode"},
+                                                  {"exposure-time-absolute", 156},
+                                                  {"power-line-frequency", "50 Hz"},
+                                                  {"backlight-compensation", 0}}));
+  for (const char* name : {"preset", "zoom", "Gain"}) {
     const ControlReply refused = run(request(Command::Get, {QString::fromLatin1(name)}));
     EXPECT_EQ(refused.exit, ExitCode::Usage) << refused.message.toStdString();
   }
@@ -292,6 +316,80 @@ TEST_F(RunnerTest, TheKeeperHoldsWhatWasSetAndSaveRecordsIt) {
   EXPECT_EQ(record->mode, QUVCParams::ImageMode::custom);
   EXPECT_EQ(record->brightness, 140);
   EXPECT_EQ(record->saturation, expected.saturation);
+}
+
+// The further controls by key: values by number, switch or menu item, fitted onto the range;
+// what the camera cannot take is refused before anything is sent.
+TEST_F(RunnerTest, FurtherControlsAreSetByTheirKeys) {
+  const QStringList items{"white-balance-automatic=off", "white-balance-temperature=5004",
+                          "power-line-frequency=60hz", "gain=900", "auto-exposure=1"};
+  const ControlReply reply = run(request(Command::Set, items));
+  ASSERT_EQ(reply.exit, ExitCode::Done) << reply.message.toStdString();
+  const QJsonObject expected{{"white-balance-automatic", false},
+                             {"white-balance-temperature", 5000},
+                             {"power-line-frequency", "60 Hz"},
+                             {"gain", 100},
+                             {"auto-exposure", "Manual Mode"}};
+  EXPECT_EQ(reply.result.toObject(), expected);
+  const QJsonObject read = run(request(Command::Get, expected.keys())).result.toObject();
+  EXPECT_EQ(read, expected);
+  for (const char* item : {"gain=abc", "power-line-frequency=55 Hz", "zoom-absolute=3", "gain"}) {
+    const ControlReply refused = run(request(Command::Set, {"gain=7", QString::fromLatin1(item)}));
+    EXPECT_EQ(refused.exit, ExitCode::Usage) << item;
+  }
+  EXPECT_EQ(run(request(Command::Get, {"gain"})).result[QStringLiteral("gain")], 100);
+}
+
+// A preset saved on one camera travels through its file to another computer's camera whose
+// ranges differ: imported and applied there with what was adjusted told, and held by the
+// keeper. Files that are not presets are refused.
+TEST_F(RunnerTest, APresetTravelsToACameraWithOtherRanges) {
+  runner->usePresetFile(folder.filePath(QStringLiteral("presets.ini")));
+  ASSERT_EQ(run(request(Command::Set, {"gain=80", "angle=60", "white-balance-automatic=off"})).exit,
+            ExitCode::Done);
+  ControlRequest save = preset(ControlRequest::PresetAction::Save, QStringLiteral("Studio"));
+  ASSERT_EQ(run(save).exit, ExitCode::Done);
+  const QString file = folder.filePath(QStringLiteral("studio.vexhal-preset.json"));
+  ASSERT_EQ(run(preset(ControlRequest::PresetAction::Export, QStringLiteral("Studio"), file)).exit,
+            ExitCode::Done);
+
+  // The other computer: a store of its own and a camera whose gain goes to 255.
+  first.unplug();
+  plug(second);
+  keeper = std::make_unique<QSettingsKeeper>(*uvc, platform.scheduler(), dataBase);
+  runner = std::make_unique<CameraCommandRunner>(manager, platform, net, dataBase, keeper.get());
+  runner->usePresetFile(folder.filePath(QStringLiteral("elsewhere.ini")));
+  ASSERT_TRUE(dataBase.setUVCParams(QUVCParams::defaultParams(), QStringLiteral("VXK31D2612002")));
+  keeper->cameraArrived(0x03143000, second.serialNumber());
+  ASSERT_TRUE(test::waitUntil([&] { return keeper->heldValues(0x03143000).has_value(); }));
+  const ControlReply imported = run(preset(ControlRequest::PresetAction::Import, {}, file));
+  ASSERT_EQ(imported.exit, ExitCode::Done) << imported.message.toStdString();
+  EXPECT_EQ(imported.result[QStringLiteral("added")], QJsonArray{"Studio"});
+  EXPECT_EQ(run(preset(ControlRequest::PresetAction::Import, {}, file))
+                .result[QStringLiteral("replaced")],
+            QJsonArray{"Studio"});
+
+  const ControlReply applied =
+      run(preset(ControlRequest::PresetAction::Apply, QStringLiteral("Studio")));
+  ASSERT_EQ(applied.exit, ExitCode::Done) << applied.message.toStdString();
+  ASSERT_EQ(applied.adjusted.size(), 1);
+  EXPECT_EQ(applied.adjusted[0][QStringLiteral("control")], "gain");
+  EXPECT_EQ(applied.adjusted[0][QStringLiteral("change")], "scaled");
+  EXPECT_EQ(applied.adjusted[0][QStringLiteral("to")], 204);
+  EXPECT_EQ(run(request(Command::Get, {"gain"})).result[QStringLiteral("gain")], 204);
+  EXPECT_EQ(second.functions().angle, 60);
+  EXPECT_EQ(keeper->heldValues(0x03143000)->further.at("gain").value, 204);
+
+  QFile hostile(folder.filePath(QStringLiteral("hostile.vexhal-preset.json")));
+  ASSERT_TRUE(hostile.open(QIODevice::WriteOnly));
+  hostile.write(QByteArray(100, '[') + QByteArray(100, ']'));
+  hostile.close();
+  for (const QString& path :
+       {hostile.fileName(), folder.filePath(QStringLiteral("missing.json"))}) {
+    const ControlReply refused = run(preset(ControlRequest::PresetAction::Import, {}, path));
+    EXPECT_EQ(refused.exit, ExitCode::Usage) << refused.message.toStdString();
+    EXPECT_TRUE(refused.message.contains(QStringLiteral("was not imported")));
+  }
 }
 
 TEST_F(RunnerTest, RefusalsSilenceAndUnplugsEndWithAClearMessage) {

@@ -40,7 +40,17 @@ TEST(ControlProtocolTest, RequestsAndRepliesSurviveTheRoundTrip) {
   diagnostics.command = Command::Diagnostics;
   diagnostics.file = QStringLiteral("/tmp/support.zip");
   diagnostics.maskSerials = true;
-  for (const ControlRequest& request : {ControlRequest{}, set, firmware, check, diagnostics}) {
+  ControlRequest exportAll;
+  exportAll.command = Command::Preset;
+  exportAll.presetAction = ControlRequest::PresetAction::Export;
+  exportAll.allPresets = true;
+  exportAll.file = QStringLiteral("/tmp/all.vexhal-preset.json");
+  ControlRequest apply;
+  apply.command = Command::Preset;
+  apply.presetAction = ControlRequest::PresetAction::Apply;
+  apply.presetName = QStringLiteral("Bühne");
+  for (const ControlRequest& request :
+       {ControlRequest{}, set, firmware, check, diagnostics, exportAll, apply}) {
     SCOPED_TRACE(commandWord(request.command).toStdString());
     QString error;
     EXPECT_EQ(requestFromJson(overTheWire(toJson(request)), &error), request);
@@ -49,13 +59,16 @@ TEST(ControlProtocolTest, RequestsAndRepliesSurviveTheRoundTrip) {
   EXPECT_EQ(commandFromWord(QStringLiteral("LIST")), std::nullopt);
 
   // A refusal keeps the camera's code and message.
-  const ControlReply refused{ExitCode::Failed, QJsonValue(),
-                             QStringLiteral("The camera refused angle=90 (code 5)."), 5};
+  ControlReply refused{ExitCode::Failed, QJsonValue(),
+                       QStringLiteral("The camera refused angle=90 (code 5)."), 5};
+  // And what a preset had adjusted.
+  refused.adjusted = {QJsonObject{{QStringLiteral("control"), QStringLiteral("gain")},
+                                  {QStringLiteral("text"), QStringLiteral("gain: scaled")}}};
   QString error;
   const std::optional<ControlReply> back = replyFromJson(overTheWire(toJson(refused)), &error);
   ASSERT_TRUE(back.has_value()) << error.toStdString();
-  EXPECT_EQ(std::tie(back->exit, back->message, back->code),
-            std::tie(refused.exit, refused.message, refused.code));
+  EXPECT_EQ(std::tie(back->exit, back->message, back->code, back->adjusted),
+            std::tie(refused.exit, refused.message, refused.code, refused.adjusted));
 }
 
 TEST(ControlProtocolTest, MalformedRequestsAreRefusedWithTheReason) {
@@ -86,6 +99,12 @@ TEST(ControlProtocolTest, MalformedRequestsAreRefusedWithTheReason) {
        "\"mask_serial\" must be true"},
       {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":0})"), "\"timeout_ms\" must be"},
       {QStringLiteral(R"({"v":1,"command":"get","timeout_ms":1e30})"), "\"timeout_ms\" must be"},
+      {QStringLiteral(R"({"v":1,"command":"preset"})"), "\"action\" must be list, save"},
+      {QStringLiteral(R"({"v":1,"command":"preset","action":"rename"})"), "\"action\" must be"},
+      {QStringLiteral(R"({"v":1,"command":"preset","action":"apply","name":[]})"),
+       "\"name\" must be a text"},
+      {QStringLiteral(R"({"v":1,"command":"preset","action":"export","all":"yes"})"),
+       "\"all\" must be true"},
   };
   for (const auto& [text, reason] : cases) {
     SCOPED_TRACE(text.left(80).toStdString());
@@ -107,6 +126,8 @@ TEST(ControlProtocolTest, MalformedRepliesAndProgressLinesAreRefused) {
       {R"({"v":1,"ok":true,"exit":1})", "\"ok\" must be true exactly when"},
       {R"({"v":1,"ok":false,"exit":1,"message":42})", "\"message\" must be a text"},
       {R"({"v":1,"ok":false,"exit":1,"code":1e300})", "\"code\" must be a whole number"},
+      {R"({"v":1,"ok":true,"exit":0,"adjusted":[{"control":"gain"}]})", "\"adjusted\" must be"},
+      {R"({"v":1,"ok":true,"exit":0,"adjusted":{}})", "\"adjusted\" must be"},
   };
   for (const auto& [text, reason] : replies) {
     SCOPED_TRACE(text);
