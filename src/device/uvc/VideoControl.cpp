@@ -31,9 +31,8 @@ std::string videoControlKey(std::string_view name) {
 std::optional<std::uint32_t> owningAutomaticControl(std::uint32_t id) {
   // The pairs uvcvideo ties together: the manual control goes inactive while its automatic
   // partner is on.
-  static constexpr std::array<std::pair<std::uint32_t, std::uint32_t>, 8> kOwners{{
+  static constexpr std::array<std::pair<std::uint32_t, std::uint32_t>, 7> kOwners{{
       {V4L2_CID_EXPOSURE_ABSOLUTE, V4L2_CID_EXPOSURE_AUTO},
-      {V4L2_CID_EXPOSURE_RELATIVE, V4L2_CID_EXPOSURE_AUTO},
       {V4L2_CID_IRIS_ABSOLUTE, V4L2_CID_EXPOSURE_AUTO},
       {V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CID_AUTO_WHITE_BALANCE},
       {V4L2_CID_BLUE_BALANCE, V4L2_CID_AUTO_WHITE_BALANCE},

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vexhal {
 
@@ -26,6 +27,17 @@ struct QControlValue {
 struct QUVCParams {
   // The preset the values came from; the raw value is the mode selector's index.
   enum class ImageMode : std::int64_t { standard = 0, bright = 1, vivid = 2, custom = 3 };
+
+  QUVCParams() = default;
+  QUVCParams(ImageMode mode_, std::int64_t brightness_, std::int64_t contrast_,
+             std::int64_t saturation_, std::int64_t sharpness_,
+             std::map<std::string, QControlValue> further_ = {})
+      : mode(mode_),
+        brightness(brightness_),
+        contrast(contrast_),
+        saturation(saturation_),
+        sharpness(sharpness_),
+        further(std::move(further_)) {}
 
   ImageMode mode = ImageMode::standard;
   std::int64_t brightness = 128;
