@@ -59,6 +59,8 @@ class USBDevice : public std::enable_shared_from_this<USBDevice> {
   const std::string& name() const { return name_; }
   const std::string& modelName() const { return modelName_; }
   std::int64_t locationID() const { return device_.locationId; }
+  std::uint16_t vendorId() const { return device_.vendorId; }
+  std::uint16_t productId() const { return device_.productId; }
   // The location id the camera's UVC controls are opened with, when it fits in 32 bits.
   std::optional<std::uint32_t> controlLocation() const;
   const std::string& key() const { return device_.key; }
