@@ -48,6 +48,11 @@ TEST_F(QDataBaseTest, DamagedOrMissingValuesReadAsTheirDefaults) {
        P{Mode::standard, 128, 128, 128, 128}, "SN1=0\nSN2=false\n"},
       {"SN1\\mode=7\n", P{Mode::custom, 128, 128, 128, 128}, "SN1=@Variant(\\0\\x1)\n"},
       {"SN1=5\n", std::nullopt, "SN1\\x=false\n"},
+      // Further controls: a control stored whole is read, any other is left out.
+      {"SN1\\mode=1\nSN1\\controls\\gain\\value=5\nSN1\\controls\\gain\\minimum=0\n"
+       "SN1\\controls\\gain\\maximum=9\nSN1\\controls\\gain\\step=1\n"
+       "SN1\\controls\\gain\\default=2\nSN1\\controls\\hue\\value=x\n",
+       P{Mode::bright, 128, 128, 128, 128, {{"gain", {5, 0, 9, 1, 2}}}}},
       {"\xff\xfe[[[=\n\\\\\\=@Variant(\n", std::nullopt},
   };
   for (const auto& row : rows) {
@@ -152,7 +157,9 @@ TEST_F(QDataBaseTest, EverySerialNumberTextIsItsOwnKey) {
   serials << QString() << QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b")
           << QString(QChar(u'\0')) << QString(QChar(0xD800)) << QString(QChar(0xDC00));
 
-  const auto record = [](qsizetype i) { return P{Mode::vivid, i, i + 1, i + 2, i + 3}; };
+  const auto record = [](qsizetype i) {
+    return P{Mode::vivid, i, i + 1, i + 2, i + 3, {{"gain", {i, -1, i + 9, 2, 3}}}};
+  };
   QDataBase store(path);
   for (qsizetype i = 0; i < serials.size(); ++i)
     ASSERT_TRUE(store.setUVCParams(record(i), serials[i]));

@@ -8,6 +8,8 @@
 #include <limits>
 #include <string_view>
 
+#include "device/uvc/VideoControl.h"
+
 namespace vexhal {
 namespace {
 
@@ -20,6 +22,17 @@ const QString kBrightness = QStringLiteral("brightness");
 const QString kContrast = QStringLiteral("contrast");
 const QString kSaturation = QStringLiteral("saturation");
 const QString kSharpness = QStringLiteral("sharpness");
+
+// The further controls, each a group of its own under the record's: "controls/gain/value",
+// "controls/gain/minimum" and so on. Earlier versions read the record's own keys only, and
+// records without the group read as before.
+const QString kControls = QStringLiteral("controls");
+constexpr std::pair<const char*, std::int64_t QControlValue::*> kControlFields[] = {
+    {"value", &QControlValue::value},
+    {"minimum", &QControlValue::minimum},
+    {"maximum", &QControlValue::maximum},
+    {"step", &QControlValue::step},
+    {"default", &QControlValue::defaultValue}};
 
 constexpr std::int64_t kMissingValue = 128;
 
@@ -70,17 +83,37 @@ bool fileHolds(const QString& fileName, const std::function<bool(const QString&)
   return holds(copy.fileName());
 }
 
-// Whether a write to `settings` reached the file. The status keeps the first error met: a
-// damaged line read before the write hides whether the write worked, so the file itself is
-// asked then.
-bool written(QSettings& settings, const std::function<bool(const QString&)>& holds) {
+bool isControlKey(const std::string& key) { return !key.empty() && videoControlKey(key) == key; }
+
+// The further controls of the record `settings` is in; an entry that is not whole is left out.
+std::map<std::string, QControlValue> readControls(QSettings& settings) {
+  std::map<std::string, QControlValue> controls;
+  settings.beginGroup(kControls);
+  for (const QString& group : settings.childGroups()) {
+    QControlValue control;
+    bool whole = isControlKey(group.toStdString());
+    for (const auto& [name, field] : kControlFields) {
+      const auto number = integerOf(settings.value(group + u'/' + QLatin1String(name)));
+      whole = whole && number;
+      control.*field = number.value_or(0);
+    }
+    if (whole) controls.emplace(group.toStdString(), control);
+  }
+  settings.endGroup();
+  return controls;
+}
+
+}  // namespace
+
+// The status keeps the first error met: a damaged line read before the write hides whether the
+// write worked, so the file itself is asked then.
+bool QDataBase::writeThrough(QSettings& settings,
+                             const std::function<bool(const QString&)>& holds) {
   settings.sync();
   const QSettings::Status status = settings.status();
   return status == QSettings::NoError ||
          (status == QSettings::FormatError && fileHolds(settings.fileName(), holds));
 }
-
-}  // namespace
 
 std::unique_ptr<QSettings> QDataBase::open() const {
   return fileName_.isEmpty() ? std::make_unique<QSettings>()
@@ -129,6 +162,7 @@ std::optional<QUVCParams> QDataBase::getUVCParams(const QString& serialNumber) c
     params->contrast = read(kContrast);
     params->saturation = read(kSaturation);
     params->sharpness = read(kSharpness);
+    params->further = readControls(*settings);
   }
   settings->endGroup();
   settings->endGroup();
@@ -181,13 +215,23 @@ bool QDataBase::setUVCParams(const QUVCParams& params, const QString& serialNumb
     }
     settings->endGroup();
   };
-  write({{kMode, static_cast<qlonglong>(QUVCParams::rawValue(params.mode))},
-         {kBrightness, static_cast<qlonglong>(params.brightness)},
-         {kContrast, static_cast<qlonglong>(params.contrast)},
-         {kSaturation, static_cast<qlonglong>(params.saturation)},
-         {kSharpness, static_cast<qlonglong>(params.sharpness)}});
-  if (written(*settings, [&](const QString& copy) {
-        return QDataBase(copy).getUVCParams(serialNumber) == params;
+  QVariantMap entries{{kMode, static_cast<qlonglong>(QUVCParams::rawValue(params.mode))},
+                      {kBrightness, static_cast<qlonglong>(params.brightness)},
+                      {kContrast, static_cast<qlonglong>(params.contrast)},
+                      {kSaturation, static_cast<qlonglong>(params.saturation)},
+                      {kSharpness, static_cast<qlonglong>(params.sharpness)}};
+  // A key that is not a control's could not be read back as one, so it is not written.
+  QUVCParams stored = params;
+  std::erase_if(stored.further, [](const auto& entry) { return !isControlKey(entry.first); });
+  for (const auto& [key, control] : stored.further) {
+    for (const auto& [name, field] : kControlFields) {
+      entries.insert(kControls + u'/' + QString::fromStdString(key) + u'/' + QLatin1String(name),
+                     static_cast<qlonglong>(control.*field));
+    }
+  }
+  write(entries);
+  if (writeThrough(*settings, [&](const QString& copy) {
+        return QDataBase(copy).getUVCParams(serialNumber) == stored;
       })) {
     return true;
   }
@@ -208,7 +252,7 @@ bool QDataBase::setKeepsImageSettings(const QString& storageKey, bool keep) cons
   const QString key = kKeepGroup + u'/' + groupFor(storageKey);
   const QVariant before = settings->value(key);
   settings->setValue(key, keep);
-  if (written(*settings, [&](const QString& copy) {
+  if (writeThrough(*settings, [&](const QString& copy) {
         return QDataBase(copy).keepsImageSettings(storageKey) == keep;
       })) {
     return true;

@@ -29,6 +29,7 @@ struct QUVCParams {
   enum class ImageMode : std::int64_t { standard = 0, bright = 1, vivid = 2, custom = 3 };
 
   QUVCParams() = default;
+  // Not an aggregate, so that the four values can be given without the further controls.
   QUVCParams(ImageMode mode_, std::int64_t brightness_, std::int64_t contrast_,
              std::int64_t saturation_, std::int64_t sharpness_,
              std::map<std::string, QControlValue> further_ = {})
