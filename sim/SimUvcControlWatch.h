@@ -1,31 +1,23 @@
 #pragma once
 
-#include <QObject>
-
+#include "SimVideoControlWatch.h"
 #include "VirtualCamera.h"
 #include "device/uvc/UVCControlWatch.h"
 
 namespace vexhal::sim {
 
-// Watches a virtual camera's image controls: each change made through any of its channels is
-// reported later on the main loop, as the kernel queues a control event for every other file
-// handle. Ends when the camera detaches; the camera must outlive the watch.
+// Watches a virtual camera's image controls: a watch on their video-node controls that
+// reports value changes only. Ends when the camera detaches; the camera must outlive the watch.
 class SimUvcControlWatch final : public UVCControlWatch {
  public:
-  SimUvcControlWatch(VirtualCamera& camera, Listener listener);
-  ~SimUvcControlWatch() override;
-  SimUvcControlWatch(const SimUvcControlWatch&) = delete;
-  SimUvcControlWatch& operator=(const SimUvcControlWatch&) = delete;
+  SimUvcControlWatch(VirtualCamera& camera, Listener listener)
+      : watch_(camera, {kUvcWatchedControlIds.begin(), kUvcWatchedControlIds.end()},
+               forImageControls(std::move(listener))) {}
 
-  bool isWatching() const override { return watching_; }
+  bool isWatching() const override { return watch_.isWatching(); }
 
  private:
-  VirtualCamera& camera_;
-  Listener listener_;
-  bool watching_ = true;
-  int controlListener_ = 0;
-  int attachListener_ = 0;
-  QObject context_;  // reports still queued die with the watch
+  SimVideoControlWatch watch_;
 };
 
 }  // namespace vexhal::sim

@@ -2,6 +2,8 @@
 
 #include "SimUvcControlWatch.h"
 #include "SimUvcTransport.h"
+#include "SimVideoControlSet.h"
+#include "SimVideoControlWatch.h"
 
 namespace vexhal::sim {
 
@@ -33,6 +35,21 @@ std::unique_ptr<UVCControlWatch> SimUvcTransportFactory::watchByLocation(
   VirtualCamera* camera = attachedAt(locationId);
   return camera != nullptr ? std::make_unique<SimUvcControlWatch>(*camera, std::move(listener))
                            : nullptr;
+}
+
+std::unique_ptr<VideoControlSet> SimUvcTransportFactory::openControlsByLocation(
+    std::uint32_t locationId) {
+  VirtualCamera* camera = attachedAt(locationId);
+  return camera != nullptr ? std::make_unique<SimVideoControlSet>(*camera) : nullptr;
+}
+
+std::unique_ptr<VideoControlWatch> SimUvcTransportFactory::watchControlsByLocation(
+    std::uint32_t locationId, const std::vector<std::uint32_t>& ids,
+    VideoControlWatch::Listener listener) {
+  VirtualCamera* camera = attachedAt(locationId);
+  return camera != nullptr
+             ? std::make_unique<SimVideoControlWatch>(*camera, ids, std::move(listener))
+             : nullptr;
 }
 
 std::unique_ptr<UVCTransport> SimUvcTransportFactory::openByVendorProduct(std::uint16_t vendorId,

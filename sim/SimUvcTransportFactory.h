@@ -11,7 +11,7 @@
 namespace vexhal::sim {
 
 // Finds the video-control channel of a virtual camera by its location id (or its USB ids), and
-// watches its image controls. A channel reaches its camera while the camera is attached;
+// watches its controls. A channel reaches its camera while the camera is attached;
 // afterwards its requests fail with ENODEV, as a real camera's do once unplugged. The cameras
 // must outlive the factory's channels.
 class SimUvcTransportFactory final : public UVCTransportFactory {
@@ -25,14 +25,10 @@ class SimUvcTransportFactory final : public UVCTransportFactory {
                                                     std::uint16_t productId) override;
   std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
                                                    UVCControlWatch::Listener listener) override;
-  std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t) override {
-    return nullptr;  // not yet
-  }
-  std::unique_ptr<VideoControlWatch> watchControlsByLocation(std::uint32_t,
-                                                             const std::vector<std::uint32_t>&,
-                                                             VideoControlWatch::Listener) override {
-    return nullptr;  // not yet
-  }
+  std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t locationId) override;
+  std::unique_ptr<VideoControlWatch> watchControlsByLocation(
+      std::uint32_t locationId, const std::vector<std::uint32_t>& ids,
+      VideoControlWatch::Listener listener) override;
 
  private:
   VirtualCamera* attachedAt(std::uint32_t locationId);

@@ -12,7 +12,6 @@
 #include "CameraCommand.h"
 #include "CameraResultCode.h"
 #include "device/UsbLocation.h"
-#include "device/uvc/UVCControlWatch.h"
 
 namespace vexhal::sim {
 
@@ -33,7 +32,7 @@ std::uint16_t requestChecksum(const hid_cmd_pack_t& request, std::size_t length)
 }  // namespace
 
 VirtualCamera::VirtualCamera(VirtualCameraIdentity identity)
-    : identity_(std::move(identity)), version_(identity_.version) {
+    : identity_(std::move(identity)), version_(identity_.version), uvc_(identity_.controlRanges) {
   identity_.serialNumber.resize(kSerialNumberBytes, '0');
   savedFunctions_ = functions_;
   savedUvc_ = uvc_.values();
@@ -409,22 +408,9 @@ int VirtualCamera::uvcRequest(UVCControlRequest& request) {
   const int unit = request.wIndex >> 8;
   const int selector = request.wValue >> 8;
   if (unit != kUvcExtensionUnit) {
-    const auto watched = std::find_if(
-        kUvcWatchedControls.begin(), kUvcWatchedControls.end(),
-        [&](const UVCControlInfo& c) { return c.unit == unit && c.selector == selector; });
-    const std::optional<std::int64_t> before =
-        watched != kUvcWatchedControls.end() ? uvc_.value(*watched) : std::nullopt;
-    const int status = uvc_.handle(request);
-    if (status == 0 && request.bRequest == kUvcSetCur) {
-      publishPicture();
-      // Every channel and watch is a handle of its own, so each watch hears of the change.
-      if (const auto value = before ? uvc_.value(*watched) : std::nullopt; value != before) {
-        const auto listeners = controlListeners_;  // a listener may add or remove listeners
-        for (const auto& [id, listener] : listeners) {
-          listener(*watched, *value);
-        }
-      }
-    }
+    UvcControlStore::Changes changes;
+    const int status = uvc_.handle(request, &changes);
+    controlsChanged(changes);
     return status;
   }
   // The vendor controls of the extension unit are the framing, angle and mirror functions.
@@ -451,6 +437,34 @@ int VirtualCamera::uvcRequest(UVCControlRequest& request) {
   }
   request.wLenDone = 1;
   return 0;
+}
+
+int VirtualCamera::getVideoControl(std::uint32_t id, std::int64_t& value) const {
+  return attached_ ? uvc_.get(id, value) : ENODEV;
+}
+
+int VirtualCamera::setVideoControl(std::uint32_t id, std::int64_t value) {
+  if (!attached_) {
+    return ENODEV;
+  }
+  UvcControlStore::Changes changes;
+  const int status = uvc_.set(id, value, &changes);
+  controlsChanged(changes);
+  return status;
+}
+
+void VirtualCamera::controlsChanged(const UvcControlStore::Changes& changes) {
+  if (changes.empty()) {
+    return;
+  }
+  publishPicture();
+  // Every channel and watch is a handle of its own, so each watch hears of every change.
+  const auto listeners = controlListeners_;  // a listener may add or remove listeners
+  for (const VideoControlEvent& event : changes) {
+    for (const auto& [id, listener] : listeners) {
+      listener(event);
+    }
+  }
 }
 
 void VirtualCamera::setFaults(SimFaults faults) { faults_ = std::move(faults); }

@@ -31,6 +31,8 @@ struct VirtualCameraIdentity {
   std::int64_t locationId = 0x03142000;  // bus 3, ports 1.4.2
   std::uint16_t vendorId = 0xB206;
   std::uint16_t productId = 0xB215;
+  // Controls whose ranges differ from the usual ones (another model or firmware).
+  std::vector<UvcControlStore::Range> controlRanges;
 };
 
 // A camera that exists only in this process: its HID interface (served over the camera end of
@@ -50,8 +52,8 @@ class VirtualCamera {
   static constexpr std::chrono::milliseconds kDefaultRebootDelay{300};
 
   using AttachListener = std::function<void(bool attached)>;
-  // An image control set to a new value through any channel of the camera.
-  using ControlListener = std::function<void(const UVCControlInfo& control, std::int64_t value)>;
+  // A control's new value or flags, changed through any channel of the camera.
+  using ControlListener = std::function<void(const VideoControlEvent& event)>;
 
   explicit VirtualCamera(VirtualCameraIdentity identity = {});
   VirtualCamera(const VirtualCamera&) = delete;
@@ -81,7 +83,7 @@ class VirtualCamera {
   // Called on the main thread whenever the camera attaches or detaches.
   int addAttachListener(AttachListener listener);
   void removeAttachListener(int id);
-  // Called on the main thread, within the request, whenever a shown image control changes.
+  // Called on the main thread, within the request, whenever a control's value or flags change.
   int addControlListener(ControlListener listener);
   void removeControlListener(int id);
 
@@ -99,6 +101,11 @@ class VirtualCamera {
 
   // Answers one UVC request record: 0 or an errno value.
   int uvcRequest(UVCControlRequest& request);
+  // The controls of the video node as the driver lists them, and requests on them: 0 or an
+  // errno value (ENODEV while detached).
+  std::vector<VideoControl> videoControls() const { return uvc_.describe(); }
+  int getVideoControl(std::uint32_t id, std::int64_t& value) const;
+  int setVideoControl(std::uint32_t id, std::int64_t value);
 
   void setRestartDelay(std::chrono::milliseconds delay) { restartDelay_ = delay; }
   void setRebootDelay(std::chrono::milliseconds delay) { rebootDelay_ = delay; }
@@ -124,6 +131,7 @@ class VirtualCamera {
   void reboot(std::optional<FirmwareVersion> newVersion);
   void attach();
   void publishPicture();
+  void controlsChanged(const UvcControlStore::Changes& changes);
 
   VirtualCameraIdentity identity_;
   FirmwareVersion version_;

@@ -28,7 +28,9 @@ inline constexpr UVCControlInfo kUvcSharpness{kUvcProcessingUnit, 8, 2};
 // Further controls of the camera.
 inline constexpr UVCControlInfo kUvcAutoExposureMode{kUvcCameraTerminal, 2, 1};
 inline constexpr UVCControlInfo kUvcExposureTime{kUvcCameraTerminal, 4, 4};
+inline constexpr UVCControlInfo kUvcBacklightCompensation{kUvcProcessingUnit, 1, 2};
 inline constexpr UVCControlInfo kUvcGain{kUvcProcessingUnit, 4, 2};
+inline constexpr UVCControlInfo kUvcPowerLineFrequency{kUvcProcessingUnit, 5, 1};
 inline constexpr UVCControlInfo kUvcWhiteBalanceTemperature{kUvcProcessingUnit, 10, 2};
 inline constexpr UVCControlInfo kUvcAutoWhiteBalance{kUvcProcessingUnit, 11, 1};
 inline constexpr UVCControlInfo kUvcPeopleCentredFraming{kUvcExtensionUnit, 1, 1};

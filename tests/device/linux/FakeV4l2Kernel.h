@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "device/linux/V4l2Syscalls.h"
@@ -22,7 +23,9 @@ namespace vexhal::testing {
 
 // Stands in for the kernel under both V4L2 users: video nodes with capabilities, formats, sizes
 // and intervals; V4L2 control values (shared by all nodes); mmap
-// streaming whose frames the test pushes; control events; failures injected per request. Each
+// streaming whose frames the test pushes; control descriptions with menus, flags and failures of
+// their own, listed as uvcvideo lists them; control events, with exposure time inactive while
+// automatic exposure is not manual; failures injected per request. Each
 // opened node gets a real eventfd as descriptor, readable while a pushed frame waits, so the
 // capture thread's poll() works unchanged. A descriptor subscribed to events becomes a socket
 // holding an urgent byte while events wait (the exception condition a notifier sees). Set the
@@ -62,7 +65,17 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
     std::set<std::uint32_t> subscribed;       // controls with an event subscription
   };
 
+  struct Control {  // how the driver describes a control; its value stays in `controls`
+    std::uint32_t type = V4L2_CTRL_TYPE_INTEGER;
+    std::string name;
+    std::int32_t minimum = 0, maximum = 255, step = 1, defaultValue = 0;
+    std::uint32_t flags = 0;
+    std::map<std::uint32_t, std::string> menu;  // index: name (a number for an integer menu)
+    int queryError = 0;                         // VIDIOC_QUERYCTRL of it fails with this
+  };
+
   std::map<std::uint32_t, std::int32_t> controls;  // id: value
+  std::map<std::uint32_t, Control> descriptions;   // id: description
   std::map<unsigned long, int> failures;           // request: errno it fails with
 
   ~FakeV4l2Kernel() override {
@@ -152,17 +165,57 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
             node.deviceCaps | V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE;
         return 0;
       }
+      case VIDIOC_QUERYCTRL: {
+        auto* query = static_cast<v4l2_queryctrl*>(arg);
+        const std::uint32_t id = query->id & ~V4L2_CTRL_FLAG_NEXT_CTRL;
+        const auto it = id != query->id ? descriptions.upper_bound(id) : descriptions.find(id);
+        if (it == descriptions.end()) return -EINVAL;
+        if (it->second.queryError != 0) return -it->second.queryError;
+        const Control& c = it->second;
+        *query = {};
+        query->id = it->first;
+        query->type = c.type;
+        std::strncpy(reinterpret_cast<char*>(query->name), c.name.c_str(), sizeof query->name - 1);
+        std::tie(query->minimum, query->maximum, query->step, query->default_value) =
+            std::tuple(c.minimum, c.maximum, c.step, c.defaultValue);
+        query->flags = c.flags | (isInactive(it->first) ? V4L2_CTRL_FLAG_INACTIVE : 0);
+        return 0;
+      }
+      case VIDIOC_QUERYMENU: {
+        auto* item = static_cast<v4l2_querymenu*>(arg);
+        const auto it = descriptions.find(item->id);
+        if (it == descriptions.end() || it->second.menu.count(item->index) == 0) return -EINVAL;
+        const std::string& name = it->second.menu.at(item->index);
+        if (it->second.type == V4L2_CTRL_TYPE_INTEGER_MENU)
+          item->value = std::stoll(name);
+        else
+          std::strncpy(reinterpret_cast<char*>(item->name), name.c_str(), sizeof item->name - 1);
+        return 0;
+      }
       case VIDIOC_S_CTRL:
       case VIDIOC_G_CTRL: {
         auto* control = static_cast<v4l2_control*>(arg);
         const auto it = controls.find(control->id);
         if (it == controls.end()) return -EINVAL;
         if (request == VIDIOC_S_CTRL) {
+          if (const auto d = descriptions.find(control->id);
+              d != descriptions.end() && (d->second.flags & V4L2_CTRL_FLAG_READ_ONLY) != 0)
+            return -EACCES;
+          const bool wasInactive = isInactive(V4L2_CID_EXPOSURE_ABSOLUTE);
           // Every other handle subscribed to the control hears of a change.
           for (auto& [other, watcher] : watchers_)
             if (other != fd && it->second != control->value && watcher.ids.count(control->id) != 0)
               queueEvent(watcher, controlEvent(control->id, control->value));
           it->second = control->value;
+          // A flag change reaches every subscribed handle, the one that caused it too.
+          if (isInactive(V4L2_CID_EXPOSURE_ABSOLUTE) != wasInactive) {
+            v4l2_event event =
+                controlEvent(V4L2_CID_EXPOSURE_ABSOLUTE, controls[V4L2_CID_EXPOSURE_ABSOLUTE]);
+            event.u.ctrl.changes = V4L2_EVENT_CTRL_CH_FLAGS;
+            event.u.ctrl.flags = wasInactive ? 0 : V4L2_CTRL_FLAG_INACTIVE;
+            for (auto& [other, watcher] : watchers_)
+              if (watcher.ids.count(V4L2_CID_EXPOSURE_ABSOLUTE) != 0) queueEvent(watcher, event);
+          }
         } else {
           control->value = it->second;
         }
@@ -276,6 +329,12 @@ class FakeV4l2Kernel final : public V4l2Syscalls {
  private:
   static constexpr std::uint32_t kBufferStride = 1U << 24;
 
+  // Exposure time is inactive while automatic exposure is not manual, as uvcvideo has it.
+  bool isInactive(std::uint32_t id) const {
+    const auto mode = controls.find(V4L2_CID_EXPOSURE_AUTO);
+    return id == V4L2_CID_EXPOSURE_ABSOLUTE && mode != controls.end() &&
+           mode->second != V4L2_EXPOSURE_MANUAL;
+  }
   static const Format* find(const Node& node, std::uint32_t pixelFormat) {
     for (const Format& format : node.formats) {
       if (format.pixelFormat == pixelFormat) return &format;

@@ -7,6 +7,8 @@
 #include "device/uvc/UVCLog.h"
 #include "device/uvc/linux/V4l2UvcControlWatch.h"
 #include "device/uvc/linux/V4l2UvcTransport.h"
+#include "device/uvc/linux/V4l2VideoControlSet.h"
+#include "device/uvc/linux/V4l2VideoControlWatch.h"
 
 namespace vexhal {
 namespace {
@@ -58,6 +60,22 @@ std::unique_ptr<UVCControlWatch> V4l2UvcTransportFactory::watchByLocation(
     return nullptr;
   }
   return V4l2UvcControlWatch::start(fd, syscalls_, std::move(listener), log());
+}
+
+std::unique_ptr<VideoControlSet> V4l2UvcTransportFactory::openControlsByLocation(
+    std::uint32_t locationId) {
+  const int fd = openFirstNode(atLocation(locationId));
+  return fd < 0 ? nullptr : std::make_unique<V4l2VideoControlSet>(fd, syscalls_, log());
+}
+
+std::unique_ptr<VideoControlWatch> V4l2UvcTransportFactory::watchControlsByLocation(
+    std::uint32_t locationId, const std::vector<std::uint32_t>& ids,
+    VideoControlWatch::Listener listener) {
+  const int fd = openFirstNode(atLocation(locationId));
+  if (fd < 0) {
+    return nullptr;
+  }
+  return V4l2VideoControlWatch::start(fd, syscalls_, ids, std::move(listener), log());
 }
 
 std::unique_ptr<UVCTransport> V4l2UvcTransportFactory::openFirst(

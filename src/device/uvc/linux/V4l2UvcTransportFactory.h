@@ -32,14 +32,11 @@ class V4l2UvcTransportFactory final : public UVCTransportFactory {
   // Subscribes on the same node the controls go to.
   std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t locationId,
                                                    UVCControlWatch::Listener listener) override;
-  std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t) override {
-    return nullptr;  // not yet
-  }
-  std::unique_ptr<VideoControlWatch> watchControlsByLocation(std::uint32_t,
-                                                             const std::vector<std::uint32_t>&,
-                                                             VideoControlWatch::Listener) override {
-    return nullptr;  // not yet
-  }
+  // Both on their own descriptor of the node the controls go to.
+  std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t locationId) override;
+  std::unique_ptr<VideoControlWatch> watchControlsByLocation(
+      std::uint32_t locationId, const std::vector<std::uint32_t>& ids,
+      VideoControlWatch::Listener listener) override;
 
  private:
   std::unique_ptr<UVCTransport> openFirst(
