@@ -191,8 +191,14 @@ void QCameraImageControlVC::buildView() {
   connect(more_, &QFurtherControlsSection::valueChosen, this,
           &QCameraImageControlVC::furtherChosen);
   connect(more_->header(), &QToolButton::toggled, this, [this] {
-    // Laid out first, so that the content's new minimum height is known.
-    QTimer::singleShot(0, this, &QCameraImageControlVC::fitContent);
+    // Laid out first, so that the content's new minimum height is known; an opened section
+    // is scrolled into view.
+    QTimer::singleShot(0, this, [this] {
+      fitContent();
+      if (more_->isOpen()) {
+        scrollArea_->ensureWidgetVisible(more_, 0, 0);
+      }
+    });
   });
 }
 

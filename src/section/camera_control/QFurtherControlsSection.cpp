@@ -23,6 +23,10 @@ QFurtherControlsSection::QFurtherControlsSection(QWidget* parent) : QWidget(pare
   header_->setAutoRaise(true);
   header_->setCursor(Qt::PointingHandCursor);
   header_->setFont(ui::systemFont(14, QFont::Medium));
+  // A disclosure line, not a pressed button, while open.
+  header_->setStyleSheet(
+      QStringLiteral("QToolButton { border: none; background: transparent; color: %1; }")
+          .arg(ui::ink().name()));
   column->addWidget(header_, 0, Qt::AlignLeft);
 
   body_ = new QWidget;
