@@ -62,6 +62,7 @@ void QSettingsKeeper::cameraRemoved(std::uint32_t locationId) { cameras_.erase(l
 void QSettingsKeeper::holdTo(std::uint32_t locationId, const QUVCParams& values) {
   if (const auto it = cameras_.find(locationId); it != cameras_.end()) {
     it->second.held = values;
+    holdFurther(it->second);
   }
 }
 
@@ -76,6 +77,7 @@ void QSettingsKeeper::holdToRecord(std::uint32_t locationId) {
     return;
   }
   camera.held = *camera.record;
+  holdFurther(camera);
   if (!camera.control) {
     camera.retriesLeft = kChannelRetries;
     openChannel(locationId, camera.generation);
@@ -147,7 +149,75 @@ void QSettingsKeeper::openChannel(std::uint32_t locationId, std::uint64_t genera
       locationId, [this, locationId, generation](const UVCControlInfo& c, std::int64_t value) {
         changed(locationId, generation, c, value);
       });
+  openFurther(*camera, locationId);
   apply(*camera);
+}
+
+void QSettingsKeeper::openFurther(Camera& camera, std::uint32_t locationId) {
+  camera.controls = factory_.openControlsByLocation(locationId);
+  if (!camera.controls) {
+    return;
+  }
+  std::vector<std::uint32_t> ids;
+  for (VideoControl& control : camera.controls->enumerate()) {
+    if (!isImagePageControl(control.id)) {
+      ids.push_back(control.id);
+      camera.furtherControls.push_back(std::move(control));
+    }
+  }
+  const std::uint64_t generation = camera.generation;
+  camera.furtherWatch = factory_.watchControlsByLocation(
+      locationId, ids, [this, locationId, generation](const VideoControlEvent& event) {
+        changedFurther(locationId, generation, event);
+      });
+}
+
+QPresetFit QSettingsKeeper::holdFurther(Camera& camera) {
+  QPresetFit fit = fitPreset(camera.held.further, camera.furtherControls);
+  // Held with the camera's ranges from now on, so that a scaled value is not scaled again.
+  const std::map<std::string, QControlValue> ranges = controlValues(camera.furtherControls);
+  std::vector<Further> held;
+  for (const QPresetFit::Setting& setting : fit.settings) {
+    const auto was = std::find_if(camera.further.begin(), camera.further.end(),
+                                  [&](const Further& f) { return f.key == setting.key; });
+    Further f = was != camera.further.end() ? *was : Further{};
+    f.key = setting.key;
+    f.id = setting.id;
+    f.wanted = setting.value;
+    camera.held.further[setting.key] = ranges.at(setting.key);
+    camera.held.further[setting.key].value = setting.value;
+    held.push_back(std::move(f));
+  }
+  camera.further = std::move(held);
+  return fit;
+}
+
+void QSettingsKeeper::applyFurther(Camera& camera) {
+  if (!camera.controls) {
+    return;
+  }
+  const QPresetFit fit = holdFurther(camera);
+  for (const QString& line : fit.describe()) {
+    QLog("Settings, " + camera.key.toStdString() + ", " + line.toStdString());
+  }
+  for (const Further& f : camera.further) {
+    camera.controls->set(f.id, f.wanted);
+  }
+  // Listed again for the values and for which controls an automatic mode now owns.
+  const std::vector<VideoControl> now = camera.controls->enumerate();
+  for (Further& f : camera.further) {
+    const auto it =
+        std::find_if(now.begin(), now.end(), [&f](const VideoControl& c) { return c.id == f.id; });
+    if (it == now.end()) {
+      continue;
+    }
+    f.inactive = it->inactive;
+    if (f.inactive) {
+      f.seen = it->value;
+    } else {
+      readBack(camera, f, it->value);
+    }
+  }
 }
 
 void QSettingsKeeper::apply(Camera& camera) {
@@ -158,6 +228,7 @@ void QSettingsKeeper::apply(Camera& camera) {
   for (std::size_t i = 0; i < kKnobs.size(); ++i) {
     readBack(camera, i);
   }
+  applyFurther(camera);
 }
 
 bool QSettingsKeeper::readBack(Camera& camera, std::size_t index) {
@@ -168,12 +239,29 @@ bool QSettingsKeeper::readBack(Camera& camera, std::size_t index) {
   if (got == wanted) {
     return true;
   }
-  QLog("Settings, " + std::string(knob.name) + " on " + camera.key.toStdString() + " is " +
-       std::to_string(got) + ", not " + std::to_string(wanted) + " (refused by the camera)");
   // Holding the camera's own value, so the refusal does not turn into a fight.
   camera.held.*knob.field = got;
-  emit valueRefused(camera.key, QString::fromLatin1(knob.name), wanted, got);
+  refused(camera, knob.name, wanted, got);
   return false;
+}
+
+bool QSettingsKeeper::readBack(Camera& camera, Further& further, std::int64_t got) {
+  further.seen = got;
+  if (got == further.wanted) {
+    return true;
+  }
+  const std::int64_t wanted = further.wanted;
+  further.wanted = got;
+  camera.held.further[further.key].value = got;
+  refused(camera, further.key, wanted, got);
+  return false;
+}
+
+void QSettingsKeeper::refused(Camera& camera, const std::string& control, std::int64_t wanted,
+                              std::int64_t got) {
+  QLog("Settings, " + control + " on " + camera.key.toStdString() + " is " + std::to_string(got) +
+       ", not " + std::to_string(wanted) + " (refused by the camera)");
+  emit valueRefused(camera.key, QString::fromStdString(control), wanted, got);
 }
 
 void QSettingsKeeper::changed(std::uint32_t locationId, std::uint64_t generation,
@@ -185,12 +273,63 @@ void QSettingsKeeper::changed(std::uint32_t locationId, std::uint64_t generation
   }
   const auto index = static_cast<std::size_t>(watched - kUvcWatchedControls.begin());
   camera->seen[index] = value;
-  if (value == camera->held.*kKnobs[index].field || !restoring(*camera) || camera->settling) {
+  if (value != camera->held.*kKnobs[index].field) {
+    settleLater(*camera, locationId);
+  }
+}
+
+void QSettingsKeeper::changedFurther(std::uint32_t locationId, std::uint64_t generation,
+                                     const VideoControlEvent& event) {
+  Camera* camera = find(locationId, generation);
+  if (camera == nullptr) {
     return;
   }
-  camera->settling = true;
-  scheduler_(this, static_cast<int>(kSettleDelay.count()),
-             [this, locationId, generation] { settle(locationId, generation); });
+  const auto f = std::find_if(camera->further.begin(), camera->further.end(),
+                              [&event](const Further& held) { return held.id == event.id; });
+  if (f == camera->further.end()) {
+    return;
+  }
+  // Every event carries the value and flags: a control freed by its automatic mode is compared
+  // at once.
+  f->seen = event.value;
+  f->inactive = event.inactive;
+  if (!f->inactive && event.value != f->wanted) {
+    settleLater(*camera, locationId);
+  }
+}
+
+void QSettingsKeeper::settleLater(Camera& camera, std::uint32_t locationId) {
+  if (!restoring(camera) || camera.settling) {
+    return;
+  }
+  camera.settling = true;
+  scheduler_(
+      this, static_cast<int>(kSettleDelay.count()),
+      [this, locationId, generation = camera.generation] { settle(locationId, generation); });
+}
+
+bool QSettingsKeeper::countRestore(Camera& camera, std::uint32_t locationId,
+                                   const std::string& control,
+                                   const std::function<int*(Camera&)>& moves) {
+  if (++*moves(camera) > kFightLimit) {
+    camera.gaveUp = true;
+    QLog("Settings, " + control + " on " + camera.key.toStdString() +
+         " keeps being changed by another program, no longer restoring until plugged in again");
+    emit gaveUp(camera.key);
+    return false;
+  }
+  scheduler_(this, static_cast<int>(kFightWindow.count()),
+             [this, locationId, generation = camera.generation, moves] {
+               Camera* later = find(locationId, generation);
+               if (int* count = later != nullptr ? moves(*later) : nullptr) --*count;
+             });
+  return true;
+}
+
+void QSettingsKeeper::restored(const Camera& camera, const std::string& control,
+                               std::int64_t wanted, std::int64_t was) {
+  QLog("Settings, restored " + control + " " + std::to_string(wanted) + " on " +
+       camera.key.toStdString() + " (was " + std::to_string(was) + ", changed by another program)");
 }
 
 void QSettingsKeeper::settle(std::uint32_t locationId, std::uint64_t generation) {
@@ -205,21 +344,34 @@ void QSettingsKeeper::settle(std::uint32_t locationId, std::uint64_t generation)
     if (!was || *was == wanted) {
       continue;
     }
-    const std::string serial = camera->key.toStdString();
-    if (++camera->moves[i] > kFightLimit) {
-      camera->gaveUp = true;
-      QLog("Settings, " + std::string(kKnobs[i].name) + " on " + serial +
-           " keeps being changed by another program, no longer restoring until plugged in again");
-      emit gaveUp(camera->key);
+    if (!countRestore(*camera, locationId, kKnobs[i].name,
+                      [i](Camera& c) { return &c.moves[i]; })) {
       return;
     }
-    scheduler_(this, static_cast<int>(kFightWindow.count()), [this, locationId, generation, i] {
-      if (Camera* later = find(locationId, generation)) --later->moves[i];
-    });
     (camera->control.get()->*kKnobs[i].set)(wanted);
     if (readBack(*camera, i)) {
-      QLog("Settings, restored " + std::string(kKnobs[i].name) + " " + std::to_string(wanted) +
-           " on " + serial + " (was " + std::to_string(*was) + ", changed by another program)");
+      restored(*camera, kKnobs[i].name, wanted, *was);
+    }
+  }
+  for (std::size_t i = 0; i < camera->further.size() && restoring(*camera); ++i) {
+    Further& f = camera->further[i];
+    const std::optional<std::int64_t> was = f.seen;
+    if (f.inactive || !was || *was == f.wanted) {
+      continue;
+    }
+    const auto moves = [key = f.key](Camera& c) -> int* {
+      const auto it = std::find_if(c.further.begin(), c.further.end(),
+                                   [&key](const Further& held) { return held.key == key; });
+      return it != c.further.end() ? &it->moves : nullptr;
+    };
+    if (!countRestore(*camera, locationId, f.key, moves)) {
+      return;
+    }
+    // As for the four: what the camera reads back decides, whatever the set returned.
+    camera->controls->set(f.id, f.wanted);
+    std::int64_t got = 0;
+    if (camera->controls->get(f.id, got) == 0 && readBack(*camera, f, got)) {
+      restored(*camera, f.key, f.wanted, *was);
     }
   }
 }

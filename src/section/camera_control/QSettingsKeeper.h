@@ -6,15 +6,18 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/Scheduler.h"
 #include "device/uvc/UVCCameraControl.h"
 #include "device/uvc/UVCControlWatch.h"
 #include "device/uvc/UVCTransportFactory.h"
+#include "preset/QPresetFit.h"
 #include "section/camera_control/QDataBase.h"
 #include "section/camera_control/QUVCParams.h"
 
@@ -27,7 +30,10 @@ namespace vexhal {
 // another program moves is set back after a settle delay, unless the camera's switch is off or
 // the other program keeps moving it (then the keeper stops for that camera until it is plugged
 // in again). Values the program itself sets are declared first with holdTo(), so they are never
-// undone. Main thread only; timing comes from the scheduler.
+// undone. The record's further controls are kept the same way where the camera offers them:
+// fitted to the camera's ranges (which may have changed since they were stored), sent after the
+// four, read back and watched; a control its automatic mode owns is left to that mode. Main
+// thread only; timing comes from the scheduler.
 class QSettingsKeeper : public QObject {
   Q_OBJECT
 
@@ -54,7 +60,8 @@ class QSettingsKeeper : public QObject {
   void cameraRemoved(std::uint32_t locationId);
 
   // The program itself now holds the camera at these values (the control screen's working
-  // copy, a preset); call before sending them. The mode is not looked at.
+  // copy, a preset), further controls included; call before sending them. The mode is not
+  // looked at.
   void holdTo(std::uint32_t locationId, const QUVCParams& values);
   // Back to the stored record, read again so that a record just saved counts.
   void holdToRecord(std::uint32_t locationId);
@@ -78,6 +85,16 @@ class QSettingsKeeper : public QObject {
   void channelMissing(quint32 locationId);
 
  private:
+  // A further control the camera is held at, in the order the values are sent.
+  struct Further {
+    std::string key;
+    std::uint32_t id = 0;
+    std::int64_t wanted = 0;
+    std::optional<std::int64_t> seen;  // last reported
+    int moves = 0;                     // restores within the fight window
+    bool inactive = false;             // its automatic mode owns it
+  };
+
   struct Camera {
     std::uint64_t generation = 0;  // tasks of an earlier plug-in find another
     std::optional<std::string> serialNumber;
@@ -87,6 +104,10 @@ class QSettingsKeeper : public QObject {
     int retriesLeft = kChannelRetries;
     std::unique_ptr<UVCCameraControl> control;
     std::unique_ptr<UVCControlWatch> watch;
+    std::unique_ptr<VideoControlSet> controls;  // null: the camera offers only the four
+    std::unique_ptr<VideoControlWatch> furtherWatch;
+    std::vector<VideoControl> furtherControls;  // as listed when the channel opened
+    std::vector<Further> further;
     std::array<std::optional<std::int64_t>, kUvcWatchedControls.size()> seen;  // last reported
     std::array<int, kUvcWatchedControls.size()> moves{};  // restores within the fight window
     bool settling = false;
@@ -101,8 +122,26 @@ class QSettingsKeeper : public QObject {
   // Reads knob `index` back after a set; false (logged, reported, and the camera's value held)
   // when the camera has another value than the one held.
   bool readBack(Camera& camera, std::size_t index);
+  // Opens the camera's further controls and watches them, if it offers any.
+  void openFurther(Camera& camera, std::uint32_t locationId);
+  // Fits the held further values to the camera's controls; what the camera is held at.
+  QPresetFit holdFurther(Camera& camera);
+  void applyFurther(Camera& camera);
+  // Takes `got` as the further control's value after a set; false (logged, reported, and the
+  // camera's value held) when it is not the value held.
+  bool readBack(Camera& camera, Further& further, std::int64_t got);
+  void refused(Camera& camera, const std::string& control, std::int64_t wanted, std::int64_t got);
   void changed(std::uint32_t locationId, std::uint64_t generation, const UVCControlInfo& control,
                std::int64_t value);
+  void changedFurther(std::uint32_t locationId, std::uint64_t generation,
+                      const VideoControlEvent& event);
+  void settleLater(Camera& camera, std::uint32_t locationId);
+  // Counts a restore against the fight limit (`moves` finds the count); false, with the camera
+  // given up on, past it.
+  bool countRestore(Camera& camera, std::uint32_t locationId, const std::string& control,
+                    const std::function<int*(Camera&)>& moves);
+  void restored(const Camera& camera, const std::string& control, std::int64_t wanted,
+                std::int64_t was);
   void settle(std::uint32_t locationId, std::uint64_t generation);
 
   UVCTransportFactory& factory_;

@@ -1,5 +1,6 @@
-// The settings keeper's rules as one table, over the virtual camera's control channel and watch
-// (another client of the camera plays the other program) and a hand-driven clock.
+// The settings keeper's rules as tables, over the virtual camera's control channel and watch
+// (another client of the camera plays the other program), a hand-made set of further controls,
+// and a hand-driven clock.
 #include "section/camera_control/QSettingsKeeper.h"
 
 #include <QSignalSpy>
@@ -7,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/videodev2.h>
+
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "SimUvcTransportFactory.h"
 #include "common/EventLoop.h"
@@ -45,6 +50,68 @@ struct ManualClock {
   }
 };
 
+// The camera's further controls as its control set lists them; the test plays the other program
+// by changing one and telling the watch, as the driver would.
+struct FurtherControls {
+  VideoControl& at(std::uint32_t id) {
+    return *std::find_if(list.begin(), list.end(), [id](const auto& c) { return c.id == id; });
+  }
+  void change(std::uint32_t id, std::int64_t v, bool inactive = false) {
+    const bool flagsChanged = at(id).inactive != inactive;
+    at(id).value = v;
+    at(id).inactive = inactive;
+    listener({id, v, inactive, false, true, flagsChanged});
+  }
+
+  std::vector<VideoControl> list;
+  std::set<std::uint32_t> stuck;  // the camera ignores sets of these
+  VideoControlWatch::Listener listener;
+};
+
+// The virtual camera's channel and watch for the four, and FurtherControls when `further` is set.
+struct FurtherFactory final : UVCTransportFactory {
+  struct Set final : VideoControlSet {
+    explicit Set(FurtherControls& c) : controls(c) {}
+    std::vector<VideoControl> enumerate() override { return controls.list; }
+    int get(std::uint32_t id, std::int64_t& value) override {
+      value = controls.at(id).value;
+      return 0;
+    }
+    int set(std::uint32_t id, std::int64_t value) override {
+      if (controls.stuck.count(id) == 0) controls.at(id).value = value;
+      return 0;
+    }
+    FurtherControls& controls;
+  };
+  struct Watch final : VideoControlWatch {
+    bool isWatching() const override { return true; }
+  };
+
+  explicit FurtherFactory(UVCTransportFactory& s) : sim(s) {}
+  std::unique_ptr<UVCTransport> openByLocation(std::uint32_t id) override {
+    return sim.openByLocation(id);
+  }
+  std::unique_ptr<UVCTransport> openByVendorProduct(std::uint16_t v, std::uint16_t p) override {
+    return sim.openByVendorProduct(v, p);
+  }
+  std::unique_ptr<UVCControlWatch> watchByLocation(std::uint32_t id,
+                                                   UVCControlWatch::Listener l) override {
+    return sim.watchByLocation(id, std::move(l));
+  }
+  std::unique_ptr<VideoControlSet> openControlsByLocation(std::uint32_t) override {
+    return further ? std::make_unique<Set>(*further) : nullptr;
+  }
+  std::unique_ptr<VideoControlWatch> watchControlsByLocation(
+      std::uint32_t, const std::vector<std::uint32_t>&, VideoControlWatch::Listener l) override {
+    if (!further) return nullptr;
+    further->listener = std::move(l);
+    return std::make_unique<Watch>();
+  }
+
+  UVCTransportFactory& sim;
+  FurtherControls* further = nullptr;
+};
+
 // A plugged-in camera with a stored record (brightness 150, contrast 120, saturation 110,
 // sharpness 100), the keeper, and what it logged and reported.
 struct KeeperRig {
@@ -59,6 +126,7 @@ struct KeeperRig {
   }
   void arrive() { keeper.cameraArrived(kLocation, kSerial); }
   std::int64_t value(const UVCControlInfo& control) { return *camera.uvcControls().value(control); }
+  std::int64_t watched() { return value(kUvcBrightness); }
   // Another client of the camera sets `control`; its change event reaches the keeper.
   void change(const UVCControlInfo& control, std::int32_t v) {
     EXPECT_TRUE(UVCCameraControl(kLocation, factory).setValue(v, control));
@@ -75,24 +143,41 @@ struct KeeperRig {
   QDataBase dataBase{dir.filePath(QStringLiteral("settings.ini"))};
   sim::VirtualCamera camera{{kSerial}};
   sim::SimUvcTransportFactory factory{{&camera}};
+  FurtherFactory withFurther{factory};
   ManualClock clock;
-  QSettingsKeeper keeper{factory, clock.scheduler(), dataBase};
+  QSettingsKeeper keeper{withFurther, clock.scheduler(), dataBase};
   QSignalSpy refused{&keeper, &QSettingsKeeper::valueRefused};
   QSignalSpy gaveUp{&keeper, &QSettingsKeeper::gaveUp};
   QSignalSpy missing{&keeper, &QSettingsKeeper::channelMissing};
 };
 
+// One case of a table: the steps, then the watched control's value on the camera, the restores
+// logged, the one refusal's storage key, control, wanted and got, and whether the keeper gave up.
+template <typename Rig>
 struct KeeperCase {
   const char* name;
-  std::function<void(KeeperRig&)> steps;
-  std::int64_t brightness;  // on the camera at the end
-  std::size_t restores;     // log lines
-  QVariantList refused;     // the one refusal's storage key, control, wanted and got
+  std::function<void(Rig&)> steps;
+  std::int64_t value;
+  std::size_t restores;
+  QVariantList refused;
   int gaveUp;
 };
 
+template <typename Rig, std::size_t N>
+void runCases(const KeeperCase<Rig> (&cases)[N]) {
+  for (const KeeperCase<Rig>& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    c.steps(rig);
+    EXPECT_EQ(rig.watched(), c.value);
+    EXPECT_EQ(rig.log.count("Settings, restored"), c.restores);
+    EXPECT_EQ(rig.refused.value(0), c.refused);
+    EXPECT_EQ(rig.refused.size() + rig.gaveUp.size(), (c.refused.empty() ? 0 : 1) + c.gaveUp);
+  }
+}
+
 // clang-format off
-const KeeperCase kCases[] = {
+const KeeperCase<KeeperRig> kCases[] = {
     {"RecordAppliedWhenTheChannelIsOpen", [](auto& r) {
        r.arrive();
        EXPECT_EQ(r.value(kUvcContrast) + r.value(kUvcSaturation) + r.value(kUvcSharpness), 330);
@@ -171,17 +256,92 @@ const KeeperCase kCases[] = {
 };
 // clang-format on
 
-TEST(QSettingsKeeperTest, Rules) {
-  for (const KeeperCase& c : kCases) {
-    SCOPED_TRACE(c.name);
-    KeeperRig rig;
-    c.steps(rig);
-    EXPECT_EQ(rig.value(kUvcBrightness), c.brightness);
-    EXPECT_EQ(rig.log.count("Settings, restored"), c.restores);
-    EXPECT_EQ(rig.refused.value(0), c.refused);
-    EXPECT_EQ(rig.refused.size() + rig.gaveUp.size(), (c.refused.empty() ? 0 : 1) + c.gaveUp);
-  }
+TEST(QSettingsKeeperTest, Rules) { runCases(kCases); }
+
+VideoControl further(std::uint32_t id, const char* key, VideoControl::Type type, std::int64_t max) {
+  VideoControl c;
+  c.id = id;
+  c.key = key;
+  c.type = type;
+  c.maximum = max;
+  c.menu = {{1, "Manual Mode"}, {3, "Aperture Priority Mode"}};
+  return c;
 }
+
+// The record holds gain 40 of 0..100 (this camera's gain goes to 200), manual exposure at 300
+// and a focus the camera lacks.
+struct FurtherRig : KeeperRig {
+  FurtherRig() {
+    withFurther.further = &controls;
+    EXPECT_TRUE(dataBase.setUVCParams({QUVCParams::ImageMode::custom,
+                                       150,
+                                       120,
+                                       110,
+                                       100,
+                                       {{"gain", {40, 0, 100, 1, 50}},
+                                        {"auto-exposure", {1, 0, 3, 1, 3}},
+                                        {"exposure-time-absolute", {300, 0, 2047, 1, 250}},
+                                        {"focus-absolute", {10, 0, 100, 1, 0}}}},
+                                      QString::fromStdString(kSerial)));
+  }
+  std::int64_t value(std::uint32_t id) { return controls.at(id).value; }
+  std::int64_t watched() { return value(V4L2_CID_GAIN); }
+  void change(std::uint32_t id, std::int64_t v, bool inactive = false) {
+    controls.change(id, v, inactive);
+    clock.advance(QSettingsKeeper::kSettleDelay);
+  }
+
+  FurtherControls controls{
+      {further(V4L2_CID_GAIN, "gain", VideoControl::Type::integer, 200),
+       further(V4L2_CID_EXPOSURE_ABSOLUTE, "exposure-time-absolute", VideoControl::Type::integer,
+               2047),
+       further(V4L2_CID_EXPOSURE_AUTO, "auto-exposure", VideoControl::Type::menu, 3)},
+      {},
+      {}};
+};
+
+// clang-format off
+const KeeperCase<FurtherRig> kFurtherCases[] = {
+    {"FittedToTheCameraAndSentAfterTheFour", [](auto& r) {
+       r.arrive();
+       EXPECT_EQ(r.value(V4L2_CID_EXPOSURE_ABSOLUTE), 300);
+       EXPECT_EQ(r.log.count("Settings, VX1, gain: 40 was scaled to 80 for this camera's range"), 1u);
+       EXPECT_EQ(r.log.count("Settings, VX1, focus-absolute: 10 was skipped"), 1u);
+     }, 80, 0, {}, 0},
+    {"MovedByAnotherProgramAndRestored", [](auto& r) {
+       r.arrive();
+       r.change(V4L2_CID_GAIN, 10);
+       EXPECT_EQ(r.log.count("Settings, restored gain 80 on VX1 (was 10, changed by another program)"), 1u);
+     }, 80, 1, {}, 0},
+    {"AControlItsAutomaticModeOwnsIsLeftToItUntilFreed", [](auto& r) {
+       r.arrive();
+       r.controls.change(V4L2_CID_EXPOSURE_AUTO, 3);
+       r.change(V4L2_CID_EXPOSURE_ABSOLUTE, 500, true);
+       EXPECT_EQ(r.value(V4L2_CID_EXPOSURE_AUTO), 1);
+       EXPECT_EQ(r.value(V4L2_CID_EXPOSURE_ABSOLUTE), 500);
+       r.change(V4L2_CID_EXPOSURE_ABSOLUTE, 500);
+       EXPECT_EQ(r.value(V4L2_CID_EXPOSURE_ABSOLUTE), 300);
+     }, 80, 2, {}, 0},
+    {"AValueTheCameraIgnoresIsReportedAndHeld", [](auto& r) {
+       r.controls.stuck.insert(V4L2_CID_GAIN);
+       r.arrive();
+       r.change(V4L2_CID_EXPOSURE_ABSOLUTE, 0);
+     }, 0, 1, {"VX1", "gain", 80, 0}, 0},
+    {"TheProgramsOwnFurtherValueIsHeld", [](auto& r) {
+       r.arrive();
+       QUVCParams held = *r.keeper.heldValues(kLocation);
+       held.further["gain"].value = 120;
+       r.keeper.holdTo(kLocation, held);
+       r.change(V4L2_CID_GAIN, 120);
+     }, 120, 0, {}, 0},
+    {"AFightIsGivenUpAfterTheLimit", [](auto& r) {
+       r.arrive();
+       for (int i = 0; i < 5; ++i) r.change(V4L2_CID_GAIN, 10 + i);
+     }, 14, 3, {}, 1},
+};
+// clang-format on
+
+TEST(QSettingsKeeperTest, FurtherControls) { runCases(kFurtherCases); }
 
 }  // namespace
 }  // namespace vexhal
