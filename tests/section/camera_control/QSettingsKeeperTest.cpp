@@ -141,7 +141,11 @@ struct KeeperRig {
   ostrane::test::LogCapture log;
   QTemporaryDir dir;
   QDataBase dataBase{dir.filePath(QStringLiteral("settings.ini"))};
-  sim::VirtualCamera camera{{kSerial}};
+  sim::VirtualCamera camera{[] {
+    sim::VirtualCameraIdentity id;
+    id.serialNumber = kSerial;
+    return id;
+  }()};
   sim::SimUvcTransportFactory factory{{&camera}};
   FurtherFactory withFurther{factory};
   ManualClock clock;
