@@ -63,9 +63,7 @@ int main(int argc, char** argv) {
   const std::string serial = "BENCH1";
   dataBase.setUVCParams({vexhal::QUVCParams::ImageMode::custom, kStored, 120, 110, 100},
                         QString::fromStdString(serial));
-  vexhal::sim::VirtualCameraIdentity identity;
-  identity.serialNumber = serial;
-  vexhal::sim::VirtualCamera camera{identity};
+  vexhal::sim::VirtualCamera camera{{serial}};
   camera.plug();
   vexhal::sim::SimUvcTransportFactory factory{{&camera}};
   const auto location = static_cast<std::uint32_t>(camera.locationId());

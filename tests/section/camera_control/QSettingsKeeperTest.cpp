@@ -141,11 +141,7 @@ struct KeeperRig {
   ostrane::test::LogCapture log;
   QTemporaryDir dir;
   QDataBase dataBase{dir.filePath(QStringLiteral("settings.ini"))};
-  sim::VirtualCamera camera{[] {
-    sim::VirtualCameraIdentity id;
-    id.serialNumber = kSerial;
-    return id;
-  }()};
+  sim::VirtualCamera camera{{kSerial}};
   sim::SimUvcTransportFactory factory{{&camera}};
   FurtherFactory withFurther{factory};
   ManualClock clock;
