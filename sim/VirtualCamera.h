@@ -32,7 +32,7 @@ struct VirtualCameraIdentity {
   std::uint16_t vendorId = 0xB206;
   std::uint16_t productId = 0xB215;
   // Controls whose ranges differ from the usual ones (another model or firmware).
-  std::vector<UvcControlStore::Range> controlRanges;
+  std::vector<UvcControlStore::Range> controlRanges = {};
 };
 
 // A camera that exists only in this process: its HID interface (served over the camera end of
