@@ -1,9 +1,10 @@
 // What only a real kernel shows: the formats uvcvideo lists for the gadget's declarations, the
-// preview's choice served byte for byte, a busy camera refused, and a control handle that stays
-// with the node it opened.
+// preview's choice served byte for byte, a busy camera refused, a control handle that stays
+// with the node it opened, and the further controls uvcvideo makes of the gadget's.
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <map>
 
 #include "Inbox.h"
 #include "KernelRig.h"
@@ -97,6 +98,53 @@ TEST_F(KernelRig, AControlHandleStaysWithTheNodeItOpenedAcrossAReplug) {
   ASSERT_TRUE(rig.plug());
   // The old node is gone for good, even when the new one has the same name.
   EXPECT_FALSE(stale.setContrast(130));
+}
+
+// A value of `control` other than its current one.
+std::int64_t anotherValue(const VideoControl& control) {
+  return control.value == control.minimum ? control.minimum + control.step : control.minimum;
+}
+
+TEST_F(KernelRig, TheFurtherControlsAreListedAndTheirChangesReachTheCamera) {
+  auto controls = rig.uvc().openControlsByLocation(static_cast<std::uint32_t>(rig.locationId()));
+  ASSERT_NE(controls, nullptr);
+  const auto list = [&] {
+    std::map<std::uint32_t, VideoControl> byId;
+    for (VideoControl& c : controls->enumerate()) byId[c.id] = std::move(c);
+    return byId;
+  };
+  std::map<std::uint32_t, VideoControl> byId = list();
+  for (const std::uint32_t id :
+       {V4L2_CID_GAIN, V4L2_CID_GAMMA, V4L2_CID_BACKLIGHT_COMPENSATION,
+        V4L2_CID_WHITE_BALANCE_TEMPERATURE, V4L2_CID_EXPOSURE_AUTO, V4L2_CID_EXPOSURE_ABSOLUTE})
+    EXPECT_EQ(byId.count(id), 1u) << std::hex << id;
+  ASSERT_EQ(byId.count(V4L2_CID_EXPOSURE_AUTO), 1u);
+  EXPECT_EQ(byId[V4L2_CID_EXPOSURE_AUTO].type, VideoControl::Type::menu);
+
+  const std::size_t from = uvcLogLines().size();
+  for (const auto& [id, uvc] :
+       {std::pair(V4L2_CID_GAIN, kUvcGain),
+        std::pair(V4L2_CID_BACKLIGHT_COMPENSATION, kUvcBacklightCompensation)}) {
+    const std::int64_t value = anotherValue(byId[id]);
+    EXPECT_EQ(controls->set(id, value), 0) << std::hex << id;
+    EXPECT_TRUE(waitForUvcLogLine(from, uvcSetLine(uvc, value))) << std::hex << id;
+  }
+
+  // Manual exposure hands exposure time to the user: uvcvideo lifts its inactive flag and tells
+  // every watch.
+  const std::int64_t mode = byId[V4L2_CID_EXPOSURE_AUTO].value;
+  ASSERT_NE(mode, V4L2_EXPOSURE_MANUAL) << "the camera starts with automatic exposure";
+  bool handedOver = false;
+  auto watch = rig.uvc().watchControlsByLocation(
+      static_cast<std::uint32_t>(rig.locationId()), {V4L2_CID_EXPOSURE_ABSOLUTE},
+      [&](const VideoControlEvent& e) { handedOver = e.flagsChanged && !e.inactive; });
+  ASSERT_NE(watch, nullptr);
+  EXPECT_EQ(controls->set(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL), 0);
+  EXPECT_TRUE(waitForUvcLogLine(from, uvcSetLine(kUvcAutoExposureMode, kUvcExposureManual)));
+  EXPECT_TRUE(waitUntil([&] { return handedOver; }, kBusBound));
+  byId = list();
+  EXPECT_FALSE(byId[V4L2_CID_EXPOSURE_ABSOLUTE].inactive);
+  EXPECT_EQ(controls->set(V4L2_CID_EXPOSURE_AUTO, mode), 0);
 }
 
 }  // namespace

@@ -31,6 +31,8 @@
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
+#include "section/camera_control/QFurtherControlsSection.h"
+#include "section/camera_control/QPresetMenu.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 #include "section/camera_info/QUpgradeVC.h"
@@ -187,6 +189,23 @@ int main(int argc, char** argv) {
   shoot("control_image_page");
   pickItem(screen->imageControlVC()->imageModeSegment(), 1);
   shoot("control_image_page_bright");
+  // A saved preset, then the menu open with it.
+  QPresetQuestions answers;
+  answers.name = [](QWidget*, const QString&, const QString&, QPresetQuestions::Answer answer) {
+    answer(QStringLiteral("Meeting room"));
+  };
+  screen->presetMenu()->setQuestions(answers);
+  screen->presetMenu()->saveAsAction();
+  QTest::qWait(2500);  // the toast hides itself
+  QTest::mouseClick(screen->imageControlVC()->presetsBtn(), Qt::LeftButton);
+  if (!waitFor([] { return QApplication::activePopupWidget() != nullptr; })) {
+    return fail("the preset menu did not open");
+  }
+  shoot("control_image_page_presets_menu", 300);
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  QTest::qWait(300);
+  QTest::mouseClick(screen->imageControlVC()->moreSection()->header(), Qt::LeftButton);
+  shoot("control_image_page_more");
   for (const auto& [action, name] : {std::pair<void (QCameraControlVC::*)(), const char*>{
                                          &QCameraControlVC::saveBtnAction, "dialog_save"},
                                      {&QCameraControlVC::resetBtnAction, "dialog_reset"},
@@ -204,6 +223,8 @@ int main(int argc, char** argv) {
   window->resize(window->minimumSize());
   QTest::mouseClick(screen->tabBtn(QCameraControlVC::kFunctionTab), Qt::LeftButton);
   shoot("control_function_page_smallest_window");
+  QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
+  shoot("control_image_page_more_smallest_window");
   window->resize(normal);
 
   screen->cameraDetailBtnAction();

@@ -24,6 +24,7 @@
 #include "section/camera_control/PreviewGridOverlay.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
+#include "section/camera_control/QPresetMenu.h"
 #include "section/camera_info/QCameraInfoVC.h"
 #include "video/preview/QVideoRenderView.h"
 
@@ -271,6 +272,13 @@ QWidget* QCameraControlVC::makeSettingsPanel() {
   functionControlVC_ = new QCameraFunctionControlVC(device_, platform_.scheduler(), panel);
   imageControlVC_ = new QCameraImageControlVC(device_, platform_.uvcTransportFactory(), dataBase_,
                                               panel, keeper_);
+  // The presets of the camera's model, kept beside the image settings.
+  presetMenu_ = new QPresetMenu(
+      imageControlVC_->presetsBtn(), functionControlVC_, imageControlVC_,
+      QPresetStore(QPresetStore::modelKey(device_ ? device_->vendorId() : 0,
+                                          device_ ? device_->productId() : 0),
+                   dataBase_.fileName()),
+      platform_.scheduler(), [this](QAlertController* alert) { present(alert); }, this);
   tabView_ = new QStackedWidget(panel);
   tabView_->addWidget(functionControlVC_);
   tabView_->addWidget(imageControlVC_);
@@ -441,6 +449,7 @@ void QCameraControlVC::resetParams() {
   QLog("CameraControl, resetParams()");
   functionControlVC_->resetParams();
   imageControlVC_->resetParams(QUVCParams::ImageMode::standard, QUVCParams::defaultParams());
+  imageControlVC_->resetFurther();
 }
 
 bool QCameraControlVC::hasUnsavedChanges() const {

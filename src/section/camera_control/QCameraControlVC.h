@@ -30,6 +30,7 @@ class PreviewGridOverlay;
 class QAlertController;
 class QCameraFunctionControlVC;
 class QCameraImageControlVC;
+class QPresetMenu;
 class USBDevice;
 
 // The screen for one camera: its live preview with the framing guide, the function page and
@@ -64,6 +65,8 @@ class QCameraControlVC : public QViewController {
   const std::shared_ptr<USBDevice>& device() const { return device_; }
   QCameraFunctionControlVC* functionControlVC() const { return functionControlVC_; }
   QCameraImageControlVC* imageControlVC() const { return imageControlVC_; }
+  // The image page's preset menu; its presets are those of the camera's model.
+  QPresetMenu* presetMenu() const { return presetMenu_; }
   video::QVideoRenderView* preView() const { return preView_; }
   PreviewGridOverlay* segregatorImg() const { return segregatorImg_; }
   QToolButton* segregatorBtn() const { return segregatorBtn_; }
@@ -138,6 +141,7 @@ class QCameraControlVC : public QViewController {
   QStackedWidget* tabView_ = nullptr;
   QCameraFunctionControlVC* functionControlVC_ = nullptr;
   QCameraImageControlVC* imageControlVC_ = nullptr;
+  QPresetMenu* presetMenu_ = nullptr;
   QPushButton* saveBtn_ = nullptr;
   QPushButton* resetBtn_ = nullptr;
 };

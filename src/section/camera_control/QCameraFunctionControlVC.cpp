@@ -294,6 +294,11 @@ void QCameraFunctionControlVC::resetParams() {
 
 void QCameraFunctionControlVC::restoreParams() { send(model_.restore()); }
 
+void QCameraFunctionControlVC::applyPreset(const QHIDParams& functions) {
+  QLog("CameraControl, applyPreset(functions)");
+  sendAndShow(model_.applyParams(functions));
+}
+
 void QCameraFunctionControlVC::markSaved() { model_.markSaved(); }
 
 void QCameraFunctionControlVC::handleCaptureInfo(bool capturing4K) {

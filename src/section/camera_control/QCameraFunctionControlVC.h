@@ -39,6 +39,8 @@ class QCameraFunctionControlVC : public QViewController {
   void resetParams();
   // Puts the camera back to the baseline (leaving without saving).
   void restoreParams();
+  // A preset's functions: sent and shown as the user's own changes would be.
+  void applyPreset(const QHIDParams& functions);
   // A save succeeded: what the camera was told becomes the baseline.
   void markSaved();
   // The capture-information flag from the camera; shows the 4K notice when it turns on.

@@ -1,16 +1,21 @@
 #include "section/camera_control/QCameraImageControlVC.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <ostrane/ostrane.h>
 
+#include <linux/videodev2.h>
+
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "common/QSegmentedControl.h"
@@ -19,6 +24,7 @@
 #include "device/hid/USBDevice.h"
 #include "section/camera_control/PageScrollArea.h"
 #include "section/camera_control/QCameraParamsMapping.h"
+#include "section/camera_control/QFurtherControlsSection.h"
 #include "section/camera_control/QUVCControlCommands.h"
 
 namespace vexhal {
@@ -57,6 +63,29 @@ const char* actionNameOf(Control control) {
   return "";
 }
 
+// The image-page value a control id stands for, if it is one of the four.
+std::optional<Control> imageControlOf(std::uint32_t id) {
+  switch (id) {
+    case V4L2_CID_BRIGHTNESS:
+      return Control::brightness;
+    case V4L2_CID_CONTRAST:
+      return Control::contrast;
+    case V4L2_CID_SATURATION:
+      return Control::saturation;
+    case V4L2_CID_SHARPNESS:
+      return Control::sharpness;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Whether setting `id` can make other controls of `controls` active or inactive.
+bool isAutomaticMode(std::uint32_t id, const std::vector<VideoControl>& controls) {
+  return std::any_of(controls.begin(), controls.end(), [id](const VideoControl& control) {
+    return owningAutomaticControl(control.id) == id;
+  });
+}
+
 }  // namespace
 
 QCameraImageControlVC::QCameraImageControlVC(const std::shared_ptr<USBDevice>& device,
@@ -92,7 +121,18 @@ void QCameraImageControlVC::buildView() {
   imageModeSegment_->setItems(QUVCParams::modeLabels());
   imageModeSegment_->setSelectedIndex(
       static_cast<int>(QUVCParams::rawValue(QUVCParams::ImageMode::standard)));
-  grid->addWidget(imageModeSegment_, 0, 0, 1, 3);
+  presetsBtn_ = new QToolButton;
+  presetsBtn_->setObjectName(QStringLiteral("presetsBtn"));
+  presetsBtn_->setText(QStringLiteral("Presets"));
+  presetsBtn_->setFont(ui::systemFont(13));
+  presetsBtn_->setCursor(Qt::PointingHandCursor);
+  presetsBtn_->setEnabled(false);
+  ui::styleHeaderButton(presetsBtn_, ui::blueText());
+  auto* modeRow = new QHBoxLayout;
+  modeRow->setSpacing(8);
+  modeRow->addWidget(imageModeSegment_, 1);
+  modeRow->addWidget(presetsBtn_);
+  grid->addLayout(modeRow, 0, 0, 1, 3);
 
   int row = 1;
   for (const Control control : QImageControlModel::kControls) {
@@ -135,6 +175,9 @@ void QCameraImageControlVC::buildView() {
   grid->addWidget(keepText, row, 0, 1, 2);
   grid->addWidget(keepSwitch_, row, 2, Qt::AlignRight | Qt::AlignVCenter);
   ++row;
+  more_ = new QFurtherControlsSection;
+  grid->addWidget(more_, row, 0, 1, 3);
+  ++row;
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
   scrollArea_ = fillWithScrollArea(this, content_);
@@ -145,6 +188,18 @@ void QCameraImageControlVC::buildView() {
     resetParams(mode, QUVCParams::preset(mode));
   });
   connect(keepSwitch_, &QAbstractButton::clicked, this, &QCameraImageControlVC::keepSwitchAction);
+  connect(more_, &QFurtherControlsSection::valueChosen, this,
+          &QCameraImageControlVC::furtherChosen);
+  connect(more_->header(), &QToolButton::toggled, this, [this] {
+    // Laid out first, so that the content's new minimum height is known; an opened section
+    // is scrolled into view.
+    QTimer::singleShot(0, this, [this] {
+      fitContent();
+      if (more_->isOpen()) {
+        scrollArea_->ensureWidgetVisible(more_, 0, 0);
+      }
+    });
+  });
 }
 
 std::optional<QString> QCameraImageControlVC::serialNumber() const {
@@ -173,8 +228,9 @@ void QCameraImageControlVC::load() {
     retryTimer_->start();
     return;
   }
-  send(model_.load(uvccontrols::read(*cameraControl_),
-                   database_.findUVCParams(device->serialNumber())));
+  const std::optional<QUVCParams> stored = database_.findUVCParams(device->serialNumber());
+  std::map<std::string, QControlValue> further = openControls(stored);
+  send(model_.load(uvccontrols::read(*cameraControl_), stored, std::move(further)));
   const QUVCParams& loaded = *model_.cameraParams();
   updatingControls_ = true;
   imageModeSegment_->setSelectedIndex(static_cast<int>(QUVCParams::rawValue(loaded.mode)));
@@ -183,6 +239,204 @@ void QCameraImageControlVC::load() {
   }
   updatingControls_ = false;
   content_->setEnabled(true);
+  presetsBtn_->setEnabled(controlSet_ != nullptr);
+  presetsBtn_->setToolTip(controlSet_ ? QString()
+                                      : QStringLiteral("This camera's controls cannot be listed"));
+}
+
+std::map<std::string, QControlValue> QCameraImageControlVC::openControls(
+    const std::optional<QUVCParams>& stored) {
+  controlSet_ = uvcFactory_.openControlsByLocation(*location_);
+  controls_ = controlSet_ ? controlSet_->enumerate() : std::vector<VideoControl>{};
+  std::vector<VideoControl> further;
+  std::copy_if(controls_.begin(), controls_.end(), std::back_inserter(further),
+               [](const VideoControl& control) { return !isImagePageControl(control.id); });
+  if (stored && !stored->further.empty() && !further.empty()) {
+    const QPresetFit fit = fitPreset(stored->further, further);
+    for (const QString& line : fit.describe()) {
+      QLog("CameraControl, stored control adjusted, " + line.toStdString());
+    }
+    QImageControlModel::FurtherCommands wanted;
+    for (const QPresetFit::Setting& setting : fit.settings) {
+      const VideoControl* control = findControl(setting.id);
+      if (control != nullptr && control->value != setting.value) {
+        wanted.push_back({setting.key, setting.value});
+      }
+    }
+    sendFurther(wanted);
+    refreshControls({});
+    further.clear();
+    std::copy_if(controls_.begin(), controls_.end(), std::back_inserter(further),
+                 [](const VideoControl& control) { return !isImagePageControl(control.id); });
+  }
+  more_->setControls(controls_);
+  std::vector<std::uint32_t> ids;
+  for (const VideoControl& control : further) {
+    ids.push_back(control.id);
+  }
+  controlWatch_.reset();
+  if (controlSet_ && !ids.empty()) {
+    controlWatch_ = uvcFactory_.watchControlsByLocation(
+        *location_, ids, [this](const VideoControlEvent& event) { controlEvent(event); });
+  }
+  return controlValues(further);
+}
+
+const VideoControl* QCameraImageControlVC::findControl(std::uint32_t id) const {
+  const auto it = std::find_if(controls_.begin(), controls_.end(),
+                               [id](const VideoControl& control) { return control.id == id; });
+  return it == controls_.end() ? nullptr : &*it;
+}
+
+const VideoControl* QCameraImageControlVC::findControl(const std::string& key) const {
+  const auto it = std::find_if(controls_.begin(), controls_.end(),
+                               [&key](const VideoControl& control) { return control.key == key; });
+  return it == controls_.end() ? nullptr : &*it;
+}
+
+void QCameraImageControlVC::sendFurther(const QImageControlModel::FurtherCommands& commands) {
+  if (!controlSet_ || commands.empty()) {
+    return;
+  }
+  if (keeper_ && location_ && model_.isLoaded()) {
+    keeper_->holdTo(*location_, *model_.changeCameraParams());
+  }
+  // Automatic modes first: a control they own takes a value only once its mode is off.
+  QImageControlModel::FurtherCommands ordered = commands;
+  std::stable_partition(ordered.begin(), ordered.end(), [this](const auto& command) {
+    const VideoControl* control = findControl(command.key);
+    return control != nullptr && isAutomaticMode(control->id, controls_);
+  });
+  bool modeChanged = false;
+  std::vector<std::string> refused;
+  for (const QImageControlModel::FurtherSetting& command : ordered) {
+    const VideoControl* control = findControl(command.key);
+    if (control == nullptr) {
+      continue;
+    }
+    const std::uint32_t id = control->id;
+    modeChanged = modeChanged || isAutomaticMode(id, controls_);
+    if (const int error = controlSet_->set(id, command.value); error != 0) {
+      QLog("CameraControl, setControl, " + command.key + ", " + std::to_string(command.value) +
+           ", failed, " + std::strerror(error));
+      refused.push_back(command.key);
+    }
+  }
+  if (modeChanged || !refused.empty()) {
+    refreshControls(refused);
+  }
+}
+
+void QCameraImageControlVC::refreshControls(const std::vector<std::string>& refused) {
+  std::vector<VideoControl> listed = controlSet_->enumerate();
+  if (listed.empty()) {
+    return;  // the camera has gone; what is shown stays until the screen closes
+  }
+  controls_ = std::move(listed);
+  QImageControlModel::FurtherCommands taken;
+  for (const VideoControl& control : controls_) {
+    more_->showControl(control);
+    if (std::find(refused.begin(), refused.end(), control.key) != refused.end()) {
+      taken.push_back({control.key, control.value});
+    }
+  }
+  // The working copy holds what the camera has, not a value it refused.
+  model_.setFurther(taken);
+}
+
+void QCameraImageControlVC::furtherChosen(std::uint32_t id, qint64 value) {
+  const VideoControl* control = findControl(id);
+  if (control == nullptr) {
+    return;
+  }
+  QLog("CameraControl, furtherControlAction(), " + control->key + ", " + std::to_string(value));
+  sendFurther(model_.setFurther({{control->key, value}}));
+}
+
+void QCameraImageControlVC::controlEvent(const VideoControlEvent& event) {
+  const auto it =
+      std::find_if(controls_.begin(), controls_.end(),
+                   [&event](const VideoControl& control) { return control.id == event.id; });
+  if (it == controls_.end()) {
+    return;
+  }
+  if (event.valueChanged) {
+    it->value = event.value;
+  }
+  if (event.flagsChanged) {
+    it->inactive = event.inactive;
+    it->readOnly = event.readOnly;
+  }
+  more_->showControl(*it);
+}
+
+void QCameraImageControlVC::resetFurther() {
+  QImageControlModel::FurtherCommands defaults;
+  for (const VideoControl& control : controls_) {
+    if (!isImagePageControl(control.id) && !control.readOnly) {
+      defaults.push_back({control.key, control.defaultValue});
+    }
+  }
+  sendFurther(model_.setFurther(defaults));
+  if (controlSet_) {
+    refreshControls({});
+  }
+}
+
+std::map<std::string, QControlValue> QCameraImageControlVC::presetControls() const {
+  std::map<std::string, QControlValue> values = controlValues(controls_);
+  if (!model_.isLoaded()) {
+    return values;
+  }
+  const QUVCParams& working = *model_.changeCameraParams();
+  for (const VideoControl& control : controls_) {
+    auto it = values.find(control.key);
+    if (it == values.end()) {
+      continue;
+    }
+    if (const std::optional<Control> image = imageControlOf(control.id)) {
+      it->second.value = controlValue(working, *image);
+    } else if (const auto further = working.further.find(control.key);
+               further != working.further.end()) {
+      it->second.value = further->second.value;
+    }
+  }
+  return values;
+}
+
+QPresetFit QCameraImageControlVC::applyPresetControls(
+    const std::map<std::string, QControlValue>& wanted) {
+  QPresetFit fit = fitPreset(wanted, controls_);
+  if (!model_.isLoaded()) {
+    return fit;
+  }
+  QUVCParams values = *model_.changeCameraParams();
+  QImageControlModel::FurtherCommands further;
+  for (const QPresetFit::Setting& setting : fit.settings) {
+    if (const std::optional<Control> image = imageControlOf(setting.id)) {
+      // The page keeps the four values within its own range.
+      const std::int64_t kept =
+          cameraparams::uvcValueForPosition(cameraparams::positionForUvcValue(setting.value));
+      if (kept != setting.value) {
+        fit.adjustments.push_back(
+            {setting.key, QPresetAdjustment::Kind::clamped, setting.value, kept});
+      }
+      setControlValue(values, *image, kept);
+    } else {
+      further.push_back({setting.key, setting.value});
+    }
+  }
+  sendAndShow(model_.applyValues(values));
+  sendFurther(model_.setFurther(further));
+  if (controlSet_) {
+    refreshControls({});
+  }
+  return fit;
+}
+
+void QCameraImageControlVC::fitContent() {
+  // Never below what the rows need, so that none is squeezed over another.
+  content_->setMinimumHeight(std::max(kContentHeight, content_->minimumSizeHint().height()));
 }
 
 void QCameraImageControlVC::send(const QImageControlModel::Commands& commands) {
@@ -246,7 +500,10 @@ void QCameraImageControlVC::resetParams(QUVCParams::ImageMode mode, const QUVCPa
   sendAndShow(model_.resetParams(mode, values));
 }
 
-void QCameraImageControlVC::restoreParams() { send(model_.restore()); }
+void QCameraImageControlVC::restoreParams() {
+  send(model_.restore());
+  sendFurther(model_.restoreFurther());
+}
 
 bool QCameraImageControlVC::storeSettings(const QString& serialNumber) {
   if (!model_.changeCameraParams() || serialNumber.isEmpty()) {
@@ -300,8 +557,7 @@ void QCameraImageControlVC::showEvent(QShowEvent* event) {
   }
   isFirstLoad_ = false;
   QTimer::singleShot(10, this, [this] {
-    // Never below what the rows need, so that none is squeezed over another.
-    content_->setMinimumHeight(std::max(kContentHeight, content_->minimumSizeHint().height()));
+    fitContent();
     scrollArea_->verticalScrollBar()->setValue(0);
   });
 }

@@ -4,11 +4,17 @@
 
 #include <array>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "common/QViewController.h"
 #include "device/uvc/UVCCameraControl.h"
+#include "device/uvc/VideoControlSet.h"
+#include "device/uvc/VideoControlWatch.h"
+#include "preset/QPresetFit.h"
 #include "section/camera_control/QDataBase.h"
 #include "section/camera_control/QImageControlModel.h"
 #include "section/camera_control/QSettingsKeeper.h"
@@ -17,16 +23,19 @@ class QLabel;
 class QScrollArea;
 class QSlider;
 class QTimer;
+class QToolButton;
 
 namespace vexhal {
 
+class QFurtherControlsSection;
 class QSegmentedControl;
 class QSwitch;
 class USBDevice;
 
 // The image page of the camera control screen: an image mode and four sliders (brightness,
 // contrast, saturation, sharpness), read from the camera's UVC controls with the settings stored
-// on this computer laid over them, and sent the moment the user changes them. The rules live in
+// on this computer laid over them, and sent the moment the user changes them; below them the
+// "More" section with every further control the camera's video node lists. The rules live in
 // QImageControlModel. UVC requests are synchronous and made on the main thread, as is
 // everything here.
 class QCameraImageControlVC : public QViewController {
@@ -51,8 +60,18 @@ class QCameraImageControlVC : public QViewController {
 
   // Applies `mode` with `values` (the control screen's reset passes standard and 128s).
   void resetParams(QUVCParams::ImageMode mode, const QUVCParams& values);
+  // The further controls to the driver's defaults (the control screen's reset).
+  void resetFurther();
   // Puts the camera's values back to the baseline (leaving without saving).
   void restoreParams();
+  // Whether the camera's controls could be listed: presets need them.
+  bool hasControls() const { return controlSet_ != nullptr; }
+  const std::vector<VideoControl>& controls() const { return controls_; }
+  // Every control of the camera with the working copy's values, as a preset holds them.
+  std::map<std::string, QControlValue> presetControls() const;
+  // Fits `wanted` to the camera's controls and applies it; the mode becomes custom. Returns what
+  // was adjusted on the way.
+  QPresetFit applyPresetControls(const std::map<std::string, QControlValue>& wanted);
   // Stores the working copy on this computer under `serialNumber`; false when the store
   // cannot be written or there is nothing loaded.
   bool storeSettings(const QString& serialNumber);
@@ -60,6 +79,9 @@ class QCameraImageControlVC : public QViewController {
   void markSaved();
 
   QSegmentedControl* imageModeSegment() const { return imageModeSegment_; }
+  // Beside the mode selector; the control screen gives it its menu.
+  QToolButton* presetsBtn() const { return presetsBtn_; }
+  QFurtherControlsSection* moreSection() const { return more_; }
   // "Keep my image settings": whether the stored record is put back when another program
   // changes the camera. Acts at once, apart from Save and Reset; usable once a record is stored.
   QSwitch* keepSwitch() const { return keepSwitch_; }
@@ -77,6 +99,18 @@ class QCameraImageControlVC : public QViewController {
   // Sends, then moves the changed sliders and selects the working copy's mode.
   void sendAndShow(const QImageControlModel::Commands& commands);
   void showValue(QUVCSetting::Control control, std::int64_t value);
+  // Lists the camera's controls, lays the stored further values over them and watches them;
+  // the further controls as the model's copies carry them.
+  std::map<std::string, QControlValue> openControls(const std::optional<QUVCParams>& stored);
+  // Sets further controls in the camera, automatic modes first; then lists the controls again
+  // when a mode may have taken or given back others, or a value was refused.
+  void sendFurther(const QImageControlModel::FurtherCommands& commands);
+  void refreshControls(const std::vector<std::string>& refused);
+  void furtherChosen(std::uint32_t id, qint64 value);
+  void controlEvent(const VideoControlEvent& event);
+  const VideoControl* findControl(std::uint32_t id) const;
+  const VideoControl* findControl(const std::string& key) const;
+  void fitContent();
   void sliderValueChanged(QUVCSetting::Control control);
   void sliderAction(QUVCSetting::Control control);
   // Shows the keep switch for the camera's stored record, or disabled without one.
@@ -89,6 +123,9 @@ class QCameraImageControlVC : public QViewController {
   QPointer<QSettingsKeeper> keeper_;
   std::optional<std::uint32_t> location_;  // the camera's, when it fits the UVC controls
   std::optional<UVCCameraControl> cameraControl_;
+  std::unique_ptr<VideoControlSet> controlSet_;
+  std::unique_ptr<VideoControlWatch> controlWatch_;
+  std::vector<VideoControl> controls_;  // every control, as last listed or reported
   QImageControlModel model_;
   QTimer* retryTimer_ = nullptr;
   bool isFirstLoad_ = true;
@@ -97,6 +134,8 @@ class QCameraImageControlVC : public QViewController {
   QScrollArea* scrollArea_ = nullptr;
   QWidget* content_ = nullptr;
   QSegmentedControl* imageModeSegment_ = nullptr;
+  QToolButton* presetsBtn_ = nullptr;
+  QFurtherControlsSection* more_ = nullptr;
   std::array<QSlider*, 4> sliders_{};
   std::array<QLabel*, 4> labels_{};
   QSwitch* keepSwitch_ = nullptr;

@@ -21,6 +21,7 @@ class QDataBase {
   QDataBase() = default;
   // A settings file of its own, in INI format.
   explicit QDataBase(QString fileName) : fileName_(std::move(fileName)) {}
+  const QString& fileName() const { return fileName_; }
 
   // The record stored for the camera, or nothing when none was stored. Values that are missing
   // or damaged read as custom for the mode and 128 for the image values; a further control

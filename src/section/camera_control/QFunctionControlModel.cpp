@@ -173,11 +173,25 @@ QFunctionControlModel::Commands QFunctionControlModel::reset() {
 }
 
 QFunctionControlModel::Commands QFunctionControlModel::restore() {
-  Commands out;
   if (!changeCameraParams_ || !cameraParams_) {
-    return out;
+    return {};
   }
-  const QHIDParams& b = *cameraParams_;
+  return moveTo(*cameraParams_);
+}
+
+QFunctionControlModel::Commands QFunctionControlModel::applyParams(QHIDParams target) {
+  if (!changeCameraParams_) {
+    return {};
+  }
+  target.frameMaster = target.frameMaster && !target.autoFraming;
+  target.angle = cameraparams::angleForItem(cameraparams::itemForAngle(target.angle));
+  target.pickup = cameraparams::pickupForItem(cameraparams::itemForPickup(target.pickup));
+  target.autoFramingMode = target.autoFramingMode == 1 ? 1 : 0;
+  return moveTo(target);
+}
+
+QFunctionControlModel::Commands QFunctionControlModel::moveTo(const QHIDParams& b) {
+  Commands out;
   QHIDParams& w = *changeCameraParams_;
   if (b.autoFraming != w.autoFraming) {
     if (b.autoFraming) {

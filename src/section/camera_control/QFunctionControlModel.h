@@ -48,6 +48,10 @@ class QFunctionControlModel {
   // The baseline again, sending only what differs: each tracking function that comes back on
   // gets its angle first, and the other function is switched off before it.
   Commands restore();
+  // Another record (a preset's functions), sent as restore() sends the baseline. A record with
+  // both tracking functions on keeps auto framing; angle and pick-up land on the selectors'
+  // items.
+  Commands applyParams(QHIDParams target);
   // A save succeeded: the working copy becomes the baseline.
   void markSaved();
 
@@ -59,6 +63,7 @@ class QFunctionControlModel {
   // Sends `value` for `field` when the working copy holds something else, and stores it.
   void sendIfDifferent(Commands& out, QHIDSetting::Field field, std::int64_t value);
   void send(Commands& out, QHIDSetting::Field field, std::int64_t value);
+  Commands moveTo(const QHIDParams& b);
 
   std::optional<QHIDParams> cameraParams_;
   std::optional<QHIDParams> changeCameraParams_;

@@ -1,5 +1,7 @@
 #include "section/camera_control/QImageControlModel.h"
 
+#include <algorithm>
+
 #include "section/camera_control/QCameraParamsMapping.h"
 
 namespace vexhal {
@@ -37,10 +39,12 @@ bool QImageControlModel::hasChanges() const {
   return changeCameraParams_ && cameraParams_ && *changeCameraParams_ != *cameraParams_;
 }
 
-QImageControlModel::Commands QImageControlModel::load(const QUVCParams& read,
-                                                      const std::optional<QUVCParams>& stored) {
+QImageControlModel::Commands QImageControlModel::load(
+    const QUVCParams& read, const std::optional<QUVCParams>& stored,
+    std::map<std::string, QControlValue> further) {
   Commands out;
   QUVCParams baseline = QUVCParams::defaultParams();
+  baseline.further = std::move(further);
   for (const Control control : kControls) {
     setControlValue(baseline, control, controlValue(read, control));
   }
@@ -106,6 +110,48 @@ QImageControlModel::Commands QImageControlModel::sliderReleased(Control control,
     setControlValue(*changeCameraParams_, control, value);
   }
   return out;
+}
+
+QImageControlModel::Commands QImageControlModel::applyValues(const QUVCParams& values) {
+  Commands out;
+  if (!changeCameraParams_) {
+    return out;
+  }
+  changeCameraParams_->mode = QUVCParams::ImageMode::custom;
+  for (const Control control : kControls) {
+    const std::int64_t value = std::clamp(controlValue(values, control), kMinimum, kMaximum);
+    if (value != controlValue(*changeCameraParams_, control)) {
+      out.push_back({control, value});
+      setControlValue(*changeCameraParams_, control, value);
+    }
+  }
+  return out;
+}
+
+QImageControlModel::FurtherCommands QImageControlModel::setFurther(const FurtherCommands& wanted) {
+  FurtherCommands out;
+  if (!changeCameraParams_) {
+    return out;
+  }
+  for (const FurtherSetting& setting : wanted) {
+    const auto it = changeCameraParams_->further.find(setting.key);
+    if (it != changeCameraParams_->further.end() && it->second.value != setting.value) {
+      it->second.value = setting.value;
+      out.push_back(setting);
+    }
+  }
+  return out;
+}
+
+QImageControlModel::FurtherCommands QImageControlModel::restoreFurther() {
+  if (!cameraParams_) {
+    return {};
+  }
+  FurtherCommands baseline;
+  for (const auto& [key, value] : cameraParams_->further) {
+    baseline.push_back({key, value.value});
+  }
+  return setFurther(baseline);
 }
 
 QImageControlModel::Commands QImageControlModel::restore() {

@@ -1,7 +1,10 @@
 // The camera control screen on the virtual camera under the real HID link, UVC controls and
 // capture backend: leaving with and without saving, removal, the preview and the layout.
 #include <QFile>
+#include <QMenu>
 #include <QSlider>
+
+#include <linux/videodev2.h>
 
 #include "../ScreenTestSupport.h"
 #include "CameraCommand.h"
@@ -12,6 +15,12 @@
 #include "section/camera_control/QCameraControlVC.h"
 #include "section/camera_control/QCameraFunctionControlVC.h"
 #include "section/camera_control/QCameraImageControlVC.h"
+#include "section/camera_control/QFurtherControlsSection.h"
+#include "section/camera_control/QPresetMenu.h"
+#include "section/camera_control/QVideoControlRow.h"
+#include "common/Menu.h"
+#include "common/QSegmentedControl.h"
+#include "preset/QPresetFile.h"
 #include "video/preview/QVideoRenderView.h"
 
 namespace vexhal {
@@ -27,11 +36,13 @@ struct ControlScreen : ::testing::Test {
     test::processDeferredDeletes();
   }
 
-  void open(QSettingsKeeper* keeper = nullptr) {
+  void open(QSettingsKeeper* keeper = nullptr) { open(cam, settings, keeper); }
+  void open(test::Cameras& on, const QString& settingsFile, QSettingsKeeper* keeper = nullptr) {
+    delete nav;
     nav = new QNavigationController(new QViewController("ListStandIn"));
     nav->resize(900, 600);
     nav->show();
-    screen = new QCameraControlVC(cam.device, cam.platform, cam.manager, QDataBase(settings),
+    screen = new QCameraControlVC(on.device, on.platform, on.manager, QDataBase(settingsFile),
                                   nullptr, keeper);
     nav->push(screen, false);
     ASSERT_TRUE(waitUntil([&] {
@@ -200,6 +211,78 @@ TEST_F(ControlScreen, ThePreviewNamesTheProgramHoldingTheCameraAndRunsWhileTheSc
   EXPECT_FALSE(screen->isCapturing());
   nav->pop(false);
   ASSERT_TRUE(waitUntil([&] { return screen->isCapturing(); }));
+}
+
+// The preset menu, opened by its button and chosen from at the entries' places.
+void choosePresetEntry(QCameraControlVC* screen, const QString& title) {
+  QTest::mouseClick(screen->imageControlVC()->presetsBtn(), Qt::LeftButton);
+  QMenu* menu = screen->presetMenu()->menu()->popup();
+  ASSERT_NE(menu, nullptr);
+  for (QAction* entry : menu->actions()) {
+    if (entry->text() == title) {
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+      test::settle();
+      return;
+    }
+  }
+  FAIL() << "no entry " << title.toStdString();
+}
+
+// A preset saved on one camera and exported goes to a camera of the same model whose gain range
+// is twice as wide: imported, it says what will be scaled; applied, the functions and every
+// image control reach the camera, the mode is Custom and the changes are unsaved. A damaged
+// file is refused with the file's reason.
+TEST_F(ControlScreen, APresetExportedFromOneCameraAppliesToAnotherWithItsRanges) {
+  sim::VirtualCameraIdentity ranged;
+  ranged.controlRanges = {{V4L2_CID_GAIN, 0, 200, 0}};
+  test::Cameras wide(true, ranged);
+  const QString file = dir.filePath(QStringLiteral("room"));
+  QPresetQuestions answers;
+  answers.name = [](QWidget*, const QString&, const QString&, QPresetQuestions::Answer answer) {
+    answer(QStringLiteral("Room A"));
+  };
+  answers.saveFile = [&](QWidget*, const QString&, QPresetQuestions::Answer answer) {
+    answer(file);
+  };
+  answers.openFile = [&](QWidget*, QPresetQuestions::Answer answer) {
+    answer(file + QString::fromLatin1(QPresetFile::kSuffix));
+  };
+
+  open();
+  screen->presetMenu()->setQuestions(answers);
+  QTest::mouseClick(screen->functionControlVC()->hMirrorSwitch(), Qt::LeftButton);
+  QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
+  QTest::keyClick(screen->imageControlVC()->moreSection()->row(V4L2_CID_GAIN)->slider(),
+                  Qt::Key_PageUp);
+  choosePresetEntry(screen, QStringLiteral("Save as Preset…"));
+  choosePresetEntry(screen, QStringLiteral("Export Presets…"));
+  ASSERT_TRUE(QFile::exists(file + QString::fromLatin1(QPresetFile::kSuffix)));
+
+  open(wide, dir.filePath(QStringLiteral("other.ini")));
+  screen->presetMenu()->setQuestions(answers);
+  QTest::mouseClick(screen->tabBtn(QCameraControlVC::kImageTab), Qt::LeftButton);
+  choosePresetEntry(screen, QStringLiteral("Import Presets…"));
+  ASSERT_NE(onlyAlert(), nullptr);
+  EXPECT_TRUE(onlyAlert()->alertMessage()->contains(QStringLiteral("gain: 10 was scaled to 20")));
+  choose(onlyAlert(), QStringLiteral("OK"));
+  choosePresetEntry(screen, QStringLiteral("Room A"));
+  std::int64_t gain = -1;
+  wide.first.getVideoControl(V4L2_CID_GAIN, gain);
+  EXPECT_EQ(gain, 20);
+  EXPECT_TRUE(waitUntil([&] { return wide.first.functions().hMirror; }));
+  EXPECT_EQ(screen->imageControlVC()->imageModeSegment()->selectedIndex(), 3);
+  EXPECT_TRUE(screen->hasUnsavedChanges());
+  ASSERT_NE(onlyAlert(), nullptr);
+  choose(onlyAlert(), QStringLiteral("OK"));
+
+  QFile damaged(file + QString::fromLatin1(QPresetFile::kSuffix));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  damaged.write("{\"version\": 1, \"presets\": [");
+  damaged.close();
+  choosePresetEntry(screen, QStringLiteral("Import Presets…"));
+  ASSERT_NE(onlyAlert(), nullptr);
+  EXPECT_EQ(onlyAlert()->alertTitle(), QStringLiteral("Presets not imported"));
+  EXPECT_FALSE(onlyAlert()->alertMessage().value_or(QString()).isEmpty());
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 // The image page on the virtual camera's UVC controls: what reaches the camera when the user
 // picks a mode or moves a slider, and the stored record laid over the camera.
+#include <QComboBox>
 #include <QSlider>
+#include <QToolButton>
+
+#include <linux/videodev2.h>
 
 #include "../ScreenTestSupport.h"
 #include "common/QSegmentedControl.h"
 #include "common/QSwitch.h"
 #include "device/uvc/UVCControlInfo.h"
 #include "section/camera_control/QCameraImageControlVC.h"
+#include "section/camera_control/QFurtherControlsSection.h"
+#include "section/camera_control/QVideoControlRow.h"
 
 namespace vexhal {
 namespace {
@@ -14,6 +20,12 @@ namespace {
 using Control = QUVCSetting::Control;
 using P = QUVCParams;
 const QString kSerial = QStringLiteral("VXK31D2612001");
+
+// The mode and the four values, without the further controls.
+P four(P params) {
+  params.further.clear();
+  return params;
+}
 
 struct ImagePage : ::testing::Test {
   std::int64_t onCamera(const UVCControlInfo& control) {
@@ -113,7 +125,7 @@ TEST_F(ImagePage, TheKeepSwitchIsStoredAndFollowedByTheKeeperAtOnce) {
 TEST_F(ImagePage, TheStoredRecordIsLaidOverTheCameraAndSaveReplacesIt) {
   ASSERT_TRUE(QDataBase(store).setUVCParams({P::ImageMode::vivid, 130, 128, 140, 120}, kSerial));
   open();
-  EXPECT_EQ(*page->model().cameraParams(), P::defaultParams());
+  EXPECT_EQ(four(*page->model().cameraParams()), P::defaultParams());
   EXPECT_EQ(onCamera(kUvcSaturation), 128);
   fetchSerialNumber();
   open();
@@ -124,7 +136,8 @@ TEST_F(ImagePage, TheStoredRecordIsLaidOverTheCameraAndSaveReplacesIt) {
   ASSERT_TRUE(page->storeSettings(kSerial));
   page->markSaved();
   EXPECT_FALSE(page->model().hasChanges());
-  EXPECT_EQ(QDataBase(store).getUVCParams(kSerial), (P{P::ImageMode::bright, 138, 128, 130, 120}));
+  EXPECT_EQ(four(*QDataBase(store).getUVCParams(kSerial)),
+            (P{P::ImageMode::bright, 138, 128, 130, 120}));
   page->resetParams(P::ImageMode::standard, P::defaultParams());
   EXPECT_EQ(onCamera(kUvcBrightness), 128);
   EXPECT_EQ(page->imageModeSegment()->selectedIndex(), 0);
@@ -144,6 +157,53 @@ TEST_F(ImagePage, WithoutAVideoControlChannelThePageIsDisabledUntilItAppears) {
   ASSERT_TRUE(test::waitUntil([&] { return page->slider(Control::brightness)->isEnabled(); }));
   clickMode(1);
   EXPECT_EQ(onCamera(kUvcBrightness), 138);
+}
+
+// "More" lists every further control of the camera, closed at first. A key, a click or a choice
+// reaches the camera at once; an automatic mode switched off frees what it owns; a change made
+// elsewhere shows; the changes count as unsaved and restoring puts them back.
+TEST_F(ImagePage, TheMoreSectionListsTheFurtherControlsAndSendsWhatThePersonChanges) {
+  const auto value = [&](std::uint32_t id) {
+    std::int64_t v = -1;
+    cam.first.getVideoControl(id, v);
+    return v;
+  };
+  open();
+  QFurtherControlsSection* more = page->moreSection();
+  ASSERT_TRUE(more->isVisible());
+  EXPECT_FALSE(more->isOpen());
+  QTest::mouseClick(more->header(), Qt::LeftButton);
+  ASSERT_TRUE(more->isOpen());
+  EXPECT_EQ(more->row(V4L2_CID_BRIGHTNESS), nullptr) << "the four keep their sliders";
+  QVideoControlRow* gain = more->row(V4L2_CID_GAIN);
+  QVideoControlRow* whiteBalance = more->row(V4L2_CID_AUTO_WHITE_BALANCE);
+  QVideoControlRow* temperature = more->row(V4L2_CID_WHITE_BALANCE_TEMPERATURE);
+  QVideoControlRow* lineFrequency = more->row(V4L2_CID_POWER_LINE_FREQUENCY);
+  ASSERT_TRUE(gain && whiteBalance && temperature && lineFrequency);
+  ASSERT_TRUE(gain->slider() && whiteBalance->toggle() && lineFrequency->selector());
+  EXPECT_FALSE(temperature->slider()->isEnabled());
+  EXPECT_EQ(temperature->reasonLabel()->text(), QStringLiteral("Set by White Balance, Automatic"));
+  EXPECT_EQ(more->row(V4L2_CID_EXPOSURE_ABSOLUTE)->reasonLabel()->text(),
+            QStringLiteral("Set by Auto Exposure"));
+
+  QTest::keyClick(gain->slider(), Qt::Key_PageUp);
+  EXPECT_EQ(value(V4L2_CID_GAIN), 10);
+  EXPECT_EQ(gain->valueLabel()->text(), QStringLiteral("10"));
+  QTest::mouseClick(whiteBalance->toggle(), Qt::LeftButton);
+  EXPECT_EQ(value(V4L2_CID_AUTO_WHITE_BALANCE), 0);
+  EXPECT_TRUE(temperature->slider()->isEnabled());
+  EXPECT_TRUE(temperature->reasonLabel()->isHidden());
+  QTest::keyClick(lineFrequency->selector(), Qt::Key_Down);
+  EXPECT_EQ(value(V4L2_CID_POWER_LINE_FREQUENCY), 2);
+  EXPECT_TRUE(page->model().hasChanges());
+  EXPECT_EQ(page->imageModeSegment()->selectedIndex(), 0) << "not an image mode's business";
+
+  cam.first.setVideoControl(V4L2_CID_GAIN, 70);
+  EXPECT_TRUE(test::waitUntil([&] { return gain->valueLabel()->text() == QStringLiteral("70"); }));
+  page->restoreParams();
+  EXPECT_EQ(value(V4L2_CID_AUTO_WHITE_BALANCE), 1);
+  EXPECT_EQ(value(V4L2_CID_POWER_LINE_FREQUENCY), 1);
+  EXPECT_EQ(value(V4L2_CID_GAIN), 0);
 }
 
 }  // namespace

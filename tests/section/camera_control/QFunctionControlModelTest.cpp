@@ -94,6 +94,10 @@ INSTANTIATE_TEST_SUITE_P(Actions, ModelAction, ::testing::Values(
                },
                {{F::autoFraming, 0}, {F::frameMaster, 1}, {F::hMirror, 0}, {F::pickup, 50}},
                kPeopleBox},
+    ActionCase{"AppliedRecordKeepsAutoFramingAndTheSelectorsItems", kOffAt60,
+               [](M& m) { return m.applyParams(P{true, 7, true, 75, true, 0}); },
+               {{F::angle, 120}, {F::autoFraming, 1}, {F::hMirror, 1}},
+               P{true, 0, false, 120, true, 50}},
     ActionCase{"RestoreSwitchedOffIntelligenceLeavesAngleLast", kOffAt60,
                [](M& m) {
                  m.setIntelligent(true);

@@ -106,5 +106,35 @@ INSTANTIATE_TEST_SUITE_P(Actions, ImageModelAction, ::testing::Values(
     [](const auto& row) { return std::string(row.param.name); });
 // clang-format on
 
+// The further controls travel in both copies: a change counts as unsaved until saved, restore
+// sends the baseline back, and a key the camera lacks is never sent.
+TEST(ImageModelFurther, ChangesCountUntilSavedAndRestoreSendsTheBaseline) {
+  using F = M::FurtherCommands;
+  M model;
+  EXPECT_EQ(model.setFurther({{"gain", 5}}), F{}) << "nothing before the load";
+  model.load(P::defaultParams(), std::nullopt,
+             {{"gain", {10, 0, 100, 1, 10}}, {"auto-exposure", {3, 0, 3, 1, 3}}});
+  EXPECT_EQ(model.setFurther({{"gain", 40}, {"focus", 7}, {"auto-exposure", 3}}),
+            (F{{"gain", 40}}));
+  EXPECT_TRUE(model.hasChanges());
+  EXPECT_EQ(model.changeCameraParams()->mode, Mode::standard) << "not an image mode's business";
+  EXPECT_EQ(model.restoreFurther(), (F{{"gain", 10}}));
+  EXPECT_FALSE(model.hasChanges());
+  model.setFurther({{"gain", 60}});
+  model.markSaved();
+  EXPECT_FALSE(model.hasChanges());
+  EXPECT_EQ(model.cameraParams()->further.at("gain").value, 60);
+  EXPECT_EQ(model.restoreFurther(), F{});
+}
+
+// Values from a preset make the mode custom and stay within the page's range.
+TEST(ImageModelFurther, AppliedValuesAreCustomAndWithinRange) {
+  M model;
+  model.load(P::defaultParams(), std::nullopt);
+  EXPECT_EQ(model.applyValues(P{Mode::vivid, 200, 128, 50, 150}),
+            (Commands{{C::brightness, 178}, {C::saturation, 78}, {C::sharpness, 150}}));
+  EXPECT_EQ(*model.changeCameraParams(), (P{Mode::custom, 178, 128, 78, 150}));
+}
+
 }  // namespace
 }  // namespace vexhal
