@@ -47,6 +47,7 @@ void QSettingsKeeper::cameraArrived(std::uint32_t locationId,
   }
   Camera& camera = cameras_[locationId] = Camera{};
   camera.generation = nextGeneration_++;
+  camera.locationId = locationId;
   camera.serialNumber = serialNumber;
   camera.key = *key;
   camera.keeping = dataBase_.keepsImageSettings(*key);
@@ -149,11 +150,15 @@ void QSettingsKeeper::openChannel(std::uint32_t locationId, std::uint64_t genera
       locationId, [this, locationId, generation](const UVCControlInfo& c, std::int64_t value) {
         changed(locationId, generation, c, value);
       });
-  openFurther(*camera, locationId);
   apply(*camera);
 }
 
-void QSettingsKeeper::openFurther(Camera& camera, std::uint32_t locationId) {
+void QSettingsKeeper::openFurther(Camera& camera) {
+  if (camera.furtherOpened || !camera.control || camera.held.further.empty()) {
+    return;
+  }
+  camera.furtherOpened = true;
+  const std::uint32_t locationId = camera.locationId;
   camera.controls = factory_.openControlsByLocation(locationId);
   if (!camera.controls) {
     return;
@@ -173,6 +178,7 @@ void QSettingsKeeper::openFurther(Camera& camera, std::uint32_t locationId) {
 }
 
 QPresetFit QSettingsKeeper::holdFurther(Camera& camera) {
+  openFurther(camera);
   QPresetFit fit = fitPreset(camera.held.further, camera.furtherControls);
   // Held with the camera's ranges from now on, so that a scaled value is not scaled again.
   const std::map<std::string, QControlValue> ranges = controlValues(camera.furtherControls);
@@ -193,6 +199,7 @@ QPresetFit QSettingsKeeper::holdFurther(Camera& camera) {
 }
 
 void QSettingsKeeper::applyFurther(Camera& camera) {
+  openFurther(camera);
   if (!camera.controls) {
     return;
   }

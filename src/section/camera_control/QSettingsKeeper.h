@@ -104,7 +104,9 @@ class QSettingsKeeper : public QObject {
     int retriesLeft = kChannelRetries;
     std::unique_ptr<UVCCameraControl> control;
     std::unique_ptr<UVCControlWatch> watch;
+    std::uint32_t locationId = 0;
     std::unique_ptr<VideoControlSet> controls;  // null: the camera offers only the four
+    bool furtherOpened = false;                 // listed once, when the first further value is held
     std::unique_ptr<VideoControlWatch> furtherWatch;
     std::vector<VideoControl> furtherControls;  // as listed when the channel opened
     std::vector<Further> further;
@@ -122,8 +124,10 @@ class QSettingsKeeper : public QObject {
   // Reads knob `index` back after a set; false (logged, reported, and the camera's value held)
   // when the camera has another value than the one held.
   bool readBack(Camera& camera, std::size_t index);
-  // Opens the camera's further controls and watches them, if it offers any.
-  void openFurther(Camera& camera, std::uint32_t locationId);
+  // Opens the camera's further controls and watches them, once the camera's channel is open and
+  // a further value is held: listing asks the camera for every control's range, a control
+  // transfer per query, which a camera kept at the four values alone is spared.
+  void openFurther(Camera& camera);
   // Fits the held further values to the camera's controls; what the camera is held at.
   QPresetFit holdFurther(Camera& camera);
   void applyFurther(Camera& camera);
