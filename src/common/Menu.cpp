@@ -26,6 +26,10 @@ void Menu::showAt(QWidget* anchor) {
                      "QMenu::item:selected { background: %2; color: %3; }")
           .arg(ui::ink().name(), ui::paleFill().name(), ui::tealText().name()));
   for (const MenuItem& item : std::as_const(items_)) {
+    if (item.title.isEmpty()) {
+      menu->addSeparator();
+      continue;
+    }
     QAction* entry = menu->addAction(item.title);
     entry->setData(item.identifier);
     if (item.checked) {

@@ -9,7 +9,7 @@
 namespace vexhal {
 
 // One entry of a Menu: a title, an identifier, what choosing it does and, for a setting that is
-// on or off, its check mark.
+// on or off, its check mark. An entry without a title is a separator line.
 struct MenuItem {
   QUuid identifier = QUuid::createUuid();
   QString title;

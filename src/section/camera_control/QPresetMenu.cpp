@@ -60,6 +60,9 @@ void QPresetMenu::showMenu() {
     items.push_back(MenuItem{QUuid::createUuid(), QString::fromUtf8(title),
                              [this, run] { (this->*run)(); }, std::nullopt});
   };
+  if (!items.isEmpty()) {
+    items.push_back(MenuItem{QUuid::createUuid(), QString(), nullptr, std::nullopt});
+  }
   entry("Save as Preset…", &QPresetMenu::saveAsAction);
   if (!current_.isEmpty() && store_.find(current_)) {
     entry("Rename Preset…", &QPresetMenu::renameAction);
