@@ -2,6 +2,7 @@
 // capture backend: leaving with and without saving, removal, the preview and the layout.
 #include <QFile>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QSlider>
 
 #include <linux/videodev2.h>
@@ -236,6 +237,12 @@ TEST_F(ControlScreen, APresetExportedFromOneCameraAppliesToAnotherWithItsRanges)
   sim::VirtualCameraIdentity ranged;
   ranged.controlRanges = {{V4L2_CID_GAIN, 0, 200, 0}};
   test::Cameras wide(true, ranged);
+  // The screen opened on `wide` watches its controls, so it goes before the camera does.
+  const auto closeScreen = qScopeGuard([this] {
+    delete nav;
+    nav = nullptr;
+    test::processDeferredDeletes();
+  });
   const QString file = dir.filePath(QStringLiteral("room"));
   QPresetQuestions answers;
   answers.name = [](QWidget*, const QString&, const QString&, QPresetQuestions::Answer answer) {
