@@ -9,6 +9,7 @@
 #include "control/ControlSetting.h"
 #include "preset/QPresetFile.h"
 #include "section/camera_control/QFunctionControlModel.h"
+#include "section/camera_control/QImageControlModel.h"
 
 namespace vexhal::control {
 
@@ -94,13 +95,7 @@ std::optional<QPreset> PresetCommand::find(const QString& name, ControlReply* fa
 
 ControlReply PresetCommand::save(const QString& name, const QHIDParams& functions,
                                  const std::vector<VideoControl>& camera) {
-  QPreset preset{name, functions, {}};
-  for (const VideoControl& control : camera) {
-    if (!control.readOnly) {
-      preset.controls[control.key] = {control.value, control.minimum, control.maximum, control.step,
-                                      control.defaultValue};
-    }
-  }
+  const QPreset preset{name, functions, controlValues(camera)};
   QString error;
   if (!store_.save(preset, &error)) {
     return failed(ExitCode::Failed, QStringLiteral("The preset was not saved: %1").arg(error));
@@ -237,14 +232,8 @@ QUVCParams PresetCommand::heldValues(const std::vector<VideoControl>& camera,
       return setting.id == control.id;
     });
     const std::int64_t value = it != sent.end() ? it->value : control.value;
-    if (control.key == "brightness") {
-      held.brightness = value;
-    } else if (control.key == "contrast") {
-      held.contrast = value;
-    } else if (control.key == "saturation") {
-      held.saturation = value;
-    } else if (control.key == "sharpness") {
-      held.sharpness = value;
+    if (const std::optional<QUVCSetting::Control> image = imageControlOf(control.id)) {
+      setControlValue(held, *image, value);
     } else {
       held.further[control.key] = {value, control.minimum, control.maximum, control.step,
                                    control.defaultValue};

@@ -63,22 +63,6 @@ const char* actionNameOf(Control control) {
   return "";
 }
 
-// The image-page value a control id stands for, if it is one of the four.
-std::optional<Control> imageControlOf(std::uint32_t id) {
-  switch (id) {
-    case V4L2_CID_BRIGHTNESS:
-      return Control::brightness;
-    case V4L2_CID_CONTRAST:
-      return Control::contrast;
-    case V4L2_CID_SATURATION:
-      return Control::saturation;
-    case V4L2_CID_SHARPNESS:
-      return Control::sharpness;
-    default:
-      return std::nullopt;
-  }
-}
-
 // Whether setting `id` can make other controls of `controls` active or inactive.
 bool isAutomaticMode(std::uint32_t id, const std::vector<VideoControl>& controls) {
   return std::any_of(controls.begin(), controls.end(), [id](const VideoControl& control) {

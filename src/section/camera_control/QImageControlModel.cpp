@@ -1,5 +1,7 @@
 #include "section/camera_control/QImageControlModel.h"
 
+#include <linux/videodev2.h>
+
 #include <algorithm>
 
 #include "section/camera_control/QCameraParamsMapping.h"
@@ -33,6 +35,21 @@ std::int64_t controlValue(const QUVCParams& params, QUVCSetting::Control control
 
 void setControlValue(QUVCParams& params, QUVCSetting::Control control, std::int64_t value) {
   *field(params, control) = value;
+}
+
+std::optional<QUVCSetting::Control> imageControlOf(std::uint32_t id) {
+  switch (id) {
+    case V4L2_CID_BRIGHTNESS:
+      return QUVCSetting::Control::brightness;
+    case V4L2_CID_CONTRAST:
+      return QUVCSetting::Control::contrast;
+    case V4L2_CID_SATURATION:
+      return QUVCSetting::Control::saturation;
+    case V4L2_CID_SHARPNESS:
+      return QUVCSetting::Control::sharpness;
+    default:
+      return std::nullopt;
+  }
 }
 
 bool QImageControlModel::hasChanges() const {

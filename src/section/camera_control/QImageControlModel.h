@@ -67,5 +67,7 @@ class QImageControlModel {
 
 std::int64_t controlValue(const QUVCParams& params, QUVCSetting::Control control);
 void setControlValue(QUVCParams& params, QUVCSetting::Control control, std::int64_t value);
+// The image-page value a V4L2 control id stands for, if it is one of the four.
+std::optional<QUVCSetting::Control> imageControlOf(std::uint32_t id);
 
 }  // namespace vexhal
