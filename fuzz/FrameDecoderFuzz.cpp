@@ -1,10 +1,13 @@
 // Feeds one captured sample to FrameDecoder. The first nine bytes describe it: byte 0 picks the
-// pixel format (low two bits: MJPEG, YUYV, NV12, or an unsupported one) and whether a smaller
-// `wanted` size is asked (bit 2); then the declared width and height and the wanted width and
-// height, 16-bit little-endian each. The rest of the input is the frame.
+// pixel format (low two bits: MJPEG, YUYV, NV12, or an unsupported one), whether a smaller
+// `wanted` size is asked (bit 2) and whether an MJPEG frame declares the size its own header
+// gives (bit 3, so that mutated headers still reach decoding); then the declared width and
+// height and the wanted width and height, 16-bit little-endian each. The rest is the frame.
 
 #include <QImage>
 #include <QSize>
+
+#include <turbojpeg.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +42,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sample.width = le16(data + 1);
   sample.height = le16(data + 3);
   const QSize wanted = (data[0] & 4) != 0 ? QSize(le16(data + 5), le16(data + 7)) : QSize();
+  if ((data[0] & 8) != 0 && sample.pixelFormat == vexhal::video::kFourccMjpeg) {
+    static tjhandle header = tjInitDecompress();
+    int subsampling = 0;
+    int colorspace = 0;
+    if (tjDecompressHeader3(header, data + kHeaderSize,
+                            static_cast<unsigned long>(size - kHeaderSize), &sample.width,
+                            &sample.height, &subsampling, &colorspace) != 0) {
+      return 0;
+    }
+  }
   const bool withinSides =
       sample.width <= FrameDecoder::kMaxSide && sample.height <= FrameDecoder::kMaxSide;
   if (withinSides && static_cast<long>(sample.width) * sample.height > kMaxFuzzPixels) return 0;

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 using namespace ostrane::detail;
 
 std::string folder;
-constexpr std::size_t kMaxFiles = 12;
+constexpr std::size_t kMaxFiles = 8;
 
 std::string stampOf(const std::uint8_t* digits) {
   std::string stamp = "dddd-dd-dd dd:dd:dd";
@@ -90,14 +90,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto listing = sortedListing(folder, newestFirst);
   // Exactly the files made, each with its full path, in creation order as asked.
   if (listing.size() != created.size()) __builtin_trap();
+  // Entries of equal date keep the name order of the walk.
   std::int64_t previous = newestFirst ? INT64_MAX : INT64_MIN;
+  std::string previousName;
   for (const auto& entry : listing) {
     if (!created.contains(entry.fileName) || entry.filePath != folder + "/" + entry.fileName) {
       __builtin_trap();
     }
     const auto time = creationTimeNs(entry.filePath);
     if (!time || (newestFirst ? *time > previous : *time < previous)) __builtin_trap();
+    if (*time == previous && entry.fileName < previousName) __builtin_trap();
     previous = *time;
+    previousName = entry.fileName;
   }
   return 0;
 }

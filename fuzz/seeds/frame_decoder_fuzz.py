@@ -15,8 +15,8 @@ from PIL import Image
 MJPEG, YUYV, NV12, OTHER = 0, 1, 2, 3
 
 
-def header(fmt, width, height, wanted=None):
-    flags = fmt | (4 if wanted else 0)
+def header(fmt, width, height, wanted=None, own_size=False):
+    flags = fmt | (4 if wanted else 0) | (8 if own_size else 0)
     ww, wh = wanted or (0, 0)
     return struct.pack("<BHHHH", flags, width, height, ww, wh)
 
@@ -43,6 +43,8 @@ def main(folder):
         "mjpeg-gray": header(MJPEG, 24, 8) + jpeg(24, 8, mode="L"),
         "mjpeg-progressive": header(MJPEG, 40, 30) + jpeg(40, 30, progressive=True),
         "mjpeg-scaled": header(MJPEG, 64, 48, (16, 12)) + jpeg(64, 48),
+        "mjpeg-own-size": header(MJPEG, 0, 0, own_size=True) + jpeg(48, 40, subsampling=1),
+        "mjpeg-own-size-scaled": header(MJPEG, 0, 0, (10, 10), True) + jpeg(80, 16, mode="L"),
         "mjpeg-padded": header(MJPEG, 16, 16) + jpeg(16, 16) + bytes(7),
         "mjpeg-truncated": header(MJPEG, 32, 24) + jpeg(32, 24)[:-40],
         "mjpeg-wrong-size": header(MJPEG, 30, 24) + jpeg(32, 24),
