@@ -44,7 +44,8 @@ std::optional<UsbSysfsIdentity> UsbSysfsIdentity::read(const std::string& usbDev
   const auto product = parseNumber<std::uint16_t>(readAttribute(usbDeviceDir, "idProduct"), 16);
   const auto bus = parseNumber<int>(readAttribute(usbDeviceDir, "busnum"), 10);
   const auto devpath = readAttribute(usbDeviceDir, "devpath");
-  if (!vendor || !product || !bus || !devpath) {
+  // from_chars takes a sign: a negative bus number is as malformed as a word.
+  if (!vendor || !product || !bus || *bus < 0 || !devpath) {
     return std::nullopt;
   }
   // A path without a location id still names a device: it is listed, unpaired (0).

@@ -43,6 +43,7 @@ TEST(UsbSysfsIdentity, ComposesTheLocationFromBusAndPorts) {
         Row{"vendorNotHex", with(camera("3\n", "1\n"), "idVendor", "xyz\n"), std::nullopt},
         Row{"vendorTooWide", with(camera("3\n", "1\n"), "idVendor", "1b206\n"), std::nullopt},
         Row{"busNotANumber", camera("three\n", "1\n"), std::nullopt},
+        Row{"negativeBus", camera("-12\n", "2\n"), std::nullopt},
         Row{"pathWithoutALocationIsListedAtZero", camera("3\n", "17.16\n"), 0}}) {
     SCOPED_TRACE(row.name);
     QTemporaryDir dir;
