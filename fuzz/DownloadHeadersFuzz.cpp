@@ -9,7 +9,6 @@
 #include <QCryptographicHash>
 #include <QEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QSaveFile>
@@ -23,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "net/PackageDownload.h"
 
 namespace {
@@ -126,11 +126,7 @@ QByteArray onDisk = "what the path held before";
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   static QCoreApplication app(*argc, *argv);
-  // In memory where the system has it: every run writes and reads the package file.
-  const QString shm = QStringLiteral("/dev/shm");
-  folder = QFileInfo(shm).isWritable()
-               ? std::make_unique<QTemporaryDir>(shm + QStringLiteral("/download-fuzz-XXXXXX"))
-               : std::make_unique<QTemporaryDir>();
+  folder = scratchFolder(QStringLiteral("download-fuzz"));
   target = folder->filePath(QStringLiteral("package.bin"));
   QFile file(target);
   if (!file.open(QIODevice::WriteOnly) || file.write(onDisk) != onDisk.size()) {
