@@ -62,7 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   vexhal::QPresetStore second(kModel, copy);
   for (const vexhal::QPreset& preset : vexhal::QPresetStore(kModel, input).presets()) {
-    if (preset.name.isEmpty() || !second.save(preset) || second.find(preset.name) != preset) {
+    // Removed again, so the second file does not grow from run to run.
+    if (preset.name.isEmpty() || !second.save(preset) || second.find(preset.name) != preset ||
+        !second.remove(preset.name)) {
       __builtin_trap();
     }
   }
