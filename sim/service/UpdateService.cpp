@@ -188,6 +188,10 @@ ServiceReply UpdateService::withFault(ServiceReply reply, Fault fault,
       reply.delivery = ServiceReply::Delivery::FalseLength;
       reply.declaredLength = 600LL * 1024 * 1024;
       break;
+    case Fault::NegativeLength:
+      reply.delivery = ServiceReply::Delivery::FalseLength;
+      reply.declaredLength = -5;
+      break;
     case Fault::Compressed:
     case Fault::UnaskedEncoding:
       if (fault == Fault::UnaskedEncoding ||

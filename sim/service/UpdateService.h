@@ -42,6 +42,7 @@ class UpdateService : public QObject {
     Truncated,        // only the first half of the body, announced as the whole
     NoLength,         // no Content-Length; the closing connection ends the body
     HugeLength,       // announces a Content-Length of 600 MiB
+    NegativeLength,   // announces a Content-Length below zero
     Compressed,       // deflate-compressed whenever the request accepts it, as web servers do
     UnaskedEncoding,  // deflate-compressed even when the request asks for no encoding
     Trickle,          // the answer goes out one byte every slowDelay()

@@ -32,15 +32,9 @@ ControlRequestServer::ControlRequestServer(control::CameraCommandRunner& runner,
 ControlRequestServer::~ControlRequestServer() = default;
 
 void ControlRequestServer::handle(QLocalSocket* peer, const QByteArray& line) {
-  QJsonParseError parseError{};
-  const QJsonDocument document = QJsonDocument::fromJson(line, &parseError);
   QString error;
-  std::optional<control::ControlRequest> request;
-  if (!document.isObject()) {
-    error = QStringLiteral("the request is not a JSON object");
-  } else {
-    request = control::requestFromJson(document.object(), &error);
-  }
+  const std::optional<control::ControlRequest> request =
+      ControlSocketProtocol::readRequest(line, &error);
   if (!request) {
     QLog("App, controlRequest, refused a malformed request:", error.toStdString());
     answer(peer, failure(control::ExitCode::Usage, error));

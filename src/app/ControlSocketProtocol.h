@@ -4,6 +4,10 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <optional>
+
+#include "control/ControlReply.h"
+#include "control/ControlRequest.h"
 
 namespace vexhal {
 
@@ -25,6 +29,19 @@ struct ControlSocketProtocol {
   // {"v":1,"working":true}
   static QByteArray workingLine();
   static QByteArray line(const QJsonObject& object);
+
+  // The program's reading of a request line: the request, or why it is refused.
+  static std::optional<control::ControlRequest> readRequest(const QByteArray& line, QString* error);
+
+  // vexhalctl's reading of one answer line.
+  struct Answer {
+    enum class Kind { Working, Progress, Reply, Unreadable };
+    Kind kind = Kind::Unreadable;
+    int percent = 0;              // Progress
+    control::ControlReply reply;  // Reply
+    QString error;                // Unreadable
+  };
+  static Answer readAnswer(const QByteArray& line);
 };
 
 }  // namespace vexhal

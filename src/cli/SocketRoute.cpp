@@ -52,19 +52,20 @@ void SocketRoute::readLines() {
   while (done_ && socket_.canReadLine()) {
     silence_.start();
     const QByteArray line = socket_.readLine(ControlSocketProtocol::kMaxAnswerBytes);
-    const QJsonDocument document = QJsonDocument::fromJson(line);
-    const QJsonObject object = document.object();
-    if (object.contains(QLatin1String("working"))) continue;
-    if (const auto percent = control::progressFromJson(object)) {
-      if (progress_) progress_(*percent);
-      continue;
-    }
-    QString error;
-    if (const auto reply = control::replyFromJson(object, &error)) {
-      finish(*reply);
-    } else {
-      fail(QStringLiteral("the running VexhalTools program answered something unreadable: %1")
-               .arg(error));
+    const ControlSocketProtocol::Answer answer = ControlSocketProtocol::readAnswer(line);
+    switch (answer.kind) {
+      case ControlSocketProtocol::Answer::Kind::Working:
+        break;
+      case ControlSocketProtocol::Answer::Kind::Progress:
+        if (progress_) progress_(answer.percent);
+        break;
+      case ControlSocketProtocol::Answer::Kind::Reply:
+        finish(answer.reply);
+        break;
+      case ControlSocketProtocol::Answer::Kind::Unreadable:
+        fail(QStringLiteral("the running VexhalTools program answered something unreadable: %1")
+                 .arg(answer.error));
+        break;
     }
   }
   if (done_ && socket_.bytesAvailable() > ControlSocketProtocol::kMaxAnswerBytes) {

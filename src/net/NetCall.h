@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -8,8 +9,6 @@
 #include <optional>
 
 #include "net/RNetResponse.h"
-
-class QNetworkReply;
 
 namespace vexhal {
 

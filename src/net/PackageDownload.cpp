@@ -35,7 +35,10 @@ void PackageDownload::headersArrived() {
   const QVariant length = reply().header(QNetworkRequest::ContentLengthHeader);
   if (length.isValid()) {
     declared_ = length.toLongLong();
-    if (declared_ > maxSize_) {
+    // A negative length is no length at all: the answer is malformed, not of unknown size.
+    if (declared_ < 0) {
+      fail(netFailure(RNetResponse::kBadAnswer));
+    } else if (declared_ > maxSize_) {
       fail(netFailure(RNetResponse::kTooLarge));
     }
   }

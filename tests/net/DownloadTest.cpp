@@ -100,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, DownloadFailureTest, ::testing::Values(
     FailureCase{"TruncatedHttps", F::Truncated, true, 0, R::kChecksumMismatch, true},
     FailureCase{"TruncatedHttp", F::Truncated, true, 0, R::kChecksumMismatch, false},
     FailureCase{"DeclaredTooLarge", F::HugeLength, false, 0, R::kTooLarge, false},
+    FailureCase{"DeclaredBelowZero", F::NegativeLength, false, 0, R::kBadAnswer, false},
     FailureCase{"CountedTooLarge", F::NoLength, false, 1024 * 1024, R::kTooLarge, true},
     FailureCase{"UnaskedEncoding", F::UnaskedEncoding, false, 0, R::kBadAnswer, true}),
     [](const auto& p) { return std::string(p.param.name); });
