@@ -201,7 +201,7 @@ class Soak:
     def update(self, number):
         """A good update ends with the new version; a cut or refused one with an error exit,
         after which the camera is back and takes the good image."""
-        kind = {3: "cut", 7: "refused"}.get(number % 10, "ok")
+        kind = {3: "cut", 5: "refused"}.get(number % 10, "ok")
         version = (2, number // 100, number % 100)
         version_text = ".".join(map(str, version))
         if not self.wait_for_camera(30):
