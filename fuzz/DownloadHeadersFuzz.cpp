@@ -5,6 +5,7 @@
 // status line starts a new answer head; a 3xx head with a Location is followed as a redirection.
 // The body arrives in two pieces.
 
+#include <QDir>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QEvent>
@@ -12,7 +13,6 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "QtScratchFolder.h"
+#include "ScratchFolder.h"
 #include "net/PackageDownload.h"
 
 namespace {
@@ -118,7 +118,7 @@ Answer parse(const QByteArray& input) {
   return answer;
 }
 
-std::unique_ptr<QTemporaryDir> folder;
+QDir folder;
 QString target;
 QByteArray onDisk = "what the path held before";
 
@@ -126,8 +126,8 @@ QByteArray onDisk = "what the path held before";
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   static QCoreApplication app(*argc, *argv);
-  folder = scratchFolder(QStringLiteral("download-fuzz"));
-  target = folder->filePath(QStringLiteral("package.bin"));
+  folder = QDir(QString::fromStdString(makeScratchFolder("download_headers_fuzz")));
+  target = folder.filePath(QStringLiteral("package.bin"));
   QFile file(target);
   if (!file.open(QIODevice::WriteOnly) || file.write(onDisk) != onDisk.size()) {
     __builtin_trap();

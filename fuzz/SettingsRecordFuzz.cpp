@@ -3,22 +3,22 @@
 // folder, and reads it through those classes. What is read lies in its range, and written back
 // into a second file and read again is the same.
 
+#include <QDir>
 #include <QCoreApplication>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-#include "QtScratchFolder.h"
+#include "ScratchFolder.h"
 #include "device/uvc/VideoControl.h"
 #include "preset/QPresetStore.h"
 #include "section/camera_control/QDataBase.h"
 
 namespace {
 
-std::unique_ptr<QTemporaryDir> folder;
+QDir folder;
 QString input;
 QString copy;
 const QString kSerial = QStringLiteral("4C2309A01234");
@@ -28,9 +28,9 @@ const QString kModel = QStringLiteral("b206-b215");
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   static QCoreApplication app(*argc, *argv);
-  folder = scratchFolder(QStringLiteral("settings-fuzz"));
-  input = folder->filePath(QStringLiteral("input.ini"));
-  copy = folder->filePath(QStringLiteral("copy.ini"));
+  folder = QDir(QString::fromStdString(makeScratchFolder("settings_record_fuzz")));
+  input = folder.filePath(QStringLiteral("input.ini"));
+  copy = folder.filePath(QStringLiteral("copy.ini"));
   return 0;
 }
 
