@@ -14,6 +14,8 @@ packages=(
   # tests and benchmarks (spdlog is the logging benchmark's anchor only)
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   python3 unzip xvfb xauth
+  # the soak clicks the window and takes its picture
+  xdotool x11-apps
   # a private message bus for the wake-up tests
   dbus-daemon
   # picture generator (scripts/gen-assets.py)

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Drives a running `vexhaltools --demo` for a long time and checks it stays whole.
 
-Started by scripts/soak.sh with a private environment; see the README's Reliability section.
+Started by scripts/soak.sh inside a virtual X display with a private environment; see the
+README's Reliability section. The window is reached as a person would: a click on the camera's
+row opens its control screen, and pictures of the window show whether the preview moves.
 """
 import argparse
 import glob
@@ -18,6 +20,37 @@ import zlib
 
 LOSS_NOTICES = ("lines lost", "lines dropped")
 REQUEST_MARK = "App, controlRequest, received "
+
+# Where things are in the 900x640 main window (no window manager: it sits at 0,0 unscaled).
+CAMERA_ROW = (450, 145)  # the first camera in the list
+PREVIEW = (0, 130, 500, 630)  # left, top, right, bottom: the preview side of the control screen
+
+
+class WindowPicture:
+    """The pixels of one window, from `xwd` (32 bits a pixel as Xvfb gives them)."""
+
+    def __init__(self, data):
+        fields = struct.unpack(">25I", data[:100])
+        header, colours = fields[0], fields[19]
+        self.bits, self.stride = fields[11], fields[12]
+        self.width, self.height = fields[4], fields[5]
+        self.pixels = data[header + colours * 12:]
+
+    def rows(self, box):
+        left, top, right, bottom = box
+        step = self.bits // 8
+        for y in range(top, min(bottom, self.height)):
+            start = y * self.stride
+            yield self.pixels[start + left * step:start + min(right, self.width) * step]
+
+    def brightness(self, box):
+        """Mean of the colour bytes in box, 0..255."""
+        total = count = 0
+        for row in self.rows(box):
+            total += sum(row)
+            count += len(row)
+        # One of every four bytes is padding (zero on Xvfb).
+        return total * 4 / 3 / max(1, count)
 
 
 def firmware_image(version, payload_bytes, damaged=False):
@@ -45,6 +78,9 @@ class Soak:
         self.cycles = 0
         self.pid = None
         self.program = None
+        self.window = None
+        self.opened = 0
+        self.previews = 0
 
     # --- running the tools -------------------------------------------------------------------
     def run(self, argv, timeout=60):
@@ -77,29 +113,23 @@ class Soak:
     # --- the program -----------------------------------------------------------------------
     def start(self):
         self.program = subprocess.Popen(
-            ["xvfb-run", "-a", "-s", "-screen 0 1280x800x24", self.args.app, "--demo"],
+            [self.args.app, "--demo"],
             stdout=open(os.path.join(self.args.home, "program.out"), "w"),
             stderr=subprocess.STDOUT, start_new_session=True)
-        exe = os.path.realpath(self.args.app)
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline and self.pid is None:
-            self.pid = self.find_program(exe)
-            time.sleep(0.5)
-        if self.pid is None:
-            raise SystemExit("the program did not start")
+        self.pid = self.program.pid
         if not self.wait_for_camera(60):
             raise SystemExit("the virtual camera did not appear")
-
-    def find_program(self, exe):
-        """The program's process in the session xvfb-run was started in."""
-        for entry in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                if os.getsid(int(entry)) == self.program.pid and \
-                        os.path.realpath(f"/proc/{entry}/exe") == exe:
-                    return int(entry)
-            except OSError:
-                continue
-        return None
+        # The camera restarts after an update in half a second instead of three: the same steps,
+        # more updates an hour.
+        self.sim("restart-delay", "500")
+        deadline = time.monotonic() + 30
+        while self.window is None and time.monotonic() < deadline:
+            code, out = self.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.pid),
+                                  "--name", "^VexhalTools$"], 10)
+            self.window = out.split()[0] if code == 0 and out.split() else None
+            time.sleep(0.5)
+        if self.window is None:
+            raise SystemExit("the program's window did not appear")
 
     def finish(self):
         if self.program and self.program.poll() is None:
@@ -127,6 +157,51 @@ class Soak:
                 return found
             time.sleep(0.3)
         return None
+
+    # --- the window --------------------------------------------------------------------------
+    def picture(self):
+        try:
+            grab = subprocess.run(["xwd", "-silent", "-id", self.window], capture_output=True,
+                                  timeout=10)
+        except subprocess.TimeoutExpired:
+            return None
+        return WindowPicture(grab.stdout) if grab.returncode == 0 else None
+
+    def on_control_screen(self):
+        """The list is white where the control screen shows the preview (dark around the
+        picture)."""
+        picture = self.picture()
+        return picture is not None and picture.brightness(PREVIEW) < 128
+
+    def open_control_screen(self):
+        """Clicks the camera's row until its control screen shows, as a person would when the
+        row appears a moment after the camera."""
+        if not self.wait_for_camera(20):
+            self.fail(f"cycle {self.cycles}: no camera to open")
+            return False
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            self.run(["xdotool", "mousemove", "--window", self.window, *map(str, CAMERA_ROW),
+                      "click", "1"], 10)
+            settle = time.monotonic() + 2
+            while time.monotonic() < settle:
+                if self.on_control_screen():
+                    self.opened += 1
+                    return True
+                time.sleep(0.1)
+        self.fail(f"cycle {self.cycles}: the control screen did not open")
+        return False
+
+    def check_preview(self):
+        """The preview moves: two pictures a second apart differ on its side."""
+        first = self.picture()
+        time.sleep(1)
+        second = self.picture()
+        if first is None or second is None or \
+                list(first.rows(PREVIEW)) == list(second.rows(PREVIEW)):
+            self.fail(f"cycle {self.cycles}: the preview is not running")
+        else:
+            self.previews += 1
 
     # --- watchdog: the main thread answers every request ----------------------------------------
     def watchdog(self):
@@ -178,6 +253,10 @@ class Soak:
 
     # --- driving -------------------------------------------------------------------------------
     def cycle(self):
+        # Every fifth unplug happens on the control screen, every twenty-fifth after a look at
+        # the preview; the others on the list.
+        if self.cycles % 5 == 0 and self.open_control_screen() and self.cycles % 25 == 0:
+            self.check_preview()
         self.sim("unplug")
         self.sim("plug")
         self.cycles += 1
@@ -256,12 +335,21 @@ class Soak:
         self.start()
         dog = threading.Thread(target=self.watchdog, name="soak-watchdog", daemon=True)
         dog.start()
-        warm_end = began + max(20, a.minutes * 6)  # first tenth of the run
-        self.cycle_until(warm_end)
+        # Warm-up: the first tenth of the run, and at least one of everything the run does, so
+        # that caches filled once (the preview's, an update's, the log's) are in the baseline.
+        warm_end = began + max(20, a.minutes * 6)
+        while not self.stop.is_set() and (time.monotonic() < warm_end or (
+                self.opened < 10 and time.monotonic() < warm_end + 120)):
+            self.cycle()
+        number = 0
+        if a.updates > 0:
+            self.update(number)
+            number += 1
+        self.delete_logs()
+        self.fill_disk(5)
         warm = self.measure()
         cycles_per_update = max(1, a.cycles // max(1, a.updates))
         disrupt_every = max(1, a.updates // 8)
-        number = 0
         while not self.stop.is_set() and (self.cycles < a.cycles or number < a.updates):
             if time.monotonic() > end + a.minutes * 30:
                 self.fail("the run took half as long again as planned")
@@ -295,7 +383,8 @@ class Soak:
             return f"{b} -> {f} ({(f - b) * 100.0 / b:+.1f} %)"
         rows = [
             ("duration", f"{seconds / 60:.1f} min"),
-            ("plug/unplug cycles", str(self.cycles)),
+            ("plug/unplug cycles", f"{self.cycles}, {self.opened} of them on the control screen"),
+            ("preview checks", f"{self.previews} moving"),
             ("firmware updates", f"{updates}: {self.updates['ok']} ok, {self.updates['cut']} cut, "
                                  f"{self.updates['refused']} refused, as expected"),
             ("disk filled", "yes" if self.args.tmpfs else "skipped (no tmpfs mount allowed)"),

@@ -46,7 +46,8 @@ else
   echo "soak: cannot mount a tmpfs here; the disk-full part is skipped"
 fi
 
-python3 scripts/soak-driver.py --minutes "$minutes" --cycles "$cycles" --updates "$updates" \
+# The driver runs inside the virtual display, so it can click the window and take its picture.
+xvfb-run -a -s "-screen 0 1280x800x24" python3 scripts/soak-driver.py --minutes "$minutes" --cycles "$cycles" --updates "$updates" \
   --app "$build_dir/src/app/vexhaltools" --ctl "$build_dir/src/cli/vexhalctl" \
   --sim "$build_dir/sim/vexhal-sim" --home "$scratch" --cache "$XDG_CACHE_HOME" \
   --logs "$XDG_CACHE_HOME/VexhalTools/QLogs" "${tmpfs[@]}"
