@@ -4,7 +4,7 @@
 # corpus (fuzz/corpus/<target>) with the target's dictionary (fuzz/dict/<target>.dict) and extra
 # flags (fuzz/options/<target>) where they exist. Ends with a table of executions, coverage and
 # findings per target; exits 1 when any target found something (its input is in build-fuzz/findings).
-#   scripts/fuzz.sh                  short mode: every target, all of them within 5 minutes
+#   scripts/fuzz.sh                  short mode: every target, all of them within 2.5 minutes
 #   scripts/fuzz.sh --seconds S      each target for S seconds
 #   scripts/fuzz.sh --executions [N] long mode: N executions per target (default 10,000,000)
 #   ... [TARGET...]                  only these targets
@@ -36,9 +36,9 @@ mapfile -t all < <(sed -n 's/^vexhal_add_fuzzer(\([a-z0-9_]*\).*/\1/p' fuzz/CMak
 targets=("${selected[@]:-${all[@]}}")
 jobs=$(nproc)
 if [ "$mode" = short ]; then
-  # Five minutes in all: the targets share the cores in rounds of `jobs`.
+  # Two and a half minutes in all: the targets share the cores in rounds of `jobs`.
   rounds=$(( (${#targets[@]} + jobs - 1) / jobs ))
-  seconds=$(( 280 / rounds ))
+  seconds=$(( 150 / rounds ))
 fi
 
 bash scripts/install-deps.sh
