@@ -81,6 +81,7 @@ class Soak:
         self.window = None
         self.opened = 0
         self.previews = 0
+        self.first_picture = 0.0  # the longest wait for the preview's first picture, seconds
 
     # --- running the tools -------------------------------------------------------------------
     def run(self, argv, timeout=60):
@@ -193,8 +194,15 @@ class Soak:
         return False
 
     def check_preview(self):
-        """The preview moves: two pictures a second apart differ on its side."""
+        """The preview moves: once its first picture is in (within 10 s of opening; the preview
+        side is dark until then), two pictures a second apart differ on its side."""
+        deadline = time.monotonic() + 10
         first = self.picture()
+        while first is not None and first.brightness(PREVIEW) < 1 and \
+                time.monotonic() < deadline:
+            time.sleep(0.2)
+            first = self.picture()
+        self.first_picture = max(self.first_picture, 10 - (deadline - time.monotonic()))
         time.sleep(1)
         second = self.picture()
         if first is None or second is None or \
@@ -260,6 +268,8 @@ class Soak:
         self.sim("unplug")
         self.sim("plug")
         self.cycles += 1
+        if self.cycles % 500 == 0:
+            print(f"   {self.cycles} cycles, {sum(self.updates.values())} updates", flush=True)
         if self.cycles % 10 == 0:
             angle = (60, 90, 120)[self.cycles // 10 % 3]
             self.wait_for_camera(20)
@@ -384,7 +394,8 @@ class Soak:
         rows = [
             ("duration", f"{seconds / 60:.1f} min"),
             ("plug/unplug cycles", f"{self.cycles}, {self.opened} of them on the control screen"),
-            ("preview checks", f"{self.previews} moving"),
+            ("preview checks", f"{self.previews} moving, first picture within "
+                               f"{self.first_picture:.1f} s"),
             ("firmware updates", f"{updates}: {self.updates['ok']} ok, {self.updates['cut']} cut, "
                                  f"{self.updates['refused']} refused, as expected"),
             ("disk filled", "yes" if self.args.tmpfs else "skipped (no tmpfs mount allowed)"),
