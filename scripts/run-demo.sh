@@ -15,7 +15,7 @@ esac
 build_dir=${BUILD_DIR:-build}
 bash scripts/install-deps.sh
 cmake --preset regular -B "$build_dir"
-cmake --build "$build_dir" --parallel "$(nproc)" --target vexhaltools vexhal-sim
+cmake --build "$build_dir" --parallel "$(nproc)" --target vexhaltools vexhal-sim vexhalctl
 
 program="$build_dir/src/app/vexhaltools"
 if [ "$use_xvfb" = yes ]; then

@@ -89,8 +89,9 @@ void AppDelegate::showRootScreen() {
   if (!window_) {
     return;
   }
-  window_->setContentViewController(
-      new QNavigationController(new QRootVC(platform_, *keeper_, diagnostics_)));
+  auto* root = new QRootVC(platform_, *keeper_, diagnostics_);
+  if (demoCommands_) root->setDemoCommands(demoCommands_);
+  window_->setContentViewController(new QNavigationController(root));
   checkAppVersion();
 }
 

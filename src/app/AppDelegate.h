@@ -41,6 +41,11 @@ class AppDelegate : public QObject {
   void applicationDidBecomeActive();
   void openAppAction();
 
+  // In the demo: the root screen's "Demo" menu runs its lines on the virtual camera.
+  void setDemoCommands(std::function<QString(const QString&)> commands) {
+    demoCommands_ = std::move(commands);
+  }
+
   MainWindow* window() const { return window_.get(); }
   QSystemTrayIcon* trayIcon() const { return trayIcon_; }
   // Made at launch.
@@ -63,6 +68,7 @@ class AppDelegate : public QObject {
   std::shared_ptr<SleepWatcher> sleepWatcher_;
   std::unique_ptr<MainWindow> window_;
   QPointer<QSystemTrayIcon> trayIcon_;
+  std::function<QString(const QString&)> demoCommands_;
 };
 
 }  // namespace vexhal

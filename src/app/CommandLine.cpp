@@ -39,7 +39,9 @@ CommandLine::CommandLine() {
   parser_.setApplicationDescription(
       QStringLiteral("Settings and firmware tool for USB conference cameras."));
   parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  parser_.addHelpOption();
+  // Not addHelpOption(): its --help-all would promise Qt's options, which stay hidden here.
+  parser_.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                       QStringLiteral("Displays help on commandline options.")));
   parser_.addVersionOption();
   parser_.addOption(QCommandLineOption(
       QStringLiteral("demo"),
@@ -63,7 +65,7 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, QString& out
               .arg(parser_.errorText());
     return 2;
   }
-  if (parser_.isSet(QStringLiteral("help")) || parser_.isSet(QStringLiteral("help-all"))) {
+  if (parser_.isSet(QStringLiteral("help"))) {
     // Parsed before QApplication exists, so the parser does not know the program's name.
     out = parser_.helpText().replace(QStringLiteral("<executable_name>"),
                                      QStringLiteral("vexhaltools"));

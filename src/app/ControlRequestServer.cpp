@@ -40,6 +40,10 @@ void ControlRequestServer::handle(QLocalSocket* peer, const QByteArray& line) {
     answer(peer, failure(control::ExitCode::Usage, error));
     return;
   }
+  if (request->command == control::ControlRequest::Command::Demo) {
+    answer(peer, runDemo(request->settings));
+    return;
+  }
   if (queue_.size() >= kMaxPending) {
     QLog("App, controlRequest, too many requests waiting; turned one away");
     answer(peer, failure(control::ExitCode::NoAnswer,
@@ -88,6 +92,22 @@ void ControlRequestServer::tellWorking() {
   for (const Pending& pending : queue_) {
     if (pending.peer) pending.peer->write(ControlSocketProtocol::workingLine());
   }
+}
+
+control::ControlReply ControlRequestServer::runDemo(const QStringList& words) const {
+  if (!demoCommands_) {
+    return failure(control::ExitCode::Usage,
+                   QStringLiteral("VexhalTools is not running its demo (`vexhaltools --demo`)"));
+  }
+  const QString line = words.join(QLatin1Char(' '));
+  const QString said = demoCommands_(line);
+  QLog("App, controlRequest, demo:", line.toStdString(), "->", said.toStdString());
+  if (said == QLatin1String("ok") || said.startsWith(QLatin1String("ok "))) {
+    return control::ControlReply(control::ExitCode::Done, QJsonValue(), said.mid(3));
+  }
+  return failure(control::ExitCode::Usage, said.startsWith(QLatin1String("error "))
+                                               ? said.mid(6)
+                                               : QStringLiteral("unreadable answer: ") + said);
 }
 
 void ControlRequestServer::answer(QLocalSocket* peer, const control::ControlReply& reply) {

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 
 #include "control/ControlReply.h"
 #include "control/ControlRequest.h"
@@ -33,6 +34,13 @@ class ControlRequestServer : public QObject {
   // Answers `line` on `peer` (see QSingleInstance::requestReceived).
   void handle(QLocalSocket* peer, const QByteArray& line);
 
+  // In the demo: runs one line of the virtual camera's control language and gives its answer
+  // ("ok …" or "error …"). Demo requests are answered at once, beside a running request, so a
+  // camera can be unplugged in the middle of a firmware transfer.
+  void setDemoCommands(std::function<QString(const QString&)> commands) {
+    demoCommands_ = std::move(commands);
+  }
+
   // Requests waiting or running.
   std::size_t pending() const { return queue_.size(); }
 
@@ -46,12 +54,14 @@ class ControlRequestServer : public QObject {
   void finish(const control::ControlReply& reply);
   void tellWorking();
   static void answer(QLocalSocket* peer, const control::ControlReply& reply);
+  control::ControlReply runDemo(const QStringList& words) const;
 
   control::CameraCommandRunner& runner_;
   // The first one runs when `running_`.
   std::deque<Pending> queue_;
   bool running_ = false;
   QTimer working_;
+  std::function<QString(const QString&)> demoCommands_;
 };
 
 }  // namespace vexhal

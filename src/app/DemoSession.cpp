@@ -89,21 +89,23 @@ bool DemoSession::startUpdateService(QString* notice) {
   return true;
 }
 
-// The tool sits beside the program once installed, and in the build tree's sim/ folder.
+QString DemoSession::command(const QString& line) { return rig_->execute(line); }
+
+// vexhalctl sits beside the program once installed, and in the build tree's cli/ folder.
 QString DemoSession::usageLine() {
-  QString tool = QStringLiteral("vexhal-sim");
+  QString tool = QStringLiteral("vexhalctl");
   const QDir here(QCoreApplication::applicationDirPath());
-  for (const QString& candidate : {here.filePath(QStringLiteral("vexhal-sim")),
-                                   here.filePath(QStringLiteral("../../sim/vexhal-sim"))}) {
+  for (const QString& candidate : {here.filePath(QStringLiteral("vexhalctl")),
+                                   here.filePath(QStringLiteral("../cli/vexhalctl"))}) {
     if (QFileInfo(candidate).isExecutable()) {
       tool = QDir::cleanPath(candidate);
       break;
     }
   }
   return QStringLiteral(
-             "vexhaltools: demo with one virtual camera attached. In another terminal, unplug "
-             "it with `%1 unplug` and plug it back with `%1 plug` (`%1 help` lists the faults "
-             "it can show).")
+             "vexhaltools: demo with one virtual camera attached. Unplug it, plug it back or "
+             "give it a fault from the window's Demo menu, or in another terminal with `%1 demo "
+             "unplug` and `%1 demo plug` (`%1 demo help` lists the faults it can show).")
       .arg(tool);
 }
 

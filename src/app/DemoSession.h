@@ -17,7 +17,8 @@ class VirtualCameraRig;
 // program's HID manager and UVC controls as a real camera is, always accessible, and the
 // control server through which `vexhal-sim unplug` and `vexhal-sim plug` move it. A local
 // update service on loopback offers newer firmware for the camera (and nothing newer for the
-// program), so the whole firmware update can be walked through. Create it on
+// program), so the whole firmware update can be walked through. The window's "Demo" menu and
+// `vexhalctl demo` reach the same control language in the program. Create it on
 // the main thread after the application object and before anything uses the HID manager.
 class DemoSession {
  public:
@@ -39,6 +40,10 @@ class DemoSession {
   bool startUpdateService(QString* notice);
   // The local update service once started, else null.
   sim::UpdateService* updateService() { return service_.get(); }
+
+  // Runs one line of the virtual camera's control language ("unplug", "fault slow 3000") and
+  // gives its answer, "ok …" or "error …".
+  QString command(const QString& line);
 
   // The line printed at start: how to unplug and plug the virtual camera.
   static QString usageLine();

@@ -108,6 +108,15 @@ int main(int argc, char** argv) {
       diagnostics, platform,
       logs ? QString::fromStdString(logs->getLogConfig()->cacheDir()) : QString());
   vexhal::AppDelegate delegate(platform, &support);
+  // The demo's virtual camera answers its control lines from the window's "Demo" menu and from
+  // `vexhalctl demo`.
+  std::function<QString(const QString&)> demoCommands;
+  if (demoSession) {
+    demoCommands = [session = &*demoSession](const QString& line) {
+      return session->command(line);
+    };
+    delegate.setDemoCommands(demoCommands);
+  }
   QObject::connect(&instance, &vexhal::QSingleInstance::activationRequested, &delegate,
                    &vexhal::AppDelegate::applicationShouldHandleReopen);
   delegate.applicationDidFinishLaunching(commandLine.isSet(QStringLiteral("background")));
@@ -118,6 +127,7 @@ int main(int argc, char** argv) {
                                               delegate.keeper());
   runner.useDiagnostics(diagnostics);
   vexhal::ControlRequestServer requests(runner);
+  requests.setDemoCommands(demoCommands);
   QObject::connect(&instance, &vexhal::QSingleInstance::requestReceived, &requests,
                    &vexhal::ControlRequestServer::handle);
   return QApplication::exec();

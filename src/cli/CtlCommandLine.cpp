@@ -49,6 +49,8 @@ const char kDescription[] =
     "  preset export NAME|--all FILE   write one preset, or all of them, to FILE\n"
     "                                  (NAME.vexhal-preset.json)\n"
     "  preset import FILE              keep FILE's presets for the camera's model\n"
+    "  demo COMMAND...                 in a running `vexhaltools --demo`: unplug or plug its\n"
+    "                                  virtual camera, or give it a fault ('demo help')\n"
     "\n"
     "Settings (preset can only be set):\n"
     "%1"
@@ -102,7 +104,7 @@ CtlCommandLine::CtlCommandLine() {
       QCommandLineOption(kAll, QStringLiteral("preset export: every preset of the model.")));
   parser_.addPositionalArgument(QStringLiteral("command"),
                                 QStringLiteral("list, get, set, save, firmware, check-update, "
-                                               "diagnostics, doctor, preset"),
+                                               "diagnostics, doctor, preset, demo"),
                                 QStringLiteral("COMMAND [ARGUMENT...]"));
 }
 
@@ -173,6 +175,12 @@ QString CtlCommandLine::readArguments(Command command, const QStringList& argume
       return {};
     case Command::Preset:
       return readPresetArguments(arguments);
+    case Command::Demo:
+      if (arguments.isEmpty()) {
+        return QStringLiteral("demo needs a command: plug, unplug, status, fault ... or help");
+      }
+      request.settings = arguments;
+      return {};
     case Command::List:
     case Command::Save:
     case Command::CheckUpdate:

@@ -399,6 +399,11 @@ void CameraCommandRunner::start(const JobPtr& job) {
                                    finish(running, reply);
                                  }
                                });
+    case Command::Demo:
+      // A running demo program answers these itself; nothing here has a virtual camera.
+      return fail(job, ExitCode::Usage,
+                  QStringLiteral("no VexhalTools demo is running; start one with "
+                                 "`vexhaltools --demo`"));
     case Command::Save:
       break;
   }
@@ -514,6 +519,7 @@ void CameraCommandRunner::chosen(const JobPtr& job, const std::shared_ptr<USBDev
     case Command::List:
     case Command::Doctor:
     case Command::Diagnostics:
+    case Command::Demo:
       break;
   }
 }

@@ -16,7 +16,7 @@ using protocol::fail;
 
 using PresetAction = ControlRequest::PresetAction;
 
-constexpr std::array<std::pair<Command, const char*>, 9> kWords{{
+constexpr std::array<std::pair<Command, const char*>, 10> kWords{{
     {Command::List, "list"},
     {Command::Get, "get"},
     {Command::Set, "set"},
@@ -26,6 +26,7 @@ constexpr std::array<std::pair<Command, const char*>, 9> kWords{{
     {Command::Diagnostics, "diagnostics"},
     {Command::Doctor, "doctor"},
     {Command::Preset, "preset"},
+    {Command::Demo, "demo"},
 }};
 
 constexpr std::array<std::pair<PresetAction, const char*>, 5> kPresetWords{{

@@ -15,7 +15,18 @@ struct ControlRequest {
   // The protocol's version; a peer answers a request of another version with a usage failure.
   static constexpr int kProtocolVersion = 1;
 
-  enum class Command { List, Get, Set, Save, Firmware, CheckUpdate, Diagnostics, Doctor, Preset };
+  enum class Command {
+    List,
+    Get,
+    Set,
+    Save,
+    Firmware,
+    CheckUpdate,
+    Diagnostics,
+    Doctor,
+    Preset,
+    Demo
+  };
   // What a preset request does with the presets of the camera's model.
   enum class PresetAction { List, Save, Apply, Export, Import };
 
@@ -25,6 +36,7 @@ struct ControlRequest {
   QString camera;
   // Get: setting names (empty: all of them). Set: "name=value" items, applied in this order.
   // Besides the settings' words, the camera's further controls by their keys.
+  // Demo: the words of one command to the demo's virtual camera ("fault", "slow", "3000").
   QStringList settings;
   // Firmware: the package to install. CheckUpdate: where to save the download (empty: no
   // download). Diagnostics: the zip to write. Preset export and import: the preset file.

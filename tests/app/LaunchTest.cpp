@@ -14,6 +14,7 @@
 #include "section/about/QAboutVC.h"
 #include "section/camera_list/QCameraListVC.h"
 #include "section/root/QRootVC.h"
+#include "VirtualCameraRig.h"
 
 namespace vexhal {
 namespace {
@@ -160,6 +161,42 @@ TEST(RootTest, TheMoreMenuOpensAboutOnceTogglesStartAtLoginAndQuits) {
   QMenu* menu = openMenu();
   choose(menu, menu->actions().at(2));
   EXPECT_EQ(quits, 1);
+}
+
+// In the demo the "Demo" button's menu works the virtual camera: its check mark follows the
+// camera, a click unplugs or plugs it, and the fault entries reach it.
+TEST(RootTest, TheDemoMenuPlugsAndUnplugsTheVirtualCameraAndGivesItFaults) {
+  Platform platform;
+  QSettingsKeeper keeper(platform.uvcTransportFactory(), platform.scheduler());
+  QRootVC root(platform, keeper);
+  root.resize(900, 600);
+  root.show();
+  EXPECT_FALSE(root.demoBtn()->isVisible());
+  sim::VirtualCameraRig rig;
+  root.setDemoCommands([&rig](const QString& line) { return rig.execute(line); });
+  ASSERT_TRUE(root.demoBtn()->isVisible());
+  ASSERT_TRUE(root.headerView()->rect().contains(root.demoBtn()->geometry()));
+  const auto choose = [&root](int index) {
+    QTest::mouseClick(root.demoBtn(), Qt::LeftButton);
+    QMenu* menu = root.demoMenu()->popup();
+    EXPECT_NE(menu, nullptr);
+    if (menu == nullptr) return false;
+    QAction* entry = menu->actions().at(index);
+    const bool checked = entry->isChecked();
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+    QCoreApplication::processEvents();
+    return checked;
+  };
+  EXPECT_TRUE(choose(0));
+  EXPECT_FALSE(rig.camera().isAttached());
+  EXPECT_FALSE(choose(0));
+  EXPECT_TRUE(rig.camera().isAttached());
+  choose(1);
+  EXPECT_EQ(rig.camera().faults().replyDelay, std::chrono::milliseconds(3000));
+  choose(2);
+  EXPECT_EQ(rig.camera().faults().detachAfterPacket, 100);
+  choose(3);
+  EXPECT_FALSE(rig.camera().faults().any());
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ expect() {  # typed | expected offers (sorted, space-separated)
   [ "$got" = "$2 " ] || fail "'$1' offered '$got', not '$2'"
 }
 
-expect "vexhalctl " "check-update diagnostics doctor firmware get list preset save set"
+expect "vexhalctl " "check-update demo diagnostics doctor firmware get list preset save set"
+expect "vexhalctl demo " "fault help plug restart-delay status unplug"
 expect "vexhalctl preset " "apply export import list save"
 expect "vexhalctl preset export --" "--all --camera --help --json --timeout --version"
 expect "vexhalctl preset export Studio " "FILES"

@@ -242,6 +242,31 @@ TEST_F(DemoProgramTest, SilentCameraAndFirmwareThroughTheRunningProgram) {
   EXPECT_EQ(again.object()["ok"], false);
 }
 
+// `vexhalctl demo` works the running demo's virtual camera: unplugged it leaves the list, plugged
+// back it returns; an unknown line is a usage failure, and so is any demo line once no demo runs.
+TEST_F(DemoProgramTest, VexhalctlUnplugsAndPlugsTheDemoCamera) {
+  const auto connected = [this] {
+    const QJsonArray cameras = QJsonDocument::fromJson(ctl({"list", "--json"}).out).array();
+    return cameras.size() == 1 && cameras[0].toObject()["state"] == "connected";
+  };
+  const CtlRun unplug = ctl({"demo", "unplug"});
+  EXPECT_EQ(unplug.exit, 0) << unplug.err.toStdString();
+  EXPECT_EQ(unplug.out, "detached\n");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !connected(); }, 15000));
+  EXPECT_EQ(ctl({"demo", "plug"}).exit, 0);
+  EXPECT_TRUE(QTest::qWaitFor(connected, 15000));
+  const CtlRun unknown = ctl({"demo", "fly", "--json"});
+  EXPECT_EQ(unknown.exit, 2);
+  EXPECT_EQ(unknown.object()["ok"], false);
+  EXPECT_TRUE(unknown.object()["message"].toString().startsWith("unknown command: fly"));
+
+  program_.terminate();
+  ASSERT_TRUE(program_.waitForFinished(30000));
+  const CtlRun alone = ctl({"demo", "status"});
+  EXPECT_EQ(alone.exit, 2);
+  EXPECT_TRUE(alone.err.contains("no VexhalTools demo is running")) << alone.err.toStdString();
+}
+
 // Garbage, a line of another version, an endless line, a silent peer and one that leaves before
 // its answer: each is turned away or let be, and the program still answers the others.
 TEST_F(DemoProgramTest, HostilePeersDoNotHurtTheProgram) {

@@ -49,8 +49,11 @@ TEST(ControlProtocolTest, RequestsAndRepliesSurviveTheRoundTrip) {
   apply.command = Command::Preset;
   apply.presetAction = ControlRequest::PresetAction::Apply;
   apply.presetName = QStringLiteral("Bühne");
+  ControlRequest demo;
+  demo.command = Command::Demo;
+  demo.settings = {QStringLiteral("fault"), QStringLiteral("slow"), QStringLiteral("3000")};
   for (const ControlRequest& request :
-       {ControlRequest{}, set, firmware, check, diagnostics, exportAll, apply}) {
+       {ControlRequest{}, set, firmware, check, diagnostics, exportAll, apply, demo}) {
     SCOPED_TRACE(commandWord(request.command).toStdString());
     QString error;
     EXPECT_EQ(requestFromJson(overTheWire(toJson(request)), &error), request);

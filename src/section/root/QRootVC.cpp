@@ -25,6 +25,8 @@ QRootVC::QRootVC(Platform& platform, QSettingsKeeper& keeper, QDiagnosticsSuppor
       headerView_(new QWidget(this)),
       moreBtn_(new QToolButton(headerView_)),
       myMenu_(new Menu(this)),
+      demoBtn_(new QToolButton(headerView_)),
+      demoMenu_(new Menu(this)),
       platform_(platform),
       diagnostics_(diagnostics),
       navVC_(nullptr),
@@ -52,6 +54,17 @@ QRootVC::QRootVC(Platform& platform, QSettingsKeeper& keeper, QDiagnosticsSuppor
   title->setPalette(titlePalette);
   header->addWidget(title);
   header->addStretch();
+
+  demoBtn_->setObjectName(QStringLiteral("demoBtn"));
+  demoBtn_->setText(QStringLiteral("Demo"));
+  demoBtn_->setFont(ui::systemFont(13, QFont::DemiBold));
+  demoBtn_->setFixedHeight(36);
+  demoBtn_->setCursor(Qt::PointingHandCursor);
+  demoBtn_->setToolTip(QStringLiteral("Unplug the virtual camera or give it a fault"));
+  ui::styleHeaderButton(demoBtn_);
+  demoBtn_->hide();
+  connect(demoBtn_, &QToolButton::clicked, this, &QRootVC::demoBtnAction);
+  header->addWidget(demoBtn_);
 
   moreBtn_->setObjectName(QStringLiteral("moreBtn"));
   moreBtn_->setIcon(pictureIcon(QStringLiteral("icon_more")));
@@ -88,6 +101,40 @@ void QRootVC::moreBtnAction(QWidget* sender) {
                            [this] { exitMenuAction(); }, std::nullopt});
   myMenu_->setItems(items);
   myMenu_->showAt(sender != nullptr ? sender : moreBtn_);
+}
+
+void QRootVC::setDemoCommands(std::function<QString(const QString&)> commands) {
+  demoCommands_ = std::move(commands);
+  demoBtn_->setVisible(static_cast<bool>(demoCommands_));
+}
+
+void QRootVC::demoBtnAction() {
+  if (!demoCommands_) return;
+  QLog("Root, demoBtnAction()");
+  const bool attached =
+      demoCommands_(QStringLiteral("status")).startsWith(QLatin1String("ok attached"));
+  const auto item = [this](const QString& title, const QString& line,
+                           std::optional<bool> checked = std::nullopt) {
+    return MenuItem{QUuid::createUuid(), title, [this, line] { runDemoCommand(line); }, checked};
+  };
+  // A transfer of the demo's firmware takes a few hundred packets: this cuts it midway.
+  demoMenu_->setItems(
+      {item(QStringLiteral("Camera plugged in"),
+            attached ? QStringLiteral("unplug") : QStringLiteral("plug"), attached),
+       item(QStringLiteral("Slow answers (3 s)"), QStringLiteral("fault slow 3000")),
+       item(QStringLiteral("Unplugged during firmware transfer"),
+            QStringLiteral("fault detach-after 100")),
+       item(QStringLiteral("Clear faults"), QStringLiteral("fault clear"))});
+  demoMenu_->showAt(demoBtn_);
+}
+
+void QRootVC::runDemoCommand(const QString& line) {
+  const QString said = demoCommands_ ? demoCommands_(line) : QString();
+  QLog("Root, demo:", line.toStdString(), "->", said.toStdString());
+  if (!said.startsWith(QLatin1String("ok"))) {
+    QHudOverlay::showToast(window(), QStringLiteral("The virtual camera refused: ") + said,
+                           platform_.scheduler(), 4.0);
+  }
 }
 
 void QRootVC::aboutMenuAction() {

@@ -16,8 +16,8 @@ class QNavigationController;
 class QSettingsKeeper;
 
 // The root of the main window: a header with the "more" button and its menu ("About", "Export
-// Diagnostics…", "Start at login", "Quit"), and below it the inner stack on which every further
-// screen is pushed.
+// Diagnostics…", "Start at login", "Quit"), in the demo a "Demo" button and its menu, and below
+// it the inner stack on which every further screen is pushed.
 class QRootVC : public QViewController {
   Q_OBJECT
 
@@ -39,6 +39,13 @@ class QRootVC : public QViewController {
   void startAtLoginMenuAction(bool on);
   void exitMenuAction();
 
+  // In the demo: shows the "Demo" button, whose menu plugs and unplugs the virtual camera and
+  // gives it faults; `commands` runs one line of its control language ("ok …" or "error …").
+  void setDemoCommands(std::function<QString(const QString&)> commands);
+  QToolButton* demoBtn() const { return demoBtn_; }
+  Menu* demoMenu() const { return demoMenu_; }
+  void demoBtnAction();
+
   // What "Quit" does; the application quits unless a test says otherwise.
   void setQuitHandler(std::function<void()> handler);
 
@@ -46,10 +53,14 @@ class QRootVC : public QViewController {
 
  private:
   AutostartEntry autostartEntry() const;
+  void runDemoCommand(const QString& line);
 
   QWidget* headerView_;
   QToolButton* moreBtn_;
   Menu* myMenu_;
+  QToolButton* demoBtn_;
+  Menu* demoMenu_;
+  std::function<QString(const QString&)> demoCommands_;
   Platform& platform_;
   QDiagnosticsSupport* diagnostics_;
   QNavigationController* navVC_;
