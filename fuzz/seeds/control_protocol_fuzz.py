@@ -24,6 +24,7 @@ seeds = {
     "doctor": line(command="doctor"),
     "preset-apply": line(command="preset", action="apply", name="Meeting room \u03b2"),
     "preset-export-all": line(command="preset", action="export", all=True, file="/tmp/p.json"),
+    "demo": line(command="demo", settings=["fault", "slow", "3000"]),
     "bad-version": b'{"v":99,"command":"list"}\n',
     "bad-timeout": line(command="list", timeout_ms=0),
     "bad-wait": line(command="firmware", file="x", wait="yes"),
