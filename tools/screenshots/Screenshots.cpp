@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
 
   shoot("list");
   list->supportBtnAction();
-  auto* sheet = list->findChild<QCameraSupportedVC*>();
+  auto* sheet = window->findChild<QCameraSupportedVC*>();
   if (sheet == nullptr) return fail("the supported-devices sheet did not open");
   shoot("supported_devices");
   sheet->closeBtnAction();
