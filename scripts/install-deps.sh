@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev clang-format
   # program and library
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
-  libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev libssl-dev
+  libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev libssl-dev libxcb1-dev
   # full-width punctuation and Chinese texts (the package depends on it too)
   fonts-wqy-microhei
   # tests and benchmarks (spdlog is the logging benchmark's anchor only)
