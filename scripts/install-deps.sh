@@ -16,6 +16,8 @@ packages=(
   python3 unzip xvfb xauth
   # the soak clicks the window and takes its picture
   xdotool x11-apps
+  # the Wayland session test: a headless compositor and Qt's Wayland plugin
+  weston qt6-wayland
   # a private message bus for the wake-up tests
   dbus-daemon
   # picture generator (scripts/gen-assets.py)
