@@ -14,12 +14,8 @@ void QCameraAccessHelp::show(QWidget* over, const std::optional<QCameraAccessPro
       new QMessageBox(QMessageBox::Information, QStringLiteral("Camera access"),
                       QStringLiteral("Allow VexhalTools to use the camera"), QMessageBox::Ok);
   box->setObjectName(QStringLiteral("cameraAccessHelp"));
-  // A white card with a light edge over the dimmed window, as the program's other sheets.
-  box->setAutoFillBackground(true);
-  QPalette palette = box->palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  box->setPalette(palette);
-  box->setStyleSheet(QStringLiteral("#cameraAccessHelp { border: 1px solid #e0e0e0; }"));
+  // A white card over the dimmed window, as the program's other sheets.
+  box->setStyleSheet(QStringLiteral("#cameraAccessHelp { background: white; }"));
   box->setTextFormat(Qt::RichText);
   box->setInformativeText(
       QCameraAccess::fixSteps(problem.value_or(QCameraAccessProblem{}), system));
