@@ -58,8 +58,11 @@ void QSheetOverlay::leave() {
     return;
   }
   closed_ = true;
+  // The keyboard goes back unless something else, shown meanwhile, has taken it.
+  QWidget* focused = window()->focusWidget();
+  const bool sheetHadFocus = focused == nullptr || focused == this || isAncestorOf(focused);
   hide();
-  if (previousFocus_ && previousFocus_->isVisible()) {
+  if (sheetHadFocus && previousFocus_ && previousFocus_->isVisible()) {
     previousFocus_->setFocus(Qt::OtherFocusReason);
   }
   deleteLater();

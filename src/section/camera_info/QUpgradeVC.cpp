@@ -152,8 +152,12 @@ void QUpgradeVC::present(QWidget* askingScreen) {
   if (QSheetOverlay* overlay = QSheetOverlay::present(this, askingScreen)) {
     overlay->installEventFilter(this);
     fitToWindow();
-    // The update button, not the first button in the row, starts with the keyboard.
-    upgradeBtn_->setFocus(Qt::OtherFocusReason);
+    // The keyboard starts on "Cancel" where there is one, so Enter never starts an update.
+    if (cancelBtn_->isVisible()) {
+      cancelBtn_->setFocus(Qt::OtherFocusReason);
+    } else {
+      setFocus(Qt::OtherFocusReason);
+    }
     return;
   }
   setWindowModality(Qt::ApplicationModal);
