@@ -145,6 +145,11 @@ TEST_F(CameraListTest, TheFooterOpensTheSupportedModelsOverTheList) {
   for (QWidget* row : sheet->findChildren<QWidget*>(QStringLiteral("supportedRow")))
     names << row->findChild<QLabel*>(QStringLiteral("deviceName"))->text();
   EXPECT_EQ(names, (QStringList{"PICO EDGE", "Halden Desk"}));
+  // The keyboard is in the sheet, and Escape closes it.
+  ASSERT_TRUE(sheet->isAncestorOf(list->window()->focusWidget()));
+  QTest::keyClick(list->window()->focusWidget(), Qt::Key_Escape);
+  ASSERT_NE(sheet->fadeAnimation(), nullptr);
+  EXPECT_EQ(sheet->fadeAnimation()->endValue().toReal(), 0.0);
 }
 
 TEST_F(CameraListTest, RepliesAfterTheListHasGoneAreIgnored) {
