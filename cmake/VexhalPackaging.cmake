@@ -32,7 +32,7 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 
 set(CPACK_DEBIAN_VEXHALTOOLS_PACKAGE_NAME vexhaltools)
 set(CPACK_DEBIAN_VEXHALTOOLS_PACKAGE_SECTION video)
-set(CPACK_DEBIAN_VEXHALTOOLS_PACKAGE_RECOMMENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_VEXHALTOOLS_PACKAGE_RECOMMENDS "qt6-qpa-plugins, qt6-wayland")
 # A font with full-width punctuation and Chinese characters, which some texts use; a fresh
 # system has none and would draw them as boxes. dpkg-shlibdeps adds the libraries to this.
 set(CPACK_DEBIAN_VEXHALTOOLS_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk")

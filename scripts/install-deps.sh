@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev clang-format
   # program and library
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
-  libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev libssl-dev
+  libudev-dev libturbojpeg0-dev libyuv-dev libzip-dev zlib1g-dev libssl-dev libxcb1-dev
   # full-width punctuation and Chinese texts (the package depends on it too)
   fonts-wqy-microhei
   # tests and benchmarks (spdlog is the logging benchmark's anchor only)
@@ -16,6 +16,8 @@ packages=(
   python3 unzip xvfb xauth
   # the soak clicks the window and takes its picture
   xdotool x11-apps
+  # the Wayland session test: a headless compositor and Qt's Wayland plugin
+  weston qt6-wayland
   # a private message bus for the wake-up tests
   dbus-daemon
   # picture generator (scripts/gen-assets.py)

@@ -77,7 +77,12 @@ void AppDelegate::applicationDidBecomeActive() {
       });
 }
 
-void AppDelegate::applicationShouldHandleReopen() { openAppAction(); }
+void AppDelegate::applicationShouldHandleReopen(const QString& activationToken,
+                                                const QString& startupId) {
+  if (window_) {
+    window_->makeKeyAndOrderFront(activationToken, startupId);
+  }
+}
 
 void AppDelegate::openAppAction() {
   if (window_) {

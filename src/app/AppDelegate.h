@@ -36,7 +36,10 @@ class AppDelegate : public QObject {
 
   // In the background the window is made but not shown: the tray or a second launch shows it.
   void applicationDidFinishLaunching(bool inBackground = false);
-  void applicationShouldHandleReopen();
+  // A second launch, with its launcher's Wayland activation token and X11 startup id (either
+  // may be empty).
+  void applicationShouldHandleReopen(const QString& activationToken = {},
+                                     const QString& startupId = {});
   // With a camera control screen on top, asks its camera whether another program captures 4K.
   void applicationDidBecomeActive();
   void openAppAction();

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QToolBar>
 
+#include "app/X11LaunchActivation.h"
 #include "common/Pictures.h"
 #include "video/preview/VideoSurface.h"
 
@@ -63,13 +64,20 @@ void MainWindow::setContentViewController(QWidget* screen) {
   }
 }
 
-void MainWindow::makeKeyAndOrderFront() {
+void MainWindow::makeKeyAndOrderFront(const QString& activationToken, const QString& startupId) {
   if (isMinimized()) {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   }
   show();
   raise();
-  activateWindow();
+  // Qt's Wayland plugin takes the token from the environment when the window asks to be
+  // activated, and clears it there.
+  if (!activationToken.isEmpty()) {
+    qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+  }
+  if (startupId.isEmpty() || !X11LaunchActivation::activate(this, startupId)) {
+    activateWindow();
+  }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -22,8 +22,10 @@ class MainWindow : public QMainWindow {
   void setContentViewController(QWidget* screen);
   QToolBar* toolBar() const { return toolBar_; }
 
-  // Shows the window (again) and brings it to the front.
-  void makeKeyAndOrderFront();
+  // Shows the window (again), restored if minimised, and brings it to the front. A launch's
+  // Wayland activation token or X11 startup id, where given, is what lets the desktop raise
+  // and focus it for a launch that did not come from the program itself.
+  void makeKeyAndOrderFront(const QString& activationToken = {}, const QString& startupId = {});
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -12,8 +12,29 @@ namespace vexhal {
 namespace {
 
 constexpr int kConnectMs = 1000;
-const QByteArray kActivate = QByteArrayLiteral("activate\n");
+// "activate", then " token=" and " startup-id=" with percent-encoded values where the launch
+// had them.
+const QByteArray kActivate = QByteArrayLiteral("activate");
+const QByteArray kTokenField = QByteArrayLiteral("token=");
+const QByteArray kStartupIdField = QByteArrayLiteral("startup-id=");
 const QString kDeadlineName = QStringLiteral("requestDeadline");
+
+QByteArray activationLine(const QString& activationToken, const QString& startupId) {
+  QByteArray line = kActivate;
+  if (!activationToken.isEmpty())
+    line += ' ' + kTokenField + activationToken.toUtf8().toPercentEncoding();
+  if (!startupId.isEmpty()) line += ' ' + kStartupIdField + startupId.toUtf8().toPercentEncoding();
+  return line + '\n';
+}
+
+// The field's value in an activation line, or empty.
+QString activationField(const QList<QByteArray>& words, const QByteArray& field) {
+  for (const QByteArray& word : words) {
+    if (word.startsWith(field))
+      return QString::fromUtf8(QByteArray::fromPercentEncoding(word.mid(field.size())));
+  }
+  return {};
+}
 
 void drop(QLocalSocket* peer, const char* why) {
   QLog("App, singleInstance, closed a peer:", why);
@@ -55,9 +76,11 @@ void QSingleInstance::readLine(QLocalSocket* peer) {
   line.chop(1);
   // The peer is handed on: its deadline and this reader go.
   delete peer->findChild<QTimer*>(kDeadlineName, Qt::FindDirectChildrenOnly);
-  if (line == kActivate.trimmed()) {
+  const QList<QByteArray> words = line.split(' ');
+  if (words.front() == kActivate) {
     peer->disconnectFromServer();
-    Q_EMIT activationRequested();
+    Q_EMIT activationRequested(activationField(words, kTokenField),
+                               activationField(words, kStartupIdField));
     return;
   }
   Q_EMIT requestReceived(peer, line);
@@ -71,11 +94,11 @@ QString QSingleInstance::defaultServerPath() {
   return dir + QStringLiteral("/vexhaltools.socket");
 }
 
-bool QSingleInstance::claim() {
+bool QSingleInstance::claim(const QString& activationToken, const QString& startupId) {
   QLocalSocket probe;
   probe.connectToServer(serverPath_);
   if (probe.waitForConnected(kConnectMs)) {
-    probe.write(kActivate);
+    probe.write(activationLine(activationToken, startupId));
     probe.waitForBytesWritten(kConnectMs);
     probe.disconnectFromServer();
     QLog("App, singleInstance, another instance is running; asked it to show its window");

@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
         demo ? " --demo" : "");
     return 1;
   }
+  // The launcher's tokens for a window it may bring forward; Qt takes them from the environment
+  // when it starts, and a running instance needs them to raise its window.
+  const QString activationToken = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+  const QString startupId = qEnvironmentVariable("DESKTOP_STARTUP_ID");
   QApplication app(argc, argv);
   vexhal::AppDelegate::configureApplication();
   ostrane::setMainThreadPoster([](std::function<void()> task) {
@@ -72,7 +76,7 @@ int main(int argc, char** argv) {
   });
 
   vexhal::QSingleInstance instance(vexhal::QSingleInstance::defaultServerPath());
-  if (!instance.claim()) {
+  if (!instance.claim(activationToken, startupId)) {
     return 0;
   }
   // The real devices, or the demo's virtual camera; the screens are handed it.

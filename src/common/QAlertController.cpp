@@ -9,8 +9,8 @@
 
 #include "common/Pictures.h"
 #include "common/QAlertButton.h"
-#include "common/QDimmingScrim.h"
 #include "common/QParagraphLabel.h"
+#include "common/QSheetOverlay.h"
 #include "common/UiStyle.h"
 
 namespace vexhal {
@@ -89,8 +89,6 @@ QAlertController::QAlertController(std::optional<QString> title, std::optional<Q
     messageLabel_->hide();
   }
 }
-
-QAlertController::~QAlertController() { delete scrim_; }
 
 bool QAlertController::addAction(std::shared_ptr<QAlertAction> action, bool closesDialog) {
   if (!action || !action->title) {
@@ -179,17 +177,11 @@ void QAlertController::loadViewIfNeeded() {
 }
 
 void QAlertController::present(QWidget* askingScreen) {
-  QWidget* window = askingScreen != nullptr ? askingScreen->window() : nullptr;
-  setParent(window, windowFlags());
-  setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
   loadViewIfNeeded();
-  if (window != nullptr) {
-    delete scrim_;
-    scrim_ = new QDimmingScrim(window);
-    const QPoint centre = window->mapToGlobal(window->rect().center());
-    move(centre - QPoint(width() / 2, height() / 2));
+  if (QSheetOverlay::present(this, askingScreen) == nullptr) {
+    setWindowModality(Qt::ApplicationModal);
+    show();
   }
-  show();
   // Enter and the first keyboard focus go to the cancel action, never to one that acts: the
   // dialog picks its first button as the default when it is shown, so that choice is undone.
   const std::shared_ptr<QAlertAction> cancel = cancelAction();
@@ -203,16 +195,19 @@ void QAlertController::present(QWidget* askingScreen) {
   } else {
     setFocus(Qt::OtherFocusReason);
   }
-  raise();
-  activateWindow();
+  if (isWindow()) {
+    raise();
+    activateWindow();
+  }
 }
+
+QSheetOverlay* QAlertController::overlay() const { return QSheetOverlay::of(this); }
 
 void QAlertController::dismissController() {
   if (dismissed_) {
     return;
   }
   dismissed_ = true;
-  delete scrim_;
   hide();
   Q_EMIT dismissed();
   deleteLater();

@@ -14,9 +14,11 @@
 namespace vexhal {
 
 class QParagraphLabel;
+class QSheetOverlay;
 
 // The program's own modal dialog: an optional title, an optional message, a row of action
-// buttons and an optional close button, shown window-modal over the window that asks.
+// buttons and an optional close button, shown window-modal inside the window that asks, on a
+// QSheetOverlay.
 // Choosing an action added with the close flag closes the dialog and then runs the action's
 // handler. A dialog that has been closed ignores every later click and deletes itself.
 //
@@ -30,7 +32,6 @@ class QAlertController : public QDialog {
   QAlertController(std::optional<QString> title, std::optional<QString> message,
                    Qt::Alignment messageAlignment = Qt::AlignHCenter, bool isShowCloseBtn = false,
                    QWidget* parent = nullptr);
-  ~QAlertController() override;
 
   // Appends an action and makes its button; buttons appear left to right in this order.
   // An action without a title is refused (false). Actions must be in place before the dialog
@@ -38,8 +39,9 @@ class QAlertController : public QDialog {
   // cancel action: Escape chooses it, and the dialog opens with the keyboard on it.
   bool addAction(std::shared_ptr<QAlertAction> action, bool closesDialog);
 
-  // Shows the dialog window-modal over the window of `askingScreen`, centred on it, and dims
-  // that window until the dialog closes.
+  // Shows the dialog inside the window of `askingScreen`, centred, over its dimmed and blocked
+  // content until the dialog closes. Without an asking screen it is a window of its own,
+  // modal to the application.
   void present(QWidget* askingScreen);
   // Closes the dialog without running any handler; it is deleted afterwards.
   void dismissController();
@@ -59,7 +61,8 @@ class QAlertController : public QDialog {
   QParagraphLabel* titleLabel() const { return titleLabel_; }
   QParagraphLabel* messageLabel() const { return messageLabel_; }
   QWidget* actionStackView() const { return actionStackView_; }
-  QWidget* scrim() const { return scrim_; }
+  // The layer the dialog is shown on, or null.
+  QSheetOverlay* overlay() const;
 
   static constexpr int alertWidth = 260;
   static constexpr int alertHeight = 154;
@@ -80,7 +83,6 @@ class QAlertController : public QDialog {
 
  private:
   QPointer<QToolButton> closeBtn_;
-  QPointer<QWidget> scrim_;
   bool isShowCloseBtn_;
   QList<QAlertItem> items_;
   QList<std::shared_ptr<QAlertAction>> actions_;

@@ -71,7 +71,8 @@ TEST_F(StartUpTest, ANewerProgramFoundAtStartIsOfferedOnTheRootScreen) {
   ASSERT_TRUE(test::waitUntil([] { return test::shown<QUpgradeVC>() != nullptr; }));
   QUpgradeVC* sheet = test::shown<QUpgradeVC>();
   EXPECT_TRUE(sheet->isApp());
-  EXPECT_EQ(sheet->parentWidget(), delegate.window());
+  EXPECT_FALSE(sheet->isWindow());
+  EXPECT_EQ(sheet->window(), delegate.window());
   EXPECT_FALSE(sheet->cancelBtn()->isVisible());  // forced
   sheet->closeSheet();
 }

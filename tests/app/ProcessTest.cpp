@@ -14,20 +14,28 @@
 namespace vexhal {
 namespace {
 
-// The first claim runs and a second one asks it to show its window; a socket left by an
+// The first claim runs and each later one asks it to show its window, handing over the
+// launcher's Wayland token and X11 startup id as they were (or nothing); a socket left by an
 // instance that ended is taken over, and an unusable place still lets the program run.
-TEST(SingleInstanceTest, OneInstanceRunsAndTheNextOneActivatesIt) {
+TEST(SingleInstanceTest, OneInstanceRunsAndTheNextOneActivatesItWithItsLaunchTokens) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("instance.socket"));
   {
     QSingleInstance first(path);
     ASSERT_TRUE(first.claim());
-    QSignalSpy activations(&first, &QSingleInstance::activationRequested);
-    QSingleInstance second(path);
-    EXPECT_FALSE(second.claim());
-    EXPECT_FALSE(second.isListening());
-    ASSERT_TRUE(activations.wait(5000));
-    EXPECT_EQ(activations.count(), 1);
+    const QStringList launches[] = {{QString(), QString()},
+                                    {QStringLiteral("wl tok=1%\u00e9"), QString()},
+                                    {QString(), QStringLiteral("launcher-7-host_TIME1234")}};
+    for (const QStringList& tokens : launches) {
+      QSignalSpy activations(&first, &QSingleInstance::activationRequested);
+      QSingleInstance second(path);
+      EXPECT_FALSE(second.claim(tokens.at(0), tokens.at(1)));
+      EXPECT_FALSE(second.isListening());
+      ASSERT_TRUE(activations.wait(5000));
+      ASSERT_EQ(activations.count(), 1);
+      EXPECT_EQ(activations.at(0).at(0).toString(), tokens.at(0));
+      EXPECT_EQ(activations.at(0).at(1).toString(), tokens.at(1));
+    }
   }
   ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly));
   QSingleInstance later(path);

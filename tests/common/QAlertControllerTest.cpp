@@ -1,6 +1,7 @@
 #include <QMainWindow>
 #include <QSignalSpy>
 
+#include "common/QSheetOverlay.h"
 #include "common/UiStyle.h"
 #include "common/UiTestSupport.h"
 #include "section/about/QAboutVC.h"
@@ -122,24 +123,51 @@ TEST_F(AlertTest, EscapeAndEnterNeverChooseAnActionThatActs) {
   }
 }
 
-// The dialog is window-modal over the asking window, which is dimmed until the dialog closes or
-// its owner destroys it.
-TEST_F(AlertTest, PresentingDimsTheAskingWindowUntilTheDialogGoes) {
+// The dialog is drawn inside the asking window, centred over its dimmed content, which takes no
+// clicks and no Tab while the dialog is up; the layer goes when the dialog closes or its owner
+// destroys it, and the keyboard returns to where it was.
+TEST_F(AlertTest, PresentingLaysTheDialogInsideTheWindowAndBlocksWhatIsBelow) {
   QMainWindow window;
   auto* screen = new QWidget;
+  auto* below = new QPushButton(QStringLiteral("below"), screen);
+  int belowClicks = 0;
+  QObject::connect(below, &QPushButton::clicked, [&] { ++belowClicks; });
   window.setCentralWidget(screen);
+  window.resize(600, 400);
   window.show();
-  make()->present(screen);
-  EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
-  QPointer<QWidget> scrim = alert->scrim();
-  ASSERT_FALSE(scrim.isNull());
-  EXPECT_EQ(scrim->geometry(), window.rect());
-  alert->dismissController();
-  EXPECT_TRUE(scrim.isNull());
-  make()->present(&window);
-  scrim = alert->scrim();
-  delete alert;
-  EXPECT_TRUE(scrim.isNull());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  below->setFocus();
+  for (const bool ownerDestroys : {false, true}) {
+    make();
+    add(QStringLiteral("Cancel"), true, false, Style::grayFilled);
+    add(QStringLiteral("Confirm"), true);
+    alert->present(screen);
+    QPointer<QSheetOverlay> overlay = alert->overlay();
+    ASSERT_FALSE(overlay.isNull());
+    EXPECT_FALSE(alert->isWindow());
+    EXPECT_EQ(overlay->geometry(), window.rect());
+    EXPECT_EQ(overlay->dimming(), QSheetOverlay::color());
+    EXPECT_EQ(
+        alert->geometry(),
+        QRect(QPoint((600 - alert->width()) / 2, (400 - alert->height()) / 2), alert->size()));
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                      below->mapTo(&window, below->rect().center()));
+    for (int i = 0; i < 3; ++i) QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(belowClicks, 0);
+    EXPECT_TRUE(alert->isAncestorOf(window.focusWidget()));
+    if (ownerDestroys) {
+      delete alert;
+    } else {
+      alert->dismissController();
+    }
+    EXPECT_TRUE(overlay.isNull() || overlay->isHidden());
+    EXPECT_EQ(window.focusWidget(), below);
+    processDeferredDeletes();
+    EXPECT_TRUE(overlay.isNull());
+  }
+  QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                    below->mapTo(&window, below->rect().center()));
+  EXPECT_EQ(belowClicks, 1);
 }
 
 }  // namespace

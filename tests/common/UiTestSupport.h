@@ -74,10 +74,10 @@ inline std::optional<QString> toastText(QWidget* window) {
   return view != nullptr ? std::optional(view->label()->text()) : std::nullopt;
 }
 
-// The open top-level widget of type T, if any.
+// The shown widget of type T (a window, or a sheet inside one), if any.
 template <typename T>
 T* shown() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
+  for (QWidget* widget : QApplication::allWidgets())
     if (auto* match = qobject_cast<T*>(widget); match != nullptr && match->isVisible())
       return match;
   return nullptr;

@@ -49,6 +49,7 @@ TEST_F(InaccessibleCameraList, ExplainsTheRefusedNodeAndTakesTheCameraOnceGrante
   QMessageBox* help = nullptr;
   ASSERT_TRUE(test::waitUntil([&] { return (help = test::shown<QMessageBox>()) != nullptr; }));
   EXPECT_TRUE(help->informativeText().contains(QStringLiteral("udevadm trigger")));
+  EXPECT_EQ(help->window(), list.window());  // a sheet inside the list's window
   help->close();
 
   discovery->refusals[kHidraw] = 0;

@@ -138,13 +138,18 @@ TEST_F(CameraListTest, TheFooterOpensTheSupportedModelsOverTheList) {
   auto* footer = qobject_cast<QCameraFooterCellView*>(list->tableView()->cellWidget(1, 0));
   ASSERT_NE(footer, nullptr);
   QTest::mouseClick(footer->supportBtn(), Qt::LeftButton);
-  auto* sheet = list->findChild<QCameraSupportedVC*>();
+  auto* sheet = list->window()->findChild<QCameraSupportedVC*>();
   ASSERT_NE(sheet, nullptr);
-  EXPECT_EQ(sheet->geometry(), list->rect());
+  EXPECT_EQ(sheet->geometry(), list->window()->rect());
   QStringList names;
   for (QWidget* row : sheet->findChildren<QWidget*>(QStringLiteral("supportedRow")))
     names << row->findChild<QLabel*>(QStringLiteral("deviceName"))->text();
   EXPECT_EQ(names, (QStringList{"PICO EDGE", "Halden Desk"}));
+  // The keyboard is in the sheet, and Escape closes it.
+  ASSERT_TRUE(sheet->isAncestorOf(list->window()->focusWidget()));
+  QTest::keyClick(list->window()->focusWidget(), Qt::Key_Escape);
+  ASSERT_NE(sheet->fadeAnimation(), nullptr);
+  EXPECT_EQ(sheet->fadeAnimation()->endValue().toReal(), 0.0);
 }
 
 TEST_F(CameraListTest, RepliesAfterTheListHasGoneAreIgnored) {

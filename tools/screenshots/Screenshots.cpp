@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -36,6 +37,8 @@
 #include "section/camera_info/QCameraInfoVC.h"
 #include "section/camera_info/QUpgradeLoadingView.h"
 #include "section/camera_info/QUpgradeVC.h"
+#include "platform/QCameraAccess.h"
+#include "section/camera_list/QCameraAccessHelp.h"
 #include "section/camera_list/QCameraListVC.h"
 #include "section/camera_list/QCameraSupportedVC.h"
 #include "section/root/QRootVC.h"
@@ -150,11 +153,17 @@ int main(int argc, char** argv) {
 
   shoot("list");
   list->supportBtnAction();
-  auto* sheet = list->findChild<QCameraSupportedVC*>();
+  auto* sheet = window->findChild<QCameraSupportedVC*>();
   if (sheet == nullptr) return fail("the supported-devices sheet did not open");
   shoot("supported_devices");
   sheet->closeBtnAction();
   QTest::qWait(600);
+  QCameraAccessHelp::show(list, std::nullopt, QCameraAccess::system(demo.platform()));
+  auto* help = window->findChild<QMessageBox*>(QStringLiteral("cameraAccessHelp"));
+  if (help == nullptr) return fail("the device-access help did not open");
+  shoot("device_access_help");
+  help->close();
+  QTest::qWait(300);
 
   list->cameraBtnAction(list->cameraArr().front());
   QCameraControlVC* screen = nullptr;

@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QResizeEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -17,7 +16,7 @@
 #include "common/QAlertButton.h"
 #include "common/QAlertController.h"
 #include "common/QBrowserLink.h"
-#include "common/QDimmingScrim.h"
+#include "common/QSheetOverlay.h"
 #include "common/UiStyle.h"
 #include "net/RNetManager.h"
 #include "section/camera_info/UpgradeState.h"
@@ -149,31 +148,26 @@ QUpgradeVC::QUpgradeVC(const Platform& platform, QString versionTitle,
   connect(exitBtn_, &QPushButton::clicked, this, &QUpgradeVC::exitBtnAction);
 }
 
-QUpgradeVC::~QUpgradeVC() { delete scrim_; }
-
 void QUpgradeVC::present(QWidget* askingScreen) {
-  QWidget* window = askingScreen != nullptr ? askingScreen->window() : nullptr;
-  setParent(window, windowFlags());
-  setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
-  if (window != nullptr) {
-    delete scrim_;
-    scrim_ = new QDimmingScrim(window);
-    window->installEventFilter(this);
+  if (QSheetOverlay* overlay = QSheetOverlay::present(this, askingScreen)) {
+    overlay->installEventFilter(this);
+    fitToWindow();
+    // The keyboard starts on "Cancel" where there is one, so Enter never starts an update.
+    if (cancelBtn_->isVisible()) {
+      cancelBtn_->setFocus(Qt::OtherFocusReason);
+    } else {
+      setFocus(Qt::OtherFocusReason);
+    }
+    return;
   }
+  setWindowModality(Qt::ApplicationModal);
   fitToWindow();
   show();
   raise();
   activateWindow();
 }
 
-void QUpgradeVC::centreOverWindow() {
-  if (QWidget* window = parentWidget()) {
-    const QPoint centre = window->mapToGlobal(window->rect().center());
-    move(centre - QPoint(width() / 2, height() / 2));
-  }
-}
-
-// The notes get the height the rest of the sheet leaves inside the window, and scroll when
+// The notes get the height the rest of the sheet leaves inside its window, and scroll when
 // they need more.
 void QUpgradeVC::fitToWindow() {
   const int notesHeight = detailLabel_->heightForWidth(textWidth);
@@ -186,7 +180,6 @@ void QUpgradeVC::fitToWindow() {
   }
   detailScroll_->setFixedHeight(height);
   adjustSize();
-  centreOverWindow();
 }
 
 bool QUpgradeVC::eventFilter(QObject* watched, QEvent* event) {
@@ -194,11 +187,6 @@ bool QUpgradeVC::eventFilter(QObject* watched, QEvent* event) {
     fitToWindow();
   }
   return QDialog::eventFilter(watched, event);
-}
-
-void QUpgradeVC::resizeEvent(QResizeEvent* event) {
-  QDialog::resizeEvent(event);
-  centreOverWindow();
 }
 
 void QUpgradeVC::closeSheet() {
@@ -209,7 +197,6 @@ void QUpgradeVC::closeSheet() {
   if (alert_) {
     alert_->dismissController();
   }
-  delete scrim_;
   hide();
   deleteLater();
 }

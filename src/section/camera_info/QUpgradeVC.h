@@ -31,13 +31,13 @@ class QUpgradeVC : public QDialog {
   // The program's download address opens in `platform`'s browser.
   QUpgradeVC(const Platform& platform, QString versionTitle, RVersionUpgradeInfo versionInfo,
              bool isApp = false, QWidget* parent = nullptr);
-  ~QUpgradeVC() override;
 
   void setCompletedBlock(CompletedBlock block) { completedBlock_ = std::move(block); }
   // What "Confirm" in the exit dialog ends; the application unless a test says otherwise.
   void setTerminator(std::function<void()> terminator) { terminator_ = std::move(terminator); }
 
-  // Shows the sheet window-modal, centred over the window of `askingScreen`.
+  // Shows the sheet inside the window of `askingScreen`, centred, over its dimmed and blocked
+  // content (a QSheetOverlay); without an asking screen, as a window of its own.
   void present(QWidget* askingScreen);
   // Closes the sheet without calling `completedBlock`; it is deleted afterwards.
   void closeSheet();
@@ -68,11 +68,9 @@ class QUpgradeVC : public QDialog {
 
  protected:
   void reject() override;
-  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void centreOverWindow();
   void fitToWindow();
   void downloadCompleted(const RNetResponse& response);
   void showDownloadFailure(const RNetResponse& response);
@@ -93,7 +91,6 @@ class QUpgradeVC : public QDialog {
   QPushButton* upgradeBtn_;
   QPushButton* cancelBtn_;
   QPushButton* exitBtn_;
-  QPointer<QWidget> scrim_;
   QPointer<QAlertController> alert_;
   bool closed_ = false;
 };

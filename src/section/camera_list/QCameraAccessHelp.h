@@ -10,7 +10,7 @@ class QWidget;
 namespace vexhal {
 
 // The help behind the permission alert's "Setting": the fix for the refused node and the full
-// help on device access, in a message box. Main thread only.
+// help on device access, in a message box shown as a sheet inside the window. Main thread only.
 class QCameraAccessHelp {
  public:
   // Shows the fix for `problem` (none: the general help) and the full help on `system` over

@@ -2,6 +2,7 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +11,7 @@
 
 #include "common/Pictures.h"
 #include "common/QFillParent.h"
+#include "common/QSheetOverlay.h"
 #include "common/UiStyle.h"
 #include "section/camera_list/QCameraSupportedDevice.h"
 
@@ -103,11 +105,14 @@ QCameraSupportedVC::QCameraSupportedVC(QWidget* parent)
   setProgress(0);
 }
 
-void QCameraSupportedVC::presentOver(QWidget* host) {
-  setParent(host);
-  QFillParent::attach(this);
-  show();
-  raise();
+void QCameraSupportedVC::presentOver(QWidget* askingScreen) {
+  if (QSheetOverlay* overlay = QSheetOverlay::present(this, askingScreen)) {
+    // The sheet's own mask dims the window, fading with the panel.
+    overlay->setDimming(Qt::transparent);
+    QFillParent::attach(this);
+  } else {
+    show();
+  }
   fadeTo(1.0, false);
 }
 
@@ -164,6 +169,16 @@ void QCameraSupportedVC::mousePressEvent(QMouseEvent* event) {
     closeBtnAction();
   }
   event->accept();
+}
+
+// Escape closes the sheet, as its close button does.
+void QCameraSupportedVC::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    closeBtnAction();
+    event->accept();
+    return;
+  }
+  QViewController::keyPressEvent(event);
 }
 
 void QCameraSupportedVC::resizeEvent(QResizeEvent* event) {

@@ -10,15 +10,16 @@ class QGraphicsOpacityEffect;
 namespace vexhal {
 
 // The supported-devices sheet: a panel listing the camera models the program supports, each
-// with its product category, over a dimming mask that covers the screen it is laid over.
+// with its product category, over a dimming mask that covers the window of the screen that
+// opens it (on a QSheetOverlay, which keeps the window's content from the user meanwhile).
 class QCameraSupportedVC : public QViewController {
   Q_OBJECT
 
  public:
   explicit QCameraSupportedVC(QWidget* parent = nullptr);
 
-  // Lays the sheet over the whole of `host` and fades it in.
-  void presentOver(QWidget* host);
+  // Lays the sheet over the whole window of `askingScreen` and fades it in.
+  void presentOver(QWidget* askingScreen);
   // Fades the sheet out, then removes and destroys it.
   void closeBtnAction();
 
@@ -35,6 +36,7 @@ class QCameraSupportedVC : public QViewController {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -108,7 +108,7 @@ TEST_F(ActivationTest, EveryScreenTakesClicksOnItsControls) {
   EXPECT_EQ(camera->reportsReceived(), before);
   EXPECT_EQ(coveredControls(window, window), "") << "camera list";
   list->supportBtnAction();
-  QPointer sheet = list->findChild<QCameraSupportedVC*>();
+  QPointer sheet = window->findChild<QCameraSupportedVC*>();
   ASSERT_TRUE(sheet);
   settle();
   EXPECT_EQ(coveredControls(window, sheet), "") << "supported devices";
