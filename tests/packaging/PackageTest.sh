@@ -69,7 +69,10 @@ metadata() {
   local desktop=("$dir"/*.desktop)
   [ "${#desktop[@]}" -eq 1 ] || fail "expected one desktop entry in $dir"
   id=$(basename "${desktop[0]}" .desktop)
-  desktop-file-validate "${desktop[0]}" || fail "desktop-file-validate rejects ${desktop[0]}"
+  # Hints count too: each one is something a desktop shows wrongly (the entry twice in a menu).
+  local said
+  said=$(desktop-file-validate "${desktop[0]}" 2>&1) || fail "desktop-file-validate rejects: $said"
+  [ -z "$said" ] || fail "desktop-file-validate: $said"
   appstreamcli validate --no-net "$dir/$id.metainfo.xml" || fail "appstreamcli rejects $id.metainfo.xml"
 
   # The pieces name each other: launchable, icon, binary.
