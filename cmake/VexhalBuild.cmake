@@ -72,3 +72,36 @@ function(vexhal_git_describe out)
   endif()
   set(${out} "${described}" PARENT_SCOPE)
 endfunction()
+
+# Hardening of everything built here, the shipped program and library among it: stack protector,
+# _FORTIFY_SOURCE, full RELRO with immediate binding and position-independent executables. The
+# flags are the distribution's (dpkg-buildflags with all hardening features) where dpkg-dev is
+# installed, as it is for packaging; the build type keeps its optimisation and debug levels.
+# Sanitizer builds go without: they instrument the same calls themselves.
+if(VEXHAL_HARDENING AND NOT VEXHAL_SANITIZE AND NOT VEXHAL_TSAN)
+  set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+  include(CheckPIESupported)
+  check_pie_supported()
+  find_program(VEXHAL_DPKG_BUILDFLAGS dpkg-buildflags)
+  if(VEXHAL_DPKG_BUILDFLAGS)
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+      execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                ${VEXHAL_DPKG_BUILDFLAGS} --get ${kind}
+        OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+      separate_arguments(flags UNIX_COMMAND "${flags}")
+      list(FILTER flags EXCLUDE REGEX "^-(O.*|g.*|ffile-prefix-map=.*)$")
+      set(hardening_${kind} ${flags})
+    endforeach()
+  else()
+    set(hardening_CPPFLAGS -D_FORTIFY_SOURCE=2)
+    set(hardening_CXXFLAGS -fstack-protector-strong -Wformat -Werror=format-security)
+    set(hardening_LDFLAGS -Wl,-z,relro -Wl,-z,now)
+  endif()
+  # _FORTIFY_SOURCE only works with optimisation, which a Debug build has not.
+  if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    add_compile_options(${hardening_CPPFLAGS})
+  endif()
+  add_compile_options(${hardening_CXXFLAGS})
+  add_link_options(${hardening_LDFLAGS})
+endif()

@@ -25,6 +25,8 @@ packages=(
   openssl
   # Debian packages and desktop metadata (tests/packaging)
   dpkg-dev lintian desktop-file-utils appstream udev
+  # a fresh Debian 12 system for the package test
+  mmdebstrap
   # the many-rooms playbook and its checks (tests/ansible); the command-line benchmark's anchor
   ansible-core ansible-lint v4l-utils
 )

@@ -11,6 +11,7 @@
 
 #include <ostrane/Logging.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -55,6 +56,8 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
 };
 
 namespace {
+
+std::atomic<bool> consoleListingLine{true};
 
 // Files this process has created: compaction leaves them alone whatever their dates say (the
 // clock may have jumped since).
@@ -128,6 +131,10 @@ void QFileLogger::flush() {
 void QFileLogger::write(std::optional<std::string_view> value) {
   std::lock_guard lock(impl_->mutex);
   impl_->writeLine(value.value_or(std::string_view()), true);
+}
+
+void QFileLogger::setConsoleListingLine(bool on) noexcept {
+  consoleListingLine.store(on, std::memory_order_relaxed);
 }
 
 void QFileLogger::setLogConfig(std::shared_ptr<QFileLogConfig> config) {
@@ -237,7 +244,8 @@ void QFileLogger::Impl::checkLogFile(std::int64_t nowSeconds) {
 
 // Adopts the last of today's files in listing order (the newest name); false when none.
 bool QFileLogger::Impl::getCurDayLogs(const std::string& dir, const std::string& day) {
-  std::fputs("log> getCurDayLogs()\n", stdout);
+  if (consoleListingLine.load(std::memory_order_relaxed))
+    std::fputs("log> getCurDayLogs()\n", stdout);
   std::optional<std::string> candidate;
   std::error_code ec;
   for (const auto& sub : detail::listSubpaths(dir)) {

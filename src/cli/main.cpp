@@ -8,7 +8,6 @@
 
 #include <ostrane/ostrane.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -41,23 +40,6 @@ void write(std::FILE* stream, const QByteArray& bytes) {
   std::fflush(stream);
 }
 
-// Scripts read the answer from stdout, so it must hold nothing else: the answer gets a stream
-// of its own and whatever a library prints on stdout goes to the null device.
-std::FILE* takeStandardOutput() {
-  const int answer = ::dup(STDOUT_FILENO);
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (answer < 0 || null < 0) {
-    if (answer >= 0) ::close(answer);
-    if (null >= 0) ::close(null);
-    return stdout;
-  }
-  ::dup2(null, STDOUT_FILENO);
-  ::close(null);
-  ::fcntl(answer, F_SETFD, FD_CLOEXEC);
-  std::FILE* stream = ::fdopen(answer, "w");
-  return stream != nullptr ? stream : stderr;
-}
-
 // A reader of the program's log folder, found from this process's own.
 std::shared_ptr<ostrane::QFileLogger> programLogs() {
   const auto own = ostrane::ddLog().getLogger<ostrane::QFileLogger>();
@@ -74,7 +56,8 @@ std::shared_ptr<ostrane::QFileLogger> programLogs() {
 int main(int argc, char** argv) {
   // A file that reaches the size limit (ulimit -f) then fails to grow instead of ending us.
   std::signal(SIGXFSZ, SIG_IGN);
-  std::FILE* answer = takeStandardOutput();
+  // Scripts read the answer from stdout, so Ostrane keeps its console line off it.
+  ostrane::QFileLogger::setConsoleListingLine(false);
   QCoreApplication app(argc, argv);
   // The program's names: the image settings that save records go where the program reads them.
   QCoreApplication::setOrganizationName(QStringLiteral("VexhalTools"));
@@ -87,7 +70,7 @@ int main(int argc, char** argv) {
   QString out;
   QString err;
   const std::optional<int> early = commandLine.parse(QCoreApplication::arguments(), out, err);
-  write(answer, out.toLocal8Bit());
+  write(stdout, out.toLocal8Bit());
   write(stderr, err.toLocal8Bit());
   if (early) return *early;
   const vexhal::cli::CtlOptions& options = commandLine.options();
@@ -131,7 +114,7 @@ int main(int argc, char** argv) {
   }
   QCoreApplication::exec();
   progressPrinter.finish();
-  write(answer,
+  write(stdout,
         vexhal::cli::CtlOutput::standardOutput(options.request.command, reply, options.json));
   write(stderr, vexhal::cli::CtlOutput::errorOutput(options.request.command, reply));
   return static_cast<int>(reply.exit);

@@ -124,6 +124,13 @@ TEST_F(DemoProgramTest, ListGetSetSaveAndDiagnosticsThroughTheRunningProgram) {
   }
   EXPECT_EQ(camera_["access"], "ok");
   EXPECT_TRUE(camera_["location"].toString().startsWith("0x"));
+  // A script's pipe gets the answer alone: a JSON reader takes all of stdout.
+  QProcess pipe;
+  pipe.setProcessEnvironment(env_);
+  pipe.start("bash", {"-o", "pipefail", "-c", "\"$0\" list --json | python3 -m json.tool",
+                      QStringLiteral(VEXHALCTL_BIN)});
+  ASSERT_TRUE(pipe.waitForFinished(60000));
+  EXPECT_EQ(pipe.exitCode(), 0) << pipe.readAllStandardError().toStdString();
   const QString serial = camera_["serial"].toString();
 
   const struct {

@@ -77,6 +77,16 @@ TEST_F(FileLoggerTest, FirstWriteOfARunAppendsToTodaysNewestFileWithoutCheckOrCo
   EXPECT_EQ(readFile(log("2024-03-05 09:00:01_2")), "rotates\n");
 }
 
+// Each search for today's file says so on stdout, unless the host has turned that line off.
+TEST_F(FileLoggerTest, SearchForTodaysFileIsPrintedUnlessTheHostTurnsItOff) {
+  testing::internal::CaptureStdout();
+  logger->write("printed");
+  QFileLogger::setConsoleListingLine(false);
+  std::make_shared<QFileLogger>(config)->write("quiet");
+  QFileLogger::setConsoleListingLine(true);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "log> getCurDayLogs()\n");
+}
+
 // A directory that cannot be made: lines are dropped, retried at most once a second, and the
 // first line that is written says how many were lost.
 TEST_F(FileLoggerTest, UnwritableDirectoryDropsLinesAndSaysHowManyOnceWritingWorks) {

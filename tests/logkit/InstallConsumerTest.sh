@@ -29,9 +29,10 @@ quiet cmake --build "$work/cmake-build"
 
 libdir=$(dirname "$(find "$prefix" -name 'ostrane.pc' -print -quit)")
 export PKG_CONFIG_PATH=$libdir
-read -r -a pkg_flags <<< "$(pkg-config --cflags --libs ostrane)"
+# The .pc file names the configured prefix; the scratch prefix replaces it.
+read -r -a pkg_flags <<< "$(pkg-config --define-variable=prefix="$prefix" --cflags --libs ostrane)"
 read -r -a more_flags <<< "$extra_flags"
-c++ -std=c++20 "${more_flags[@]}" "$source_dir/Host.cpp" "${pkg_flags[@]}" -o "$work/pkgconfig-host"
+c++ "${more_flags[@]}" "$source_dir/Host.cpp" "${pkg_flags[@]}" -o "$work/pkgconfig-host"
 
 export XDG_CACHE_HOME=$work/cache
 export LD_LIBRARY_PATH=$(dirname "$libdir")

@@ -6,10 +6,15 @@
 #   build <build dir> <work dir>                 the .deb files, made by cpack
 #   contents <work dir> <expected dir> <version> <libdir> <build type>   files in each .deb
 #                                                against the lists
-#   lintian <work dir>                           no lintian errors
+#   hardening <work dir>                         RELRO, BIND_NOW, PIE, stack protector and
+#                                                fortified calls in each packaged binary
+#   lintian <work dir>                           no lintian errors, no hardening tags
 #   install <work dir> <version> <host source>   dpkg -i, run both programs, build a host program,
 #                                                dpkg -r (root)
-# Exit 77 means skipped (the test needs root).
+#   fresh-system <work dir> <version> <host source> <cache dir>   apt-get install into a fresh
+#                                                Debian 12 made by mmdebstrap, run the demo, build a
+#                                                host program, purge (root, mmdebstrap, the mirror)
+# Exit 77 means skipped (the test needs root, or a tool or the network it lacks).
 set -euo pipefail
 export LC_ALL=C
 
@@ -22,7 +27,7 @@ need_root() {
   [ "$(id -u)" -eq 0 ] || { echo "needs root: skipped"; exit 77; }
 }
 
-packages=(vexhaltools libostrane-dev)
+packages=(vexhaltools libostrane0 libostrane-dev)
 
 deb_of() {  # work dir, package name
   local found=("$1"/debs/"$2"_*.deb)
@@ -70,7 +75,10 @@ metadata() {
   local desktop=("$dir"/*.desktop)
   [ "${#desktop[@]}" -eq 1 ] || fail "expected one desktop entry in $dir"
   id=$(basename "${desktop[0]}" .desktop)
-  desktop-file-validate "${desktop[0]}" || fail "desktop-file-validate rejects ${desktop[0]}"
+  # Hints count too: each one is something a desktop shows wrongly (the entry twice in a menu).
+  local said
+  said=$(desktop-file-validate "${desktop[0]}" 2>&1) || fail "desktop-file-validate rejects: $said"
+  [ -z "$said" ] || fail "desktop-file-validate: $said"
   appstreamcli validate --no-net "$dir/$id.metainfo.xml" || fail "appstreamcli rejects $id.metainfo.xml"
 
   # The pieces name each other: launchable, icon, binary.
@@ -173,10 +181,51 @@ contents() {
   deb=$(deb_of "$work" vexhaltools)
   field=$(dpkg-deb --field "$deb" Depends)
   grep -q "libqt6widgets6" <<< "$field" || fail "vexhaltools does not depend on Qt: $field"
+  # The program and the headers go with the library of their own build, nothing more.
+  for p in vexhaltools libostrane-dev; do
+    field=$(dpkg-deb --field "$(deb_of "$work" "$p")" Depends)
+    grep -Eq "(^|, )libostrane0 \(= $version-[0-9]+\)(,|\$)" <<< "$field" ||
+      fail "$p does not depend on exactly its libostrane0: $field"
+  done
   field=$(dpkg-deb --field "$(deb_of "$work" libostrane-dev)" Depends)
-  grep -q "vexhaltools (= $version-" <<< "$field" ||
-    fail "libostrane-dev does not depend on the library's package: $field"
+  ! grep -q "vexhaltools\|libqt" <<< "$field" || fail "libostrane-dev depends on the program: $field"
+  field=$(dpkg-deb --field "$(deb_of "$work" libostrane0)" Depends)
+  ! grep -q "libqt" <<< "$field" || fail "libostrane0 depends on Qt: $field"
+  # ostrane.pc names the installed folders as they are, without "/../" steps.
+  field=$(dpkg-deb --fsys-tarfile "$(deb_of "$work" libostrane-dev)" | tar -xO --wildcards '*/ostrane.pc')
+  grep -qx "prefix=/usr" <<< "$field" && ! grep -q '/\.\./\|pcfiledir' <<< "$field" ||
+    fail "ostrane.pc does not name plain paths: $field"
   echo "package contents as listed"
+}
+
+# The checks of hardening-check on each packaged ELF file: full RELRO (a GNU_RELRO segment and
+# immediate binding), programs built as PIE, the stack protector's and fortified libc calls.
+hardening() {
+  local work=$1 p file elf count=0 dynamic symbols
+  local unprotected='^(memcpy|memmove|memset|strcpy|stpcpy|strcat|strncpy|strncat|sprintf|snprintf|vsprintf|vsnprintf|printf|fprintf|vfprintf|read|pread|readlink|getcwd|realpath|fgets|fread|wcscpy|mbstowcs|wcstombs)$'
+  tmp=$(mktemp -d)  # global: the exit trap still needs it
+  trap 'rm -rf "$tmp"' EXIT
+  for p in "${packages[@]}"; do dpkg-deb -x "$(deb_of "$work" "$p")" "$tmp/root"; done
+  while IFS= read -r -d '' file; do
+    elf=$(readelf -hW "$file" 2> /dev/null) || continue
+    file=${file#"$tmp/root"}
+    dynamic=$(readelf -dW "$tmp/root$file")
+    readelf -lW "$tmp/root$file" | grep -q GNU_RELRO || fail "$file has no RELRO segment"
+    grep -Eq '\(BIND_NOW\)|\(FLAGS\).*\bNOW\b|\(FLAGS_1\).*\bNOW\b' <<< "$dynamic" ||
+      fail "$file binds lazily (no BIND_NOW): only partial RELRO"
+    if [[ "$file" == /usr/bin/* ]]; then
+      grep -Eq 'Type: +DYN' <<< "$elf" || fail "$file is not a position-independent executable"
+      grep -Eq '\(FLAGS_1\).*\bPIE\b' <<< "$dynamic" || fail "$file is not marked PIE"
+    fi
+    symbols=$(nm -D --undefined-only "$tmp/root$file" | awk '{ print $2 }' | sed 's/@.*//')
+    grep -qx '__stack_chk_fail' <<< "$symbols" || fail "$file is built without the stack protector"
+    if ! grep -Eq '^__.*_chk$' <<< "$symbols" && grep -Eq "$unprotected" <<< "$symbols"; then
+      fail "$file calls libc functions that _FORTIFY_SOURCE would check, none of them checked"
+    fi
+    count=$((count + 1))
+  done < <(find "$tmp/root" -type f -print0)
+  [ "$count" -ge 3 ] || fail "only $count ELF files in the packages"
+  echo "hardening: $count ELF files with full RELRO, stack protector and fortified calls"
 }
 
 run_lintian() {
@@ -184,16 +233,20 @@ run_lintian() {
   command -v lintian > /dev/null || fail "lintian is missing"
   for p in "${packages[@]}"; do
     status=0
-    out=$(lintian --no-cfg --fail-on error "$(deb_of "$work" "$p")" 2>&1) || status=$?
+    out=$(lintian --no-cfg --display-info --fail-on error "$(deb_of "$work" "$p")" 2>&1) ||
+      status=$?
     echo "$out"
     # 0: no errors, 1: errors found; anything else means lintian itself failed.
     [ "$status" -le 1 ] || fail "lintian could not check $p (exit $status)"
-    if [ "$status" -eq 1 ] || grep -q '^E: ' <<< "$out"; then
+    # Beside errors, these count whatever their level: a binary built without hardening, a
+    # library package named after something else than its SONAME, ldconfig called by hand.
+    if [ "$status" -eq 1 ] ||
+      grep -Eq '^E: |: (hardening-|package-name-doesnt-match-sonames|maintscript-calls-ldconfig)' <<< "$out"; then
       errors=1
     fi
   done
-  [ "$errors" -eq 0 ] || fail "lintian reports errors"
-  echo "lintian: no errors"
+  [ "$errors" -eq 0 ] || fail "lintian reports errors, or hardening, SONAME or ldconfig tags"
+  echo "lintian: no errors, hardening, SONAME or ldconfig tags"
 }
 
 install_packages() {
@@ -206,8 +259,10 @@ install_packages() {
     fi
   done
   tmp=$(mktemp -d)  # global: the exit trap still needs it
-  trap 'dpkg --purge libostrane-dev vexhaltools > /dev/null 2>&1 || true; rm -rf "$tmp"' EXIT
-  dpkg -i "$(deb_of "$work" vexhaltools)" "$(deb_of "$work" libostrane-dev)" > "$tmp/dpkg.log" 2>&1 ||
+  trap 'dpkg --purge "${packages[@]}" > /dev/null 2>&1 || true; rm -rf "$tmp"' EXIT
+  local debs=()
+  for p in "${packages[@]}"; do debs+=("$(deb_of "$work" "$p")"); done
+  dpkg -i "${debs[@]}" > "$tmp/dpkg.log" 2>&1 ||
     { cat "$tmp/dpkg.log" >&2; fail "dpkg -i failed"; }
 
   local out
@@ -226,7 +281,7 @@ install_packages() {
     { cat "$tmp/build.log" >&2; fail "the CMake host did not build"; }
   local pkg_flags
   read -r -a pkg_flags <<< "$(pkg-config --cflags --libs ostrane)"
-  c++ -std=c++20 "$host_source/Host.cpp" "${pkg_flags[@]}" -o "$tmp/pkgconfig-host" ||
+  c++ "$host_source/Host.cpp" "${pkg_flags[@]}" -o "$tmp/pkgconfig-host" ||
     fail "the pkg-config host did not build"
   export XDG_CACHE_HOME=$tmp/cache
   "$tmp/cmake-build/consumer" via-cmake > /dev/null
@@ -239,10 +294,139 @@ install_packages() {
     grep -q "Consumer, started $how" "${logs[@]}" || fail "no line from the $how host in ${logs[*]}"
   done
 
-  dpkg --purge libostrane-dev vexhaltools > "$tmp/dpkg.log" 2>&1 ||
+  dpkg --purge "${packages[@]}" > "$tmp/dpkg.log" 2>&1 ||
     { cat "$tmp/dpkg.log" >&2; fail "dpkg --purge failed"; }
   [ ! -e /usr/bin/vexhaltools ] || fail "dpkg --purge left /usr/bin/vexhaltools behind"
   echo "packages install, run, build a host program and remove cleanly"
+}
+
+# The tools the fresh system gets before the packages, so they belong to its starting state: a
+# virtual display for the program and a compiler for the Ostrane host.
+fresh_tools=xvfb,xauth,g++,pkg-config
+# What the program logs when its camera list shows one camera.
+demo_camera_line='CameraList, refreshCameraList(isNeedAsyncUVC:), 1 ['
+
+fresh_system() {
+  local work=$1 version=$2 host_source=$3 cache=$4 p
+  need_root
+  command -v mmdebstrap > /dev/null ||
+    { echo "mmdebstrap is missing (scripts/install-deps.sh installs it): skipped"; exit 77; }
+  local debs=() in_root_debs=()
+  for p in "${packages[@]}"; do
+    debs+=("$(deb_of "$work" "$p")")
+    in_root_debs+=("/tmp/debs/$(basename "${debs[-1]}")")
+  done
+
+  # Debian 12 with apt and the test's tools, made once and kept in the build folder.
+  mkdir -p "$cache/archives/partial"
+  local tarball=$cache/debian12.tar
+  if [ ! -f "$tarball" ]; then
+    if ! mmdebstrap --variant=apt --include="$fresh_tools" bookworm "$tarball.part" \
+      > "$cache/mmdebstrap.log" 2>&1; then
+      rm -f "$tarball.part"
+      if grep -Eq "Could not resolve|Failed to fetch|Unable to connect|Temporary failure|unreachable" \
+        "$cache/mmdebstrap.log"; then
+        echo "the Debian mirror cannot be reached (see $cache/mmdebstrap.log): skipped"
+        exit 77
+      fi
+      cat "$cache/mmdebstrap.log" >&2
+      fail "mmdebstrap could not make a Debian 12 system"
+    fi
+    mv "$tarball.part" "$tarball"
+  fi
+
+  root=$(mktemp -d)  # global: the exit trap still needs it
+  trap 'fresh_cleanup' EXIT
+  tar -C "$root" -xf "$tarball"
+  cp /etc/resolv.conf "$root/etc/resolv.conf"
+  mkdir -p "$root/tmp/debs" "$root/tmp/host"
+  cp "${debs[@]}" "$root/tmp/debs/"
+  cp "$host_source/Host.cpp" "$root/tmp/host/"
+  # Downloads are kept between runs; the program reads /proc.
+  mount --bind "$cache/archives" "$root/var/cache/apt/archives"
+  mount -t proc proc "$root/proc"
+
+  in_root apt-get update -qq > /dev/null || fail "apt-get update failed in the fresh system"
+  in_root_state > "$root/tmp/before"
+  local mode
+  for mode in --no-install-recommends --install-recommends; do
+    in_root apt-get install -y -qq "$mode" "${in_root_debs[@]}" > "$root/tmp/apt.log" 2>&1 ||
+      { cat "$root/tmp/apt.log" >&2; fail "apt-get install $mode failed in the fresh system"; }
+    fresh_checks "$version"
+    in_root apt-get purge -y -qq "${packages[@]}" > "$root/tmp/apt.log" 2>&1 &&
+      in_root apt-get autoremove -y -qq --purge >> "$root/tmp/apt.log" 2>&1 ||
+      { cat "$root/tmp/apt.log" >&2; fail "apt-get purge failed in the fresh system"; }
+    in_root_state > "$root/tmp/after"
+    fresh_leftovers "$mode" "${debs[@]}"
+    echo "fresh Debian 12, apt-get install $mode: runs, builds a host, purges to nothing"
+  done
+}
+
+# Without Recommends the purged system is exactly as before. With them, packages such as systemd
+# come along and leave traces of their own when purged; nothing of ours may be among them.
+fresh_leftovers() {
+  local mode=$1 added removed ours
+  shift
+  added=$(comm -13 "$root/tmp/before" "$root/tmp/after")
+  removed=$(comm -23 "$root/tmp/before" "$root/tmp/after")
+  [ -z "$removed" ] || fail "apt-get install $mode and purge removed from the fresh system: $removed"
+  if [ "$mode" = --no-install-recommends ]; then
+    [ -z "$added" ] || fail "apt-get install $mode and purge left in the fresh system: $added"
+    return
+  fi
+  ours=$(for deb in "$@"; do dpkg-deb --contents "$deb"; done | awk '{ print $6 }' |
+    sed -e 's|^\./|/|' -e 's|/$||')
+  ours=$({ grep -Fx -f <(echo "$ours") <<< "$added"; grep -Ei 'vexhal|ostrane' <<< "$added"; } |
+    sort -u || true)
+  [ -z "$ours" ] || fail "apt-get install $mode and purge left in the fresh system: $ours"
+}
+
+# Runs a command in the fresh system with a plain environment.
+in_root() {
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LC_ALL=C DEBIAN_FRONTEND=noninteractive \
+    chroot "$root" "$@"
+}
+
+# Every path of the fresh system outside the folders that change by themselves (caches, logs,
+# apt's lists, the scratch and home folders).
+in_root_state() {
+  in_root find / -xdev \( -path /tmp -o -path /root -o -path /var/cache -o -path /var/log \
+    -o -path /var/lib/apt -o -path /proc \) -prune -o -print | sort
+}
+
+fresh_checks() {
+  local version=$1 out
+  out=$(in_root vexhaltools --version) || fail "vexhaltools --version failed in the fresh system"
+  grep -q "^vexhaltools $version" <<< "$out" || fail "the fresh system's vexhaltools says: $out"
+
+  # The demo under a virtual display, until its log names the virtual camera.
+  in_root sh -c '
+    export HOME=/tmp/home XDG_RUNTIME_DIR=/tmp/run XDG_CACHE_HOME=/tmp/home/.cache
+    rm -rf "$HOME" "$XDG_RUNTIME_DIR" && mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+    xvfb-run -a sh -c "vexhaltools --demo > /tmp/demo.log 2>&1 & echo \$! > /tmp/demo.pid; wait" &
+    seen=1
+    for i in $(seq 120); do
+      if grep -qsF "$0" "$XDG_CACHE_HOME"/VexhalTools/QLogs/*.log; then seen=0; break; fi
+      sleep 0.5
+    done
+    kill "$(cat /tmp/demo.pid)"
+    wait
+    exit $seen' "$demo_camera_line" ||
+    { cat "$root/tmp/demo.log" >&2; fail "the demo's log in the fresh system has no camera line"; }
+
+  # An Ostrane host from libostrane-dev alone: plain g++ with the flags of ostrane.pc.
+  in_root sh -c 'g++ /tmp/host/Host.cpp $(pkg-config --cflags --libs ostrane) -o /tmp/host/host &&
+    XDG_CACHE_HOME=/tmp/host/cache /tmp/host/host fresh-system > /dev/null &&
+    grep -q "Consumer, started fresh-system" /tmp/host/cache/OstraneConsumer/QLogs/*.log' ||
+    fail "the Ostrane host did not build or run in the fresh system"
+  rm -rf "$root/tmp/host/host" "$root/tmp/host/cache"
+}
+
+fresh_cleanup() {
+  umount "$root/proc" 2> /dev/null || true
+  umount "$root/var/cache/apt/archives" 2> /dev/null || true
+  # Only remove the tree once nothing is mounted inside it any more.
+  if ! grep -q " $root/" /proc/mounts; then rm -rf "$root"; fi
 }
 
 case "${1:-}" in
@@ -253,6 +437,8 @@ case "${1:-}" in
   build) build "$2" "$3" ;;
   contents) contents "$2" "$3" "$4" "$5" "$6" ;;
   lintian) run_lintian "$2" ;;
+  hardening) hardening "$2" ;;
   install) install_packages "$2" "$3" "$4" ;;
-  *) echo "usage: $0 command-line|metadata|udev-rule|build|contents|lintian|install ..." >&2; exit 2 ;;
+  fresh-system) fresh_system "$2" "$3" "$4" "$5" ;;
+  *) echo "usage: $0 command-line|metadata|udev-rule|build|contents|hardening|lintian|install|fresh-system ..." >&2; exit 2 ;;
 esac

@@ -34,6 +34,10 @@ class OSTRANE_EXPORT QFileLogger : public QLogHandler {
   // Writes one line (an absent value writes an empty line) and puts it on disk at once.
   void write(std::optional<std::string_view> value);
 
+  // Each search for today's file prints "log> getCurDayLogs()" on standard output. A host whose
+  // standard output carries data turns that off, for every file logger of the process.
+  static void setConsoleListingLine(bool on) noexcept;
+
   void setLogConfig(std::shared_ptr<QFileLogConfig> config);
   std::shared_ptr<QFileLogConfig> getLogConfig() const;
 
