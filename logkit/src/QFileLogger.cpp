@@ -39,6 +39,7 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
   std::optional<std::string> curfilePath;
   std::string fileDay;  // the day the current file was last seen to belong to
   bool dirChecked = false;
+  std::atomic<bool> consoleListingLine{true};
   detail::LocalDay today;
   // After a failed attempt to open a file, the next attempt waits for the next second, so an
   // unwritable directory costs one try per second instead of one per line.
@@ -56,8 +57,6 @@ struct [[gnu::visibility("hidden")]] QFileLogger::Impl {
 };
 
 namespace {
-
-std::atomic<bool> consoleListingLine{true};
 
 // Files this process has created: compaction leaves them alone whatever their dates say (the
 // clock may have jumped since).
@@ -134,7 +133,7 @@ void QFileLogger::write(std::optional<std::string_view> value) {
 }
 
 void QFileLogger::setConsoleListingLine(bool on) noexcept {
-  consoleListingLine.store(on, std::memory_order_relaxed);
+  impl_->consoleListingLine.store(on, std::memory_order_relaxed);
 }
 
 void QFileLogger::setLogConfig(std::shared_ptr<QFileLogConfig> config) {

@@ -47,8 +47,10 @@ std::shared_ptr<ostrane::QFileLogger> programLogs() {
   // By name only: this process's folder may not exist yet.
   const QString logs = QDir::cleanPath(QString::fromStdString(own->getLogConfig()->cacheDir()) +
                                        QStringLiteral("/../../VexhalTools/QLogs"));
-  return std::make_shared<ostrane::QFileLogger>(
+  auto reader = std::make_shared<ostrane::QFileLogger>(
       std::make_shared<ostrane::QFileLogConfig>(QFile::encodeName(logs).toStdString()));
+  reader->setConsoleListingLine(false);
+  return reader;
 }
 
 }  // namespace
@@ -57,7 +59,9 @@ int main(int argc, char** argv) {
   // A file that reaches the size limit (ulimit -f) then fails to grow instead of ending us.
   std::signal(SIGXFSZ, SIG_IGN);
   // Scripts read the answer from stdout, so Ostrane keeps its console line off it.
-  ostrane::QFileLogger::setConsoleListingLine(false);
+  if (const auto logs = ostrane::ddLog().getLogger<ostrane::QFileLogger>()) {
+    logs->setConsoleListingLine(false);
+  }
   QCoreApplication app(argc, argv);
   // The program's names: the image settings that save records go where the program reads them.
   QCoreApplication::setOrganizationName(QStringLiteral("VexhalTools"));

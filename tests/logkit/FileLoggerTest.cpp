@@ -81,9 +81,9 @@ TEST_F(FileLoggerTest, FirstWriteOfARunAppendsToTodaysNewestFileWithoutCheckOrCo
 TEST_F(FileLoggerTest, SearchForTodaysFileIsPrintedUnlessTheHostTurnsItOff) {
   testing::internal::CaptureStdout();
   logger->write("printed");
-  QFileLogger::setConsoleListingLine(false);
-  std::make_shared<QFileLogger>(config)->write("quiet");
-  QFileLogger::setConsoleListingLine(true);
+  const auto quiet = std::make_shared<QFileLogger>(config);
+  quiet->setConsoleListingLine(false);
+  quiet->write("quiet");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "log> getCurDayLogs()\n");
 }
 

@@ -35,8 +35,8 @@ class OSTRANE_EXPORT QFileLogger : public QLogHandler {
   void write(std::optional<std::string_view> value);
 
   // Each search for today's file prints "log> getCurDayLogs()" on standard output. A host whose
-  // standard output carries data turns that off, for every file logger of the process.
-  static void setConsoleListingLine(bool on) noexcept;
+  // standard output carries data turns that off for this logger before its first line.
+  void setConsoleListingLine(bool on) noexcept;
 
   void setLogConfig(std::shared_ptr<QFileLogConfig> config);
   std::shared_ptr<QFileLogConfig> getLogConfig() const;
