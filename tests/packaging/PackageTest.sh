@@ -321,9 +321,11 @@ fresh_system() {
   mkdir -p "$cache/archives/partial"
   local tarball=$cache/debian12.tar
   if [ ! -f "$tarball" ]; then
-    if ! mmdebstrap --variant=apt --include="$fresh_tools" bookworm "$tarball.part" \
+    rm -rf "$tarball" "$tarball.part"
+    # The format is named: mmdebstrap would take a name ending in ".part" for a folder.
+    if ! mmdebstrap --variant=apt --format=tar --include="$fresh_tools" bookworm "$tarball.part" \
       > "$cache/mmdebstrap.log" 2>&1; then
-      rm -f "$tarball.part"
+      rm -rf "$tarball.part"
       if grep -Eq "Could not resolve|Failed to fetch|Unable to connect|Temporary failure|unreachable" \
         "$cache/mmdebstrap.log"; then
         echo "the Debian mirror cannot be reached (see $cache/mmdebstrap.log): skipped"
