@@ -401,6 +401,10 @@ class Soak:
         if self.program.poll() is not None:
             self.fail(f"the program ended with {self.program.returncode}")
         for what, before, after in (("RSS", warm[0], final[0]), ("fds", warm[1], final[1])):
+            # Two minutes are too short for the heap to settle (runs of the short form ended
+            # +5 % and +12 % on one build): only the long run judges resident memory.
+            if what == "RSS" and not self.args.judge_memory:
+                continue
             if after > before * 1.05:
                 self.fail(f"{what} grew from {before} to {after}")
         self.finish()
@@ -440,6 +444,7 @@ def main():
     p.add_argument("--updates", type=int, required=True)
     p.add_argument("--settle", type=float, default=10)
     p.add_argument("--tmpfs", action="store_true")
+    p.add_argument("--no-memory-check", dest="judge_memory", action="store_false")
     soak = Soak(p.parse_args())
     try:
         sys.exit(soak.soak())

@@ -3,17 +3,17 @@
 # (see the README's Reliability section).
 #   scripts/soak.sh [--minutes M] [--cycles N] [--updates U] [--short]
 # Defaults: 60 minutes, 5000 plug/unplug cycles, 200 firmware updates; --short: 2 minutes and
-# proportionally fewer. SOAK_NO_SETUP=1 uses the build in build/ as it is (CI, after its tests).
+# proportionally fewer, resident memory reported but not judged. SOAK_NO_SETUP=1 uses the build in build/ as it is (CI, after its tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-minutes=60 cycles=5000 updates=200
+minutes=60 cycles=5000 updates=200 memory=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --minutes) minutes=$2; shift 2 ;;
     --cycles) cycles=$2; shift 2 ;;
     --updates) updates=$2; shift 2 ;;
-    --short) minutes=2 cycles=120 updates=6; shift ;;
+    --short) minutes=2 cycles=120 updates=6 memory=(--no-memory-check); shift ;;
     *) echo "usage: bash scripts/soak.sh [--minutes M] [--cycles N] [--updates U] [--short]" >&2
        exit 2 ;;
   esac
@@ -50,4 +50,4 @@ fi
 xvfb-run -a -s "-screen 0 1280x800x24" python3 scripts/soak-driver.py --minutes "$minutes" --cycles "$cycles" --updates "$updates" \
   --app "$build_dir/src/app/vexhaltools" --ctl "$build_dir/src/cli/vexhalctl" \
   --sim "$build_dir/sim/vexhal-sim" --home "$scratch" --cache "$XDG_CACHE_HOME" \
-  --logs "$XDG_CACHE_HOME/VexhalTools/QLogs" "${tmpfs[@]}"
+  --logs "$XDG_CACHE_HOME/VexhalTools/QLogs" "${tmpfs[@]}" "${memory[@]}"
