@@ -3,7 +3,8 @@
 # (see the README's Reliability section).
 #   scripts/soak.sh [--minutes M] [--cycles N] [--updates U] [--short]
 # Defaults: 60 minutes, 5000 plug/unplug cycles, 200 firmware updates; --short: 2 minutes and
-# proportionally fewer, resident memory reported but not judged. SOAK_NO_SETUP=1 uses the build in build/ as it is (CI, after its tests).
+# proportionally fewer, resident memory reported but not judged. SOAK_NO_SETUP=1 uses the build
+# in build/ as it is (CI, after its tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
