@@ -12,6 +12,18 @@ bool takesTab(const QWidget* widget) {
   return (widget->focusPolicy() & Qt::TabFocus) != 0 && widget->isVisible() && widget->isEnabled();
 }
 
+// The sheet's next (or previous) control after `from` in the focus chain that takes Tab, or null.
+QWidget* tabStop(const QWidget* sheet, QWidget* from, bool next) {
+  for (QWidget* candidate = next ? from->nextInFocusChain() : from->previousInFocusChain();
+       candidate != from;
+       candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain()) {
+    if (sheet->isAncestorOf(candidate) && takesTab(candidate)) {
+      return candidate;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 QSheetOverlay* QSheetOverlay::present(QWidget* sheet, QWidget* askingScreen) {
@@ -38,13 +50,11 @@ QSheetOverlay::QSheetOverlay(QWidget* window, QWidget* sheet)
   show();
   raise();
   sheet->show();
-  for (QWidget* next = sheet->nextInFocusChain(); next != sheet; next = next->nextInFocusChain()) {
-    if (sheet->isAncestorOf(next) && takesTab(next)) {
-      next->setFocus(Qt::TabFocusReason);
-      return;
-    }
+  if (QWidget* first = tabStop(sheet, sheet, true)) {
+    first->setFocus(Qt::TabFocusReason);
+  } else {
+    sheet->setFocus(Qt::OtherFocusReason);
   }
-  sheet->setFocus(Qt::OtherFocusReason);
 }
 
 void QSheetOverlay::centreSheet() {
@@ -113,13 +123,8 @@ bool QSheetOverlay::focusNextPrevChild(bool next) {
   }
   QWidget* focused = window()->focusWidget();
   QWidget* current = sheet_->isAncestorOf(focused) ? focused : sheet_.data();
-  for (QWidget* candidate = next ? current->nextInFocusChain() : current->previousInFocusChain();
-       candidate != current;
-       candidate = next ? candidate->nextInFocusChain() : candidate->previousInFocusChain()) {
-    if (sheet_->isAncestorOf(candidate) && takesTab(candidate)) {
-      candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-      return true;
-    }
+  if (QWidget* candidate = tabStop(sheet_, current, next)) {
+    candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
   }
   return true;
 }
