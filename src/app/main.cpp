@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include <malloc.h>
+
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/ControlRequestServer.h"
@@ -50,6 +52,11 @@ bool hasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Blocks of a megabyte and more (frames, pictures, firmware packages) get a mapping of their
+  // own, unmapped when freed. glibc would raise this limit after the first such block is freed
+  // and keep the later ones in its heaps, where each capture and decode thread's heap then holds
+  // megabytes of freed memory for the life of the program.
+  ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
   // A file that reaches the size limit (ulimit -f) then fails to grow instead of ending us.
   std::signal(SIGXFSZ, SIG_IGN);
   vexhal::CommandLine commandLine;
