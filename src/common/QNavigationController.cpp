@@ -131,6 +131,7 @@ void QNavigationController::release(QViewController* screen) {
   }
   screen->hide();
   screen->deleteLater();
+  Q_EMIT screenReleased();
 }
 
 }  // namespace vexhal

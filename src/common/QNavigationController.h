@@ -38,6 +38,10 @@ class QNavigationController : public QWidget {
   // Removes every screen above the root.
   void popToRoot(bool animated = false);
 
+ Q_SIGNALS:
+  // A screen left the stack; it is destroyed when the event loop next runs.
+  void screenReleased();
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
 

@@ -6,6 +6,8 @@
 #include "device/uvc/UVCTransportFactory.h"
 #include "video/linux/V4l2CaptureBackend.h"
 
+#include <malloc.h>
+
 namespace vexhal {
 
 Platform::Platform()
@@ -13,6 +15,7 @@ Platform::Platform()
       uvcTransportFactory_(makePlatformUvcTransportFactory()),
       captureBackend_(std::make_shared<video::V4l2CaptureBackend>()),
       scheduler_(defaultScheduler()),
+      memoryReleaser_([] { ::malloc_trim(0); }),
       autostartDirectory_(AutostartEntry::defaultDirectory()) {}
 
 Platform::Platform(Platform&&) noexcept = default;
@@ -27,6 +30,12 @@ Scheduler Platform::currentScheduler() const {
   return [this](QObject* context, int ms, std::function<void()> task) {
     scheduler_(context, ms, std::move(task));
   };
+}
+
+void Platform::releaseFreedMemory() const {
+  if (memoryReleaser_) {
+    memoryReleaser_();
+  }
 }
 
 std::shared_ptr<SleepWatcher> Platform::makeSleepWatcher() const {

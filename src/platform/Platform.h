@@ -21,9 +21,10 @@ class CaptureBackend;
 
 // What the program uses of the machine it runs on: how it finds cameras (HID discovery, UVC
 // controls, capture), whether this user may open one, how it defers work, opens web
-// addresses and shows folders, how it hears of wake-ups, where its autostart entry goes, and
-// whether a firmware installation is running. `main` makes one for the real devices, the demo one
-// for its virtual camera, tests one with fakes; the screens are handed it. Main thread only.
+// addresses and shows folders, how it hears of wake-ups, where its autostart entry goes, how
+// freed memory goes back to the system, and whether a firmware installation is running. `main`
+// makes one for the real devices, the demo one for its virtual camera, tests one with fakes; the
+// screens are handed it. Main thread only.
 class Platform {
  public:
   using DiscoveryMaker = std::function<std::unique_ptr<HidDiscovery>()>;
@@ -33,6 +34,7 @@ class Platform {
   // Shows a local folder in the file manager; false when nothing took it.
   using FolderOpener = std::function<bool(const QString& folder)>;
   using SleepWatcherMaker = std::function<std::shared_ptr<SleepWatcher>()>;
+  using MemoryReleaser = std::function<void()>;
 
   // The real devices: udev discovery, V4L2 controls and capture, access diagnosed on the
   // running system and the event loop's timer. No web browser and no wake-ups until
@@ -91,6 +93,11 @@ class Platform {
   bool firmwareInstalling() const { return firmwareInstalling_; }
   void setFirmwareInstalling(bool installing) { firmwareInstalling_ = installing; }
 
+  // Hands the heap's freed pages back to the system. glibc keeps them in its heaps (one for
+  // each thread that allocated) otherwise, so a closed preview's frames would stay resident.
+  void releaseFreedMemory() const;
+  void setMemoryReleaser(MemoryReleaser releaser) { memoryReleaser_ = std::move(releaser); }
+
   // Makes the process-wide HID manager use this platform's discovery; call once at start-up,
   // before the manager is first used. False when the manager was already made.
   bool configureSharedManager() const;
@@ -105,6 +112,7 @@ class Platform {
   BrowserOpener browserOpener_;
   FolderOpener folderOpener_;
   SleepWatcherMaker sleepWatcherMaker_;
+  MemoryReleaser memoryReleaser_;
   QString autostartDirectory_;
   bool firmwareInstalling_ = false;
 };

@@ -2,6 +2,8 @@
 #include <QMenu>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include "../section/camera_info/UpdateTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
@@ -11,6 +13,7 @@
 #include "section/camera_control/QSettingsKeeper.h"
 #include "common/Menu.h"
 #include "common/QNavigationController.h"
+#include "common/QScreenHeader.h"
 #include "section/about/QAboutVC.h"
 #include "section/camera_list/QCameraListVC.h"
 #include "section/root/QRootVC.h"
@@ -198,6 +201,47 @@ TEST(RootTest, TheDemoMenuPlugsAndUnplugsTheVirtualCameraAndGivesItFaults) {
   EXPECT_EQ(rig.camera().faults().detachAfterPacket, 100);
   choose(3);
   EXPECT_FALSE(rig.camera().faults().any());
+}
+
+// A closed screen's memory goes back to the system a moment after it closes, once for closings
+// that come close together.
+TEST(RootTest, ClosingAScreenHandsItsFreedMemoryBackToTheSystem) {
+  test::RecordingScheduler scheduler;
+  Platform platform;
+  platform.setScheduler(scheduler.function<QObject>());
+  int releases = 0;
+  platform.setMemoryReleaser([&releases] { ++releases; });
+  QSettingsKeeper keeper(platform.uvcTransportFactory(), platform.scheduler());
+  QRootVC root(platform, keeper);
+  root.resize(900, 600);
+  root.show();
+  // Opens About from the More menu and clicks its back button; the number of tasks then due.
+  const auto openAndCloseAbout = [&] {
+    QTest::mouseClick(root.moreBtn(), Qt::LeftButton);
+    QMenu* menu = root.myMenu()->popup();
+    QTest::mouseClick(menu, Qt::LeftButton, {},
+                      menu->actionGeometry(menu->actions().at(0)).center());
+    QCoreApplication::processEvents();
+    auto* header = root.navVC()->topViewController()->findChild<QScreenHeader*>();
+    EXPECT_NE(header, nullptr);
+    if (header != nullptr) QTest::mouseClick(header->backBtn(), Qt::LeftButton);
+    EXPECT_TRUE(test::waitUntil([&] { return root.navVC()->viewControllers().size() == 1; }));
+    return std::count_if(scheduler.tasks->begin(), scheduler.tasks->end(), [](const auto& task) {
+      return task.ms == QRootVC::kMemoryReleaseDelayMs;
+    });
+  };
+  const auto runLastRelease = [&] {
+    for (auto task = scheduler.tasks->rbegin(); task != scheduler.tasks->rend(); ++task)
+      if (task->ms == QRootVC::kMemoryReleaseDelayMs) return task->run();
+  };
+  EXPECT_EQ(openAndCloseAbout(), 1);
+  EXPECT_EQ(openAndCloseAbout(), 1);
+  EXPECT_EQ(releases, 0);
+  runLastRelease();
+  EXPECT_EQ(releases, 1);
+  EXPECT_EQ(openAndCloseAbout(), 2);
+  runLastRelease();
+  EXPECT_EQ(releases, 2);
 }
 
 }  // namespace

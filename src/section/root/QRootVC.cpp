@@ -78,6 +78,18 @@ QRootVC::QRootVC(Platform& platform, QSettingsKeeper& keeper, QDiagnosticsSuppor
 
   navVC_ = new QNavigationController(new QCameraListVC(platform_, keeper), this);
   navVC_->setObjectName(QStringLiteral("navVC"));
+  // A closed screen's memory (the preview's frames above all) goes back to the system once the
+  // screen and its capture are gone.
+  connect(navVC_, &QNavigationController::screenReleased, this, [this] {
+    if (memoryReleaseDue_) {
+      return;
+    }
+    memoryReleaseDue_ = true;
+    platform_.scheduler()(this, kMemoryReleaseDelayMs, [this] {
+      memoryReleaseDue_ = false;
+      platform_.releaseFreedMemory();
+    });
+  });
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

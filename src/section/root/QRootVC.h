@@ -50,6 +50,8 @@ class QRootVC : public QViewController {
   void setQuitHandler(std::function<void()> handler);
 
   static constexpr int headerHeight = 56;
+  // How long after a screen closes its freed memory is handed back to the system.
+  static constexpr int kMemoryReleaseDelayMs = 2000;
 
  private:
   AutostartEntry autostartEntry() const;
@@ -65,6 +67,7 @@ class QRootVC : public QViewController {
   QDiagnosticsSupport* diagnostics_;
   QNavigationController* navVC_;
   std::function<void()> quitHandler_;
+  bool memoryReleaseDue_ = false;
 };
 
 }  // namespace vexhal
