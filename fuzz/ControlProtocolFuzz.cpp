@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -66,11 +67,16 @@ void checkAnswer(const QByteArray& line) {
 
 }  // namespace
 
+// Both readers keep nothing from one line to the next, so a few lines an input reach all they
+// can; inputs of hundreds of short lines made each run cost milliseconds.
+constexpr int kLinesPerInput = 4;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  for (const QByteArray& line : input.split('\n')) {
-    checkRequest(line);
-    checkAnswer(line);
+  const QList<QByteArray> lines = input.split('\n');
+  for (qsizetype i = 0; i < std::min<qsizetype>(lines.size(), kLinesPerInput); ++i) {
+    checkRequest(lines[i]);
+    checkAnswer(lines[i]);
   }
   return 0;
 }
